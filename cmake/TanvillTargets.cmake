@@ -1,0 +1,32 @@
+# Helpers shared by every folder's CMakeLists.txt.
+#
+# Each library globs its own folder so that work on different classes of one folder does
+# not collide in the list files; CONFIGURE_DEPENDS picks up new files on the next build.
+
+# tanvill_glob_sources(<var> <dir>...) collects the .cpp/.h files directly in each dir.
+function(tanvill_glob_sources var)
+    set(files)
+    foreach(dir IN LISTS ARGN)
+        file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
+        list(APPEND files ${found})
+    endforeach()
+    set(${var} ${files} PARENT_SCOPE)
+endfunction()
+
+# tanvill_library(<name> DIRS <dir>... LIBS <lib>...): a static library, or an interface
+# placeholder while its folder holds no sources yet.
+function(tanvill_library name)
+    cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
+    tanvill_glob_sources(sources ${ARG_DIRS})
+    list(FILTER sources INCLUDE REGEX "\\.cpp$")
+    if(sources)
+        tanvill_glob_sources(all ${ARG_DIRS})
+        add_library(${name} STATIC ${all})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE tanvill_warnings)
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+    endif()
+endfunction()

@@ -1,0 +1,72 @@
+#pragma once
+
+// Shows alerts to the user. The model reports errors through the installed presenter; the
+// shell installs the one that shows real message boxes, tests install a recording one.
+
+#include "platform/Error.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace tanvill {
+
+struct Alert
+{
+    enum class Style { Informational, Warning, Critical };
+
+    Style style = Style::Warning;
+    QString messageText;
+    QString informativeText;
+    QStringList buttons; // first is the default; empty means one "OK"
+    bool showsSuppressionButton = false;
+};
+
+struct AlertAnswer
+{
+    int buttonIndex = 0; // index into Alert::buttons
+    bool suppressionChecked = false;
+};
+
+class AlertPresenter
+{
+public:
+    virtual ~AlertPresenter() = default;
+
+    // Shows an error without waiting for the user (errors found by background work).
+    virtual void presentError(const Error &error) = 0;
+    // Runs a modal alert and returns the user's answer.
+    virtual AlertAnswer runModal(const Alert &alert) = 0;
+
+    // The installed presenter; a logging one until the shell or a test installs another.
+    static AlertPresenter &current();
+    static void install(std::unique_ptr<AlertPresenter> presenter);
+};
+
+// Writes alerts to the console and answers every modal alert with its first button.
+class ConsoleAlertPresenter : public AlertPresenter
+{
+public:
+    void presentError(const Error &error) override;
+    AlertAnswer runModal(const Alert &alert) override;
+};
+
+// Keeps every alert it is shown and answers modal alerts from a queue of prepared answers
+// (the first button when the queue is empty).
+class RecordingAlertPresenter : public AlertPresenter
+{
+public:
+    void presentError(const Error &error) override;
+    AlertAnswer runModal(const Alert &alert) override;
+
+    std::vector<Error> errors;
+    std::vector<Alert> alerts;
+    std::vector<AlertAnswer> preparedAnswers;
+
+    // Installs a new recording presenter and returns it (owned by AlertPresenter).
+    static RecordingAlertPresenter &installNew();
+};
+
+} // namespace tanvill

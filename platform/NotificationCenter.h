@@ -1,0 +1,64 @@
+#pragma once
+
+// Broadcast of named changes inside the process, the way the windows learn what the data
+// core, the updater and the settings did. Delivery is synchronous, on the calling (UI)
+// thread, in registration order. Observers go away with their context object, and an
+// observer may be removed (or added) while a notification is being delivered.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <vector>
+
+namespace tanvill {
+
+struct Notification
+{
+    QString name;
+    const void *sender = nullptr;
+    QVariantMap userInfo;
+};
+
+class NotificationCenter
+{
+public:
+    using Handler = std::function<void(const Notification &)>;
+    using Token = quint64;
+
+    static NotificationCenter &defaultCenter();
+
+    // Observes `name` (every name when empty) from `sender` (every sender when null) for as
+    // long as `context` lives. Returns a token for removeObserver.
+    Token addObserver(const QString &name, QObject *context, Handler handler,
+                      const void *sender = nullptr);
+    void removeObserver(Token token);
+    // Removes every observation made with `context`.
+    void removeObservers(const QObject *context);
+
+    void post(const QString &name, const void *sender = nullptr, const QVariantMap &userInfo = {});
+
+    int observerCount() const;
+
+private:
+    struct Observer
+    {
+        Token token = 0;
+        QString name;
+        const void *sender = nullptr;
+        const QObject *contextAddress = nullptr;
+        QPointer<QObject> context;
+        Handler handler;
+        bool removed = false;
+    };
+
+    void compact();
+
+    std::vector<Observer> m_observers;
+    Token m_nextToken = 1;
+    int m_deliveryDepth = 0;
+};
+
+} // namespace tanvill

@@ -1,0 +1,163 @@
+#include "platform/Strings.h"
+
+#include <QFile>
+#include <QHash>
+#include <QLocale>
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+
+static void initStringResources()
+{
+    Q_INIT_RESOURCE(tanvill_strings);
+}
+
+namespace tanvill {
+
+namespace {
+
+struct Table
+{
+    QHash<QString, QString> texts;
+    bool loaded = false;
+};
+
+Table &table()
+{
+    static Table instance;
+    return instance;
+}
+
+void load(const QString &path)
+{
+    Table &t = table();
+    t.texts.clear();
+    t.loaded = true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("Cannot read the string table %s", qPrintable(path));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    const auto json = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
+    if (!json.is_object()) {
+        qWarning("The string table %s is not a JSON object", qPrintable(path));
+        return;
+    }
+    for (auto it = json.begin(); it != json.end(); ++it) {
+        if (it.value().is_string()) {
+            t.texts.insert(QString::fromStdString(it.key()),
+                           QString::fromStdString(it.value().get<std::string>()));
+        }
+    }
+}
+
+void ensureLoaded()
+{
+    if (!table().loaded) {
+        initStringResources();
+        load(QStringLiteral(":/strings/en.json"));
+    }
+}
+
+QString argumentText(const QVariant &argument, QChar conversion, int precision)
+{
+    if (conversion == QLatin1Char('@'))
+        return argument.toString();
+    if (conversion == QLatin1Char('f')) {
+        return QString::number(argument.toDouble(), 'f', precision < 0 ? 6 : precision);
+    }
+    if (conversion == QLatin1Char('u'))
+        return QString::number(argument.toULongLong());
+    return QString::number(argument.toLongLong());
+}
+
+} // namespace
+
+QString Strings::localized(const QString &key)
+{
+    ensureLoaded();
+    return table().texts.value(key, key);
+}
+
+bool Strings::contains(const QString &key)
+{
+    ensureLoaded();
+    return table().texts.contains(key);
+}
+
+QString Strings::format(const QString &format, const QVariantList &arguments)
+{
+    QString result;
+    result.reserve(format.size() + 16);
+    int nextArgument = 0;
+    const qsizetype length = format.size();
+    qsizetype i = 0;
+    while (i < length) {
+        const QChar c = format.at(i);
+        if (c != QLatin1Char('%') || i + 1 >= length) {
+            result.append(c);
+            ++i;
+            continue;
+        }
+        if (format.at(i + 1) == QLatin1Char('%')) {
+            result.append(QLatin1Char('%'));
+            i += 2;
+            continue;
+        }
+        // %[N$][.P][l|ll](@|d|i|u|f)
+        qsizetype j = i + 1;
+        std::optional<int> position;
+        qsizetype digitsEnd = j;
+        while (digitsEnd < length && format.at(digitsEnd).isDigit())
+            ++digitsEnd;
+        if (digitsEnd > j && digitsEnd < length && format.at(digitsEnd) == QLatin1Char('$')) {
+            position = format.mid(j, digitsEnd - j).toInt() - 1;
+            j = digitsEnd + 1;
+        }
+        int precision = -1;
+        if (j < length && format.at(j) == QLatin1Char('.')) {
+            qsizetype k = j + 1;
+            while (k < length && format.at(k).isDigit())
+                ++k;
+            precision = format.mid(j + 1, k - j - 1).toInt();
+            j = k;
+        }
+        while (j < length && format.at(j) == QLatin1Char('l'))
+            ++j;
+        if (j >= length) {
+            result.append(format.mid(i));
+            break;
+        }
+        const QChar conversion = format.at(j);
+        static const QString conversions = QStringLiteral("@diuf");
+        if (!conversions.contains(conversion) || (position && *position < 0)) {
+            result.append(format.mid(i, j - i + 1));
+            i = j + 1;
+            continue;
+        }
+        const int index = position ? *position : nextArgument++;
+        if (index < arguments.size())
+            result.append(argumentText(arguments.at(index), conversion, precision));
+        i = j + 1;
+    }
+    return result;
+}
+
+QString Strings::localizedFormat(const QString &key, const QVariantList &arguments)
+{
+    return format(localized(key), arguments);
+}
+
+void Strings::loadTable(const QString &path)
+{
+    if (path.isEmpty()) {
+        initStringResources();
+        load(QStringLiteral(":/strings/en.json"));
+    } else {
+        load(path);
+    }
+}
+
+} // namespace tanvill

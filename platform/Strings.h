@@ -1,0 +1,31 @@
+#pragma once
+
+// The localised string table (resources/strings/en.json, key -> text; a missing key shows
+// the key) and printf-like formats with user text, expanded in one pass.
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+namespace tanvill {
+
+class Strings
+{
+public:
+    // The text for key, or the key itself when the table has none.
+    static QString localized(const QString &key);
+    static bool contains(const QString &key);
+
+    // Expands %@ (any value as text), %d, %i, %ld, %li, %lu, %u (integers), %f, %.Nf, positional
+    // forms such as %1$@ and %2$ld, and %% in one pass; inserted text is never expanded
+    // again. A missing argument expands to nothing; an unknown directive stays as written.
+    static QString format(const QString &format, const QVariantList &arguments);
+
+    // localized(key) then format().
+    static QString localizedFormat(const QString &key, const QVariantList &arguments);
+
+    // Replaces the table (tests); an empty path restores the built-in table.
+    static void loadTable(const QString &path = {});
+};
+
+} // namespace tanvill

@@ -1,0 +1,191 @@
+#include "platform/UserDefaults.h"
+
+#include "platform/Identity.h"
+
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tanvill {
+
+namespace {
+
+std::unique_ptr<UserDefaults> &standardInstance()
+{
+    static std::unique_ptr<UserDefaults> instance;
+    return instance;
+}
+
+QString defaultSettingsPath()
+{
+    return applicationFolder(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Tanvill.conf");
+}
+
+// Values come back from the ini file as text; typed readers convert with care so that a
+// damaged or hand-edited file never yields a nonsense value.
+std::optional<double> toNumber(const QVariant &value)
+{
+    if (!value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    double number = 0;
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? 1.0 : 0.0;
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        if (text == QLatin1String("true"))
+            return 1.0;
+        if (text == QLatin1String("false"))
+            return 0.0;
+        number = text.toDouble(&ok);
+    } else {
+        number = value.toDouble(&ok);
+    }
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    return number;
+}
+
+} // namespace
+
+UserDefaults &UserDefaults::standard()
+{
+    auto &instance = standardInstance();
+    if (!instance)
+        instance = std::make_unique<UserDefaults>(defaultSettingsPath());
+    return *instance;
+}
+
+void UserDefaults::resetStandard(const QString &filePath)
+{
+    standardInstance()
+        = std::make_unique<UserDefaults>(filePath.isEmpty() ? defaultSettingsPath() : filePath);
+}
+
+UserDefaults::UserDefaults(const QString &filePath)
+    : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
+{ }
+
+UserDefaults::~UserDefaults()
+{
+    m_settings->sync();
+}
+
+void UserDefaults::registerDefaults(const QVariantMap &defaults)
+{
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+QVariant UserDefaults::value(const QString &key) const
+{
+    const QVariant stored = m_settings->value(key);
+    if (stored.isValid())
+        return stored;
+    return m_registered.value(key);
+}
+
+bool UserDefaults::hasStoredValue(const QString &key) const
+{
+    return m_settings->contains(key);
+}
+
+bool UserDefaults::boolean(const QString &key, bool fallback) const
+{
+    const auto number = toNumber(value(key));
+    return number ? *number != 0.0 : fallback;
+}
+
+qint64 UserDefaults::integer(const QString &key, qint64 fallback) const
+{
+    const auto number = toNumber(value(key));
+    if (!number || std::abs(*number) > 9.0e18)
+        return fallback;
+    return qint64(*number);
+}
+
+double UserDefaults::number(const QString &key, double fallback) const
+{
+    return toNumber(value(key)).value_or(fallback);
+}
+
+QString UserDefaults::string(const QString &key, const QString &fallback) const
+{
+    const QVariant stored = value(key);
+    if (stored.typeId() == QMetaType::QString)
+        return stored.toString();
+    if (stored.typeId() == QMetaType::QByteArray)
+        return QString::fromUtf8(stored.toByteArray());
+    return fallback;
+}
+
+std::optional<QDateTime> UserDefaults::date(const QString &key) const
+{
+    const QVariant stored = value(key);
+    if (stored.typeId() == QMetaType::QDateTime && stored.toDateTime().isValid())
+        return stored.toDateTime();
+    return std::nullopt;
+}
+
+void UserDefaults::setValue(const QString &key, const QVariant &value)
+{
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
+    m_settings->setValue(key, value);
+    notify(key);
+}
+
+void UserDefaults::remove(const QString &key)
+{
+    if (!m_settings->contains(key))
+        return;
+    m_settings->remove(key);
+    notify(key);
+}
+
+void UserDefaults::sync()
+{
+    m_settings->sync();
+}
+
+UserDefaults::Token UserDefaults::observe(const QString &key, QObject *context, Observer observer)
+{
+    Q_ASSERT(context);
+    m_observations.push_back({ m_nextToken++, key, context, std::move(observer), false });
+    return m_observations.back().token;
+}
+
+void UserDefaults::removeObserver(Token token)
+{
+    for (Observation &observation : m_observations) {
+        if (observation.token == token)
+            observation.removed = true;
+    }
+}
+
+void UserDefaults::notify(const QString &key)
+{
+    const QVariant newValue = value(key);
+    const Token lastToken = m_nextToken - 1;
+    ++m_notifyDepth;
+    for (size_t i = 0; i < m_observations.size(); ++i) {
+        if (m_observations[i].token > lastToken)
+            break;
+        if (m_observations[i].removed || m_observations[i].context.isNull()
+            || m_observations[i].key != key)
+            continue;
+        const Observer observer = m_observations[i].observer;
+        observer(newValue);
+    }
+    --m_notifyDepth;
+    if (m_notifyDepth == 0) {
+        std::erase_if(m_observations,
+                      [](const Observation &o) { return o.removed || o.context.isNull(); });
+    }
+}
+
+} // namespace tanvill

@@ -1,0 +1,79 @@
+#pragma once
+
+// The user's settings: stored values over registered defaults, with typed getters that
+// take the caller's fallback when a key holds nothing usable, and observers that run
+// synchronously after every change of their key.
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tanvill {
+
+class UserDefaults
+{
+public:
+    using Observer = std::function<void(const QVariant &newValue)>;
+    using Token = quint64;
+
+    // The user's settings file: $XDG_CONFIG_HOME/com.tanvill.Tanvill/Tanvill.conf.
+    static UserDefaults &standard();
+    // Replaces the standard instance's backing file (tests, a second profile).
+    static void resetStandard(const QString &filePath = {});
+
+    explicit UserDefaults(const QString &filePath);
+    ~UserDefaults();
+
+    // Registered values answer for keys that hold no stored value; registering never
+    // overwrites or stores anything.
+    void registerDefaults(const QVariantMap &defaults);
+
+    // The stored value, else the registered one, else an invalid QVariant.
+    QVariant value(const QString &key) const;
+    // True when a value is stored for key (registered defaults do not count).
+    bool hasStoredValue(const QString &key) const;
+
+    bool boolean(const QString &key, bool fallback = false) const;
+    qint64 integer(const QString &key, qint64 fallback = 0) const;
+    double number(const QString &key, double fallback = 0.0) const;
+    // Strings only: a stored number or date is not a string.
+    QString string(const QString &key, const QString &fallback = {}) const;
+    std::optional<QDateTime> date(const QString &key) const;
+
+    void setValue(const QString &key, const QVariant &value);
+    void remove(const QString &key);
+    void sync();
+
+    // Calls `observer` with the new value after every change of key, while context lives.
+    Token observe(const QString &key, QObject *context, Observer observer);
+    void removeObserver(Token token);
+
+private:
+    struct Observation
+    {
+        Token token = 0;
+        QString key;
+        QPointer<QObject> context;
+        Observer observer;
+        bool removed = false;
+    };
+
+    void notify(const QString &key);
+
+    std::unique_ptr<QSettings> m_settings;
+    QVariantMap m_registered;
+    std::vector<Observation> m_observations;
+    Token m_nextToken = 1;
+    int m_notifyDepth = 0;
+};
+
+} // namespace tanvill

@@ -1,0 +1,80 @@
+#include "platform/AlertPresenter.h"
+#include "platform/Analytics.h"
+#include "platform/MainQueue.h"
+#include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+TEST(MainQueue, WorkFromAnyThreadRunsOnTheUiThreadInOrder)
+{
+    QStringList order;
+    bool allOnMain = true;
+    QThread *worker = QThread::create([&] {
+        for (int i = 0; i < 5; ++i) {
+            MainQueue::async([&, i] {
+                allOnMain = allOnMain && MainQueue::isMainThread();
+                order << QString::number(i);
+            });
+        }
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+    ASSERT_TRUE(test::waitFor([&] { return order.size() == 5; }));
+    EXPECT_EQ(order.join(""), "01234");
+    EXPECT_TRUE(allOnMain);
+}
+
+TEST(MainQueue, AsyncNeverRunsSynchronously)
+{
+    bool ran = false;
+    MainQueue::async([&] { ran = true; });
+    EXPECT_FALSE(ran);
+    test::drainEvents();
+    EXPECT_TRUE(ran);
+}
+
+TEST(Delay, RunsOnceAfterTheIntervalAndClampsBadIntervals)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int calls = 0;
+    qint64 elapsed = 0;
+    delay(0.05, [&] {
+        ++calls;
+        elapsed = timer.elapsed();
+    });
+    int badCalls = 0;
+    delay(-1, [&] { ++badCalls; });
+    delay(std::numeric_limits<double>::quiet_NaN(), [&] { ++badCalls; });
+    ASSERT_TRUE(test::waitFor([&] { return calls == 1 && badCalls == 2; }));
+    EXPECT_GE(elapsed, 45);
+}
+
+TEST(AlertPresenter, RecordingPresenterKeepsAlertsAndAnswersFromItsQueue)
+{
+    RecordingAlertPresenter &recorder = RecordingAlertPresenter::installNew();
+    recorder.preparedAnswers.push_back({ 1, true });
+    AlertAnswer answer = AlertPresenter::current().runModal({});
+    EXPECT_EQ(answer.buttonIndex, 1);
+    EXPECT_TRUE(answer.suppressionChecked);
+    EXPECT_EQ(AlertPresenter::current().runModal({}).buttonIndex, 0);
+    AlertPresenter::current().presentError({ Error::domainFor("ListsController"), 4 });
+    ASSERT_EQ(recorder.errors.size(), 1u);
+    EXPECT_EQ(recorder.errors[0].domain, "com.tanvill.Tanvill.ListsController");
+    AlertPresenter::install(nullptr);
+}
+
+TEST(Analytics, EventsAreRecordedInOrder)
+{
+    Analytics::shared().clear();
+    Analytics::shared().track("Create List");
+    Analytics::shared().track("Toggle AutomaticallyUpdateApps", { { "enabled", true } });
+    EXPECT_EQ(Analytics::shared().eventNames(),
+              QStringList({ "Create List", "Toggle AutomaticallyUpdateApps" }));
+    EXPECT_TRUE(Analytics::shared().events().back().properties.value("enabled").toBool());
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+// Test helpers every test executable shares: a throw-away user folder and waiting on the
+// event loop without sleeping.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace tanvill::test {
+
+// Points HOME and the XDG folders at a fresh temporary folder for the life of the object,
+// so that settings, the object store and caches start empty.
+class IsolatedHome
+{
+public:
+    IsolatedHome();
+    ~IsolatedHome();
+    IsolatedHome(const IsolatedHome &) = delete;
+    IsolatedHome &operator=(const IsolatedHome &) = delete;
+
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs the event loop until `condition` holds or `timeoutMs` passes; returns the condition.
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
+
+// Runs the event loop once for everything already queued (posted handlers, zero timers).
+void drainEvents();
+
+// The folder holding the real store replies (lookup/, search/).
+QString fixturesDir();
+
+// A folder under the build tree for files a person may want to look at (rendered controls).
+QString testOutputDir(const QString &subfolder);
+
+} // namespace tanvill::test
