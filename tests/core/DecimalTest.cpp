@@ -1,0 +1,34 @@
+#include "core/Decimal.h"
+
+#include <gtest/gtest.h>
+
+using tanvill::Decimal;
+
+TEST(Decimal, KeepsStorePricesExact)
+{
+    EXPECT_EQ(Decimal::fromDouble(0.99)->toString(), "0.99");
+    EXPECT_EQ(Decimal::fromDouble(4.99)->toString(), "4.99");
+    EXPECT_EQ(Decimal::fromDouble(1000)->toString(), "1000");
+    EXPECT_EQ(Decimal::fromDouble(-2.5)->toString(), "-2.5");
+    EXPECT_EQ(Decimal::fromString("0.10")->toString(), "0.1");
+    EXPECT_EQ(Decimal::fromString("0.05")->toDouble(), 0.05);
+    EXPECT_EQ(Decimal::fromString("007.000")->toString(), "7");
+}
+
+TEST(Decimal, ComparesValuesNotRepresentations)
+{
+    EXPECT_EQ(*Decimal::fromString("1.50"), *Decimal::fromString("1.5"));
+    EXPECT_LT(*Decimal::fromString("0.99"), *Decimal::fromString("1"));
+    EXPECT_GT(*Decimal::fromString("-0.5"), *Decimal::fromString("-1"));
+}
+
+TEST(Decimal, RefusesWhatIsNotAPlainNumber)
+{
+    EXPECT_FALSE(Decimal::fromString("abc"));
+    EXPECT_FALSE(Decimal::fromString("1e5"));
+    EXPECT_FALSE(Decimal::fromString(""));
+    EXPECT_FALSE(Decimal::fromString("."));
+    EXPECT_FALSE(Decimal::fromString("1234567890123456789012"));
+    EXPECT_FALSE(Decimal::fromDouble(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_FALSE(Decimal::fromDouble(std::numeric_limits<double>::infinity()));
+}
