@@ -1,0 +1,124 @@
+#include "controls/Label.h"
+
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QTextBoundaryFinder>
+
+namespace tanvill {
+
+namespace {
+
+const QChar kEllipsis(0x2026);
+
+// Offsets at which the text may be cut without splitting a user-perceived character (an
+// emoji with its modifiers, a letter with its combining marks), ascending, without 0.
+QList<qsizetype> graphemeEnds(const QString &text)
+{
+    QList<qsizetype> ends;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary())
+        ends.append(at);
+    return ends;
+}
+
+} // namespace
+
+Label::Label(QWidget *parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(false);
+    setWordWrap(false);
+}
+
+Label::Label(const QString &text, QWidget *parent) : Label(parent)
+{
+    setStringValue(text);
+}
+
+void Label::setStringValue(const QString &text)
+{
+    m_originalString = text;
+    refresh();
+    updateGeometry();
+}
+
+void Label::setTruncateString(bool truncate)
+{
+    m_truncateString = truncate;
+    refresh();
+}
+
+QSize Label::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    const QMargins margins = contentsMargins();
+    return QSize(metrics.horizontalAdvance(m_originalString) + margins.left() + margins.right()
+                     + 2 * margin(),
+                 QLabel::sizeHint().height());
+}
+
+QSize Label::minimumSizeHint() const
+{
+    if (!m_truncateString)
+        return sizeHint();
+    return QSize(0, QLabel::minimumSizeHint().height());
+}
+
+void Label::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    refresh();
+}
+
+void Label::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        refresh();
+}
+
+void Label::refresh()
+{
+    const QString shown = m_truncateString ? truncate(m_originalString) : m_originalString;
+    if (shown != text())
+        setText(shown);
+}
+
+QString Label::truncate(const QString &text) const
+{
+    const qreal available = contentsRect().width() - 2 * margin();
+    // A label that has not been laid out yet has nothing to fit into.
+    if (width() == 0 || text.isEmpty())
+        return text;
+    const QFontMetricsF metrics(font());
+    const auto fits = [&](const QString &candidate) {
+        return metrics.horizontalAdvance(candidate) <= available;
+    };
+    if (fits(text))
+        return text;
+
+    const auto candidateAt = [&](qsizetype end) {
+        QString prefix = text.left(end);
+        if (prefix.endsWith(QLatin1Char(' ')))
+            prefix.chop(1);
+        return prefix + kEllipsis;
+    };
+    // The widths of the candidates grow with their length, so the longest one that fits is
+    // found by bisection over the cut points, which all lie between whole characters.
+    QList<qsizetype> ends = graphemeEnds(text);
+    ends.removeLast(); // the whole text, already known not to fit
+    qsizetype low = 0;
+    qsizetype high = ends.size();
+    while (low < high) {
+        const qsizetype middle = (low + high) / 2;
+        if (fits(candidateAt(ends[middle])))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low == 0 ? QString() : candidateAt(ends[low - 1]);
+}
+
+} // namespace tanvill
