@@ -1,0 +1,24 @@
+#pragma once
+
+// The price text of applications and list totals: currency style for the store country
+// ("storeLocale"), the currency ("currencyCode") and the user's language, with amounts of a
+// thousand and more shortened to a scaled number and a suffix ("$2.50M").
+
+#include "core/Decimal.h"
+
+#include <QString>
+
+namespace tanvill {
+
+QString localizedPriceStringFromNumber(double value);
+QString localizedPriceStringFromNumber(const Decimal &value);
+
+// The same for an explicit language code ("en", "de"), instead of the user's first
+// preferred language; tests use it to stay independent of the machine's locale.
+QString localizedPriceStringFromNumber(double value, const QString &languageCode);
+QString localizedPriceStringFromNumber(const Decimal &value, const QString &languageCode);
+
+// The language part of the user's first preferred UI language, "en" when there is none.
+QString preferredLanguageCode();
+
+} // namespace tanvill
