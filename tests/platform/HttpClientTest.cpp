@@ -1,0 +1,242 @@
+#include "platform/HttpClient.h"
+#include "platform/MainQueue.h"
+#include "support/FakeHttpServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace tanvill;
+using tanvill::test::FakeHttpServer;
+using tanvill::test::FakeRequest;
+using tanvill::test::FakeResponse;
+using Behaviour = FakeResponse::Behaviour;
+
+namespace {
+
+class HttpClientTest : public ::testing::Test
+{
+protected:
+    // Fetches `path` and waits for the one completion; counts calls to catch doubles.
+    HttpResult fetch(const QString &path, const HttpRequestOptions &options = {})
+    {
+        std::optional<HttpResult> result;
+        client.get(
+            server.url(path),
+            [&](const HttpResult &answer) {
+                ++calls;
+                onMainThread = onMainThread && MainQueue::isMainThread();
+                result = answer;
+            },
+            options);
+        EXPECT_TRUE(test::waitFor([&] { return result.has_value(); }, 10000)) << qPrintable(path);
+        test::drainEvents();
+        return result.value_or(HttpResult {});
+    }
+
+    FakeHttpServer server;
+    HttpClient client;
+    int calls = 0;
+    bool onMainThread = true;
+};
+
+} // namespace
+
+TEST_F(HttpClientTest, AnswersAreDeliveredOnceOnTheUiThreadWithStatusBodyAndHeaders)
+{
+    server.setRoute("/ok", FakeResponse::json(R"({"resultCount":0})"));
+    server.setRoute("/missing", FakeResponse::withStatus(404, "nope"));
+
+    const HttpResult ok = fetch("/ok?id=1");
+    EXPECT_TRUE(ok.isSuccess());
+    EXPECT_EQ(ok.statusCode, 200);
+    EXPECT_EQ(ok.body, R"({"resultCount":0})");
+    EXPECT_EQ(ok.header("content-type"), "application/json");
+
+    // An HTTP error is an answer the caller reads, not a failed transfer.
+    const HttpResult missing = fetch("/missing");
+    EXPECT_FALSE(missing.isSuccess());
+    EXPECT_FALSE(missing.transferFailed());
+    EXPECT_EQ(missing.statusCode, 404);
+    EXPECT_EQ(missing.body, "nope");
+
+    EXPECT_EQ(calls, 2);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_EQ(server.requestCount("/ok"), 1);
+    EXPECT_EQ(server.requests().value(0).query.queryItemValue("id"), "1");
+}
+
+TEST_F(HttpClientTest, PostSendsTheJsonBody)
+{
+    server.setHandler("/lists", [](const FakeRequest &request) {
+        return FakeResponse::json(request.method + " " + request.header("Content-Type") + " "
+                                  + request.body);
+    });
+    std::optional<HttpResult> result;
+    client.post(server.url("/lists"), R"({"name":"Games"})",
+                [&](const HttpResult &answer) { result = answer; });
+    ASSERT_TRUE(test::waitFor([&] { return result.has_value(); }));
+    EXPECT_EQ(result->body, R"(POST application/json {"name":"Games"})");
+}
+
+TEST_F(HttpClientTest, BrokenTransfersFailWithAnErrorAndNoBody)
+{
+    client.setDefaultTimeoutMs(300);
+    server.setRoute("/stall", FakeResponse::behaving(Behaviour::Stall));
+    server.setRoute("/drop", FakeResponse::behaving(Behaviour::Drop));
+    server.setRoute("/reset", FakeResponse::behaving(Behaviour::Reset));
+    FakeResponse truncated = FakeResponse::json(QByteArray(4000, 'a'));
+    truncated.behaviour = Behaviour::Truncate;
+    server.setRoute("/truncated", truncated);
+
+    const HttpResult stalled = fetch("/stall");
+    EXPECT_EQ(stalled.networkError, QNetworkReply::TimeoutError);
+    for (const char *path : { "/stall", "/drop", "/reset", "/truncated" }) {
+        const HttpResult result = fetch(path);
+        EXPECT_TRUE(result.transferFailed()) << path;
+        EXPECT_FALSE(result.isSuccess()) << path;
+        EXPECT_FALSE(result.errorText.isEmpty()) << path;
+        EXPECT_TRUE(result.body.isEmpty()) << path;
+    }
+    EXPECT_EQ(calls, 5);
+}
+
+TEST_F(HttpClientTest, BodiesOverTheCapAreAbortedWhetherAnnouncedOrChunked)
+{
+    FakeResponse huge;
+    huge.generatedBodySize = 50 * 1024 * 1024;
+    server.setRoute("/huge", huge);
+    FakeResponse chunked = huge;
+    chunked.behaviour = Behaviour::Chunked;
+    server.setRoute("/chunked", chunked);
+    FakeResponse small = FakeResponse::json(QByteArray(3000, 'b'));
+    small.behaviour = Behaviour::Chunked;
+    server.setRoute("/small-chunked", small);
+
+    for (const char *path : { "/huge", "/chunked" }) {
+        const HttpResult result = fetch(path);
+        EXPECT_TRUE(result.transferFailed()) << path;
+        EXPECT_TRUE(result.body.isEmpty()) << path;
+    }
+    HttpRequestOptions roomy;
+    roomy.maxBodyBytes = 60 * 1024 * 1024;
+    const HttpResult streamed = fetch("/chunked", roomy);
+    EXPECT_TRUE(streamed.isSuccess());
+    EXPECT_EQ(streamed.body.size(), 50 * 1024 * 1024);
+    EXPECT_EQ(streamed.body.count('x'), streamed.body.size());
+
+    HttpRequestOptions options;
+    options.maxBodyBytes = 1000;
+    EXPECT_TRUE(fetch("/small-chunked", options).transferFailed());
+    const HttpResult allowed = fetch("/small-chunked");
+    EXPECT_TRUE(allowed.isSuccess());
+    EXPECT_EQ(allowed.body, QByteArray(3000, 'b'));
+}
+
+TEST_F(HttpClientTest, CancelledRequestsAndRequestsOfDeadContextsCallNothing)
+{
+    server.setRoute("/slow", FakeResponse::json("{}").delayed(100));
+    int calls = 0;
+    const auto id = client.get(server.url("/slow"), [&](const HttpResult &) { ++calls; });
+    client.cancel(id);
+    client.cancel(id);
+
+    HttpRequestOptions options;
+    auto *context = new QObject;
+    options.context = context;
+    client.get(
+        server.url("/slow"), [&](const HttpResult &) { ++calls; }, options);
+    delete context;
+
+    const auto finished = client.get(server.url("/slow"), [&](const HttpResult &) { ++calls; });
+    ASSERT_TRUE(test::waitFor([&] { return calls == 1; }));
+    client.cancel(finished);
+    ASSERT_TRUE(test::waitFor([&] { return server.currentConnections() == 0; }));
+    test::drainEvents();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(client.runningRequestCount(), 0);
+}
+
+TEST_F(HttpClientTest, OnlyHttpLinksAreFetchedAndNeverAnsweredSynchronously)
+{
+    for (const QString link : { "file:///etc/passwd", "data:text/plain,hi", "not a link", "" }) {
+        bool answered = false;
+        HttpResult result;
+        client.get(QUrl(link), [&](const HttpResult &answer) {
+            answered = true;
+            result = answer;
+        });
+        EXPECT_FALSE(answered) << qPrintable(link);
+        ASSERT_TRUE(test::waitFor([&] { return answered; })) << qPrintable(link);
+        EXPECT_TRUE(result.transferFailed());
+        EXPECT_TRUE(result.body.isEmpty());
+    }
+    EXPECT_EQ(server.totalRequestCount(), 0);
+}
+
+TEST_F(HttpClientTest, RedirectsAreFollowedOnlyWithinTheSameScheme)
+{
+    FakeResponse toSame = FakeResponse::withStatus(302);
+    toSame.headers.append({ "Location", server.url("/target").toEncoded() });
+    server.setRoute("/same", toSame);
+    server.setRoute("/target", FakeResponse::json("[1]"));
+    FakeResponse toOther = FakeResponse::withStatus(302);
+    toOther.headers.append({ QByteArray("Location"), QByteArray("https://127.0.0.1:1/elsewhere") });
+    server.setRoute("/other", toOther);
+
+    const HttpResult same = fetch("/same");
+    EXPECT_TRUE(same.isSuccess());
+    EXPECT_EQ(same.body, "[1]");
+    const HttpResult other = fetch("/other");
+    EXPECT_TRUE(other.transferFailed());
+    EXPECT_EQ(other.networkError, QNetworkReply::InsecureRedirectError);
+}
+
+TEST(BaseUrls, ComeFromTheEnvironmentWithPublicDefaults)
+{
+    qunsetenv("TANVILL_STORE_URL");
+    qunsetenv("TANVILL_SERVICE_URL");
+    EXPECT_EQ(storeBaseUrl(), QUrl("https://itunes.apple.com"));
+    EXPECT_TRUE(serviceBaseUrl().isEmpty());
+    qputenv("TANVILL_STORE_URL", "http://127.0.0.1:8123");
+    qputenv("TANVILL_SERVICE_URL", "http://127.0.0.1:8124");
+    qputenv("TANVILL_WISHLIST_URL", "http://127.0.0.1:8125");
+    EXPECT_EQ(storeBaseUrl(), QUrl("http://127.0.0.1:8123"));
+    EXPECT_EQ(serviceBaseUrl(), QUrl("http://127.0.0.1:8124"));
+    EXPECT_EQ(wishlistBaseUrl(), QUrl("http://127.0.0.1:8125"));
+}
+
+TEST(FakeHttpServer, CountsConcurrentConnectionsAndServesFixturesInsideTheirFolderOnly)
+{
+    FakeHttpServer server;
+    server.serveFixtures();
+    server.setDefaultDelayMs(150);
+    HttpClient client;
+    int done = 0;
+    QList<HttpResult> results;
+    for (const char *path : { "/fixtures/lookup/empty.json", "/fixtures/lookup/mac-things.json",
+                              "/fixtures/search/mac-slack.json", "/fixtures/../README.md",
+                              "/fixtures/lookup/none.json" }) {
+        client.get(server.url(path), [&](const HttpResult &result) {
+            results.append(result);
+            ++done;
+        });
+    }
+    ASSERT_TRUE(test::waitFor([&] { return done == 5; }));
+    EXPECT_EQ(server.maxConcurrentConnections(), 5);
+    EXPECT_EQ(server.requestCount("/fixtures/lookup/empty.json"), 1);
+    int found = 0;
+    for (const HttpResult &result : results) {
+        if (result.statusCode == 200) {
+            ++found;
+            EXPECT_FALSE(QJsonDocument::fromJson(result.body).isNull());
+        } else {
+            EXPECT_EQ(result.statusCode, 404);
+        }
+    }
+    EXPECT_EQ(found, 3);
+    ASSERT_TRUE(test::waitFor([&] { return server.currentConnections() == 0; }));
+}

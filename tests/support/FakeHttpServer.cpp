@@ -1,0 +1,469 @@
+#include "support/FakeHttpServer.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/socket.h>
+
+namespace tanvill::test {
+
+namespace {
+
+constexpr qint64 kWriteWindow = 256 * 1024;
+constexpr qint64 kPieceSize = 64 * 1024;
+constexpr int kMaxHeaderBytes = 64 * 1024;
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
+    }
+}
+
+QByteArray contentTypeForFile(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("json"))
+        return "application/json";
+    if (suffix == QLatin1String("png"))
+        return "image/png";
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return "image/jpeg";
+    if (suffix == QLatin1String("html"))
+        return "text/html; charset=utf-8";
+    return "application/octet-stream";
+}
+
+} // namespace
+
+struct FakeHttpServer::Shared
+{
+    mutable QMutex mutex;
+    QHash<QString, Handler> handlers;
+    Handler fallback;
+    QList<QPair<QString, QString>> directories;
+    int defaultDelayMs = 0;
+    QHash<QString, int> counts;
+    QList<FakeRequest> requests;
+    int totalRequests = 0;
+    int currentConnections = 0;
+    int maxConnections = 0;
+
+    FakeResponse respond(const FakeRequest &request)
+    {
+        Handler handler;
+        {
+            QMutexLocker lock(&mutex);
+            ++counts[request.path];
+            ++totalRequests;
+            requests.append(request);
+            handler = handlers.value(request.path);
+            if (!handler) {
+                for (const auto &[prefix, directory] : directories) {
+                    if (request.path.startsWith(prefix)) {
+                        const QString relative = request.path.mid(prefix.size());
+                        handler = [directory, relative](const FakeRequest &) {
+                            const QString root = QDir(directory).canonicalPath();
+                            const QString path
+                                = QFileInfo(root + QLatin1Char('/') + relative).canonicalFilePath();
+                            if (root.isEmpty() || !path.startsWith(root + QLatin1Char('/')))
+                                return FakeResponse::withStatus(404);
+                            return FakeResponse::file(path);
+                        };
+                        break;
+                    }
+                }
+            }
+            if (!handler)
+                handler = fallback;
+        }
+        FakeResponse response = handler ? handler(request) : FakeResponse::withStatus(404);
+        if (response.delayMs <= 0) {
+            QMutexLocker lock(&mutex);
+            response.delayMs = defaultDelayMs;
+        }
+        return response;
+    }
+};
+
+// One accepted connection: reads one request, answers it, closes.
+class FakeConnection : public QObject
+{
+public:
+    FakeConnection(QTcpSocket *socket, std::shared_ptr<FakeHttpServer::Shared> shared,
+                   QObject *parent)
+        : QObject(parent), m_socket(socket), m_shared(std::move(shared))
+    {
+        socket->setParent(this);
+        {
+            QMutexLocker lock(&m_shared->mutex);
+            ++m_shared->currentConnections;
+            m_shared->maxConnections
+                = std::max(m_shared->maxConnections, m_shared->currentConnections);
+        }
+        connect(socket, &QTcpSocket::readyRead, this, &FakeConnection::readRequest);
+        connect(socket, &QTcpSocket::bytesWritten, this, &FakeConnection::writeMore);
+        connect(socket, &QTcpSocket::disconnected, this, &FakeConnection::close);
+        readRequest();
+    }
+
+    ~FakeConnection() override { release(); }
+
+private:
+    void release()
+    {
+        if (m_closed)
+            return;
+        m_closed = true;
+        QMutexLocker lock(&m_shared->mutex);
+        --m_shared->currentConnections;
+    }
+
+    void close()
+    {
+        release();
+        deleteLater();
+    }
+
+    void readRequest()
+    {
+        if (m_answering)
+            return;
+        m_buffer += m_socket->readAll();
+        const qsizetype headerEnd = m_buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0) {
+            if (m_buffer.size() > kMaxHeaderBytes)
+                m_socket->abort();
+            return;
+        }
+        const QList<QByteArray> lines = m_buffer.left(headerEnd).split('\n');
+        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+        FakeRequest request;
+        request.method = requestLine.value(0);
+        const QUrl target(QString::fromLatin1(requestLine.value(1)));
+        request.path = target.path();
+        request.query = QUrlQuery(target);
+        qint64 contentLength = 0;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines[i].trimmed();
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0)
+                continue;
+            const QByteArray name = line.left(colon).trimmed();
+            const QByteArray value = line.mid(colon + 1).trimmed();
+            request.headers.append({ name, value });
+            if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
+                contentLength = value.toLongLong();
+        }
+        const qsizetype bodyStart = headerEnd + 4;
+        if (m_buffer.size() - bodyStart < contentLength)
+            return;
+        request.body = m_buffer.mid(bodyStart, contentLength);
+        m_answering = true;
+
+        m_response = m_shared->respond(request);
+        if (m_response.delayMs > 0)
+            QTimer::singleShot(m_response.delayMs, this, &FakeConnection::answer);
+        else
+            answer();
+    }
+
+    void answer()
+    {
+        using Behaviour = FakeResponse::Behaviour;
+        switch (m_response.behaviour) {
+        case Behaviour::Stall:
+            return;
+        case Behaviour::Drop:
+            m_socket->disconnectFromHost();
+            return;
+        case Behaviour::Reset: {
+            const linger hard { 1, 0 };
+            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
+                         sizeof hard);
+            m_socket->abort();
+            close();
+            return;
+        }
+        default:
+            break;
+        }
+        const qint64 fullSize = m_response.generatedBodySize > 0 ? m_response.generatedBodySize
+                                                                 : m_response.body.size();
+        m_bodySize = m_response.behaviour == Behaviour::Truncate ? fullSize / 2 : fullSize;
+        m_chunked = m_response.behaviour == Behaviour::Chunked;
+
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(m_response.status) + ' '
+            + reasonPhrase(m_response.status) + "\r\n";
+        bool hasContentType = false;
+        for (const auto &[name, value] : m_response.headers) {
+            hasContentType
+                = hasContentType || name.compare("Content-Type", Qt::CaseInsensitive) == 0;
+            head += name + ": " + value + "\r\n";
+        }
+        if (!hasContentType)
+            head += "Content-Type: application/octet-stream\r\n";
+        if (m_chunked)
+            head += "Transfer-Encoding: chunked\r\n";
+        else
+            head += "Content-Length: " + QByteArray::number(fullSize) + "\r\n";
+        head += "Connection: close\r\n\r\n";
+        m_socket->write(head);
+        writeMore();
+    }
+
+    QByteArray piece(qint64 offset, qint64 length) const
+    {
+        if (m_response.generatedBodySize <= 0)
+            return m_response.body.mid(offset, length);
+        const QByteArray pattern = m_response.body.isEmpty() ? QByteArray("x") : m_response.body;
+        QByteArray out;
+        out.reserve(length);
+        qint64 position = offset % pattern.size();
+        while (out.size() < length) {
+            const qint64 take = std::min<qint64>(pattern.size() - position, length - out.size());
+            out.append(pattern.constData() + position, take);
+            position = 0;
+        }
+        return out;
+    }
+
+    void writeMore()
+    {
+        if (!m_answering || m_finished || m_closed || m_bodySize < 0)
+            return;
+        while (m_sent < m_bodySize && m_socket->bytesToWrite() < kWriteWindow) {
+            const QByteArray data = piece(m_sent, std::min(kPieceSize, m_bodySize - m_sent));
+            m_sent += data.size();
+            if (m_chunked)
+                m_socket->write(QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n");
+            else
+                m_socket->write(data);
+        }
+        if (m_sent >= m_bodySize) {
+            m_finished = true;
+            if (m_chunked)
+                m_socket->write("0\r\n\r\n");
+            m_socket->disconnectFromHost();
+        }
+    }
+
+    QTcpSocket *m_socket;
+    std::shared_ptr<FakeHttpServer::Shared> m_shared;
+    QByteArray m_buffer;
+    FakeResponse m_response;
+    qint64 m_bodySize = -1;
+    qint64 m_sent = 0;
+    bool m_chunked = false;
+    bool m_answering = false;
+    bool m_finished = false;
+    bool m_closed = false;
+};
+
+QByteArray FakeRequest::header(const QByteArray &name) const
+{
+    for (const auto &[key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+FakeResponse FakeResponse::json(const QByteArray &body, int status)
+{
+    FakeResponse response = bytes(body, "application/json");
+    response.status = status;
+    return response;
+}
+
+FakeResponse FakeResponse::withStatus(int status, const QByteArray &body)
+{
+    FakeResponse response;
+    response.status = status;
+    response.body = body;
+    return response;
+}
+
+FakeResponse FakeResponse::bytes(const QByteArray &body, const QByteArray &contentType)
+{
+    FakeResponse response;
+    response.body = body;
+    response.headers.append({ "Content-Type", contentType });
+    return response;
+}
+
+FakeResponse FakeResponse::file(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return withStatus(404);
+    return bytes(file.readAll(), contentTypeForFile(path));
+}
+
+FakeResponse FakeResponse::behaving(Behaviour behaviour)
+{
+    FakeResponse response;
+    response.behaviour = behaviour;
+    return response;
+}
+
+FakeHttpServer::FakeHttpServer() : m_shared(std::make_shared<Shared>()), m_thread(new QThread)
+{
+    m_thread->setObjectName(QStringLiteral("FakeHttpServer"));
+    m_worker = new QObject;
+    m_worker->moveToThread(m_thread);
+    m_thread->start();
+    const auto shared = m_shared;
+    QObject *worker = m_worker;
+    quint16 port = 0;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker, shared, &port] {
+            auto *server = new QTcpServer(worker);
+            if (!server->listen(QHostAddress::LocalHost, 0))
+                qFatal("FakeHttpServer: cannot listen on the loopback interface");
+            port = server->serverPort();
+            QObject::connect(server, &QTcpServer::newConnection, worker, [server, shared, worker] {
+                while (QTcpSocket *socket = server->nextPendingConnection())
+                    new FakeConnection(socket, shared, worker);
+            });
+        },
+        Qt::BlockingQueuedConnection);
+    m_port = port;
+}
+
+FakeHttpServer::~FakeHttpServer()
+{
+    QObject *worker = m_worker;
+    QMetaObject::invokeMethod(
+        m_worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+QUrl FakeHttpServer::baseUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
+}
+
+QUrl FakeHttpServer::url(const QString &pathAndQuery) const
+{
+    return QUrl(baseUrl().toString() + pathAndQuery);
+}
+
+void FakeHttpServer::setRoute(const QString &path, const FakeResponse &response)
+{
+    setHandler(path, [response](const FakeRequest &) { return response; });
+}
+
+void FakeHttpServer::setHandler(const QString &path, Handler handler)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->handlers.insert(path, std::move(handler));
+}
+
+void FakeHttpServer::setFallbackHandler(Handler handler)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->fallback = std::move(handler);
+}
+
+void FakeHttpServer::serveDirectory(const QString &prefix, const QString &directory)
+{
+    QString normalised = prefix;
+    if (!normalised.endsWith(QLatin1Char('/')))
+        normalised += QLatin1Char('/');
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->directories.append({ normalised, directory });
+}
+
+void FakeHttpServer::serveFixtures()
+{
+    serveDirectory(QStringLiteral("/fixtures/"), fixturesDir() + QStringLiteral("/store"));
+}
+
+void FakeHttpServer::setDefaultDelayMs(int milliseconds)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->defaultDelayMs = milliseconds;
+}
+
+void FakeHttpServer::clearRoutes()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->handlers.clear();
+    m_shared->fallback = nullptr;
+    m_shared->directories.clear();
+}
+
+int FakeHttpServer::requestCount(const QString &path) const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->counts.value(path);
+}
+
+int FakeHttpServer::totalRequestCount() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->totalRequests;
+}
+
+QList<FakeRequest> FakeHttpServer::requests() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->requests;
+}
+
+int FakeHttpServer::currentConnections() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->currentConnections;
+}
+
+int FakeHttpServer::maxConcurrentConnections() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->maxConnections;
+}
+
+void FakeHttpServer::resetCounters()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->counts.clear();
+    m_shared->requests.clear();
+    m_shared->totalRequests = 0;
+    m_shared->maxConnections = m_shared->currentConnections;
+}
+
+} // namespace tanvill::test
