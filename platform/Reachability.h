@@ -1,0 +1,61 @@
+#pragma once
+
+// Where the system's view of network reachability comes from. The store's reachability
+// monitor reads flags from a backend; the system backend follows QNetworkInformation, tests
+// install a manual one.
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+namespace tanvill {
+
+class ReachabilityBackend : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Flag bits as the reachability monitor reads them.
+    enum Flag : quint32 {
+        Reachable = 1u << 1,
+        ConnectionRequired = 1u << 2,
+        ConnectionOnTraffic = 1u << 3,
+        InterventionRequired = 1u << 4,
+        ConnectionOnDemand = 1u << 5,
+    };
+
+    using Factory = std::function<std::unique_ptr<ReachabilityBackend>()>;
+
+    // The flags as the system sees them now (cheap; asked before every refresh).
+    virtual quint32 currentFlags() const = 0;
+
+    // A backend from the installed factory, else the system one; none when the system has
+    // no way to tell (callers then treat the network as reachable).
+    static std::unique_ptr<ReachabilityBackend> create();
+    static void installFactory(Factory factory);
+    // QNetworkInformation with its default backend, else "glib"; none when neither loads.
+    static std::unique_ptr<ReachabilityBackend> createSystem();
+
+signals:
+    void flagsChanged(quint32 flags);
+};
+
+// A backend whose flags are set by hand (tests, and setups without network information).
+class ManualReachabilityBackend : public ReachabilityBackend
+{
+    Q_OBJECT
+
+public:
+    explicit ManualReachabilityBackend(quint32 flags = Reachable) : m_flags(flags) { }
+
+    quint32 currentFlags() const override { return m_flags; }
+    // Stores the flags and tells listeners when they differ from the stored ones.
+    void setFlags(quint32 flags);
+    void setReachable(bool reachable) { setFlags(reachable ? Reachable : 0u); }
+
+private:
+    quint32 m_flags;
+};
+
+} // namespace tanvill

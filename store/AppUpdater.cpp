@@ -1,0 +1,268 @@
+#include "store/AppUpdater.h"
+
+#include "platform/Analytics.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PowerEvents.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserNotifications.h"
+#include "store/ReachabilityMonitor.h"
+
+#include <QDebug>
+#include <QPointer>
+#include <QTimer>
+
+#include <cmath>
+
+namespace tanvill {
+
+namespace {
+
+const QString kAutomaticallyUpdateApps = QStringLiteral("AutomaticallyUpdateApps");
+const QString kAppUpdateInterval = QStringLiteral("AppUpdateInverval");
+const QString kNotifyPricing = QStringLiteral("NotifyAboutChanges.Pricing");
+const QString kNotifyVersion = QStringLiteral("NotifyAboutChanges.Version");
+const QString kNotifyRating = QStringLiteral("NotifyAboutChanges.Rating");
+
+class QtRepeatingTimer : public RepeatingTimer
+{
+public:
+    QtRepeatingTimer(double intervalSeconds, std::function<void()> fire)
+    {
+        m_timer.setTimerType(Qt::CoarseTimer);
+        m_timer.setInterval(int(std::llround(intervalSeconds * 1000.0)));
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(fire));
+        m_timer.start();
+    }
+
+private:
+    QTimer m_timer;
+};
+
+std::unique_ptr<RepeatingTimer> makeQtTimer(double intervalSeconds, std::function<void()> fire)
+{
+    return std::make_unique<QtRepeatingTimer>(intervalSeconds, std::move(fire));
+}
+
+QString word(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
+
+} // namespace
+
+AppUpdater &AppUpdater::sharedUpdater()
+{
+    // Lives to the end of the process, like the settings it follows.
+    static auto *instance = new AppUpdater;
+    return *instance;
+}
+
+AppUpdater::AppUpdater() : m_refresh(&refreshAllApps), m_timerFactory(&makeQtTimer)
+{
+    UserDefaults &defaults = UserDefaults::standard();
+    for (const QString &key : { kAutomaticallyUpdateApps, kAppUpdateInterval }) {
+        defaults.observe(key, this,
+                         [this, key](const QVariant &newValue) { settingChanged(key, newValue); });
+    }
+}
+
+AppUpdater::~AppUpdater()
+{
+    stopUpdater();
+}
+
+void AppUpdater::setReachabilityMonitor(ReachabilityMonitor *monitor)
+{
+    m_reachabilityMonitor = monitor;
+}
+
+ReachabilityMonitor *AppUpdater::reachabilityMonitor() const
+{
+    return m_reachabilityMonitor ? *m_reachabilityMonitor
+                                 : ReachabilityMonitor::sharedReachability();
+}
+
+double AppUpdater::updateIntervalSeconds(const QVariant &stored)
+{
+    bool ok = false;
+    const double seconds = stored.isValid() && stored.typeId() != QMetaType::Bool
+        ? stored.toDouble(&ok)
+        : 0.0;
+    if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > kMaximumIntervalSeconds)
+        return kDefaultIntervalSeconds;
+    return std::max(seconds, kMinimumIntervalSeconds);
+}
+
+void AppUpdater::startUpdater()
+{
+    stopUpdater();
+    UserDefaults &defaults = UserDefaults::standard();
+    if (!defaults.boolean(kAutomaticallyUpdateApps))
+        return;
+
+    m_wakeConnection = connect(&PowerEvents::shared(), &PowerEvents::didWake, this,
+                               [this] { update(); });
+    m_reachabilityObserver = NotificationCenter::defaultCenter().addObserver(
+        ReachabilityChangedNotification, this,
+        [this](const Notification &notification) { reachabilityChanged(notification.userInfo); });
+
+    const double interval = updateIntervalSeconds(defaults.value(kAppUpdateInterval));
+    QPointer<AppUpdater> guard(this);
+    m_timer = m_timerFactory(interval, [guard] {
+        if (guard)
+            guard->update();
+    });
+    update();
+}
+
+void AppUpdater::stopUpdater()
+{
+    if (m_wakeConnection)
+        disconnect(m_wakeConnection);
+    m_wakeConnection = {};
+    if (m_reachabilityObserver)
+        NotificationCenter::defaultCenter().removeObserver(m_reachabilityObserver);
+    m_reachabilityObserver = 0;
+    m_timer.reset();
+}
+
+void AppUpdater::update()
+{
+    if (ReachabilityMonitor *monitor = reachabilityMonitor()) {
+        // Asked afresh every time: a status stored at the last check says nothing about now.
+        monitor->refreshReachabilityStatus();
+        if (!monitor->isReachable()) {
+            if (!m_monitoringReachability) {
+                monitor->startNotifier();
+                m_monitoringReachability = true;
+            }
+            return;
+        }
+        m_monitoringReachability = false;
+        monitor->stopNotifier();
+    }
+    if (!m_refresh)
+        return;
+    QPointer<AppUpdater> guard(this);
+    m_refresh([guard](std::optional<Error> error, std::optional<std::vector<AppUpdate>> updates) {
+        if (guard)
+            guard->notifyAboutChanges(error, updates);
+    });
+}
+
+void AppUpdater::reachabilityChanged(const QVariantMap &userInfo)
+{
+    if (!m_monitoringReachability)
+        return;
+    const QVariant status = userInfo.value(ReachabilityNotificationStatusItem);
+    if (status.typeId() != QMetaType::QString
+        || status.toString()
+            != ReachabilityMonitor::description(
+                ReachabilityMonitor::ReachabilityStatus::Reachable))
+        return;
+    update();
+}
+
+void AppUpdater::settingChanged(const QString &key, const QVariant &newValue)
+{
+    startUpdater();
+    if (key == kAutomaticallyUpdateApps) {
+        // A removed value falls back to the registered one, which is what now applies.
+        const QVariant enabled = newValue.isValid()
+            ? newValue
+            : QVariant(UserDefaults::standard().boolean(kAutomaticallyUpdateApps));
+        Analytics::shared().track(QStringLiteral("Toggle AutomaticallyUpdateApps"),
+                                  { { QStringLiteral("enabled"), enabled } });
+    }
+}
+
+std::optional<QString> AppUpdater::changeNotificationText(int p, int v, int r)
+{
+    if (p <= 0 && v <= 0 && r <= 0)
+        return std::nullopt;
+    const QString priceWord = word(p == 1 ? "change" : "changes");
+    const QString priceVerb = word(p == 1 ? "is" : "are");
+    const QString versionWord = word(v == 1 ? "update" : "updates");
+    const QString versionVerb = word(v == 1 ? "is" : "are");
+    const QString ratingWord = word(r == 1 ? "change" : "changes");
+    const QString ratingVerb = word(r == 1 ? "is" : "are");
+
+    if (p > 0 && v > 0 && r > 0)
+        return Strings::localizedFormat(
+            QStringLiteral("3UpdatesNotificationSubtitle"),
+            { priceVerb, qint64(p), priceWord, qint64(v), versionWord, qint64(r), ratingWord });
+
+    QString text;
+    if (p > 0)
+        text = Strings::localizedFormat(QStringLiteral("PricingUpdateNotificationSubtitle"),
+                                        { priceVerb, qint64(p), priceWord });
+    const auto appendPart = [&text](const QString &verb, const QString &endingKey, int count,
+                                    const QString &countWord) {
+        if (text.isEmpty())
+            text = Strings::localizedFormat(QStringLiteral("UpdateNotificationSubtitleStart"),
+                                            { verb });
+        else
+            text += Strings::localized(QStringLiteral("UpdateNotificationSubtitleWordSeparator"));
+        text += Strings::localizedFormat(endingKey, { qint64(count), countWord });
+    };
+    if (v > 0)
+        appendPart(versionVerb, QStringLiteral("VersionUpdateNotificationSubtitleEnding"), v,
+                   versionWord);
+    if (r > 0)
+        appendPart(ratingVerb, QStringLiteral("RatingUpdateNotificationSubtitleEnding"), r,
+                   ratingWord);
+    text += Strings::localized(QStringLiteral("UpdateNotificationSubtitleSuffix"));
+    return text;
+}
+
+void AppUpdater::notifyAboutChanges(const std::optional<Error> &error,
+                                    const std::optional<std::vector<AppUpdate>> &updates)
+{
+    if (error && !updates)
+        qInfo().noquote() << "Refresh failed:" << error->description;
+    const bool hasUpdates = updates && !updates->empty();
+    if (hasUpdates) {
+        m_currentUpdate = updates;
+        NotificationCenter::defaultCenter().post(AppUpdaterDidUpdate, this);
+    }
+
+    UserDefaults &defaults = UserDefaults::standard();
+    const bool pricing = defaults.boolean(kNotifyPricing);
+    const bool version = defaults.boolean(kNotifyVersion);
+    const bool rating = defaults.boolean(kNotifyRating);
+    if (!pricing && !version && !rating)
+        return;
+
+    QPointer<AppUpdater> guard(this);
+    UserNotificationCenter::defaultCenter().setActivationHandler([guard] {
+        if (guard)
+            guard->showLatestChangesWindow();
+    });
+    if (!hasUpdates)
+        return;
+
+    int p = 0;
+    int v = 0;
+    int r = 0;
+    for (const AppUpdate &update : *updates) {
+        p += pricing && update.pricingChange ? 1 : 0;
+        v += version && update.versionChange ? 1 : 0;
+        r += rating && update.ratingChange ? 1 : 0;
+    }
+    const std::optional<QString> text = changeNotificationText(p, v, r);
+    if (!text)
+        return;
+    UserNotificationCenter::defaultCenter().deliver(
+        { Strings::localized(QStringLiteral("AppsUpdatedNotificationTitle")), *text });
+    Analytics::shared().track(QStringLiteral("Change Notification"));
+}
+
+void AppUpdater::showLatestChangesWindow()
+{
+    if (!m_currentUpdate || !m_latestChangesPresenter)
+        return;
+    m_latestChangesPresenter(*m_currentUpdate);
+}
+
+} // namespace tanvill

@@ -1,0 +1,108 @@
+#pragma once
+
+// Keeps every watched application current without the user asking: refreshes them all on a
+// repeating timer, after the machine wakes and when the network returns, keeps the changes of
+// the latest refresh that found any, announces them with "Tanvill.AppUpdaterDidUpdate" and
+// tells the user about the kinds of change they chose in one system notification. The shell
+// starts it at launch and installs how the Latest Changes window is shown.
+
+#include "platform/Error.h"
+#include "store/AppUpdate.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tanvill {
+
+class ReachabilityMonitor;
+
+inline const QString AppUpdaterDidUpdate = QStringLiteral("Tanvill.AppUpdaterDidUpdate");
+
+// A running repeating timer; destroying it stops it.
+class RepeatingTimer
+{
+public:
+    virtual ~RepeatingTimer() = default;
+};
+
+class AppUpdater : public QObject
+{
+    Q_OBJECT
+
+public:
+    using RefreshCompletion = std::function<void(std::optional<Error>,
+                                                 std::optional<std::vector<AppUpdate>>)>;
+    // Refreshes every application outside the archive and calls the completion once.
+    using RefreshFunction = std::function<void(RefreshCompletion)>;
+    using TimerFactory = std::function<std::unique_ptr<RepeatingTimer>(
+        double intervalSeconds, std::function<void()> fire)>;
+    using LatestChangesPresenter = std::function<void(const std::vector<AppUpdate> &updates)>;
+
+    static constexpr double kDefaultIntervalSeconds = 900.0;
+    static constexpr double kMinimumIntervalSeconds = 60.0;
+    static constexpr double kMaximumIntervalSeconds = 7.0 * 24 * 60 * 60;
+
+    static AppUpdater &sharedUpdater();
+
+    AppUpdater();
+    ~AppUpdater() override;
+
+    // (Re)starts periodic refreshing as the settings say; refreshes at once when on.
+    void startUpdater();
+    void stopUpdater();
+    // One refresh attempt: waits for the network when it is away.
+    void update();
+
+    // The changes of the latest refresh that found any; none before the first.
+    const std::optional<std::vector<AppUpdate>> &currentUpdate() const { return m_currentUpdate; }
+    // Opens a new Latest Changes window for currentUpdate (nothing when there is none).
+    void showLatestChangesWindow();
+
+    bool isRunning() const { return m_timer != nullptr; }
+    bool monitoringReachability() const { return m_monitoringReachability; }
+
+    // The stored "AppUpdateInverval" as seconds: 900 when missing, not a number, zero,
+    // negative or beyond a week; never below a minute.
+    static double updateIntervalSeconds(const QVariant &stored);
+    // The informative text of the change notification for p price changes, v new versions and
+    // r rating changes; none when all three are 0.
+    static std::optional<QString> changeNotificationText(int p, int v, int r);
+
+    void setRefreshFunction(RefreshFunction refresh) { m_refresh = std::move(refresh); }
+    void setTimerFactory(TimerFactory factory) { m_timerFactory = std::move(factory); }
+    void setLatestChangesPresenter(LatestChangesPresenter presenter)
+    {
+        m_latestChangesPresenter = std::move(presenter);
+    }
+    // The monitor asked before each refresh; the shared one unless replaced (tests).
+    void setReachabilityMonitor(ReachabilityMonitor *monitor);
+
+private:
+    void notifyAboutChanges(const std::optional<Error> &error,
+                            const std::optional<std::vector<AppUpdate>> &updates);
+    void reachabilityChanged(const QVariantMap &userInfo);
+    void settingChanged(const QString &key, const QVariant &newValue);
+    ReachabilityMonitor *reachabilityMonitor() const;
+
+    std::unique_ptr<RepeatingTimer> m_timer;
+    QMetaObject::Connection m_wakeConnection;
+    quint64 m_reachabilityObserver = 0;
+    std::optional<std::vector<AppUpdate>> m_currentUpdate;
+    bool m_monitoringReachability = false;
+
+    RefreshFunction m_refresh;
+    TimerFactory m_timerFactory;
+    LatestChangesPresenter m_latestChangesPresenter;
+    std::optional<ReachabilityMonitor *> m_reachabilityMonitor;
+};
+
+// Refreshes every application outside the archive through the shared lists controller.
+void refreshAllApps(AppUpdater::RefreshCompletion completion);
+
+} // namespace tanvill
