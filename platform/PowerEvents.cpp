@@ -17,8 +17,8 @@ PowerEvents::PowerEvents()
         return;
     // QtDBus binds signals by slot signature only.
     bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                QStringLiteral("org.freedesktop.login1.Manager"),
-                QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                this, SLOT(prepareForSleep(bool)));
 }
 
 void PowerEvents::prepareForSleep(bool sleeping)

@@ -52,14 +52,15 @@ void DBusNotificationPresenter::present(const UserNotification &notification,
         failed();
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                       QStringLiteral("Notify"));
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     const QVariantMap hints { { QStringLiteral("desktop-entry"), bundleIdentifier() } };
     call << QStringLiteral("Tanvill") << uint(0) << bundleIdentifier() << notification.title
          << notification.informativeText
-         << QStringList { kDefaultAction, Strings::localized(QStringLiteral("Latest Changes")) } << hints
-         << int(-1);
-    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+         << QStringList { kDefaultAction, Strings::localized(QStringLiteral("Latest Changes")) }
+         << hints << int(-1);
+    auto *watcher
+        = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, activated = std::move(activated),
              failed = std::move(failed)](QDBusPendingCallWatcher *finished) {
@@ -130,7 +131,8 @@ void UserNotificationCenter::deliver(const UserNotification &notification)
         notification, [this] { activate(); },
         [this, notification] {
             if (m_fallback)
-                m_fallback->present(notification, [this] { activate(); }, [] { });
+                m_fallback->present(
+                    notification, [this] { activate(); }, [] {});
             else
                 qInfo().noquote() << notification.title << "-" << notification.informativeText;
         });

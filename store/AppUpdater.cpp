@@ -86,9 +86,8 @@ ReachabilityMonitor *AppUpdater::reachabilityMonitor() const
 double AppUpdater::updateIntervalSeconds(const QVariant &stored)
 {
     bool ok = false;
-    const double seconds = stored.isValid() && stored.typeId() != QMetaType::Bool
-        ? stored.toDouble(&ok)
-        : 0.0;
+    const double seconds
+        = stored.isValid() && stored.typeId() != QMetaType::Bool ? stored.toDouble(&ok) : 0.0;
     if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > kMaximumIntervalSeconds)
         return kDefaultIntervalSeconds;
     return std::max(seconds, kMinimumIntervalSeconds);
@@ -101,8 +100,8 @@ void AppUpdater::startUpdater()
     if (!defaults.boolean(kAutomaticallyUpdateApps))
         return;
 
-    m_wakeConnection = connect(&PowerEvents::shared(), &PowerEvents::didWake, this,
-                               [this] { update(); });
+    m_wakeConnection
+        = connect(&PowerEvents::shared(), &PowerEvents::didWake, this, [this] { update(); });
     m_reachabilityObserver = NotificationCenter::defaultCenter().addObserver(
         ReachabilityChangedNotification, this,
         [this](const Notification &notification) { reachabilityChanged(notification.userInfo); });
@@ -158,8 +157,7 @@ void AppUpdater::reachabilityChanged(const QVariantMap &userInfo)
     const QVariant status = userInfo.value(ReachabilityNotificationStatusItem);
     if (status.typeId() != QMetaType::QString
         || status.toString()
-            != ReachabilityMonitor::description(
-                ReachabilityMonitor::ReachabilityStatus::Reachable))
+            != ReachabilityMonitor::description(ReachabilityMonitor::ReachabilityStatus::Reachable))
         return;
     update();
 }

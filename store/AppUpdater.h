@@ -36,12 +36,12 @@ class AppUpdater : public QObject
     Q_OBJECT
 
 public:
-    using RefreshCompletion = std::function<void(std::optional<Error>,
-                                                 std::optional<std::vector<AppUpdate>>)>;
+    using RefreshCompletion
+        = std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>;
     // Refreshes every application outside the archive and calls the completion once.
     using RefreshFunction = std::function<void(RefreshCompletion)>;
-    using TimerFactory = std::function<std::unique_ptr<RepeatingTimer>(
-        double intervalSeconds, std::function<void()> fire)>;
+    using TimerFactory = std::function<std::unique_ptr<RepeatingTimer>(double intervalSeconds,
+                                                                       std::function<void()> fire)>;
     using LatestChangesPresenter = std::function<void(const std::vector<AppUpdate> &updates)>;
 
     static constexpr double kDefaultIntervalSeconds = 900.0;

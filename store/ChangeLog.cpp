@@ -38,8 +38,7 @@ QString ChangeLog::ratingText(float rating)
     const QByteArray localeName = QLocale().name().toLatin1();
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UNumberFormat, decltype(&unum_close)> formatter(
-        unum_open(UNUM_DECIMAL, nullptr, 0, localeName.constData(), nullptr, &status),
-        &unum_close);
+        unum_open(UNUM_DECIMAL, nullptr, 0, localeName.constData(), nullptr, &status), &unum_close);
     if (U_FAILURE(status) || !formatter)
         return QString::number(double(rating), 'f', 1) + QChar(0x2605);
     unum_setAttribute(formatter.get(), UNUM_MAX_FRACTION_DIGITS, 1);
@@ -81,8 +80,8 @@ QString ChangeLog::ratingChangeDescription(const Change<float> &change, bool lon
                                         { last });
     if (change.last == 0.0f)
         return Strings::localizedFormat(QStringLiteral("RatingAvailableDescription"), { current });
-    QString text
-        = Strings::localizedFormat(QStringLiteral("RatingChangeLongDescription"), { last, current });
+    QString text = Strings::localizedFormat(QStringLiteral("RatingChangeLongDescription"),
+                                            { last, current });
     if (longForm)
         text += Strings::localized(QStringLiteral("UpdateNotificationSubtitleSuffix"));
     return text;

@@ -85,9 +85,9 @@ ReachabilityMonitor *ReachabilityMonitor::sharedReachability()
     static ReachabilityMonitor *shared = [] {
         std::unique_ptr<ReachabilityBackend> backend = ReachabilityBackend::create();
         // Lives to the end of the process, like the run loop it reports on.
-        return backend ? new ReachabilityMonitor(std::move(backend),
-                                                 ReachabilityAssociation::ForAddress)
-                       : nullptr;
+        return backend
+            ? new ReachabilityMonitor(std::move(backend), ReachabilityAssociation::ForAddress)
+            : nullptr;
     }();
     return shared;
 }
@@ -133,7 +133,13 @@ void ReachabilityMonitor::refreshReachabilityStatus()
         m_changedClosure(fresh);
     m_lastStatus = m_status;
     m_status = fresh;
-    post(fresh);
+    // Announced on a later pass, like every report: the caller is often in the middle of
+    // deciding what to do about the network and must not be re-entered.
+    QPointer<ReachabilityMonitor> guard(this);
+    MainQueue::async([guard, fresh] {
+        if (guard)
+            guard->post(fresh);
+    });
 }
 
 void ReachabilityMonitor::startNotifier()
