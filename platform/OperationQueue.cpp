@@ -1,0 +1,158 @@
+#include "platform/OperationQueue.h"
+
+#include "platform/MainQueue.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace tanvill {
+
+void Operation::start()
+{
+    if (m_cancelled || m_state != State::Ready)
+        return;
+    m_state = State::Executing;
+    execute();
+}
+
+void Operation::cancel()
+{
+    if (m_cancelled)
+        return;
+    m_cancelled = true;
+    if (m_state == State::Executing)
+        cancelExecution();
+    finish();
+}
+
+void Operation::finish()
+{
+    if (m_state == State::Finished)
+        return;
+    m_state = State::Finished;
+    auto observers = std::move(m_finishObservers);
+    m_finishObservers.clear();
+    for (auto &observer : observers)
+        observer();
+}
+
+void Operation::addFinishObserver(std::function<void()> observer)
+{
+    m_finishObservers.push_back(std::move(observer));
+}
+
+OperationQueue::OperationQueue(int maxConcurrentOperationCount)
+    : m_maxConcurrent(std::max(1, maxConcurrentOperationCount)),
+      m_self(std::make_shared<OperationQueue *>(this))
+{ }
+
+OperationQueue::~OperationQueue()
+{
+    *m_self = nullptr;
+    cancelAllOperations();
+}
+
+void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
+{
+    if (!operation)
+        return;
+    enqueue(std::move(operation));
+    startWaitingOperations();
+}
+
+void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>> &operations,
+                                   std::function<void()> completion)
+{
+    auto remaining = std::make_shared<size_t>(0);
+    for (const auto &operation : operations) {
+        if (operation && !operation->isFinished())
+            ++*remaining;
+    }
+    auto done = std::make_shared<std::function<void()>>(std::move(completion));
+    // The handlers of the batch were handed to the UI thread before their operations
+    // finished, so a completion handed over after the last one runs after all of them.
+    auto finishBatch = [done] {
+        if (*done && QCoreApplication::instance())
+            MainQueue::async(std::move(*done));
+    };
+    if (*remaining == 0) {
+        finishBatch();
+    } else {
+        for (const auto &operation : operations) {
+            if (!operation || operation->isFinished())
+                continue;
+            operation->addFinishObserver([remaining, finishBatch] {
+                if (--*remaining == 0)
+                    finishBatch();
+            });
+        }
+    }
+    for (const auto &operation : operations) {
+        if (operation && !operation->isFinished())
+            enqueue(operation);
+    }
+    startWaitingOperations();
+}
+
+void OperationQueue::cancelAllOperations()
+{
+    // Cancelling finishes each operation, which takes it out of the lists below.
+    std::vector<std::shared_ptr<Operation>> all(m_pending.begin(), m_pending.end());
+    all.insert(all.end(), m_running.begin(), m_running.end());
+    for (const auto &operation : all)
+        operation->cancel();
+}
+
+void OperationQueue::enqueue(std::shared_ptr<Operation> operation)
+{
+    if (operation->isFinished())
+        return;
+    Operation *raw = operation.get();
+    operation->addFinishObserver([self = m_self, raw] {
+        if (*self)
+            (*self)->operationFinished(raw);
+    });
+    m_pending.push_back(std::move(operation));
+}
+
+void OperationQueue::operationFinished(Operation *operation)
+{
+    // Keep the operation alive until its own finish() has returned.
+    std::shared_ptr<Operation> keep;
+    auto running = std::find_if(m_running.begin(), m_running.end(),
+                                [operation](const auto &item) { return item.get() == operation; });
+    if (running != m_running.end()) {
+        keep = *running;
+        m_running.erase(running);
+    } else {
+        auto pending
+            = std::find_if(m_pending.begin(), m_pending.end(),
+                           [operation](const auto &item) { return item.get() == operation; });
+        if (pending != m_pending.end()) {
+            keep = *pending;
+            m_pending.erase(pending);
+        }
+    }
+    // The operation may still be inside its own finish(); release it from the event loop.
+    if (keep && QCoreApplication::instance())
+        MainQueue::async([keep] {});
+    startWaitingOperations();
+}
+
+void OperationQueue::startWaitingOperations()
+{
+    // An operation may finish inside start(); the loop below, not recursion, starts the next.
+    if (m_starting)
+        return;
+    m_starting = true;
+    while (int(m_running.size()) < m_maxConcurrent && !m_pending.empty()) {
+        std::shared_ptr<Operation> next = std::move(m_pending.front());
+        m_pending.pop_front();
+        m_running.push_back(next);
+        next->start();
+    }
+    m_starting = false;
+}
+
+} // namespace tanvill

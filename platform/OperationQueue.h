@@ -1,0 +1,88 @@
+#pragma once
+
+// Runs asynchronous operations on the UI thread in the order they were added, at most a
+// given number at once. The store client queues its look-ups and searches here; the
+// operations do their waiting on the network, so the queue needs no threads of its own.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tanvill {
+
+class OperationQueue;
+
+// One unit of asynchronous work and its small state machine: ready, executing, finished.
+// Cancelling ends it finished from any state; subclasses then call no handler.
+class Operation
+{
+public:
+    enum class State { Ready, Executing, Finished };
+
+    Operation() = default;
+    virtual ~Operation() = default;
+    Operation(const Operation &) = delete;
+    Operation &operator=(const Operation &) = delete;
+
+    State state() const { return m_state; }
+    bool isExecuting() const { return m_state == State::Executing; }
+    bool isFinished() const { return m_state == State::Finished; }
+    bool isCancelled() const { return m_cancelled; }
+
+    // Called by the queue once; a cancelled or already started operation ignores it.
+    void start();
+    // Marks the operation cancelled, stops work under way and ends it finished.
+    void cancel();
+
+protected:
+    // Begins the work; the operation ends when it calls finish().
+    virtual void execute() = 0;
+    // Stops work under way (a running request); called once, from cancel().
+    virtual void cancelExecution() { }
+    void finish();
+
+private:
+    friend class OperationQueue;
+    void addFinishObserver(std::function<void()> observer);
+
+    State m_state = State::Ready;
+    bool m_cancelled = false;
+    std::vector<std::function<void()>> m_finishObservers;
+};
+
+class OperationQueue
+{
+public:
+    explicit OperationQueue(int maxConcurrentOperationCount = 1);
+    // Cancels every operation still queued or running.
+    ~OperationQueue();
+    OperationQueue(const OperationQueue &) = delete;
+    OperationQueue &operator=(const OperationQueue &) = delete;
+
+    void addOperation(std::shared_ptr<Operation> operation);
+    // Adds the batch in order; `completion` runs once on the UI thread after every operation
+    // of the batch finished and after every handler they handed to the UI thread ran.
+    void addOperations(const std::vector<std::shared_ptr<Operation>> &operations,
+                       std::function<void()> completion);
+    void cancelAllOperations();
+
+    int maxConcurrentOperationCount() const { return m_maxConcurrent; }
+    int runningOperationCount() const { return int(m_running.size()); }
+    // Queued and running operations.
+    int operationCount() const { return int(m_pending.size() + m_running.size()); }
+
+private:
+    void enqueue(std::shared_ptr<Operation> operation);
+    void operationFinished(Operation *operation);
+    void startWaitingOperations();
+
+    int m_maxConcurrent;
+    std::deque<std::shared_ptr<Operation>> m_pending;
+    std::vector<std::shared_ptr<Operation>> m_running;
+    bool m_starting = false;
+    // Shared with the finish observers, which may outlive the queue.
+    std::shared_ptr<OperationQueue *> m_self;
+};
+
+} // namespace tanvill

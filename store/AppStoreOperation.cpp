@@ -1,0 +1,253 @@
+#include "store/AppStoreOperation.h"
+
+#include "platform/MainQueue.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QLocale>
+
+namespace tanvill {
+
+namespace {
+
+Error storeError(int code, const char *descriptionKey)
+{
+    Error error;
+    error.domain = Error::domainFor(QStringLiteral("AppStoreOperation"));
+    error.code = code;
+    error.description = Strings::localized(QString::fromLatin1(descriptionKey));
+    error.recoverySuggestion = Strings::localized(QStringLiteral("ErrorSupportSuggestion"));
+    error.recoveryOptions = { Strings::localized(QStringLiteral("OK")),
+                              Strings::localized(QStringLiteral("Request Support")) };
+    return error;
+}
+
+// A transfer that never produced an answer (refused, reset, timed out, too large).
+Error transferError(const HttpResult &result)
+{
+    Error error;
+    error.domain = Error::domainFor(QStringLiteral("HttpClient"));
+    error.code = int(result.networkError);
+    error.description = result.errorText;
+    return error;
+}
+
+QByteArray encoded(const QString &value)
+{
+    // Everything but letters, digits and - . _ ~ is escaped, byte by byte of its UTF-8 form.
+    return QUrl::toPercentEncoding(value);
+}
+
+QByteArray regionQuery()
+{
+    return "&country=" + encoded(AppStoreOperation::countryCode())
+        + "&lang=" + encoded(AppStoreOperation::languageCode());
+}
+
+QUrl proxyBaseUrl()
+{
+    if (qEnvironmentVariableIsSet("TANVILL_STORE_URL"))
+        return storeBaseUrl();
+    return QUrl(QStringLiteral("https://api.tanvill.com"));
+}
+
+} // namespace
+
+const Error &AppStoreOperation::noiTunesDataError()
+{
+    static const Error error = storeError(NoiTunesData, "NoiTunesData");
+    return error;
+}
+
+const Error &AppStoreOperation::invalidiTunesDataError()
+{
+    static const Error error = storeError(InvalidiTunesData, "InvalidiTunesData");
+    return error;
+}
+
+AppStoreOperation::AppStoreOperation(QString subject) : m_subject(std::move(subject)) { }
+
+QString AppStoreOperation::countryCode()
+{
+    const QString code = UserDefaults::standard().string(QStringLiteral("storeLocale"));
+    return code.isEmpty() ? QStringLiteral("US") : code;
+}
+
+QString AppStoreOperation::languageCode()
+{
+    for (const QLocale &locale : { QLocale(), QLocale::system() }) {
+        const QLocale::Language language = locale.language();
+        if (language != QLocale::AnyLanguage && language != QLocale::C) {
+            const QString code = QLocale::languageToCode(language);
+            if (!code.isEmpty())
+                return code;
+        }
+    }
+    return QStringLiteral("en");
+}
+
+QUrl AppStoreOperation::serviceUrl(const QString &storePath, const QString &proxyPath,
+                                   const QByteArray &encodedQuery)
+{
+    const bool proxy = UserDefaults::standard().boolean(QStringLiteral("forceTanvillAPI"));
+    QByteArray base = (proxy ? proxyBaseUrl() : storeBaseUrl()).toEncoded();
+    while (base.endsWith('/'))
+        base.chop(1);
+    const QString path = proxy ? proxyPath : storePath;
+    return QUrl::fromEncoded(base + path.toLatin1() + '?' + encodedQuery, QUrl::StrictMode);
+}
+
+void AppStoreOperation::execute()
+{
+    const QUrl url = requestUrl();
+    if (!url.isValid()) {
+        finishWithError(invalidiTunesDataError());
+        return;
+    }
+    std::weak_ptr<AppStoreOperation> weakSelf = weak_from_this();
+    m_requestId = HttpClient::shared().get(url, [weakSelf](const HttpResult &result) {
+        if (const auto self = weakSelf.lock())
+            self->requestDidComplete(result);
+    });
+}
+
+void AppStoreOperation::cancelExecution()
+{
+    if (m_requestId != 0)
+        HttpClient::shared().cancel(m_requestId);
+    m_requestId = 0;
+}
+
+void AppStoreOperation::requestDidComplete(const HttpResult &result)
+{
+    m_requestId = 0;
+    if (isCancelled() || isFinished())
+        return;
+    // The HTTP status is not looked at: an error page is judged by its body like any reply.
+    if (result.transferFailed()) {
+        finishWithError(transferError(result));
+        return;
+    }
+    if (result.body.isEmpty()) {
+        finishWithError(noiTunesDataError());
+        return;
+    }
+    const nlohmann::json document = nlohmann::json::parse(result.body.cbegin(), result.body.cend(),
+                                                          nullptr, /*allow_exceptions=*/false);
+    if (document.is_object()) {
+        const auto found = document.find("results");
+        if (found != document.end() && found->is_array() && !found->empty() && parseResults(*found))
+            return;
+    }
+    finishWithError(invalidiTunesDataError());
+}
+
+void AppStoreOperation::finishWithError(const Error &error)
+{
+    if (isCancelled() || isFinished())
+        return;
+    MainQueue::async([self = shared_from_this(), error] {
+        // Cancelled after finishing, before the UI thread got to it: still no handler.
+        if (!self->isCancelled() && self->errorHandler)
+            self->errorHandler(error, self.get());
+    });
+    finish();
+}
+
+void AppStoreOperation::finishWithSuccessHandler(std::function<void()> handler)
+{
+    if (isCancelled() || isFinished())
+        return;
+    MainQueue::async([self = shared_from_this(), handler = std::move(handler)] {
+        if (!self->isCancelled())
+            handler();
+    });
+    finish();
+}
+
+AppStoreLookUpOperation::AppStoreLookUpOperation(QString identifier)
+    : AppStoreOperation(std::move(identifier))
+{ }
+
+QUrl AppStoreLookUpOperation::requestUrl() const
+{
+    return serviceUrl(QStringLiteral("/lookup"), QStringLiteral("/itunes/lookup.php"),
+                      "id=" + encoded(subject()) + regionQuery());
+}
+
+void AppStoreLookUpOperation::execute()
+{
+    // Only digits name an application; anything else is refused before any traffic, with the
+    // error the store itself gives for a malformed identifier.
+    if (!isStoreIdentifier(subject())) {
+        finishWithError(invalidiTunesDataError());
+        return;
+    }
+    AppStoreOperation::execute();
+}
+
+bool AppStoreLookUpOperation::parseResults(const nlohmann::json &results)
+{
+    auto app = CachedApp::fromJson(results.front());
+    if (!app)
+        return false;
+    finishWithSuccessHandler([this, app = std::move(*app)] {
+        if (successHandler)
+            successHandler(app);
+    });
+    return true;
+}
+
+QString rawValue(AppStoreSearchOperationScope scope)
+{
+    switch (scope) {
+    case AppStoreSearchOperationScope::Phone:
+        return QStringLiteral("software");
+    case AppStoreSearchOperationScope::Pad:
+        return QStringLiteral("iPadSoftware");
+    case AppStoreSearchOperationScope::Mac:
+        return QStringLiteral("macSoftware");
+    }
+    return {};
+}
+
+std::optional<AppStoreSearchOperationScope> appStoreSearchScopeFromRawValue(const QString &raw)
+{
+    for (const auto scope :
+         { AppStoreSearchOperationScope::Phone, AppStoreSearchOperationScope::Pad,
+           AppStoreSearchOperationScope::Mac }) {
+        if (rawValue(scope) == raw)
+            return scope;
+    }
+    return std::nullopt;
+}
+
+AppStoreSearchOperation::AppStoreSearchOperation(QString term, AppStoreSearchOperationScope scope)
+    : AppStoreOperation(std::move(term)), m_scope(scope)
+{ }
+
+QUrl AppStoreSearchOperation::requestUrl() const
+{
+    return serviceUrl(QStringLiteral("/search"), QStringLiteral("/itunes/search.php"),
+                      "term=" + encoded(subject()) + "&entity=" + encoded(rawValue(m_scope))
+                          + regionQuery());
+}
+
+bool AppStoreSearchOperation::parseResults(const nlohmann::json &results)
+{
+    std::vector<CachedApp> apps;
+    apps.reserve(results.size());
+    for (const nlohmann::json &element : results) {
+        if (auto app = CachedApp::fromJson(element))
+            apps.push_back(std::move(*app));
+    }
+    finishWithSuccessHandler([this, apps = std::move(apps)] {
+        if (successHandler)
+            successHandler(apps);
+    });
+    return true;
+}
+
+} // namespace tanvill

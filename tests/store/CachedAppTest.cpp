@@ -1,0 +1,175 @@
+#include "store/CachedApp.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+using namespace tanvill;
+using json = nlohmann::json;
+
+namespace {
+
+json fixture(const QString &name)
+{
+    QFile file(test::fixturesDir() + "/store/" + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return json::parse(file.readAll().toStdString());
+}
+
+std::optional<CachedApp> firstResult(const QString &name)
+{
+    return CachedApp::fromJson(fixture(name)["results"][0]);
+}
+
+// A result that holds every field the parser needs.
+json completeResult()
+{
+    return json { { "kind", "software" },
+                  { "trackName", "Name" },
+                  { "description", "Text" },
+                  { "trackViewUrl", "https://store.example/app/id42" },
+                  { "artistName", "Maker" },
+                  { "averageUserRating", 4.5 },
+                  { "price", 0.99 },
+                  { "artworkUrl512", "https://store.example/icon.png" },
+                  { "screenshotUrls", { "https://store.example/1.png" } },
+                  { "trackId", 42 },
+                  { "version", "1.0" },
+                  { "currency", "USD" } };
+}
+
+} // namespace
+
+TEST(CachedApp, RealLookupRepliesParse)
+{
+    const auto facebook = firstResult("lookup/iphone-free-universal.json");
+    ASSERT_TRUE(facebook);
+    EXPECT_EQ(facebook->name, "Facebook");
+    EXPECT_EQ(facebook->identifier, "284882215");
+    EXPECT_EQ(facebook->kind, AppKind::Phone);
+    EXPECT_EQ(facebook->version, "15.0");
+    EXPECT_EQ(facebook->price, 0.0);
+    EXPECT_FLOAT_EQ(facebook->rating, 3.5f);
+    EXPECT_EQ(facebook->screenshotUrls.size(), 5);
+    EXPECT_EQ(facebook->currencyCode, "USD");
+    EXPECT_TRUE(facebook->iconUrl.endsWith(".png"));
+
+    const auto french = firstResult("lookup/iphone-fr-store.json");
+    ASSERT_TRUE(french);
+    EXPECT_EQ(french->currencyCode, "EUR");
+    EXPECT_EQ(french->developer, "Orange");
+    EXPECT_TRUE(french->name.startsWith("118 712"));
+
+    const auto things = firstResult("lookup/mac-things.json");
+    ASSERT_TRUE(things);
+    EXPECT_EQ(things->kind, AppKind::Mac);
+    EXPECT_EQ(things->price, 49.99);
+    EXPECT_EQ(things->developer, "Cultured Code GmbH & Co. KG");
+    EXPECT_EQ(things->screenshotUrls.size(), 6);
+
+    for (const char *name : { "lookup/mac-slack.json", "lookup/mac-fantastical.json" }) {
+        const auto app = firstResult(name);
+        ASSERT_TRUE(app) << name;
+        EXPECT_EQ(app->kind, AppKind::Mac) << name;
+    }
+    EXPECT_EQ(firstResult("lookup/mac-fantastical.json")->price, 24.99);
+}
+
+TEST(CachedApp, RealSearchRepliesParseEveryResult)
+{
+    const struct
+    {
+        const char *file;
+        size_t count;
+    } replies[] = { { "search/software-37-results.json", 37 },
+                    { "search/mac-slack.json", 39 },
+                    { "search/mac-things.json", 12 } };
+    for (const auto &reply : replies) {
+        size_t parsed = 0;
+        const json document = fixture(reply.file);
+        for (const json &element : document["results"])
+            parsed += CachedApp::fromJson(element).has_value();
+        EXPECT_EQ(parsed, reply.count) << reply.file;
+    }
+}
+
+TEST(CachedApp, FallbacksForMissingAndOddlyTypedFields)
+{
+    json result = completeResult();
+    result.erase("averageUserRating");
+    result["averageUserRatingForCurrentVersion"] = 4.5;
+    result.erase("currency");
+    result["trackId"] = "42";
+    result["description"] = nullptr;
+    result["price"] = "0.99";
+    auto app = CachedApp::fromJson(result);
+    ASSERT_TRUE(app);
+    EXPECT_FLOAT_EQ(app->rating, 4.5f);
+    EXPECT_EQ(app->currencyCode, "USD");
+    EXPECT_EQ(app->identifier, "42");
+    EXPECT_EQ(app->description, "");
+    EXPECT_EQ(app->price, 0.99);
+
+    result.erase("averageUserRatingForCurrentVersion");
+    result["price"] = nullptr;
+    app = CachedApp::fromJson(result);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->rating, 0.0f);
+    EXPECT_EQ(app->price, 0.0);
+
+    result["price"] = "cheap";
+    EXPECT_EQ(CachedApp::fromJson(result)->price, 0.0);
+    result["price"] = true;
+    EXPECT_EQ(CachedApp::fromJson(result)->price, 1.0);
+}
+
+TEST(CachedApp, ScreenshotsFallBackToTheTabletOnesAndMakeATabletApp)
+{
+    json result = completeResult();
+    result["kind"] = "mac-software";
+    result["screenshotUrls"] = json::array();
+    result["ipadScreenshotUrls"] = { "a", "b" };
+    auto app = CachedApp::fromJson(result);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->kind, AppKind::Pad);
+    EXPECT_EQ(app->screenshotUrls, QStringList({ "a", "b" }));
+
+    result.erase("screenshotUrls");
+    result["ipadScreenshotUrls"] = json::array();
+    app = CachedApp::fromJson(result);
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(app->screenshotUrls.isEmpty());
+
+    result["screenshotUrls"] = { "a", 7 }; // not all texts: no list
+    result.erase("ipadScreenshotUrls");
+    EXPECT_FALSE(CachedApp::fromJson(result));
+}
+
+TEST(CachedApp, UnusableResultsGiveNoValue)
+{
+    EXPECT_FALSE(CachedApp::fromJson(json::array()));
+    EXPECT_FALSE(CachedApp::fromJson(json("software")));
+    for (const char *key : { "kind", "trackName", "description", "trackViewUrl", "artistName",
+                             "price", "artworkUrl512", "trackId", "version" }) {
+        json result = completeResult();
+        result.erase(key);
+        EXPECT_FALSE(CachedApp::fromJson(result)) << key;
+    }
+    const std::pair<const char *, json> bad[] = {
+        { "kind", "podcast" }, { "kind", "macSoftware" }, { "trackId", "12a" }, { "trackId", -5 },
+        { "trackId", 4.5 },    { "trackId", nullptr },    { "price", 1e300 },
+    };
+    for (const auto &[key, value] : bad) {
+        json result = completeResult();
+        result[key] = value;
+        EXPECT_FALSE(CachedApp::fromJson(result)) << key << " " << value.dump();
+    }
+}
+
+TEST(CachedApp, StoreIdentifiersAreDecimalDigitsOnly)
+{
+    EXPECT_TRUE(isStoreIdentifier("284882215"));
+    for (const char *text : { "", " 42", "42 ", "4 2", "-42", "+42", "42&x=1", "４２", "0x2A" })
+        EXPECT_FALSE(isStoreIdentifier(QString::fromUtf8(text))) << text;
+}
