@@ -1,0 +1,85 @@
+#include "store/widgets/ChangesWindowController.h"
+
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "store/widgets/ChangesViewController.h"
+
+#include <QPalette>
+#include <QWindow>
+
+namespace tanvill {
+
+namespace {
+
+const QString kFrameKey = QStringLiteral("WindowFrame/Changes Window");
+
+// The window is dark whatever the desktop's theme is.
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x2b, 0x2b, 0x2e);
+    const QColor text(0xee, 0xee, 0xee);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::Base, window);
+    palette.setColor(QPalette::AlternateBase, window.lighter(115));
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Button, window.lighter(120));
+    return palette;
+}
+
+// Keeps the window's place between openings, like every window of the application.
+class FrameKeeper : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close || event->type() == QEvent::Hide) {
+            const auto *widget = static_cast<QWidget *>(watched);
+            const QRect frame = widget->geometry();
+            UserDefaults::standard().setValue(
+                kFrameKey,
+                QStringLiteral("%1 %2 %3").arg(frame.x()).arg(frame.y()).arg(frame.width()));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void ChangesWindowController::showWindow(const std::vector<AppUpdate> &updates)
+{
+    if (m_current)
+        m_current->close();
+
+    auto *window = new ChangesViewController;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(Strings::localized(QStringLiteral("Latest Changes")));
+    window->setPalette(darkPalette());
+    window->setAutoFillBackground(true);
+    window->resize(kDefaultWidth, int(ChangesViewController::kTallestRowHeight));
+
+    const QStringList frame = UserDefaults::standard().string(kFrameKey).split(QLatin1Char(' '));
+    if (frame.size() == 3) {
+        bool okX = false, okY = false, okWidth = false;
+        const int x = frame[0].toInt(&okX), y = frame[1].toInt(&okY);
+        const int width = frame[2].toInt(&okWidth);
+        if (okX && okY && okWidth && width >= 200 && width <= 4000) {
+            window->move(x, y);
+            window->resize(width, window->height());
+        }
+    }
+    window->installEventFilter(new FrameKeeper(window));
+
+    window->setUpdates(updates);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    m_current = window;
+}
+
+} // namespace tanvill
