@@ -1,0 +1,78 @@
+#include "platform/QuitSignals.h"
+
+#include <QDebug>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tanvill {
+
+namespace {
+
+// [0] is written by the handler, [1] read by the event loop.
+int g_pipe[2] = { -1, -1 };
+
+extern "C" void writeSignalNumber(int signalNumber)
+{
+    const int savedErrno = errno;
+    const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    // Nothing else is safe here; a full pipe just drops the repeat.
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[0], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+QuitSignals::QuitSignals(std::initializer_list<int> signalNumbers, std::function<void(int)> handler,
+                         QObject *parent)
+    : QObject(parent), m_signals(signalNumbers), m_handler(std::move(handler))
+{
+    if (g_pipe[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
+        qWarning() << "Quit signals are not caught: no pipe";
+        return;
+    }
+    for (int fd : g_pipe)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+
+    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[1], QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &QuitSignals::readSignals);
+
+    struct sigaction action = {};
+    action.sa_handler = writeSignalNumber;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signalNumber : m_signals)
+        ::sigaction(signalNumber, &action, nullptr);
+}
+
+QuitSignals::~QuitSignals()
+{
+    if (!m_notifier)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : m_signals)
+        ::sigaction(signalNumber, &action, nullptr);
+    m_notifier.reset();
+    for (int &fd : g_pipe) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+void QuitSignals::readSignals()
+{
+    unsigned char byte = 0;
+    while (::read(g_pipe[1], &byte, 1) == 1) {
+        if (m_handler)
+            m_handler(int(byte));
+    }
+}
+
+} // namespace tanvill

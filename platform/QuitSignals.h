@@ -1,0 +1,36 @@
+#pragma once
+
+// Turns SIGTERM and SIGINT into an orderly quit: the signal handler only writes the signal's
+// number into a pipe, and the event loop reads it and runs the handler on the UI thread.
+// The application installs one at start-up so that a stopped process still saves its store.
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tanvill {
+
+class QuitSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Catches the signals for the life of the object (one instance per process).
+    QuitSignals(std::initializer_list<int> signalNumbers, std::function<void(int)> handler,
+                QObject *parent = nullptr);
+    ~QuitSignals() override;
+
+    bool isInstalled() const { return m_notifier != nullptr; }
+
+private:
+    void readSignals();
+
+    std::vector<int> m_signals;
+    std::function<void(int)> m_handler;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+} // namespace tanvill
