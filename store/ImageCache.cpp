@@ -1,0 +1,241 @@
+#include "store/ImageCache.h"
+
+#include "platform/HttpClient.h"
+#include "platform/Identity.h"
+#include "platform/MainQueue.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <QUrl>
+
+namespace tanvill {
+
+namespace {
+
+// A body cut short can still decode into a half-grey picture; formats that end with a marker
+// must end with it.
+bool endsCompletely(const QByteArray &bytes, const QByteArray &format)
+{
+    if (format == "png")
+        return bytes.size() >= 12 && bytes.mid(bytes.size() - 8, 4) == "IEND";
+    if (format == "jpeg" || format == "jpg")
+        return bytes.right(32).contains("\xFF\xD9");
+    if (format == "gif")
+        return bytes.endsWith('\x3B');
+    return true;
+}
+
+bool isSensibleSize(const QSize &size)
+{
+    return size.isValid() && !size.isEmpty() && size.width() <= ImageCache::kMaxImageSide
+        && size.height() <= ImageCache::kMaxImageSide
+        && qint64(size.width()) * size.height() <= ImageCache::kMaxImagePixels;
+}
+
+bool isFetchable(const QString &url)
+{
+    const QUrl link(url, QUrl::StrictMode);
+    const QString scheme = link.scheme().toLower();
+    return link.isValid() && !link.host().isEmpty()
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+} // namespace
+
+ImageCache &ImageCache::shared()
+{
+    Q_ASSERT(MainQueue::isMainThread());
+    static ImageCache *cache = new ImageCache;
+    return *cache;
+}
+
+ImageCache::ImageCache(const QString &cacheDirectory)
+    : m_cacheDirectory(cacheDirectory), m_readers(std::make_unique<QThreadPool>()),
+      m_writer(std::make_unique<QThreadPool>())
+{
+    m_memory.setMaxCost(kDefaultMemoryBudgetBytes);
+    m_readers->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
+    m_readers->setObjectName(bundleIdentifier() + QStringLiteral(".ImageCache.Read"));
+    // One writer keeps file writes in order and behind the folder's creation.
+    m_writer->setMaxThreadCount(1);
+    m_writer->setObjectName(bundleIdentifier() + QStringLiteral(".ImageCache.Write"));
+    m_writer->start([directory = m_cacheDirectory] {
+        if (!QDir().mkpath(directory))
+            qWarning().noquote() << "Error creating cache directory:" << directory;
+    });
+}
+
+ImageCache::~ImageCache()
+{
+    m_readers->waitForDone();
+    m_writer->waitForDone();
+}
+
+QString ImageCache::defaultCacheDirectory()
+{
+    return applicationFolder(QStandardPaths::GenericCacheLocation) + QStringLiteral("/ImageCache");
+}
+
+QString ImageCache::cacheFileName(const QString &url)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+void ImageCache::imageForUrl(const QString &url, Completion completion)
+{
+    Q_ASSERT(MainQueue::isMainThread());
+    if (const QImage *image = m_memory.object(url)) {
+        QMetaObject::invokeMethod(
+            this,
+            [url, image = *image, completion = std::move(completion)] { completion(url, image); },
+            Qt::QueuedConnection);
+        return;
+    }
+    // Such a link can never be downloaded, so nothing was ever stored for it either.
+    if (!isFetchable(url))
+        return;
+    auto waiting = m_waiting.find(url);
+    if (waiting != m_waiting.end()) {
+        waiting->append(std::move(completion));
+        return;
+    }
+    m_waiting.insert(url, { std::move(completion) });
+    lookUpDisk(url);
+}
+
+QImage ImageCache::cachedImage(const QString &url) const
+{
+    const QImage *image = m_memory.object(url);
+    return image ? *image : QImage();
+}
+
+void ImageCache::lookUpDisk(const QString &url)
+{
+    const QString path = m_cacheDirectory + QLatin1Char('/') + cacheFileName(url);
+    m_readers->start([this, url, path] {
+        QImage image;
+        QFile file(path);
+        if (file.size() <= kMaxBodyBytes && file.open(QIODevice::ReadOnly))
+            image = decodeImage(file.readAll());
+        QMetaObject::invokeMethod(
+            this,
+            [this, url, image] {
+                if (image.isNull()) {
+                    download(url);
+                    return;
+                }
+                remember(url, image);
+                deliver(url, image);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ImageCache::download(const QString &url)
+{
+    HttpRequestOptions options;
+    options.bypassCache = true;
+    options.maxBodyBytes = kMaxBodyBytes;
+    options.context = this;
+    HttpClient::shared().get(
+        QUrl(url, QUrl::StrictMode),
+        [this, url](const HttpResult &result) {
+            if (!result.isSuccess() || result.body.isEmpty()) {
+                fail(url);
+                return;
+            }
+            const QString path = m_cacheDirectory + QLatin1Char('/') + cacheFileName(url);
+            m_readers->start([this, url, path, body = result.body] {
+                const QImage image = decodeImage(body);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, url, path, body, image] {
+                        if (image.isNull()) {
+                            fail(url);
+                            return;
+                        }
+                        remember(url, image);
+                        m_writer->start([path, body] {
+                            // The bytes as the server sent them, replaced in one step.
+                            QSaveFile file(path);
+                            if (file.open(QIODevice::WriteOnly) && file.write(body) == body.size())
+                                file.commit();
+                        });
+                        deliver(url, image);
+                    },
+                    Qt::QueuedConnection);
+            });
+        },
+        options);
+}
+
+void ImageCache::deliver(const QString &url, const QImage &image)
+{
+    const QList<Completion> completions = m_waiting.take(url);
+    for (const Completion &completion : completions)
+        completion(url, image);
+}
+
+void ImageCache::fail(const QString &url)
+{
+    m_waiting.remove(url);
+}
+
+void ImageCache::remember(const QString &url, const QImage &image)
+{
+    m_memory.insert(url, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
+}
+
+void ImageCache::setMemoryBudgetBytes(qint64 bytes)
+{
+    m_memory.setMaxCost(qMax<qint64>(0, bytes));
+}
+
+void ImageCache::clearMemory()
+{
+    m_memory.clear();
+}
+
+void ImageCache::waitForWrites()
+{
+    m_writer->waitForDone();
+}
+
+QImage ImageCache::decodeImage(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (bytes.isEmpty() || !buffer.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead())
+        return {};
+    const QSize announced = reader.size();
+    if (announced.isValid() && !isSensibleSize(announced))
+        return {};
+    if (!endsCompletely(bytes, reader.format()))
+        return {};
+    QImage image;
+    if (!reader.read(&image) || !isSensibleSize(image.size()))
+        return {};
+    // The format the raster engine draws fastest, worked out here rather than on the UI thread.
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
+
+QImage appPlaceholderImage()
+{
+    static const QImage placeholder(QStringLiteral(":/images/app-placeholder.png"));
+    return placeholder;
+}
+
+} // namespace tanvill

@@ -1,0 +1,97 @@
+#include "store/widgets/ImageViewBinding.h"
+
+#include "platform/MainQueue.h"
+#include "store/ImageCache.h"
+
+#include <QLabel>
+#include <QMetaProperty>
+#include <QPixmap>
+#include <QPointer>
+#include <QVariant>
+
+namespace tanvill {
+
+namespace {
+
+// Kept on the view itself, so the binding needs no table of views that could outlive them.
+constexpr const char kWantedUrlProperty[] = "_tanvill_wantedImageUrl";
+
+} // namespace
+
+QString wantedImageUrl(const QWidget *view)
+{
+    return view ? view->property(kWantedUrlProperty).toString() : QString();
+}
+
+void showImage(QWidget *view, const QImage &image)
+{
+    if (auto *label = qobject_cast<QLabel *>(view)) {
+        label->setPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image));
+        return;
+    }
+    const QMetaObject *meta = view->metaObject();
+    const int imageIndex = meta->indexOfProperty("image");
+    if (imageIndex >= 0 && meta->property(imageIndex).metaType() == QMetaType::fromType<QImage>()) {
+        view->setProperty("image", image);
+        return;
+    }
+    const int pixmapIndex = meta->indexOfProperty("pixmap");
+    if (pixmapIndex >= 0
+        && meta->property(pixmapIndex).metaType() == QMetaType::fromType<QPixmap>()) {
+        view->setProperty("pixmap", image.isNull() ? QPixmap() : QPixmap::fromImage(image));
+        return;
+    }
+    qWarning("setImageUrl: %s shows no image", meta->className());
+}
+
+bool showsImage(const QWidget *view)
+{
+    if (const auto *label = qobject_cast<const QLabel *>(view))
+        return !label->pixmap().isNull();
+    const QVariant image = view->property("image");
+    if (image.metaType() == QMetaType::fromType<QImage>())
+        return !image.value<QImage>().isNull();
+    const QVariant pixmap = view->property("pixmap");
+    if (pixmap.metaType() == QMetaType::fromType<QPixmap>())
+        return !pixmap.value<QPixmap>().isNull();
+    return false;
+}
+
+void setImageUrl(QWidget *view, const QString &url, const QImage &placeholder,
+                 std::function<void()> completionHandler)
+{
+    Q_ASSERT(MainQueue::isMainThread());
+    if (!view)
+        return;
+    const QString previous = wantedImageUrl(view);
+    view->setProperty(kWantedUrlProperty, url);
+    const QPointer<QWidget> weakView(view);
+    ImageCache &cache = ImageCache::shared();
+
+    const QImage inMemory = cache.cachedImage(url);
+    if (!inMemory.isNull()) {
+        showImage(view, inMemory);
+        if (completionHandler) {
+            MainQueue::async([weakView, url, handler = std::move(completionHandler)] {
+                if (weakView && wantedImageUrl(weakView) == url)
+                    handler();
+            });
+        }
+        return;
+    }
+    // Another link's image must not stand in for this one while it loads.
+    if (previous != url || !showsImage(view))
+        showImage(view, placeholder);
+
+    cache.imageForUrl(url,
+                      [weakView, handler = std::move(completionHandler)](const QString &answered,
+                                                                         const QImage &image) {
+                          if (!weakView || wantedImageUrl(weakView) != answered)
+                              return;
+                          showImage(weakView, image);
+                          if (handler)
+                              handler();
+                      });
+}
+
+} // namespace tanvill

@@ -1,0 +1,142 @@
+#include "store/widgets/ImageViewBinding.h"
+#include "store/ImageCache.h"
+#include "support/FakeHttpServer.h"
+#include "support/TestEnvironment.h"
+#include "support/TestImages.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPixmap>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tanvill;
+using tanvill::test::FakeHttpServer;
+using tanvill::test::FakeResponse;
+
+namespace {
+
+// A custom-drawn image view, the shape the application's icon views take.
+class PaintedImageView : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QImage image READ image WRITE setImage)
+
+public:
+    QImage image() const { return m_image; }
+    void setImage(const QImage &image) { m_image = image; }
+
+private:
+    QImage m_image;
+};
+
+QColor shownColour(const QLabel &label)
+{
+    return label.pixmap().toImage().pixelColor(10, 20);
+}
+
+bool showsPlaceholder(const QLabel &label)
+{
+    return label.pixmap().toImage().convertToFormat(QImage::Format_ARGB32)
+        == appPlaceholderImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+class ImageViewBindingTest : public ::testing::Test
+{
+protected:
+    ImageViewBindingTest()
+    {
+        server.setRoute("/red.png", FakeResponse::bytes(test::pngBytes(Qt::red), "image/png"));
+        server.setRoute("/blue.png",
+                        FakeResponse::bytes(test::pngBytes(Qt::blue), "image/png").delayed(50));
+        server.setRoute("/slow.png",
+                        FakeResponse::bytes(test::pngBytes(Qt::green), "image/png").delayed(300));
+        server.setRoute("/missing.png", FakeResponse::withStatus(404));
+    }
+
+    QString link(const QString &path) const { return server.url(path).toString(); }
+
+    FakeHttpServer server;
+    const QImage placeholder = appPlaceholderImage();
+};
+
+} // namespace
+
+TEST_F(ImageViewBindingTest, ViewsAskingForOneLinkShareOneDownloadAndAllShowIt)
+{
+    QLabel first;
+    QLabel second;
+    PaintedImageView painted;
+    QStringList handled;
+    setImageUrl(&first, link("/blue.png"), placeholder, [&] { handled << "first"; });
+    setImageUrl(&second, link("/blue.png"), placeholder, [&] { handled << "second"; });
+    setImageUrl(&painted, link("/blue.png"), placeholder, [&] { handled << "painted"; });
+    EXPECT_TRUE(showsPlaceholder(first));
+    EXPECT_EQ(painted.image(), placeholder);
+
+    ASSERT_TRUE(test::waitFor([&] { return handled.size() == 3; }));
+    EXPECT_EQ(handled.join(' '), "first second painted");
+    EXPECT_EQ(shownColour(first), QColor(Qt::blue));
+    EXPECT_EQ(shownColour(second), QColor(Qt::blue));
+    EXPECT_EQ(painted.image().pixelColor(10, 20), QColor(Qt::blue));
+    EXPECT_EQ(server.requestCount("/blue.png"), 1);
+}
+
+TEST_F(ImageViewBindingTest, AViewShowsOnlyTheLinkItWantsNow)
+{
+    QLabel view;
+    setImageUrl(&view, link("/red.png"), placeholder);
+    ASSERT_TRUE(test::waitFor([&] { return shownColour(view) == QColor(Qt::red); }));
+
+    // Another app's icon must not stay while the next one loads.
+    bool slowHandled = false;
+    setImageUrl(&view, link("/slow.png"), placeholder, [&] { slowHandled = true; });
+    EXPECT_TRUE(showsPlaceholder(view));
+    bool blueHandled = false;
+    setImageUrl(&view, link("/blue.png"), placeholder, [&] { blueHandled = true; });
+    ASSERT_TRUE(test::waitFor([&] { return blueHandled; }));
+    EXPECT_EQ(shownColour(view), QColor(Qt::blue));
+
+    ASSERT_TRUE(test::waitFor([&] { return ImageCache::shared().loadingLinkCount() == 0; }));
+    test::drainEvents();
+    EXPECT_FALSE(slowHandled);
+    EXPECT_EQ(shownColour(view), QColor(Qt::blue));
+    EXPECT_EQ(wantedImageUrl(&view), link("/blue.png"));
+}
+
+TEST_F(ImageViewBindingTest, ImagesInMemoryShowAtOnceWithoutAPlaceholderFlash)
+{
+    QLabel view;
+    bool handled = false;
+    setImageUrl(&view, link("/red.png"), placeholder, [&] { handled = true; });
+    ASSERT_TRUE(test::waitFor([&] { return handled; }));
+
+    QLabel other;
+    setImageUrl(&other, link("/red.png"), placeholder);
+    EXPECT_EQ(shownColour(other), QColor(Qt::red));
+    setImageUrl(&view, link("/red.png"), placeholder);
+    EXPECT_EQ(shownColour(view), QColor(Qt::red));
+    EXPECT_EQ(server.requestCount("/red.png"), 1);
+}
+
+TEST_F(ImageViewBindingTest, FailedLoadsKeepThePlaceholderAndClosedViewsAreLeftAlone)
+{
+    QLabel view;
+    bool handled = false;
+    setImageUrl(&view, link("/missing.png"), placeholder, [&] { handled = true; });
+    auto closing = std::make_unique<QLabel>();
+    setImageUrl(closing.get(), link("/slow.png"), placeholder, [&] { handled = true; });
+    closing.reset();
+
+    ASSERT_TRUE(test::waitFor([&] { return ImageCache::shared().loadingLinkCount() == 0; }));
+    test::drainEvents();
+    EXPECT_FALSE(handled);
+    EXPECT_TRUE(showsPlaceholder(view));
+    // The closed view's image still went into memory and onto disk.
+    EXPECT_FALSE(ImageCache::shared().cachedImage(link("/slow.png")).isNull());
+    ImageCache::shared().waitForWrites();
+    EXPECT_EQ(QDir(ImageCache::defaultCacheDirectory()).entryList(QDir::Files).size(), 1);
+}
+
+#include "ImageViewBindingTest.moc"
