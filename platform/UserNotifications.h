@@ -50,8 +50,6 @@ private slots:
     void notificationClosed(uint id, uint reason);
 
 private:
-    bool serverAvailable() const;
-
     std::vector<std::pair<uint, std::function<void()>>> m_pending;
 };
 
