@@ -1,0 +1,274 @@
+#include "core/ListsController.h"
+
+#include "core/ListsControllerError.h"
+#include "core/ListsControllerNotifications.h"
+#include "platform/AlertPresenter.h"
+#include "platform/Analytics.h"
+#include "platform/DockBadge.h"
+#include "platform/Identity.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace tanvill {
+
+namespace {
+
+const QString kSelectedList = QStringLiteral("selectedList");
+const QString kDisplayAppCount = QStringLiteral("displayAppCountAsIconBadge");
+
+ListsController *sharedInstance = nullptr;
+
+void destroySharedController()
+{
+    delete sharedInstance;
+    sharedInstance = nullptr;
+}
+
+Error storeError(int code, const QString &descriptionKey, const QString &suggestionKey,
+                 const QString &detail)
+{
+    Error error;
+    error.domain = Error::domainFor(QStringLiteral("ObjectStore"));
+    error.code = code;
+    error.description = Strings::localized(descriptionKey);
+    error.recoverySuggestion = Strings::localizedFormat(suggestionKey, { detail });
+    error.recoveryOptions = { Strings::localized(QStringLiteral("OK")) };
+    return error;
+}
+
+} // namespace
+
+ListsController &ListsController::sharedController()
+{
+    // Thread-safe, once; the instance is destroyed with the application object, which
+    // lets the writer thread finish what is queued.
+    static ListsController *instance = [] {
+        sharedInstance = new ListsController;
+        qAddPostRoutine(destroySharedController);
+        return sharedInstance;
+    }();
+    return *instance;
+}
+
+QString ListsController::defaultStorePath()
+{
+    return applicationFolder(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Tanvill.sqlite");
+}
+
+ListsController::ListsController(const QString &storePath, QObject *parent) : QObject(parent)
+{
+    m_openResult = m_store.open(storePath);
+    m_store.saveFailed = [this](const QString &error) {
+        saveFailed(error);
+    };
+    m_store.saveSucceeded = [this] {
+        m_saveFailureReported = false;
+    };
+    if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed)
+        m_saveFailureReported = true; // the user hears about the missing store instead
+    if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed
+        || m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable)
+        QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
+
+    UserDefaults::standard().observe(kDisplayAppCount, this,
+                                     [this](const QVariant &) { updateDockTile(); });
+    updateDockTile();
+}
+
+ListsController::~ListsController()
+{
+    if (m_store.isOpen())
+        m_store.save(false);
+}
+
+void ListsController::reportOpening()
+{
+    if (m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable) {
+        AlertPresenter::current().presentError(storeError(
+            2, QStringLiteral("StoreSetAsideNotice"), QStringLiteral("StoreSetAsideSuggestion"),
+            QDir::toNativeSeparators(m_openResult.setAsidePath)));
+        return;
+    }
+    // Going on without a store would lose everything the user enters from now on.
+    const Error error
+        = storeError(3, QStringLiteral("StoreUnavailableNotice"),
+                     QStringLiteral("StoreUnavailableSuggestion"), m_openResult.error);
+    Alert alert;
+    alert.style = Alert::Style::Critical;
+    alert.messageText = error.description;
+    alert.informativeText = error.recoverySuggestion;
+    AlertPresenter::current().runModal(alert);
+    QCoreApplication::exit(1);
+}
+
+void ListsController::saveFailed(const QString &error)
+{
+    if (m_saveFailureReported)
+        return;
+    m_saveFailureReported = true;
+    AlertPresenter::current().presentError(storeError(1, QStringLiteral("StoreSaveFailedNotice"),
+                                                      QStringLiteral("StoreSaveFailedSuggestion"),
+                                                      error));
+}
+
+const std::vector<List *> &ListsController::lists()
+{
+    if (!m_lists) {
+        std::vector<List *> visible;
+        for (List *list : m_store.context().lists()) {
+            if (list->index() >= 0)
+                visible.push_back(list);
+        }
+        std::stable_sort(visible.begin(), visible.end(),
+                         [](const List *a, const List *b) { return a->index() < b->index(); });
+        m_lists = std::move(visible);
+    }
+    return *m_lists;
+}
+
+List *ListsController::selectedList()
+{
+    const std::vector<List *> &visible = lists();
+    if (visible.empty())
+        return nullptr;
+    qint64 position = UserDefaults::standard().integer(kSelectedList, 0);
+    if (position < 0 || position >= qint64(visible.size()))
+        position = 0;
+    return visible[std::size_t(position)];
+}
+
+std::vector<App *> ListsController::apps()
+{
+    std::vector<App *> watched;
+    for (App *app : m_store.context().apps()) {
+        if (app->list() && app->list()->index() >= 0)
+            watched.push_back(app);
+    }
+    return watched;
+}
+
+List *ListsController::archive()
+{
+    if (m_archive && !m_archive->isDeleted())
+        return m_archive;
+    for (List *list : m_store.context().lists()) {
+        if (list->index() == -1) {
+            m_archive = list;
+            return m_archive;
+        }
+    }
+    List *list = m_store.context().insertList();
+    list->setName(bundleIdentifier() + QStringLiteral(".Archive"));
+    list->setIndex(-1);
+    saveWithAsync(true);
+    m_archive = list;
+    return m_archive;
+}
+
+void ListsController::saveWithAsync(bool async)
+{
+    if (const std::optional<QString> error = m_store.save(async))
+        saveFailed(*error);
+}
+
+List *ListsController::createList(const QString &name, ThemeName color)
+{
+    const int index = int(lists().size());
+    List *list = m_store.context().insertList();
+    list->setName(name);
+    list->setIndex(index);
+    list->setColor(rawValue(color));
+    saveWithAsync(true);
+    m_lists.reset();
+    NotificationCenter::defaultCenter().post(ListsControllerDidAddList, this);
+    UserDefaults::standard().setValue(kSelectedList, index);
+    Analytics::shared().track(QStringLiteral("Create List"));
+    return list;
+}
+
+std::optional<Error> ListsController::deleteList(List *list)
+{
+    const std::vector<List *> visible = lists();
+    if (visible.size() == 1)
+        return listsControllerError(3);
+    if (!list || std::find(visible.begin(), visible.end(), list) == visible.end())
+        return listsControllerError(5);
+
+    UserDefaults &defaults = UserDefaults::standard();
+    const qint64 stored = defaults.integer(kSelectedList, 0);
+    const bool storedIsValid = stored >= 0 && stored < qint64(visible.size());
+    // The list that is to stay selected once the deleted one is gone.
+    List *keep = storedIsValid ? visible[std::size_t(stored)] : nullptr;
+    if (keep == list) {
+        const qint64 neighbour = stored == 0 ? 1 : stored - 1;
+        keep = visible[std::size_t(neighbour)];
+        // Observers see the neighbour selected while the deleted list still exists.
+        defaults.setValue(kSelectedList, neighbour);
+    }
+
+    m_store.context().deleteObject(list);
+    m_lists.reset();
+    const std::vector<List *> &remaining = lists();
+    for (std::size_t position = 0; position < remaining.size(); ++position) {
+        if (remaining[position]->index() != int(position))
+            remaining[position]->setIndex(int(position));
+    }
+    // Renumbering moved the kept list when a list before it went away.
+    if (keep && defaults.integer(kSelectedList, 0) != keep->index())
+        defaults.setValue(kSelectedList, keep->index());
+
+    saveWithAsync(true);
+    NotificationCenter::defaultCenter().post(ListsControllerDidDeleteList, this);
+    updateDockTile();
+    return std::nullopt;
+}
+
+void ListsController::moveList(List *list, int toIndex)
+{
+    if (!list)
+        return;
+    const int oldIndex = list->index();
+    if (oldIndex == toIndex)
+        return;
+    const std::vector<List *> visible = lists();
+    if (toIndex < 0 || toIndex >= int(visible.size()) || oldIndex < 0
+        || oldIndex >= int(visible.size()))
+        return;
+    if (oldIndex < toIndex) {
+        for (int position = oldIndex + 1; position <= toIndex; ++position)
+            visible[std::size_t(position)]->setIndex(position - 1);
+    } else {
+        for (int position = toIndex; position < oldIndex; ++position)
+            visible[std::size_t(position)]->setIndex(position + 1);
+    }
+    list->setIndex(toIndex);
+    m_lists.reset();
+    saveWithAsync(true);
+    NotificationCenter::defaultCenter().post(
+        ListsControllerDidRearrangeLists, this,
+        { { ListRearrangementNewIndex, toIndex }, { ListRearrangementOldIndex, oldIndex } });
+}
+
+void ListsController::updateDockTile()
+{
+    if (!UserDefaults::standard().boolean(kDisplayAppCount, false)) {
+        DockBadge::setLabel(std::nullopt);
+        return;
+    }
+    qint64 count = 0;
+    for (const App *app : m_store.context().apps()) {
+        if (app->list() && app->list()->index() >= 0)
+            ++count;
+    }
+    DockBadge::setLabel(count > 0 ? std::optional<QString>(QString::number(count)) : std::nullopt);
+}
+
+} // namespace tanvill

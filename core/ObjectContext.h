@@ -1,0 +1,111 @@
+#pragma once
+
+// The whole graph of records in memory, on the UI thread: every list, application and
+// screenshot of the store, loaded at open. Records keep their identity for the life of the
+// context; setters mark them changed, relationship setters keep both sides, and deleting
+// cascades (a list takes its applications along, an application its screenshots).
+// ObjectStore turns the changes into one change set per save; ListsController and the
+// code that adds, moves and refreshes applications work through this class.
+
+#include "core/App.h"
+#include "core/ChangeSet.h"
+#include "core/List.h"
+#include "core/Screenshot.h"
+
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+namespace tanvill {
+
+class Database;
+
+class ObjectContext
+{
+public:
+    ObjectContext();
+    ~ObjectContext();
+    ObjectContext(const ObjectContext &) = delete;
+    ObjectContext &operator=(const ObjectContext &) = delete;
+
+    // A new list (index 0, no name, no colour).
+    List *insertList();
+    // A new application at the end of list's stored order (no list when list is null).
+    App *insertApp(List *list = nullptr);
+    // A new screenshot at the end of the application's screenshots.
+    Screenshot *insertScreenshot(App *app);
+
+    void deleteObject(List *list);
+    void deleteObject(App *app);
+    void deleteObject(Screenshot *screenshot);
+
+    // Records that are not deleted, in no particular order.
+    const std::vector<List *> &lists() const { return m_liveLists; }
+    const std::vector<App *> &apps() const { return m_liveApps; }
+
+    bool hasChanges() const;
+    // True while a change set taken from this context has not been reported back.
+    bool hasChangesInFlight() const { return !m_inFlight.empty(); }
+
+    // Loads every record from an open store; false (and an empty context) on a read error.
+    bool load(Database &database, QString *error);
+    // Where descriptions of loaded applications are read from on first use.
+    using DescriptionLoader = std::function<std::optional<QByteArray>(qint64 appId)>;
+    void setDescriptionLoader(DescriptionLoader loader) { m_descriptionLoader = std::move(loader); }
+
+    // Moves the pending changes into a change set and returns a ticket for its outcome.
+    quint64 takeChanges(ChangeSet &changes);
+    // The change set of the ticket reached the file; or it did not, and its changes are
+    // pending again, so that the next save writes them.
+    void changesCommitted(quint64 ticket);
+    void changesFailed(quint64 ticket);
+
+private:
+    friend class App;
+    friend class List;
+    friend class Screenshot;
+
+    struct InFlight
+    {
+        std::vector<List *> lists;
+        std::vector<App *> apps;
+        std::vector<App *> appsWithDescription;
+        std::vector<Screenshot *> screenshots;
+        std::vector<qint64> deletedLists;
+        std::vector<qint64> deletedApps;
+        std::vector<qint64> deletedScreenshots;
+    };
+
+    void markChanged(List *list) { m_changedLists.insert(list); }
+    void markChanged(App *app) { m_changedApps.insert(app); }
+    void markChanged(Screenshot *screenshot) { m_changedScreenshots.insert(screenshot); }
+    QByteArray loadDescription(const App *app) const;
+    void clear();
+
+    std::vector<std::unique_ptr<List>> m_allLists;
+    std::vector<std::unique_ptr<App>> m_allApps;
+    std::vector<std::unique_ptr<Screenshot>> m_allScreenshots;
+    std::vector<List *> m_liveLists;
+    std::vector<App *> m_liveApps;
+
+    std::unordered_set<List *> m_changedLists;
+    std::unordered_set<App *> m_changedApps;
+    std::unordered_set<Screenshot *> m_changedScreenshots;
+    std::vector<qint64> m_deletedLists;
+    std::vector<qint64> m_deletedApps;
+    std::vector<qint64> m_deletedScreenshots;
+
+    qint64 m_nextListId = 1;
+    qint64 m_nextAppId = 1;
+    qint64 m_nextScreenshotId = 1;
+    quint64 m_nextTicket = 1;
+    std::map<quint64, InFlight> m_inFlight;
+    DescriptionLoader m_descriptionLoader;
+};
+
+} // namespace tanvill

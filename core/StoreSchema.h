@@ -1,0 +1,26 @@
+#pragma once
+
+// The tables of the store file and their versions. PRAGMA user_version holds the version;
+// opening runs every missing numbered migration, in order, in one transaction.
+
+#include <QString>
+
+namespace tanvill {
+
+class Database;
+
+namespace StoreSchema {
+
+int currentVersion();
+
+// Sets the connection's pragmas (rollback journal, foreign keys, full sync). Run on every
+// connection before use.
+bool configure(Database &database, QString *error);
+
+// Brings an open store to the current version. False, with the file untouched, for a file
+// that is not a store of ours (foreign tables, a newer version) or that cannot be read.
+bool migrate(Database &database, QString *error);
+
+} // namespace StoreSchema
+
+} // namespace tanvill

@@ -1,0 +1,219 @@
+#include "core/StoreWriter.h"
+
+#include "core/Database.h"
+#include "core/StoreSchema.h"
+
+#include <future>
+
+namespace tanvill {
+
+struct StoreWriter::Statements
+{
+    Statement upsertList;
+    Statement upsertApp;
+    Statement upsertAppWithDescription;
+    Statement upsertScreenshot;
+    Statement deleteList;
+    Statement deleteApp;
+    Statement deleteScreenshot;
+
+    bool isValid() const
+    {
+        return upsertList.isValid() && upsertApp.isValid() && upsertAppWithDescription.isValid()
+            && upsertScreenshot.isValid() && deleteList.isValid() && deleteApp.isValid()
+            && deleteScreenshot.isValid();
+    }
+};
+
+namespace {
+
+const char kAppColumns[] = "id, list_id, position, identifier, name, developer, price, last_price,"
+                           " rating, last_rating, icon_url, kind, app_store_url, version,"
+                           " last_version, notes";
+const char kAppUpdates[]
+    = "list_id = excluded.list_id, position = excluded.position,"
+      " identifier = excluded.identifier, name = excluded.name, developer = excluded.developer,"
+      " price = excluded.price, last_price = excluded.last_price, rating = excluded.rating,"
+      " last_rating = excluded.last_rating, icon_url = excluded.icon_url, kind = excluded.kind,"
+      " app_store_url = excluded.app_store_url, version = excluded.version,"
+      " last_version = excluded.last_version, notes = excluded.notes";
+
+void bindApp(Statement &statement, const AppRow &row)
+{
+    statement.bind(1, row.id);
+    if (row.listId)
+        statement.bind(2, *row.listId);
+    else
+        statement.bindNull(2);
+    statement.bind(3, row.position);
+    statement.bind(4, row.identifier);
+    statement.bind(5, row.name);
+    statement.bind(6, row.developer);
+    statement.bind(7, row.price);
+    statement.bind(8, row.lastPrice);
+    statement.bind(9, row.rating);
+    statement.bind(10, row.lastRating);
+    statement.bind(11, row.iconUrl);
+    statement.bind(12, row.kind);
+    statement.bind(13, row.appStoreUrl);
+    statement.bind(14, row.version);
+    statement.bind(15, row.lastVersion);
+    statement.bind(16, row.notes);
+}
+
+} // namespace
+
+StoreWriter::StoreWriter() = default;
+
+StoreWriter::~StoreWriter()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_statements.reset();
+}
+
+bool StoreWriter::start(const QString &path, QString *error)
+{
+    m_database = std::make_unique<Database>();
+    if (!m_database->open(path, false) || !StoreSchema::configure(*m_database, error)) {
+        if (error && error->isEmpty())
+            *error = m_database->lastError();
+        return false;
+    }
+    Database &db = *m_database;
+    m_statements = std::make_unique<Statements>(Statements {
+        db.prepare(QStringLiteral("INSERT INTO lists (id, idx, name, color) VALUES (?1, ?2, "
+                                  "?3, ?4) ON CONFLICT(id) DO UPDATE SET idx = excluded.idx,"
+                                  " name = excluded.name, color = excluded.color")),
+        db.prepare(QStringLiteral("INSERT INTO apps (%1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+                                  "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"
+                                  " ON CONFLICT(id) DO UPDATE SET %2")
+                       .arg(QLatin1String(kAppColumns), QLatin1String(kAppUpdates))),
+        db.prepare(QStringLiteral("INSERT INTO apps (%1, description) VALUES (?1, ?2, ?3, ?4, "
+                                  "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)"
+                                  " ON CONFLICT(id) DO UPDATE SET %2,"
+                                  " description = excluded.description")
+                       .arg(QLatin1String(kAppColumns), QLatin1String(kAppUpdates))),
+        db.prepare(QStringLiteral("INSERT INTO screenshots (id, app_id, position, url) VALUES "
+                                  "(?1, ?2, ?3, ?4) ON CONFLICT(id) DO UPDATE SET"
+                                  " app_id = excluded.app_id, position = excluded.position,"
+                                  " url = excluded.url")),
+        db.prepare(QStringLiteral("DELETE FROM lists WHERE id = ?1")),
+        db.prepare(QStringLiteral("DELETE FROM apps WHERE id = ?1")),
+        db.prepare(QStringLiteral("DELETE FROM screenshots WHERE id = ?1")),
+    });
+    if (!m_statements->isValid()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void StoreWriter::submit(ChangeSet changes, Completion completion)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back({ std::move(changes), std::move(completion) });
+    }
+    m_wake.notify_one();
+}
+
+bool StoreWriter::submitAndWait(ChangeSet changes, QString *error)
+{
+    using Outcome = std::pair<bool, QString>;
+    auto outcome = std::make_shared<std::promise<Outcome>>();
+    std::future<Outcome> result = outcome->get_future();
+    submit(std::move(changes), [outcome](bool committed, const QString &message) {
+        outcome->set_value({ committed, message });
+    });
+    const Outcome received = result.get();
+    if (error)
+        *error = received.second;
+    return received.first;
+}
+
+void StoreWriter::run()
+{
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_jobs.empty())
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        QString error;
+        const bool committed = commit(job.changes, &error);
+        if (job.completion)
+            job.completion(committed, error);
+    }
+}
+
+bool StoreWriter::commit(const ChangeSet &changes, QString *error)
+{
+    if (changes.isEmpty())
+        return true;
+    Database &db = *m_database;
+    Statements &statements = *m_statements;
+    auto fail = [&] {
+        *error = db.lastError();
+        return false;
+    };
+    Transaction transaction(db);
+    if (!transaction.isActive())
+        return fail();
+    for (const ListRow &row : changes.lists) {
+        statements.upsertList.bind(1, row.id);
+        statements.upsertList.bind(2, row.index);
+        statements.upsertList.bind(3, row.name);
+        statements.upsertList.bind(4, row.color);
+        if (!statements.upsertList.run())
+            return fail();
+    }
+    for (const AppRow &row : changes.apps) {
+        Statement &statement
+            = row.description ? statements.upsertAppWithDescription : statements.upsertApp;
+        bindApp(statement, row);
+        if (row.description)
+            statement.bindUtf8(17, *row.description);
+        if (!statement.run())
+            return fail();
+    }
+    for (const ScreenshotRow &row : changes.screenshots) {
+        statements.upsertScreenshot.bind(1, row.id);
+        statements.upsertScreenshot.bind(2, row.appId);
+        statements.upsertScreenshot.bind(3, row.position);
+        statements.upsertScreenshot.bind(4, row.url);
+        if (!statements.upsertScreenshot.run())
+            return fail();
+    }
+    for (const qint64 id : changes.deletedScreenshots) {
+        statements.deleteScreenshot.bind(1, id);
+        if (!statements.deleteScreenshot.run())
+            return fail();
+    }
+    for (const qint64 id : changes.deletedApps) {
+        statements.deleteApp.bind(1, id);
+        if (!statements.deleteApp.run())
+            return fail();
+    }
+    for (const qint64 id : changes.deletedLists) {
+        statements.deleteList.bind(1, id);
+        if (!statements.deleteList.run())
+            return fail();
+    }
+    if (!transaction.commit())
+        return fail();
+    return true;
+}
+
+} // namespace tanvill

@@ -1,0 +1,60 @@
+#pragma once
+
+// The writer thread of the object store: its own SQLite connection and a FIFO of change
+// sets, each committed in one transaction. ObjectStore hands it the change set of every
+// save; a synchronous save waits for its own commit (and so for every earlier one).
+
+#include "core/ChangeSet.h"
+
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tanvill {
+
+class Database;
+
+class StoreWriter
+{
+public:
+    // Runs on the writer thread with the outcome; error is empty on success.
+    using Completion = std::function<void(bool committed, const QString &error)>;
+
+    StoreWriter();
+    // Commits what is queued, then stops the thread.
+    ~StoreWriter();
+    StoreWriter(const StoreWriter &) = delete;
+    StoreWriter &operator=(const StoreWriter &) = delete;
+
+    // Opens the writer's connection to an existing, migrated store and starts the thread.
+    bool start(const QString &path, QString *error);
+
+    void submit(ChangeSet changes, Completion completion);
+    bool submitAndWait(ChangeSet changes, QString *error);
+
+private:
+    struct Job
+    {
+        ChangeSet changes;
+        Completion completion;
+    };
+    struct Statements;
+
+    void run();
+    bool commit(const ChangeSet &changes, QString *error);
+
+    std::unique_ptr<Database> m_database;
+    std::unique_ptr<Statements> m_statements;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Job> m_jobs;
+    bool m_stopping = false;
+};
+
+} // namespace tanvill

@@ -1,0 +1,51 @@
+#include "StoreTestSupport.h"
+
+#include "core/Database.h"
+#include "platform/Analytics.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+
+namespace tanvill::test {
+
+StoreTest::StoreTest()
+{
+    UserDefaults::resetStandard(m_dir.path() + QStringLiteral("/settings.conf"));
+    Analytics::shared().clear();
+    alerts = &RecordingAlertPresenter::installNew();
+    reopen();
+}
+
+StoreTest::~StoreTest()
+{
+    m_controller.reset();
+    AlertPresenter::install(nullptr);
+}
+
+ListsController &StoreTest::reopen()
+{
+    m_controller.reset();
+    m_controller = std::make_unique<ListsController>(storePath());
+    return *m_controller;
+}
+
+App *StoreTest::addApp(List *list, const QString &name, int screenshots)
+{
+    App *app = context().insertApp(list);
+    app->setName(name);
+    app->setIdentifier(QString::number(qHash(name) % 100000000));
+    app->setAppStoreDescription(name + QStringLiteral(" does many things."));
+    for (int i = 0; i < screenshots; ++i)
+        context().insertScreenshot(app)->setUrl(name + QStringLiteral("/shot%1.png").arg(i));
+    return app;
+}
+
+qint64 StoreTest::countRows(const QString &sql) const
+{
+    Database database;
+    if (!database.open(storePath(), false))
+        return -1;
+    return database.queryInteger(sql).value_or(-1);
+}
+
+} // namespace tanvill::test

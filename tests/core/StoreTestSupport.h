@@ -1,0 +1,42 @@
+#pragma once
+
+// Helpers of the object store and lists tests: a controller on its own store file in a
+// temporary folder, with fresh settings, analytics and a recording alert presenter.
+
+#include "core/ListsController.h"
+#include "platform/AlertPresenter.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tanvill::test {
+
+class StoreTest : public ::testing::Test
+{
+protected:
+    StoreTest();
+    ~StoreTest() override;
+
+    QString storePath() const { return m_dir.path() + QStringLiteral("/data/Tanvill.sqlite"); }
+    QString dataFolder() const { return m_dir.path() + QStringLiteral("/data"); }
+    // Opens (again) a controller on the store file; the previous one is closed first.
+    ListsController &reopen();
+    void close() { m_controller.reset(); }
+    ListsController &controller() { return *m_controller; }
+    ObjectContext &context() { return *m_controller->managedObjectContext(); }
+
+    App *addApp(List *list, const QString &name, int screenshots = 0);
+    // A value of one SQL query on the file, read through a connection of its own.
+    qint64 countRows(const QString &sql) const;
+
+    RecordingAlertPresenter *alerts = nullptr;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<ListsController> m_controller;
+};
+
+} // namespace tanvill::test
