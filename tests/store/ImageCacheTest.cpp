@@ -155,9 +155,12 @@ TEST_F(ImageCacheTest, BadAnswersAreNeitherAnsweredNorStoredAndAreFetchedAgainNe
     EXPECT_TRUE(filesOnDisk().isEmpty()) << qPrintable(filesOnDisk().join(' '));
     EXPECT_EQ(cache.memoryCostBytes(), 0);
 
+    // The network stack may fail requests queued behind a broken connection before they
+    // reach the server, so count from here.
+    const int before = server.requestCount("/page.png");
     cache.imageForUrl(link("/page.png"), [&](const QString &, const QImage &) { ++answers; });
     ASSERT_TRUE(test::waitFor([&] { return cache.loadingLinkCount() == 0; }));
-    EXPECT_EQ(server.requestCount("/page.png"), 2);
+    EXPECT_EQ(server.requestCount("/page.png"), before + 1);
 }
 
 TEST_F(ImageCacheTest, LinksThatCannotBeFetchedCauseNoWorkAndNoAnswer)
