@@ -171,23 +171,26 @@ QString ObjectStore::setAside(const QString &path)
 
 std::optional<QString> ObjectStore::save(bool async)
 {
-    if (!m_context->hasChanges()) {
-        // Nothing new to write, but a synchronous save still promises that earlier
-        // asynchronous ones reached the file.
-        if (!async && m_writer && m_context->hasChangesInFlight())
-            m_writer->submitAndWait({}, nullptr);
-        return std::nullopt;
+    if (!async && m_writer && m_context->hasChangesInFlight()) {
+        // A synchronous save covers everything before it: wait for the earlier saves and
+        // take back what failed, so that it is written now.
+        m_writer->submitAndWait({}, nullptr);
     }
+    deliverOutcomes();
+    if (!m_context->hasChanges())
+        return std::nullopt;
     if (!m_writer)
         return tr("No store is open.");
     ChangeSet changes;
     const quint64 ticket = m_context->takeChanges(changes);
     if (async) {
-        // The writer thread stops before this object goes, so the queued call always lands.
         m_writer->submit(std::move(changes), [this, ticket](bool committed, const QString &error) {
-            QMetaObject::invokeMethod(
-                this, [this, ticket, committed, error] { finishSave(ticket, committed, error); },
-                Qt::QueuedConnection);
+            {
+                std::lock_guard lock(m_outcomesMutex);
+                m_outcomes.push_back({ ticket, committed, error });
+            }
+            // The writer thread stops before this object goes, so the call always lands.
+            QMetaObject::invokeMethod(this, &ObjectStore::deliverOutcomes, Qt::QueuedConnection);
         });
         return std::nullopt;
     }
@@ -197,6 +200,17 @@ std::optional<QString> ObjectStore::save(bool async)
     if (committed)
         return std::nullopt;
     return error;
+}
+
+void ObjectStore::deliverOutcomes()
+{
+    std::vector<Outcome> outcomes;
+    {
+        std::lock_guard lock(m_outcomesMutex);
+        outcomes.swap(m_outcomes);
+    }
+    for (const Outcome &outcome : outcomes)
+        finishSave(outcome.ticket, outcome.committed, outcome.error);
 }
 
 void ObjectStore::finishSave(quint64 ticket, bool committed, const QString &error)

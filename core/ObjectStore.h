@@ -14,7 +14,9 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 namespace tanvill {
 
@@ -66,6 +68,8 @@ private:
     void closeStore();
     QString setAside(const QString &path);
     void finishSave(quint64 ticket, bool committed, const QString &error);
+    // Applies the outcomes of asynchronous saves that the writer reported.
+    void deliverOutcomes();
     std::optional<QByteArray> readDescription(qint64 appId);
 
     QString m_path;
@@ -73,6 +77,15 @@ private:
     std::unique_ptr<Database> m_reader;
     std::unique_ptr<Statement> m_descriptionQuery;
     std::unique_ptr<StoreWriter> m_writer;
+
+    struct Outcome
+    {
+        quint64 ticket = 0;
+        bool committed = false;
+        QString error;
+    };
+    std::mutex m_outcomesMutex;
+    std::vector<Outcome> m_outcomes;
 };
 
 } // namespace tanvill

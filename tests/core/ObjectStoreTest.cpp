@@ -1,0 +1,240 @@
+#include "StoreTestSupport.h"
+
+#include "core/Database.h"
+#include "core/StoreSchema.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <unistd.h>
+
+using namespace tanvill;
+
+namespace {
+
+class Store : public test::StoreTest
+{
+protected:
+    void writeFile(const QByteArray &contents)
+    {
+        QFile file(storePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void runSql(const QString &sql)
+    {
+        Database database;
+        ASSERT_TRUE(database.open(storePath(), true));
+        ASSERT_TRUE(database.exec(sql)) << database.lastError().toStdString();
+    }
+    // The one file next to the store that holds the set-aside copy.
+    QStringList setAsideFiles()
+    {
+        return QDir(dataFolder()).entryList({ "Tanvill.unreadable-*.sqlite" }, QDir::Files);
+    }
+    QStringList listNames()
+    {
+        QStringList names;
+        for (const List *list : controller().lists())
+            names << list->name();
+        return names;
+    }
+    void expectSetAsideAndReported(const QByteArray &original)
+    {
+        // Nothing is shown while the controller is being built.
+        EXPECT_TRUE(alerts->errors.empty());
+        EXPECT_TRUE(alerts->alerts.empty());
+        EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
+        ASSERT_EQ(setAsideFiles().size(), 1);
+        EXPECT_EQ(readFile(dataFolder() + "/" + setAsideFiles().front()), original);
+        EXPECT_TRUE(controller().lists().empty());
+
+        ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+        EXPECT_EQ(alerts->errors.front().domain, "com.tanvill.Tanvill.ObjectStore");
+        EXPECT_TRUE(alerts->errors.front().recoverySuggestion.contains(setAsideFiles().front()));
+
+        // The fresh store works.
+        controller().createList("New");
+        controller().saveWithAsync(false);
+        reopen();
+        EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+        EXPECT_EQ(listNames(), QStringList { "New" });
+    }
+};
+
+} // namespace
+
+TEST_F(Store, AFileThatIsNotSQLiteIsSetAsideAndReported)
+{
+    close();
+    const QByteArray original = QByteArray("These are my notes, not a database.\n").repeated(200);
+    writeFile(original);
+    reopen();
+    expectSetAsideAndReported(original);
+}
+
+TEST_F(Store, ACorruptStoreIsSetAsideAndReported)
+{
+    List *list = controller().createList("Games");
+    for (int i = 0; i < 200; ++i)
+        addApp(list, QStringLiteral("App %1").arg(i), 2)
+            ->setAppStoreDescription(QString(3000, QLatin1Char('x')));
+    controller().saveWithAsync(false);
+    close();
+
+    QByteArray damaged = readFile(storePath());
+    ASSERT_GT(damaged.size(), 64 * 1024);
+    for (qsizetype at = 4096; at < damaged.size(); at += 4096)
+        damaged.replace(at + 8, 64, QByteArray(64, '\xa5'));
+    writeFile(damaged);
+    reopen();
+    expectSetAsideAndReported(damaged);
+}
+
+TEST_F(Store, StoresOfOtherProgramsAndNewerVersionsAreSetAside)
+{
+    close();
+    QFile::remove(storePath());
+    runSql("CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('keep me')");
+    reopen();
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
+
+    close();
+    QFile::remove(storePath());
+    runSql(QStringLiteral("PRAGMA user_version = %1").arg(StoreSchema::currentVersion() + 1));
+    reopen();
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
+    EXPECT_EQ(setAsideFiles().size(), 2);
+}
+
+TEST_F(Store, AnEmptySQLiteFileBecomesAStore)
+{
+    close();
+    QFile::remove(storePath());
+    runSql("PRAGMA user_version = 0");
+    reopen();
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    EXPECT_EQ(countRows("PRAGMA user_version"), StoreSchema::currentVersion());
+    EXPECT_EQ(countRows("SELECT count(*) FROM sqlite_master WHERE name = 'screenshots'"), 1);
+    EXPECT_TRUE(setAsideFiles().isEmpty());
+}
+
+TEST_F(Store, AFolderThatCannotBeMadeGivesAClearErrorAfterConstruction)
+{
+    close();
+    QDir(dataFolder()).removeRecursively();
+    QFile blocker(dataFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    reopen();
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Failed);
+    EXPECT_TRUE(alerts->alerts.empty());
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->alerts.empty(); }));
+    EXPECT_EQ(alerts->alerts.front().style, Alert::Style::Critical);
+    EXPECT_TRUE(
+        alerts->alerts.front().informativeText.contains(QDir::toNativeSeparators(dataFolder())));
+
+    // Working on without a store neither crashes nor piles up alerts.
+    controller().createList("A");
+    controller().saveWithAsync(false);
+    test::drainEvents();
+    EXPECT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_TRUE(alerts->errors.empty());
+}
+
+TEST_F(Store, AReadOnlyFolderGivesAClearError)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    close();
+    QFile::remove(storePath());
+    QFile::setPermissions(dataFolder(), QFile::ReadOwner | QFile::ExeOwner);
+    reopen();
+    QFile::setPermissions(dataFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Failed);
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->alerts.empty(); }));
+    EXPECT_TRUE(alerts->alerts.front().informativeText.contains("read-only"));
+}
+
+TEST_F(Store, AFailedSaveIsReportedOnceAndRetriedWithTheNextSave)
+{
+    runSql("CREATE TRIGGER refuse BEFORE INSERT ON lists BEGIN SELECT RAISE(ABORT, 'disk "
+           "refused'); END");
+    controller().createList("A");
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+    EXPECT_EQ(alerts->errors.front().code, 1);
+    EXPECT_TRUE(alerts->errors.front().recoverySuggestion.contains("disk refused"));
+    EXPECT_TRUE(context().hasChanges());
+
+    controller().createList("B");
+    controller().saveWithAsync(false);
+    test::drainEvents();
+    EXPECT_EQ(alerts->errors.size(), 1u);
+    EXPECT_TRUE(context().hasChanges());
+
+    runSql("DROP TRIGGER refuse");
+    controller().createList("C");
+    controller().saveWithAsync(false);
+    EXPECT_FALSE(context().hasChanges());
+    reopen();
+    EXPECT_EQ(listNames(), (QStringList { "A", "B", "C" }));
+
+    // Once saving works again, a new failure is news again.
+    runSql("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN SELECT RAISE(ABORT, 'no'); END");
+    controller().lists().front()->setName("A2");
+    controller().saveWithAsync(false);
+    EXPECT_EQ(alerts->errors.size(), 2u);
+}
+
+TEST_F(Store, SavingWithoutChangesWritesNothing)
+{
+    controller().createList("A");
+    controller().saveWithAsync(false);
+    // Any write would now fail and be reported.
+    runSql("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN SELECT RAISE(ABORT, 'no'); END");
+    controller().lists().front()->setName("A");
+    controller().saveWithAsync(false);
+    controller().saveWithAsync(true);
+    test::drainEvents();
+    EXPECT_TRUE(alerts->errors.empty());
+    EXPECT_FALSE(context().hasChanges());
+}
+
+TEST_F(Store, DescriptionsAreReadFromTheFileWhenFirstAsked)
+{
+    List *list = controller().createList("A");
+    App *app = addApp(list, "Reader");
+    app->setAppStoreDescription(QString::fromUtf8("Lines\nwith “quotes” and ünïcode"));
+    controller().saveWithAsync(false);
+    reopen();
+    App *reread = controller().apps().front();
+    runSql("UPDATE apps SET name = name");
+    EXPECT_EQ(reread->appStoreDescription(), QString::fromUtf8("Lines\nwith “quotes” and ünïcode"));
+    reread->setAppStoreDescription("Shorter");
+    controller().saveWithAsync(false);
+    reopen();
+    EXPECT_EQ(controller().apps().front()->appStoreDescription(), "Shorter");
+}
+
+TEST_F(Store, RemovedScreenshotsLeaveTheFile)
+{
+    List *list = controller().createList("A");
+    App *app = addApp(list, "Shots", 4);
+    controller().saveWithAsync(false);
+    const std::vector<Screenshot *> shots = app->screenshots();
+    app->setScreenshots({ shots[3], shots[0] });
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT count(*) FROM screenshots"), 2);
+    reopen();
+    const App *reread = controller().apps().front();
+    ASSERT_EQ(reread->screenshots().size(), 2u);
+    EXPECT_EQ(reread->screenshots()[0]->url(), "Shots/shot3.png");
+    EXPECT_EQ(reread->screenshots()[1]->url(), "Shots/shot0.png");
+}

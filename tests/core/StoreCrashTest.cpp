@@ -1,0 +1,150 @@
+#include "core/Database.h"
+#include "core/ListsController.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+using namespace tanvill;
+
+namespace {
+
+constexpr int kAppsPerList = 3;
+constexpr int kShotsPerApp = 2;
+
+QString listName(int round, int number)
+{
+    return QStringLiteral("round %1 list %2").arg(round).arg(number);
+}
+
+// The child: a stream of saves, every third one synchronous and acknowledged through the
+// pipe once it returned. It runs until it is killed.
+[[noreturn]] void writeUntilKilled(const QString &path, int round, int ackFd)
+{
+    ListsController controller(path);
+    if (!controller.objectStore().isOpen()
+        || controller.openResult().outcome != ObjectStore::OpenOutcome::Opened)
+        _exit(3);
+    ObjectContext &context = *controller.managedObjectContext();
+    const QString description = QString(2500, QLatin1Char('d'));
+    for (int number = 1;; ++number) {
+        List *list = controller.createList(listName(round, number));
+        for (int i = 0; i < kAppsPerList; ++i) {
+            App *app = context.insertApp(list);
+            app->setName(QStringLiteral("app %1").arg(i));
+            app->setAppStoreDescription(description);
+            for (int shot = 0; shot < kShotsPerApp; ++shot)
+                context.insertScreenshot(app)->setUrl(QStringLiteral("shot %1").arg(shot));
+        }
+        if (!context.apps().empty())
+            context.apps().front()->setNotes(QString::number(number));
+        const bool acknowledged = number % 3 == 0;
+        controller.saveWithAsync(!acknowledged);
+        if (acknowledged && write(ackFd, &number, sizeof number) != sizeof number)
+            _exit(4);
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+} // namespace
+
+TEST(StoreCrash, KilledWritersLeaveAnIntactFileWithEveryAcknowledgedSave)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/Tanvill.sqlite");
+    UserDefaults::resetStandard(dir.path() + QStringLiteral("/settings.conf"));
+    {
+        // The first child opens an existing store, as every later one does.
+        ObjectStore store;
+        ASSERT_EQ(store.open(path).outcome, ObjectStore::OpenOutcome::Created);
+    }
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> killAfterMs(5, 400);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int rounds = 0;
+    int totalAcknowledged = 0;
+    while (rounds < 4 || (elapsed.elapsed() < 6000 && rounds < 40)) {
+        ++rounds;
+        int pipeFds[2];
+        ASSERT_EQ(pipe(pipeFds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(pipeFds[0]);
+            writeUntilKilled(path, rounds, pipeFds[1]);
+        }
+        close(pipeFds[1]);
+
+        // Read acknowledgements until the moment chosen for the kill.
+        int acknowledged = 0;
+        QElapsedTimer running;
+        running.start();
+        const int killAt = killAfterMs(random);
+        auto readAcknowledgements = [&](int timeoutMs) {
+            pollfd fd { pipeFds[0], POLLIN, 0 };
+            while (poll(&fd, 1, timeoutMs) > 0 && (fd.revents & POLLIN)) {
+                int number = 0;
+                if (read(pipeFds[0], &number, sizeof number) != sizeof number)
+                    return;
+                acknowledged = number;
+                timeoutMs = 0;
+            }
+        };
+        while (running.elapsed() < killAt)
+            readAcknowledgements(int(killAt - running.elapsed()));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << WEXITSTATUS(status);
+        readAcknowledgements(0);
+        close(pipeFds[0]);
+        totalAcknowledged += acknowledged;
+
+        Database database;
+        ASSERT_TRUE(database.open(path, false));
+        EXPECT_EQ(database.queryText("PRAGMA integrity_check"), QString("ok"));
+        EXPECT_EQ(database.prepare("PRAGMA foreign_key_check").step(), Statement::Step::Done);
+        // Lists from before the last acknowledgement are complete; later ones are whole or
+        // absent, never half written.
+        Statement perList = database.prepare(
+            "SELECT l.name, (SELECT count(*) FROM apps a WHERE a.list_id = l.id),"
+            " (SELECT count(*) FROM screenshots s JOIN apps a ON s.app_id = a.id"
+            "  WHERE a.list_id = l.id) FROM lists l WHERE l.name LIKE ?1");
+        perList.bind(1, QStringLiteral("round %1 list %").arg(rounds));
+        QSet<QString> complete;
+        while (perList.step() == Statement::Step::Row) {
+            const qint64 apps = perList.integer(1);
+            const qint64 shots = perList.integer(2);
+            EXPECT_TRUE(apps == 0 || apps == kAppsPerList) << perList.text(0).toStdString();
+            EXPECT_EQ(shots, apps * kShotsPerApp) << perList.text(0).toStdString();
+            if (apps == kAppsPerList)
+                complete.insert(perList.text(0));
+        }
+        for (int number = 1; number <= acknowledged; ++number)
+            ASSERT_TRUE(complete.contains(listName(rounds, number)))
+                << "acknowledged " << acknowledged << ", missing " << number;
+        database.close();
+
+        ObjectStore reopened;
+        ASSERT_EQ(reopened.open(path).outcome, ObjectStore::OpenOutcome::Opened);
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GT(totalAcknowledged, 0);
+    RecordProperty("rounds", rounds);
+    RecordProperty("acknowledged", totalAcknowledged);
+}
