@@ -10,16 +10,24 @@
 #include "core/ObjectStore.h"
 #include "core/Theme.h"
 #include "platform/Error.h"
+#include "platform/OperationQueue.h"
+#include "store/AppStoreOperation.h"
+#include "store/AppUpdate.h"
 
 #include <QObject>
 #include <QSet>
 #include <QString>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace tanvill {
+
+// The results of one search, by platform; a platform whose search failed has no entry.
+using SearchResults = std::map<AppStoreSearchOperationScope, std::vector<CachedApp>>;
 
 class ListsController : public QObject
 {
@@ -64,10 +72,56 @@ public:
     // for it ("displayAppCountAsIconBadge"), else removes the badge.
     void updateDockTile();
 
+    // Adding and changing applications (ListsControllerApps.cpp). Positions are positions in
+    // a list's displayed order, newest first.
+
+    // Looks the identifier up and adds the result to the selected list; the completion runs
+    // once on the UI thread, with the look-up's error or none. A second request for an
+    // identifier whose look-up is under way waits for it and adds nothing more.
+    void addAppWithIdentifier(const QString &identifier,
+                              std::function<void(std::optional<Error>)> completion);
+    // Stores the results as new applications of `list` (the selected list when none), with
+    // one save and one pair of notifications for the batch; returns them in the given order.
+    std::vector<App *> addApp(const std::vector<CachedApp> &results, List *list = nullptr);
+    void deleteApp(App *app);
+    // To the top of another list.
+    void moveApp(App *app, List *list);
+    // To another position within its own list.
+    void moveApp(App *app, int toIndex);
+    void archiveApp(App *app);
+    // Code 2, naming the list, when an application outside the archive has the identifier.
+    std::optional<Error> canAddAppWithIdentifier(const QString &identifier);
+    // True when no stored application at all, archived ones included, has the identifier.
+    bool hasAddedAppWithIdentifier(const QString &identifier);
+
+    // Search and refresh (ListsControllerRefresh.cpp). Each completion runs once on the UI
+    // thread with exactly one of its two values.
+
+    // Searches the three platforms; code 1 when none of them found anything.
+    void
+    searchApps(const QString &term,
+               std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion);
+    // Looks every application up once, stores what changed and reports the price, version
+    // and rating changes; code 4 when every look-up failed, and then nothing is written.
+    void reloadApps(const std::vector<App *> &apps,
+                    std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>
+                        completion);
+
+    // Runs the store look-ups and searches, five at a time.
+    OperationQueue &appStoreOperationQueue() { return m_appStoreOperationQueue; }
+
     // Store identifiers whose refresh is under way.
     QSet<QString> reloadingApps;
 
 private:
+    using AddCompletion = std::function<void(std::optional<Error>)>;
+    using ReloadCompletion
+        = std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>;
+
+    std::vector<AddCompletion> takePendingAdditions(const QString &identifier);
+    void applyReloadResults(const std::vector<CachedApp> &results, const QStringList &identifiers,
+                            qsizetype givenCount, const ReloadCompletion &completion);
+
     void reportOpening();
     void saveFailed(const QString &error);
 
@@ -76,6 +130,10 @@ private:
     std::optional<std::vector<List *>> m_lists;
     List *m_archive = nullptr;
     bool m_saveFailureReported = false;
+    // Completions waiting for the look-up of an identifier being added.
+    std::map<QString, std::vector<AddCompletion>> m_pendingAdditions;
+    // Last, so that it cancels its operations before anything they use goes away.
+    OperationQueue m_appStoreOperationQueue { 5 };
 };
 
 } // namespace tanvill

@@ -1,0 +1,125 @@
+// One full refresh of 2,000 watched applications against a loopback store that answers each
+// look-up after 10 ms: the wall time, its ratio to the ideal of five look-ups at a time, and
+// how long the UI thread was busy per applied result.
+
+#include "core/ListsController.h"
+#include "platform/HttpClient.h"
+#include "platform/UserDefaults.h"
+#include "store/CachedApp.h"
+#include "support/FakeStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+using namespace tanvill;
+
+namespace {
+
+constexpr int kApps = 2000;
+constexpr int kAnswerDelayMs = 10;
+constexpr int kConcurrentLookUps = 5;
+
+CachedApp watchedApp(int number)
+{
+    CachedApp app;
+    app.identifier = QString::number(100000 + number);
+    app.name = QStringLiteral("App %1").arg(number);
+    app.description = QStringLiteral("Does useful things, number %1.").arg(number);
+    app.version = QStringLiteral("1.0");
+    app.storeUrl = QStringLiteral("https://store.example/app/id") + app.identifier;
+    app.developer = QStringLiteral("Maker");
+    app.rating = 4.0f;
+    app.price = 0.99;
+    app.iconUrl = QStringLiteral("https://store.example/icon/") + app.identifier + ".png";
+    app.screenshotUrls = { QStringLiteral("https://store.example/1.png") };
+    app.currencyCode = QStringLiteral("USD");
+    return app;
+}
+
+// Time the UI thread spends outside its event loop's waits.
+class BusyClock
+{
+public:
+    BusyClock()
+    {
+        QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &m_context,
+                         [this] { m_blockedSince = m_clock.nsecsElapsed(); });
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &m_context, [this] {
+            if (m_blockedSince >= 0)
+                m_blockedNs += m_clock.nsecsElapsed() - m_blockedSince;
+            m_blockedSince = -1;
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_blockedNs = 0;
+        m_blockedSince = -1;
+    }
+    qint64 elapsedNs() const { return m_clock.nsecsElapsed(); }
+    qint64 busyNs() const { return elapsedNs() - m_blockedNs; }
+
+private:
+    QObject m_context;
+    QElapsedTimer m_clock;
+    qint64 m_blockedNs = 0;
+    qint64 m_blockedSince = -1;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    test::IsolatedHome home;
+    QCoreApplication application(argc, argv);
+    test::FakeStore store;
+    store.server().setDefaultDelayMs(kAnswerDelayMs);
+
+    ListsController &controller = ListsController::sharedController();
+    controller.createList(QStringLiteral("Watched"));
+    std::vector<CachedApp> results;
+    for (int i = 0; i < kApps; ++i) {
+        results.push_back(watchedApp(i));
+        // Every answer brings a new price, so that every result is written.
+        test::FakeStoreApp answer;
+        answer.identifier = results.back().identifier;
+        answer.name = results.back().name;
+        answer.price = 1.99;
+        store.setLookup(answer);
+    }
+    const std::vector<App *> apps = controller.addApp(results);
+    controller.saveWithAsync(false);
+
+    BusyClock clock;
+    clock.start();
+    bool done = false;
+    size_t updates = 0;
+    controller.reloadApps(
+        apps, [&](std::optional<Error> error, std::optional<std::vector<AppUpdate>> changes) {
+            if (error)
+                std::fprintf(stderr, "refresh failed: %s\n", qPrintable(error->description));
+            updates = changes ? changes->size() : 0;
+            done = true;
+        });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double wallSeconds = double(clock.elapsedNs()) / 1e9;
+    const double busyMs = double(clock.busyNs()) / 1e6;
+    controller.saveWithAsync(false);
+
+    const double idealSeconds = double(kApps) / kConcurrentLookUps * kAnswerDelayMs / 1000.0;
+    std::printf("refresh_apps %d count\n", kApps);
+    std::printf("refresh_updates %zu count\n", updates);
+    std::printf("refresh_wall_time %.3f s\n", wallSeconds);
+    std::printf("refresh_ideal_time %.3f s\n", idealSeconds);
+    std::printf("refresh_ratio_to_ideal %.3f ratio\n", wallSeconds / idealSeconds);
+    std::printf("refresh_ui_busy_per_result %.4f ms\n", busyMs / double(kApps));
+    std::printf("refresh_max_concurrent_lookups %d count\n",
+                store.server().maxConcurrentConnections());
+    return updates == size_t(kApps) ? 0 : 1;
+}

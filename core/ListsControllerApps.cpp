@@ -1,0 +1,228 @@
+// Adding applications to lists, taking them out, moving and archiving them, and the two
+// duplicate checks the windows ask before adding.
+
+#include "core/ListsController.h"
+
+#include "core/ListsControllerError.h"
+#include "core/ListsControllerNotifications.h"
+#include "platform/AlertPresenter.h"
+#include "platform/Analytics.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "store/AppStoreOperation.h"
+
+#include <algorithm>
+
+namespace tanvill {
+
+namespace {
+
+// The value of a store identifier as text: pasted text may carry blanks or leading zeros
+// ("00123" and " 123" name the same application as "123"). Text that is not digits is kept
+// as it is, so that it matches nothing but itself.
+QString identifierValue(const QString &identifier)
+{
+    const QString trimmed = identifier.trimmed();
+    if (!isStoreIdentifier(trimmed))
+        return identifier;
+    qsizetype zeros = 0;
+    while (zeros + 1 < trimmed.size() && trimmed.at(zeros) == QLatin1Char('0'))
+        ++zeros;
+    return trimmed.mid(zeros);
+}
+
+int displayedPosition(const App *app)
+{
+    const std::vector<App *> displayed = app->list()->displayedApps();
+    const auto found = std::find(displayed.begin(), displayed.end(), app);
+    return found == displayed.end() ? -1 : int(found - displayed.begin());
+}
+
+} // namespace
+
+void ListsController::addAppWithIdentifier(const QString &identifier,
+                                           std::function<void(std::optional<Error>)> completion)
+{
+    // A second request for an identifier whose look-up is under way waits for that look-up
+    // instead of adding the application a second time.
+    const QString key = identifierValue(identifier);
+    auto pending = m_pendingAdditions.find(key);
+    if (pending != m_pendingAdditions.end()) {
+        pending->second.push_back(std::move(completion));
+        return;
+    }
+    m_pendingAdditions[key].push_back(std::move(completion));
+
+    auto operation = std::make_shared<AppStoreLookUpOperation>(key);
+    operation->errorHandler = [this, key](const Error &error, AppStoreOperation *) {
+        for (const auto &waiting : takePendingAdditions(key)) {
+            if (waiting)
+                waiting(error);
+        }
+    };
+    operation->successHandler = [this, key](const CachedApp &app) {
+        addApp({ app });
+        for (const auto &waiting : takePendingAdditions(key)) {
+            if (waiting)
+                waiting(std::nullopt);
+        }
+    };
+    m_appStoreOperationQueue.addOperation(operation);
+}
+
+std::vector<ListsController::AddCompletion>
+ListsController::takePendingAdditions(const QString &identifier)
+{
+    auto node = m_pendingAdditions.extract(identifier);
+    return node.empty() ? std::vector<AddCompletion>() : std::move(node.mapped());
+}
+
+std::vector<App *> ListsController::addApp(const std::vector<CachedApp> &results, List *list)
+{
+    List *target = list ? list : selectedList();
+    if (results.empty() || !target || target->isDeleted())
+        return {};
+
+    // The notifications name the list that receives the applications, which need not be
+    // the selected one.
+    const int listIndex = target->index();
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, listIndex } });
+
+    ObjectContext &context = *managedObjectContext();
+    std::vector<App *> added;
+    added.reserve(results.size());
+    for (const CachedApp &result : results) {
+        const Decimal price = Decimal::fromDouble(result.price).value_or(Decimal());
+        App *app = context.insertApp(target);
+        app->setName(result.name);
+        app->setIdentifier(result.identifier);
+        app->setVersion(result.version);
+        app->setLastVersion(result.version);
+        app->setAppStoreDescription(result.description);
+        app->setAppKind(result.kind);
+        app->setDeveloper(result.developer);
+        app->setRating(result.rating);
+        app->setLastRating(result.rating);
+        app->setPrice(price);
+        app->setLastPrice(price);
+        app->setIconUrl(result.iconUrl);
+        app->setAppStoreUrl(result.storeUrl);
+        for (const QString &url : result.screenshotUrls)
+            context.insertScreenshot(app)->setUrl(url);
+        added.push_back(app);
+    }
+    saveWithAsync(true);
+    UserDefaults::standard().setValue(QStringLiteral("currencyCode"), results.front().currencyCode);
+    center.post(ListsControllerDidUpdateList, this,
+                { { ListUpdateListIndex, listIndex }, { ListUpdateAppIndex, 0 } });
+    updateDockTile();
+    Analytics::shared().track(QStringLiteral("Add App"));
+    return added;
+}
+
+void ListsController::deleteApp(App *app)
+{
+    if (!app || app->isDeleted() || !app->list())
+        return;
+    List *list = app->list();
+    const int listIndex = list->index();
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, listIndex } });
+    center.post(ListsControllerWillDeleteApp, this,
+                { { AppDeletionIdentifier, app->identifier() } });
+    const int position = displayedPosition(app);
+    managedObjectContext()->deleteObject(app);
+    saveWithAsync(true);
+    updateDockTile();
+    center.post(ListsControllerDidUpdateList, this,
+                { { ListUpdateListIndex, listIndex }, { ListUpdateAppIndex, position } });
+}
+
+void ListsController::moveApp(App *app, List *list)
+{
+    if (!app || app->isDeleted() || !app->list() || !list || list->isDeleted()
+        || list == app->list())
+        return;
+    List *source = app->list();
+    const int sourceIndex = source->index();
+    const int targetIndex = list->index();
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, sourceIndex } });
+    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, targetIndex } });
+    const int position = displayedPosition(app);
+    app->setList(list);
+    saveWithAsync(true);
+    center.post(ListsControllerDidUpdateList, this,
+                { { ListUpdateListIndex, sourceIndex }, { ListUpdateAppIndex, position } });
+    center.post(ListsControllerDidUpdateList, this,
+                { { ListUpdateListIndex, targetIndex }, { ListUpdateAppIndex, 0 } });
+    center.post(ListsControllerDidMoveApp, this, { { AppDeletionIdentifier, app->identifier() } });
+}
+
+void ListsController::moveApp(App *app, int toIndex)
+{
+    if (!app || app->isDeleted() || !app->list())
+        return;
+    List *list = app->list();
+    std::vector<App *> displayed = list->displayedApps();
+    const int position = displayedPosition(app);
+    if (position < 0)
+        return;
+    const int newPosition = std::clamp(toIndex, 0, int(displayed.size()) - 1);
+    if (newPosition == position)
+        return;
+    const int listIndex = list->index();
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, listIndex } });
+    displayed.erase(displayed.begin() + position);
+    displayed.insert(displayed.begin() + newPosition, app);
+    std::reverse(displayed.begin(), displayed.end());
+    list->setApps(displayed);
+    saveWithAsync(true);
+    center.post(ListsControllerDidUpdateList, this,
+                { { ListUpdateListIndex, listIndex },
+                  { ListUpdateNewAppIndex, newPosition },
+                  { ListUpdateOriginalAppIndex, position } });
+}
+
+void ListsController::archiveApp(App *app)
+{
+    if (!app || app->isDeleted() || !app->list() || app->archived())
+        return;
+    moveApp(app, archive());
+    updateDockTile();
+    Analytics::shared().track(QStringLiteral("Archive App"));
+
+    const QString seenKey = QStringLiteral("hasSeenFirstArchiveNotice");
+    if (!UserDefaults::standard().boolean(seenKey, false)) {
+        Alert notice;
+        notice.style = Alert::Style::Informational;
+        notice.messageText = Strings::localized(QStringLiteral("FirstArchiveTitle"));
+        notice.informativeText = Strings::localized(QStringLiteral("FirstArchiveMessage"));
+        AlertPresenter::current().runModal(notice);
+        UserDefaults::standard().setValue(seenKey, true);
+    }
+}
+
+std::optional<Error> ListsController::canAddAppWithIdentifier(const QString &identifier)
+{
+    const QString value = identifierValue(identifier);
+    for (const App *app : apps()) {
+        if (identifierValue(app->identifier()) == value)
+            return listsControllerError(2, { app->list()->name() });
+    }
+    return std::nullopt;
+}
+
+bool ListsController::hasAddedAppWithIdentifier(const QString &identifier)
+{
+    const QString value = identifierValue(identifier);
+    const auto &all = managedObjectContext()->apps();
+    return std::none_of(all.begin(), all.end(), [&value](const App *app) {
+        return identifierValue(app->identifier()) == value;
+    });
+}
+
+} // namespace tanvill

@@ -1,0 +1,293 @@
+#include "StoreClientTestSupport.h"
+
+#include "core/ListsControllerNotifications.h"
+#include "platform/Analytics.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "support/TestEnvironment.h"
+
+using namespace tanvill;
+using test::FakeResponse;
+using test::FakeStore;
+
+namespace {
+
+struct RefreshOutcome
+{
+    int calls = 0;
+    bool onMainThread = true;
+    std::optional<Error> error;
+    std::optional<std::vector<AppUpdate>> updates;
+};
+
+class Refreshing : public test::StoreClientTest
+{
+protected:
+    Refreshing() { list = controller().createList(QStringLiteral("Watched")); }
+
+    // Adds watched applications that the fake store knows unchanged.
+    std::vector<App *> watch(const std::vector<CachedApp> &results, int delayMs = 0)
+    {
+        for (const CachedApp &app : results)
+            store.setLookup(storeApp(app), delayMs);
+        return controller().addApp(results);
+    }
+
+    void start(const std::vector<App *> &apps, RefreshOutcome &outcome)
+    {
+        controller().reloadApps(
+            apps,
+            [&outcome](std::optional<Error> error, std::optional<std::vector<AppUpdate>> updates) {
+                ++outcome.calls;
+                outcome.onMainThread = outcome.onMainThread && MainQueue::isMainThread();
+                outcome.error = error;
+                outcome.updates = updates;
+            });
+    }
+
+    RefreshOutcome refresh(const std::vector<App *> &apps)
+    {
+        RefreshOutcome outcome;
+        start(apps, outcome);
+        EXPECT_TRUE(test::waitFor([&] { return outcome.calls > 0; }, 10000));
+        test::drainEvents();
+        EXPECT_EQ(outcome.calls, 1);
+        EXPECT_TRUE(outcome.onMainThread);
+        EXPECT_NE(outcome.error.has_value(), outcome.updates.has_value());
+        return outcome;
+    }
+
+    QSet<QString> reloadedSet() const
+    {
+        return postedInfo.empty()
+            ? QSet<QString>()
+            : postedInfo.back().value(AppReloadIdentifierSet).value<QSet<QString>>();
+    }
+
+    List *list = nullptr;
+};
+
+} // namespace
+
+TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
+{
+    const auto apps
+        = watch({ result("1", "Small rating"), result("2", "Rating"), result("3", "Same price"),
+                  result("4", "Price"), result("5", "Version"), result("6", "Name") });
+    const QString names[] = { "Small rating", "Rating", "Same price", "Price", "Version", "Name" };
+    for (int i = 0; i < 6; ++i) {
+        test::FakeStoreApp app = storeApp(result(QString::number(i + 1), names[i]));
+        switch (i) {
+        case 0:
+            app.rating = 4.04;
+            break;
+        case 1:
+            app.rating = 4.5;
+            break;
+        case 2:
+            app.price = 0.99;
+            break;
+        case 3:
+            app.price = 1.99;
+            break;
+        case 4:
+            app.version = "1.1";
+            break;
+        case 5:
+            app.name = "New name";
+            break;
+        }
+        store.setLookup(app);
+    }
+    recordNotifications();
+    RefreshOutcome outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    const std::vector<AppUpdate> expected = {
+        AppUpdate("Rating", std::nullopt, Change<float> { 4.0f, 4.5f }),
+        AppUpdate("Price",
+                  Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") }),
+        AppUpdate("Version", std::nullopt, std::nullopt, Change<QString> { "1.0", "1.1" }),
+    };
+    auto sorted = *outcome.updates; // in the order the answers arrived
+    std::sort(sorted.begin(), sorted.end(),
+              [](const AppUpdate &a, const AppUpdate &b) { return a.app < b.app; });
+    EXPECT_EQ(sorted, (std::vector<AppUpdate> { expected[1], expected[0], expected[2] }));
+
+    EXPECT_EQ(apps[0]->rating(), 4.0f);
+    EXPECT_EQ(apps[1]->lastRating(), 4.0f);
+    EXPECT_EQ(apps[1]->rating(), 4.5f);
+    EXPECT_EQ(apps[3]->lastPrice(), *Decimal::fromString("0.99"));
+    EXPECT_EQ(apps[3]->price(), *Decimal::fromString("1.99"));
+    EXPECT_EQ(apps[4]->lastVersion(), "1.0");
+    EXPECT_EQ(apps[4]->version(), "1.1");
+    EXPECT_EQ(apps[5]->name(), "New name");
+    EXPECT_EQ(posted, QStringList({ "DidReloadApps" }));
+    EXPECT_EQ(reloadedSet(), QSet<QString>({ "1", "2", "3", "4", "5", "6" }));
+    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM apps WHERE name = 'New name'"), 1);
+
+    // The same answers again: nothing more to record.
+    outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    EXPECT_TRUE(outcome.updates->empty());
+    EXPECT_EQ(apps[4]->lastVersion(), "1.0");
+}
+
+TEST_F(Refreshing, AnswersReplaceDetailsAndScreenshotsWithoutRecordingChanges)
+{
+    const auto apps = watch({ result("1", "Shots", 3) });
+    test::FakeStoreApp answer = storeApp(result("1", "Shots", 3));
+    std::reverse(answer.screenshots.begin(), answer.screenshots.end());
+    answer.currency = "EUR";
+    answer.developer = "Someone else";
+    store.setLookup(answer);
+    const RefreshOutcome outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    EXPECT_TRUE(outcome.updates->empty());
+    ASSERT_EQ(apps[0]->screenshots().size(), 3u);
+    EXPECT_EQ(apps[0]->screenshots()[0]->url(), answer.screenshots[0]);
+    EXPECT_EQ(apps[0]->developer(), "Someone else");
+    EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "EUR");
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 3);
+}
+
+TEST_F(Refreshing, ARefreshWhoseLookUpsAllFailKeepsEverything)
+{
+    auto apps = watch({ result("1", "One") });
+    store.setLookup("1", FakeResponse::withStatus(500));
+    recordNotifications();
+    RefreshOutcome outcome = refresh(apps);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->code, 4);
+    EXPECT_EQ(outcome.error->domain, "com.tanvill.Tanvill.ListsController");
+    EXPECT_EQ(outcome.error->description, "Failed to reload app!");
+    EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
+    EXPECT_TRUE(posted.isEmpty());
+
+    const auto more = watch({ result("2", "Two"), result("3", "Three") });
+    apps.insert(apps.end(), more.begin(), more.end());
+    store.setLookup("2", FakeResponse::json("<html>Busy</html>"));
+    store.setLookup("3", FakeResponse::behaving(FakeResponse::Behaviour::Reset));
+    outcome = refresh(apps);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->description, "Failed to reload apps!");
+    EXPECT_EQ(store.lookupCount("1"), 2);
+    EXPECT_EQ(apps[0]->name(), "One");
+    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+}
+
+TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
+{
+    const auto apps = watch({ result("1", "Good"), result("2", "Bad"), result("3", "Odd") });
+    test::FakeStoreApp good = storeApp(result("1", "Good"));
+    good.price = 2.99;
+    store.setLookup(good);
+    QByteArray broken = FakeStore::lookupReply(storeApp(result("2", "Bad")));
+    store.setLookup("2", FakeResponse::json(broken.left(broken.size() - 10)));
+    store.setLookup(
+        "3", FakeResponse::json(R"({"results":[{"kind":"software","trackId":"3","price":[]}]})"));
+    const RefreshOutcome outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    ASSERT_EQ(outcome.updates->size(), 1u);
+    EXPECT_EQ(outcome.updates->front().app, "Good");
+    EXPECT_EQ(apps[1]->name(), "Bad");
+    EXPECT_EQ(apps[1]->price(), *Decimal::fromString("0.99"));
+    EXPECT_EQ(apps[2]->version(), "1.0");
+}
+
+TEST_F(Refreshing, OverlappingRefreshesLookEachAppUpOnce)
+{
+    const auto apps = watch({ result("1"), result("2"), result("3") }, 100);
+    RefreshOutcome first;
+    start({ apps[0], apps[1], apps[1] }, first);
+    recordNotifications();
+    const RefreshOutcome second = refresh({ apps[0], apps[1] });
+    ASSERT_TRUE(second.updates);
+    EXPECT_TRUE(second.updates->empty());
+    EXPECT_TRUE(posted.isEmpty());
+    EXPECT_EQ(first.calls, 0);
+
+    const RefreshOutcome third = refresh(apps); // only the third app is new to the refresh
+    ASSERT_TRUE(test::waitFor([&] { return first.calls == 1; }));
+    EXPECT_EQ(store.lookupCount("1"), 1);
+    EXPECT_EQ(store.lookupCount("2"), 1);
+    EXPECT_EQ(store.lookupCount("3"), 1);
+    ASSERT_EQ(posted, QStringList({ "DidReloadApps", "DidReloadApps" }));
+    QList<QSet<QString>> sets;
+    for (const QVariantMap &info : postedInfo)
+        sets << info.value(AppReloadIdentifierSet).value<QSet<QString>>();
+    EXPECT_TRUE(sets.contains(QSet<QString>({ "1", "2" })));
+    EXPECT_TRUE(sets.contains(QSet<QString>({ "3" })));
+
+    const RefreshOutcome nothing = refresh({});
+    ASSERT_TRUE(nothing.updates);
+    EXPECT_TRUE(nothing.updates->empty());
+}
+
+TEST_F(Refreshing, AtMostFiveLookUpsRunAtOnce)
+{
+    std::vector<CachedApp> results;
+    for (int i = 1; i <= 23; ++i)
+        results.push_back(result(QString::number(i)));
+    const auto apps = watch(results, 40);
+    const RefreshOutcome outcome = refresh(apps);
+    EXPECT_TRUE(outcome.updates);
+    EXPECT_EQ(store.lookupRequestCount(), 23);
+    EXPECT_EQ(store.server().maxConcurrentConnections(), 5);
+}
+
+TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
+{
+    const auto apps = watch({ result("1", "Archived"), result("2", "Watched") }, 150);
+    test::FakeStoreApp archived = storeApp(result("1", "Archived"));
+    archived.version = "9.0";
+    store.setLookup(archived, 150);
+    recordNotifications();
+    RefreshOutcome outcome;
+    start(apps, outcome);
+    controller().archiveApp(apps[0]);
+    ASSERT_TRUE(test::waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(outcome.updates);
+    EXPECT_TRUE(outcome.updates->empty());
+    EXPECT_EQ(apps[0]->version(), "1.0");
+    EXPECT_EQ(reloadedSet(), QSet<QString>({ "2" }));
+    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+}
+
+TEST_F(Refreshing, SearchKeepsTheScopesThatAnswered)
+{
+    const QString term = QString::fromUtf8("things & more + #1 é");
+    store.setSearch(term, "macSoftware",
+                    FakeResponse::json(FakeStore::fixture("search/mac-things.json")));
+    int calls = 0;
+    std::optional<Error> error;
+    std::optional<SearchResults> found;
+    auto search = [&](const QString &text) {
+        calls = 0;
+        controller().searchApps(text, [&](std::optional<Error> e, std::optional<SearchResults> r) {
+            ++calls;
+            EXPECT_TRUE(MainQueue::isMainThread());
+            error = e;
+            found = r;
+        });
+        EXPECT_TRUE(test::waitFor([&] { return calls > 0; }));
+        test::drainEvents();
+        EXPECT_EQ(calls, 1);
+    };
+    Analytics::shared().clear();
+    search(term);
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(error);
+    ASSERT_EQ(found->size(), 1u);
+    EXPECT_EQ(found->at(AppStoreSearchOperationScope::Mac).size(), 12u);
+
+    search("nothing");
+    EXPECT_FALSE(found);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, 1);
+    EXPECT_EQ(error->domain, "com.tanvill.Tanvill.ListsController");
+    EXPECT_EQ(Analytics::shared().eventNames(), QStringList({ "Search App", "Search App" }));
+    EXPECT_EQ(store.searchRequestCount(), 6);
+}
