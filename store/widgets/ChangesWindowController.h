@@ -4,14 +4,13 @@
 // opened before. The application shell owns one and lets the updater show the window through it.
 
 #include "store/AppUpdate.h"
+#include "store/widgets/ChangesViewController.h"
 
 #include <QPointer>
 
 #include <vector>
 
 namespace tanvill {
-
-class ChangesViewController;
 
 class ChangesWindowController
 {
