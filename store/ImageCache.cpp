@@ -234,7 +234,9 @@ QImage ImageCache::decodeImage(const QByteArray &bytes)
 
 QImage appPlaceholderImage()
 {
-    static const QImage placeholder(QStringLiteral(":/images/app-placeholder.png"));
+    // In the raster engine's own format, so views take it without a conversion each time.
+    static const QImage placeholder = QImage(QStringLiteral(":/images/app-placeholder.png"))
+                                          .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return placeholder;
 }
 
