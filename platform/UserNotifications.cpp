@@ -118,14 +118,18 @@ void UserNotificationCenter::deliver(const UserNotification &notification)
 {
     if (!m_presenter)
         m_presenter = std::make_unique<DBusNotificationPresenter>();
+    // With no way to show it at all, the console still tells.
+    const auto toConsole = [notification] {
+        qInfo().noquote() << notification.title << "-" << notification.informativeText;
+    };
     m_presenter->present(
         notification, [this] { activate(); },
-        [this, notification] {
+        [this, notification, toConsole] {
             if (m_fallback)
                 m_fallback->present(
-                    notification, [this] { activate(); }, [] {});
+                    notification, [this] { activate(); }, toConsole);
             else
-                qInfo().noquote() << notification.title << "-" << notification.informativeText;
+                toConsole();
         });
 }
 

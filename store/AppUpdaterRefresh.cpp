@@ -1,13 +1,12 @@
+#include "core/ListsController.h"
 #include "store/AppUpdater.h"
-
-#include <QDebug>
 
 namespace tanvill {
 
 void refreshAllApps(AppUpdater::RefreshCompletion completion)
 {
-    qInfo() << "No lists controller to refresh applications with yet";
-    completion(std::nullopt, std::vector<AppUpdate> {});
+    ListsController &controller = ListsController::sharedController();
+    controller.reloadApps(controller.apps(), std::move(completion));
 }
 
 } // namespace tanvill

@@ -1,4 +1,7 @@
+#include "core/App.h"
+#include "core/List.h"
 #include "core/ListsController.h"
+#include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 
@@ -11,6 +14,8 @@
 using namespace tanvill;
 
 namespace {
+
+const QString kThingsIdentifier = QStringLiteral("904280696");
 
 // The built program, started the way a user starts it, in this test's throw-away home.
 struct RunningProgram
@@ -53,6 +58,49 @@ struct RunningProgram
 };
 
 } // namespace
+
+TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
+{
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    {
+        ListsController seed;
+        List *list = seed.createList("Watched");
+        App *app = seed.managedObjectContext()->insertApp(list);
+        app->setIdentifier(kThingsIdentifier);
+        app->setName("Things 3");
+        app->setPrice(*Decimal::fromString("39.99"));
+        app->setLastPrice(*Decimal::fromString("39.99"));
+        app->setVersion("3.7");
+        app->setLastVersion("3.7");
+        app->setRating(4.5f);
+        app->setLastRating(4.5f);
+        app->setAppStoreUrl("https://example.invalid/things");
+        seed.saveWithAsync(false);
+    }
+    UserDefaults::standard().setValue("NotifyAboutChanges.Version", true);
+    UserDefaults::standard().sync();
+
+    RunningProgram program(server.baseUrl());
+    ASSERT_TRUE(program.process.waitForStarted(10000));
+    ASSERT_TRUE(program.waitForOutput("There is 1 version update."))
+        << program.output.toStdString();
+    EXPECT_EQ(server.requests().front().query.queryItemValue("id"), kThingsIdentifier);
+
+    ::kill(pid_t(program.process.processId()), SIGTERM);
+    ASSERT_TRUE(program.process.waitForFinished(15000));
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.output.toStdString();
+    EXPECT_EQ(program.process.exitCode(), 0);
+
+    ListsController reopened;
+    const std::vector<App *> apps = reopened.apps();
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0]->version(), "3.8");
+    EXPECT_EQ(apps[0]->lastVersion(), "3.7");
+    EXPECT_EQ(apps[0]->price(), *Decimal::fromString("49.99"));
+    EXPECT_EQ(apps[0]->lastPrice(), *Decimal::fromString("39.99"));
+}
 
 TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
 {
