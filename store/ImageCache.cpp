@@ -5,6 +5,7 @@
 #include "platform/MainQueue.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
@@ -52,7 +53,13 @@ bool isFetchable(const QString &url)
 ImageCache &ImageCache::shared()
 {
     Q_ASSERT(MainQueue::isMainThread());
-    static ImageCache *cache = new ImageCache;
+    static ImageCache *cache = [] {
+        auto *shared = new ImageCache;
+        // Copies being written when the program quits are finished rather than dropped.
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, shared,
+                         [shared] { shared->waitForWrites(); });
+        return shared;
+    }();
     return *cache;
 }
 

@@ -16,14 +16,7 @@ namespace {
 // Kept on the view itself, so the binding needs no table of views that could outlive them.
 constexpr const char kWantedUrlProperty[] = "_tanvill_wantedImageUrl";
 
-} // namespace
-
-QString wantedImageUrl(const QWidget *view)
-{
-    return view ? view->property(kWantedUrlProperty).toString() : QString();
-}
-
-void showImage(QWidget *view, const QImage &image)
+void showByProperty(QWidget *view, const QImage &image)
 {
     if (auto *label = qobject_cast<QLabel *>(view)) {
         label->setPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image));
@@ -44,7 +37,7 @@ void showImage(QWidget *view, const QImage &image)
     qWarning("setImageUrl: %s shows no image", meta->className());
 }
 
-bool showsImage(const QWidget *view)
+bool showsByProperty(const QWidget *view)
 {
     if (const auto *label = qobject_cast<const QLabel *>(view))
         return !label->pixmap().isNull();
@@ -57,8 +50,20 @@ bool showsImage(const QWidget *view)
     return false;
 }
 
-void setImageUrl(QWidget *view, const QString &url, const QImage &placeholder,
-                 std::function<void()> completionHandler)
+} // namespace
+
+QString wantedImageUrl(const QWidget *view)
+{
+    return view ? view->property(kWantedUrlProperty).toString() : QString();
+}
+
+ImageViewAccess propertyImageViewAccess()
+{
+    return { &showByProperty, &showsByProperty };
+}
+
+void setImageUrl(QWidget *view, const QString &url, const ImageViewAccess &access,
+                 const QImage &placeholder, std::function<void()> completionHandler)
 {
     Q_ASSERT(MainQueue::isMainThread());
     if (!view)
@@ -70,7 +75,7 @@ void setImageUrl(QWidget *view, const QString &url, const QImage &placeholder,
 
     const QImage inMemory = cache.cachedImage(url);
     if (!inMemory.isNull()) {
-        showImage(view, inMemory);
+        access.show(view, inMemory);
         if (completionHandler) {
             MainQueue::async([weakView, url, handler = std::move(completionHandler)] {
                 if (weakView && wantedImageUrl(weakView) == url)
@@ -80,15 +85,15 @@ void setImageUrl(QWidget *view, const QString &url, const QImage &placeholder,
         return;
     }
     // Another link's image must not stand in for this one while it loads.
-    if (previous != url || !showsImage(view))
-        showImage(view, placeholder);
+    if (previous != url || !access.showsImage(view))
+        access.show(view, placeholder);
 
     cache.imageForUrl(url,
-                      [weakView, handler = std::move(completionHandler)](const QString &answered,
-                                                                         const QImage &image) {
+                      [weakView, show = access.show, handler = std::move(completionHandler)](
+                          const QString &answered, const QImage &image) {
                           if (!weakView || wantedImageUrl(weakView) != answered)
                               return;
-                          showImage(weakView, image);
+                          show(weakView, image);
                           if (handler)
                               handler();
                       });
