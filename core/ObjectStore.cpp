@@ -107,14 +107,11 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code)
     QString reason;
     if (!StoreSchema::configure(db, &reason) || !StoreSchema::migrate(db, &reason))
         return fail(reason);
-    const std::optional<QString> check = db.queryText(QStringLiteral("PRAGMA quick_check"));
-    if (!check || *check != QLatin1String("ok"))
-        return fail(check ? *check : QString());
     if (!m_context->load(db, &reason))
         return fail(reason);
 
     m_descriptionQuery = std::make_unique<Statement>(
-        db.prepare(QStringLiteral("SELECT description FROM apps WHERE id = ?1")));
+        db.prepare(QStringLiteral("SELECT text FROM descriptions WHERE app_id = ?1")));
     if (!m_descriptionQuery->isValid())
         return fail({});
     m_writer = std::make_unique<StoreWriter>();

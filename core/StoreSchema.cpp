@@ -26,7 +26,6 @@ const QStringList &migrations()
                 identifier TEXT NOT NULL DEFAULT '',
                 name TEXT NOT NULL DEFAULT '',
                 developer TEXT NOT NULL DEFAULT '',
-                description TEXT,
                 price TEXT NOT NULL DEFAULT '0',
                 last_price TEXT NOT NULL DEFAULT '0',
                 rating REAL NOT NULL DEFAULT 0,
@@ -40,6 +39,12 @@ const QStringList &migrations()
             );
             CREATE INDEX apps_by_list ON apps(list_id, position);
             CREATE INDEX apps_by_identifier ON apps(identifier);
+            -- Descriptions are large and read one at a time; apart, they stay out of the
+            -- pages read when the store opens.
+            CREATE TABLE descriptions (
+                app_id INTEGER PRIMARY KEY REFERENCES apps(id) ON DELETE CASCADE,
+                text TEXT NOT NULL DEFAULT ''
+            );
             CREATE TABLE screenshots (
                 id INTEGER PRIMARY KEY,
                 app_id INTEGER NOT NULL REFERENCES apps(id) ON DELETE CASCADE,

@@ -11,7 +11,7 @@ struct StoreWriter::Statements
 {
     Statement upsertList;
     Statement upsertApp;
-    Statement upsertAppWithDescription;
+    Statement upsertDescription;
     Statement upsertScreenshot;
     Statement deleteList;
     Statement deleteApp;
@@ -19,7 +19,7 @@ struct StoreWriter::Statements
 
     bool isValid() const
     {
-        return upsertList.isValid() && upsertApp.isValid() && upsertAppWithDescription.isValid()
+        return upsertList.isValid() && upsertApp.isValid() && upsertDescription.isValid()
             && upsertScreenshot.isValid() && deleteList.isValid() && deleteApp.isValid()
             && deleteScreenshot.isValid();
     }
@@ -94,11 +94,8 @@ bool StoreWriter::start(const QString &path, QString *error)
                                   "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"
                                   " ON CONFLICT(id) DO UPDATE SET %2")
                        .arg(QLatin1String(kAppColumns), QLatin1String(kAppUpdates))),
-        db.prepare(QStringLiteral("INSERT INTO apps (%1, description) VALUES (?1, ?2, ?3, ?4, "
-                                  "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)"
-                                  " ON CONFLICT(id) DO UPDATE SET %2,"
-                                  " description = excluded.description")
-                       .arg(QLatin1String(kAppColumns), QLatin1String(kAppUpdates))),
+        db.prepare(QStringLiteral("INSERT INTO descriptions (app_id, text) VALUES (?1, ?2)"
+                                  " ON CONFLICT(app_id) DO UPDATE SET text = excluded.text")),
         db.prepare(QStringLiteral("INSERT INTO screenshots (id, app_id, position, url) VALUES "
                                   "(?1, ?2, ?3, ?4) ON CONFLICT(id) DO UPDATE SET"
                                   " app_id = excluded.app_id, position = excluded.position,"
@@ -180,13 +177,15 @@ bool StoreWriter::commit(const ChangeSet &changes, QString *error)
             return fail();
     }
     for (const AppRow &row : changes.apps) {
-        Statement &statement
-            = row.description ? statements.upsertAppWithDescription : statements.upsertApp;
-        bindApp(statement, row);
-        if (row.description)
-            statement.bindUtf8(17, *row.description);
-        if (!statement.run())
+        bindApp(statements.upsertApp, row);
+        if (!statements.upsertApp.run())
             return fail();
+        if (row.description) {
+            statements.upsertDescription.bind(1, row.id);
+            statements.upsertDescription.bindUtf8(2, *row.description);
+            if (!statements.upsertDescription.run())
+                return fail();
+        }
     }
     for (const ScreenshotRow &row : changes.screenshots) {
         statements.upsertScreenshot.bind(1, row.id);
