@@ -1,0 +1,116 @@
+#include "platform/UserNotifications.h"
+#include "support/TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+namespace {
+
+// A notification server as a desktop runs one, on a bus of the test's own.
+class FakeNotificationServer : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public slots:
+    uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
+                const QString &summary, const QString &body, const QStringList &actions,
+                const QVariantMap &hints, int expireTimeout)
+    {
+        Q_UNUSED(appName);
+        Q_UNUSED(replacesId);
+        Q_UNUSED(appIcon);
+        Q_UNUSED(hints);
+        Q_UNUSED(expireTimeout);
+        received.append({ summary, body });
+        receivedActions = actions;
+        return uint(received.size()) + 40;
+    }
+
+public:
+    QList<UserNotification> received;
+    QStringList receivedActions;
+};
+
+// dbus-daemon for this test process only; the test skips without one.
+struct PrivateSessionBus
+{
+    PrivateSessionBus()
+    {
+        const QString program = QStandardPaths::findExecutable("dbus-daemon");
+        if (program.isEmpty())
+            return;
+        daemon.start(program, { "--session", "--nofork", "--print-address=1" });
+        if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000))
+            return;
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    }
+    ~PrivateSessionBus()
+    {
+        daemon.kill();
+        daemon.waitForFinished(5000);
+    }
+
+    QProcess daemon;
+    QString address;
+};
+
+void invokeDefaultAction(uint id)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(
+        "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+    signal << id << QStringLiteral("default");
+    QDBusConnection::sessionBus().send(signal);
+}
+
+} // namespace
+
+TEST(UserNotifications, TheDesktopServerShowsThemAndItsDefaultActionActivates)
+{
+    PrivateSessionBus bus;
+    if (bus.address.isEmpty())
+        GTEST_SKIP() << "no dbus-daemon";
+    FakeNotificationServer server;
+    QDBusConnection connection = QDBusConnection::sessionBus();
+    ASSERT_TRUE(connection.registerService("org.freedesktop.Notifications"));
+    ASSERT_TRUE(connection.registerObject("/org/freedesktop/Notifications", &server,
+                                          QDBusConnection::ExportAllSlots));
+
+    UserNotificationCenter &center = UserNotificationCenter::defaultCenter();
+    int activations = 0;
+    center.setActivationHandler([&] { ++activations; });
+    center.deliver({ "Apps Updated", "There is 1 price change." });
+    ASSERT_TRUE(test::waitFor([&] { return !server.received.isEmpty(); }));
+    EXPECT_EQ(server.received.front(),
+              (UserNotification { "Apps Updated", "There is 1 price change." }));
+    EXPECT_TRUE(server.receivedActions.contains("default"));
+    test::drainEvents();
+
+    invokeDefaultAction(99);
+    test::drainEvents();
+    EXPECT_EQ(activations, 0) << "another application's notification";
+    invokeDefaultAction(41);
+    ASSERT_TRUE(test::waitFor([&] { return activations == 1; }));
+}
+
+TEST(UserNotifications, WithoutAServerTheFallbackShowsThem)
+{
+    PrivateSessionBus bus;
+    if (bus.address.isEmpty())
+        GTEST_SKIP() << "no dbus-daemon";
+    auto fallback = std::make_unique<RecordingNotificationPresenter>();
+    RecordingNotificationPresenter *tray = fallback.get();
+    UserNotificationCenter &center = UserNotificationCenter::defaultCenter();
+    center.setFallbackPresenter(std::move(fallback));
+    center.deliver({ "Apps Updated", "There are 2 rating changes." });
+    ASSERT_TRUE(test::waitFor([&] { return !tray->delivered.empty(); }));
+    EXPECT_EQ(tray->delivered.front().informativeText, "There are 2 rating changes.");
+}
+
+#include "UserNotificationsTest.moc"
