@@ -118,25 +118,19 @@ void OperationQueue::enqueue(std::shared_ptr<Operation> operation)
 
 void OperationQueue::operationFinished(Operation *operation)
 {
-    // Keep the operation alive until its own finish() has returned.
-    std::shared_ptr<Operation> keep;
+    // Whoever made the operation finish holds it until finish() has returned (the queue's
+    // own start loop, a cancelling caller, a request's completion), so it can go here.
     auto running = std::find_if(m_running.begin(), m_running.end(),
                                 [operation](const auto &item) { return item.get() == operation; });
     if (running != m_running.end()) {
-        keep = *running;
         m_running.erase(running);
     } else {
         auto pending
             = std::find_if(m_pending.begin(), m_pending.end(),
                            [operation](const auto &item) { return item.get() == operation; });
-        if (pending != m_pending.end()) {
-            keep = *pending;
+        if (pending != m_pending.end())
             m_pending.erase(pending);
-        }
     }
-    // The operation may still be inside its own finish(); release it from the event loop.
-    if (keep && QCoreApplication::instance())
-        MainQueue::async([keep] {});
     startWaitingOperations();
 }
 

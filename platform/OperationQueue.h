@@ -40,6 +40,8 @@ protected:
     virtual void execute() = 0;
     // Stops work under way (a running request); called once, from cancel().
     virtual void cancelExecution() { }
+    // The queue may release the operation inside finish(): code that calls it from outside
+    // start() or cancel() keeps a reference (shared_from_this) until it has returned.
     void finish();
 
 private:
