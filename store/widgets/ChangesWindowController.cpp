@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 #include "store/widgets/ChangesViewController.h"
 
+#include <QGuiApplication>
 #include <QPalette>
 #include <QWindow>
 
@@ -40,7 +41,8 @@ protected:
     {
         if (event->type() == QEvent::Close || event->type() == QEvent::Hide) {
             const auto *widget = static_cast<QWidget *>(watched);
-            const QRect frame = widget->geometry();
+            // pos() includes the window frame, as move() expects it back.
+            const QRect frame(widget->pos(), widget->size());
             UserDefaults::standard().setValue(
                 kFrameKey,
                 QStringLiteral("%1 %2 %3").arg(frame.x()).arg(frame.y()).arg(frame.width()));
@@ -69,7 +71,9 @@ void ChangesWindowController::showWindow(const std::vector<AppUpdate> &updates)
         const int x = frame[0].toInt(&okX), y = frame[1].toInt(&okY);
         const int width = frame[2].toInt(&okWidth);
         if (okX && okY && okWidth && width >= 200 && width <= 4000) {
-            window->move(x, y);
+            // A screen that has gone since must not take the window with it.
+            if (QGuiApplication::screenAt(QPoint(x, y)))
+                window->move(x, y);
             window->resize(width, window->height());
         }
     }
