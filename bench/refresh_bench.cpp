@@ -28,7 +28,7 @@ CachedApp watchedApp(int number)
     CachedApp app;
     app.identifier = QString::number(100000 + number);
     app.name = QStringLiteral("App %1").arg(number);
-    app.description = QStringLiteral("Does useful things, number %1.").arg(number);
+    app.description = app.name + QStringLiteral(" does things.");
     app.version = QStringLiteral("1.0");
     app.storeUrl = QStringLiteral("https://store.example/app/id") + app.identifier;
     app.developer = QStringLiteral("Maker");
@@ -57,8 +57,6 @@ int main(int argc, char **argv)
     test::FakeStore store;
     store.server().setDefaultDelayMs(kAnswerDelayMs);
 
-    ListsController &controller = ListsController::sharedController();
-    controller.createList(QStringLiteral("Watched"));
     std::vector<CachedApp> results;
     for (int i = 0; i < kApps; ++i) {
         results.push_back(watchedApp(i));
@@ -69,8 +67,15 @@ int main(int argc, char **argv)
         answer.price = 1.99;
         store.setLookup(answer);
     }
-    const std::vector<App *> apps = controller.addApp(results);
-    controller.saveWithAsync(false);
+    {
+        ListsController filling(ListsController::defaultStorePath());
+        filling.createList(QStringLiteral("Watched"));
+        filling.addApp(results);
+        filling.saveWithAsync(false);
+    }
+    // Refresh from a store opened afresh, as after a start of the application.
+    ListsController &controller = ListsController::sharedController();
+    const std::vector<App *> apps = controller.apps();
 
     QElapsedTimer clock;
     clock.start();
