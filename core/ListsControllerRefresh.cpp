@@ -21,11 +21,20 @@ namespace tanvill {
 
 namespace {
 
+// Texts that differ only in how their accented letters are composed are the same text.
+bool sameText(const QString &a, const QString &b)
+{
+    return a == b
+        || (a.size() != 0 && b.size() != 0
+            && a.normalized(QString::NormalizationForm_C)
+                == b.normalized(QString::NormalizationForm_C));
+}
+
 // Writes a text field only when the store says something else.
 bool update(App *app, QString (App::*getter)() const, void (App::*setter)(const QString &),
             const QString &value)
 {
-    if ((app->*getter)() == value)
+    if (sameText((app->*getter)(), value))
         return false;
     (app->*setter)(value);
     return true;
@@ -37,7 +46,7 @@ bool sameScreenshots(const App *app, const QStringList &urls)
     if (qsizetype(screenshots.size()) != urls.size())
         return false;
     for (qsizetype i = 0; i < urls.size(); ++i) {
-        if (screenshots[size_t(i)]->url() != urls[i])
+        if (!sameText(screenshots[size_t(i)]->url(), urls[i]))
             return false;
     }
     return true;
@@ -167,7 +176,7 @@ void ListsController::applyReloadResults(const std::vector<CachedApp> &results,
         }
 
         std::optional<AppUpdate> update;
-        if (app->version() != result.version) {
+        if (!sameText(app->version(), result.version)) {
             update.emplace(app->name());
             app->setLastVersion(app->version());
             app->setVersion(result.version);

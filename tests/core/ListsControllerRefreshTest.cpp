@@ -136,21 +136,26 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
 
 TEST_F(Refreshing, AnswersReplaceDetailsAndScreenshotsWithoutRecordingChanges)
 {
-    const auto apps = watch({ result("1", "Shots", 3) });
+    const QString decomposed = QString::fromUtf8("Cafe\u0301");
+    const auto apps = watch({ result("1", "Shots", 3), result("2", decomposed) });
     test::FakeStoreApp answer = storeApp(result("1", "Shots", 3));
     std::reverse(answer.screenshots.begin(), answer.screenshots.end());
     answer.currency = "EUR";
     answer.developer = "Someone else";
     store.setLookup(answer);
+    test::FakeStoreApp composed
+        = storeApp(result("2", decomposed.normalized(QString::NormalizationForm_C)));
+    composed.name = composed.name.normalized(QString::NormalizationForm_C);
+    store.setLookup(composed);
     const RefreshOutcome outcome = refresh(apps);
     ASSERT_TRUE(outcome.updates);
     EXPECT_TRUE(outcome.updates->empty());
     ASSERT_EQ(apps[0]->screenshots().size(), 3u);
     EXPECT_EQ(apps[0]->screenshots()[0]->url(), answer.screenshots[0]);
     EXPECT_EQ(apps[0]->developer(), "Someone else");
-    EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "EUR");
+    EXPECT_EQ(apps[1]->name(), decomposed); // the same name, composed otherwise: not rewritten
     controller().saveWithAsync(false);
-    EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 3);
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 4);
 }
 
 TEST_F(Refreshing, ARefreshWhoseLookUpsAllFailKeepsEverything)
@@ -183,6 +188,7 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     const auto apps = watch({ result("1", "Good"), result("2", "Bad"), result("3", "Odd") });
     test::FakeStoreApp good = storeApp(result("1", "Good"));
     good.price = 2.99;
+    good.currency = "EUR";
     store.setLookup(good);
     QByteArray broken = FakeStore::lookupReply(storeApp(result("2", "Bad")));
     store.setLookup("2", FakeResponse::json(broken.left(broken.size() - 10)));
@@ -192,6 +198,7 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     ASSERT_TRUE(outcome.updates);
     ASSERT_EQ(outcome.updates->size(), 1u);
     EXPECT_EQ(outcome.updates->front().app, "Good");
+    EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "EUR");
     EXPECT_EQ(apps[1]->name(), "Bad");
     EXPECT_EQ(apps[1]->price(), *Decimal::fromString("0.99"));
     EXPECT_EQ(apps[2]->version(), "1.0");
