@@ -62,7 +62,6 @@ public:
 private:
     FakeResponse answer(const FakeRequest &request, bool lookup);
 
-    FakeHttpServer m_server;
     mutable QMutex m_mutex;
     QHash<QString, FakeResponse> m_lookups;
     QHash<QString, FakeResponse> m_searches;
@@ -72,6 +71,8 @@ private:
     int m_searchRequests = 0;
     QByteArray m_previousStoreUrl;
     bool m_hadStoreUrl = false;
+    // Last: it stops, and its handlers with it, before the tables they read go away.
+    FakeHttpServer m_server;
 };
 
 } // namespace tanvill::test
