@@ -24,13 +24,17 @@ Error storeError(int code, const char *descriptionKey)
     return error;
 }
 
-// A transfer that never produced an answer (refused, reset, timed out, too large).
+// A transfer that never produced an answer (refused, reset, timed out, too large). It offers
+// the same way out as the store's own errors, since the windows show them alike.
 Error transferError(const HttpResult &result)
 {
     Error error;
     error.domain = Error::domainFor(QStringLiteral("HttpClient"));
     error.code = int(result.networkError);
     error.description = result.errorText;
+    error.recoverySuggestion = Strings::localized(QStringLiteral("ErrorSupportSuggestion"));
+    error.recoveryOptions = { Strings::localized(QStringLiteral("OK")),
+                              Strings::localized(QStringLiteral("Request Support")) };
     return error;
 }
 

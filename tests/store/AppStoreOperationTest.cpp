@@ -206,6 +206,7 @@ TEST_F(AppStoreOperationTest, FailedTransfersEndInTheirOwnError)
             continue; // half a reply may also read as an unreadable one
         EXPECT_NE(outcome.error->domain, "com.tanvill.Tanvill.AppStoreOperation") << index;
         EXPECT_FALSE(outcome.error->description.isEmpty()) << index;
+        EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
     }
 }
 
