@@ -99,8 +99,14 @@ void ListsController::reloadApps(
         if (reloadingApps.contains(identifier))
             continue;
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
-        operation->successHandler = [results](const CachedApp &answer) {
-            results->push_back(answer);
+        // An answer about another application than the one asked for is not applied: it
+        // would update a record nobody asked about and leave this one as it was.
+        operation->successHandler = [results, identifier](const CachedApp &answer) {
+            if (answer.identifier == identifier)
+                results->push_back(answer);
+            else
+                QTextStream(stdout) << "Refreshing " << identifier << " gave application "
+                                    << answer.identifier << Qt::endl;
         };
         operation->errorHandler = [identifier](const Error &error, AppStoreOperation *) {
             QTextStream(stdout) << "Refreshing " << identifier << " failed: " << error.description

@@ -185,7 +185,8 @@ TEST_F(Refreshing, ARefreshWhoseLookUpsAllFailKeepsEverything)
 
 TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
 {
-    const auto apps = watch({ result("1", "Good"), result("2", "Bad"), result("3", "Odd") });
+    const auto apps = watch(
+        { result("1", "Good"), result("2", "Bad"), result("3", "Odd"), result("4", "Other") });
     test::FakeStoreApp good = storeApp(result("1", "Good"));
     good.price = 2.99;
     good.currency = "EUR";
@@ -194,6 +195,10 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     store.setLookup("2", FakeResponse::json(broken.left(broken.size() - 10)));
     store.setLookup(
         "3", FakeResponse::json(R"({"results":[{"kind":"software","trackId":"3","price":[]}]})"));
+    // The look-up of the fourth answers about the third: neither is changed by it.
+    test::FakeStoreApp misdirected = storeApp(result("3", "Odd"));
+    misdirected.version = "5.0";
+    store.setLookup("4", FakeResponse::json(FakeStore::lookupReply(misdirected)));
     const RefreshOutcome outcome = refresh(apps);
     ASSERT_TRUE(outcome.updates);
     ASSERT_EQ(outcome.updates->size(), 1u);
@@ -202,6 +207,8 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     EXPECT_EQ(apps[1]->name(), "Bad");
     EXPECT_EQ(apps[1]->price(), *Decimal::fromString("0.99"));
     EXPECT_EQ(apps[2]->version(), "1.0");
+    EXPECT_EQ(apps[3]->version(), "1.0");
+    EXPECT_TRUE(controller().reloadingApps.isEmpty());
 }
 
 TEST_F(Refreshing, OverlappingRefreshesLookEachAppUpOnce)
