@@ -1,0 +1,137 @@
+#include "controls/ColorWell.h"
+
+#include "controls/ColorGridView.h"
+#include "platform/Strings.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace tanvill {
+
+ColorWell::ColorWell(QWidget *parent) : QWidget(parent)
+{
+    updateToolTip();
+}
+
+ColorWell::~ColorWell()
+{
+    delete m_colorGridView.data();
+}
+
+ColorGridView *ColorWell::colorGridView()
+{
+    if (!m_colorGridView) {
+        m_colorGridView = new ColorGridView;
+        m_colorGridView->setColorWell(this);
+        m_colorGridView->setSelectedIndexPath(m_selectedIndexPath);
+    }
+    return m_colorGridView;
+}
+
+bool ColorWell::isColorGridShown() const
+{
+    return m_colorGridView && m_colorGridView->parentWidget() != nullptr;
+}
+
+void ColorWell::setColor(const std::optional<QColor> &color)
+{
+    m_color = color;
+    // Without a colour the swatch keeps the one it shows.
+    if (color)
+        m_swatchColor = *color;
+    update();
+    emit colorWellDidSelectColor(this);
+}
+
+void ColorWell::setSelectedIndexPath(IndexPath indexPath)
+{
+    m_selectedIndexPath = indexPath;
+    if (m_dataSource) {
+        if (const std::optional<QColor> chosen = m_dataSource->colorAt(this, indexPath))
+            setColor(chosen);
+    }
+    colorGridView()->setSelectedIndexPath(indexPath);
+}
+
+void ColorWell::updateToolTip()
+{
+    setToolTip(Strings::localized(isColorGridShown() ? QStringLiteral("Click to hide color grid")
+                                                     : QStringLiteral("Click to choose a color")));
+}
+
+bool ColorWell::event(QEvent *event)
+{
+    // The grid may be taken off screen by its host too, so the tip is decided when asked.
+    if (event->type() == QEvent::ToolTip)
+        updateToolTip();
+    return QWidget::event(event);
+}
+
+void ColorWell::enterEvent(QEnterEvent *event)
+{
+    QWidget::enterEvent(event);
+    if (window()->isActiveWindow()) {
+        m_showMouseOverIndicator = true;
+        update();
+    }
+}
+
+void ColorWell::leaveEvent(QEvent *event)
+{
+    QWidget::leaveEvent(event);
+    m_showMouseOverIndicator = false;
+    update();
+}
+
+void ColorWell::mousePressEvent(QMouseEvent *event)
+{
+    // Accepted so that the release comes here; the click acts on release.
+    event->accept();
+}
+
+void ColorWell::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    ColorGridView *grid = colorGridView();
+    if (isColorGridShown()) {
+        if (m_delegate)
+            m_delegate->wantsToDismissColorGrid(this, grid);
+    } else {
+        grid->setColorWell(this);
+        if (m_delegate)
+            m_delegate->wantsToPresentColorGrid(this, grid);
+    }
+    updateToolTip();
+    update();
+}
+
+void ColorWell::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath swatch;
+    swatch.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
+                          kCornerRadius);
+    painter.fillPath(swatch, m_swatchColor);
+    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.33f), 1.0));
+    painter.drawPath(swatch);
+
+    if (!m_showMouseOverIndicator)
+        return;
+    const QPointF middle = QRectF(rect()).center();
+    QRectF circle(0, 0, kIndicatorSide, kIndicatorSide);
+    circle.moveCenter(middle);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgbF(0.4f, 0.4f, 0.4f, 0.4f));
+    painter.drawEllipse(circle);
+    // A chevron pointing down while the grid is hidden, up while it is shown.
+    const qreal tip = isIndicatorFlipped() ? -1.5 : 1.5;
+    const QPointF chevron[]
+        = { middle + QPointF(-3, -tip), middle + QPointF(0, tip), middle + QPointF(3, -tip) };
+    painter.setPen(QPen(Qt::white, 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolyline(chevron, 3);
+}
+
+} // namespace tanvill

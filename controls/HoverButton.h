@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPixmap>
+
+#include <functional>
+
+namespace tanvill {
+
+// An image button whose image takes the light colour of the selected list's theme while the
+// mouse is over it in the active window. The action buttons of application rows are hover
+// buttons, and the detail window tells them apart from other buttons by this class.
+class HoverButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit HoverButton(QWidget *parent = nullptr);
+
+    // The untinted image.
+    QPixmap image() const { return m_image; }
+    void setImage(const QPixmap &image);
+
+    // The image as drawn now: tinted while hovered, the untinted one otherwise.
+    QPixmap displayedImage() const;
+    bool isTinted() const { return m_tinted; }
+
+    // Where hover buttons get their tint: the shell installs the selected list's light theme
+    // colour at start-up. Until then, the light colour of the first theme.
+    using TintProvider = std::function<QColor()>;
+    static void setTintProvider(TintProvider provider);
+    static QColor currentTint();
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    QPixmap m_image;
+    QPixmap m_tintedImage;
+    bool m_tinted = false;
+};
+
+} // namespace tanvill
