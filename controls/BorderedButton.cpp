@@ -62,7 +62,7 @@ QSize BorderedButton::sizeHint() const
     return QSize(width, QFontMetrics(font()).height() + 8);
 }
 
-void BorderedButton::updateAppearance()
+void BorderedButton::updateColors()
 {
     if (isDown()) {
         // The border keeps the colour of the state before the press.
@@ -78,6 +78,11 @@ void BorderedButton::updateAppearance()
         m_borderColor = disabled;
         m_titleColor = disabled;
     }
+}
+
+void BorderedButton::updateAppearance()
+{
+    updateColors();
     if (m_widthConstraint >= 0) {
         m_widthConstraint = std::max(m_widthConstraint, titleWidth());
         setFixedWidth(m_widthConstraint);
@@ -95,6 +100,8 @@ void BorderedButton::changeEvent(QEvent *event)
 
 void BorderedButton::paintEvent(QPaintEvent *)
 {
+    // The pressed look may also be set from code (setDown), which sends no signal.
+    updateColors();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;

@@ -46,6 +46,7 @@ protected:
 
 private:
     void updateAppearance();
+    void updateColors();
     int titleWidth() const;
 
     QColor m_tintColor = Qt::white;

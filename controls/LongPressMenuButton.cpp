@@ -7,6 +7,7 @@ namespace tanvill {
 LongPressMenuButton::LongPressMenuButton(QWidget *parent) : QPushButton(parent)
 {
     m_longPressTimer.setSingleShot(true);
+    m_longPressTimer.setTimerType(Qt::PreciseTimer);
     m_longPressTimer.setInterval(kLongPressMilliseconds);
     connect(&m_longPressTimer, &QTimer::timeout, this, &LongPressMenuButton::longPressElapsed);
 }
