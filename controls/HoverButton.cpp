@@ -1,21 +1,13 @@
 #include "controls/HoverButton.h"
 
 #include "controls/Images.h"
+#include "core/List.h"
+#include "core/ListsController.h"
 #include "core/Theme.h"
 
 #include <QPainter>
 
 namespace tanvill {
-
-namespace {
-
-HoverButton::TintProvider &tintProvider()
-{
-    static HoverButton::TintProvider provider;
-    return provider;
-}
-
-} // namespace
 
 HoverButton::HoverButton(QWidget *parent) : QAbstractButton(parent)
 {
@@ -23,15 +15,10 @@ HoverButton::HoverButton(QWidget *parent) : QAbstractButton(parent)
     connect(this, &QAbstractButton::released, this, qOverload<>(&QWidget::update));
 }
 
-void HoverButton::setTintProvider(TintProvider provider)
-{
-    tintProvider() = std::move(provider);
-}
-
 QColor HoverButton::currentTint()
 {
-    if (tintProvider())
-        return tintProvider()();
+    if (const List *selected = ListsController::sharedController().selectedList())
+        return selected->theme().lightColor();
     return Theme {}.lightColor();
 }
 

@@ -4,8 +4,6 @@
 #include <QColor>
 #include <QPixmap>
 
-#include <functional>
-
 namespace tanvill {
 
 // An image button whose image takes the light colour of the selected list's theme while the
@@ -25,10 +23,7 @@ public:
     QPixmap displayedImage() const;
     bool isTinted() const { return m_tinted; }
 
-    // Where hover buttons get their tint: the shell installs the selected list's light theme
-    // colour at start-up. Until then, the light colour of the first theme.
-    using TintProvider = std::function<QColor()>;
-    static void setTintProvider(TintProvider provider);
+    // The light colour of the selected list's theme (of the first theme without lists).
     static QColor currentTint();
 
     QSize sizeHint() const override;

@@ -3,6 +3,8 @@
 #include "controls/HoverButton.h"
 #include "controls/ImplicitButton.h"
 #include "controls/LongPressMenuButton.h"
+#include "core/ListsController.h"
+#include "platform/UserDefaults.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -136,7 +138,10 @@ TEST(BorderedButtonTest, WidthConstraintOnlyGrowsToFitTheTitle)
 
 TEST(HoverButtonTest, TintsOnlyInTheActiveWindowAndNeverLosesItsImage)
 {
-    HoverButton::setTintProvider([] { return QColor(Qt::red); });
+    ListsController::sharedController().createList(QStringLiteral("Games"), ThemeName::Red);
+    ListsController::sharedController().createList(QStringLiteral("Tools"), ThemeName::Cyan);
+    UserDefaults::standard().setValue(QStringLiteral("selectedList"), 1);
+    const QColor cyan = Theme { ThemeName::Cyan }.lightColor();
     QWidget window;
     auto *button = new HoverButton(&window);
     button->setImage(whiteSquare());
@@ -160,11 +165,10 @@ TEST(HoverButtonTest, TintsOnlyInTheActiveWindowAndNeverLosesItsImage)
     ASSERT_TRUE(test::activate(&window));
     test::enter(button);
     test::enter(button);
-    // Tinted from the untinted image both times: white times red is red, not darker.
-    EXPECT_EQ(button->displayedImage().toImage().pixelColor(8, 8), QColor(Qt::red));
+    // Tinted from the untinted image both times: white times the tint is the tint itself.
+    EXPECT_EQ(button->displayedImage().toImage().pixel(8, 8), cyan.rgba());
     test::leave(button);
     EXPECT_EQ(button->displayedImage().toImage().pixelColor(8, 8), QColor(Qt::white));
-    HoverButton::setTintProvider({});
 }
 
 class LongPressMenuButtonTest : public ::testing::Test
