@@ -85,6 +85,10 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
 
 ListsController::~ListsController()
 {
+    // A last chance for changes nobody saved. The application is going away, so a failure
+    // goes to the console only.
+    m_store.saveFailed = {};
+    m_store.saveSucceeded = {};
     if (m_store.isOpen())
         m_store.save(false);
 }

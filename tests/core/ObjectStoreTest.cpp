@@ -238,3 +238,14 @@ TEST_F(Store, RemovedScreenshotsLeaveTheFile)
     EXPECT_EQ(reread->screenshots()[0]->url(), "Shots/shot3.png");
     EXPECT_EQ(reread->screenshots()[1]->url(), "Shots/shot0.png");
 }
+
+TEST_F(Store, ChangesNobodySavedAreWrittenWhenTheControllerGoes)
+{
+    List *list = context().insertList();
+    list->setName("Unsaved");
+    addApp(list, "Unsaved app", 1);
+    reopen();
+    EXPECT_EQ(listNames(), QStringList { "Unsaved" });
+    ASSERT_EQ(controller().apps().size(), 1u);
+    EXPECT_EQ(controller().apps().front()->screenshots().size(), 1u);
+}
