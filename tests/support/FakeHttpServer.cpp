@@ -89,10 +89,11 @@ struct FakeHttpServer::Shared
             requests.append(request);
             handler = handlers.value(request.path);
             if (!handler) {
-                for (const auto &[prefix, directory] : directories) {
+                for (const auto &entry : directories) {
+                    const QString &prefix = entry.first;
                     if (request.path.startsWith(prefix)) {
                         const QString relative = request.path.mid(prefix.size());
-                        handler = [directory, relative](const FakeRequest &) {
+                        handler = [directory = entry.second, relative](const FakeRequest &) {
                             const QString root = QDir(directory).canonicalPath();
                             const QString path
                                 = QFileInfo(root + QLatin1Char('/') + relative).canonicalFilePath();
