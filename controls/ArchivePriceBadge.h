@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-#include <QPointer>
 #include <QWidget>
 
 namespace tanvill {
@@ -28,7 +27,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QPointer<Label> m_label;
+    Label *m_label; // a child, owned by the badge
     QColor m_color = QColor(0, 0, 0, 40);
 };
 

@@ -10,6 +10,11 @@ namespace tanvill {
 
 ColorGridView::ColorGridView(QWidget *parent) : QWidget(parent) { }
 
+ColorWell *ColorGridView::colorWell() const
+{
+    return m_colorWell;
+}
+
 void ColorGridView::setColorWell(ColorWell *well)
 {
     m_colorWell = well;

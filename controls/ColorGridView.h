@@ -24,7 +24,7 @@ class ColorGridView : public QWidget
 public:
     explicit ColorGridView(QWidget *parent = nullptr);
 
-    ColorWell *colorWell() const { return m_colorWell; }
+    ColorWell *colorWell() const;
     void setColorWell(ColorWell *well);
 
     // The swatch drawn with the selection border as of the last rebuild of the cells.
