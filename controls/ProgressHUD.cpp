@@ -2,6 +2,7 @@
 
 #include "controls/Images.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QLabel>
@@ -61,6 +62,7 @@ void ProgressHUD::show()
     m_opacity->setOpacity(0.0);
     ModalBackgroundView::show();
     raise();
+    m_previousFocus = QApplication::focusWidget();
     setFocus(Qt::OtherFocusReason);
     showFrame(0);
     m_frameTimer.start();
@@ -76,6 +78,9 @@ void ProgressHUD::hide()
         m_frameTimer.stop();
         ModalBackgroundView::hide();
         setParent(nullptr);
+        // The user goes on typing where they were before the work began.
+        if (m_previousFocus)
+            m_previousFocus->setFocus(Qt::OtherFocusReason);
         emit hidden();
         deleteLater();
     });

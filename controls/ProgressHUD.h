@@ -50,6 +50,7 @@ private:
     QLabel *m_imageView;
     QGraphicsOpacityEffect *m_opacity;
     QPointer<QPropertyAnimation> m_fade;
+    QPointer<QWidget> m_previousFocus;
     QTimer m_frameTimer;
     int m_frame = 0;
     int m_fadeDuration = 250;

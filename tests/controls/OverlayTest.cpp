@@ -123,13 +123,16 @@ TEST_F(OverlayTest, BusyOverlayFadesInAnimatesAndRemovesItselfWhenHidden)
         EXPECT_EQ(frames[i], (frames[i - 1] + 1) % 4);
 
     QTest::mouseClick(hud, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed"));
     EXPECT_EQ(clicks.count(), 0);
+    EXPECT_TRUE(field->text().isEmpty());
 
     QSignalSpy hidden(hud.data(), &ProgressHUD::hidden);
     hud->hide();
     ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_TRUE(view.findChildren<ModalBackgroundView *>().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), field);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 1);
 }
