@@ -32,7 +32,7 @@ protected:
                 result = answer;
             },
             options);
-        EXPECT_TRUE(test::waitFor([&] { return result.has_value(); }, 10000)) << qPrintable(path);
+        EXPECT_TRUE(test::waitFor([&] { return result.has_value(); }, 60000)) << qPrintable(path);
         test::drainEvents();
         return result.value_or(HttpResult {});
     }

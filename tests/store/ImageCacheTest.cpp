@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -205,6 +206,20 @@ TEST_F(ImageCacheTest, MemoryStaysWithinItsBudgetDroppingTheLeastRecentlyUsed)
     EXPECT_LE(cache.memoryCostBytes(), 3 * oneImage);
     EXPECT_TRUE(cache.cachedImage(link("/0.png")).isNull());
     EXPECT_FALSE(cache.cachedImage(link("/4.png")).isNull());
+}
+
+TEST_F(ImageCacheTest, AFolderThatCannotBeMadeLeavesTheMemoryLevelWorking)
+{
+    server.setRoute("/icon.png", FakeResponse::bytes(red, "image/png"));
+    QTemporaryDir scratch;
+    QFile blocker(scratch.path() + "/not-a-folder");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ImageCache cache(blocker.fileName() + "/ImageCache");
+    EXPECT_FALSE(fetch(cache, link("/icon.png")).isNull());
+    cache.waitForWrites();
+    EXPECT_FALSE(fetch(cache, link("/icon.png")).isNull());
+    EXPECT_EQ(server.requestCount("/icon.png"), 1);
 }
 
 TEST(ImageDecoding, AcceptsCompleteImagesOfSensibleSizeOnly)

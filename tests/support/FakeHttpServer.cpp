@@ -243,20 +243,17 @@ private:
         writeMore();
     }
 
-    QByteArray piece(qint64 offset, qint64 length) const
+    QByteArray piece(qint64 offset, qint64 length)
     {
         if (m_response.generatedBodySize <= 0)
             return m_response.body.mid(offset, length);
         const QByteArray pattern = m_response.body.isEmpty() ? QByteArray("x") : m_response.body;
-        QByteArray out;
-        out.reserve(length);
-        qint64 position = offset % pattern.size();
-        while (out.size() < length) {
-            const qint64 take = std::min<qint64>(pattern.size() - position, length - out.size());
-            out.append(pattern.constData() + position, take);
-            position = 0;
+        if (m_repeated.isEmpty()) {
+            // The pattern repeated past one piece, so every piece is one slice of it.
+            while (m_repeated.size() < kPieceSize + pattern.size())
+                m_repeated += pattern;
         }
-        return out;
+        return m_repeated.mid(offset % pattern.size(), length);
     }
 
     void writeMore()
@@ -282,6 +279,7 @@ private:
     QTcpSocket *m_socket;
     std::shared_ptr<FakeHttpServer::Shared> m_shared;
     QByteArray m_buffer;
+    QByteArray m_repeated;
     FakeResponse m_response;
     qint64 m_bodySize = -1;
     qint64 m_sent = 0;
