@@ -4,7 +4,7 @@
 // placeholder while the image loads and takes the image only while it still wants that link.
 // Works with QLabel (and its subclasses), with any widget that has a writable QImage property
 // "image" or QPixmap property "pixmap", and with any widget class that has image() and
-// setImage() taking a QImage or a QPixmap (the application icon view). The icon views of the
+// setImage() taking a QImage or a QPixmap, such as AppIconView. The icon views of the
 // search results, the application rows and the detail windows use it.
 
 #include <QImage>

@@ -1,4 +1,5 @@
 #include "store/widgets/ImageViewBinding.h"
+#include "controls/AppIconView.h"
 #include "store/ImageCache.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
@@ -16,17 +17,6 @@ using tanvill::test::FakeHttpServer;
 using tanvill::test::FakeResponse;
 
 namespace {
-
-// A custom-drawn view with image()/setImage(QPixmap), the shape of the application icon view.
-class PaintedIconView : public QWidget
-{
-public:
-    QPixmap image() const { return m_image; }
-    void setImage(const QPixmap &image) { m_image = image; }
-
-private:
-    QPixmap m_image;
-};
 
 // A view that exposes its image only as a property.
 class PropertyImageView : public QWidget
@@ -73,7 +63,7 @@ protected:
 TEST_F(ImageViewBindingTest, ViewsAskingForOneLinkShareOneDownloadAndAllShowIt)
 {
     QLabel first;
-    PaintedIconView painted;
+    AppIconView painted;
     PropertyImageView byProperty;
     QStringList handled;
     setImageUrl(&first, link("/blue.png"), placeholder, [&] { handled << "first"; });
