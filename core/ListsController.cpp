@@ -123,7 +123,7 @@ void ListsController::saveFailed(const QString &error)
                                                       error));
 }
 
-const std::vector<List *> &ListsController::lists()
+std::vector<List *> ListsController::lists()
 {
     if (!m_lists) {
         std::vector<List *> visible;
@@ -140,7 +140,7 @@ const std::vector<List *> &ListsController::lists()
 
 List *ListsController::selectedList()
 {
-    const std::vector<List *> &visible = lists();
+    const std::vector<List *> visible = lists();
     if (visible.empty())
         return nullptr;
     qint64 position = UserDefaults::standard().integer(kSelectedList, 0);
@@ -220,7 +220,7 @@ std::optional<Error> ListsController::deleteList(List *list)
 
     m_store.context().deleteObject(list);
     m_lists.reset();
-    const std::vector<List *> &remaining = lists();
+    const std::vector<List *> remaining = lists();
     for (std::size_t position = 0; position < remaining.size(); ++position) {
         if (remaining[position]->index() != int(position))
             remaining[position]->setIndex(int(position));

@@ -49,8 +49,8 @@ public:
     // How opening the store went (tests, diagnostics).
     const ObjectStore::OpenResult &openResult() const { return m_openResult; }
 
-    // Visible lists ordered by index.
-    const std::vector<List *> &lists();
+    // Visible lists ordered by index (a copy: list operations change the order).
+    std::vector<List *> lists();
     // The list at the position "selectedList" (the first when out of range); none without
     // visible lists.
     List *selectedList();
