@@ -249,3 +249,25 @@ TEST_F(Store, ChangesNobodySavedAreWrittenWhenTheControllerGoes)
     ASSERT_EQ(controller().apps().size(), 1u);
     EXPECT_EQ(controller().apps().front()->screenshots().size(), 1u);
 }
+
+TEST_F(Store, EmptyNotesStayEmptyAndAbsentNotesStayAbsent)
+{
+    List *list = controller().createList("A");
+    addApp(list, "Empty notes")->setNotes(QString(""));
+    addApp(list, "No notes");
+    App *cleared = addApp(list, "Cleared notes");
+    cleared->setNotes(QString("something"));
+    cleared->setAppStoreDescription(QString());
+    controller().saveWithAsync(false);
+    cleared->setNotes(std::nullopt);
+    controller().saveWithAsync(false);
+
+    reopen();
+    const std::vector<App *> apps = controller().lists().front()->apps();
+    ASSERT_EQ(apps.size(), 3u);
+    ASSERT_TRUE(apps[0]->notes());
+    EXPECT_TRUE(apps[0]->notes()->isEmpty());
+    EXPECT_FALSE(apps[1]->notes());
+    EXPECT_FALSE(apps[2]->notes());
+    EXPECT_EQ(apps[2]->appStoreDescription(), QString());
+}
