@@ -106,8 +106,10 @@ void OperationQueue::cancelAllOperations()
 
 void OperationQueue::enqueue(std::shared_ptr<Operation> operation)
 {
-    if (operation->isFinished())
+    // An operation runs once: adding it again, here or to another queue, changes nothing.
+    if (operation->isFinished() || operation->m_enqueued)
         return;
+    operation->m_enqueued = true;
     Operation *raw = operation.get();
     operation->addFinishObserver([self = m_self, raw] {
         if (*self)

@@ -50,6 +50,7 @@ private:
 
     State m_state = State::Ready;
     bool m_cancelled = false;
+    bool m_enqueued = false;
     std::vector<std::function<void()>> m_finishObservers;
 };
 

@@ -63,6 +63,7 @@ TEST(OperationQueue, StartsInOrderAndNeverRunsMoreThanItsLimit)
     auto operations = makeOperations(&log, 5);
     for (const auto &operation : operations)
         queue.addOperation(operation);
+    queue.addOperation(operations[0]); // already queued: runs once all the same
     EXPECT_EQ(queue.runningOperationCount(), 2);
     EXPECT_EQ(log, QStringList({ "start 0", "start 1" }));
 
