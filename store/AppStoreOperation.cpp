@@ -110,11 +110,18 @@ void AppStoreOperation::execute()
         finishWithError(invalidiTunesDataError());
         return;
     }
+    // The largest search the store answers is about a megabyte; anything much larger is no
+    // store reply, and reading it would only hold up the UI thread.
+    HttpRequestOptions options;
+    options.maxBodyBytes = 4 * 1024 * 1024;
     std::weak_ptr<AppStoreOperation> weakSelf = weak_from_this();
-    m_requestId = HttpClient::shared().get(url, [weakSelf](const HttpResult &result) {
-        if (const auto self = weakSelf.lock())
-            self->requestDidComplete(result);
-    });
+    m_requestId = HttpClient::shared().get(
+        url,
+        [weakSelf](const HttpResult &result) {
+            if (const auto self = weakSelf.lock())
+                self->requestDidComplete(result);
+        },
+        options);
 }
 
 void AppStoreOperation::cancelExecution()
