@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <functional>
 #include <utility>
-#include <variant>
 
 namespace tanvill {
 
@@ -22,16 +21,27 @@ inline QString describe(const QString &text)
 template<typename T, typename U> class Either
 {
 public:
-    static Either This(T value) { return Either(std::in_place_index<0>, std::move(value)); }
-    static Either That(U value) { return Either(std::in_place_index<1>, std::move(value)); }
+    static Either This(T value)
+    {
+        Either either;
+        either.m_isThis = true;
+        either.m_this = std::move(value);
+        return either;
+    }
+    static Either That(U value)
+    {
+        Either either;
+        either.m_isThis = false;
+        either.m_that = std::move(value);
+        return either;
+    }
 
-    bool isThis() const { return m_value.index() == 0; }
-    bool isThat() const { return m_value.index() == 1; }
+    bool isThis() const { return m_isThis; }
+    bool isThat() const { return !m_isThis; }
 
-    // The payload of the case the value is; asking for the other case is a programming
-    // error (std::bad_variant_access).
-    const T &thisValue() const { return std::get<0>(m_value); }
-    const U &thatValue() const { return std::get<1>(m_value); }
+    // The payload of the case the value is; for the other case, a default value.
+    const T &thisValue() const { return m_this; }
+    const U &thatValue() const { return m_that; }
 
     QString description() const
     {
@@ -43,12 +53,15 @@ public:
         return isThis() ? std::hash<T> {}(thisValue()) : std::hash<U> {}(thatValue());
     }
 
-    friend bool operator==(const Either &a, const Either &b) { return a.m_value == b.m_value; }
+    friend bool operator==(const Either &a, const Either &b)
+    {
+        if (a.m_isThis != b.m_isThis)
+            return false;
+        return a.m_isThis ? a.m_this == b.m_this : a.m_that == b.m_that;
+    }
 
 private:
-    template<typename... Args>
-    explicit Either(Args &&...args) : m_value(std::forward<Args>(args)...)
-    { }
+    Either() = default;
 
     template<typename V> static QString describePayload(const V &value)
     {
@@ -60,7 +73,11 @@ private:
             return describe(value);
     }
 
-    std::variant<T, U> m_value;
+    // Both payloads are held (the other one default-made): a plain pair copies and moves
+    // cheaply in the large row arrays of a list.
+    bool m_isThis = true;
+    T m_this {};
+    U m_that {};
 };
 
 template<typename T, typename U> size_t qHash(const Either<T, U> &value, size_t seed = 0)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -27,61 +28,122 @@ struct RowChange
     friend bool operator==(const RowChange &, const RowChange &) = default;
 };
 
-template<typename Row>
-std::vector<RowChange> rowChanges(const std::vector<Row> &oldRows, const std::vector<Row> &newRows)
+namespace detail {
+
+// Counts, among positions 0 to n - 1, the ones still marked; marks are removed one by one.
+class MarkedPositions
 {
-    std::vector<RowChange> changes;
-    const std::unordered_set<Row> inOld(oldRows.begin(), oldRows.end());
-    const std::unordered_set<Row> inNew(newRows.begin(), newRows.end());
-
-    // The working copy mirrors the table after every change told so far.
-    std::vector<Row> working;
-    working.reserve(std::max(oldRows.size(), newRows.size()));
-
-    // Removed rows go in their old order; each earlier removal shifts the later ones up.
-    int removedSoFar = 0;
-    for (std::size_t position = 0; position < oldRows.size(); ++position) {
-        if (inNew.count(oldRows[position])) {
-            working.push_back(oldRows[position]);
-            continue;
+public:
+    explicit MarkedPositions(std::size_t count) : m_tree(count + 1, 0)
+    {
+        for (std::size_t i = 1; i <= count; ++i) {
+            m_tree[i] += 1;
+            const std::size_t parent = i + (i & (~i + 1));
+            if (parent <= count)
+                m_tree[parent] += m_tree[i];
         }
-        changes.push_back({ RowChange::Kind::Remove, int(position) - removedSoFar, 0 });
-        ++removedSoFar;
+    }
+    // Marked positions below position.
+    int countBefore(std::size_t position) const
+    {
+        int count = 0;
+        for (std::size_t i = position; i > 0; i -= i & (~i + 1))
+            count += m_tree[i];
+        return count;
+    }
+    void unmark(std::size_t position)
+    {
+        for (std::size_t i = position + 1; i < m_tree.size(); i += i & (~i + 1))
+            m_tree[i] -= 1;
+    }
+
+private:
+    std::vector<int> m_tree;
+};
+
+// The changes between the rows of two ranges, with indexes counted from offset.
+template<typename Iterator>
+void appendRowChanges(Iterator oldBegin, Iterator oldEnd, Iterator newBegin, Iterator newEnd,
+                      int offset, std::vector<RowChange> &changes)
+{
+    using Row = typename std::iterator_traits<Iterator>::value_type;
+    const std::vector<Row> oldRows(oldBegin, oldEnd);
+    const std::vector<Row> newRows(newBegin, newEnd);
+    std::unordered_map<Row, std::size_t> oldPosition;
+    oldPosition.reserve(oldRows.size());
+    for (std::size_t position = 0; position < oldRows.size(); ++position)
+        oldPosition.emplace(oldRows[position], position);
+    std::unordered_set<Row> inNew(newRows.begin(), newRows.end());
+
+    // Removed rows go in their old order; by then only the kept rows stand above each.
+    std::vector<std::size_t> keptOldPositions;
+    keptOldPositions.reserve(oldRows.size());
+    for (std::size_t position = 0; position < oldRows.size(); ++position) {
+        if (inNew.count(oldRows[position]))
+            keptOldPositions.push_back(position);
+        else
+            changes.push_back(
+                { RowChange::Kind::Remove, offset + int(keptOldPositions.size()), 0 });
     }
 
     // Inserted rows go in their new order at their final positions, which never lie beyond
-    // the end of the working copy.
-    std::vector<std::size_t> insertedPositions;
+    // the end of the table. Afterwards the table holds the new rows at the inserted
+    // positions and the kept rows, in their old order, everywhere else; workingPosition
+    // says where each row of the new order stands in that table.
+    std::vector<std::size_t> workingPosition(newRows.size());
+    std::vector<std::size_t> keptRank(oldRows.size());
+    for (std::size_t rank = 0; rank < keptOldPositions.size(); ++rank)
+        keptRank[keptOldPositions[rank]] = rank;
+    std::vector<bool> inserted(newRows.size(), false);
     for (std::size_t position = 0; position < newRows.size(); ++position) {
-        if (!inOld.count(newRows[position]))
-            insertedPositions.push_back(position);
-    }
-    if (!insertedPositions.empty()) {
-        std::vector<Row> merged;
-        merged.reserve(newRows.size());
-        std::size_t kept = 0;
-        for (const std::size_t position : insertedPositions) {
-            while (merged.size() < position)
-                merged.push_back(working[kept++]);
-            merged.push_back(newRows[position]);
-            changes.push_back({ RowChange::Kind::Insert, int(position), 0 });
+        if (!oldPosition.count(newRows[position])) {
+            inserted[position] = true;
+            changes.push_back({ RowChange::Kind::Insert, offset + int(position), 0 });
         }
-        while (kept < working.size())
-            merged.push_back(working[kept++]);
-        working = std::move(merged);
+    }
+    std::vector<std::size_t> keptWorkingPosition(keptOldPositions.size());
+    for (std::size_t position = 0, rank = 0; position < newRows.size(); ++position) {
+        if (!inserted[position])
+            keptWorkingPosition[rank++] = position;
+    }
+    for (std::size_t position = 0; position < newRows.size(); ++position) {
+        workingPosition[position] = inserted[position]
+            ? position
+            : keptWorkingPosition[keptRank[oldPosition.at(newRows[position])]];
     }
 
-    // Walk the new order; a row not yet at its place is moved up from further down (the rows
-    // above the current position already match, so it can only be below).
+    // Walk the new order; a row not yet at its place is moved up from further down: the
+    // rows above are placed, and the others keep their relative order, so the row stands
+    // below the target by the number of unplaced rows ahead of it.
+    detail::MarkedPositions unplaced(newRows.size());
     for (std::size_t target = 0; target < newRows.size(); ++target) {
-        if (working[target] == newRows[target])
-            continue;
-        std::size_t from = target + 1;
-        while (!(working[from] == newRows[target]))
-            ++from;
-        changes.push_back({ RowChange::Kind::Move, int(from), int(target) });
-        std::rotate(working.begin() + target, working.begin() + from, working.begin() + from + 1);
+        const std::size_t position = workingPosition[target];
+        const int from = int(target) + unplaced.countBefore(position);
+        if (from != int(target))
+            changes.push_back({ RowChange::Kind::Move, offset + from, offset + int(target) });
+        unplaced.unmark(position);
     }
+}
+
+} // namespace detail
+
+template<typename Row>
+std::vector<RowChange> rowChanges(const std::vector<Row> &oldRows, const std::vector<Row> &newRows)
+{
+    // Rows that stand alike at the start and at the end are never told, so the work is
+    // only that of the part that changed: one change in a long list stays cheap.
+    std::size_t prefix = 0;
+    const std::size_t shorter = std::min(oldRows.size(), newRows.size());
+    while (prefix < shorter && oldRows[prefix] == newRows[prefix])
+        ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < shorter - prefix
+           && oldRows[oldRows.size() - 1 - suffix] == newRows[newRows.size() - 1 - suffix])
+        ++suffix;
+    std::vector<RowChange> changes;
+    detail::appendRowChanges(oldRows.begin() + prefix, oldRows.end() - suffix,
+                             newRows.begin() + prefix, newRows.end() - suffix, int(prefix),
+                             changes);
     return changes;
 }
 

@@ -32,3 +32,18 @@ TEST(Decimal, RefusesWhatIsNotAPlainNumber)
     EXPECT_FALSE(Decimal::fromDouble(std::numeric_limits<double>::quiet_NaN()));
     EXPECT_FALSE(Decimal::fromDouble(std::numeric_limits<double>::infinity()));
 }
+
+TEST(Decimal, ConvertsToTheNearestDouble)
+{
+    // The text of the exact value parses to the nearest double; the conversion must agree.
+    for (const qint64 units :
+         { qint64(1), qint64(99), qint64(199), qint64(123456789), qint64(9007199254740993),
+           qint64(-4999), qint64(100000000000000001) }) {
+        for (int scale = 0; scale <= 18; ++scale) {
+            const Decimal value = Decimal::fromUnits(units, scale);
+            EXPECT_EQ(value.toDouble(), value.toString().toDouble()) << units << "e-" << scale;
+        }
+    }
+    EXPECT_EQ(Decimal::fromString("0.1")->toDouble(), 0.1);
+    EXPECT_EQ(Decimal::fromString("4.35")->toDouble(), 4.35);
+}

@@ -57,6 +57,36 @@ Rows applied(Rows table, const std::vector<RowChange> &changes, const Rows &newR
     return table;
 }
 
+// The changes worked out the plain way: a working copy of the table, searched for every row.
+std::vector<RowChange> plainRowChanges(const Rows &oldRows, const Rows &newRows)
+{
+    std::vector<RowChange> changes;
+    Rows working = oldRows;
+    for (const QString &row : oldRows) {
+        if (std::find(newRows.begin(), newRows.end(), row) != newRows.end())
+            continue;
+        const auto at = std::find(working.begin(), working.end(), row);
+        changes.push_back(removal(int(at - working.begin())));
+        working.erase(at);
+    }
+    for (std::size_t position = 0; position < newRows.size(); ++position) {
+        if (std::find(oldRows.begin(), oldRows.end(), newRows[position]) != oldRows.end())
+            continue;
+        changes.push_back(insertion(int(position)));
+        working.insert(working.begin() + position, newRows[position]);
+    }
+    for (std::size_t target = 0; target < newRows.size(); ++target) {
+        const auto at = std::find(working.begin(), working.end(), newRows[target]);
+        const int from = int(at - working.begin());
+        if (from == int(target))
+            continue;
+        changes.push_back(move(from, int(target)));
+        working.erase(at);
+        working.insert(working.begin() + target, newRows[target]);
+    }
+    return changes;
+}
+
 } // namespace
 
 TEST(RowChanges, ReplacingARowIsOneRemovalThenOneInsertion)
@@ -111,6 +141,7 @@ TEST(RowChanges, AppliedOneAfterAnotherTheyAlwaysGiveTheNewRows)
         }
         const std::vector<RowChange> changes = rowChanges(oldRows, newRows);
         ASSERT_EQ(applied(oldRows, changes, newRows), newRows) << "round " << round;
+        ASSERT_EQ(changes, plainRowChanges(oldRows, newRows)) << "round " << round;
         // Removals come first, then insertions, then moves.
         EXPECT_TRUE(
             std::is_sorted(changes.begin(), changes.end(),
