@@ -6,8 +6,11 @@
 // Every window, the updater and the import work through the shared instance, on the UI
 // thread. Adding, moving and refreshing applications live in further files of this class.
 
+#include "core/ListGrouping.h"
+#include "core/ListSorting.h"
 #include "core/ObjectContext.h"
 #include "core/ObjectStore.h"
+#include "core/TableRow.h"
 #include "core/Theme.h"
 #include "platform/Error.h"
 #include "platform/OperationQueue.h"
@@ -67,6 +70,14 @@ public:
     // Deletes a visible list with its applications; refuses the only list (code 3).
     std::optional<Error> deleteList(List *list);
     void moveList(List *list, int toIndex);
+
+    // The rows of a list for its table: applications, and section titles when the list
+    // falls into two or more sections (ListsControllerRows.cpp).
+    static TableRows rowsForList(const List *list, ListGrouping grouping, ListSorting sorting);
+    // The rows of the list with that index (-1 is the archive); none, with error code 5,
+    // when no list has it.
+    std::optional<TableRows> rowsForListAtIndex(int index, ListGrouping grouping,
+                                                ListSorting sorting, Error *error = nullptr);
 
     // Shows the number of watched applications on the launcher icon when the user asked
     // for it ("displayAppCountAsIconBadge"), else removes the badge.
