@@ -1,5 +1,8 @@
 #include "ListRowsFixture.h"
 
+#include "platform/AlertPresenter.h"
+#include "store/CachedApp.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -194,4 +197,56 @@ TEST(ListRepresentation, StopsListeningWhenDestroyed)
     }
     addApp(list, { "A" });
     EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(), before);
+}
+
+TEST(ListRepresentation, FollowsTheListsControllersOwnChanges)
+{
+    RecordingAlertPresenter::installNew();
+    List *games = controller().createList("Games");
+    List *tools = controller().createList("Tools");
+    std::vector<std::unique_ptr<Shown>> shown;
+    for (const int index : { -1, 0, 1 })
+        shown.push_back(
+            std::make_unique<Shown>(index, ListGrouping::Developer, ListSorting::Price));
+    auto result
+        = [](const char *name, const char *identifier, const char *developer, double price) {
+              CachedApp app;
+              app.name = name;
+              app.identifier = identifier;
+              app.developer = developer;
+              app.price = price;
+              app.version = "1.0";
+              return app;
+          };
+    const std::vector<App *> added
+        = controller().addApp({ result("A", "1", "Acme", 2), result("B", "2", "Bolt", 1),
+                                result("C", "3", "Acme", 0.5), result("D", "4", "Bolt", 3) },
+                              games);
+    controller().addApp({ result("E", "5", "Acme", 1) }, tools);
+    auto check = [&](const char *step) {
+        for (const auto &each : shown) {
+            const TableRows fresh
+                = controller()
+                      .rowsForListAtIndex(each->representation.listIndex(), ListGrouping::Developer,
+                                          ListSorting::Price)
+                      .value_or(TableRows());
+            EXPECT_EQ(describe(each->table.table), describe(fresh))
+                << step << ", list " << each->representation.listIndex();
+            EXPECT_TRUE(each->table.faults.isEmpty()) << step;
+            EXPECT_EQ(each->table.depth, 0) << step;
+        }
+    };
+    check("add");
+    EXPECT_EQ(describe(shown[1]->table.table),
+              QStringList({ "#Acme", "C", "A", "#Bolt", "B", "D" }));
+    controller().moveApp(added[3], 0);
+    check("reorder");
+    controller().moveApp(added[0], tools);
+    check("move to another list");
+    controller().archiveApp(added[1]);
+    check("archive");
+    controller().deleteApp(added[2]);
+    check("delete");
+    EXPECT_EQ(describe(shown[0]->table.table), QStringList({ "B" }));
+    EXPECT_EQ(describe(shown[1]->table.table), QStringList({ "D" }));
 }
