@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tanvill;
@@ -151,16 +153,35 @@ TEST_F(Store, AFolderThatCannotBeMadeGivesAClearErrorAfterConstruction)
 
 TEST_F(Store, AReadOnlyFolderGivesAClearError)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
     close();
     QFile::remove(storePath());
-    QFile::setPermissions(dataFolder(), QFile::ReadOwner | QFile::ExeOwner);
-    reopen();
-    QFile::setPermissions(dataFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Failed);
-    ASSERT_TRUE(test::waitFor([&] { return !alerts->alerts.empty(); }));
-    EXPECT_TRUE(alerts->alerts.front().informativeText.contains("read-only"));
+    const auto openReadOnly = [&] {
+        QFile::setPermissions(
+            dataFolder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        reopen();
+        return controller().openResult().outcome == ObjectStore::OpenOutcome::Failed
+            && test::waitFor([&] { return !alerts->alerts.empty(); })
+            && alerts->alerts.front().informativeText.contains("read-only");
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(openReadOnly());
+        QFile::setPermissions(dataFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return;
+    }
+    // Permissions do not bind the superuser: open the store as an unprivileged user in a
+    // child process instead.
+    QFile::setPermissions(QFileInfo(dataFolder()).path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                              | QFile::ExeOther);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(dropped && openReadOnly() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST_F(Store, AFailedSaveIsReportedOnceAndRetriedWithTheNextSave)
