@@ -155,16 +155,16 @@ TEST_F(Store, AReadOnlyFolderGivesAClearError)
 {
     close();
     QFile::remove(storePath());
-    const auto openReadOnly = [&] {
-        QFile::setPermissions(
-            dataFolder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(dataFolder(),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    const auto openReportsReadOnly = [&] {
         reopen();
         return controller().openResult().outcome == ObjectStore::OpenOutcome::Failed
             && test::waitFor([&] { return !alerts->alerts.empty(); })
             && alerts->alerts.front().informativeText.contains("read-only");
     };
     if (geteuid() != 0) {
-        EXPECT_TRUE(openReadOnly());
+        EXPECT_TRUE(openReportsReadOnly());
         QFile::setPermissions(dataFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return;
     }
@@ -177,7 +177,7 @@ TEST_F(Store, AReadOnlyFolderGivesAClearError)
     ASSERT_NE(child, -1);
     if (child == 0) {
         const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
-        _exit(dropped && openReadOnly() ? 0 : 1);
+        _exit(dropped && openReportsReadOnly() ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
