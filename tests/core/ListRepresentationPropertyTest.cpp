@@ -34,7 +34,7 @@ public:
         switch (pick(apps.empty() ? 2 : 13)) {
         case 0:
         case 1:
-            addApp(randomList(), randomSpec());
+            addApp(randomList(), randomFields());
             m_lastEdit = "add";
             break;
         case 2:
@@ -64,17 +64,17 @@ public:
         }
         case 6:
             // Refreshed fields reach the tables through a reload, as after a refresh.
-            anyOf(apps)->setName(randomSpec().name);
+            anyOf(apps)->setName(randomFields().name);
             reloadAll();
             m_lastEdit = "rename";
             break;
         case 7:
-            anyOf(apps)->setPrice(*Decimal::fromString(randomSpec().price));
+            anyOf(apps)->setPrice(*Decimal::fromString(randomFields().price));
             reloadAll();
             m_lastEdit = "price";
             break;
         case 8:
-            anyOf(apps)->setDeveloper(randomSpec().developer);
+            anyOf(apps)->setDeveloper(randomFields().developer);
             reloadAll();
             m_lastEdit = "developer";
             break;
@@ -137,7 +137,7 @@ private:
 
     std::vector<App *> allApps() const { return controller().managedObjectContext()->apps(); }
 
-    AppSpec randomSpec()
+    AppFields randomFields()
     {
         // Small pools, so that equal names, prices and developers happen often.
         static const char *names[] = { "Alpha", "beta", "Gamma", "delta", "Alpha", "Zed" };

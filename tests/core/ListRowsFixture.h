@@ -21,7 +21,7 @@ inline void PrintTo(const QString &text, std::ostream *stream)
 
 namespace tanvill::test {
 
-struct AppSpec
+struct AppFields
 {
     QString name;
     QString developer = QStringLiteral("Maker");
@@ -41,14 +41,14 @@ inline void postListUpdate(const QString &name, const List *list)
 }
 
 // Adds at the end of the stored order (the top of the displayed order), announced.
-inline App *addApp(List *list, const AppSpec &spec)
+inline App *addApp(List *list, const AppFields &fields)
 {
     postListUpdate(ListsControllerWillUpdateList, list);
     App *app = controller().managedObjectContext()->insertApp(list);
-    app->setName(spec.name);
-    app->setDeveloper(spec.developer);
-    app->setPrice(Decimal::fromString(spec.price).value_or(Decimal()));
-    app->setAppKind(spec.kind);
+    app->setName(fields.name);
+    app->setDeveloper(fields.developer);
+    app->setPrice(Decimal::fromString(fields.price).value_or(Decimal()));
+    app->setAppKind(fields.kind);
     postListUpdate(ListsControllerDidUpdateList, list);
     return app;
 }
