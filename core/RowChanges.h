@@ -31,6 +31,7 @@ struct RowChange
 namespace detail {
 
 // Counts, among positions 0 to n - 1, the ones still marked; marks are removed one by one.
+// A binary indexed tree: both in logarithmic time.
 class MarkedPositions
 {
 public:
