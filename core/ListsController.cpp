@@ -11,7 +11,9 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -72,8 +74,17 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
     m_store.saveSucceeded = [this] {
         m_saveFailureReported = false;
     };
-    if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed)
+    if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed) {
         m_saveFailureReported = true; // the user hears about the missing store instead
+        const bool folderMissing = !QFileInfo(QFileInfo(storePath).absolutePath()).isDir();
+        qWarning().noquote().nospace()
+            << (folderMissing ? "Error creating documents directory: "
+                              : "Error adding persitent store: ")
+            << m_openResult.error << ", " << QDir::toNativeSeparators(storePath);
+    } else if (m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable) {
+        qWarning().noquote().nospace() << "Error adding persitent store: " << m_openResult.error
+                                       << ", " << QDir::toNativeSeparators(storePath);
+    }
     if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed
         || m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable)
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);

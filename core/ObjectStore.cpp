@@ -60,6 +60,13 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     }
 
     const bool existed = info.exists();
+    // A store we may not read or write is still the user's store: moving it aside would
+    // hide every list behind a fresh, empty one over a matter of permissions.
+    if (existed && info.isFile() && (!info.isReadable() || !info.isWritable())) {
+        result.error = tr("The file %1 cannot be read or written with your permissions.")
+                           .arg(QDir::toNativeSeparators(path));
+        return result;
+    }
     int code = 0;
     if (tryOpen(path, &result.error, &code)) {
         result.outcome = existed ? OpenOutcome::Opened : OpenOutcome::Created;

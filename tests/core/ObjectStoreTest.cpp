@@ -184,6 +184,40 @@ TEST_F(Store, AReadOnlyFolderGivesAClearError)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+TEST_F(Store, AStoreFileWeMayNotWriteStaysInPlaceAndIsReported)
+{
+    controller().createList("Mine");
+    controller().saveWithAsync(false);
+    close();
+    const QByteArray original = readFile(storePath());
+    QFile::setPermissions(storePath(), QFile::ReadOwner | QFile::ReadOther);
+    const auto openReportsPermissions = [&] {
+        reopen();
+        return controller().openResult().outcome == ObjectStore::OpenOutcome::Failed
+            && setAsideFiles().isEmpty() && readFile(storePath()) == original
+            && test::waitFor([&] { return !alerts->alerts.empty(); })
+            && alerts->alerts.front().informativeText.contains("permissions");
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(openReportsPermissions());
+        return;
+    }
+    // As in the read-only folder test: only an unprivileged user is bound by permissions.
+    const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    QFile::setPermissions(QFileInfo(dataFolder()).path(), everyone);
+    QFile::setPermissions(dataFolder(), everyone);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(dropped && openReportsPermissions() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST_F(Store, AFailedSaveIsReportedOnceAndRetriedWithTheNextSave)
 {
     runSql("CREATE TRIGGER refuse BEFORE INSERT ON lists BEGIN SELECT RAISE(ABORT, 'disk "
