@@ -96,8 +96,13 @@ std::optional<IndexPath> ColorGridView::indexPathAtPoint(QPointF point) const
     return std::nullopt;
 }
 
+// Only the primary button chooses a swatch; the others pass the event on.
 void ColorGridView::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     m_selectedIndexPath.reset();
     if (const auto hit = indexPathAtPoint(event->position())) {
@@ -108,6 +113,10 @@ void ColorGridView::mousePressEvent(QMouseEvent *event)
 
 void ColorGridView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (!m_selectedIndexPath || !m_colorWell || !m_colorWell->dataSource())
         return;

@@ -84,14 +84,19 @@ void ColorWell::leaveEvent(QEvent *event)
     update();
 }
 
+// Only the primary button shows or hides the grid; the others pass the event on.
 void ColorWell::mousePressEvent(QMouseEvent *event)
 {
     // Accepted so that the release comes here; the click acts on release.
-    event->accept();
+    event->setAccepted(event->button() == Qt::LeftButton);
 }
 
 void ColorWell::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     ColorGridView *grid = colorGridView();
     if (isColorGridShown()) {

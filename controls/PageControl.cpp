@@ -71,20 +71,34 @@ void PageControl::selectPageAtPoint(QPointF point)
         setSelectedPage(*page);
 }
 
+// Only the primary button chooses a page; the others pass the event on, so a context-menu
+// click never turns the list page.
 void PageControl::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     selectPageAtPoint(event->position());
 }
 
 void PageControl::mouseMoveEvent(QMouseEvent *event)
 {
+    if (!(event->buttons() & Qt::LeftButton)) {
+        event->ignore();
+        return;
+    }
     event->accept();
     selectPageAtPoint(event->position());
 }
 
 void PageControl::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     event->accept();
     selectPageAtPoint(event->position());
     emit clicked();

@@ -174,6 +174,17 @@ TEST_F(ColorWellTest, ClicksToggleTheGridTheChevronAndTheTooltip)
     EXPECT_FALSE(well->isIndicatorFlipped());
     EXPECT_EQ(well->toolTip(), QStringLiteral("Click to choose a color"));
 
+    // A right click is no click: the grid stays hidden, and a right click in a shown grid
+    // chooses nothing.
+    QTest::mouseClick(well, Qt::RightButton);
+    EXPECT_FALSE(well->isColorGridShown());
+    QTest::mouseClick(well, Qt::LeftButton);
+    QSignalSpy actions(well, &ColorWell::colorWellDidSelectColor);
+    QTest::mouseClick(well->colorGridView(), Qt::RightButton, {}, centreOf({ 2, 1 }));
+    EXPECT_EQ(actions.count(), 0);
+    EXPECT_EQ(well->colorGridView()->selectedIndexPath(), (IndexPath { 0, 0 }));
+    QTest::mouseClick(well, Qt::LeftButton);
+
     // Without a delegate a click changes nothing on screen.
     well->setDelegate(nullptr);
     QTest::mouseClick(well, Qt::LeftButton);

@@ -79,6 +79,15 @@ TEST_F(PageControlTest, DraggingAcrossTheDotsMovesTheSelectionAndActsOnceAtTheEn
     EXPECT_EQ(control.selectedPage(), 3u);
 }
 
+TEST_F(PageControlTest, OtherMouseButtonsNeitherTurnThePageNorAct)
+{
+    QSignalSpy actions(&control, &PageControl::clicked);
+    QTest::mouseClick(&control, Qt::RightButton, {}, dotCentre(2));
+    QTest::mouseClick(&control, Qt::MiddleButton, {}, dotCentre(3));
+    EXPECT_EQ(control.selectedPage(), 0u);
+    EXPECT_EQ(actions.count(), 0);
+}
+
 TEST_F(PageControlTest, OnePageShowsNoDotButStillAnswersClicks)
 {
     control.setNumberOfPages(1);
