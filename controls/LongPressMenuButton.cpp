@@ -1,5 +1,6 @@
 #include "controls/LongPressMenuButton.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 
 namespace tanvill {
@@ -52,6 +53,28 @@ void LongPressMenuButton::mouseReleaseEvent(QMouseEvent *event)
     // Letting go away from the button cancels the click, as with any push button.
     if (rect().contains(event->position().toPoint()))
         click();
+}
+
+void LongPressMenuButton::changeEvent(QEvent *event)
+{
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        abandonPress();
+}
+
+void LongPressMenuButton::hideEvent(QHideEvent *event)
+{
+    QPushButton::hideEvent(event);
+    abandonPress();
+}
+
+// A button disabled or hidden while held never sees the release: the hold ends here, so it
+// neither stays highlighted nor pops its menu up later.
+void LongPressMenuButton::abandonPress()
+{
+    m_longPressTimer.stop();
+    if (m_mouseIsDown)
+        setMouseIsDown(false);
 }
 
 void LongPressMenuButton::longPressElapsed()

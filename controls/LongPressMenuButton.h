@@ -34,10 +34,13 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void setMouseIsDown(bool down);
     void longPressElapsed();
+    void abandonPress();
 
     QPointer<QMenu> m_popUpMenu;
     QTimer m_longPressTimer;

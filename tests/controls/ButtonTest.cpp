@@ -247,3 +247,25 @@ TEST_F(LongPressMenuButtonTest, LongPressWithoutMenuIsASlowClick)
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(clicks.count(), 1);
 }
+
+TEST_F(LongPressMenuButtonTest, DisablingOrHidingWhileHeldEndsTheHold)
+{
+    button.setLongPressInterval(50);
+    QSignalSpy clicks(&button, &QAbstractButton::clicked);
+    QSignalSpy shown(&button, &LongPressMenuButton::menuShown);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
+    button.setEnabled(false);
+    EXPECT_FALSE(button.isDown());
+    button.setEnabled(true);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
+    button.hide();
+    QTest::qWait(150);
+    EXPECT_EQ(shown.count(), 0);
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_FALSE(button.isDown());
+
+    // The next click on the button acts as usual.
+    button.show();
+    QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(clicks.count(), 1);
+}
