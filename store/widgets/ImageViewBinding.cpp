@@ -15,6 +15,7 @@ namespace {
 
 // Kept on the view itself, so the binding needs no table of views that could outlive them.
 constexpr const char kWantedUrlProperty[] = "_tanvill_wantedImageUrl";
+constexpr double kPlaceholderDelaySeconds = 0.01;
 
 void showByProperty(QWidget *view, const QImage &image)
 {
@@ -85,8 +86,17 @@ void setImageUrl(QWidget *view, const QString &url, const ImageViewAccess &acces
         return;
     }
     // Another link's image must not stand in for this one while it loads.
-    if (previous != url || !access.showsImage(view))
+    if (previous != url && access.showsImage(view))
         access.show(view, placeholder);
+    if (!placeholder.isNull() && !access.showsImage(view)) {
+        // An empty view waits a moment first, so that an image read from disk replaces
+        // nothing instead of following a placeholder flash.
+        delay(kPlaceholderDelaySeconds,
+              [weakView, show = access.show, showsImage = access.showsImage, placeholder] {
+                  if (weakView && !showsImage(weakView))
+                      show(weakView, placeholder);
+              });
+    }
 
     cache.imageForUrl(url,
                       [weakView, show = access.show, handler = std::move(completionHandler)](

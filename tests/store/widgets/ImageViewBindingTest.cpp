@@ -66,19 +66,25 @@ TEST_F(ImageViewBindingTest, ViewsAskingForOneLinkShareOneDownloadAndAllShowIt)
     AppIconView painted;
     PropertyImageView byProperty;
     QStringList handled;
-    setImageUrl(&first, link("/blue.png"), placeholder, [&] { handled << "first"; });
-    setImageUrl(&painted, link("/blue.png"), placeholder, [&] { handled << "painted"; });
-    setImageUrl(&byProperty, link("/blue.png"), placeholder, [&] { handled << "property"; });
-    EXPECT_TRUE(showsPlaceholder(first));
-    EXPECT_EQ(painted.image().toImage(), placeholder);
-    EXPECT_EQ(byProperty.m_image, placeholder);
+    setImageUrl(&first, link("/slow.png"), placeholder, [&] { handled << "first"; });
+    setImageUrl(&painted, link("/slow.png"), placeholder, [&] { handled << "painted"; });
+    setImageUrl(&byProperty, link("/slow.png"), placeholder, [&] { handled << "property"; });
+    // Empty views stay empty for a moment, then show the placeholder until the image comes.
+    EXPECT_TRUE(first.pixmap().isNull());
+    EXPECT_TRUE(painted.image().isNull());
+    EXPECT_TRUE(byProperty.m_image.isNull());
+    ASSERT_TRUE(test::waitFor([&] {
+        return showsPlaceholder(first) && painted.image().toImage() == placeholder
+            && byProperty.m_image == placeholder;
+    }));
+    EXPECT_TRUE(handled.isEmpty());
 
     ASSERT_TRUE(test::waitFor([&] { return handled.size() == 3; }));
     EXPECT_EQ(handled.join(' '), "first painted property");
-    EXPECT_EQ(shownColour(first), QColor(Qt::blue));
-    EXPECT_EQ(painted.image().toImage().pixelColor(10, 20), QColor(Qt::blue));
-    EXPECT_EQ(byProperty.m_image.pixelColor(10, 20), QColor(Qt::blue));
-    EXPECT_EQ(server.requestCount("/blue.png"), 1);
+    EXPECT_EQ(shownColour(first), QColor(Qt::green));
+    EXPECT_EQ(painted.image().toImage().pixelColor(10, 20), QColor(Qt::green));
+    EXPECT_EQ(byProperty.m_image.pixelColor(10, 20), QColor(Qt::green));
+    EXPECT_EQ(server.requestCount("/slow.png"), 1);
 }
 
 TEST_F(ImageViewBindingTest, AViewShowsOnlyTheLinkItWantsNow)
