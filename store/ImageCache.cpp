@@ -8,13 +8,15 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QUrl>
+
+#include <filesystem>
+#include <system_error>
 
 namespace tanvill {
 
@@ -48,6 +50,23 @@ bool isFetchable(const QString &url)
         && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
+// Makes the folder with its missing parents; a failure is one console line and the cache
+// goes on from memory.
+void createCacheDirectory(const QString &directory)
+{
+    std::error_code error;
+    const std::filesystem::path path(QFile::encodeName(directory).toStdString());
+    if (std::filesystem::is_directory(path, error))
+        return;
+    std::filesystem::create_directories(path, error);
+    if (!error && !std::filesystem::is_directory(path, error))
+        error = std::make_error_code(std::errc::not_a_directory);
+    if (error) {
+        qWarning().noquote() << QStringLiteral("Error creating cache directory: %1, {path: %2}")
+                                    .arg(QString::fromStdString(error.message()), directory);
+    }
+}
+
 } // namespace
 
 ImageCache &ImageCache::shared()
@@ -73,10 +92,7 @@ ImageCache::ImageCache(const QString &cacheDirectory)
     // One writer keeps file writes in order and behind the folder's creation.
     m_writer->setMaxThreadCount(1);
     m_writer->setObjectName(bundleIdentifier() + QStringLiteral(".ImageCache.Write"));
-    m_writer->start([directory = m_cacheDirectory] {
-        if (!QDir().mkpath(directory))
-            qWarning().noquote() << "Error creating cache directory:" << directory;
-    });
+    m_writer->start([directory = m_cacheDirectory] { createCacheDirectory(directory); });
 }
 
 ImageCache::~ImageCache()

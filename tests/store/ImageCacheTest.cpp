@@ -215,9 +215,18 @@ TEST_F(ImageCacheTest, AFolderThatCannotBeMadeLeavesTheMemoryLevelWorking)
     QFile blocker(scratch.path() + "/not-a-folder");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    ImageCache cache(blocker.fileName() + "/ImageCache");
+    static QStringList console;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &line) { console << line; });
+    const QString folder = blocker.fileName() + "/ImageCache";
+    ImageCache cache(folder);
     EXPECT_FALSE(fetch(cache, link("/icon.png")).isNull());
     cache.waitForWrites();
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(console.size(), 1);
+    EXPECT_TRUE(console.first().startsWith("Error creating cache directory: "))
+        << qPrintable(console.first());
+    EXPECT_TRUE(console.first().endsWith(", {path: " + folder + "}"));
     EXPECT_FALSE(fetch(cache, link("/icon.png")).isNull());
     EXPECT_EQ(server.requestCount("/icon.png"), 1);
 }
