@@ -19,6 +19,8 @@ struct HttpClient::Request
     // Set when we stop the transfer ourselves for a reason the caller must hear about.
     QNetworkReply::NetworkError ownError = QNetworkReply::NoError;
     QString ownErrorText;
+    // The scheme of the link being fetched now, after the redirects followed so far.
+    QString scheme;
 };
 
 QByteArray HttpResult::header(const QByteArray &name) const
@@ -104,7 +106,7 @@ HttpClient::RequestId HttpClient::start(const QByteArray &verb, const QUrl &url,
     QNetworkReply *reply
         = verb == "POST" ? m_manager->post(networkRequest, body) : m_manager->get(networkRequest);
     request->reply = reply;
-    const QString originalScheme = scheme;
+    request->scheme = scheme;
 
     // Stops the transfer with an error of our own; abort() finishes the reply at once.
     auto stopWith = [request](QNetworkReply::NetworkError error, const QString &text) {
@@ -114,14 +116,20 @@ HttpClient::RequestId HttpClient::start(const QByteArray &verb, const QUrl &url,
             request->reply->abort();
     };
 
+    // Old store replies still carry http links whose servers move them to https; that step
+    // up is followed, any step down or to another kind of link is not.
     QObject::connect(reply, &QNetworkReply::redirected, reply,
-                     [reply, originalScheme, stopWith](const QUrl &target) {
-                         if (target.scheme().toLower() != originalScheme) {
+                     [reply, request, stopWith](const QUrl &target) {
+                         const QString targetScheme = target.scheme().toLower();
+                         const bool upgrade = request->scheme == QLatin1String("http")
+                             && targetScheme == QLatin1String("https");
+                         if (targetScheme != request->scheme && !upgrade) {
                              stopWith(QNetworkReply::InsecureRedirectError,
                                       QStringLiteral("Redirect to another scheme refused: %1")
                                           .arg(target.toDisplayString()));
                              return;
                          }
+                         request->scheme = targetScheme;
                          emit reply->redirectAllowed();
                      });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, request, stopWith] {

@@ -181,22 +181,29 @@ TEST_F(HttpClientTest, OnlyHttpLinksAreFetchedAndNeverAnsweredSynchronously)
     EXPECT_EQ(server.totalRequestCount(), 0);
 }
 
-TEST_F(HttpClientTest, RedirectsAreFollowedOnlyWithinTheSameScheme)
+TEST_F(HttpClientTest, RedirectsAreFollowedWithinTheSameSchemeOrUpToHttps)
 {
     FakeResponse toSame = FakeResponse::withStatus(302);
     toSame.headers.append({ "Location", server.url("/target").toEncoded() });
     server.setRoute("/same", toSame);
     server.setRoute("/target", FakeResponse::json("[1]"));
-    FakeResponse toOther = FakeResponse::withStatus(302);
-    toOther.headers.append({ QByteArray("Location"), QByteArray("https://127.0.0.1:1/elsewhere") });
-    server.setRoute("/other", toOther);
+    // Nothing listens on port 1: a refused connection shows the redirect was followed.
+    FakeResponse toHttps = FakeResponse::withStatus(301);
+    toHttps.headers.append({ QByteArray("Location"), QByteArray("https://127.0.0.1:1/icon.png") });
+    server.setRoute("/upgrade", toHttps);
+    FakeResponse toFtp = FakeResponse::withStatus(302);
+    toFtp.headers.append({ QByteArray("Location"), QByteArray("ftp://127.0.0.1:1/elsewhere") });
+    server.setRoute("/other", toFtp);
 
     const HttpResult same = fetch("/same");
     EXPECT_TRUE(same.isSuccess());
     EXPECT_EQ(same.body, "[1]");
+    const HttpResult upgraded = fetch("/upgrade");
+    EXPECT_TRUE(upgraded.transferFailed());
+    EXPECT_EQ(upgraded.networkError, QNetworkReply::ConnectionRefusedError);
     const HttpResult other = fetch("/other");
     EXPECT_TRUE(other.transferFailed());
-    EXPECT_EQ(other.networkError, QNetworkReply::InsecureRedirectError);
+    EXPECT_TRUE(other.body.isEmpty());
 }
 
 TEST(BaseUrls, ComeFromTheEnvironmentWithPublicDefaults)
