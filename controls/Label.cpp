@@ -48,6 +48,8 @@ void Label::setTruncateString(bool truncate)
 {
     m_truncateString = truncate;
     refresh();
+    // The smallest width the label accepts depends on the flag.
+    updateGeometry();
 }
 
 QSize Label::sizeHint() const
@@ -83,7 +85,7 @@ void Label::refresh()
 {
     const QString shown = m_truncateString ? truncate(m_originalString) : m_originalString;
     if (shown != text())
-        setText(shown);
+        QLabel::setText(shown);
 }
 
 QString Label::truncate(const QString &text) const

@@ -18,6 +18,9 @@ public:
     QString stringValue() const { return text(); }
     void setStringValue(const QString &text);
     QString fullString() const { return m_originalString; }
+    // The same as setStringValue: a text given through the base class's setter would be
+    // replaced by the previous full text at the next resize.
+    void setText(const QString &text) { setStringValue(text); }
 
     bool truncateString() const { return m_truncateString; }
     void setTruncateString(bool truncate);

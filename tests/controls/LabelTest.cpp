@@ -1,6 +1,8 @@
 #include "controls/Label.h"
 
+#include <QApplication>
 #include <QFontMetricsF>
+#include <QHBoxLayout>
 #include <QTextBoundaryFinder>
 #include <gtest/gtest.h>
 
@@ -85,6 +87,18 @@ TEST(LabelTest, TooNarrowForOneCharacterShowsNothing)
     EXPECT_EQ(label.stringValue(), QString());
 }
 
+TEST(LabelTest, TextGivenThroughSetTextSurvivesResizing)
+{
+    Label label;
+    label.resize(30, 20);
+    label.show();
+    label.setStringValue(QStringLiteral("First text of the label"));
+    label.setText(QStringLiteral("Second text, which is long too"));
+    EXPECT_EQ(label.fullString(), QStringLiteral("Second text, which is long too"));
+    label.resize(widthOf(label, QStringLiteral("Second text, which is long too")), 20);
+    EXPECT_EQ(label.stringValue(), QStringLiteral("Second text, which is long too"));
+}
+
 TEST(LabelTest, TruncationCanBeSwitchedOff)
 {
     Label label;
@@ -95,6 +109,16 @@ TEST(LabelTest, TruncationCanBeSwitchedOff)
     label.setTruncateString(false);
     EXPECT_EQ(label.stringValue(), QStringLiteral("Something long enough to shorten"));
     label.setTruncateString(true);
+    // Laid out, the label may be squeezed only while it shortens its text.
+    QWidget row;
+    auto *layout = new QHBoxLayout(&row);
+    Label *inRow = new Label(QStringLiteral("Something long enough to shorten"));
+    layout->addWidget(inRow);
+    const int squeezable = layout->minimumSize().width();
+    inRow->setTruncateString(false);
+    QApplication::sendPostedEvents();
+    EXPECT_GT(layout->minimumSize().width(),
+              squeezable + widthOf(*inRow, QStringLiteral("Something long")));
     EXPECT_TRUE(label.stringValue().endsWith(kEllipsis));
 }
 
