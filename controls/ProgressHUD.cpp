@@ -59,6 +59,8 @@ void ProgressHUD::showFrame(int frame)
 
 void ProgressHUD::show()
 {
+    // Shown again while fading out: the fade-out is dropped, so the next hide must run.
+    m_hiding = false;
     m_opacity->setOpacity(0.0);
     ModalBackgroundView::show();
     raise();

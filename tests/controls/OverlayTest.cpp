@@ -136,3 +136,16 @@ TEST_F(OverlayTest, BusyOverlayFadesInAnimatesAndRemovesItselfWhenHidden)
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 1);
 }
+
+TEST_F(OverlayTest, BusyOverlayShownAgainWhileFadingOutCanStillBeHidden)
+{
+    QPointer<ProgressHUD> hud = new ProgressHUD(&view);
+    hud->setFadeDuration(60);
+    hud->show();
+    hud->hide();
+    hud->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 2000));
+    EXPECT_TRUE(hud->isVisible());
+    hud->hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
+}
