@@ -63,7 +63,11 @@ void ChangesWindowController::showWindow(const std::vector<AppUpdate> &updates)
     window->setWindowTitle(Strings::localized(QStringLiteral("Latest Changes")));
     window->setPalette(darkPalette());
     window->setAutoFillBackground(true);
-    window->resize(kDefaultWidth, int(ChangesViewController::kTallestRowHeight));
+    // Up to four rows the window takes their height; a longer list shows four whole rows and
+    // scrolls, rather than one row at a time.
+    window->resize(
+        kDefaultWidth,
+        int(ChangesViewController::kRowsShownWhole * ChangesViewController::kTallestRowHeight));
 
     const QStringList frame = UserDefaults::standard().string(kFrameKey).split(QLatin1Char(' '));
     if (frame.size() == 3) {

@@ -136,3 +136,14 @@ TEST_F(ChangesWindowTest, OpeningAgainClosesThePreviousWindow)
     controller.currentWindow()->grab().save(test::testOutputDir("store") + "/latest-changes.png");
     controller.currentWindow()->close();
 }
+
+TEST_F(ChangesWindowTest, ALongListOpensFourRowsTallAndScrolls)
+{
+    ChangesWindowController controller;
+    controller.showWindow(versionUpdates(7));
+    ChangesViewController *window = controller.currentWindow();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->numberOfRows(), 7);
+    EXPECT_EQ(window->height(), 456);
+    window->close();
+}
