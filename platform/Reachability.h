@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tanvill {
 
@@ -39,6 +40,29 @@ public:
 
 signals:
     void flagsChanged(quint32 flags);
+};
+
+// The desktop's reachability reports read as flags. "Unknown" right after a definite report is
+// a network in transition (going to sleep, waking, connecting): it counts as unreachable for a
+// short grace period, so that the network's arrival is seen as a change and refreshes wait for
+// it. An "unknown" that lasts longer, or that is all the desktop ever says, counts as reachable
+// so that refreshes are never held back for good. Times are milliseconds of a monotonic clock.
+class NetworkReachabilityReading
+{
+public:
+    enum class Report { Unknown, Disconnected, Local, Site, Online };
+
+    static constexpr qint64 kTransitionGraceMs = 120000;
+
+    void report(Report report, qint64 nowMs);
+    quint32 flags(qint64 nowMs) const;
+    // Milliseconds until the flags change without a new report; none when they will not.
+    std::optional<qint64> msUntilChange(qint64 nowMs) const;
+
+private:
+    Report m_report = Report::Unknown;
+    bool m_everKnown = false;
+    qint64 m_unknownSinceMs = 0;
 };
 
 // A backend whose flags are set by hand (tests, and setups without network information).
