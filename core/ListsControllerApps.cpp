@@ -12,6 +12,8 @@
 #include "platform/UserDefaults.h"
 #include "store/AppStoreOperation.h"
 
+#include <QPointer>
+
 #include <algorithm>
 
 namespace tanvill {
@@ -55,15 +57,21 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
     m_pendingAdditions[key].push_back(std::move(completion));
 
     auto operation = std::make_shared<AppStoreLookUpOperation>(key);
-    operation->errorHandler = [this, key](const Error &error, AppStoreOperation *) {
-        for (const auto &waiting : takePendingAdditions(key)) {
+    // A handler already handed to the UI thread may run after this controller has gone.
+    QPointer<ListsController> guard(this);
+    operation->errorHandler = [guard, key](const Error &error, AppStoreOperation *) {
+        if (!guard)
+            return;
+        for (const auto &waiting : guard->takePendingAdditions(key)) {
             if (waiting)
                 waiting(error);
         }
     };
-    operation->successHandler = [this, key](const CachedApp &app) {
-        addApp({ app });
-        for (const auto &waiting : takePendingAdditions(key)) {
+    operation->successHandler = [guard, key](const CachedApp &app) {
+        if (!guard)
+            return;
+        guard->addApp({ app });
+        for (const auto &waiting : guard->takePendingAdditions(key)) {
             if (waiting)
                 waiting(std::nullopt);
         }

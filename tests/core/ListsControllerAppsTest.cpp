@@ -151,6 +151,21 @@ TEST_F(AddingApps, MalformedIdentifiersAreRefusedBeforeAnyRequest)
     EXPECT_TRUE(first->apps().empty());
 }
 
+TEST_F(AddingApps, LookUpsEndingAfterTheirControllerClosedReachNoOne)
+{
+    // The refused look-up hands its handler to the UI thread at once, the other is still in
+    // flight when the controller goes: neither may reach the closed controller or the caller.
+    int calls = 0;
+    store.setLookup(storeApp(result("7", "Late")), 100);
+    controller().addAppWithIdentifier(QStringLiteral("7"), [&](std::optional<Error>) { ++calls; });
+    controller().addAppWithIdentifier(QStringLiteral("abc"),
+                                      [&](std::optional<Error>) { ++calls; });
+    close();
+    test::waitFor([] { return false; }, 300);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM apps"), 0);
+}
+
 TEST_F(AddingApps, DuplicateChecksCompareIdentifierValues)
 {
     controller().addApp({ result("123", "Kept") }, second);
