@@ -33,8 +33,13 @@ void App::assignFloat(float &field, float value)
 
 QString App::appStoreDescription() const
 {
-    if (!m_description)
-        m_description = context()->loadDescription(this);
+    if (!m_description) {
+        // A failed read is not kept: an empty text would stand for the real one all session.
+        std::optional<QByteArray> loaded = context()->loadDescription(this);
+        if (!loaded)
+            return QString();
+        m_description = std::move(loaded);
+    }
     return QString::fromUtf8(*m_description);
 }
 
@@ -45,7 +50,7 @@ void App::setAppStoreDescription(const QString &description)
     QByteArray utf8 = description.toUtf8();
     if (!m_description)
         m_description = context()->loadDescription(this);
-    if (*m_description == utf8)
+    if (m_description && *m_description == utf8)
         return;
     m_description = std::move(utf8);
     m_descriptionChanged = true;

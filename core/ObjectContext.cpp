@@ -102,11 +102,11 @@ bool ObjectContext::hasChanges() const
         || !m_deletedLists.empty() || !m_deletedApps.empty() || !m_deletedScreenshots.empty();
 }
 
-QByteArray ObjectContext::loadDescription(const App *app) const
+std::optional<QByteArray> ObjectContext::loadDescription(const App *app) const
 {
     if (!m_descriptionLoader)
-        return {};
-    return m_descriptionLoader(app->objectId()).value_or(QByteArray());
+        return QByteArray();
+    return m_descriptionLoader(app->objectId());
 }
 
 quint64 ObjectContext::takeChanges(ChangeSet &changes)

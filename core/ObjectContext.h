@@ -84,7 +84,8 @@ private:
     void markChanged(List *list) { m_changedLists.insert(list); }
     void markChanged(App *app) { m_changedApps.insert(app); }
     void markChanged(Screenshot *screenshot) { m_changedScreenshots.insert(screenshot); }
-    QByteArray loadDescription(const App *app) const;
+    // None when the read failed, so that the next request tries again.
+    std::optional<QByteArray> loadDescription(const App *app) const;
     void clear();
 
     std::vector<std::unique_ptr<List>> m_allLists;

@@ -276,6 +276,20 @@ TEST_F(Store, DescriptionsAreReadFromTheFileWhenFirstAsked)
     controller().saveWithAsync(false);
     reopen();
     EXPECT_EQ(controller().apps().front()->appStoreDescription(), "Shorter");
+
+    // A read that fails is tried again, not taken for an empty description.
+    reopen();
+    bool readable = false;
+    context().setDescriptionLoader([&](qint64) -> std::optional<QByteArray> {
+        if (!readable)
+            return std::nullopt;
+        return QByteArray("Shorter");
+    });
+    App *unread = controller().apps().front();
+    EXPECT_EQ(unread->appStoreDescription(), "");
+    readable = true;
+    EXPECT_EQ(unread->appStoreDescription(), "Shorter");
+    EXPECT_FALSE(context().hasChanges());
 }
 
 TEST_F(Store, RemovedScreenshotsLeaveTheFile)
