@@ -34,6 +34,22 @@ QString identifierValue(const QString &identifier)
     return trimmed.mid(zeros);
 }
 
+// The look-up of an identifier being added. When it goes without having answered (it was
+// cancelled), `onAbandoned` releases the callers waiting for it, so that the identifier can
+// be added again.
+class AdditionLookUpOperation : public AppStoreLookUpOperation
+{
+public:
+    using AppStoreLookUpOperation::AppStoreLookUpOperation;
+    ~AdditionLookUpOperation() override
+    {
+        if (onAbandoned)
+            onAbandoned();
+    }
+
+    std::function<void()> onAbandoned;
+};
+
 int displayedPosition(const App *app)
 {
     const std::vector<App *> displayed = app->list()->displayedApps();
@@ -56,10 +72,16 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
     }
     m_pendingAdditions[key].push_back(std::move(completion));
 
-    auto operation = std::make_shared<AppStoreLookUpOperation>(key);
+    auto operation = std::make_shared<AdditionLookUpOperation>(key);
     // A handler already handed to the UI thread may run after this controller has gone.
     QPointer<ListsController> guard(this);
-    operation->errorHandler = [guard, key](const Error &error, AppStoreOperation *) {
+    auto answered = std::make_shared<bool>(false);
+    operation->onAbandoned = [guard, key, answered] {
+        if (guard && !*answered)
+            guard->takePendingAdditions(key);
+    };
+    operation->errorHandler = [guard, key, answered](const Error &error, AppStoreOperation *) {
+        *answered = true;
         if (!guard)
             return;
         for (const auto &waiting : guard->takePendingAdditions(key)) {
@@ -67,7 +89,8 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
                 waiting(error);
         }
     };
-    operation->successHandler = [guard, key](const CachedApp &app) {
+    operation->successHandler = [guard, key, answered](const CachedApp &app) {
+        *answered = true;
         if (!guard)
             return;
         guard->addApp({ app });

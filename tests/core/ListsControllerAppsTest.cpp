@@ -140,6 +140,17 @@ TEST_F(AddingApps, AnIdentifierAddedAgainWhileItsLookUpRunsIsStoredOnce)
     EXPECT_EQ(store.lookupRequestCount(), 2);
 }
 
+TEST_F(AddingApps, AnIdentifierWhoseLookUpWasCancelledCanBeAddedAgain)
+{
+    store.setLookup(storeApp(result("42", "Again")), 200);
+    int cancelledCalls = 0;
+    controller().addAppWithIdentifier("42", [&](std::optional<Error>) { ++cancelledCalls; });
+    controller().appStoreOperationQueue().cancelAllOperations();
+    EXPECT_FALSE(addByIdentifier("42"));
+    EXPECT_EQ(names(first), QStringList({ "Again" }));
+    EXPECT_EQ(cancelledCalls, 0);
+}
+
 TEST_F(AddingApps, MalformedIdentifiersAreRefusedBeforeAnyRequest)
 {
     for (const char *identifier : { "12&id=13", "abc", "", "1 2" }) {
