@@ -3,8 +3,10 @@
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpSocket>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -250,4 +252,31 @@ TEST(FakeHttpServer, CountsConcurrentConnectionsAndServesFixturesInsideTheirFold
     }
     EXPECT_EQ(found, 3);
     ASSERT_TRUE(test::waitFor([&] { return server.currentConnections() == 0; }));
+}
+
+TEST(FakeHttpServer, AnswersRequestsInTurnOnOneConnectionUntilAskedToClose)
+{
+    FakeHttpServer server;
+    server.setRoute("/a", FakeResponse::json("[1]").delayed(20));
+    server.setRoute("/b", FakeResponse::json("[22]"));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, server.port());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    // Two requests sent at once, the second asking to close once it is answered.
+    socket.write("GET /a HTTP/1.1\r\nHost: x\r\n\r\n"
+                 "GET /b HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    QByteArray received;
+    bool closed = false;
+    QObject::connect(&socket, &QTcpSocket::disconnected, [&] { closed = true; });
+    ASSERT_TRUE(test::waitFor([&] {
+        received += socket.readAll();
+        return closed;
+    }));
+    received += socket.readAll();
+    EXPECT_EQ(received.count("HTTP/1.1 200 OK"), 2);
+    EXPECT_LT(received.indexOf("Connection: keep-alive"), received.indexOf("[1]"));
+    EXPECT_LT(received.indexOf("[1]"), received.indexOf("Connection: close"));
+    EXPECT_TRUE(received.endsWith("[22]"));
+    EXPECT_EQ(server.maxConcurrentConnections(), 1);
+    EXPECT_EQ(server.currentConnections(), 0);
 }

@@ -2,7 +2,8 @@
 
 // A loopback HTTP/1.1 server for tests and benchmarks. It runs on its own thread, so a
 // benchmark that measures the UI thread measures only the client; it listens on 127.0.0.1 at
-// a random port and stops with its owner. Routes answer by path, with a fixed response or a
+// a random port and stops with its owner. Connections stay open between requests unless the
+// client asks to close them. Routes answer by path, with a fixed response or a
 // handler; responses can be delayed, stall, drop or reset the connection, promise more body
 // than they send, be chunked, or stream large generated bodies without holding them.
 // Every accessor is thread-safe.
@@ -105,6 +106,8 @@ public:
     int requestCount(const QString &path) const;
     int totalRequestCount() const;
     QList<FakeRequest> requests() const;
+    // Connections answering a request at the moment (idle open ones are not counted), and the
+    // most there were at once.
     int currentConnections() const;
     int maxConcurrentConnections() const;
     void resetCounters();
