@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -149,7 +150,12 @@ std::optional<CachedApp> CachedApp::fromJson(const json &object)
     app.price = *price;
     app.iconUrl = *iconUrl;
     app.screenshotUrls = *screenshots;
-    app.currencyCode = currency ? *currency : QStringLiteral("USD");
+    // The code becomes the price texts' currency: anything but three letters would format
+    // every price wrongly, so it counts as missing.
+    static const QRegularExpression currencyPattern(QStringLiteral("^[A-Za-z]{3}$"));
+    app.currencyCode = currency && currencyPattern.match(*currency).hasMatch()
+        ? currency->toUpper()
+        : QStringLiteral("USD");
     return app;
 }
 

@@ -94,6 +94,19 @@ TEST(CachedApp, RealSearchRepliesParseEveryResult)
     }
 }
 
+TEST(CachedApp, ACurrencyThatIsNotACodeCountsAsMissing)
+{
+    json result = completeResult();
+    for (const json &odd : { json(nullptr), json(""), json(978), json("EURO"), json("€") }) {
+        result["currency"] = odd;
+        const auto app = CachedApp::fromJson(result);
+        ASSERT_TRUE(app);
+        EXPECT_EQ(app->currencyCode, "USD") << odd.dump();
+    }
+    result["currency"] = "eur";
+    EXPECT_EQ(CachedApp::fromJson(result)->currencyCode, "EUR");
+}
+
 TEST(CachedApp, FallbacksForMissingAndOddlyTypedFields)
 {
     json result = completeResult();
