@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
     libsqlite3-dev nlohmann-json3-dev libicu-dev libgtest-dev googletest
-    dbus xvfb
+    dbus xvfb fontconfig fonts-dejavu-core
 )
 
 missing=()
