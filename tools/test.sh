@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch (warnings as errors, then again with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both builds.
+# JOBS caps the parallel jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 
-jobs=$(nproc)
+jobs=${JOBS:-$(nproc)}
 for preset in ci asan; do
     echo "== Building the $preset preset"
     rm -rf "build/$preset"
