@@ -1,6 +1,7 @@
 // The tanvill executable: makes the application's delegate, which registers the settings,
 // opens the object store and starts the periodic updater, and runs the event loop until the
 // user or a SIGTERM/SIGINT ends it, saving the store on the way out.
+#include "controls/DarkStyle.h"
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"
 #include "shell/AppDelegate.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Tanvill"));
     QApplication::setOrganizationDomain(QStringLiteral("tanvill.com"));
     QApplication::setDesktopFileName(bundleIdentifier());
+    applyDarkStyle(app);
     // The updater keeps working while no window is open.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,11 +1,11 @@
 #include "store/widgets/ChangesWindowController.h"
 
+#include "controls/DarkStyle.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "store/widgets/ChangesViewController.h"
 
 #include <QGuiApplication>
-#include <QPalette>
 #include <QWindow>
 
 namespace tanvill {
@@ -13,22 +13,6 @@ namespace tanvill {
 namespace {
 
 const QString kFrameKey = QStringLiteral("WindowFrame/Changes Window");
-
-// The window is dark whatever the desktop's theme is.
-QPalette darkPalette()
-{
-    QPalette palette;
-    const QColor window(0x2b, 0x2b, 0x2e);
-    const QColor text(0xee, 0xee, 0xee);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::Base, window);
-    palette.setColor(QPalette::AlternateBase, window.lighter(115));
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Button, window.lighter(120));
-    return palette;
-}
 
 // Keeps the window's place between openings, like every window of the application.
 class FrameKeeper : public QObject

@@ -1,4 +1,6 @@
-// Entry point of the widget test executables: an isolated user, offscreen by default.
+// Entry point of the widget test executables: an isolated user, offscreen by default, and
+// the application's own dark look.
+#include "controls/DarkStyle.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -11,5 +13,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     tanvill::test::IsolatedHome home;
     QApplication app(argc, argv);
+    tanvill::applyDarkStyle(app);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,74 @@
+#include "controls/DarkStyle.h"
+
+#include <QApplication>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QToolTip>
+
+namespace tanvill {
+
+namespace {
+
+// Fusion with overlay scroll bars: a thin knob over the content while it scrolls or the
+// pointer is on it, and no track taking room from the rows.
+class DarkStyle : public QProxyStyle
+{
+public:
+    DarkStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) { }
+
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ScrollBar_Transient)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
+QPalette darkPalette()
+{
+    const QColor window(0x26, 0x26, 0x28);
+    const QColor base(0x1e, 0x1e, 0x1f);
+    const QColor text(0xee, 0xee, 0xee);
+    const QColor dimmed(0x80, 0x80, 0x84);
+    const QColor button(0x3a, 0x3a, 0x3c);
+    const QColor accent(0x2f, 0x6f, 0xd6);
+
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, QColor(0x2b, 0x2b, 0x2b));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, button);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::white);
+    palette.setColor(QPalette::Light, button.lighter(140));
+    palette.setColor(QPalette::Midlight, button.lighter(120));
+    palette.setColor(QPalette::Mid, window.darker(120));
+    palette.setColor(QPalette::Dark, base.darker(130));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, accent);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x4e, 0xa1, 0xff));
+    palette.setColor(QPalette::LinkVisited, QColor(0xa3, 0x8b, 0xff));
+    palette.setColor(QPalette::ToolTipBase, button);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, dimmed);
+    for (const auto role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+        palette.setColor(QPalette::Disabled, role, dimmed);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, button);
+    return palette;
+}
+
+void applyDarkStyle(QApplication &)
+{
+    // The style first: setting a style puts the palette back to the style's own.
+    QApplication::setStyle(new DarkStyle);
+    QApplication::setPalette(darkPalette());
+    QToolTip::setPalette(darkPalette());
+}
+
+} // namespace tanvill

@@ -1,0 +1,235 @@
+// Clicks, dragging rows out and dropping between rows.
+#include "controls/TableView.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace tanvill {
+
+namespace {
+
+constexpr int kMaxPayloadBytes = 1 << 20;
+// Pointer this close to the top or bottom edge during a drag scrolls the table.
+constexpr int kAutoScrollEdge = 24;
+constexpr int kAutoScrollStep = 12;
+
+} // namespace
+
+QByteArray TableRowsPayload::encode() const
+{
+    QByteArray data = "v1 " + QByteArray::number(context) + ' ';
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            data += ',';
+        data += QByteArray::number(rows[i]);
+    }
+    return data;
+}
+
+std::optional<TableRowsPayload> TableRowsPayload::decode(const QByteArray &data)
+{
+    if (data.size() > kMaxPayloadBytes)
+        return std::nullopt;
+    const QList<QByteArray> parts = data.split(' ');
+    if (parts.size() != 3 || parts[0] != "v1")
+        return std::nullopt;
+    TableRowsPayload payload;
+    bool ok = false;
+    payload.context = parts[1].toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    for (const QByteArray &text : parts[2].split(',')) {
+        const int row = text.toInt(&ok);
+        if (!ok || row < 0 || (!payload.rows.isEmpty() && row <= payload.rows.last()))
+            return std::nullopt;
+        payload.rows.append(row);
+    }
+    // Signs, spaces and leading zeros read as numbers too; only the exact form is taken.
+    if (payload.encode() != data)
+        return std::nullopt;
+    return payload;
+}
+
+void TableView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mousePressEvent(event);
+    m_pressPoint = event->position().toPoint();
+    m_pressedRow = rowAt(m_pressPoint);
+    event->accept();
+}
+
+void TableView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint point = event->position().toPoint();
+    if (m_pressedRow < 0 || !(event->buttons() & Qt::LeftButton)
+        || (point - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
+        return QAbstractScrollArea::mouseMoveEvent(event);
+    const int row = std::exchange(m_pressedRow, -1);
+    startDrag(row);
+}
+
+void TableView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mouseReleaseEvent(event);
+    const int pressed = std::exchange(m_pressedRow, -1);
+    if (pressed < 0 || rowAt(event->position().toPoint()) != pressed)
+        return;
+    if (m_allowsSelection && (!m_delegate || m_delegate->shouldSelectRow(this, pressed)))
+        selectRow(pressed);
+    if (m_delegate)
+        m_delegate->rowClicked(this, pressed);
+}
+
+void TableView::startDrag(int row)
+{
+    if (!m_delegate)
+        return;
+    auto *data = new QMimeData;
+    if (!m_delegate->writeRows(this, { row }, data)) {
+        delete data;
+        return;
+    }
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data);
+    if (TableRowView *view = rowViewAtRow(row)) {
+        const QPixmap image = view->snapshot();
+        if (!image.isNull()) {
+            drag->setPixmap(image);
+            drag->setHotSpot(m_pressPoint - view->pos());
+        }
+    }
+    m_outgoingData = data;
+    const QPointer<TableView> self(this);
+    if (m_dragRunner) {
+        m_dragRunner(drag);
+        drag->deleteLater();
+    } else {
+        drag->exec(Qt::MoveAction); // deletes the drag once it is over
+    }
+    if (!self)
+        return;
+    m_outgoingData = nullptr;
+    m_autoScrollTimer->stop();
+    setDropIndicator(-1, DropOperation::Above);
+}
+
+std::optional<TableDrop> TableView::proposedDrop(const QDropEvent *event) const
+{
+    const QMimeData *data = event->mimeData();
+    if (!data
+        || std::none_of(m_draggedTypes.cbegin(), m_draggedTypes.cend(),
+                        [data](const QString &format) { return data->hasFormat(format); }))
+        return std::nullopt;
+    TableDrop drop;
+    drop.data = data;
+    drop.fromThisTable = event->source() == this || (m_outgoingData && data == m_outgoingData);
+    const int count = numberOfRows();
+    const int y = int(event->position().y()) + scrollPosition() - m_headerHeight;
+    if (count == 0 || y < 0) {
+        drop.row = 0;
+    } else if (y >= m_offsets.back()) {
+        drop.row = count;
+    } else {
+        const int row = rowAtContentY(y + m_headerHeight);
+        const int height = std::max(1, rowHeight(row));
+        const double within = double(y - m_offsets[size_t(row)]) / height;
+        if (m_dropFeedback == DropFeedback::Regular && within >= 0.25 && within < 0.75) {
+            drop.row = row;
+            drop.operation = DropOperation::On;
+        } else {
+            drop.row = within < 0.5 ? row : row + 1;
+        }
+    }
+    return drop;
+}
+
+Qt::DropAction TableView::validate(const TableDrop &drop)
+{
+    if ((!drop.fromThisTable && !m_acceptsForeignDrops) || !m_delegate)
+        return Qt::IgnoreAction;
+    return m_delegate->validateDrop(this, drop);
+}
+
+void TableView::registerForDraggedTypes(const QStringList &formats)
+{
+    m_draggedTypes = formats;
+    viewport()->setAcceptDrops(!formats.isEmpty());
+}
+
+void TableView::setDropIndicator(int row, DropOperation operation)
+{
+    if (row == m_dropRow && operation == m_dropOperation)
+        return;
+    m_dropRow = row;
+    m_dropOperation = operation;
+    m_overlay->update();
+}
+
+void TableView::autoScroll(const QPoint &viewportPoint)
+{
+    m_autoScrollStep = 0;
+    if (viewportPoint.y() < kAutoScrollEdge)
+        m_autoScrollStep = -kAutoScrollStep;
+    else if (viewportPoint.y() > viewport()->height() - kAutoScrollEdge)
+        m_autoScrollStep = kAutoScrollStep;
+    if (m_autoScrollStep == 0)
+        m_autoScrollTimer->stop();
+    else if (!m_autoScrollTimer->isActive())
+        m_autoScrollTimer->start();
+}
+
+void TableView::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+    // Entering is accepted for every drag of a known format, so that moves over other rows
+    // are still heard; whether a drop is allowed is decided move by move.
+    if (proposedDrop(event))
+        event->accept();
+}
+
+void TableView::dragMoveEvent(QDragMoveEvent *event)
+{
+    const std::optional<TableDrop> drop = proposedDrop(event);
+    const Qt::DropAction action = drop ? validate(*drop) : Qt::IgnoreAction;
+    if (action == Qt::IgnoreAction) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        setDropIndicator(-1, DropOperation::Above);
+    } else {
+        event->setDropAction(action);
+        event->accept();
+        setDropIndicator(drop->row, drop->operation);
+    }
+    if (drop)
+        autoScroll(event->position().toPoint());
+}
+
+void TableView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    m_autoScrollTimer->stop();
+    setDropIndicator(-1, DropOperation::Above);
+    event->accept();
+}
+
+void TableView::dropEvent(QDropEvent *event)
+{
+    m_autoScrollTimer->stop();
+    setDropIndicator(-1, DropOperation::Above);
+    const std::optional<TableDrop> drop = proposedDrop(event);
+    const Qt::DropAction action = drop ? validate(*drop) : Qt::IgnoreAction;
+    if (action != Qt::IgnoreAction && m_delegate->acceptDrop(this, *drop)) {
+        event->setDropAction(action);
+        event->accept();
+    } else {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
+}
+
+} // namespace tanvill
