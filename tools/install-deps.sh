@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
     libsqlite3-dev nlohmann-json3-dev libicu-dev libgtest-dev googletest
     dbus xvfb fontconfig fonts-dejavu-core
+    desktop-file-utils appstream xdg-utils
 )
 
 missing=()

@@ -20,7 +20,7 @@ const QString kThingsIdentifier = QStringLiteral("904280696");
 // The built program, started the way a user starts it, in this test's throw-away home.
 struct RunningProgram
 {
-    explicit RunningProgram(const QUrl &storeUrl)
+    explicit RunningProgram(const QUrl &storeUrl, const QStringList &arguments = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("TANVILL_STORE_URL", storeUrl.toString());
@@ -31,7 +31,7 @@ struct RunningProgram
         environment.remove("WAYLAND_DISPLAY");
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(TANVILL_EXECUTABLE), {});
+        process.start(QStringLiteral(TANVILL_EXECUTABLE), arguments);
     }
 
     ~RunningProgram()
@@ -114,4 +114,30 @@ TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
     ASSERT_TRUE(program.process.waitForFinished(15000));
     EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.process.exitCode(), 0);
+}
+
+TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
+{
+    test::FakeHttpServer server;
+    RunningProgram first(server.baseUrl());
+    ASSERT_TRUE(first.process.waitForStarted(10000));
+    // The store is opened after the program listens for later launches.
+    ASSERT_TRUE(
+        test::waitFor([&] { return QFile::exists(ListsController::defaultStorePath()); }, 10000));
+
+    const QString link = QStringLiteral("tanvill:///addApp?id=904280696");
+    for (const QStringList &arguments : { QStringList { link }, QStringList {} }) {
+        RunningProgram later(server.baseUrl(), arguments);
+        ASSERT_TRUE(later.process.waitForFinished(15000));
+        EXPECT_EQ(later.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(later.process.exitCode(), 0) << later.process.readAll().toStdString();
+    }
+    EXPECT_TRUE(first.waitForOutput("Message from another launch: reopen"))
+        << first.output.toStdString();
+    EXPECT_TRUE(first.output.contains("Message from another launch: " + link));
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+
+    ::kill(pid_t(first.process.processId()), SIGTERM);
+    ASSERT_TRUE(first.process.waitForFinished(15000));
+    EXPECT_EQ(first.process.exitCode(), 0);
 }

@@ -1,0 +1,75 @@
+#pragma once
+
+// One running Tanvill per user. The first process listens on a per-user local socket; a later
+// launch hands its message to the running one (a "tanvill:" link from its arguments, or
+// "reopen" when it has none), waits for the answer and ends. The running instance reports
+// each message on the UI thread. app/main.cpp makes it before anything else.
+//
+// On the socket a message is a 4-byte big-endian length and that many bytes of UTF-8; the
+// answer is a message "ok". A peer that sends more than one message, an over-long or
+// malformed one, or nothing in time is dropped without a report.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace tanvill {
+
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Role {
+        Primary, // this process listens; later launches reach it
+        Forwarded, // the running instance took the message; this process should end
+        NotAnswered, // an instance runs but did not take the message in time
+        Alone, // none runs but listening failed: this process runs without forwarding
+    };
+
+    static constexpr int kMaxMessageBytes = 16 * 1024;
+    // How long the running instance waits for a connected peer's message.
+    static constexpr int kPeerTimeoutMs = 5000;
+    static inline const QString kReopenMessage = QStringLiteral("reopen");
+
+    explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // "<user runtime folder>/com.tanvill.Tanvill.instance"; the runtime folder is private to
+    // the user ($XDG_RUNTIME_DIR, or the one Qt makes when that is not set).
+    static QString defaultSocketPath();
+
+    // The message a launch with these arguments (argv, the program first) forwards: the first
+    // argument that is a "tanvill:" link, unchanged, or "reopen".
+    static QString messageFromArguments(const QStringList &arguments);
+
+    // Becomes the running instance, or hands message to the one already running. Blocks for
+    // at most about timeoutMs (connecting and waiting for the answer each).
+    Role start(const QString &message, int timeoutMs = 3000);
+
+    // Why the last start() did not give Primary or Forwarded.
+    QString errorString() const { return m_errorString; }
+
+signals:
+    // A later launch's message, on the thread that called start().
+    void messageReceived(const QString &message);
+
+private:
+    struct Peer;
+
+    Role forward(QLocalSocket &socket, const QString &message, int timeoutMs);
+    Role listen();
+    void acceptConnections();
+    void readMessage(Peer &peer);
+    static void drop(Peer &peer, const char *reason);
+
+    QString m_socketPath;
+    QString m_errorString;
+    QLocalServer *m_server = nullptr;
+    int m_peerCount = 0;
+};
+
+} // namespace tanvill

@@ -1,0 +1,43 @@
+#pragma once
+
+// Opens links in the application the desktop associates with their scheme: the web browser
+// for http and https, the mail program for mailto. The rows, detail windows, menus and
+// preferences open store pages, the support page and mail links through it; tests install an
+// opener that records the links instead of starting anything.
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+namespace tanvill {
+
+class Workspace
+{
+public:
+    // Opens one link and answers whether an application took it.
+    using Opener = std::function<bool(const QUrl &url)>;
+
+    static Workspace &shared();
+
+    // Opens url; false when it is not valid or nothing on the desktop takes it.
+    bool openURL(const QUrl &url);
+
+    // Opens a store page in the store's own application: httpsUrl with its scheme changed to
+    // storeScheme ("macappstore", "itunes"). When nothing takes that link, httpsUrl itself is
+    // opened (in the browser). Answers whether one of the two was opened.
+    bool openStoreURL(const QUrl &httpsUrl, const QString &storeScheme);
+
+    // Replaces how links are opened; an empty opener restores the desktop's.
+    void setOpener(Opener opener);
+
+    // Whether the desktop names an application for links of this scheme, read from the
+    // XDG MIME associations (x-scheme-handler/<scheme>) the way xdg-open and gio find it.
+    // http, https, file and mailto always count as handled.
+    static bool hasHandlerForScheme(const QString &scheme);
+
+private:
+    Opener m_opener;
+};
+
+} // namespace tanvill

@@ -1,0 +1,138 @@
+#include "platform/SingleInstance.h"
+#include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace tanvill;
+
+namespace {
+
+QString socketPath()
+{
+    return qEnvironmentVariable("XDG_RUNTIME_DIR") + "/instance-test";
+}
+
+// A later launch: its own object on its own thread, as in a second process, while this
+// thread's event loop lets the running instance answer.
+SingleInstance::Role launchWith(const QString &message, int timeoutMs = 3000)
+{
+    auto launch = std::async(std::launch::async, [&] {
+        SingleInstance later(socketPath());
+        return later.start(message, timeoutMs);
+    });
+    test::waitFor(
+        [&] { return launch.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        10000);
+    return launch.get();
+}
+
+QByteArray frame(quint32 length, const QByteArray &payload)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(length, bytes.data());
+    return bytes + payload;
+}
+
+} // namespace
+
+TEST(SingleInstance, LaterLaunchesHandTheirMessagesToTheRunningInstanceInOrder)
+{
+    SingleInstance running(socketPath());
+    QStringList received;
+    QObject::connect(&running, &SingleInstance::messageReceived,
+                     [&](const QString &message) { received << message; });
+    ASSERT_EQ(running.start("tanvill:///addApp?id=1"), SingleInstance::Role::Primary);
+
+    EXPECT_EQ(launchWith("tanvill:///addApp?id=%31&x"), SingleInstance::Role::Forwarded);
+    EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);
+    ASSERT_TRUE(test::waitFor([&] { return received.size() == 2; }));
+    EXPECT_EQ(received, QStringList({ "tanvill:///addApp?id=%31&x", "reopen" }));
+}
+
+TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver)
+{
+    // A bound socket whose owner is gone: the file stays and connecting is refused.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = socketPath().toLocal8Bit();
+    std::copy(path.begin(), path.end(), address.sun_path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ::close(fd);
+
+    SingleInstance running(socketPath());
+    ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary)
+        << running.errorString().toStdString();
+    EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);
+}
+
+TEST(SingleInstance, MalformedOrOversizedMessagesAreDroppedAndLaterOnesStillArrive)
+{
+    SingleInstance running(socketPath());
+    QStringList received;
+    QObject::connect(&running, &SingleInstance::messageReceived,
+                     [&](const QString &message) { received << message; });
+    ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+
+    const std::pair<const char *, QByteArray> cases[] = {
+        { "huge length", frame(0xFFFFFFFFu, "tanvill:") },
+        { "just over the limit",
+          frame(SingleInstance::kMaxMessageBytes + 1,
+                QByteArray(SingleInstance::kMaxMessageBytes + 1, 'a')) },
+        { "empty", frame(0, {}) },
+        { "not UTF-8", frame(4, "\xff\xfe\xfd\xfc") },
+        { "NUL inside", frame(4, QByteArray("re\0o", 4)) },
+        { "two messages", frame(6, "reopen") + frame(6, "reopen") },
+    };
+    for (const auto &[name, bytes] : cases) {
+        QLocalSocket peer;
+        peer.connectToServer(socketPath());
+        ASSERT_TRUE(peer.waitForConnected(2000)) << name;
+        peer.write(bytes);
+        EXPECT_TRUE(test::waitFor([&] { return peer.state() == QLocalSocket::UnconnectedState; }))
+            << name;
+        EXPECT_EQ(peer.readAll(), QByteArray()) << name << ": no answer";
+    }
+    EXPECT_TRUE(received.isEmpty());
+
+    EXPECT_EQ(launchWith("tanvill:///addApp?id=2"), SingleInstance::Role::Forwarded);
+    ASSERT_TRUE(test::waitFor([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QStringList({ "tanvill:///addApp?id=2" }));
+}
+
+TEST(SingleInstance, AnInstanceThatDoesNotAnswerEndsTheLaunchWithinItsTimeout)
+{
+    // Listening, but this thread never serves it: a hung instance.
+    QLocalServer hung;
+    ASSERT_TRUE(hung.listen(socketPath()));
+    SingleInstance later(socketPath());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(later.start("reopen", 300), SingleInstance::Role::NotAnswered);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_FALSE(later.errorString().isEmpty());
+}
+
+TEST(SingleInstance, TheMessageIsTheFirstTanvillLinkOrReopen)
+{
+    const std::pair<QStringList, QString> cases[] = {
+        { { "tanvill" }, "reopen" },
+        { { "tanvill", "https://example.com/" }, "reopen" },
+        { { "tanvill", "--verbose", "TANVILL:/addApp?id=1", "tanvill:x" }, "TANVILL:/addApp?id=1" },
+        { { "tanvill", "tanvill:///addApp?id=%31" }, "tanvill:///addApp?id=%31" },
+        { { "tanvill", "tanvill:" + QString(SingleInstance::kMaxMessageBytes, 'a') }, "reopen" },
+    };
+    for (const auto &[arguments, message] : cases)
+        EXPECT_EQ(SingleInstance::messageFromArguments(arguments), message)
+            << arguments.join(' ').left(80).toStdString();
+}
