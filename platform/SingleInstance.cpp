@@ -121,8 +121,10 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
     const QDeadlineTimer deadline(timeoutMs);
     socket.write(frame(payload));
     QByteArray answer;
-    while (socket.bytesToWrite() > 0 && !deadline.hasExpired())
-        socket.waitForBytesWritten(int(deadline.remainingTime()));
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    }
     while (answer.size() < answerFrame().size() && !deadline.hasExpired()) {
         if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
             break;
