@@ -42,7 +42,13 @@ void TableRowView::setFloating(bool floating)
 
 QPixmap TableRowView::snapshot()
 {
-    return grab();
+    // On the table's colour: a row draws no background of its own.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap image(size() * ratio);
+    image.setDevicePixelRatio(ratio);
+    image.fill(palette().color(QPalette::Base));
+    render(&image, {}, {}, QWidget::DrawChildren);
+    return image;
 }
 
 void TableRowView::rowStateChanged()

@@ -57,8 +57,8 @@ private:
     bool m_selected = false;
 };
 
-// How inserted rows come in and removed rows go. The slides name the direction of motion:
-// SlideLeft brings a row in from the right edge, or takes it out past the left edge.
+// How inserted rows come in and removed rows go. SlideLeft and SlideRight name a side: rows come
+// in from it and go out towards it. SlideUp and SlideDown name the motion, in and out alike.
 enum class TableEffect { None, Fade, Gap, SlideUp, SlideDown, SlideLeft, SlideRight };
 
 // One change made to a table, as recorded for tests (TableView::setRecordsChanges).
@@ -113,8 +113,9 @@ public:
     virtual ~TableViewDataSource() = default;
 };
 
-// What happens to the rows. Every call comes on the UI thread from inside the table; a
-// delegate may change the table from them only through a queued call.
+// What happens to the rows. Every call comes on the UI thread from inside the table. A delegate
+// may change the table from any of them; a change made while rows are being laid out takes
+// effect in a further pass of the layout.
 class TableViewDelegate
 {
 public:

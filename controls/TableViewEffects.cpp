@@ -247,10 +247,10 @@ void TableView::startMotion(TableRowView *view, int row)
             motion = { 0, -height, true };
             break;
         case TableEffect::SlideLeft:
-            motion.dx = width;
+            motion.dx = -width;
             break;
         case TableEffect::SlideRight:
-            motion.dx = -width;
+            motion.dx = width;
             break;
         }
     } else {
@@ -275,7 +275,8 @@ void TableView::addGhost(TableRowView *view, int top, TableEffect effect)
     if (effect == TableEffect::None || view->isHidden()
         || !view->geometry().intersects(viewport()->rect()))
         return;
-    m_ghosts.push_back({ view->grab(), view->geometry().translated(0, top), effect });
+    m_ghosts.push_back(
+        { view->TableRowView::snapshot(), view->geometry().translated(0, top), effect });
 }
 
 void TableView::animationStep(double progress)

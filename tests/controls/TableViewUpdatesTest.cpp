@@ -5,6 +5,7 @@
 
 #include <QDrag>
 #include <QGraphicsEffect>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -136,8 +137,8 @@ TEST(TableViewUpdates, EffectsStartWhereTheyShouldAndAreRecorded)
         { TableEffect::Gap, { 0, 0 }, true },
         { TableEffect::SlideUp, { 0, 40 }, true },
         { TableEffect::SlideDown, { 0, -40 }, true },
-        { TableEffect::SlideLeft, { width, 0 }, false },
-        { TableEffect::SlideRight, { -width, 0 }, false },
+        { TableEffect::SlideLeft, { -width, 0 }, false },
+        { TableEffect::SlideRight, { width, 0 }, false },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.effect));
@@ -177,4 +178,26 @@ TEST(TableViewUpdates, ChangesDuringAnEffectStartFromRowsAtRest)
     EXPECT_EQ(shownNames(demo).mid(2, 10), demo.names().mid(2, 10));
     EXPECT_EQ(demo.table.rectOfRow(5).top(), 5 * 40 - 100);
     EXPECT_LE(demo.table.rowsWithViews().size(), 400 / 40 + 1 + 4);
+}
+
+TEST(TableViewUpdates, ARowsOwnButtonCanRemoveItsRow)
+{
+    DemoTable demo(DemoTable::rows(6));
+    demo.table.show();
+    for (const bool reload : { false, true }) {
+        auto *button = new QPushButton(QStringLiteral("Delete"), demo.table.rowViewAtRow(2));
+        button->setGeometry(200, 5, 80, 30);
+        button->show();
+        QObject::connect(button, &QPushButton::clicked, &demo.table, [&demo, reload] {
+            demo.items.erase(demo.items.begin() + 2);
+            if (reload)
+                demo.table.reloadData();
+            else
+                demo.table.removeRows({ 2 }, TableEffect::Fade);
+        });
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(shownNames(demo), demo.names());
+        ASSERT_TRUE(test::waitFor([&] { return !demo.table.isAnimating(); }));
+        delete button;
+    }
 }
