@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QGraphicsEffect>
-#include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimer>
@@ -21,40 +20,6 @@ constexpr int kMaxLayoutPasses = 4;
 bool instantAnimationsByDefault = false;
 
 } // namespace
-
-TableRowView::TableRowView(QWidget *parent) : QWidget(parent) { }
-
-void TableRowView::setSelected(bool selected)
-{
-    if (m_selected == selected)
-        return;
-    m_selected = selected;
-    rowStateChanged();
-}
-
-void TableRowView::setFloating(bool floating)
-{
-    if (m_floating == floating)
-        return;
-    m_floating = floating;
-    rowStateChanged();
-}
-
-QPixmap TableRowView::snapshot()
-{
-    // On the table's colour: a row draws no background of its own.
-    const qreal ratio = devicePixelRatioF();
-    QPixmap image(size() * ratio);
-    image.setDevicePixelRatio(ratio);
-    image.fill(palette().color(QPalette::Base));
-    render(&image, {}, {}, QWidget::DrawChildren);
-    return image;
-}
-
-void TableRowView::rowStateChanged()
-{
-    update();
-}
 
 // Above every row: paints the removed rows on their way out and the drop indicator.
 class TableView::Overlay : public QWidget
@@ -188,32 +153,6 @@ void TableView::reloadData()
     layoutRows();
 }
 
-void TableView::reloadRows(const QList<int> &rows)
-{
-    for (const int row : rows) {
-        const auto it = m_views.find(row);
-        if (it != m_views.end())
-            dropRowView(it, row);
-    }
-    layoutRows();
-}
-
-void TableView::noteHeightOfRowsChanged(const QList<int> &rows)
-{
-    if (!m_dataSource || rows.isEmpty())
-        return;
-    int first = numberOfRows();
-    for (const int row : rows) {
-        if (row < 0 || row >= numberOfRows())
-            continue;
-        m_heights[size_t(row)] = std::max(0, m_dataSource->heightOfRow(this, row));
-        first = std::min(first, row);
-    }
-    rebuildOffsets(first);
-    updateScrollRange();
-    layoutRows();
-}
-
 int TableView::rowTop(int row) const
 {
     return m_headerHeight + m_offsets[size_t(row)];
@@ -251,48 +190,6 @@ void TableView::updateScrollRange()
     const int height = viewport()->height();
     verticalScrollBar()->setPageStep(height);
     verticalScrollBar()->setRange(0, std::max(0, contentHeight() - height));
-}
-
-QRect TableView::rectOfRow(int row) const
-{
-    if (row < 0 || row >= numberOfRows())
-        return {};
-    if (const TableRowView *view = rowViewAtRow(row))
-        return view->geometry();
-    return { 0, rowTop(row) - scrollPosition(), viewport()->width(), rowHeight(row) };
-}
-
-int TableView::rowAt(const QPoint &viewportPoint) const
-{
-    if (const TableRowView *floating = rowViewAtRow(m_floatingRow)) {
-        if (floating->geometry().contains(viewportPoint))
-            return m_floatingRow;
-    }
-    const int y = viewportPoint.y() + scrollPosition();
-    if (numberOfRows() == 0 || y < m_headerHeight || y >= contentHeight())
-        return -1;
-    return rowAtContentY(y);
-}
-
-int TableView::scrollPosition() const
-{
-    return verticalScrollBar()->value();
-}
-
-void TableView::setScrollPosition(int y)
-{
-    verticalScrollBar()->setValue(y);
-}
-
-void TableView::scrollRowToVisible(int row)
-{
-    if (row < 0 || row >= numberOfRows())
-        return;
-    const int top = rowTop(row), bottom = top + rowHeight(row);
-    if (top < scrollPosition())
-        setScrollPosition(top);
-    else if (bottom > scrollPosition() + viewport()->height())
-        setScrollPosition(bottom - viewport()->height());
 }
 
 void TableView::setHeaderView(QWidget *header)
@@ -334,37 +231,6 @@ bool TableView::eventFilter(QObject *watched, QEvent *event)
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
-void TableView::setAllowsSelection(bool allows)
-{
-    m_allowsSelection = allows;
-    if (!allows)
-        deselectAll();
-}
-
-void TableView::selectRow(int row)
-{
-    if (row >= 0 && row < numberOfRows())
-        setSelectedRowInternal(row);
-}
-
-void TableView::deselectAll()
-{
-    setSelectedRowInternal(-1);
-}
-
-void TableView::setSelectedRowInternal(int row)
-{
-    if (row == m_selectedRow)
-        return;
-    if (TableRowView *old = rowViewAtRow(m_selectedRow))
-        old->setSelected(false);
-    m_selectedRow = row;
-    if (TableRowView *view = rowViewAtRow(row))
-        view->setSelected(true);
-    if (m_delegate)
-        m_delegate->selectionDidChange(this);
-}
-
 void TableView::showEvent(QShowEvent *event)
 {
     QAbstractScrollArea::showEvent(event);
@@ -385,16 +251,6 @@ void TableView::scrollContentsBy(int, int)
     layoutRows();
     if (!m_ghosts.empty() || m_dropRow >= 0)
         m_overlay->update();
-}
-
-void TableView::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Home)
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
-    else if (event->key() == Qt::Key_End)
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-    else
-        QAbstractScrollArea::keyPressEvent(event);
 }
 
 void TableView::layoutRows()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/TableRowView.h"
+
 #include <QAbstractScrollArea>
 #include <QHash>
 #include <QList>
@@ -21,41 +23,6 @@ class QVariantAnimation;
 namespace tanvill {
 
 class TableView;
-
-// The base of every row widget a TableView shows: application rows, section-title rows, the
-// cells of the detail table. The table tells it whether it floats (a group row held at the
-// top of the visible area) and whether it is selected; a subclass paints from those.
-class TableRowView : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TableRowView(QWidget *parent = nullptr);
-
-    // The reuse identifier given by TableView::makeView ("ListAppCell", "SectionHeaderCell").
-    QString identifier() const { return m_identifier; }
-    void setIdentifier(const QString &identifier) { m_identifier = identifier; }
-
-    bool isFloating() const { return m_floating; }
-    // Set by the table for its selected row; a row may also mark itself (while its context
-    // menu is open). Cleared when the row widget is reused.
-    bool isSelected() const { return m_selected; }
-    void setSelected(bool selected);
-
-    // The image under the pointer while the row is dragged: the row as drawn.
-    virtual QPixmap snapshot();
-
-protected:
-    // After isFloating() or isSelected() changed; repaints by default.
-    virtual void rowStateChanged();
-
-private:
-    friend class TableView;
-    void setFloating(bool floating);
-
-    QString m_identifier;
-    bool m_floating = false;
-    bool m_selected = false;
-};
 
 // How inserted rows come in and removed rows go. SlideLeft and SlideRight name a side: rows come
 // in from it and go out towards it. SlideUp and SlideDown name the motion, in and out alike.

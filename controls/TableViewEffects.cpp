@@ -1,4 +1,5 @@
-// Update brackets and their effects: rows inserted, removed and moved, animated into place.
+// Changes of rows: reloads, and update brackets whose inserts, removals and moves are animated
+// into place.
 #include "controls/TableView.h"
 
 #include <QGraphicsEffect>
@@ -20,6 +21,32 @@ QList<int> sortedUnique(QList<int> rows)
 }
 
 } // namespace
+
+void TableView::reloadRows(const QList<int> &rows)
+{
+    for (const int row : rows) {
+        const auto it = m_views.find(row);
+        if (it != m_views.end())
+            dropRowView(it, row);
+    }
+    layoutRows();
+}
+
+void TableView::noteHeightOfRowsChanged(const QList<int> &rows)
+{
+    if (!m_dataSource || rows.isEmpty())
+        return;
+    int first = numberOfRows();
+    for (const int row : rows) {
+        if (row < 0 || row >= numberOfRows())
+            continue;
+        m_heights[size_t(row)] = std::max(0, m_dataSource->heightOfRow(this, row));
+        first = std::min(first, row);
+    }
+    rebuildOffsets(first);
+    updateScrollRange();
+    layoutRows();
+}
 
 void TableView::beginUpdates()
 {

@@ -1,8 +1,10 @@
-// Clicks, dragging rows out and dropping between rows.
+// Where rows are, selection, clicks, keys and scrolling, dragging rows out and dropping them
+// between rows.
 #include "controls/TableView.h"
 
 #include <QApplication>
 #include <QDrag>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -52,6 +54,89 @@ std::optional<TableRowsPayload> TableRowsPayload::decode(const QByteArray &data)
     if (payload.encode() != data)
         return std::nullopt;
     return payload;
+}
+
+QRect TableView::rectOfRow(int row) const
+{
+    if (row < 0 || row >= numberOfRows())
+        return {};
+    if (const TableRowView *view = rowViewAtRow(row))
+        return view->geometry();
+    return { 0, rowTop(row) - scrollPosition(), viewport()->width(), rowHeight(row) };
+}
+
+int TableView::rowAt(const QPoint &viewportPoint) const
+{
+    if (const TableRowView *floating = rowViewAtRow(m_floatingRow)) {
+        if (floating->geometry().contains(viewportPoint))
+            return m_floatingRow;
+    }
+    const int y = viewportPoint.y() + scrollPosition();
+    if (numberOfRows() == 0 || y < m_headerHeight || y >= contentHeight())
+        return -1;
+    return rowAtContentY(y);
+}
+
+int TableView::scrollPosition() const
+{
+    return verticalScrollBar()->value();
+}
+
+void TableView::setScrollPosition(int y)
+{
+    verticalScrollBar()->setValue(y);
+}
+
+void TableView::scrollRowToVisible(int row)
+{
+    if (row < 0 || row >= numberOfRows())
+        return;
+    const int top = rowTop(row), bottom = top + rowHeight(row);
+    if (top < scrollPosition())
+        setScrollPosition(top);
+    else if (bottom > scrollPosition() + viewport()->height())
+        setScrollPosition(bottom - viewport()->height());
+}
+
+void TableView::setAllowsSelection(bool allows)
+{
+    m_allowsSelection = allows;
+    if (!allows)
+        deselectAll();
+}
+
+void TableView::selectRow(int row)
+{
+    if (row >= 0 && row < numberOfRows())
+        setSelectedRowInternal(row);
+}
+
+void TableView::deselectAll()
+{
+    setSelectedRowInternal(-1);
+}
+
+void TableView::setSelectedRowInternal(int row)
+{
+    if (row == m_selectedRow)
+        return;
+    if (TableRowView *old = rowViewAtRow(m_selectedRow))
+        old->setSelected(false);
+    m_selectedRow = row;
+    if (TableRowView *view = rowViewAtRow(row))
+        view->setSelected(true);
+    if (m_delegate)
+        m_delegate->selectionDidChange(this);
+}
+
+void TableView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Home)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    else if (event->key() == Qt::Key_End)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    else
+        QAbstractScrollArea::keyPressEvent(event);
 }
 
 void TableView::mousePressEvent(QMouseEvent *event)

@@ -1,0 +1,39 @@
+#include "controls/TableRowView.h"
+
+namespace tanvill {
+
+TableRowView::TableRowView(QWidget *parent) : QWidget(parent) { }
+
+void TableRowView::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    rowStateChanged();
+}
+
+void TableRowView::setFloating(bool floating)
+{
+    if (m_floating == floating)
+        return;
+    m_floating = floating;
+    rowStateChanged();
+}
+
+QPixmap TableRowView::snapshot()
+{
+    // On the table's colour: a row draws no background of its own.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap image(size() * ratio);
+    image.setDevicePixelRatio(ratio);
+    image.fill(palette().color(QPalette::Base));
+    render(&image, {}, {}, QWidget::DrawChildren);
+    return image;
+}
+
+void TableRowView::rowStateChanged()
+{
+    update();
+}
+
+} // namespace tanvill
