@@ -1,12 +1,14 @@
-// The tanvill executable: makes the application's delegate, which registers the settings,
-// opens the object store and starts the periodic updater, and runs the event loop until the
-// user or a SIGTERM/SIGINT ends it, saving the store on the way out. When Tanvill already
-// runs for this user, a launch hands its "tanvill:" link (or "reopen") to it and ends.
+// The tanvill executable: makes the application's services (settings, data core, updater …)
+// and its delegate, which starts the periodic updater, and runs the event loop until the user
+// or a SIGTERM/SIGINT ends it, saving the store on the way out. The services end after the
+// delegate, in reverse order of their making. When Tanvill already runs for this user, a
+// launch hands its "tanvill:" link (or "reopen") to it and ends.
 #include "controls/DarkStyle.h"
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "shell/AppDelegate.h"
+#include "shell/Services.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -46,7 +48,8 @@ int main(int argc, char **argv)
 
     QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::quit(); });
 
-    AppDelegate delegate;
+    Services services;
+    AppDelegate delegate(services);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     // Launch finishes once the event loop runs.

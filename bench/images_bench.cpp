@@ -6,7 +6,7 @@
 #include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
 #include "support/FakeHttpServer.h"
-#include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -156,8 +156,8 @@ int main(int argc, char **argv)
     qputenv("QT_NO_GLIB", "1");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    test::IsolatedHome home;
     QApplication app(argc, argv);
+    test::TestServices services { { .listsController = false } };
 
     test::FakeHttpServer server;
     server.setFallbackHandler([body = iconBytes()](const test::FakeRequest &) {
@@ -167,7 +167,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < kIcons; ++i)
         links << server.url(QStringLiteral("/image/thumb/%1/512x512bb.png").arg(i)).toString();
 
-    ImageCache &cache = ImageCache::shared();
+    ImageCache &cache = services.imageCache();
     // Room for all 500 decoded icons, so the memory round measures hits only.
     cache.setMemoryBudgetBytes(qint64(kIcons + 20) * kIconSide * kIconSide * 4);
     BusyMeter meter;

@@ -7,7 +7,7 @@
 #include "platform/UserDefaults.h"
 #include "store/CachedApp.h"
 #include "support/FakeStore.h"
-#include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -52,8 +52,8 @@ qint64 threadCpuNs()
 
 int main(int argc, char **argv)
 {
-    test::IsolatedHome home;
     QCoreApplication application(argc, argv);
+    test::TestServices services { { .listsController = false } };
     test::FakeStore store;
     store.server().setDefaultDelayMs(kAnswerDelayMs);
 
@@ -74,7 +74,7 @@ int main(int argc, char **argv)
         filling.saveWithAsync(false);
     }
     // Refresh from a store opened afresh, as after a start of the application.
-    ListsController &controller = ListsController::sharedController();
+    ListsController &controller = services.reopenListsController();
     const std::vector<App *> apps = controller.apps();
 
     QElapsedTimer clock;

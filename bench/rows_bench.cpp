@@ -6,7 +6,7 @@
 #include "core/ListRepresentation.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
-#include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,8 +55,8 @@ double median(std::vector<double> values)
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    test::IsolatedHome home;
-    ListsController &controller = ListsController::sharedController();
+    test::TestServices services;
+    ListsController &controller = services.listsController();
     List *list = controller.createList(QStringLiteral("Everything"));
     std::mt19937 random(42);
     std::vector<App *> apps;
@@ -78,7 +78,8 @@ int main(int argc, char **argv)
         rowTimes.push_back(timer.nsecsElapsed() / 1e6);
     }
 
-    ListRepresentation representation(list->index(), ListGrouping::Developer, ListSorting::Price);
+    ListRepresentation representation(controller, list->index(), ListGrouping::Developer,
+                                      ListSorting::Price);
     CountingTable table;
     representation.setDelegate(&table);
     const QVariantMap info { { ListUpdateListIndex, list->index() } };
@@ -88,8 +89,8 @@ int main(int argc, char **argv)
         app->setPrice(Decimal::fromUnits(qint64(random() % 5000), 2));
         QElapsedTimer timer;
         timer.start();
-        NotificationCenter::defaultCenter().post(ListsControllerWillUpdateList, &controller, info);
-        NotificationCenter::defaultCenter().post(ListsControllerDidUpdateList, &controller, info);
+        services.notificationCenter().post(ListsControllerWillUpdateList, &controller, info);
+        services.notificationCenter().post(ListsControllerDidUpdateList, &controller, info);
         changeTimes.push_back(timer.nsecsElapsed() / 1e6);
     }
 

@@ -4,7 +4,7 @@
 
 #include "core/ListsController.h"
 #include "platform/UserDefaults.h"
-#include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -125,8 +125,8 @@ void print(const char *name, double value, const char *unit)
 
 int main(int argc, char **argv)
 {
-    test::IsolatedHome home;
     QCoreApplication application(argc, argv);
+    test::TestServices services { { .listsController = false } };
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/Tanvill.sqlite");
 

@@ -1,25 +1,27 @@
 #include "controls/HoverButton.h"
 
 #include "controls/Images.h"
-#include "core/List.h"
-#include "core/ListsController.h"
 #include "core/Theme.h"
 
 #include <QPainter>
 
 namespace tanvill {
 
-HoverButton::HoverButton(QWidget *parent) : QAbstractButton(parent)
+HoverButton::HoverButton(QWidget *parent) : QAbstractButton(parent), m_tint(Theme {}.lightColor())
 {
     connect(this, &QAbstractButton::pressed, this, qOverload<>(&QWidget::update));
     connect(this, &QAbstractButton::released, this, qOverload<>(&QWidget::update));
 }
 
-QColor HoverButton::currentTint()
+void HoverButton::setTint(const QColor &tint)
 {
-    if (const List *selected = ListsController::sharedController().selectedList())
-        return selected->theme().lightColor();
-    return Theme {}.lightColor();
+    if (tint == m_tint)
+        return;
+    m_tint = tint;
+    if (m_tinted) {
+        m_tintedImage = tintedImageWithColor(m_image, m_tint);
+        update();
+    }
 }
 
 void HoverButton::setImage(const QPixmap &image)
@@ -66,7 +68,7 @@ void HoverButton::enterEvent(QEnterEvent *event)
     if (m_image.isNull() || !window()->isActiveWindow())
         return;
     // Always tinted from the untinted image, never from an image tinted before.
-    m_tintedImage = tintedImageWithColor(m_image, currentTint());
+    m_tintedImage = tintedImageWithColor(m_image, m_tint);
     m_tinted = true;
     update();
 }

@@ -6,9 +6,10 @@
 
 namespace tanvill {
 
-// An image button whose image takes the light colour of the selected list's theme while the
-// mouse is over it in the active window. The action buttons of application rows are hover
-// buttons, and the detail window tells them apart from other buttons by this class.
+// An image button whose image takes a tint while the mouse is over it in the active window.
+// The action buttons of application rows are hover buttons, tinted with the light colour of
+// the selected list's theme by the row that owns them; the detail window tells them apart
+// from other buttons by this class.
 class HoverButton : public QAbstractButton
 {
     Q_OBJECT
@@ -23,8 +24,9 @@ public:
     QPixmap displayedImage() const;
     bool isTinted() const { return m_tinted; }
 
-    // The light colour of the selected list's theme (of the first theme without lists).
-    static QColor currentTint();
+    // The colour of the hovered image; the light colour of the first theme until set.
+    QColor tint() const { return m_tint; }
+    void setTint(const QColor &tint);
 
     QSize sizeHint() const override;
 
@@ -36,6 +38,7 @@ protected:
 private:
     QPixmap m_image;
     QPixmap m_tintedImage;
+    QColor m_tint;
     bool m_tinted = false;
 };
 

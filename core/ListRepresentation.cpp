@@ -45,21 +45,22 @@ QList<int> range(std::size_t count)
 
 } // namespace
 
-ListRepresentation::ListRepresentation(int listIndex, ListGrouping grouping, ListSorting sorting)
-    : m_observerContext(std::make_unique<QObject>()), m_listIndex(listIndex), m_grouping(grouping),
-      m_sorting(sorting)
+ListRepresentation::ListRepresentation(ListsController &controller, int listIndex,
+                                       ListGrouping grouping, ListSorting sorting)
+    : m_controller(controller), m_observerContext(std::make_unique<QObject>()),
+      m_listIndex(listIndex), m_grouping(grouping), m_sorting(sorting)
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    const void *controller = &ListsController::sharedController();
+    const void *sender = &controller;
     m_willUpdateObserver = center.addObserver(
         ListsControllerWillUpdateList, m_observerContext.get(),
-        [this](const Notification &notification) { listWillUpdate(notification); }, controller);
+        [this](const Notification &notification) { listWillUpdate(notification); }, sender);
     m_didUpdateObserver = center.addObserver(
         ListsControllerDidUpdateList, m_observerContext.get(),
-        [this](const Notification &notification) { listDidUpdate(notification); }, controller);
+        [this](const Notification &notification) { listDidUpdate(notification); }, sender);
     m_rearrangementObserver = center.addObserver(
         ListsControllerDidRearrangeLists, m_observerContext.get(),
-        [this](const Notification &notification) { listsDidRearrange(notification); }, controller);
+        [this](const Notification &notification) { listsDidRearrange(notification); }, sender);
     updateRows(false);
 }
 
@@ -133,8 +134,7 @@ void ListRepresentation::reload()
 
 TableRows ListRepresentation::computeRows() const
 {
-    return ListsController::sharedController()
-        .rowsForListAtIndex(m_listIndex, m_grouping, m_sorting)
+    return m_controller.rowsForListAtIndex(m_listIndex, m_grouping, m_sorting)
         .value_or(TableRows());
 }
 

@@ -23,6 +23,7 @@ namespace tanvill {
 
 class App;
 class ListRepresentation;
+class ListsController;
 
 // Receives the row changes of a ListRepresentation. Within one batch the calls apply one
 // after another: each index refers to the rows as they stand after the calls before it.
@@ -56,8 +57,10 @@ public:
 class ListRepresentation
 {
 public:
-    // Computes the first rows and starts listening; no delegate yet.
-    ListRepresentation(int listIndex, ListGrouping grouping, ListSorting sorting);
+    // Computes the first rows of the controller's list and starts listening to the
+    // controller, which must outlive the representation; no delegate yet.
+    ListRepresentation(ListsController &controller, int listIndex, ListGrouping grouping,
+                       ListSorting sorting);
     ~ListRepresentation();
     ListRepresentation(const ListRepresentation &) = delete;
     ListRepresentation &operator=(const ListRepresentation &) = delete;
@@ -95,6 +98,7 @@ private:
     void fullRefresh(int fromListIndex);
     TableRows computeRows() const;
 
+    ListsController &m_controller;
     TableRows m_data;
     // Owns the notification observers: they end with it.
     std::unique_ptr<QObject> m_observerContext;

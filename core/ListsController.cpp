@@ -7,6 +7,7 @@
 #include "platform/DockBadge.h"
 #include "platform/Identity.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SharedInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
@@ -25,14 +26,6 @@ namespace {
 const QString kSelectedList = QStringLiteral("selectedList");
 const QString kDisplayAppCount = QStringLiteral("displayAppCountAsIconBadge");
 
-ListsController *sharedInstance = nullptr;
-
-void destroySharedController()
-{
-    delete sharedInstance;
-    sharedInstance = nullptr;
-}
-
 Error storeError(int code, const QString &descriptionKey, const QString &suggestionKey,
                  const QString &detail)
 {
@@ -49,14 +42,7 @@ Error storeError(int code, const QString &descriptionKey, const QString &suggest
 
 ListsController &ListsController::sharedController()
 {
-    // Thread-safe, once; the instance is destroyed with the application object, which
-    // lets the writer thread finish what is queued.
-    static ListsController *instance = [] {
-        sharedInstance = new ListsController;
-        qAddPostRoutine(destroySharedController);
-        return sharedInstance;
-    }();
-    return *instance;
+    return SharedInstance<ListsController>::get("ListsController::sharedController");
 }
 
 QString ListsController::defaultStorePath()

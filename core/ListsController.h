@@ -36,7 +36,7 @@ class ListsController : public QObject
 {
     Q_OBJECT
 public:
-    // Created on first use; opens the store at defaultStorePath().
+    // The application's controller (see SharedInstance.h), on the store at defaultStorePath().
     static ListsController &sharedController();
     // $XDG_DATA_HOME/com.tanvill.Tanvill/Tanvill.sqlite
     static QString defaultStorePath();

@@ -1,27 +1,16 @@
 #include "platform/AlertPresenter.h"
 
+#include "platform/SharedInstance.h"
+
 #include <QDebug>
+
+#include <algorithm>
 
 namespace tanvill {
 
-namespace {
-
-std::unique_ptr<AlertPresenter> &installed()
-{
-    static std::unique_ptr<AlertPresenter> presenter = std::make_unique<ConsoleAlertPresenter>();
-    return presenter;
-}
-
-} // namespace
-
 AlertPresenter &AlertPresenter::current()
 {
-    return *installed();
-}
-
-void AlertPresenter::install(std::unique_ptr<AlertPresenter> presenter)
-{
-    installed() = presenter ? std::move(presenter) : std::make_unique<ConsoleAlertPresenter>();
+    return SharedInstance<AlertPresenter>::get("AlertPresenter::current");
 }
 
 void ConsoleAlertPresenter::presentError(const Error &error)
@@ -32,7 +21,7 @@ void ConsoleAlertPresenter::presentError(const Error &error)
 AlertAnswer ConsoleAlertPresenter::runModal(const Alert &alert)
 {
     qWarning().noquote() << alert.messageText << alert.informativeText;
-    return {};
+    return { int(std::max<qsizetype>(alert.buttons.size() - 1, 0)), false };
 }
 
 void RecordingAlertPresenter::presentError(const Error &error)
@@ -48,14 +37,6 @@ AlertAnswer RecordingAlertPresenter::runModal(const Alert &alert)
     const AlertAnswer answer = preparedAnswers.front();
     preparedAnswers.erase(preparedAnswers.begin());
     return answer;
-}
-
-RecordingAlertPresenter &RecordingAlertPresenter::installNew()
-{
-    auto presenter = std::make_unique<RecordingAlertPresenter>();
-    RecordingAlertPresenter &reference = *presenter;
-    AlertPresenter::install(std::move(presenter));
-    return reference;
 }
 
 } // namespace tanvill

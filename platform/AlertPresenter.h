@@ -40,12 +40,13 @@ public:
     // Runs a modal alert and returns the user's answer.
     virtual AlertAnswer runModal(const Alert &alert) = 0;
 
-    // The installed presenter; a logging one until the shell or a test installs another.
+    // The application's presenter (see SharedInstance.h): the shell's message boxes, the
+    // console where there is no display, a recording one in tests.
     static AlertPresenter &current();
-    static void install(std::unique_ptr<AlertPresenter> presenter);
 };
 
-// Writes alerts to the console and answers every modal alert with its first button.
+// Writes alerts to the console and answers every modal alert with its last button, the one
+// that cancels: a process nobody can answer must not take a step the user did not agree to.
 class ConsoleAlertPresenter : public AlertPresenter
 {
 public:
@@ -64,9 +65,6 @@ public:
     std::vector<Error> errors;
     std::vector<Alert> alerts;
     std::vector<AlertAnswer> preparedAnswers;
-
-    // Installs a new recording presenter and returns it (owned by AlertPresenter).
-    static RecordingAlertPresenter &installNew();
 };
 
 } // namespace tanvill

@@ -1,6 +1,7 @@
 #include "platform/Analytics.h"
 
 #include "platform/Identity.h"
+#include "platform/SharedInstance.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,8 +17,7 @@ constexpr size_t kMaxEventsInMemory = 1000;
 
 Analytics &Analytics::shared()
 {
-    static Analytics instance;
-    return instance;
+    return SharedInstance<Analytics>::get("Analytics::shared");
 }
 
 void Analytics::track(const QString &name, const QVariantMap &properties)

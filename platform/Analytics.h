@@ -21,6 +21,7 @@ struct AnalyticsEvent
 class Analytics
 {
 public:
+    // The application's record (see SharedInstance.h).
     static Analytics &shared();
 
     void track(const QString &name, const QVariantMap &properties = {});

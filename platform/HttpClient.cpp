@@ -1,6 +1,7 @@
 #include "platform/HttpClient.h"
 
 #include "platform/MainQueue.h"
+#include "platform/SharedInstance.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
@@ -35,8 +36,7 @@ QByteArray HttpResult::header(const QByteArray &name) const
 HttpClient &HttpClient::shared()
 {
     Q_ASSERT(MainQueue::isMainThread());
-    static HttpClient *client = new HttpClient;
-    return *client;
+    return SharedInstance<HttpClient>::get("HttpClient::shared");
 }
 
 HttpClient::HttpClient() : m_manager(std::make_unique<QNetworkAccessManager>())

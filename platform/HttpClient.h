@@ -72,7 +72,7 @@ public:
     static constexpr qint64 kDefaultMaxBodyBytes = 10 * 1024 * 1024;
     static constexpr int kMaxRedirects = 10;
 
-    // The shared client; create and use it on the UI thread only.
+    // The application's client (see SharedInstance.h); use it on the UI thread only.
     static HttpClient &shared();
 
     HttpClient();

@@ -1,13 +1,14 @@
 #include "platform/NotificationCenter.h"
 
+#include "platform/SharedInstance.h"
+
 #include <algorithm>
 
 namespace tanvill {
 
 NotificationCenter &NotificationCenter::defaultCenter()
 {
-    static NotificationCenter center;
-    return center;
+    return SharedInstance<NotificationCenter>::get("NotificationCenter::defaultCenter");
 }
 
 NotificationCenter::Token NotificationCenter::addObserver(const QString &name, QObject *context,

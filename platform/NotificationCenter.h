@@ -28,6 +28,7 @@ public:
     using Handler = std::function<void(const Notification &)>;
     using Token = quint64;
 
+    // The application's centre (see SharedInstance.h).
     static NotificationCenter &defaultCenter();
 
     // Observes `name` (every name when empty) from `sender` (every sender when null) for as

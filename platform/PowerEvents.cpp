@@ -1,13 +1,14 @@
 #include "platform/PowerEvents.h"
 
+#include "platform/SharedInstance.h"
+
 #include <QDBusConnection>
 
 namespace tanvill {
 
 PowerEvents &PowerEvents::shared()
 {
-    static PowerEvents *instance = new PowerEvents;
-    return *instance;
+    return SharedInstance<PowerEvents>::get("PowerEvents::shared");
 }
 
 PowerEvents::PowerEvents()

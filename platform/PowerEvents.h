@@ -12,16 +12,16 @@ class PowerEvents : public QObject
     Q_OBJECT
 
 public:
+    // The application's instance (see SharedInstance.h).
     static PowerEvents &shared();
+
+    PowerEvents();
 
 signals:
     void didWake();
 
 private slots:
     void prepareForSleep(bool sleeping);
-
-private:
-    PowerEvents();
 };
 
 } // namespace tanvill

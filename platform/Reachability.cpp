@@ -8,12 +8,6 @@ namespace tanvill {
 
 namespace {
 
-ReachabilityBackend::Factory &installedFactory()
-{
-    static ReachabilityBackend::Factory factory;
-    return factory;
-}
-
 // Follows the process-wide QNetworkInformation instance.
 class SystemReachabilityBackend : public ReachabilityBackend
 {
@@ -66,18 +60,6 @@ private:
 };
 
 } // namespace
-
-std::unique_ptr<ReachabilityBackend> ReachabilityBackend::create()
-{
-    if (installedFactory())
-        return installedFactory()();
-    return createSystem();
-}
-
-void ReachabilityBackend::installFactory(Factory factory)
-{
-    installedFactory() = std::move(factory);
-}
 
 std::unique_ptr<ReachabilityBackend> ReachabilityBackend::createSystem()
 {

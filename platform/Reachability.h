@@ -31,11 +31,8 @@ public:
     // The flags as the system sees them now (cheap; asked before every refresh).
     virtual quint32 currentFlags() const = 0;
 
-    // A backend from the installed factory, else the system one; none when the system has
-    // no way to tell (callers then treat the network as reachable).
-    static std::unique_ptr<ReachabilityBackend> create();
-    static void installFactory(Factory factory);
-    // QNetworkInformation with its default backend, else "glib"; none when neither loads.
+    // QNetworkInformation with its default backend, else "glib"; none when neither loads
+    // (callers then treat the network as reachable).
     static std::unique_ptr<ReachabilityBackend> createSystem();
 
 signals:

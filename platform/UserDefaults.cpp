@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Identity.h"
+#include "platform/SharedInstance.h"
 
 #include <QStandardPaths>
 
@@ -10,18 +11,6 @@
 namespace tanvill {
 
 namespace {
-
-std::unique_ptr<UserDefaults> &standardInstance()
-{
-    static std::unique_ptr<UserDefaults> instance;
-    return instance;
-}
-
-QString defaultSettingsPath()
-{
-    return applicationFolder(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/Tanvill.conf");
-}
 
 // Values come back from the ini file as text; typed readers convert with care so that a
 // damaged or hand-edited file never yields a nonsense value.
@@ -52,16 +41,13 @@ std::optional<double> toNumber(const QVariant &value)
 
 UserDefaults &UserDefaults::standard()
 {
-    auto &instance = standardInstance();
-    if (!instance)
-        instance = std::make_unique<UserDefaults>(defaultSettingsPath());
-    return *instance;
+    return SharedInstance<UserDefaults>::get("UserDefaults::standard");
 }
 
-void UserDefaults::resetStandard(const QString &filePath)
+QString UserDefaults::defaultFilePath()
 {
-    standardInstance()
-        = std::make_unique<UserDefaults>(filePath.isEmpty() ? defaultSettingsPath() : filePath);
+    return applicationFolder(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Tanvill.conf");
 }
 
 UserDefaults::UserDefaults(const QString &filePath)

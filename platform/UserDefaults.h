@@ -25,10 +25,10 @@ public:
     using Observer = std::function<void(const QVariant &newValue)>;
     using Token = quint64;
 
-    // The user's settings file: $XDG_CONFIG_HOME/com.tanvill.Tanvill/Tanvill.conf.
+    // The application's settings (see SharedInstance.h).
     static UserDefaults &standard();
-    // Replaces the standard instance's backing file (tests, a second profile).
-    static void resetStandard(const QString &filePath = {});
+    // The user's settings file: $XDG_CONFIG_HOME/com.tanvill.Tanvill/Tanvill.conf.
+    static QString defaultFilePath();
 
     explicit UserDefaults(const QString &filePath);
     ~UserDefaults();

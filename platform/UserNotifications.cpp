@@ -1,6 +1,7 @@
 #include "platform/UserNotifications.h"
 
 #include "platform/Identity.h"
+#include "platform/SharedInstance.h"
 #include "platform/Strings.h"
 
 #include <QDBusConnection>
@@ -109,9 +110,7 @@ void RecordingNotificationPresenter::activateLatest()
 
 UserNotificationCenter &UserNotificationCenter::defaultCenter()
 {
-    // Lives to the end of the process: its D-Bus presenter must not outlive the bus.
-    static auto *center = new UserNotificationCenter;
-    return *center;
+    return SharedInstance<UserNotificationCenter>::get("UserNotificationCenter::defaultCenter");
 }
 
 void UserNotificationCenter::deliver(const UserNotification &notification)

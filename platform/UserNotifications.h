@@ -73,6 +73,7 @@ private:
 class UserNotificationCenter
 {
 public:
+    // The application's centre (see SharedInstance.h).
     static UserNotificationCenter &defaultCenter();
 
     void deliver(const UserNotification &notification);

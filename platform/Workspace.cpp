@@ -1,5 +1,7 @@
 #include "platform/Workspace.h"
 
+#include "platform/SharedInstance.h"
+
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -78,8 +80,7 @@ bool openWithDesktop(const QUrl &url)
 
 Workspace &Workspace::shared()
 {
-    static Workspace workspace;
-    return workspace;
+    return SharedInstance<Workspace>::get("Workspace::shared");
 }
 
 bool Workspace::openURL(const QUrl &url)

@@ -18,6 +18,7 @@ public:
     // Opens one link and answers whether an application took it.
     using Opener = std::function<bool(const QUrl &url)>;
 
+    // The application's instance (see SharedInstance.h).
     static Workspace &shared();
 
     // Opens url; false when it is not valid or nothing on the desktop takes it.

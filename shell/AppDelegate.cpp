@@ -4,33 +4,19 @@
 #include "core/ListsController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Strings.h"
-#include "platform/UserNotifications.h"
-#include "shell/DefaultSettings.h"
+#include "shell/Services.h"
 #include "store/AppUpdater.h"
-#include "store/widgets/TrayNotificationPresenter.h"
 
 namespace tanvill {
 
-namespace {
-AppDelegate *g_sharedAppDelegate = nullptr;
-}
-
 AppDelegate *AppDelegate::sharedAppDelegate()
 {
-    return g_sharedAppDelegate;
+    return SharedInstance<AppDelegate>::find();
 }
 
-AppDelegate::AppDelegate()
+AppDelegate::AppDelegate(Services &services) : m_services(services)
 {
-    g_sharedAppDelegate = this;
-    // Settings come first: the lists controller and the updater read them as they start.
-    registerDefaultSettings();
-    writeFirstRunValues();
-    ListsController::sharedController();
-
-    UserNotificationCenter::defaultCenter().setFallbackPresenter(
-        std::make_unique<TrayNotificationPresenter>());
-    AppUpdater::sharedUpdater().setLatestChangesPresenter(
+    m_services.appUpdater().setLatestChangesPresenter(
         [this](const std::vector<AppUpdate> &updates) {
             m_changesWindowController.showWindow(updates);
         });
@@ -38,25 +24,23 @@ AppDelegate::AppDelegate()
 
 AppDelegate::~AppDelegate()
 {
-    AppUpdater::sharedUpdater().setLatestChangesPresenter({});
-    if (g_sharedAppDelegate == this)
-        g_sharedAppDelegate = nullptr;
+    m_services.appUpdater().setLatestChangesPresenter({});
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    AppUpdater::sharedUpdater().startUpdater();
+    m_services.appUpdater().startUpdater();
 }
 
 void AppDelegate::applicationWillTerminate()
 {
-    AppUpdater::sharedUpdater().stopUpdater();
-    ListsController::sharedController().saveWithAsync(false);
+    m_services.appUpdater().stopUpdater();
+    m_services.listsController().saveWithAsync(false);
 }
 
 void AppDelegate::deleteList()
 {
-    ListsController &controller = ListsController::sharedController();
+    ListsController &controller = m_services.listsController();
     List *list = controller.selectedList();
     if (!list)
         return;
@@ -67,10 +51,11 @@ void AppDelegate::deleteList()
     alert.informativeText = Strings::localized(QStringLiteral("This can't be undone."));
     alert.buttons
         = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
-    if (AlertPresenter::current().runModal(alert).buttonIndex != 0)
+    AlertPresenter &alerts = m_services.alertPresenter();
+    if (alerts.runModal(alert).buttonIndex != 0)
         return;
     if (const std::optional<Error> error = controller.deleteList(list))
-        AlertPresenter::current().presentError(*error);
+        alerts.presentError(*error);
 }
 
 } // namespace tanvill

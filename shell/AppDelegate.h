@@ -1,15 +1,18 @@
 #pragma once
 
-// The application's delegate: the one object that lives from the start of the process to its
-// end. It registers the settings, opens the data core, starts the periodic updater when launch
-// finishes, keeps the Latest Changes window, deletes lists on the user's word and saves the
-// store when the application terminates. app/main.cpp makes it and calls it.
+// The application's delegate: the one object that lives from the end of start-up to the end
+// of the process. It starts the periodic updater when launch finishes, keeps the Latest
+// Changes window, deletes lists on the user's word and saves the store when the application
+// terminates. app/main.cpp makes it after the services and calls it.
 
+#include "platform/SharedInstance.h"
 #include "store/widgets/ChangesWindowController.h"
 
 #include <QObject>
 
 namespace tanvill {
+
+class Services;
 
 class AppDelegate : public QObject
 {
@@ -19,7 +22,8 @@ public:
     // The running application's delegate; null before it is made and after it is gone.
     static AppDelegate *sharedAppDelegate();
 
-    AppDelegate();
+    // Uses `services`, which must outlive the delegate.
+    explicit AppDelegate(Services &services);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
@@ -33,7 +37,9 @@ public:
     void deleteList();
 
 private:
+    Services &m_services;
     ChangesWindowController m_changesWindowController;
+    SharedRegistration<AppDelegate> m_registration { this };
 };
 
 } // namespace tanvill

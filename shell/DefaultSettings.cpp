@@ -33,9 +33,9 @@ QVariantMap defaultSettings()
     };
 }
 
-void registerDefaultSettings()
+void registerDefaultSettings(UserDefaults &defaults)
 {
-    UserDefaults::standard().registerDefaults(defaultSettings());
+    defaults.registerDefaults(defaultSettings());
 }
 
 QStringList storeCountryCodes()
@@ -63,9 +63,8 @@ bool holdsString(const UserDefaults &defaults, const QString &key)
 
 } // namespace
 
-void writeFirstRunValues(const QLocale &locale)
+void writeFirstRunValues(UserDefaults &defaults, const QLocale &locale)
 {
-    UserDefaults &defaults = UserDefaults::standard();
     if (!defaults.date(QStringLiteral("firstLaunchDate")))
         defaults.setValue(QStringLiteral("firstLaunchDate"), QDateTime::currentDateTime());
 

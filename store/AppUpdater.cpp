@@ -3,6 +3,7 @@
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PowerEvents.h"
+#include "platform/SharedInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserNotifications.h"
@@ -53,12 +54,10 @@ QString word(const char *key)
 
 AppUpdater &AppUpdater::sharedUpdater()
 {
-    // Lives to the end of the process, like the settings it follows.
-    static auto *instance = new AppUpdater;
-    return *instance;
+    return SharedInstance<AppUpdater>::get("AppUpdater::sharedUpdater");
 }
 
-AppUpdater::AppUpdater() : m_refresh(&refreshAllApps), m_timerFactory(&makeQtTimer)
+AppUpdater::AppUpdater() : m_timerFactory(&makeQtTimer)
 {
     UserDefaults &defaults = UserDefaults::standard();
     for (const QString &key : { kAutomaticallyUpdateApps, kAppUpdateInterval }) {

@@ -38,7 +38,8 @@ class AppUpdater : public QObject
 public:
     using RefreshCompletion
         = std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>;
-    // Refreshes every application outside the archive and calls the completion once.
+    // Refreshes every application outside the archive and calls the completion once; the
+    // application refreshes through its lists controller. Without one, updates do nothing.
     using RefreshFunction = std::function<void(RefreshCompletion)>;
     using TimerFactory = std::function<std::unique_ptr<RepeatingTimer>(double intervalSeconds,
                                                                        std::function<void()> fire)>;
@@ -48,6 +49,7 @@ public:
     static constexpr double kMinimumIntervalSeconds = 60.0;
     static constexpr double kMaximumIntervalSeconds = 7.0 * 24 * 60 * 60;
 
+    // The application's updater (see SharedInstance.h).
     static AppUpdater &sharedUpdater();
 
     AppUpdater();
@@ -80,7 +82,8 @@ public:
     {
         m_latestChangesPresenter = std::move(presenter);
     }
-    // The monitor asked before each refresh; the shared one unless replaced (tests).
+    // The monitor asked before each refresh; the shared one unless replaced. Null: the
+    // network counts as reachable.
     void setReachabilityMonitor(ReachabilityMonitor *monitor);
 
 private:
@@ -101,8 +104,5 @@ private:
     LatestChangesPresenter m_latestChangesPresenter;
     std::optional<ReachabilityMonitor *> m_reachabilityMonitor;
 };
-
-// Refreshes every application outside the archive through the shared lists controller.
-void refreshAllApps(AppUpdater::RefreshCompletion completion);
 
 } // namespace tanvill

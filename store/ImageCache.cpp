@@ -3,6 +3,7 @@
 #include "platform/HttpClient.h"
 #include "platform/Identity.h"
 #include "platform/MainQueue.h"
+#include "platform/SharedInstance.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -72,14 +73,7 @@ void createCacheDirectory(const QString &directory)
 ImageCache &ImageCache::shared()
 {
     Q_ASSERT(MainQueue::isMainThread());
-    static ImageCache *cache = [] {
-        auto *shared = new ImageCache;
-        // Copies being written when the program quits are finished rather than dropped.
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, shared,
-                         [shared] { shared->waitForWrites(); });
-        return shared;
-    }();
-    return *cache;
+    return SharedInstance<ImageCache>::get("ImageCache::shared");
 }
 
 ImageCache::ImageCache(const QString &cacheDirectory)

@@ -34,7 +34,7 @@ public:
     static constexpr int kMaxImageSide = 8192;
     static constexpr qint64 kMaxImagePixels = 40LL * 1000 * 1000;
 
-    // The shared instance, created on first use on the UI thread.
+    // The application's cache (see SharedInstance.h); use it on the UI thread.
     static ImageCache &shared();
 
     explicit ImageCache(const QString &cacheDirectory = defaultCacheDirectory());

@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SharedInstance.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -84,21 +85,26 @@ Status ReachabilityMonitor::statusFromFlags(quint32 flags, ReachabilityInformati
 
 ReachabilityMonitor *ReachabilityMonitor::sharedReachability()
 {
-    static ReachabilityMonitor *shared = [] {
-        // A store on this machine (tests, benchmarks) is there whatever the network does.
-        const QUrl storeUrl(qEnvironmentVariable("TANVILL_STORE_URL"));
-        const QHostAddress storeHost(storeUrl.host());
-        const bool storeIsLocal = storeHost.isLoopback()
-            || storeUrl.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
-        std::unique_ptr<ReachabilityBackend> backend = storeIsLocal
-            ? std::make_unique<ManualReachabilityBackend>(ReachabilityBackend::Reachable)
-            : ReachabilityBackend::create();
-        // Lives to the end of the process, like the run loop it reports on.
-        return backend
-            ? new ReachabilityMonitor(std::move(backend), ReachabilityAssociation::ForAddress)
-            : nullptr;
-    }();
-    return shared;
+    return SharedInstance<ReachabilityMonitor>::find();
+}
+
+std::unique_ptr<ReachabilityMonitor>
+ReachabilityMonitor::createForInternet(const ReachabilityBackend::Factory &factory)
+{
+    // A store on this machine is there whatever the network does.
+    const QUrl storeUrl(qEnvironmentVariable("TANVILL_STORE_URL"));
+    const QHostAddress storeHost(storeUrl.host());
+    const bool storeIsLocal = storeHost.isLoopback()
+        || storeUrl.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+    std::unique_ptr<ReachabilityBackend> backend;
+    if (storeIsLocal)
+        backend = std::make_unique<ManualReachabilityBackend>(ReachabilityBackend::Reachable);
+    else
+        backend = factory ? factory() : ReachabilityBackend::createSystem();
+    if (!backend)
+        return nullptr;
+    return std::make_unique<ReachabilityMonitor>(std::move(backend),
+                                                 ReachabilityAssociation::ForAddress);
 }
 
 ReachabilityMonitor::ReachabilityMonitor(std::unique_ptr<ReachabilityBackend> backend,

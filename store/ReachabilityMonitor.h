@@ -44,8 +44,14 @@ public:
     static QString notificationText(ReachabilityStatus status);
     static ReachabilityStatus statusFromFlags(quint32 flags, ReachabilityInformationMode mode);
 
-    // The monitor of the internet as a whole; null when the system cannot tell reachability.
+    // The application's monitor of the internet as a whole (see SharedInstance.h); null when
+    // the system cannot tell reachability.
     static ReachabilityMonitor *sharedReachability();
+    // A monitor of the internet as a whole on the backend the factory makes (the system's
+    // when there is no factory); a store on this machine (tests, benchmarks) counts as
+    // always reachable. None when there is no backend.
+    static std::unique_ptr<ReachabilityMonitor>
+    createForInternet(const ReachabilityBackend::Factory &factory = {});
 
     ReachabilityMonitor(std::unique_ptr<ReachabilityBackend> backend,
                         ReachabilityAssociation association);

@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -61,6 +62,7 @@ struct RunningProgram
 
 TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
 {
+    test::TestServices services { { .listsController = false } };
     test::FakeHttpServer server;
     server.setRoute(
         "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
@@ -79,8 +81,8 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
         app->setAppStoreUrl("https://example.invalid/things");
         seed.saveWithAsync(false);
     }
-    UserDefaults::standard().setValue("NotifyAboutChanges.Version", true);
-    UserDefaults::standard().sync();
+    services.settings().setValue("NotifyAboutChanges.Version", true);
+    services.settings().sync();
 
     RunningProgram program(server.baseUrl());
     ASSERT_TRUE(program.process.waitForStarted(10000));
@@ -104,6 +106,7 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
 
 TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
 {
+    test::TestServices services { { .listsController = false } };
     test::FakeHttpServer server;
     RunningProgram program(server.baseUrl());
     ASSERT_TRUE(program.process.waitForStarted(10000));

@@ -3,8 +3,7 @@
 #include "controls/HoverButton.h"
 #include "controls/ImplicitButton.h"
 #include "controls/LongPressMenuButton.h"
-#include "core/ListsController.h"
-#include "platform/UserDefaults.h"
+#include "core/Theme.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -138,12 +137,11 @@ TEST(BorderedButtonTest, WidthConstraintOnlyGrowsToFitTheTitle)
 
 TEST(HoverButtonTest, TintsOnlyInTheActiveWindowAndNeverLosesItsImage)
 {
-    ListsController::sharedController().createList(QStringLiteral("Games"), ThemeName::Red);
-    ListsController::sharedController().createList(QStringLiteral("Tools"), ThemeName::Cyan);
-    UserDefaults::standard().setValue(QStringLiteral("selectedList"), 1);
     const QColor cyan = Theme { ThemeName::Cyan }.lightColor();
     QWidget window;
     auto *button = new HoverButton(&window);
+    EXPECT_EQ(button->tint(), Theme {}.lightColor());
+    button->setTint(cyan);
     button->setImage(whiteSquare());
     button->resize(16, 16);
     QWidget other;
@@ -167,6 +165,10 @@ TEST(HoverButtonTest, TintsOnlyInTheActiveWindowAndNeverLosesItsImage)
     test::enter(button);
     // Tinted from the untinted image both times: white times the tint is the tint itself.
     EXPECT_EQ(button->displayedImage().toImage().pixel(8, 8), cyan.rgba());
+    // A new tint from the owner shows at once while hovered.
+    const QColor red = Theme { ThemeName::Red }.lightColor();
+    button->setTint(red);
+    EXPECT_EQ(button->displayedImage().toImage().pixel(8, 8), red.rgba());
     test::leave(button);
     EXPECT_EQ(button->displayedImage().toImage().pixelColor(8, 8), QColor(Qt::white));
 }

@@ -2,12 +2,22 @@
 #include "core/ListSorting.h"
 
 #include "platform/UserDefaults.h"
+#include "support/TestServices.h"
 
 #include <gtest/gtest.h>
 
 using namespace tanvill;
 
-TEST(ListOrderSettings, StoreTheRawValuesPlatformAsKind)
+namespace {
+
+struct ListOrderSettingsTest : ::testing::Test
+{
+    test::TestServices services { { .listsController = false } };
+};
+
+} // namespace
+
+TEST_F(ListOrderSettingsTest, StoreTheRawValuesPlatformAsKind)
 {
     setSavedListGrouping(ListGrouping::Platform);
     setSavedListSorting(ListSorting::Price);
@@ -20,7 +30,7 @@ TEST(ListOrderSettings, StoreTheRawValuesPlatformAsKind)
     EXPECT_EQ(listSortingFromRawValue("name"), ListSorting::Name);
 }
 
-TEST(ListOrderSettings, ReadUnknownOrMissingValuesAsNone)
+TEST_F(ListOrderSettingsTest, ReadUnknownOrMissingValuesAsNone)
 {
     EXPECT_EQ(savedListSorting(), ListSorting::None);
     EXPECT_EQ(savedListGrouping(), ListGrouping::None);

@@ -10,6 +10,8 @@ using namespace tanvill::test;
 
 namespace {
 
+using ListRepresentationProperty = ListRowsTest;
+
 // Random edits of a few lists while a table shows each list and the archive; after every
 // edit each table, having applied only the calls it was told, must show exactly the rows
 // the lists controller computes afresh.
@@ -22,8 +24,8 @@ public:
             controller().createList(name);
         controller().archive();
         for (int index = -1; index < 5; ++index) {
-            m_shown.push_back(
-                std::make_unique<ListRepresentation>(index, ListGrouping::None, ListSorting::None));
+            m_shown.push_back(std::make_unique<ListRepresentation>(
+                controller(), index, ListGrouping::None, ListSorting::None));
             m_tables.push_back(std::make_unique<TableDelegate>(*m_shown.back()));
         }
     }
@@ -162,7 +164,7 @@ private:
 
 } // namespace
 
-TEST(ListRepresentationProperty, TablesApplyingTheToldCallsAlwaysShowTheNewRows)
+TEST_F(ListRepresentationProperty, TablesApplyingTheToldCallsAlwaysShowTheNewRows)
 {
     RandomEdits edits(7);
     for (int step = 0; step < 3000; ++step) {

@@ -12,12 +12,14 @@ using namespace tanvill::test;
 
 namespace {
 
+using ListRepresentationTest = ListRowsTest;
+
 // A representation of a list with its table attached.
 struct Shown
 {
     explicit Shown(int listIndex, ListGrouping grouping = ListGrouping::None,
                    ListSorting sorting = ListSorting::None)
-        : representation(listIndex, grouping, sorting), table(representation)
+        : representation(controller(), listIndex, grouping, sorting), table(representation)
     { }
     ListRepresentation representation;
     TableDelegate table;
@@ -25,7 +27,7 @@ struct Shown
 
 } // namespace
 
-TEST(ListRepresentation, TellsAnAddedApplicationAsOneInsertionInsideABatch)
+TEST_F(ListRepresentationTest, TellsAnAddedApplicationAsOneInsertionInsideABatch)
 {
     List *list = controller().createList("Games");
     addApp(list, { "A" });
@@ -35,7 +37,7 @@ TEST(ListRepresentation, TellsAnAddedApplicationAsOneInsertionInsideABatch)
     EXPECT_EQ(describe(shown.table.table), QStringList({ "B", "A" }));
 }
 
-TEST(ListRepresentation, FromNoRowsOrToNoRowsTellsTheWholeRange)
+TEST_F(ListRepresentationTest, FromNoRowsOrToNoRowsTellsTheWholeRange)
 {
     List *list = controller().createList("Games");
     Shown shown(0, ListGrouping::Platform);
@@ -58,7 +60,7 @@ TEST(ListRepresentation, FromNoRowsOrToNoRowsTellsTheWholeRange)
     EXPECT_TRUE(shown.table.faults.isEmpty()) << shown.table.faults.join('\n').toStdString();
 }
 
-TEST(ListRepresentation, TellsOnlyTheBracketWhenTheRowsStayTheSame)
+TEST_F(ListRepresentationTest, TellsOnlyTheBracketWhenTheRowsStayTheSame)
 {
     List *list = controller().createList("Games");
     App *app = addApp(list, { "A" });
@@ -70,7 +72,7 @@ TEST(ListRepresentation, TellsOnlyTheBracketWhenTheRowsStayTheSame)
     EXPECT_EQ(shown.table.calls, QStringList({ "will", "did" }));
 }
 
-TEST(ListRepresentation, IgnoresUpdatesOfOtherListsAndNotificationsWithoutAnIndex)
+TEST_F(ListRepresentationTest, IgnoresUpdatesOfOtherListsAndNotificationsWithoutAnIndex)
 {
     controller().createList("Games");
     List *other = controller().createList("Tools");
@@ -85,7 +87,7 @@ TEST(ListRepresentation, IgnoresUpdatesOfOtherListsAndNotificationsWithoutAnInde
     EXPECT_TRUE(shown.table.calls.isEmpty());
 }
 
-TEST(ListRepresentation, MovesTheRowOfAnApplicationDraggedDown)
+TEST_F(ListRepresentationTest, MovesTheRowOfAnApplicationDraggedDown)
 {
     List *list = controller().createList("Games");
     App *d = addApp(list, { "D" });
@@ -101,7 +103,7 @@ TEST(ListRepresentation, MovesTheRowOfAnApplicationDraggedDown)
     EXPECT_EQ(shown.table.calls, QStringList({ "will", "move 3 0", "did" }));
 }
 
-TEST(ListRepresentation, ReplacesAllRowsWhenSwitchingListsOrArrangement)
+TEST_F(ListRepresentationTest, ReplacesAllRowsWhenSwitchingListsOrArrangement)
 {
     List *games = controller().createList("Games");
     List *tools = controller().createList("Tools");
@@ -128,12 +130,12 @@ TEST(ListRepresentation, ReplacesAllRowsWhenSwitchingListsOrArrangement)
     EXPECT_EQ(shown.table.calls, QStringList({ "will", "willReplace 1", "didReplace 1", "did" }));
 }
 
-TEST(ListRepresentation, AnswersRowsOnlyInsideItsRange)
+TEST_F(ListRepresentationTest, AnswersRowsOnlyInsideItsRange)
 {
     List *list = controller().createList("Games");
     App *app = addApp(list, { "A", "Acme", "1", AppKind::Mac });
     addApp(list, { "B", "Acme", "1", AppKind::Phone });
-    ListRepresentation representation(0, ListGrouping::Platform, ListSorting::Name);
+    ListRepresentation representation(controller(), 0, ListGrouping::Platform, ListSorting::Name);
     ASSERT_EQ(representation.numberOfRows(), 4);
     EXPECT_EQ(representation.titleAtRow(0), "Mac");
     EXPECT_EQ(representation.appAtRow(1), app);
@@ -144,7 +146,7 @@ TEST(ListRepresentation, AnswersRowsOnlyInsideItsRange)
     EXPECT_FALSE(representation.titleAtRow(4));
 }
 
-TEST(ListRepresentation, RefreshesEveryListShiftedByARearrangement)
+TEST_F(ListRepresentationTest, RefreshesEveryListShiftedByARearrangement)
 {
     List *first = controller().createList("First");
     List *second = controller().createList("Second");
@@ -170,14 +172,14 @@ TEST(ListRepresentation, RefreshesEveryListShiftedByARearrangement)
     EXPECT_TRUE(shown[3]->table.calls.isEmpty());
 }
 
-TEST(ListRepresentation, ForgetsADelegateThatIsGone)
+TEST_F(ListRepresentationTest, ForgetsADelegateThatIsGone)
 {
     struct ObjectTable : QObject, TableDelegate
     {
         using TableDelegate::TableDelegate;
     };
     List *list = controller().createList("Games");
-    ListRepresentation representation(0, ListGrouping::None, ListSorting::None);
+    ListRepresentation representation(controller(), 0, ListGrouping::None, ListSorting::None);
     auto table = std::make_unique<ObjectTable>(representation);
     representation.setDelegate(table.get());
     EXPECT_EQ(representation.delegate(), table.get());
@@ -187,7 +189,7 @@ TEST(ListRepresentation, ForgetsADelegateThatIsGone)
     EXPECT_EQ(representation.numberOfRows(), 1);
 }
 
-TEST(ListRepresentation, StopsListeningWhenDestroyed)
+TEST_F(ListRepresentationTest, StopsListeningWhenDestroyed)
 {
     List *list = controller().createList("Games");
     const int before = NotificationCenter::defaultCenter().observerCount();
@@ -199,9 +201,8 @@ TEST(ListRepresentation, StopsListeningWhenDestroyed)
     EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(), before);
 }
 
-TEST(ListRepresentation, FollowsTheListsControllersOwnChanges)
+TEST_F(ListRepresentationTest, FollowsTheListsControllersOwnChanges)
 {
-    RecordingAlertPresenter::installNew();
     List *games = controller().createList("Games");
     List *tools = controller().createList("Tools");
     std::vector<std::unique_ptr<Shown>> shown;

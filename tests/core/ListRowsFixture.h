@@ -8,8 +8,10 @@
 #include "core/ListRepresentation.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
+#include "support/TestServices.h"
 
 #include <QStringList>
+#include <gtest/gtest.h>
 
 #include <ostream>
 
@@ -27,6 +29,13 @@ struct AppFields
     QString developer = QStringLiteral("Maker");
     QString price = QStringLiteral("0");
     AppKind kind = AppKind::Phone;
+};
+
+// The tests of list rows: a fresh set of services with an empty store.
+class ListRowsTest : public ::testing::Test
+{
+protected:
+    TestServices services;
 };
 
 inline ListsController &controller()

@@ -9,6 +9,8 @@ using namespace tanvill::test;
 
 namespace {
 
+using TableRowsTest = ListRowsTest;
+
 QStringList rows(List *list, ListGrouping grouping, ListSorting sorting)
 {
     return describe(ListsController::rowsForList(list, grouping, sorting));
@@ -16,7 +18,7 @@ QStringList rows(List *list, ListGrouping grouping, ListSorting sorting)
 
 } // namespace
 
-TEST(TableRows, WithoutGroupingOrSortingShowNewestFirst)
+TEST_F(TableRowsTest, WithoutGroupingOrSortingShowNewestFirst)
 {
     List *list = controller().createList("Games");
     addApp(list, { "A" });
@@ -25,7 +27,7 @@ TEST(TableRows, WithoutGroupingOrSortingShowNewestFirst)
     EXPECT_EQ(rows(list, ListGrouping::None, ListSorting::None), QStringList({ "C", "B", "A" }));
 }
 
-TEST(TableRows, SortedByPriceAloneHaveNoTitleAndStartCheapest)
+TEST_F(TableRowsTest, SortedByPriceAloneHaveNoTitleAndStartCheapest)
 {
     List *list = controller().createList("Games");
     addApp(list, { "Pricey", "X", "4.99" });
@@ -37,7 +39,7 @@ TEST(TableRows, SortedByPriceAloneHaveNoTitleAndStartCheapest)
               QStringList({ "Cheap", "Free", "Pricey" }));
 }
 
-TEST(TableRows, GroupedByPlatformKeepStoredOrderInsideEachSection)
+TEST_F(TableRowsTest, GroupedByPlatformKeepStoredOrderInsideEachSection)
 {
     List *list = controller().createList("Tools");
     addApp(list, { "P1", "M", "1", AppKind::Phone });
@@ -49,7 +51,7 @@ TEST(TableRows, GroupedByPlatformKeepStoredOrderInsideEachSection)
     EXPECT_TRUE(result == phone + mac || result == mac + phone) << result.join(' ').toStdString();
 }
 
-TEST(TableRows, SortedByNameCompareCapitalsBeforeLowerCase)
+TEST_F(TableRowsTest, SortedByNameCompareCapitalsBeforeLowerCase)
 {
     List *list = controller().createList("Tools");
     addApp(list, { "zeta", "M", "1", AppKind::Pad });
@@ -62,7 +64,7 @@ TEST(TableRows, SortedByNameCompareCapitalsBeforeLowerCase)
         QStringList({ "#Mac", "Beta", "Zulu", "#iPad", "Alpha", "zeta", "#iPhone", "alpha" }));
 }
 
-TEST(TableRows, SortedByPriceOrderSectionsByTheirTotals)
+TEST_F(TableRowsTest, SortedByPriceOrderSectionsByTheirTotals)
 {
     List *list = controller().createList("Tools");
     addApp(list, { "A1", "Acme", "3" });
@@ -74,7 +76,7 @@ TEST(TableRows, SortedByPriceOrderSectionsByTheirTotals)
               QStringList({ "#", "C1", "#Bolt", "B1", "B2", "#Acme", "A2", "A1" }));
 }
 
-TEST(TableRows, OneSectionHasNoTitleRow)
+TEST_F(TableRowsTest, OneSectionHasNoTitleRow)
 {
     List *list = controller().createList("Tools");
     addApp(list, { "A", "Acme" });
@@ -83,7 +85,7 @@ TEST(TableRows, OneSectionHasNoTitleRow)
     EXPECT_EQ(rows(list, ListGrouping::Platform, ListSorting::None), QStringList({ "A", "B" }));
 }
 
-TEST(TableRows, AnEmptyListHasNoRowsInAnyArrangement)
+TEST_F(TableRowsTest, AnEmptyListHasNoRowsInAnyArrangement)
 {
     List *list = controller().createList("Empty");
     for (const ListGrouping grouping :
@@ -94,7 +96,7 @@ TEST(TableRows, AnEmptyListHasNoRowsInAnyArrangement)
     }
 }
 
-TEST(TableRows, AreFoundByListIndexIncludingTheArchive)
+TEST_F(TableRowsTest, AreFoundByListIndexIncludingTheArchive)
 {
     List *games = controller().createList("Games");
     App *kept = addApp(games, { "Kept" });

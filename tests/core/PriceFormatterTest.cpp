@@ -2,6 +2,7 @@
 
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "support/TestServices.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,14 @@ void useStore(const QString &country, const QString &currency)
     UserDefaults::standard().setValue("currencyCode", currency);
 }
 
+struct PriceFormatterTest : ::testing::Test
+{
+    test::TestServices services { { .listsController = false } };
+};
+
 } // namespace
 
-TEST(PriceFormatter, ScalesUsDollarsFromAThousandOn)
+TEST_F(PriceFormatterTest, ScalesUsDollarsFromAThousandOn)
 {
     useStore("US", "USD");
     EXPECT_EQ(localizedPriceStringFromNumber(999.99, "en"), "$999.99");
@@ -31,7 +37,7 @@ TEST(PriceFormatter, ScalesUsDollarsFromAThousandOn)
     EXPECT_EQ(localizedPriceStringFromNumber(0.0, "en"), "$0.00");
 }
 
-TEST(PriceFormatter, PutsTheScaleAfterTheEuroSignForGermany)
+TEST_F(PriceFormatterTest, PutsTheScaleAfterTheEuroSignForGermany)
 {
     useStore("DE", "EUR");
     const QString space(QChar(0x00A0));
@@ -40,7 +46,7 @@ TEST(PriceFormatter, PutsTheScaleAfterTheEuroSignForGermany)
     EXPECT_EQ(localizedPriceStringFromNumber(2500000.0, "de"), "2,50" + space + "€" + kMillion);
 }
 
-TEST(PriceFormatter, FormatsExactDecimalsLikeDoubles)
+TEST_F(PriceFormatterTest, FormatsExactDecimalsLikeDoubles)
 {
     useStore("US", "USD");
     EXPECT_EQ(localizedPriceStringFromNumber(*Decimal::fromString("0.99"), "en"), "$0.99");
@@ -51,7 +57,7 @@ TEST(PriceFormatter, FormatsExactDecimalsLikeDoubles)
               "$1.23" + kThousand);
 }
 
-TEST(PriceFormatter, FallsBackToUsDollarsWhenNeitherSettingIsStored)
+TEST_F(PriceFormatterTest, FallsBackToUsDollarsWhenNeitherSettingIsStored)
 {
     EXPECT_EQ(localizedPriceStringFromNumber(1.99, "en"), "$1.99");
     EXPECT_EQ(localizedPriceStringFromNumber(2500000.0, "en"), "$2.50" + kMillion);
@@ -60,13 +66,13 @@ TEST(PriceFormatter, FallsBackToUsDollarsWhenNeitherSettingIsStored)
     EXPECT_EQ(localizedPriceStringFromNumber(1.99, "en"), "$1.99");
 }
 
-TEST(PriceFormatter, KeepsTheSignOfLargeNegativeAmounts)
+TEST_F(PriceFormatterTest, KeepsTheSignOfLargeNegativeAmounts)
 {
     useStore("US", "USD");
     EXPECT_EQ(localizedPriceStringFromNumber(-2500.0, "en"), "-$2.50" + kThousand);
 }
 
-TEST(PriceFormatter, UsesThePreferredLanguageByDefault)
+TEST_F(PriceFormatterTest, UsesThePreferredLanguageByDefault)
 {
     useStore("US", "USD");
     EXPECT_FALSE(preferredLanguageCode().isEmpty());

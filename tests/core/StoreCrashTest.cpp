@@ -1,6 +1,6 @@
 #include "core/Database.h"
 #include "core/ListsController.h"
-#include "platform/UserDefaults.h"
+#include "support/TestServices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -62,7 +62,7 @@ TEST(StoreCrash, KilledWritersLeaveAnIntactFileWithEveryAcknowledgedSave)
 {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/Tanvill.sqlite");
-    UserDefaults::resetStandard(dir.path() + QStringLiteral("/settings.conf"));
+    test::TestServices services { { .listsController = false } };
     {
         // The first child opens an existing store, as every later one does.
         ObjectStore store;

@@ -1,8 +1,6 @@
 #include "StoreTestSupport.h"
 
 #include "core/Database.h"
-#include "platform/Analytics.h"
-#include "platform/UserDefaults.h"
 
 #include <QDir>
 
@@ -10,16 +8,12 @@ namespace tanvill::test {
 
 StoreTest::StoreTest()
 {
-    UserDefaults::resetStandard(m_dir.path() + QStringLiteral("/settings.conf"));
-    Analytics::shared().clear();
-    alerts = &RecordingAlertPresenter::installNew();
     reopen();
 }
 
 StoreTest::~StoreTest()
 {
     m_controller.reset();
-    AlertPresenter::install(nullptr);
 }
 
 ListsController &StoreTest::reopen()

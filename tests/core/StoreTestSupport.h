@@ -1,10 +1,12 @@
 #pragma once
 
 // Helpers of the object store and lists tests: a controller on its own store file in a
-// temporary folder, with fresh settings, analytics and a recording alert presenter.
+// temporary folder, with the test's own services (fresh settings, analytics, a recording
+// alert presenter).
 
 #include "core/ListsController.h"
 #include "platform/AlertPresenter.h"
+#include "support/TestServices.h"
 
 #include <QTemporaryDir>
 
@@ -32,7 +34,8 @@ protected:
     // A value of one SQL query on the file, read through a connection of its own.
     qint64 countRows(const QString &sql) const;
 
-    RecordingAlertPresenter *alerts = nullptr;
+    TestServices services { { .listsController = false } };
+    RecordingAlertPresenter *alerts = &services.alerts();
 
 private:
     QTemporaryDir m_dir;

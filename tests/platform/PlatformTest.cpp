@@ -1,6 +1,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/MainQueue.h"
+#include "platform/SharedInstance.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
@@ -57,7 +58,8 @@ TEST(Delay, RunsOnceAfterTheIntervalAndClampsBadIntervals)
 
 TEST(AlertPresenter, RecordingPresenterKeepsAlertsAndAnswersFromItsQueue)
 {
-    RecordingAlertPresenter &recorder = RecordingAlertPresenter::installNew();
+    RecordingAlertPresenter recorder;
+    SharedRegistration<AlertPresenter> shared(&recorder);
     recorder.preparedAnswers.push_back({ 1, true });
     AlertAnswer answer = AlertPresenter::current().runModal({});
     EXPECT_EQ(answer.buttonIndex, 1);
@@ -66,15 +68,45 @@ TEST(AlertPresenter, RecordingPresenterKeepsAlertsAndAnswersFromItsQueue)
     AlertPresenter::current().presentError({ Error::domainFor("ListsController"), 4 });
     ASSERT_EQ(recorder.errors.size(), 1u);
     EXPECT_EQ(recorder.errors[0].domain, "com.tanvill.Tanvill.ListsController");
-    AlertPresenter::install(nullptr);
+}
+
+TEST(AlertPresenter, WithoutADisplayQuestionsAreAnsweredWithTheCancellingButton)
+{
+    ConsoleAlertPresenter console;
+    Alert question;
+    question.buttons = { "Yes", "No" };
+    EXPECT_EQ(console.runModal(question).buttonIndex, 1);
+    question.buttons = { "Delete", "Keep", "Cancel" };
+    EXPECT_EQ(console.runModal(question).buttonIndex, 2);
+    EXPECT_EQ(console.runModal({}).buttonIndex, 0) << "the one OK button";
+}
+
+TEST(SharedInstance, RegistrationsNestAndEndWithTheirOwner)
+{
+    EXPECT_EQ(SharedInstance<Analytics>::find(), nullptr);
+    {
+        SharedOwner<Analytics> outer;
+        Analytics &first = outer.reset(std::make_unique<Analytics>());
+        EXPECT_EQ(&Analytics::shared(), &first);
+        {
+            Analytics second;
+            SharedRegistration<Analytics> inner(&second);
+            EXPECT_EQ(&Analytics::shared(), &second);
+        }
+        EXPECT_EQ(&Analytics::shared(), &first);
+        outer.reset();
+        EXPECT_EQ(SharedInstance<Analytics>::find(), nullptr);
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(Analytics::shared(), "Analytics::shared");
 }
 
 TEST(Analytics, EventsAreRecordedInOrder)
 {
-    Analytics::shared().clear();
-    Analytics::shared().track("Create List");
-    Analytics::shared().track("Toggle AutomaticallyUpdateApps", { { "enabled", true } });
-    EXPECT_EQ(Analytics::shared().eventNames(),
+    Analytics analytics;
+    analytics.track("Create List");
+    analytics.track("Toggle AutomaticallyUpdateApps", { { "enabled", true } });
+    EXPECT_EQ(analytics.eventNames(),
               QStringList({ "Create List", "Toggle AutomaticallyUpdateApps" }));
-    EXPECT_TRUE(Analytics::shared().events().back().properties.value("enabled").toBool());
+    EXPECT_TRUE(analytics.events().back().properties.value("enabled").toBool());
 }

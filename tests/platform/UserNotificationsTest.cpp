@@ -1,10 +1,9 @@
 #include "platform/UserNotifications.h"
+#include "PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QProcess>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -37,28 +36,23 @@ public:
     QStringList receivedActions;
 };
 
-// dbus-daemon for this test process only; the test skips without one.
-struct PrivateSessionBus
+// The notification server on the session bus for the life of the object.
+struct RegisteredServer
 {
-    PrivateSessionBus()
+    explicit RegisteredServer(FakeNotificationServer *server)
     {
-        const QString program = QStandardPaths::findExecutable("dbus-daemon");
-        if (program.isEmpty())
-            return;
-        daemon.start(program, { "--session", "--nofork", "--print-address=1" });
-        if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000))
-            return;
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        QDBusConnection connection = QDBusConnection::sessionBus();
+        registered = connection.registerService("org.freedesktop.Notifications")
+            && connection.registerObject("/org/freedesktop/Notifications", server,
+                                         QDBusConnection::ExportAllSlots);
     }
-    ~PrivateSessionBus()
+    ~RegisteredServer()
     {
-        daemon.kill();
-        daemon.waitForFinished(5000);
+        QDBusConnection connection = QDBusConnection::sessionBus();
+        connection.unregisterObject("/org/freedesktop/Notifications");
+        connection.unregisterService("org.freedesktop.Notifications");
     }
-
-    QProcess daemon;
-    QString address;
+    bool registered = false;
 };
 
 void invokeDefaultAction(uint id)
@@ -73,16 +67,13 @@ void invokeDefaultAction(uint id)
 
 TEST(UserNotifications, TheDesktopServerShowsThemAndItsDefaultActionActivates)
 {
-    PrivateSessionBus bus;
-    if (bus.address.isEmpty())
+    if (test::privateSessionBusAddress().isEmpty())
         GTEST_SKIP() << "no dbus-daemon";
     FakeNotificationServer server;
-    QDBusConnection connection = QDBusConnection::sessionBus();
-    ASSERT_TRUE(connection.registerService("org.freedesktop.Notifications"));
-    ASSERT_TRUE(connection.registerObject("/org/freedesktop/Notifications", &server,
-                                          QDBusConnection::ExportAllSlots));
+    RegisteredServer registration(&server);
+    ASSERT_TRUE(registration.registered);
 
-    UserNotificationCenter &center = UserNotificationCenter::defaultCenter();
+    UserNotificationCenter center;
     int activations = 0;
     center.setActivationHandler([&] { ++activations; });
     center.deliver({ "Apps Updated", "There is 1 price change." });
@@ -101,12 +92,11 @@ TEST(UserNotifications, TheDesktopServerShowsThemAndItsDefaultActionActivates)
 
 TEST(UserNotifications, WithoutAServerTheFallbackShowsThem)
 {
-    PrivateSessionBus bus;
-    if (bus.address.isEmpty())
+    if (test::privateSessionBusAddress().isEmpty())
         GTEST_SKIP() << "no dbus-daemon";
     auto fallback = std::make_unique<RecordingNotificationPresenter>();
     RecordingNotificationPresenter *tray = fallback.get();
-    UserNotificationCenter &center = UserNotificationCenter::defaultCenter();
+    UserNotificationCenter center;
     center.setFallbackPresenter(std::move(fallback));
     center.deliver({ "Apps Updated", "There are 2 rating changes." });
     ASSERT_TRUE(test::waitFor([&] { return !tray->delivered.empty(); }));

@@ -53,26 +53,28 @@ TEST(Workspace, StoreLinkTriesTheStoreSchemeThenFallsBackToTheWebLink)
         { { "https" }, true, { storeLink, link.toString() } },
         { {}, false, { storeLink, link.toString() } },
     };
+    Workspace workspace;
     for (const Case &c : cases) {
         RecordingOpener recorder { c.accepted, {} };
-        Workspace::shared().setOpener(recorder.opener());
-        EXPECT_EQ(Workspace::shared().openStoreURL(link, QStringLiteral("macappstore")), c.opened);
+        workspace.setOpener(recorder.opener());
+        EXPECT_EQ(workspace.openStoreURL(link, QStringLiteral("macappstore")), c.opened);
         EXPECT_EQ(recorder.opened, c.attempts) << c.accepted.join(',').toStdString();
     }
-    Workspace::shared().setOpener({});
+    workspace.setOpener({});
 }
 
 TEST(Workspace, InvalidLinksAndHeadlessSessionsOpenNothing)
 {
+    Workspace workspace;
     RecordingOpener recorder { { "https" }, {} };
-    Workspace::shared().setOpener(recorder.opener());
-    EXPECT_FALSE(Workspace::shared().openURL(QUrl()));
-    EXPECT_FALSE(Workspace::shared().openURL(QUrl(QStringLiteral("no-scheme"))));
+    workspace.setOpener(recorder.opener());
+    EXPECT_FALSE(workspace.openURL(QUrl()));
+    EXPECT_FALSE(workspace.openURL(QUrl(QStringLiteral("no-scheme"))));
     EXPECT_TRUE(recorder.opened.isEmpty());
 
     // Without a GUI application the desktop's opener starts nothing and says so.
-    Workspace::shared().setOpener({});
-    EXPECT_FALSE(Workspace::shared().openURL(QUrl(QStringLiteral("https://example.com/"))));
+    workspace.setOpener({});
+    EXPECT_FALSE(workspace.openURL(QUrl(QStringLiteral("https://example.com/"))));
 }
 
 TEST(Workspace, SchemeHandlersAreFoundInTheDesktopsAssociations)

@@ -1,7 +1,7 @@
 #include "shell/AppDelegate.h"
+#include "ShellTestSupport.h"
 #include "core/List.h"
 #include "core/ListsController.h"
-#include "platform/AlertPresenter.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
@@ -12,27 +12,25 @@ using namespace tanvill;
 namespace {
 
 // A delegate over a store with the lists "Games" (selected) and "Tools".
-struct AppDelegateTest : ::testing::Test
+struct AppDelegateTest : test::ShellTest
 {
     AppDelegateTest()
     {
-        alerts = &RecordingAlertPresenter::installNew();
-        ListsController &controller = ListsController::sharedController();
+        ListsController &controller = services.listsController();
         controller.createList("Games");
         controller.createList("Tools");
-        UserDefaults::standard().setValue("selectedList", 0);
+        services.settings().setValue("selectedList", 0);
     }
 
-    static QStringList listNames()
+    QStringList listNames() const
     {
         QStringList names;
-        for (List *list : ListsController::sharedController().lists())
+        for (List *list : services.listsController().lists())
             names << list->name();
         return names;
     }
 
-    AppDelegate delegate;
-    RecordingAlertPresenter *alerts = nullptr;
+    AppDelegate delegate { services };
 };
 
 } // namespace

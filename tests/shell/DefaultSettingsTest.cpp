@@ -1,16 +1,26 @@
 #include "shell/DefaultSettings.h"
 
 #include "platform/UserDefaults.h"
+#include "support/TestServices.h"
 
 #include <gtest/gtest.h>
 
 using namespace tanvill;
 
-TEST(DefaultSettings, RegistersSeventeenDefaultsWithoutOverwritingStoredValues)
+namespace {
+
+struct DefaultSettings : ::testing::Test
 {
-    UserDefaults &defaults = UserDefaults::standard();
+    test::TestServices services { { .listsController = false } };
+    UserDefaults &defaults = services.settings();
+};
+
+} // namespace
+
+TEST_F(DefaultSettings, RegistersSeventeenDefaultsWithoutOverwritingStoredValues)
+{
     defaults.setValue("AppUpdateInverval", 3600);
-    registerDefaultSettings();
+    registerDefaultSettings(defaults);
 
     EXPECT_EQ(defaultSettings().size(), 17);
     EXPECT_EQ(defaults.integer("AppUpdateInverval"), 3600);
@@ -23,50 +33,48 @@ TEST(DefaultSettings, RegistersSeventeenDefaultsWithoutOverwritingStoredValues)
     EXPECT_FALSE(defaults.hasStoredValue("listSorting"));
 }
 
-TEST(DefaultSettings, FirstRunTakesTheCountryAndCurrencyOfTheLocale)
+TEST_F(DefaultSettings, FirstRunTakesTheCountryAndCurrencyOfTheLocale)
 {
-    writeFirstRunValues(QLocale(QLocale::German, QLocale::Germany));
-    UserDefaults &defaults = UserDefaults::standard();
+    writeFirstRunValues(defaults, QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(defaults.string("storeLocale"), "DE");
     EXPECT_EQ(defaults.string("currencyCode"), "EUR");
     ASSERT_TRUE(defaults.date("firstLaunchDate"));
     EXPECT_LE(defaults.date("firstLaunchDate")->secsTo(QDateTime::currentDateTime()), 5);
 }
 
-TEST(DefaultSettings, FirstRunFallsBackToTheUnitedStatesAndDollars)
+TEST_F(DefaultSettings, FirstRunFallsBackToTheUnitedStatesAndDollars)
 {
     // The C locale has neither a country nor a currency.
-    writeFirstRunValues(QLocale::c());
-    EXPECT_EQ(UserDefaults::standard().string("storeLocale"), "US");
-    EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "USD");
+    writeFirstRunValues(defaults, QLocale::c());
+    EXPECT_EQ(defaults.string("storeLocale"), "US");
+    EXPECT_EQ(defaults.string("currencyCode"), "USD");
 }
 
-TEST(DefaultSettings, FirstRunPicksTheUnitedStatesForACountryWithoutAStore)
+TEST_F(DefaultSettings, FirstRunPicksTheUnitedStatesForACountryWithoutAStore)
 {
     ASSERT_FALSE(storeCountryCodes().isEmpty());
     ASSERT_FALSE(storeCountryCodes().contains("AQ"));
-    writeFirstRunValues(QLocale(QLocale::English, QLocale::Antarctica));
-    EXPECT_EQ(UserDefaults::standard().string("storeLocale"), "US");
+    writeFirstRunValues(defaults, QLocale(QLocale::English, QLocale::Antarctica));
+    EXPECT_EQ(defaults.string("storeLocale"), "US");
 }
 
-TEST(DefaultSettings, FirstRunKeepsWhatIsAlreadyStored)
+TEST_F(DefaultSettings, FirstRunKeepsWhatIsAlreadyStored)
 {
-    UserDefaults &defaults = UserDefaults::standard();
     const QDateTime launched = QDateTime::currentDateTime().addDays(-30);
     defaults.setValue("firstLaunchDate", launched);
     defaults.setValue("storeLocale", "FR");
     defaults.setValue("currencyCode", "GBP");
-    writeFirstRunValues(QLocale(QLocale::German, QLocale::Germany));
+    writeFirstRunValues(defaults, QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(defaults.date("firstLaunchDate")->toSecsSinceEpoch(), launched.toSecsSinceEpoch());
     EXPECT_EQ(defaults.string("storeLocale"), "FR");
     EXPECT_EQ(defaults.string("currencyCode"), "GBP");
 }
 
-TEST(DefaultSettings, FirstRunReplacesAFirstLaunchDateThatIsNotADate)
+TEST_F(DefaultSettings, FirstRunReplacesAFirstLaunchDateThatIsNotADate)
 {
-    UserDefaults::standard().setValue("firstLaunchDate", "yesterday");
-    UserDefaults::standard().setValue("storeLocale", 12);
-    writeFirstRunValues(QLocale(QLocale::French, QLocale::France));
-    EXPECT_TRUE(UserDefaults::standard().date("firstLaunchDate"));
-    EXPECT_EQ(UserDefaults::standard().string("storeLocale"), "FR");
+    defaults.setValue("firstLaunchDate", "yesterday");
+    defaults.setValue("storeLocale", 12);
+    writeFirstRunValues(defaults, QLocale(QLocale::French, QLocale::France));
+    EXPECT_TRUE(defaults.date("firstLaunchDate"));
+    EXPECT_EQ(defaults.string("storeLocale"), "FR");
 }

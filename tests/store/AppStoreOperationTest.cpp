@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 #include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,6 +35,8 @@ class AppStoreOperationTest : public ::testing::Test
 {
 protected:
     void SetUp() override { HttpClient::shared().setDefaultTimeoutMs(2000); }
+
+    test::TestServices services { { .listsController = false } };
 
     std::shared_ptr<AppStoreLookUpOperation> lookUp(const QString &identifier, Outcome &outcome)
     {

@@ -7,6 +7,7 @@
 #include "platform/UserNotifications.h"
 #include "store/ReachabilityMonitor.h"
 #include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <gtest/gtest.h>
 
@@ -61,28 +62,22 @@ AppUpdate ratingUpdate(const QString &name)
 // An updater with a fake timer, a manual network and a refresh the test answers.
 struct AppUpdaterTest : ::testing::Test
 {
+    // Before the services: the updater's timer tells them when it goes.
+    FakeTimers timers;
+    test::TestServices services { { .listsController = false } };
+
     AppUpdaterTest()
     {
         defaults().registerDefaults(
             { { "AutomaticallyUpdateApps", true }, { "AppUpdateInverval", 900 } });
-        auto owned = std::make_unique<ManualReachabilityBackend>(ReachabilityBackend::Reachable);
-        backend = owned.get();
-        monitor = std::make_unique<ReachabilityMonitor>(
-            std::move(owned), ReachabilityMonitor::ReachabilityAssociation::ForAddress);
-        auto recording = std::make_unique<RecordingNotificationPresenter>();
-        notifications = recording.get();
-        UserNotificationCenter::defaultCenter().setPresenter(std::move(recording));
-
-        updater = std::make_unique<AppUpdater>();
         updater->setTimerFactory(timers.factory());
-        updater->setReachabilityMonitor(monitor.get());
         updater->setRefreshFunction(
             [this](AppUpdater::RefreshCompletion completion) { refreshes.push_back(completion); });
         updater->setLatestChangesPresenter(
             [this](const std::vector<AppUpdate> &updates) { shownWindows.push_back(updates); });
         NotificationCenter::defaultCenter().addObserver(AppUpdaterDidUpdate, &context,
                                                         [this](const Notification &n) {
-                                                            EXPECT_EQ(n.sender, updater.get());
+                                                            EXPECT_EQ(n.sender, updater);
                                                             ++didUpdatePosts;
                                                         });
     }
@@ -119,11 +114,10 @@ struct AppUpdaterTest : ::testing::Test
     }
 
     QObject context;
-    FakeTimers timers;
-    ManualReachabilityBackend *backend = nullptr;
-    std::unique_ptr<ReachabilityMonitor> monitor;
-    RecordingNotificationPresenter *notifications = nullptr;
-    std::unique_ptr<AppUpdater> updater;
+    ManualReachabilityBackend *backend = &services.network();
+    ReachabilityMonitor *monitor = services.reachabilityMonitor();
+    RecordingNotificationPresenter *notifications = &services.deliveredNotifications();
+    AppUpdater *updater = &services.appUpdater();
     std::vector<AppUpdater::RefreshCompletion> refreshes;
     std::vector<std::vector<AppUpdate>> shownWindows;
     int didUpdatePosts = 0;
@@ -199,7 +193,7 @@ TEST_F(AppUpdaterTest, StatusNotificationsOtherThanReachableOrWhileNotWaitingDoN
     updater->startUpdater();
     ASSERT_EQ(refreshes.size(), 1u);
     NotificationCenter::defaultCenter().post(
-        ReachabilityChangedNotification, monitor.get(),
+        ReachabilityChangedNotification, monitor,
         { { ReachabilityNotificationStatusItem, "Reachable" } });
     EXPECT_EQ(refreshes.size(), 1u);
 

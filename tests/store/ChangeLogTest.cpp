@@ -1,5 +1,6 @@
 #include "store/ChangeLog.h"
 #include "platform/Strings.h"
+#include "support/TestServices.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ QStringList phrases(const QString &prefix, int count)
 struct ChangeLogTest : ::testing::Test
 {
     ChangeLogTest() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    test::TestServices services { { .listsController = false } };
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 #include "support/TestImages.h"
+#include "support/TestServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    test::TestServices services { { .listsController = false } };
     FakeHttpServer server;
     const QByteArray red = test::pngBytes(Qt::red);
     const QByteArray blue = test::pngBytes(Qt::blue);

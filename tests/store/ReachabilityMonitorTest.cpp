@@ -1,6 +1,7 @@
 #include "store/ReachabilityMonitor.h"
 #include "platform/NotificationCenter.h"
 #include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,8 @@ constexpr quint32 kIntervention = ReachabilityBackend::InterventionRequired;
 // A monitor on a manual backend, with every reachability notification it posts.
 struct ReachabilityNotifier : ::testing::Test
 {
+    test::TestServices services { { .listsController = false } };
+
     ReachabilityNotifier()
     {
         auto owned = std::make_unique<ManualReachabilityBackend>(0u);
@@ -133,6 +136,7 @@ TEST_F(ReachabilityNotifier, ALostNetworkIsReportedWhileWatchingAndIgnoredWhenSt
 
 TEST(ReachabilityMonitor, WithoutABackendStartingDoesNothing)
 {
+    test::TestServices services { { .listsController = false } };
     ReachabilityMonitor monitor(nullptr, ReachabilityMonitor::ReachabilityAssociation::ForName);
     QObject context;
     int posts = 0;
@@ -145,13 +149,21 @@ TEST(ReachabilityMonitor, WithoutABackendStartingDoesNothing)
     EXPECT_FALSE(monitor.isNotifying());
 }
 
-TEST(ReachabilityMonitor, TheSharedMonitorUsesTheInstalledBackend)
+TEST(ReachabilityMonitor, TheInternetMonitorUsesTheGivenBackendUnlessTheStoreIsLocal)
 {
-    ReachabilityBackend::installFactory(
-        [] { return std::make_unique<ManualReachabilityBackend>(0u); });
-    ReachabilityMonitor *shared = ReachabilityMonitor::sharedReachability();
-    ASSERT_NE(shared, nullptr);
-    EXPECT_EQ(shared, ReachabilityMonitor::sharedReachability());
-    shared->refreshReachabilityStatus();
-    EXPECT_FALSE(shared->isReachable());
+    const auto offline = [] {
+        return std::make_unique<ManualReachabilityBackend>(0u);
+    };
+    qputenv("TANVILL_STORE_URL", "https://store.example");
+    std::unique_ptr<ReachabilityMonitor> monitor = ReachabilityMonitor::createForInternet(offline);
+    ASSERT_NE(monitor, nullptr);
+    monitor->refreshReachabilityStatus();
+    EXPECT_FALSE(monitor->isReachable());
+    EXPECT_EQ(ReachabilityMonitor::createForInternet([] { return nullptr; }), nullptr);
+
+    qputenv("TANVILL_STORE_URL", "http://127.0.0.1:8123");
+    monitor = ReachabilityMonitor::createForInternet(offline);
+    monitor->refreshReachabilityStatus();
+    EXPECT_TRUE(monitor->isReachable());
+    qunsetenv("TANVILL_STORE_URL");
 }

@@ -17,13 +17,25 @@ IsolatedHome::IsolatedHome()
     for (const auto &folder : folders) {
         const QString path = root + QLatin1Char('/') + QLatin1String(folder[1]);
         QDir().mkpath(path);
+        m_previous.emplace_back(folder[0],
+                                qEnvironmentVariableIsSet(folder[0])
+                                    ? std::optional<QByteArray>(qgetenv(folder[0]))
+                                    : std::nullopt);
         qputenv(folder[0], path.toLocal8Bit());
     }
     QFile::setPermissions(root + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-IsolatedHome::~IsolatedHome() = default;
+IsolatedHome::~IsolatedHome()
+{
+    for (const auto &[name, value] : m_previous) {
+        if (value)
+            qputenv(name.constData(), *value);
+        else
+            qunsetenv(name.constData());
+    }
+}
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {

@@ -9,11 +9,14 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace tanvill::test {
 
 // Points HOME and the XDG folders at a fresh temporary folder for the life of the object,
-// so that settings, the object store and caches start empty.
+// so that settings, the object store and caches start empty; then points them back.
 class IsolatedHome
 {
 public:
@@ -26,6 +29,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> m_previous;
 };
 
 // Runs the event loop until `condition` holds or `timeoutMs` passes; returns the condition.

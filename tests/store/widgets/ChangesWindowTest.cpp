@@ -5,6 +5,7 @@
 #include "store/widgets/ChangesViewController.h"
 #include "store/widgets/ChangesWindowController.h"
 #include "support/TestEnvironment.h"
+#include "support/TestServices.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -37,6 +38,7 @@ std::vector<AppUpdate> versionUpdates(int count)
 struct ChangesWindowTest : ::testing::Test
 {
     ChangesWindowTest() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    test::TestServices services { { .listsController = false } };
 };
 
 } // namespace

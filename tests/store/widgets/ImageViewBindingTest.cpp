@@ -4,6 +4,7 @@
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 #include "support/TestImages.h"
+#include "support/TestServices.h"
 
 #include <QDir>
 #include <QLabel>
@@ -54,6 +55,7 @@ protected:
 
     QString link(const QString &path) const { return server.url(path).toString(); }
 
+    test::TestServices services { { .listsController = false } };
     FakeHttpServer server;
     const QImage placeholder = appPlaceholderImage();
 };

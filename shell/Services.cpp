@@ -1,0 +1,62 @@
+#include "shell/Services.h"
+
+#include "core/ListsController.h"
+#include "platform/AlertPresenter.h"
+#include "platform/Analytics.h"
+#include "platform/HttpClient.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PowerEvents.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserNotifications.h"
+#include "platform/Workspace.h"
+#include "shell/DefaultSettings.h"
+#include "store/AppUpdater.h"
+#include "store/ImageCache.h"
+#include "store/ReachabilityMonitor.h"
+#include "store/widgets/TrayNotificationPresenter.h"
+
+namespace tanvill {
+
+Services::Services(ServicesOptions options)
+{
+    // Anything below may have to tell the user something.
+    if (options.alertPresenter)
+        m_alertPresenter.reset(std::move(options.alertPresenter));
+    else
+        m_alertPresenter.reset(std::make_unique<ConsoleAlertPresenter>());
+
+    // Settings come before everything that reads them as it starts.
+    UserDefaults &settings
+        = m_settings.reset(std::make_unique<UserDefaults>(UserDefaults::defaultFilePath()));
+    registerDefaultSettings(settings);
+    writeFirstRunValues(settings, options.locale);
+
+    m_analytics.reset(std::make_unique<Analytics>());
+    m_workspace.reset(std::make_unique<Workspace>());
+    m_notificationCenter.reset(std::make_unique<NotificationCenter>());
+    m_httpClient.reset(std::make_unique<HttpClient>());
+    m_powerEvents.reset(std::make_unique<PowerEvents>());
+
+    UserNotificationCenter &notifications
+        = m_userNotifications.reset(std::make_unique<UserNotificationCenter>());
+    if (options.notificationPresenter)
+        notifications.setPresenter(std::move(options.notificationPresenter));
+    notifications.setFallbackPresenter(options.notificationFallback
+                                           ? std::move(options.notificationFallback)
+                                           : std::make_unique<TrayNotificationPresenter>());
+
+    ListsController &lists = m_listsController.reset(std::make_unique<ListsController>());
+    m_imageCache.reset(std::make_unique<ImageCache>());
+
+    if (auto monitor = ReachabilityMonitor::createForInternet(options.reachabilityBackend))
+        m_reachabilityMonitor.reset(std::move(monitor));
+    AppUpdater &updater = m_appUpdater.reset(std::make_unique<AppUpdater>());
+    updater.setReachabilityMonitor(m_reachabilityMonitor.get());
+    updater.setRefreshFunction([&lists](AppUpdater::RefreshCompletion completion) {
+        lists.reloadApps(lists.apps(), std::move(completion));
+    });
+}
+
+Services::~Services() = default;
+
+} // namespace tanvill
