@@ -187,6 +187,7 @@ private:
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         FakeRequest request;
         request.method = requestLine.value(0);
+        request.target = requestLine.value(1);
         const QUrl target(QString::fromLatin1(requestLine.value(1)));
         request.path = target.path();
         request.query = QUrlQuery(target);

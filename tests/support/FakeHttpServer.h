@@ -27,6 +27,8 @@ namespace tanvill::test {
 struct FakeRequest
 {
     QByteArray method;
+    // The request line's target exactly as the client sent it, still percent-encoded.
+    QByteArray target;
     QString path;
     QUrlQuery query;
     QList<QPair<QByteArray, QByteArray>> headers;
