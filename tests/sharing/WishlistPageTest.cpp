@@ -20,28 +20,6 @@ TEST(WishlistPageTest, UserNamesBecomeOneEncodedPathSegmentOrNone)
         EXPECT_EQ(wishlistUserPathSegment(name), segment) << name.toStdString();
 }
 
-TEST(WishlistPageTest, FixturePagesGiveTheirIdentifiersAndNextPage)
-{
-    struct Case
-    {
-        const char *file;
-        QStringList identifiers;
-        std::optional<qint64> next;
-    };
-    const std::vector<Case> cases {
-        { "appfan-0.html", appfanPageZero(), 1 },
-        { "appfan-1.html", { "1091189122", "409183694", "497799835" }, 2 },
-        { "appfan-2.html", appfanPageTwo(), std::nullopt },
-        { "no-wishlist.html", {}, std::nullopt },
-    };
-    for (const Case &page : cases) {
-        const std::optional<QString> text = decodeWishlistPage(wishlistFixture(page.file));
-        ASSERT_TRUE(text) << page.file;
-        EXPECT_EQ(wishlistIdentifiers(*text), page.identifiers) << page.file;
-        EXPECT_EQ(wishlistNextPageNumber(*text, "appfan"), page.next) << page.file;
-    }
-}
-
 TEST(WishlistPageTest, IdentifiersAreTheDigitsOfNineOrTenDigitAttributesInPageOrder)
 {
     const QString page = QString::fromUtf8(

@@ -1,0 +1,40 @@
+#pragma once
+
+// The wish-list import window: a dark window holding the import guide, which keeps its place
+// between openings. The application delegate opens one from the menu and keeps it in a
+// QPointer; the window deletes itself once closed, and its completion handler runs once, when
+// it closes, whether the user closed it at any step or the guide did after importing.
+
+#include <QWidget>
+
+#include <functional>
+
+namespace tanvill {
+
+class ASImportGuideViewController;
+class ListsController;
+
+class AppShopperImportWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit AppShopperImportWindow(ListsController &lists, QWidget *parent = nullptr);
+    ~AppShopperImportWindow() override;
+
+    ASImportGuideViewController *guide() const { return m_guide; }
+    void setCompletionHandler(std::function<void()> handler);
+
+    // Shows the window and brings it to the front.
+    void showWindow();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void saveFrame();
+
+    ASImportGuideViewController *m_guide;
+};
+
+} // namespace tanvill

@@ -1,0 +1,86 @@
+#include "sharing/SharingHelpPopover.h"
+
+#include "platform/Strings.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace tanvill {
+
+namespace {
+const QColor kFill(0xf7, 0xf7, 0xf7);
+const QColor kBorder(0, 0, 0, 60);
+const QColor kText(0x1e, 0x1e, 0x1e);
+constexpr int kRadius = 8;
+} // namespace
+
+SharingHelpPopover::SharingHelpPopover(QWidget *parent)
+    : QFrame(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
+      m_title(new QLabel(Strings::localized(QStringLiteral("ShareSheetHelpTitle")), this)),
+      m_text(new QLabel(Strings::localized(QStringLiteral("ShareSheetHelpText")), this))
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, kText);
+    setPalette(colours);
+
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPixelSize(14);
+    m_title->setFont(titleFont);
+    QFont textFont = m_text->font();
+    textFont.setPixelSize(13);
+    m_text->setFont(textFont);
+    for (QLabel *label : { m_title, m_text })
+        label->setTextFormat(Qt::PlainText);
+    m_text->setWordWrap(true);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14 + kArrowHeight, 16, 16);
+    layout->setSpacing(8);
+    layout->addWidget(m_title);
+    layout->addWidget(m_text);
+    setFixedWidth(kWidth);
+    setFixedHeight(heightForWidth(kWidth) > 0 ? heightForWidth(kWidth) : sizeHint().height());
+}
+
+void SharingHelpPopover::showBelow(QWidget *anchor)
+{
+    const QPoint tip = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height()));
+    QRect frame(tip.x() - kWidth / 2, tip.y() + 2, kWidth, height());
+    if (const QScreen *screen = anchor->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (frame.right() > available.right())
+            frame.moveRight(available.right());
+        if (frame.left() < available.left())
+            frame.moveLeft(available.left());
+    }
+    m_arrowX = qBound(kRadius + kArrowHeight, tip.x() - frame.x(), kWidth - kRadius - kArrowHeight);
+    setGeometry(frame);
+    show();
+}
+
+void SharingHelpPopover::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF body = QRectF(rect()).adjusted(0.5, kArrowHeight + 0.5, -0.5, -0.5);
+    QPainterPath path;
+    path.addRoundedRect(body, kRadius, kRadius);
+    QPainterPath arrow;
+    arrow.moveTo(m_arrowX - kArrowHeight, body.top() + 1);
+    arrow.lineTo(m_arrowX, 0.5);
+    arrow.lineTo(m_arrowX + kArrowHeight, body.top() + 1);
+    arrow.closeSubpath();
+    path = path.united(arrow);
+    painter.setPen(QPen(kBorder, 1));
+    painter.setBrush(kFill);
+    painter.drawPath(path);
+}
+
+} // namespace tanvill

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+
+namespace tanvill {
+
+// The note that explains list sharing: a popover with an arrow pointing at the share sheet's
+// help button, closed by a click anywhere else or by Escape. The share sheet opens it from its
+// help button, and by itself the first time a list is shared.
+class SharingHelpPopover : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit SharingHelpPopover(QWidget *parent = nullptr);
+
+    // Shows the popover below `anchor`, its arrow at the anchor's centre, kept on the screen.
+    void showBelow(QWidget *anchor);
+
+    QLabel *textLabel() const { return m_text; }
+
+    static constexpr int kWidth = 320;
+    static constexpr int kArrowHeight = 10;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QLabel *m_title;
+    QLabel *m_text;
+    int m_arrowX = kWidth / 2;
+};
+
+} // namespace tanvill

@@ -1,0 +1,324 @@
+#include "SharingTestSupport.h"
+
+#include "controls/Label.h"
+#include "core/List.h"
+#include "core/ListsControllerNotifications.h"
+#include "platform/Analytics.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "sharing/ASDownloadViewController.h"
+#include "sharing/ASImportGuideViewController.h"
+#include "sharing/AppShopperImportWindow.h"
+#include "sharing/SpinningIndicator.h"
+#include "support/FakeListServices.h"
+
+#include <QMessageBox>
+#include <QPainter>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+using namespace tanvill::test;
+
+namespace {
+
+class ImportWindowTest : public ListsTest
+{
+protected:
+    ImportWindowTest()
+    {
+        ASImportGuideViewController::setAnimationDuration(0);
+        window = new AppShopperImportWindow(lists());
+        window->setCompletionHandler([this] { ++completions; });
+        window->showWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+    ~ImportWindowTest() override { delete window.data(); }
+
+    ASImportGuideViewController *guide() const { return window->guide(); }
+    template<typename Step> Step *step() const
+    {
+        return window ? qobject_cast<Step *>(guide()->currentStep()) : nullptr;
+    }
+
+    void submit(const QString &name)
+    {
+        auto *user = step<ASUserViewController>();
+        ASSERT_NE(user, nullptr);
+        QTest::keyClicks(user->usernameTextField(), name);
+        QTest::mouseClick(user->startButton(), Qt::LeftButton);
+    }
+
+    ASImportViewController *waitForChoice()
+    {
+        EXPECT_TRUE(waitFor([&] { return step<ASImportViewController>() != nullptr; }, 10000));
+        return step<ASImportViewController>();
+    }
+
+    // A one-page wish list of these applications, each on the platform given by the store kind.
+    void serveWishlist(const QByteArray &user, const QList<std::pair<QString, QString>> &apps)
+    {
+        QStringList ids;
+        for (const auto &[id, kind] : apps) {
+            ids << id;
+            store.setLookup(storeApp(id, kind));
+        }
+        site.setWishlistPage(user, 0, FakeListServices::wishlistPage(user, ids));
+    }
+
+    std::vector<QString> listNames()
+    {
+        std::vector<QString> names;
+        for (List *list : lists().lists())
+            names.push_back(list->name());
+        return names;
+    }
+
+    FakeListServices site;
+    FakeStore store;
+    QPointer<AppShopperImportWindow> window;
+    int completions = 0;
+};
+
+} // namespace
+
+TEST_F(ImportWindowTest, AWishListBecomesOneNewListOfTheAppsNotYetKept)
+{
+    for (int page = 0; page < 3; ++page)
+        site.setWishlistPage(
+            "appfan", page,
+            FakeResponse::bytes(wishlistFixture(QStringLiteral("appfan-%1.html").arg(page)),
+                                "text/html")
+                .delayed(page == 1 ? 400 : 0));
+    for (const QString &id : appfanPageZero() + appfanPageOneNew() + appfanPageTwo())
+        store.setLookup(storeApp(id, id == "1289583905" ? "mac-software" : "software"), 250);
+    // One application is kept in a list, another in the archive.
+    List *mine = lists().createList("Mine", ThemeName::Blue);
+    lists().addApp({ cachedApp("409183694") }, mine);
+    lists().addApp({ cachedApp("904280696") }, mine);
+    lists().archiveApp(mine->apps().back());
+
+    auto *user = step<ASUserViewController>();
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(window->size(), ASUserViewController::kSize);
+    QTest::keyClicks(user->usernameTextField(), "appfan");
+    saveRender(window, "import-user");
+    QTest::mouseClick(user->startButton(), Qt::LeftButton);
+    EXPECT_FALSE(user->usernameTextField()->isEnabled());
+    EXPECT_TRUE(user->loadingIndicator()->isAnimating());
+
+    // The first page's count shows while the second page is read.
+    ASSERT_TRUE(waitFor([&] {
+        auto *download = step<ASDownloadViewController>();
+        return download && download->text() == Strings::localizedFormat("Found %li apps...", { 4 });
+    }));
+    EXPECT_EQ(window->size(), ASDownloadViewController::kSize);
+    EXPECT_EQ(step<ASDownloadViewController>()->progressIndicator()->maximum(), 0) << "busy";
+
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto *download = step<ASDownloadViewController>();
+            return download && download->percentage() > 0 && download->percentage() < 100;
+        },
+        10000));
+    auto *download = step<ASDownloadViewController>();
+    const QString text = download->text();
+    const int done = QStringView(text).mid(11).toString().section(' ', 0, 0).toInt();
+    EXPECT_EQ(text, Strings::localizedFormat("Downloaded %li apps...", { done }));
+    EXPECT_EQ(download->progressIndicator()->value(), qRound(done * 100.0 / 8));
+    saveRender(window, "import-download-progress");
+
+    ASImportViewController *choice = waitForChoice();
+    ASSERT_NE(choice, nullptr);
+    EXPECT_EQ(choice->appCount(), 6);
+    EXPECT_EQ(choice->label()->fullString(),
+              Strings::localizedFormat("%li apps are ready to be imported!", { 6 }));
+    EXPECT_EQ(window->size(), ASImportViewController::kSize);
+    saveRender(window, "import-choice");
+
+    const QPointer<ASImportViewController> guard(choice);
+    QTest::mouseClick(choice->newListButton(), Qt::LeftButton);
+    if (guard)
+        guard->createNewList(); // a second click imports nothing more
+    ASSERT_EQ(listNames(), std::vector<QString>({ "Mine", "AppShopper Import" }));
+    List *imported = lists().lists().back();
+    EXPECT_EQ(imported->color(), "yellow");
+    EXPECT_EQ(imported->apps().size(), 6u);
+    EXPECT_EQ(lists().selectedList(), imported);
+    EXPECT_EQ(services.analytics().eventNames().count("AppShopper Import"), 1);
+    EXPECT_EQ(completions, 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull()) << "the window closes after the import";
+}
+
+TEST_F(ImportWindowTest, SeparateListsAreMadeOnlyForPlatformsWithNewApps)
+{
+    serveWishlist("mixed",
+                  { { "500000001", "software" },
+                    { "500000002", "software" },
+                    { "500000003", "mac-software" },
+                    { "500000004", "iPadSoftware" } });
+    List *mine = lists().createList("Mine", ThemeName::Blue);
+    lists().addApp({ cachedApp("500000004", AppKind::Pad) }, mine);
+
+    submit("mixed");
+    ASImportViewController *choice = waitForChoice();
+    ASSERT_NE(choice, nullptr);
+    EXPECT_EQ(choice->appCount(), 3);
+    QTest::mouseClick(choice->separateListsButton(), Qt::LeftButton);
+
+    ASSERT_EQ(
+        listNames(),
+        std::vector<QString>({ "Mine", "iPhone AppShopper Import", "Mac AppShopper Import" }));
+    const std::vector<List *> all = lists().lists();
+    EXPECT_EQ(all[1]->apps().size(), 2u);
+    EXPECT_EQ(all[2]->apps().size(), 1u);
+    EXPECT_EQ(all[1]->color(), "yellow");
+    EXPECT_EQ(all[2]->color(), "yellow");
+    EXPECT_EQ(lists().selectedList(), all[2]);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(ImportWindowTest, AnExistingListIsChosenByTheListItselfNotItsName)
+{
+    serveWishlist("two", { { "600000001", "software" }, { "600000002", "mac-software" } });
+    List *first = lists().createList("Same", ThemeName::Red);
+    List *second = lists().createList("Same", ThemeName::Green);
+    List *gone = lists().createList("Gone", ThemeName::Pink);
+    services.settings().setValue("selectedList", 0);
+    QObject observer;
+    qint64 selectedWhenUpdated = -1;
+    NotificationCenter::defaultCenter().addObserver(
+        ListsControllerDidUpdateList, &observer, [&](const Notification &) {
+            selectedWhenUpdated = services.settings().integer("selectedList");
+        });
+
+    submit("two");
+    ASImportViewController *choice = waitForChoice();
+    ASSERT_NE(choice, nullptr);
+    QComboBox *popUp = choice->listSelectionPopUpButton();
+    ASSERT_EQ(popUp->count(), 4) << "one item before the lists";
+    lists().createList("Later", ThemeName::Cyan);
+    EXPECT_EQ(popUp->count(), 4) << "the lists of the moment the step was made";
+
+    // A list deleted meanwhile is no choice.
+    ASSERT_FALSE(lists().deleteList(gone));
+    popUp->setCurrentIndex(3);
+    emit popUp->activated(3);
+    EXPECT_TRUE(first->apps().empty());
+    EXPECT_EQ(completions, 0);
+
+    popUp->setCurrentIndex(2);
+    emit popUp->activated(2);
+    EXPECT_TRUE(first->apps().empty());
+    EXPECT_EQ(second->apps().size(), 2u);
+    EXPECT_EQ(selectedWhenUpdated, second->index());
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToAFreshUserStep)
+{
+    serveWishlist("kept", { { "700000001", "software" }, { "700000002", "software" } });
+    List *mine = lists().createList("Mine", ThemeName::Blue);
+    lists().addApp({ cachedApp("700000001") }, mine);
+    lists().addApp({ cachedApp("700000002") }, mine);
+    lists().archiveApp(mine->apps().back());
+    const size_t listsBefore = lists().lists().size();
+    const size_t alertsBefore = alerts.alerts.size(); // the first-archive notice
+
+    submit("kept");
+    ASSERT_TRUE(waitFor([&] { return alerts.alerts.size() == alertsBefore + 1; }, 10000));
+    EXPECT_EQ(alerts.alerts.back().messageText, Strings::localized("No apps to import!"));
+    EXPECT_EQ(alerts.alerts.back().informativeText, Strings::localized("ASImportNoAppsHint"));
+    auto *fresh = step<ASUserViewController>();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(fresh->usernameTextField()->text().isEmpty());
+    EXPECT_TRUE(fresh->usernameTextField()->isEnabled());
+    EXPECT_EQ(lists().lists().size(), listsBefore);
+
+    // The alert as a sheet over the window, the way the shell shows it.
+    QMessageBox box(QMessageBox::Information, window->windowTitle(),
+                    alerts.alerts.back().messageText, QMessageBox::Ok, window);
+    box.setInformativeText(alerts.alerts.back().informativeText);
+    box.setTextFormat(Qt::PlainText);
+    box.setStyleSheet(QStringLiteral(
+        "QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 260px; }"));
+    box.show();
+    const QPixmap alert = box.grab();
+    box.hide();
+    QImage image(qMax(window->width(), alert.width() + 40),
+                 qMax(window->height(), alert.height() + 20), QImage::Format_ARGB32);
+    image.fill(QColor(0x10, 0x10, 0x12));
+    {
+        QPainter painter(&image);
+        painter.drawPixmap(0, 0, window->grab());
+        painter.fillRect(QRect(QPoint(0, 0), window->size()), QColor(0, 0, 0, 90));
+        painter.drawPixmap((window->width() - alert.width()) / 2, 0, alert);
+    }
+    image.save(QDir(testOutputDir("windows")).filePath("import-no-apps.png"));
+
+    AppShopperImporter *before = guide()->importer();
+    submit("nobody");
+    EXPECT_NE(guide()->importer(), before) << "each submission has its own importer";
+    ASSERT_TRUE(waitFor([&] { return alerts.alerts.size() == alertsBefore + 2; }, 10000));
+    EXPECT_EQ(alerts.alerts.back().messageText, Strings::localized("No wish list found!"));
+    ASSERT_NE(step<ASUserViewController>(), nullptr);
+    EXPECT_TRUE(step<ASUserViewController>()->usernameTextField()->isEnabled());
+    EXPECT_EQ(completions, 0);
+}
+
+TEST_F(ImportWindowTest, ClosingMidDownloadStopsItsRequestsAndCallsNothingMore)
+{
+    QList<std::pair<QString, QString>> apps;
+    for (int i = 0; i < 12; ++i)
+        apps.append({ QString::number(800000000 + i), "software" });
+    serveWishlist("slow", apps);
+    store.setDefaultResponse(FakeResponse::behaving(FakeResponse::Behaviour::Stall));
+    for (const auto &[id, kind] : apps)
+        store.setLookup(id, FakeResponse::behaving(FakeResponse::Behaviour::Stall));
+
+    submit("slow");
+    ASSERT_TRUE(waitFor([&] { return store.lookupRequestCount() >= 5; }));
+    ASSERT_NE(step<ASDownloadViewController>(), nullptr);
+    window->close();
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(services.httpClient().runningRequestCount(), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    waitFor([] { return false; }, 500);
+    EXPECT_EQ(completions, 1);
+    EXPECT_TRUE(alerts.alerts.empty());
+    EXPECT_TRUE(lists().lists().empty());
+}
+
+TEST(ImportStepsTest, TheUserStepSubmitsOnceAndOnlyWithAName)
+{
+    struct Recorder : ASUserViewControllerDelegate
+    {
+        QStringList names;
+        void userViewControllerDidSubmitUsername(ASUserViewController *,
+                                                 const QString &name) override
+        {
+            names << name;
+        }
+    } recorder;
+    ASUserViewController step;
+    step.delegate = &recorder;
+    EXPECT_FALSE(step.startButton()->isEnabled());
+    QTest::keyClick(step.usernameTextField(), Qt::Key_Return);
+    QTest::keyClicks(step.usernameTextField(), "a");
+    EXPECT_TRUE(step.startButton()->isEnabled());
+    QTest::keyClick(step.usernameTextField(), Qt::Key_Backspace);
+    EXPECT_FALSE(step.startButton()->isEnabled());
+    QTest::keyClicks(step.usernameTextField(), " ");
+    step.startLoading();
+    step.startLoading();
+    EXPECT_EQ(recorder.names, QStringList({ " " }));
+    EXPECT_FALSE(step.usernameTextField()->isEnabled());
+    EXPECT_FALSE(step.startButton()->isEnabled());
+    EXPECT_TRUE(step.loadingIndicator()->isAnimating());
+    step.stopLoading();
+    EXPECT_TRUE(step.startButton()->isEnabled());
+    EXPECT_FALSE(step.loadingIndicator()->isAnimating());
+}

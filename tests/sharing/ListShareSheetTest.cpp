@@ -1,0 +1,323 @@
+#include "SharingTestSupport.h"
+
+#include "controls/Label.h"
+#include "core/List.h"
+#include "platform/Analytics.h"
+#include "platform/Clipboard.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "sharing/ListShareSheet.h"
+#include "sharing/SpinningIndicator.h"
+#include "support/FakeListServices.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QTest>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+using namespace tanvill::test;
+
+namespace {
+
+// A dark window with a list header and a few rows, standing in for the main window.
+class WindowStandIn : public QWidget
+{
+public:
+    explicit WindowStandIn(const List &list)
+    {
+        QPalette colours = palette();
+        colours.setColor(QPalette::Window, QColor(0x26, 0x26, 0x28));
+        colours.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        setPalette(colours);
+        setAutoFillBackground(true);
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        auto *header = new QLabel(list.name(), this);
+        header->setAutoFillBackground(true);
+        QPalette headerColours = header->palette();
+        headerColours.setColor(QPalette::Window, list.theme().lightColor());
+        headerColours.setColor(QPalette::WindowText, list.theme().darkColor());
+        header->setPalette(headerColours);
+        QFont big = header->font();
+        big.setPixelSize(28);
+        big.setBold(true);
+        header->setFont(big);
+        header->setContentsMargins(24, 0, 0, 0);
+        header->setFixedHeight(110);
+        layout->addWidget(header);
+        for (const char *name : { "Keynote", "Pixelmator Pro", "Things 3", "Halide Mark II" }) {
+            auto *row = new QLabel(QString::fromLatin1(name), this);
+            row->setContentsMargins(24, 0, 0, 0);
+            row->setFixedHeight(64);
+            layout->addWidget(row);
+        }
+        layout->addStretch();
+        setGeometry(200, 120, 760, 520);
+    }
+};
+
+class ListShareSheetTest : public ListsTest
+{
+protected:
+    ListShareSheetTest()
+    {
+        ListShareSheet::setAnimationDuration(0);
+        // The help opens by itself on a first share; most tests are not about it.
+        services.settings().setValue("hasSeenListSharingInfo", true);
+        list = lists().createList("Wish List", ThemeName::Orange);
+        lists().addApp({ cachedApp("409183694", AppKind::Phone, 9.99, "Keynote"),
+                         cachedApp("904280696", AppKind::Mac, 49.99, "Things 3") },
+                       list);
+        window = std::make_unique<WindowStandIn>(*list);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    ListShareSheet *present()
+    {
+        ListShareSheet *sheet
+            = ListShareSheet::present(window.get(), list, [this] { ++completions; });
+        drainEvents();
+        return sheet;
+    }
+
+    static bool waitForState(ListShareSheet *sheet, ListShareSheet::State state)
+    {
+        return waitFor([&] { return sheet->state() == state; }, 8000);
+    }
+
+    FakeListServices sharing;
+    List *list = nullptr;
+    int completions = 0;
+    // Last, so that a sheet going with it finds the rest still there.
+    std::unique_ptr<WindowStandIn> window;
+};
+
+} // namespace
+
+TEST_F(ListShareSheetTest, PostsTheListAndShowsTheLinkToCopyOrMail)
+{
+    ListShareSheet *sheet = present();
+    EXPECT_EQ(sheet->titleLabel()->fullString(),
+              Strings::localizedFormat("ShareSheetTitle", { "Wish List" }));
+    EXPECT_EQ(sheet->height(), ListShareSheet::kFormHeight);
+    EXPECT_EQ(sheet->geometry().center().x(), window->rect().center().x());
+    QTest::keyClicks(sheet->emailTextField(), "me@example.org");
+    sheet->allowModificationCheckbox()->setChecked(true);
+    saveRender(window.get(), "share-sheet-preparing");
+
+    sharing.setShareResponse(
+        FakeResponse::json(R"({"url":"https://lists.example/l/8d3f2a"})").delayed(300));
+    QTest::mouseClick(sheet->sendButton(), Qt::LeftButton);
+    ASSERT_EQ(sheet->state(), ListShareSheet::State::Working);
+    EXPECT_TRUE(sheet->workingIndicator()->isAnimating());
+    EXPECT_FALSE(sheet->sendButton()->isEnabled());
+    EXPECT_FALSE(sheet->emailTextField()->isVisible());
+    saveRender(window.get(), "share-sheet-working");
+
+    ASSERT_TRUE(waitForState(sheet, ListShareSheet::State::Done));
+    const QJsonObject body = QJsonDocument::fromJson(sharing.sharedBodies().value(0)).object();
+    EXPECT_EQ(body["name"].toString(), "Wish List");
+    EXPECT_EQ(body["email"].toString(), "me@example.org");
+    EXPECT_EQ(body["allowModification"], QJsonValue(true));
+    EXPECT_EQ(body["theme"].toString(), "Orange");
+    EXPECT_EQ(body["apps"].toArray().size(), 2);
+    EXPECT_EQ(sharing.shareRequests().value(0).method, "POST");
+    EXPECT_EQ(services.analytics().events().back().name, "Share List");
+    EXPECT_EQ(services.analytics().events().back().properties,
+              QVariantMap({ { "useOwnAffiliateToken", false } }));
+
+    // The link bar.
+    EXPECT_EQ(sheet->link(), "https://lists.example/l/8d3f2a");
+    EXPECT_EQ(sheet->height(), ListShareSheet::kLinkBarHeight);
+    EXPECT_EQ(sheet->titleLabel()->fullString(), sheet->link());
+    EXPECT_TRUE(sheet->titleLabel()->alignment() & Qt::AlignLeft);
+    drainEvents();
+    EXPECT_EQ(sheet->emailTextField(), nullptr);
+    EXPECT_EQ(sheet->topSeparator(), nullptr);
+    EXPECT_EQ(sheet->helpButton()->text(), Strings::localized("Share"));
+    EXPECT_EQ(sheet->cancelButton()->text(), Strings::localized("Copy"));
+    EXPECT_EQ(sheet->sendButton()->text(), Strings::localized("Done"));
+    EXPECT_EQ(sheet->cancelButton()->x(), sheet->helpButton()->geometry().right() + 1 + 8);
+    EXPECT_GT(sheet->sendButton()->x(), sheet->cancelButton()->geometry().right());
+    saveRender(window.get(), "share-sheet-done");
+
+    QTest::keyClick(sheet, Qt::Key_C);
+    EXPECT_EQ(Clipboard::text(), sheet->link());
+    QTest::keyClick(sheet, Qt::Key_S);
+    ASSERT_NE(sheet->sharingMenu(), nullptr);
+    ASSERT_EQ(sheet->sharingMenu()->actions().size(), 2);
+    sheet->sharingMenu()->actions().at(1)->trigger();
+    ASSERT_EQ(services.openedLinks().size(), 1);
+    EXPECT_EQ(services.openedLinks()[0].scheme(), "mailto");
+    EXPECT_EQ(QUrlQuery(services.openedLinks()[0]).queryItemValue("body", QUrl::FullyDecoded),
+              sheet->link());
+    sheet->sharingMenu()->close();
+
+    QPointer<ListShareSheet> guard(sheet);
+    QTest::mouseClick(sheet->sendButton(), Qt::LeftButton);
+    EXPECT_EQ(completions, 1);
+    QTest::mouseClick(sheet->sendButton(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(completions, 1);
+    EXPECT_TRUE(guard.isNull()) << "the sheet goes with its dimming layer";
+}
+
+TEST_F(ListShareSheetTest, EveryFailureLeadsBackToTheFormWithAnAlert)
+{
+    services.httpClient().setDefaultTimeoutMs(400);
+    struct Case
+    {
+        const char *name;
+        FakeResponse response;
+        QString message;
+    };
+    const std::vector<Case> cases {
+        { "failed status with a link",
+          FakeResponse::json(R"({"url":"https://lists.example/l/1"})", 500),
+          Strings::localized("UnknownError") },
+        { "failed status with a message",
+          FakeResponse::json(R"({"error":{"message":"Database down"}})", 503), "Database down" },
+        { "service message", FakeResponse::json(R"({"error":{"message":"Too many apps"}})"),
+          "Too many apps" },
+        { "not JSON", FakeResponse::bytes("<html>oops</html>", "text/html"),
+          Strings::localized("UnknownError") },
+        { "link of another kind", FakeResponse::json(R"({"url":"file:///etc/passwd"})"),
+          Strings::localized("UnknownError") },
+        { "dropped", FakeResponse::behaving(FakeResponse::Behaviour::Drop), QString() },
+        { "no answer", FakeResponse::behaving(FakeResponse::Behaviour::Stall), QString() },
+    };
+    ListShareSheet *sheet = present();
+    QList<ListShareSheet::State> states;
+    QObject::connect(sheet, &ListShareSheet::stateChanged,
+                     [&states](ListShareSheet::State state) { states << state; });
+    QTest::keyClicks(sheet->emailTextField(), "a@b.cd");
+    sheet->allowModificationCheckbox()->setChecked(true);
+
+    for (const Case &c : cases) {
+        sharing.setShareResponse(c.response);
+        const size_t alertsBefore = alerts.alerts.size();
+        sheet->share();
+        ASSERT_EQ(sheet->state(), ListShareSheet::State::Working) << c.name;
+        ASSERT_TRUE(waitFor([&] { return alerts.alerts.size() > alertsBefore; }, 8000)) << c.name;
+        EXPECT_EQ(sheet->state(), ListShareSheet::State::Preparing) << c.name;
+        if (!c.message.isEmpty())
+            EXPECT_EQ(alerts.alerts.back().messageText, c.message) << c.name;
+        else
+            EXPECT_FALSE(alerts.alerts.back().messageText.isEmpty()) << c.name;
+        EXPECT_TRUE(sheet->emailTextField()->isVisible()) << c.name;
+        EXPECT_EQ(sheet->emailTextField()->text(), "a@b.cd") << c.name;
+        EXPECT_TRUE(sheet->allowModificationCheckbox()->isChecked()) << c.name;
+        EXPECT_TRUE(sheet->sendButton()->isEnabled()) << c.name;
+    }
+    EXPECT_FALSE(states.contains(ListShareSheet::State::Done));
+    const qsizetype sent = sharing.sharedBodies().size();
+
+    // Without a sharing service nothing is sent and the user is told so.
+    qunsetenv("TANVILL_SERVICE_URL");
+    sheet->share();
+    EXPECT_EQ(sheet->state(), ListShareSheet::State::Preparing);
+    EXPECT_EQ(alerts.alerts.back().messageText, Strings::localized("SharingServiceUnavailable"));
+    EXPECT_EQ(sharing.sharedBodies().size(), sent);
+    EXPECT_EQ(completions, 0);
+}
+
+TEST_F(ListShareSheetTest, CancellingWhileWaitingStopsTheRequest)
+{
+    sharing.setShareResponse(FakeResponse::behaving(FakeResponse::Behaviour::Stall));
+    ListShareSheet *sheet = present();
+    sheet->share();
+    ASSERT_TRUE(waitFor([&] { return sharing.sharedBodies().size() == 1; }));
+    ASSERT_TRUE(sheet->cancelButton()->isVisible());
+    ASSERT_TRUE(sheet->cancelButton()->isEnabled());
+    QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(services.httpClient().runningRequestCount(), 0);
+    EXPECT_EQ(completions, 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    drainEvents();
+    EXPECT_TRUE(alerts.alerts.empty());
+    EXPECT_EQ(window->findChildren<ListShareSheet *>().size(), 0);
+
+    // A sheet that goes with its window still ends, once, and stops its request.
+    sheet = present();
+    sheet->share();
+    ASSERT_TRUE(waitFor([&] { return sharing.sharedBodies().size() == 2; }));
+    window.reset();
+    EXPECT_EQ(completions, 2);
+    EXPECT_EQ(services.httpClient().runningRequestCount(), 0);
+}
+
+TEST_F(ListShareSheetTest, TheSendButtonFollowsTheEmailAddress)
+{
+    ListShareSheet *sheet = present();
+    QLineEdit *email = sheet->emailTextField();
+    const std::vector<std::pair<const char *, bool>> typed {
+        { "", true },          { "a", false },      { "a@b", false },  { "a@b.c", true },
+        { "a b@c.d.e", true }, { "a@@b.c", false }, { "@b.c", false }, { "a@.c", false },
+    };
+    for (const auto &[text, enabled] : typed) {
+        email->clear();
+        QTest::keyClicks(email, QString::fromLatin1(text));
+        EXPECT_EQ(sheet->sendButton()->isEnabled(), enabled) << text;
+    }
+    // A refused address cannot be sent by Return either.
+    QTest::keyClick(email, Qt::Key_Return);
+    EXPECT_EQ(sheet->state(), ListShareSheet::State::Preparing);
+    EXPECT_TRUE(sharing.sharedBodies().isEmpty());
+    QTest::keyClick(email, Qt::Key_Escape);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(ListShareSheetTest, TheHelpOpensByItselfOnlyTheFirstTime)
+{
+    services.settings().setValue("hasSeenListSharingInfo", false);
+    ListShareSheet *first = present();
+    ASSERT_TRUE(waitFor([&] { return first->helpPopover() && first->helpPopover()->isVisible(); }));
+    EXPECT_TRUE(services.settings().boolean("hasSeenListSharingInfo"));
+
+    // The window with the popover over it, as a person sees it; the popover may reach past
+    // the window's edge.
+    SharingHelpPopover *popover = first->helpPopover();
+    const QRect windowFrame(window->mapToGlobal(QPoint(0, 0)), window->size());
+    const QRect popoverFrame(popover->mapToGlobal(QPoint(0, 0)), popover->size());
+    const QRect canvas = windowFrame.united(popoverFrame);
+    QImage image(canvas.size(), QImage::Format_ARGB32);
+    image.fill(QColor(0x10, 0x10, 0x12));
+    {
+        QPainter painter(&image);
+        painter.drawPixmap(windowFrame.topLeft() - canvas.topLeft(), window->grab());
+        painter.drawPixmap(popoverFrame.topLeft() - canvas.topLeft(), popover->grab());
+    }
+    image.save(QDir(testOutputDir("windows")).filePath("share-sheet-help.png"));
+
+    first->helpPopover()->close();
+    first->cancel();
+    ListShareSheet *second = present();
+    waitFor([] { return false; }, 500);
+    EXPECT_EQ(second->helpPopover(), nullptr);
+    QTest::mouseClick(second->helpButton(), Qt::LeftButton);
+    EXPECT_NE(second->helpPopover(), nullptr) << "the help button still opens it";
+}
+
+TEST(SharingImagesTest, TheShareListImageIsShipped)
+{
+    QSvgRenderer image(QStringLiteral(":/images/share-list.svg"));
+    ASSERT_TRUE(image.isValid());
+    QImage picture(64, 64, QImage::Format_ARGB32);
+    picture.fill(Theme { ThemeName::Orange }.lightColor());
+    QPainter painter(&picture);
+    image.render(&painter);
+    painter.end();
+    EXPECT_EQ(picture.pixelColor(32, 20), Qt::white) << "the arrow's shaft";
+    picture.save(QDir(testOutputDir("windows")).filePath("share-list-image.png"));
+}
