@@ -1,8 +1,11 @@
 #include "controls/DarkStyle.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QToolTip>
 
 namespace tanvill {
@@ -22,6 +25,47 @@ public:
         if (hint == SH_ScrollBar_Transient)
             return 1;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+    // Fusion draws check boxes in the base colour with a faint outline, which all but vanishes
+    // on a dark window: an outlined box, filled with the accent colour when checked.
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element != PE_IndicatorCheckBox)
+            return QProxyStyle::drawPrimitive(element, option, painter, widget);
+        const bool enabled = option->state & State_Enabled;
+        const bool on = option->state & (State_On | State_NoChange);
+        const QRectF box = QRectF(option->rect).adjusted(1.5, 1.5, -1.5, -1.5);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        QColor fill = on ? option->palette.color(QPalette::Active, QPalette::Highlight)
+                         : QColor(0x1a, 0x1a, 0x1b);
+        QColor border = on ? fill.lighter(115) : QColor(0x78, 0x78, 0x7c);
+        if (!enabled) {
+            fill.setAlphaF(on ? 0.45f : 0.6f);
+            border.setAlphaF(0.45f);
+        } else if (option->state & State_Sunken) {
+            fill = fill.lighter(125);
+        }
+        painter->setPen(QPen(border, 1.0));
+        painter->setBrush(fill);
+        painter->drawRoundedRect(box, 3, 3);
+        if (option->state & State_NoChange) {
+            painter->setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
+            painter->drawLine(QPointF(box.left() + 3, box.center().y()),
+                              QPointF(box.right() - 3, box.center().y()));
+        } else if (on) {
+            QPainterPath mark;
+            mark.moveTo(box.left() + box.width() * 0.24, box.top() + box.height() * 0.52);
+            mark.lineTo(box.left() + box.width() * 0.43, box.top() + box.height() * 0.72);
+            mark.lineTo(box.left() + box.width() * 0.78, box.top() + box.height() * 0.30);
+            painter->setPen(QPen(enabled ? Qt::white : QColor(255, 255, 255, 140), 1.7,
+                                 Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawPath(mark);
+        }
+        painter->restore();
     }
 };
 

@@ -38,18 +38,30 @@ void registerDefaultSettings(UserDefaults &defaults)
     defaults.registerDefaults(defaultSettings());
 }
 
-QStringList storeCountryCodes()
+QList<StoreLocale> storeLocales()
 {
     QFile file(QStringLiteral(":/StoreLocales.json"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QStringList codes;
+    QList<StoreLocale> locales;
     const QJsonArray entries = QJsonDocument::fromJson(file.readAll()).array();
     for (const QJsonValue &entry : entries) {
-        const QJsonValue code = entry.toObject().value(QStringLiteral("code"));
-        if (code.isString())
-            codes.append(code.toString());
+        const QJsonObject object = entry.toObject();
+        const QJsonValue code = object.value(QStringLiteral("code"));
+        if (!code.isString() || code.toString().isEmpty())
+            continue;
+        const QJsonValue country = object.value(QStringLiteral("country"));
+        locales.append(
+            { country.isString() ? country.toString() : code.toString(), code.toString() });
     }
+    return locales;
+}
+
+QStringList storeCountryCodes()
+{
+    QStringList codes;
+    for (const StoreLocale &locale : storeLocales())
+        codes.append(locale.code);
     return codes;
 }
 

@@ -1,0 +1,146 @@
+#include "shell/AdvancedPreferencesViewController.h"
+
+#include "platform/AlertPresenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "store/AppUpdater.h"
+
+#include <QComboBox>
+#include <QHideEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+
+namespace tanvill {
+
+namespace {
+
+const QString kStoreLocale = QStringLiteral("storeLocale");
+const QString kAffiliateToken = QStringLiteral("affiliateToken");
+constexpr int kTokenFieldWidth = 180;
+
+QString text(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
+
+} // namespace
+
+AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefaults &settings,
+                                                                     AlertPresenter &alerts,
+                                                                     AppUpdater &updater,
+                                                                     QWidget *parent)
+    : PreferencesPane(text("PreferencesAdvanced"), QStringLiteral("preferences-advanced"), parent),
+      m_settings(settings), m_alerts(alerts), m_updater(updater), m_locales(storeLocales())
+{
+    m_localePopUp = new QComboBox;
+    m_localePopUp->setMaxVisibleItems(20);
+    for (const StoreLocale &locale : m_locales)
+        m_localePopUp->addItem(countryTitle(locale), locale.code);
+    selectStoredLocale();
+    m_settings.observe(kStoreLocale, this, [this](const QVariant &) { selectStoredLocale(); });
+    connect(m_localePopUp, &QComboBox::activated, this,
+            &AdvancedPreferencesViewController::localePopUpButtonDidSelectLocale);
+    addRow(text("PreferencesStoreSection"), m_localePopUp);
+    addNote(text("PreferencesStoreNote"));
+
+    addSeparation();
+    m_tokenField = new QLineEdit;
+    m_tokenField->setFixedWidth(kTokenFieldWidth);
+    m_tokenField->setPlaceholderText(text("PreferencesAffiliateTokenPlaceholder"));
+    showStoredToken();
+    m_settings.observe(kAffiliateToken, this, [this](const QVariant &) { showStoredToken(); });
+    connect(m_tokenField, &QLineEdit::editingFinished, this,
+            &AdvancedPreferencesViewController::validateAffiliateToken);
+    addRow(text("PreferencesAffiliateTokenSection"), m_tokenField);
+    addNote(text("PreferencesAffiliateTokenNote"));
+}
+
+QString AdvancedPreferencesViewController::countryTitle(const StoreLocale &locale)
+{
+    const QLocale::Territory territory = QLocale::codeToTerritory(locale.code);
+    if (territory == QLocale::AnyTerritory)
+        return locale.country;
+    return QLocale::territoryToString(territory);
+}
+
+bool AdvancedPreferencesViewController::isValidAffiliateToken(const QString &token)
+{
+    // Anchored at both ends of the whole text: a final line break or a combining mark after
+    // the last letter makes it no token.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9]{4,14}")));
+    return pattern.match(token).hasMatch();
+}
+
+void AdvancedPreferencesViewController::selectStoredLocale()
+{
+    int selected = -1;
+    int unitedStates = -1;
+    const QString stored = m_settings.string(kStoreLocale);
+    for (int i = 0; i < m_locales.size(); ++i) {
+        // A later equal entry wins over an earlier one.
+        if (!stored.isEmpty() && m_locales[i].code == stored)
+            selected = i;
+        if (unitedStates < 0 && m_locales[i].code == QLatin1String("US"))
+            unitedStates = i;
+    }
+    if (selected < 0)
+        selected = unitedStates >= 0 ? unitedStates : 0;
+    const QSignalBlocker blocker(m_localePopUp);
+    m_localePopUp->setCurrentIndex(m_locales.isEmpty() ? -1 : selected);
+}
+
+void AdvancedPreferencesViewController::localePopUpButtonDidSelectLocale(int index)
+{
+    if (index < 0 || index >= m_locales.size())
+        return;
+    const QString code = m_locales[index].code;
+    if (m_settings.hasStoredValue(kStoreLocale) && m_settings.string(kStoreLocale) == code)
+        return;
+    m_settings.setValue(kStoreLocale, code);
+    // Every kept app is looked up again in the newly chosen store.
+    m_updater.update();
+}
+
+void AdvancedPreferencesViewController::showStoredToken()
+{
+    const QString stored = m_settings.string(kAffiliateToken);
+    if (m_tokenField->text() != stored)
+        m_tokenField->setText(stored);
+}
+
+void AdvancedPreferencesViewController::validateAffiliateToken()
+{
+    const QString token = m_tokenField->text();
+    if (token.isEmpty()) {
+        m_settings.remove(kAffiliateToken);
+        return;
+    }
+    if (isValidAffiliateToken(token)) {
+        if (m_settings.string(kAffiliateToken) != token
+            || !m_settings.hasStoredValue(kAffiliateToken))
+            m_settings.setValue(kAffiliateToken, token);
+        return;
+    }
+    // Emptied before the alert runs, so that the field losing focus to the alert finds
+    // nothing left to reject.
+    m_tokenField->clear();
+    m_settings.remove(kAffiliateToken);
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = text("Invalid Affiliate Token Message");
+    alert.informativeText = text("InvalidAffiliateTokenInformative");
+    m_alerts.runModal(alert);
+}
+
+void AdvancedPreferencesViewController::hideEvent(QHideEvent *event)
+{
+    PreferencesPane::hideEvent(event);
+    // A minimised window still shows the pane.
+    if (!event->spontaneous())
+        validateAffiliateToken();
+}
+
+} // namespace tanvill

@@ -1,0 +1,159 @@
+#include "shell/GeneralPreferencesViewController.h"
+
+#include "platform/AlertPresenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "shell/SettingsBinding.h"
+#include "store/AppUpdater.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tanvill {
+
+namespace {
+
+const QString kLaunchAtLogin = QStringLiteral("launchAtLogin");
+const QString kAutomaticallyUpdateApps = QStringLiteral("AutomaticallyUpdateApps");
+const QString kAppUpdateInterval = QStringLiteral("AppUpdateInverval");
+
+QString text(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
+
+QCheckBox *makeCheckbox(const char *key)
+{
+    return new QCheckBox(text(key));
+}
+
+} // namespace
+
+GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults &settings,
+                                                                   AlertPresenter &alerts,
+                                                                   LoginItem loginItem,
+                                                                   QWidget *parent)
+    : PreferencesPane(text("PreferencesGeneral"), QStringLiteral("preferences-general"), parent),
+      m_settings(settings), m_alerts(alerts), m_loginItem(std::move(loginItem))
+{
+    m_launchAtLogin = makeCheckbox("PreferencesLaunchAtLogin");
+    addRow(text("PreferencesStartupSection"), m_launchAtLogin);
+    // The box shows the setting; a click goes through the login item first.
+    SettingsBinding::showBoolean(m_launchAtLogin, m_settings, kLaunchAtLogin);
+    connect(m_launchAtLogin, &QCheckBox::clicked, this,
+            &GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue);
+
+    addSeparation();
+    m_automaticUpdates = makeCheckbox("PreferencesAutomaticUpdates");
+    SettingsBinding::bindBoolean(m_automaticUpdates, m_settings, kAutomaticallyUpdateApps);
+    m_updateInterval = new QComboBox;
+    m_updateInterval->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    SettingsBinding::enableWhile(m_updateInterval, m_settings, kAutomaticallyUpdateApps);
+    auto *refreshRow = new QHBoxLayout;
+    refreshRow->setSpacing(8);
+    refreshRow->addWidget(m_automaticUpdates);
+    refreshRow->addWidget(m_updateInterval);
+    addRow(text("PreferencesRefreshSection"), refreshRow);
+    addNote(text("PreferencesAutomaticUpdatesNote"));
+    showUpdateInterval();
+    m_settings.observe(kAppUpdateInterval, this,
+                       [this](const QVariant &) { showUpdateInterval(); });
+    connect(m_updateInterval, &QComboBox::activated, this,
+            &GeneralPreferencesViewController::updateIntervalChosen);
+
+    addSeparation();
+    m_iconBadge = makeCheckbox("PreferencesIconBadge");
+    SettingsBinding::bindBoolean(m_iconBadge, m_settings,
+                                 QStringLiteral("displayAppCountAsIconBadge"));
+    addRow(text("PreferencesLauncherSection"), m_iconBadge);
+    m_platformIcons = makeCheckbox("PreferencesPlatformIcons");
+    SettingsBinding::bindBoolean(m_platformIcons, m_settings,
+                                 QStringLiteral("displayPlatformIcons"));
+    addRow(text("PreferencesListsSection"), m_platformIcons);
+    m_multipleAppWindows = makeCheckbox("PreferencesMultipleAppWindows");
+    SettingsBinding::bindBoolean(m_multipleAppWindows, m_settings,
+                                 QStringLiteral("multipleAppWindows"));
+    addRow(text("PreferencesWindowsSection"), m_multipleAppWindows);
+}
+
+QList<qint64> GeneralPreferencesViewController::updateIntervalChoices()
+{
+    return { 5 * 60, 15 * 60, 30 * 60, 60 * 60, 3 * 3600, 6 * 3600, 12 * 3600, 24 * 3600 };
+}
+
+QString GeneralPreferencesViewController::updateIntervalTitle(qint64 seconds)
+{
+    const auto counted = [](qint64 count, const char *one, const char *many) {
+        return count == 1 ? text(one)
+                          : Strings::localizedFormat(QString::fromLatin1(many), { count });
+    };
+    if (seconds > 0 && seconds % 86400 == 0)
+        return counted(seconds / 86400, "RefreshEveryDay", "RefreshEveryDays");
+    if (seconds > 0 && seconds % 3600 == 0)
+        return counted(seconds / 3600, "RefreshEveryHour", "RefreshEveryHours");
+    if (seconds > 0 && seconds % 60 == 0)
+        return counted(seconds / 60, "RefreshEveryMinute", "RefreshEveryMinutes");
+    return Strings::localizedFormat(QStringLiteral("RefreshEverySeconds"), { seconds });
+}
+
+void GeneralPreferencesViewController::showUpdateInterval()
+{
+    // The interval the updater really uses: a missing or unusable value means its default.
+    const qint64 current
+        = std::llround(AppUpdater::updateIntervalSeconds(m_settings.value(kAppUpdateInterval)));
+    QList<qint64> choices = updateIntervalChoices();
+    if (!choices.contains(current)) {
+        choices.append(current);
+        std::sort(choices.begin(), choices.end());
+    }
+    const QSignalBlocker blocker(m_updateInterval);
+    m_updateInterval->clear();
+    for (const qint64 seconds : choices)
+        m_updateInterval->addItem(updateIntervalTitle(seconds), seconds);
+    m_updateInterval->setCurrentIndex(int(choices.indexOf(current)));
+}
+
+void GeneralPreferencesViewController::updateIntervalChosen(int index)
+{
+    if (index < 0 || index >= m_updateInterval->count())
+        return;
+    const qint64 seconds = m_updateInterval->itemData(index).toLongLong();
+    // Choosing the interval in force again would restart the updater for nothing.
+    if (std::llround(AppUpdater::updateIntervalSeconds(m_settings.value(kAppUpdateInterval)))
+        == seconds)
+        return;
+    m_settings.setValue(kAppUpdateInterval, seconds);
+}
+
+void GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue(bool on)
+{
+    if (const std::optional<Error> error = m_loginItem.setEnabled(on)) {
+        m_settings.setValue(kLaunchAtLogin, !on);
+        // The setting may already hold that value; the box shows it either way.
+        const QSignalBlocker blocker(m_launchAtLogin);
+        m_launchAtLogin->setChecked(!on);
+        Alert alert;
+        alert.style = Alert::Style::Warning;
+        alert.messageText = error->description;
+        alert.informativeText = error->recoverySuggestion;
+        m_alerts.runModal(alert);
+        return;
+    }
+    m_settings.setValue(kLaunchAtLogin, on);
+}
+
+void GeneralPreferencesViewController::showEvent(QShowEvent *event)
+{
+    PreferencesPane::showEvent(event);
+    // The autostart entry is the truth: the user may have removed it with another tool.
+    const bool enabled = m_loginItem.isEnabled();
+    if (m_settings.boolean(kLaunchAtLogin) != enabled)
+        m_settings.setValue(kLaunchAtLogin, enabled);
+}
+
+} // namespace tanvill

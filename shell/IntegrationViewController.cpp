@@ -1,0 +1,65 @@
+#include "shell/IntegrationViewController.h"
+
+#include "platform/HttpClient.h"
+#include "platform/Strings.h"
+#include "platform/Workspace.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace tanvill {
+
+namespace {
+
+QString text(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
+
+} // namespace
+
+IntegrationViewController::IntegrationViewController(Workspace &workspace, QWidget *parent)
+    : PreferencesPane(text("PreferencesIntegration"), QStringLiteral("preferences-integration"),
+                      parent),
+      m_workspace(workspace)
+{
+    auto *about = new QLabel(text("PreferencesExtensionText"));
+    about->setTextFormat(Qt::PlainText);
+    about->setWordWrap(true);
+    addRow(text("PreferencesExtensionSection"), about);
+
+    m_downloadButton = new QPushButton(text("PreferencesExtensionButton"));
+    m_downloadButton->setAutoDefault(false);
+    connect(m_downloadButton, &QPushButton::clicked, this,
+            &IntegrationViewController::downloadSafariExtension);
+    addRow(QString(), m_downloadButton);
+    if (!extensionPageUrl().isValid()) {
+        m_downloadButton->setEnabled(false);
+        addNote(text("PreferencesExtensionUnavailable"));
+    }
+}
+
+QUrl IntegrationViewController::extensionPageUrl()
+{
+    QUrl url = serviceBaseUrl();
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+        return {};
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path + QStringLiteral("/extensions/safari/"));
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return url;
+}
+
+void IntegrationViewController::downloadSafariExtension()
+{
+    const QUrl page = extensionPageUrl();
+    if (page.isValid())
+        m_workspace.openURL(page);
+}
+
+} // namespace tanvill

@@ -1,0 +1,76 @@
+#include "shell/NotificationsViewController.h"
+
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "shell/SettingsBinding.h"
+
+#include <QCheckBox>
+#include <QLabel>
+
+namespace tanvill {
+
+namespace {
+
+const QString kAutomaticallyUpdateApps = QStringLiteral("AutomaticallyUpdateApps");
+
+QString text(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
+
+} // namespace
+
+NotificationsViewController::NotificationsViewController(UserDefaults &settings, QWidget *parent)
+    : PreferencesPane(text("PreferencesNotifications"), QStringLiteral("preferences-notifications"),
+                      parent),
+      m_settings(settings)
+{
+    m_infoLabel = new QLabel;
+    m_infoLabel->setTextFormat(Qt::PlainText);
+    m_infoLabel->setWordWrap(true);
+    addWideRow(m_infoLabel);
+    addSeparation();
+
+    const auto bound = [this](const char *titleKey, const char *settingKey) {
+        auto *box = new QCheckBox(text(titleKey));
+        SettingsBinding::bindBoolean(box, m_settings, QString::fromLatin1(settingKey));
+        return box;
+    };
+    m_price = bound("PreferencesNotifyPricing", "NotifyAboutChanges.Pricing");
+    m_version = bound("PreferencesNotifyVersion", "NotifyAboutChanges.Version");
+    m_rating = bound("PreferencesNotifyRating", "NotifyAboutChanges.Rating");
+    addRow(text("PreferencesNotifySection"), m_price);
+    addRow(QString(), m_version);
+    addRow(QString(), m_rating);
+
+    addSeparation();
+    m_quitWarning = new QCheckBox(text("PreferencesQuitWarning"));
+    // The setting says the warning is suppressed; the box asks for it.
+    SettingsBinding::bindBoolean(m_quitWarning, m_settings, QStringLiteral("suppressQuitWarning"),
+                                 true);
+    addRow(text("PreferencesQuitSection"), m_quitWarning);
+
+    updateInfoLabel();
+    // Automatic refreshing is switched on the General pane or elsewhere while this one shows.
+    m_settings.observe(kAutomaticallyUpdateApps, this,
+                       [this](const QVariant &) { updateInfoLabel(); });
+}
+
+void NotificationsViewController::showEvent(QShowEvent *event)
+{
+    PreferencesPane::showEvent(event);
+    updateInfoLabel();
+}
+
+void NotificationsViewController::updateInfoLabel()
+{
+    const bool updating = m_settings.boolean(kAutomaticallyUpdateApps);
+    QFont infoFont = m_infoLabel->font();
+    infoFont.setPixelSize(kTextPixelSize);
+    infoFont.setBold(!updating);
+    m_infoLabel->setFont(infoFont);
+    m_infoLabel->setText(text(updating ? "NotificationsPrefsDefaultTitle"
+                                       : "NotificationsPrefsUpdatesDisabledNotice"));
+}
+
+} // namespace tanvill
