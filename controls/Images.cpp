@@ -23,11 +23,15 @@ QSvgRenderer *renderer(const QString &name)
         return found->get();
     initControlImages();
     std::shared_ptr<QSvgRenderer> loaded;
-    const QString path = QStringLiteral(":/controls/%1.svg").arg(name);
-    if (QFile::exists(path)) {
+    // The controls' own drawings, then those the windows above them ship.
+    for (const QString &folder : { QStringLiteral("controls"), QStringLiteral("images") }) {
+        const QString path = QStringLiteral(":/%1/%2.svg").arg(folder, name);
+        if (!QFile::exists(path))
+            continue;
         loaded = std::make_shared<QSvgRenderer>(path);
         if (!loaded->isValid())
             loaded.reset();
+        break;
     }
     cache.insert(name, loaded);
     return loaded.get();
