@@ -57,6 +57,13 @@ AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefault
     addNote(text("PreferencesAffiliateTokenNote"));
 }
 
+AdvancedPreferencesViewController::~AdvancedPreferencesViewController()
+{
+    const QString token = m_tokenField->text();
+    if (isValidAffiliateToken(token) && m_settings.string(kAffiliateToken) != token)
+        m_settings.setValue(kAffiliateToken, token);
+}
+
 QString AdvancedPreferencesViewController::countryTitle(const StoreLocale &locale)
 {
     const QLocale::Territory territory = QLocale::codeToTerritory(locale.code);

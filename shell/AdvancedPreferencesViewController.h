@@ -22,6 +22,8 @@ class AdvancedPreferencesViewController : public PreferencesPane
 public:
     AdvancedPreferencesViewController(UserDefaults &settings, AlertPresenter &alerts,
                                       AppUpdater &updater, QWidget *parent = nullptr);
+    // A token typed but not confirmed yet is kept when it is one.
+    ~AdvancedPreferencesViewController() override;
 
     // The store-locale table, in the pop-up's order.
     const QList<StoreLocale> &locales() const { return m_locales; }

@@ -91,7 +91,12 @@ PreferencesViewController::PreferencesViewController(const PreferencesServices &
     selectTab(0);
 }
 
-PreferencesViewController::~PreferencesViewController() = default;
+PreferencesViewController::~PreferencesViewController()
+{
+    // Deleted on their own, the panes get no hide event: the end of the window is not the
+    // user leaving a pane, and nothing may ask the user anything now.
+    qDeleteAll(m_panes);
+}
 
 void PreferencesViewController::setInstantAnimationsByDefault(bool instant)
 {

@@ -313,6 +313,20 @@ TEST_F(PreferencesTest, AffiliateTokensAreCheckedWhenEditingEndsAndWhenThePaneGo
     view.selectTab(0);
     EXPECT_FALSE(stored("affiliateToken").isValid());
     EXPECT_EQ(services.alerts().alerts.size(), 1u);
+
+    // Quitting with the window open asks nothing, and keeps a token typed but not confirmed.
+    view.selectTab(2);
+    field->setText("typed123");
+    controller.reset();
+    EXPECT_EQ(stored("affiliateToken").toString(), "typed123");
+    EXPECT_EQ(services.alerts().alerts.size(), 1u);
+    window();
+    controller->showWindow();
+    window().selectTab(2);
+    window().advancedPane()->affiliateTokenTextField()->setText("bad!");
+    controller.reset();
+    EXPECT_EQ(services.alerts().alerts.size(), 1u);
+    EXPECT_EQ(stored("affiliateToken").toString(), "typed123");
 }
 
 TEST_F(PreferencesTest, TheNotificationsTextSaysWhetherRefreshingIsOn)
