@@ -1,5 +1,6 @@
 #include "platform/AlertPresenter.h"
 
+#include "platform/MainQueue.h"
 #include "platform/SharedInstance.h"
 
 #include <QDebug>
@@ -8,30 +9,76 @@
 
 namespace tanvill {
 
+int Alert::cancelButtonIndex() const
+{
+    const int count = std::max(int(buttons.size()), 1);
+    return cancelButton >= 0 && cancelButton < count ? cancelButton : count - 1;
+}
+
+Alert alertForError(const Error &error, QObject *window)
+{
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = error.description;
+    alert.informativeText = error.recoverySuggestion;
+    alert.buttons = error.recoveryOptions;
+    alert.cancelButton = 0;
+    alert.window = window;
+    return alert;
+}
+
 AlertPresenter &AlertPresenter::current()
 {
     return SharedInstance<AlertPresenter>::get("AlertPresenter::current");
 }
 
-void ConsoleAlertPresenter::presentError(const Error &error)
+namespace {
+
+// Runs the completion on a later pass of the event loop, as an answer from a person would.
+void answerLater(AlertPresenter::Completion completion, AlertAnswer answer)
 {
-    qWarning().noquote() << error.description << error.recoverySuggestion;
+    if (completion)
+        MainQueue::async([completion = std::move(completion), answer] { completion(answer); });
+}
+
+} // namespace
+
+void ConsoleAlertPresenter::presentError(const Error &error, QObject *window, Completion completion)
+{
+    present(alertForError(error, window), std::move(completion));
+}
+
+void ConsoleAlertPresenter::present(const Alert &alert, Completion completion)
+{
+    answerLater(std::move(completion), runModal(alert));
 }
 
 AlertAnswer ConsoleAlertPresenter::runModal(const Alert &alert)
 {
     qWarning().noquote() << alert.messageText << alert.informativeText;
-    return { int(std::max<qsizetype>(alert.buttons.size() - 1, 0)), false };
+    return { alert.cancelButtonIndex(), false };
 }
 
-void RecordingAlertPresenter::presentError(const Error &error)
+void RecordingAlertPresenter::presentError(const Error &error, QObject *, Completion completion)
 {
     errors.push_back(error);
+    answerLater(std::move(completion), nextAnswer());
+}
+
+void RecordingAlertPresenter::present(const Alert &alert, Completion completion)
+{
+    alerts.push_back(alert);
+    answerLater(std::move(completion), nextAnswer());
 }
 
 AlertAnswer RecordingAlertPresenter::runModal(const Alert &alert)
 {
     alerts.push_back(alert);
+    return nextAnswer();
+}
+
+AlertAnswer RecordingAlertPresenter::nextAnswer()
+{
     if (preparedAnswers.empty())
         return {};
     const AlertAnswer answer = preparedAnswers.front();

@@ -1,14 +1,17 @@
 #pragma once
 
-// Shows alerts to the user. The model reports errors through the installed presenter; the
-// shell installs the one that shows real message boxes, tests install a recording one.
+// Shows alerts to the user. The model reports errors through the application's presenter; the
+// shell makes the one that shows real message boxes (or, without a display, the console one),
+// tests use a recording one.
 
 #include "platform/Error.h"
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
+#include <functional>
 #include <vector>
 
 namespace tanvill {
@@ -21,8 +24,21 @@ struct Alert
     QString messageText;
     QString informativeText;
     QStringList buttons; // first is the default; empty means one "OK"
+    // The button Escape chooses and a presenter that cannot ask the user answers with; -1 is
+    // the last one.
+    int cancelButton = -1;
     bool showsSuppressionButton = false;
+    // The window the alert belongs to (a top-level widget): it is shown as a sheet on that
+    // window, which alone it blocks. None: it blocks the whole application.
+    QPointer<QObject> window;
+
+    // The index cancelButton names among the buttons shown.
+    int cancelButtonIndex() const;
 };
+
+// The alert an error is shown as: its description, recovery suggestion and recovery options
+// (one "OK" without options), the first option both the default and the one Escape chooses.
+Alert alertForError(const Error &error, QObject *window = nullptr);
 
 struct AlertAnswer
 {
@@ -33,38 +49,55 @@ struct AlertAnswer
 class AlertPresenter
 {
 public:
+    using Completion = std::function<void(const AlertAnswer &answer)>;
+
     virtual ~AlertPresenter() = default;
 
-    // Shows an error without waiting for the user (errors found by background work).
-    virtual void presentError(const Error &error) = 0;
+    // Shows an error without waiting for the user (errors found by background work, errors of
+    // a window when `window` is given): its description, recovery suggestion and recovery
+    // options as buttons in order (one "OK" without options). `completion`, when given, runs
+    // once with the chosen option.
+    virtual void presentError(const Error &error, QObject *window = nullptr,
+                              Completion completion = {})
+        = 0;
+    // Shows an alert without waiting; `completion`, when given, runs once with the answer,
+    // after the call returned.
+    virtual void present(const Alert &alert, Completion completion = {}) = 0;
     // Runs a modal alert and returns the user's answer.
     virtual AlertAnswer runModal(const Alert &alert) = 0;
 
-    // The application's presenter (see SharedInstance.h): the shell's message boxes, the
-    // console where there is no display, a recording one in tests.
+    // The application's presenter (see SharedInstance.h).
     static AlertPresenter &current();
 };
 
-// Writes alerts to the console and answers every modal alert with its last button, the one
-// that cancels: a process nobody can answer must not take a step the user did not agree to.
+// For processes without a display: writes alerts to the console and answers every question
+// with its cancelling button, so that nobody is taken to have agreed to a step they were never
+// asked about.
 class ConsoleAlertPresenter : public AlertPresenter
 {
 public:
-    void presentError(const Error &error) override;
+    void presentError(const Error &error, QObject *window = nullptr,
+                      Completion completion = {}) override;
+    void present(const Alert &alert, Completion completion = {}) override;
     AlertAnswer runModal(const Alert &alert) override;
 };
 
-// Keeps every alert it is shown and answers modal alerts from a queue of prepared answers
-// (the first button when the queue is empty).
+// Keeps every alert and error it is shown and answers from a queue of prepared answers (the
+// first button when the queue is empty), at once.
 class RecordingAlertPresenter : public AlertPresenter
 {
 public:
-    void presentError(const Error &error) override;
+    void presentError(const Error &error, QObject *window = nullptr,
+                      Completion completion = {}) override;
+    void present(const Alert &alert, Completion completion = {}) override;
     AlertAnswer runModal(const Alert &alert) override;
 
     std::vector<Error> errors;
     std::vector<Alert> alerts;
     std::vector<AlertAnswer> preparedAnswers;
+
+private:
+    AlertAnswer nextAnswer();
 };
 
 } // namespace tanvill

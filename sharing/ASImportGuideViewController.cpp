@@ -24,18 +24,6 @@ int &animationDuration()
     return duration;
 }
 
-Alert alertForError(const Error &error)
-{
-    Alert alert;
-    alert.style = Alert::Style::Warning;
-    alert.messageText = error.description;
-    alert.informativeText = error.recoverySuggestion;
-    alert.buttons = error.recoveryOptions.isEmpty()
-        ? QStringList { Strings::localized(QStringLiteral("OK")) }
-        : error.recoveryOptions;
-    return alert;
-}
-
 } // namespace
 
 ASImportGuideViewController::ASImportGuideViewController(ListsController &lists, QWidget *parent)

@@ -10,18 +10,35 @@
 #include "platform/UserNotifications.h"
 #include "platform/Workspace.h"
 #include "shell/DefaultSettings.h"
+#include "shell/MessageBoxAlertPresenter.h"
 #include "store/AppUpdater.h"
 #include "store/ImageCache.h"
 #include "store/ReachabilityMonitor.h"
 #include "store/widgets/TrayNotificationPresenter.h"
 
+#include <QGuiApplication>
+
 namespace tanvill {
+
+namespace {
+
+// Windows drawn nowhere (the offscreen and minimal platforms) cannot ask anybody anything.
+bool hasDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    return !platform.isEmpty() && platform != QLatin1String("offscreen")
+        && platform != QLatin1String("minimal");
+}
+
+} // namespace
 
 Services::Services(ServicesOptions options)
 {
     // Anything below may have to tell the user something.
     if (options.alertPresenter)
         m_alertPresenter.reset(std::move(options.alertPresenter));
+    else if (hasDisplay())
+        m_alertPresenter.reset(std::make_unique<MessageBoxAlertPresenter>());
     else
         m_alertPresenter.reset(std::make_unique<ConsoleAlertPresenter>());
 

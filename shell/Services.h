@@ -48,7 +48,8 @@ class Workspace;
 
 struct ServicesOptions
 {
-    // Shows alerts; the console's when none is given.
+    // Shows alerts; when none is given, message boxes where there is a display and the
+    // console where there is none.
     std::unique_ptr<AlertPresenter> alertPresenter;
     // Shows system notifications; the desktop's notification server when none is given.
     std::unique_ptr<UserNotificationPresenter> notificationPresenter;

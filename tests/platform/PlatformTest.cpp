@@ -78,7 +78,20 @@ TEST(AlertPresenter, WithoutADisplayQuestionsAreAnsweredWithTheCancellingButton)
     EXPECT_EQ(console.runModal(question).buttonIndex, 1);
     question.buttons = { "Delete", "Keep", "Cancel" };
     EXPECT_EQ(console.runModal(question).buttonIndex, 2);
+    question.buttons = { "No", "Yes" };
+    question.cancelButton = 0;
+    EXPECT_EQ(console.runModal(question).buttonIndex, 0) << "a question that cancels with No";
     EXPECT_EQ(console.runModal({}).buttonIndex, 0) << "the one OK button";
+
+    // Errors are dismissed with their first option; answers come after the call.
+    std::optional<int> chosen;
+    Error error { Error::domainFor("ListsController"), 4 };
+    error.recoveryOptions = { "OK", "Request Support" };
+    console.presentError(error, nullptr,
+                         [&](const AlertAnswer &answer) { chosen = answer.buttonIndex; });
+    EXPECT_FALSE(chosen);
+    ASSERT_TRUE(test::waitFor([&] { return chosen.has_value(); }));
+    EXPECT_EQ(*chosen, 0);
 }
 
 TEST(SharedInstance, RegistrationsNestAndEndWithTheirOwner)

@@ -1,0 +1,172 @@
+#include "ShellTestSupport.h"
+#include "core/ListsController.h"
+#include "platform/Strings.h"
+#include "shell/MessageBoxAlertPresenter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace tanvill;
+
+namespace {
+
+// The message box on screen now, if any.
+QMessageBox *visibleMessageBox()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
+QAbstractButton *buttonNumber(QMessageBox *box, int index)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->property("alertButtonIndex").toInt() == index)
+            return button;
+    }
+    return nullptr;
+}
+
+QString informativeText(QMessageBox *box)
+{
+    const auto *label = box->findChild<QLabel *>("qt_msgbox_informativelabel");
+    return label ? label->text() : QString();
+}
+
+bool everyLabelIsPlainText(QMessageBox *box)
+{
+    const QList<QLabel *> labels = box->findChildren<QLabel *>();
+    return std::all_of(labels.begin(), labels.end(), [](const QLabel *label) {
+        return label->pixmap().isNull() == false || label->textFormat() == Qt::PlainText;
+    });
+}
+
+// The application's services with message boxes, started over the store file as it is.
+struct AlertsOnScreen : ::testing::Test
+{
+    void start()
+    {
+        ServicesOptions options = test::recordingServicesOptions(&unused);
+        options.alertPresenter = std::make_unique<MessageBoxAlertPresenter>();
+        services.emplace(std::move(options));
+    }
+    QString dataFolder() const
+    {
+        return QFileInfo(ListsController::defaultStorePath()).absolutePath();
+    }
+
+    test::IsolatedHome home;
+    RecordingAlertPresenter *unused = nullptr;
+    std::optional<Services> services;
+};
+
+} // namespace
+
+TEST_F(AlertsOnScreen, ACorruptStoreAtStartIsShownInAMessageBox)
+{
+    ASSERT_TRUE(QDir().mkpath(dataFolder()));
+    QFile file(ListsController::defaultStorePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(8192, 'x'));
+    file.close();
+
+    start();
+    EXPECT_EQ(visibleMessageBox(), nullptr) << "nothing shows while the services are made";
+    ASSERT_TRUE(test::waitFor([] { return visibleMessageBox() != nullptr; }));
+    QMessageBox *box = visibleMessageBox();
+    box->grab().save(test::testOutputDir("windows") + "/alert-store-set-aside.png");
+    EXPECT_EQ(box->text(), Strings::localized("StoreSetAsideNotice"));
+    EXPECT_TRUE(informativeText(box).contains("Tanvill.unreadable-"));
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    ASSERT_EQ(box->buttons().size(), 1);
+    QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+    EXPECT_TRUE(test::waitFor([] { return visibleMessageBox() == nullptr; }));
+}
+
+TEST_F(AlertsOnScreen, AnUnopenableStoreShowsACriticalAlertAndThenQuits)
+{
+    // A file where the data folder should be.
+    QDir().mkpath(QFileInfo(dataFolder()).absolutePath());
+    QFile blocker(dataFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    QString shownText;
+    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        if (QMessageBox *box = visibleMessageBox()) {
+            shownText = box->text();
+            shownIcon = box->icon();
+            QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+        }
+    });
+    answering.start(20);
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(-2); });
+
+    start();
+    QEventLoop run;
+    EXPECT_EQ(run.exec(), 1) << "the program quits with a failure";
+    EXPECT_EQ(shownText, Strings::localized("StoreUnavailableNotice"));
+    EXPECT_EQ(shownIcon, QMessageBox::Critical);
+}
+
+TEST(MessageBoxAlertPresenter, SheetsShowPlainTextAndTheAlertsButtonsAndAnswerWithTheChoice)
+{
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    Alert alert;
+    alert.messageText = "Delete the list “<b>Games</b>”?";
+    alert.informativeText = "<i>This can't be undone.</i>";
+    alert.buttons = { "Delete", "Keep & Archive", "Cancel" };
+    alert.showsSuppressionButton = true;
+    alert.window = &window;
+
+    struct Case
+    {
+        int clicked; // -1: Escape
+        bool tick;
+        int answer;
+    };
+    for (const Case c : { Case { 1, true, 1 }, Case { 0, false, 0 }, Case { -1, false, 2 } }) {
+        std::optional<AlertAnswer> answer;
+        MessageBoxAlertPresenter().present(alert, [&](const AlertAnswer &a) { answer = a; });
+        QMessageBox *box = visibleMessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->parentWidget(), &window);
+        EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(box->text(), alert.messageText);
+        EXPECT_EQ(informativeText(box), alert.informativeText);
+        EXPECT_TRUE(everyLabelIsPlainText(box));
+        EXPECT_EQ(box->defaultButton(), buttonNumber(box, 0));
+        EXPECT_EQ(box->escapeButton(), buttonNumber(box, 2));
+        ASSERT_NE(buttonNumber(box, 1), nullptr);
+        EXPECT_EQ(buttonNumber(box, 1)->text(), "Keep && Archive");
+        ASSERT_NE(box->checkBox(), nullptr);
+        box->checkBox()->setChecked(c.tick);
+        if (c.tick)
+            box->grab().save(test::testOutputDir("windows") + "/alert-sheet.png");
+        if (c.clicked < 0)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            QTest::mouseClick(buttonNumber(box, c.clicked), Qt::LeftButton);
+        ASSERT_TRUE(test::waitFor([&] { return answer.has_value(); }));
+        EXPECT_EQ(answer->buttonIndex, c.answer);
+        EXPECT_EQ(answer->suppressionChecked, c.tick);
+        EXPECT_TRUE(test::waitFor([] { return visibleMessageBox() == nullptr; }));
+    }
+}
