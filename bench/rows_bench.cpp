@@ -82,7 +82,7 @@ int main(int argc, char **argv)
                                       ListSorting::Price);
     CountingTable table;
     representation.setDelegate(&table);
-    const QVariantMap info { { ListUpdateListIndex, list->index() } };
+    const QVariantMap info = ListUpdate { list->index() }.userInfo();
     std::vector<double> changeTimes;
     for (int round = 0; round < kRounds; ++round) {
         App *app = apps[random() % apps.size()];

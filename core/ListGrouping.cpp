@@ -1,12 +1,11 @@
 #include "core/ListGrouping.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 namespace tanvill {
 
-namespace {
-const QString kKey = QStringLiteral("listGrouping");
-}
+namespace { }
 
 std::optional<ListGrouping> listGroupingFromRawValue(const QString &value)
 {
@@ -38,13 +37,13 @@ int tag(ListGrouping grouping)
 
 ListGrouping savedListGrouping()
 {
-    return listGroupingFromRawValue(UserDefaults::standard().string(kKey))
+    return listGroupingFromRawValue(UserDefaults::standard().string(SettingsKeys::ListGrouping))
         .value_or(ListGrouping::None);
 }
 
 void setSavedListGrouping(ListGrouping grouping)
 {
-    UserDefaults::standard().setValue(kKey, rawValue(grouping));
+    UserDefaults::standard().setValue(SettingsKeys::ListGrouping, rawValue(grouping));
 }
 
 } // namespace tanvill

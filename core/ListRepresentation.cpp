@@ -12,30 +12,6 @@ namespace tanvill {
 
 namespace {
 
-// The integer under key when it holds a number; anything else counts as missing.
-std::optional<qint64> integerIn(const QVariantMap &userInfo, const QString &key)
-{
-    const QVariant value = userInfo.value(key);
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return value.toLongLong();
-    case QMetaType::Double:
-    case QMetaType::Float:
-        if (!std::isfinite(value.toDouble()))
-            return std::nullopt;
-        return qint64(value.toDouble());
-    default:
-        return std::nullopt;
-    }
-}
-
 QList<int> range(std::size_t count)
 {
     QList<int> indexes(qsizetype(count), 0);
@@ -198,9 +174,15 @@ void ListRepresentation::fullRefresh(int fromListIndex)
     receiver->listRepresentationDidChange(this);
 }
 
+bool ListRepresentation::isAbout(const Notification &notification) const
+{
+    const std::optional<ListUpdate> update = ListUpdate::fromUserInfo(notification.userInfo);
+    return update && update->listIndex == m_listIndex;
+}
+
 void ListRepresentation::listWillUpdate(const Notification &notification)
 {
-    if (integerIn(notification.userInfo, ListUpdateListIndex) != m_listIndex)
+    if (!isAbout(notification))
         return;
     if (ListRepresentationDelegate *receiver = delegate())
         receiver->listRepresentationWillChange(this);
@@ -208,7 +190,7 @@ void ListRepresentation::listWillUpdate(const Notification &notification)
 
 void ListRepresentation::listDidUpdate(const Notification &notification)
 {
-    if (integerIn(notification.userInfo, ListUpdateListIndex) != m_listIndex)
+    if (!isAbout(notification))
         return;
     updateRows(false);
     if (ListRepresentationDelegate *receiver = delegate())
@@ -217,16 +199,14 @@ void ListRepresentation::listDidUpdate(const Notification &notification)
 
 void ListRepresentation::listsDidRearrange(const Notification &notification)
 {
-    const std::optional<qint64> oldIndex
-        = integerIn(notification.userInfo, ListRearrangementOldIndex);
-    const std::optional<qint64> newIndex
-        = integerIn(notification.userInfo, ListRearrangementNewIndex);
-    if (!oldIndex || !newIndex)
+    const std::optional<ListRearrangement> moved
+        = ListRearrangement::fromUserInfo(notification.userInfo);
+    if (!moved)
         return;
     // Every list between the two positions shifted by one, so a representation there now
     // stands for another list and must show that list's rows.
-    if (m_listIndex < std::min(*oldIndex, *newIndex)
-        || m_listIndex > std::max(*oldIndex, *newIndex))
+    if (m_listIndex < std::min(moved->oldIndex, moved->newIndex)
+        || m_listIndex > std::max(moved->oldIndex, moved->newIndex))
         return;
     fullRefresh(m_listIndex);
 }

@@ -92,6 +92,8 @@ public:
     void updateRows(bool reload, std::optional<int> listIndex = std::nullopt);
 
 private:
+    // True for an update of this representation's list.
+    bool isAbout(const Notification &notification) const;
     void listWillUpdate(const Notification &notification);
     void listDidUpdate(const Notification &notification);
     void listsDidRearrange(const Notification &notification);

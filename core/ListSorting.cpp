@@ -1,12 +1,11 @@
 #include "core/ListSorting.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 namespace tanvill {
 
-namespace {
-const QString kKey = QStringLiteral("listSorting");
-}
+namespace { }
 
 std::optional<ListSorting> listSortingFromRawValue(const QString &value)
 {
@@ -37,13 +36,13 @@ int tag(ListSorting sorting)
 
 ListSorting savedListSorting()
 {
-    return listSortingFromRawValue(UserDefaults::standard().string(kKey))
+    return listSortingFromRawValue(UserDefaults::standard().string(SettingsKeys::ListSorting))
         .value_or(ListSorting::None);
 }
 
 void setSavedListSorting(ListSorting sorting)
 {
-    UserDefaults::standard().setValue(kKey, rawValue(sorting));
+    UserDefaults::standard().setValue(SettingsKeys::ListSorting, rawValue(sorting));
 }
 
 } // namespace tanvill

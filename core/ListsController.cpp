@@ -2,6 +2,7 @@
 
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/DockBadge.h"
@@ -22,9 +23,6 @@
 namespace tanvill {
 
 namespace {
-
-const QString kSelectedList = QStringLiteral("selectedList");
-const QString kDisplayAppCount = QStringLiteral("displayAppCountAsIconBadge");
 
 Error storeError(int code, const QString &descriptionKey, const QString &suggestionKey,
                  const QString &detail)
@@ -75,7 +73,7 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
         || m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable)
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
 
-    UserDefaults::standard().observe(kDisplayAppCount, this,
+    UserDefaults::standard().observe(SettingsKeys::DisplayAppCountAsIconBadge, this,
                                      [this](const QVariant &) { updateDockTile(); });
     updateDockTile();
 }
@@ -140,7 +138,7 @@ List *ListsController::selectedList()
     const std::vector<List *> visible = lists();
     if (visible.empty())
         return nullptr;
-    qint64 position = UserDefaults::standard().integer(kSelectedList, 0);
+    qint64 position = UserDefaults::standard().integer(SettingsKeys::SelectedList, 0);
     if (position < 0 || position >= qint64(visible.size()))
         position = 0;
     return visible[std::size_t(position)];
@@ -190,7 +188,7 @@ List *ListsController::createList(const QString &name, ThemeName color)
     saveWithAsync(true);
     m_lists.reset();
     NotificationCenter::defaultCenter().post(ListsControllerDidAddList, this);
-    UserDefaults::standard().setValue(kSelectedList, index);
+    UserDefaults::standard().setValue(SettingsKeys::SelectedList, index);
     Analytics::shared().track(QStringLiteral("Create List"));
     return list;
 }
@@ -204,7 +202,7 @@ std::optional<Error> ListsController::deleteList(List *list)
         return listsControllerError(5);
 
     UserDefaults &defaults = UserDefaults::standard();
-    const qint64 stored = defaults.integer(kSelectedList, 0);
+    const qint64 stored = defaults.integer(SettingsKeys::SelectedList, 0);
     const bool storedIsValid = stored >= 0 && stored < qint64(visible.size());
     // The list that is to stay selected once the deleted one is gone.
     List *keep = storedIsValid ? visible[std::size_t(stored)] : nullptr;
@@ -212,7 +210,7 @@ std::optional<Error> ListsController::deleteList(List *list)
         const qint64 neighbour = stored == 0 ? 1 : stored - 1;
         keep = visible[std::size_t(neighbour)];
         // Observers see the neighbour selected while the deleted list still exists.
-        defaults.setValue(kSelectedList, neighbour);
+        defaults.setValue(SettingsKeys::SelectedList, neighbour);
     }
 
     m_store.context().deleteObject(list);
@@ -223,8 +221,8 @@ std::optional<Error> ListsController::deleteList(List *list)
             remaining[position]->setIndex(int(position));
     }
     // Renumbering moved the kept list when a list before it went away.
-    if (keep && defaults.integer(kSelectedList, 0) != keep->index())
-        defaults.setValue(kSelectedList, keep->index());
+    if (keep && defaults.integer(SettingsKeys::SelectedList, 0) != keep->index())
+        defaults.setValue(SettingsKeys::SelectedList, keep->index());
 
     saveWithAsync(true);
     NotificationCenter::defaultCenter().post(ListsControllerDidDeleteList, this);
@@ -253,14 +251,13 @@ void ListsController::moveList(List *list, int toIndex)
     list->setIndex(toIndex);
     m_lists.reset();
     saveWithAsync(true);
-    NotificationCenter::defaultCenter().post(
-        ListsControllerDidRearrangeLists, this,
-        { { ListRearrangementNewIndex, toIndex }, { ListRearrangementOldIndex, oldIndex } });
+    NotificationCenter::defaultCenter().post(ListsControllerDidRearrangeLists, this,
+                                             ListRearrangement { oldIndex, toIndex }.userInfo());
 }
 
 void ListsController::updateDockTile()
 {
-    if (!UserDefaults::standard().boolean(kDisplayAppCount, false)) {
+    if (!UserDefaults::standard().boolean(SettingsKeys::DisplayAppCountAsIconBadge, false)) {
         DockBadge::setLabel(std::nullopt);
         return;
     }

@@ -5,6 +5,7 @@
 
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
@@ -119,7 +120,7 @@ std::vector<App *> ListsController::addApp(const std::vector<CachedApp> &results
     // the selected one.
     const int listIndex = target->index();
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, listIndex } });
+    center.post(ListsControllerWillUpdateList, this, ListUpdate { listIndex }.userInfo());
 
     ObjectContext &context = *managedObjectContext();
     std::vector<App *> added;
@@ -145,9 +146,8 @@ std::vector<App *> ListsController::addApp(const std::vector<CachedApp> &results
         added.push_back(app);
     }
     saveWithAsync(true);
-    UserDefaults::standard().setValue(QStringLiteral("currencyCode"), results.front().currencyCode);
-    center.post(ListsControllerDidUpdateList, this,
-                { { ListUpdateListIndex, listIndex }, { ListUpdateAppIndex, 0 } });
+    UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, results.front().currencyCode);
+    center.post(ListsControllerDidUpdateList, this, ListUpdate { listIndex, 0 }.userInfo());
     updateDockTile();
     Analytics::shared().track(QStringLiteral("Add App"));
     return added;
@@ -160,15 +160,13 @@ void ListsController::deleteApp(App *app)
     List *list = app->list();
     const int listIndex = list->index();
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, listIndex } });
-    center.post(ListsControllerWillDeleteApp, this,
-                { { AppDeletionIdentifier, app->identifier() } });
+    center.post(ListsControllerWillUpdateList, this, ListUpdate { listIndex }.userInfo());
+    center.post(ListsControllerWillDeleteApp, this, AppDeletion { app->identifier() }.userInfo());
     const int position = displayedPosition(app);
     managedObjectContext()->deleteObject(app);
     saveWithAsync(true);
     updateDockTile();
-    center.post(ListsControllerDidUpdateList, this,
-                { { ListUpdateListIndex, listIndex }, { ListUpdateAppIndex, position } });
+    center.post(ListsControllerDidUpdateList, this, ListUpdate { listIndex, position }.userInfo());
 }
 
 void ListsController::moveApp(App *app, List *list)
@@ -180,16 +178,15 @@ void ListsController::moveApp(App *app, List *list)
     const int sourceIndex = source->index();
     const int targetIndex = list->index();
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, sourceIndex } });
-    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, targetIndex } });
+    center.post(ListsControllerWillUpdateList, this, ListUpdate { sourceIndex }.userInfo());
+    center.post(ListsControllerWillUpdateList, this, ListUpdate { targetIndex }.userInfo());
     const int position = displayedPosition(app);
     app->setList(list);
     saveWithAsync(true);
     center.post(ListsControllerDidUpdateList, this,
-                { { ListUpdateListIndex, sourceIndex }, { ListUpdateAppIndex, position } });
-    center.post(ListsControllerDidUpdateList, this,
-                { { ListUpdateListIndex, targetIndex }, { ListUpdateAppIndex, 0 } });
-    center.post(ListsControllerDidMoveApp, this, { { AppDeletionIdentifier, app->identifier() } });
+                ListUpdate { sourceIndex, position }.userInfo());
+    center.post(ListsControllerDidUpdateList, this, ListUpdate { targetIndex, 0 }.userInfo());
+    center.post(ListsControllerDidMoveApp, this, AppDeletion { app->identifier() }.userInfo());
 }
 
 void ListsController::moveApp(App *app, int toIndex)
@@ -206,16 +203,14 @@ void ListsController::moveApp(App *app, int toIndex)
         return;
     const int listIndex = list->index();
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(ListsControllerWillUpdateList, this, { { ListUpdateListIndex, listIndex } });
+    center.post(ListsControllerWillUpdateList, this, ListUpdate { listIndex }.userInfo());
     displayed.erase(displayed.begin() + position);
     displayed.insert(displayed.begin() + newPosition, app);
     std::reverse(displayed.begin(), displayed.end());
     list->setApps(displayed);
     saveWithAsync(true);
     center.post(ListsControllerDidUpdateList, this,
-                { { ListUpdateListIndex, listIndex },
-                  { ListUpdateNewAppIndex, newPosition },
-                  { ListUpdateOriginalAppIndex, position } });
+                ListUpdate { listIndex, std::nullopt, position, newPosition }.userInfo());
 }
 
 void ListsController::archiveApp(App *app)
@@ -226,14 +221,13 @@ void ListsController::archiveApp(App *app)
     updateDockTile();
     Analytics::shared().track(QStringLiteral("Archive App"));
 
-    const QString seenKey = QStringLiteral("hasSeenFirstArchiveNotice");
-    if (!UserDefaults::standard().boolean(seenKey, false)) {
+    if (!UserDefaults::standard().boolean(SettingsKeys::HasSeenFirstArchiveNotice, false)) {
         Alert notice;
         notice.style = Alert::Style::Informational;
         notice.messageText = Strings::localized(QStringLiteral("FirstArchiveTitle"));
         notice.informativeText = Strings::localized(QStringLiteral("FirstArchiveMessage"));
         AlertPresenter::current().runModal(notice);
-        UserDefaults::standard().setValue(seenKey, true);
+        UserDefaults::standard().setValue(SettingsKeys::HasSeenFirstArchiveNotice, true);
     }
 }
 

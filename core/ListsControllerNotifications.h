@@ -1,10 +1,15 @@
 #pragma once
 
 // The names and user-info keys of the notifications ListsController posts (with itself as
-// the sender). Positions of applications are positions in a list's displayed order, newest
-// first; list indexes are List::index() (-1 for the archive).
+// the sender), and the typed payloads that code writes and reads them through. Positions of
+// applications are positions in a list's displayed order, newest first; list indexes are
+// List::index() (-1 for the archive).
 
+#include <QSet>
 #include <QString>
+#include <QVariantMap>
+
+#include <optional>
 
 namespace tanvill {
 
@@ -44,5 +49,52 @@ inline const QString ListRearrangementOldIndex
     = QStringLiteral("Tanvill.ListRearrangementOldIndex");
 inline const QString ListRearrangementNewIndex
     = QStringLiteral("Tanvill.ListRearrangementNewIndex");
+
+// Reading user info: a value that is not a number (or a number out of range) counts as
+// missing, and a payload without the values it needs is none.
+
+// ListsControllerWillUpdateList and ListsControllerDidUpdateList.
+struct ListUpdate
+{
+    int listIndex = 0;
+    // Where an application was added or removed (did-update).
+    std::optional<int> appIndex;
+    // Where an application moved from and to within the list (did-update).
+    std::optional<int> originalAppIndex;
+    std::optional<int> newAppIndex;
+
+    QVariantMap userInfo() const;
+    static std::optional<ListUpdate> fromUserInfo(const QVariantMap &userInfo);
+
+    bool operator==(const ListUpdate &) const = default;
+};
+
+// ListsControllerWillDeleteApp and ListsControllerDidMoveApp.
+struct AppDeletion
+{
+    QString identifier;
+
+    QVariantMap userInfo() const;
+    static std::optional<AppDeletion> fromUserInfo(const QVariantMap &userInfo);
+};
+
+// ListsControllerDidReloadApps.
+struct AppReload
+{
+    QSet<QString> identifiers;
+
+    QVariantMap userInfo() const;
+    static std::optional<AppReload> fromUserInfo(const QVariantMap &userInfo);
+};
+
+// ListsControllerDidRearrangeLists.
+struct ListRearrangement
+{
+    int oldIndex = 0;
+    int newIndex = 0;
+
+    QVariantMap userInfo() const;
+    static std::optional<ListRearrangement> fromUserInfo(const QVariantMap &userInfo);
+};
 
 } // namespace tanvill

@@ -6,6 +6,7 @@
 
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "platform/Analytics.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -209,12 +210,11 @@ void ListsController::applyReloadResults(const std::vector<CachedApp> &results,
     for (const QString &identifier : identifiers)
         reloadingApps.remove(identifier);
 
-    UserDefaults::standard().setValue(QStringLiteral("currencyCode"), results.front().currencyCode);
+    UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, results.front().currencyCode);
     if (written || !changes.empty())
         saveWithAsync(true);
-    NotificationCenter::defaultCenter().post(
-        ListsControllerDidReloadApps, this,
-        { { AppReloadIdentifierSet, QVariant::fromValue(reloaded) } });
+    NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, this,
+                                             AppReload { reloaded }.userInfo());
     if (completion)
         completion(std::nullopt, std::move(changes));
 }

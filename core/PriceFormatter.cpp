@@ -1,5 +1,6 @@
 #include "core/PriceFormatter.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
@@ -66,8 +67,8 @@ Scaled scale(const std::variant<double, Decimal> &amount)
 QString format(const std::variant<double, Decimal> &amount, const QString &languageCode)
 {
     const UserDefaults &defaults = UserDefaults::standard();
-    const QString currency = defaults.string(QStringLiteral("currencyCode"), QStringLiteral("USD"));
-    const QString country = defaults.string(QStringLiteral("storeLocale"), QStringLiteral("US"));
+    const QString currency = defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
+    const QString country = defaults.string(SettingsKeys::StoreLocale, QStringLiteral("US"));
     const QString language = languageCode.isEmpty() ? QStringLiteral("en") : languageCode;
     const QByteArray identifier
         = (language + u'_' + country + QStringLiteral("@currency=") + currency).toUtf8();

@@ -1,5 +1,6 @@
 #include "shell/DefaultSettings.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QDateTime>
@@ -12,25 +13,12 @@ namespace tanvill {
 
 QVariantMap defaultSettings()
 {
-    return {
-        { QStringLiteral("selectedList"), 0 },
-        { QStringLiteral("AutomaticallyUpdateApps"), true },
-        { QStringLiteral("NotifyAboutChanges.Pricing"), false },
-        { QStringLiteral("NotifyAboutChanges.Version"), false },
-        { QStringLiteral("NotifyAboutChanges.Rating"), false },
-        { QStringLiteral("hasSeenListSharingInfo"), false },
-        { QStringLiteral("displayAppCountAsIconBadge"), false },
-        { QStringLiteral("displayPlatformIcons"), false },
-        { QStringLiteral("hasSeenFirstArchiveNotice"), false },
-        { QStringLiteral("lastSelectedSearchScope"), 0 },
-        { QStringLiteral("completedReviewPrompt"), false },
-        { QStringLiteral("launchAtLogin"), false },
-        { QStringLiteral("multipleAppWindows"), true },
-        { QStringLiteral("suppressQuitWarning"), false },
-        { QStringLiteral("listSorting"), QStringLiteral("none") },
-        { QStringLiteral("listGrouping"), QStringLiteral("none") },
-        { QStringLiteral("AppUpdateInverval"), 900 },
-    };
+    QVariantMap defaults;
+    for (const SettingsKey *key : SettingsKeys::all()) {
+        if (key->registeredDefault.isValid())
+            defaults.insert(key->name, key->registeredDefault);
+    }
+    return defaults;
 }
 
 void registerDefaultSettings(UserDefaults &defaults)
@@ -77,24 +65,24 @@ bool holdsString(const UserDefaults &defaults, const QString &key)
 
 void writeFirstRunValues(UserDefaults &defaults, const QLocale &locale)
 {
-    if (!defaults.date(QStringLiteral("firstLaunchDate")))
-        defaults.setValue(QStringLiteral("firstLaunchDate"), QDateTime::currentDateTime());
+    if (!defaults.date(SettingsKeys::FirstLaunchDate))
+        defaults.setValue(SettingsKeys::FirstLaunchDate, QDateTime::currentDateTime());
 
-    if (!holdsString(defaults, QStringLiteral("storeLocale"))) {
+    if (!holdsString(defaults, SettingsKeys::StoreLocale)) {
         const QString country = locale.territory() == QLocale::AnyTerritory
             ? QString()
             : QLocale::territoryToCode(locale.territory());
         QString storeLocale = QStringLiteral("US");
         if (!country.isEmpty() && storeCountryCodes().contains(country))
             storeLocale = country;
-        defaults.setValue(QStringLiteral("storeLocale"), storeLocale);
+        defaults.setValue(SettingsKeys::StoreLocale, storeLocale);
     }
 
-    if (!holdsString(defaults, QStringLiteral("currencyCode"))) {
+    if (!holdsString(defaults, SettingsKeys::CurrencyCode)) {
         QString currency = locale.currencySymbol(QLocale::CurrencyIsoCode);
         if (currency.isEmpty())
             currency = QStringLiteral("USD");
-        defaults.setValue(QStringLiteral("currencyCode"), currency);
+        defaults.setValue(SettingsKeys::CurrencyCode, currency);
     }
 }
 

@@ -13,7 +13,8 @@ namespace tanvill {
 
 class UserDefaults;
 
-// The 17 registered defaults (registering never overwrites a stored value).
+// The 17 registered defaults of the settings-key table (core/SettingsKeys.h); registering
+// never overwrites a stored value.
 QVariantMap defaultSettings();
 void registerDefaultSettings(UserDefaults &defaults);
 

@@ -1,5 +1,6 @@
 #include "store/AppStoreOperation.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/MainQueue.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -75,7 +76,7 @@ AppStoreOperation::AppStoreOperation(QString subject) : m_subject(std::move(subj
 
 QString AppStoreOperation::countryCode()
 {
-    const QString code = UserDefaults::standard().string(QStringLiteral("storeLocale"));
+    const QString code = UserDefaults::standard().string(SettingsKeys::StoreLocale);
     return code.isEmpty() ? QStringLiteral("US") : code;
 }
 
@@ -95,7 +96,7 @@ QString AppStoreOperation::languageCode()
 QUrl AppStoreOperation::serviceUrl(const QString &storePath, const QString &proxyPath,
                                    const QByteArray &encodedQuery)
 {
-    const bool proxy = UserDefaults::standard().boolean(QStringLiteral("forceTanvillAPI"));
+    const bool proxy = UserDefaults::standard().boolean(SettingsKeys::ForceTanvillAPI);
     QByteArray base = (proxy ? proxyBaseUrl() : storeBaseUrl()).toEncoded();
     while (base.endsWith('/'))
         base.chop(1);

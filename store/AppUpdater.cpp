@@ -1,5 +1,6 @@
 #include "store/AppUpdater.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PowerEvents.h"
@@ -18,12 +19,6 @@
 namespace tanvill {
 
 namespace {
-
-const QString kAutomaticallyUpdateApps = QStringLiteral("AutomaticallyUpdateApps");
-const QString kAppUpdateInterval = QStringLiteral("AppUpdateInverval");
-const QString kNotifyPricing = QStringLiteral("NotifyAboutChanges.Pricing");
-const QString kNotifyVersion = QStringLiteral("NotifyAboutChanges.Version");
-const QString kNotifyRating = QStringLiteral("NotifyAboutChanges.Rating");
 
 class QtRepeatingTimer : public RepeatingTimer
 {
@@ -60,7 +55,8 @@ AppUpdater &AppUpdater::sharedUpdater()
 AppUpdater::AppUpdater() : m_timerFactory(&makeQtTimer)
 {
     UserDefaults &defaults = UserDefaults::standard();
-    for (const QString &key : { kAutomaticallyUpdateApps, kAppUpdateInterval }) {
+    for (const QString &key :
+         { SettingsKeys::AutomaticallyUpdateApps.name, SettingsKeys::AppUpdateInterval.name }) {
         defaults.observe(key, this,
                          [this, key](const QVariant &newValue) { settingChanged(key, newValue); });
     }
@@ -96,7 +92,7 @@ void AppUpdater::startUpdater()
 {
     stopUpdater();
     UserDefaults &defaults = UserDefaults::standard();
-    if (!defaults.boolean(kAutomaticallyUpdateApps))
+    if (!defaults.boolean(SettingsKeys::AutomaticallyUpdateApps))
         return;
 
     m_wakeConnection
@@ -105,7 +101,7 @@ void AppUpdater::startUpdater()
         ReachabilityChangedNotification, this,
         [this](const Notification &notification) { reachabilityChanged(notification.userInfo); });
 
-    const double interval = updateIntervalSeconds(defaults.value(kAppUpdateInterval));
+    const double interval = updateIntervalSeconds(defaults.value(SettingsKeys::AppUpdateInterval));
     QPointer<AppUpdater> guard(this);
     m_timer = m_timerFactory(interval, [guard] {
         if (guard)
@@ -153,10 +149,9 @@ void AppUpdater::reachabilityChanged(const QVariantMap &userInfo)
 {
     if (!m_monitoringReachability)
         return;
-    const QVariant status = userInfo.value(ReachabilityNotificationStatusItem);
-    if (status.typeId() != QMetaType::QString
-        || status.toString()
-            != ReachabilityMonitor::description(ReachabilityMonitor::ReachabilityStatus::Reachable))
+    // The monitor posts the status by its notification text, not by its description.
+    const std::optional<ReachabilityChange> change = ReachabilityChange::fromUserInfo(userInfo);
+    if (!change || change->status != ReachabilityMonitor::ReachabilityStatus::Reachable)
         return;
     update();
 }
@@ -164,11 +159,11 @@ void AppUpdater::reachabilityChanged(const QVariantMap &userInfo)
 void AppUpdater::settingChanged(const QString &key, const QVariant &newValue)
 {
     startUpdater();
-    if (key == kAutomaticallyUpdateApps) {
+    if (key == SettingsKeys::AutomaticallyUpdateApps) {
         // A removed value falls back to the registered one, which is what now applies.
         const QVariant enabled = newValue.isValid()
             ? newValue
-            : QVariant(UserDefaults::standard().boolean(kAutomaticallyUpdateApps));
+            : QVariant(UserDefaults::standard().boolean(SettingsKeys::AutomaticallyUpdateApps));
         Analytics::shared().track(QStringLiteral("Toggle AutomaticallyUpdateApps"),
                                   { { QStringLiteral("enabled"), enabled } });
     }
@@ -225,9 +220,9 @@ void AppUpdater::notifyAboutChanges(const std::optional<Error> &error,
     }
 
     UserDefaults &defaults = UserDefaults::standard();
-    const bool pricing = defaults.boolean(kNotifyPricing);
-    const bool version = defaults.boolean(kNotifyVersion);
-    const bool rating = defaults.boolean(kNotifyRating);
+    const bool pricing = defaults.boolean(SettingsKeys::NotifyAboutPricing);
+    const bool version = defaults.boolean(SettingsKeys::NotifyAboutVersion);
+    const bool rating = defaults.boolean(SettingsKeys::NotifyAboutRating);
     if (!pricing && !version && !rating)
         return;
 

@@ -69,6 +69,16 @@ QString ReachabilityMonitor::notificationText(Status status)
     return QStringLiteral("Unknown");
 }
 
+std::optional<Status> ReachabilityMonitor::statusFromNotificationText(const QString &text)
+{
+    for (const Status status : { Status::Unknown, Status::NotReachable, Status::ReachableViaWWAN,
+                                 Status::ReachableViaWiFi, Status::Reachable }) {
+        if (text == notificationText(status))
+            return status;
+    }
+    return std::nullopt;
+}
+
 Status ReachabilityMonitor::statusFromFlags(quint32 flags, ReachabilityInformationMode mode)
 {
     if (!(flags & ReachabilityBackend::Reachable))
@@ -202,9 +212,25 @@ void ReachabilityMonitor::updateReachabilityStatus(quint32 flags)
 
 void ReachabilityMonitor::post(Status status)
 {
-    NotificationCenter::defaultCenter().post(
-        ReachabilityChangedNotification, this,
-        { { ReachabilityNotificationStatusItem, notificationText(status) } });
+    NotificationCenter::defaultCenter().post(ReachabilityChangedNotification, this,
+                                             ReachabilityChange { status }.userInfo());
+}
+
+QVariantMap ReachabilityChange::userInfo() const
+{
+    return { { ReachabilityNotificationStatusItem,
+               ReachabilityMonitor::notificationText(status) } };
+}
+
+std::optional<ReachabilityChange> ReachabilityChange::fromUserInfo(const QVariantMap &userInfo)
+{
+    const QVariant item = userInfo.value(ReachabilityNotificationStatusItem);
+    if (item.typeId() != QMetaType::QString)
+        return std::nullopt;
+    const auto status = ReachabilityMonitor::statusFromNotificationText(item.toString());
+    if (!status)
+        return std::nullopt;
+    return ReachabilityChange { *status };
 }
 
 } // namespace tanvill

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <functional>
 #include <memory>
@@ -42,6 +43,7 @@ public:
     static QString description(ReachabilityStatus status);
     // The case name the notification carries: "NotReachable", "ReachableViaWiFi", …
     static QString notificationText(ReachabilityStatus status);
+    static std::optional<ReachabilityStatus> statusFromNotificationText(const QString &text);
     static ReachabilityStatus statusFromFlags(quint32 flags, ReachabilityInformationMode mode);
 
     // The application's monitor of the internet as a whole (see SharedInstance.h); null when
@@ -95,6 +97,18 @@ private:
     bool m_notifying = false;
     // Bumped by every start and stop so that a first check queued before them is dropped.
     quint64 m_generation = 0;
+};
+
+// The user info of ReachabilityChangedNotification: the status under
+// ReachabilityNotificationStatusItem, as its notification text.
+struct ReachabilityChange
+{
+    ReachabilityMonitor::ReachabilityStatus status
+        = ReachabilityMonitor::ReachabilityStatus::Unknown;
+
+    QVariantMap userInfo() const;
+    // None when the item is not the text of a status.
+    static std::optional<ReachabilityChange> fromUserInfo(const QVariantMap &userInfo);
 };
 
 } // namespace tanvill

@@ -1,6 +1,7 @@
 #include "store/widgets/ChangesWindowController.h"
 
 #include "controls/DarkStyle.h"
+#include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "store/widgets/ChangesViewController.h"
@@ -12,7 +13,7 @@ namespace tanvill {
 
 namespace {
 
-const QString kFrameKey = QStringLiteral("WindowFrame/Changes Window");
+const QString kFrameKey = windowFrameSettingsKey(QStringLiteral("Changes Window"));
 
 // Keeps the window's place between openings, like every window of the application.
 class FrameKeeper : public QObject

@@ -46,7 +46,7 @@ inline ListsController &controller()
 inline void postListUpdate(const QString &name, const List *list)
 {
     NotificationCenter::defaultCenter().post(name, &controller(),
-                                             { { ListUpdateListIndex, list->index() } });
+                                             ListUpdate { list->index() }.userInfo());
 }
 
 // Adds at the end of the stored order (the top of the displayed order), announced.

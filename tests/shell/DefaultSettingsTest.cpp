@@ -1,5 +1,6 @@
 #include "shell/DefaultSettings.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "support/TestServices.h"
 
@@ -23,6 +24,10 @@ TEST_F(DefaultSettings, RegistersSeventeenDefaultsWithoutOverwritingStoredValues
     registerDefaultSettings(defaults);
 
     EXPECT_EQ(defaultSettings().size(), 17);
+    QSet<QString> names;
+    for (const SettingsKey *key : SettingsKeys::all())
+        names.insert(key->name);
+    EXPECT_EQ(names.size(), qsizetype(SettingsKeys::all().size())) << "every key spelt once";
     EXPECT_EQ(defaults.integer("AppUpdateInverval"), 3600);
     EXPECT_TRUE(defaults.boolean("AutomaticallyUpdateApps"));
     EXPECT_TRUE(defaults.boolean("multipleAppWindows"));

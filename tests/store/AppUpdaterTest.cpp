@@ -199,8 +199,8 @@ TEST_F(AppUpdaterTest, StatusNotificationsOtherThanReachableOrWhileNotWaitingDoN
 
     backend->setReachable(false);
     timers.running->fire();
-    for (const QVariant &status :
-         { QVariant("NotReachable"), QVariant("Reachable Via WiFi"), QVariant(3), QVariant() })
+    for (const QVariant &status : { QVariant("NotReachable"), QVariant("ReachableViaWiFi"),
+                                    QVariant("Reachable Via WiFi"), QVariant(3), QVariant() })
         NotificationCenter::defaultCenter().post(
             ReachabilityChangedNotification, nullptr,
             { { ReachabilityNotificationStatusItem, status } });
