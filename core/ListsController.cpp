@@ -1,5 +1,6 @@
 #include "core/ListsController.h"
 
+#include "core/ListRows.h"
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
 #include "core/SettingsKeys.h"
@@ -118,7 +119,7 @@ void ListsController::saveFailed(const QString &error)
                                                       error));
 }
 
-std::vector<List *> ListsController::lists()
+std::vector<List *> ListsController::lists() const
 {
     if (!m_lists) {
         std::vector<List *> visible;
@@ -133,7 +134,7 @@ std::vector<List *> ListsController::lists()
     return *m_lists;
 }
 
-List *ListsController::selectedList()
+List *ListsController::selectedList() const
 {
     const std::vector<List *> visible = lists();
     if (visible.empty())
@@ -144,7 +145,7 @@ List *ListsController::selectedList()
     return visible[std::size_t(position)];
 }
 
-std::vector<App *> ListsController::apps()
+std::vector<App *> ListsController::apps() const
 {
     std::vector<App *> watched;
     for (App *app : m_store.context().apps()) {
@@ -197,9 +198,9 @@ std::optional<Error> ListsController::deleteList(List *list)
 {
     const std::vector<List *> visible = lists();
     if (visible.size() == 1)
-        return listsControllerError(3);
+        return listsControllerError(ListsControllerErrorCode::OnlyList);
     if (!list || std::find(visible.begin(), visible.end(), list) == visible.end())
-        return listsControllerError(5);
+        return listsControllerError(ListsControllerErrorCode::ListNotFound);
 
     UserDefaults &defaults = UserDefaults::standard();
     const qint64 stored = defaults.integer(SettingsKeys::SelectedList, 0);
@@ -267,6 +268,19 @@ void ListsController::updateDockTile()
             ++count;
     }
     DockBadge::setLabel(count > 0 ? std::optional<QString>(QString::number(count)) : std::nullopt);
+}
+
+std::optional<TableRows> ListsController::rowsForListAtIndex(int index, ListGrouping grouping,
+                                                             ListSorting sorting,
+                                                             Error *error) const
+{
+    for (const List *list : managedObjectContext()->lists()) {
+        if (list->index() == index)
+            return rowsForList(list, grouping, sorting);
+    }
+    if (error)
+        *error = listsControllerError(ListsControllerErrorCode::ListNotFound);
+    return std::nullopt;
 }
 
 } // namespace tanvill

@@ -3,8 +3,12 @@
 // The one data controller of the process: owns the object store and its context, the
 // visible lists in order, the selected list, the archive list and the dock badge, and
 // announces every change to lists and applications (ListsControllerNotifications.h).
-// Every window, the updater and the import work through the shared instance, on the UI
-// thread. Adding, moving and refreshing applications live in further files of this class.
+// Every window, the updater and the import work through the application's instance, on the
+// UI thread. The class is spread over files by job: lists and saving (ListsController.cpp),
+// adding, moving and archiving applications (ListsControllerApps.cpp), search and refresh
+// (ListsControllerRefresh.cpp); the rows of a list (ListRows.h), the copying of store results
+// into records (StoreResultRecord.h) and the change rules of a refresh (RefreshChanges.h) stand
+// on their own.
 
 #include "core/ListGrouping.h"
 #include "core/ListSorting.h"
@@ -48,17 +52,18 @@ public:
     ~ListsController() override;
 
     ObjectContext *managedObjectContext() { return &m_store.context(); }
+    const ObjectContext *managedObjectContext() const { return &m_store.context(); }
     ObjectStore &objectStore() { return m_store; }
     // How opening the store went (tests, diagnostics).
     const ObjectStore::OpenResult &openResult() const { return m_openResult; }
 
     // Visible lists ordered by index (a copy: list operations change the order).
-    std::vector<List *> lists();
+    std::vector<List *> lists() const;
     // The list at the position "selectedList" (the first when out of range); none without
     // visible lists.
-    List *selectedList();
+    List *selectedList() const;
     // Every application of a visible list, in no particular order.
-    std::vector<App *> apps();
+    std::vector<App *> apps() const;
     // The archive list, created on first request.
     List *archive();
 
@@ -67,17 +72,14 @@ public:
     void saveWithAsync(bool async);
 
     List *createList(const QString &name, ThemeName color = ThemeName::Yellow);
-    // Deletes a visible list with its applications; refuses the only list (code 3).
+    // Deletes a visible list with its applications; refuses the only list (OnlyList).
     std::optional<Error> deleteList(List *list);
     void moveList(List *list, int toIndex);
 
-    // The rows of a list for its table: applications, and section titles when the list
-    // falls into two or more sections (ListsControllerRows.cpp).
-    static TableRows rowsForList(const List *list, ListGrouping grouping, ListSorting sorting);
-    // The rows of the list with that index (-1 is the archive); none, with error code 5,
-    // when no list has it.
+    // The rows (ListRows.h) of the list with that index (-1 is the archive); none, with the
+    // error ListNotFound, when no list has it.
     std::optional<TableRows> rowsForListAtIndex(int index, ListGrouping grouping,
-                                                ListSorting sorting, Error *error = nullptr);
+                                                ListSorting sorting, Error *error = nullptr) const;
 
     // Shows the number of watched applications on the launcher icon when the user asked
     // for it ("displayAppCountAsIconBadge"), else removes the badge.
@@ -100,20 +102,21 @@ public:
     // To another position within its own list.
     void moveApp(App *app, int toIndex);
     void archiveApp(App *app);
-    // Code 2, naming the list, when an application outside the archive has the identifier.
-    std::optional<Error> canAddAppWithIdentifier(const QString &identifier);
+    // AlreadyInList, naming the list, when an application outside the archive has the
+    // identifier.
+    std::optional<Error> canAddAppWithIdentifier(const QString &identifier) const;
     // True when no stored application at all, archived ones included, has the identifier.
-    bool hasAddedAppWithIdentifier(const QString &identifier);
+    bool hasAddedAppWithIdentifier(const QString &identifier) const;
 
     // Search and refresh (ListsControllerRefresh.cpp). Each completion runs once on the UI
     // thread with exactly one of its two values.
 
-    // Searches the three platforms; code 1 when none of them found anything.
+    // Searches the three platforms; NoSearchResults when none of them found anything.
     void
     searchApps(const QString &term,
                std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion);
     // Looks every application up once, stores what changed and reports the price, version
-    // and rating changes; code 4 when every look-up failed, and then nothing is written.
+    // and rating changes; RefreshFailed when every look-up failed, and then nothing is written.
     void reloadApps(const std::vector<App *> &apps,
                     std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>
                         completion);
@@ -121,8 +124,8 @@ public:
     // Runs the store look-ups and searches, five at a time.
     OperationQueue &appStoreOperationQueue() { return m_appStoreOperationQueue; }
 
-    // Store identifiers whose refresh is under way.
-    QSet<QString> reloadingApps;
+    // True while a refresh is looking applications up.
+    bool isReloadingApps() const { return !m_reloadingApps.isEmpty(); }
 
 private:
     using AddCompletion = std::function<void(std::optional<Error>)>;
@@ -138,7 +141,10 @@ private:
 
     ObjectStore m_store;
     ObjectStore::OpenResult m_openResult;
-    std::optional<std::vector<List *>> m_lists;
+    // The visible lists in order, worked out again after every change to them.
+    mutable std::optional<std::vector<List *>> m_lists;
+    // Store identifiers whose refresh is under way.
+    QSet<QString> m_reloadingApps;
     List *m_archive = nullptr;
     bool m_saveFailureReported = false;
     // Completions waiting for the look-up of an identifier being added.

@@ -6,6 +6,7 @@
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
 #include "core/SettingsKeys.h"
+#include "core/StoreResultRecord.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
@@ -125,26 +126,8 @@ std::vector<App *> ListsController::addApp(const std::vector<CachedApp> &results
     ObjectContext &context = *managedObjectContext();
     std::vector<App *> added;
     added.reserve(results.size());
-    for (const CachedApp &result : results) {
-        const Decimal price = Decimal::fromDouble(result.price).value_or(Decimal());
-        App *app = context.insertApp(target);
-        app->setName(result.name);
-        app->setIdentifier(result.identifier);
-        app->setVersion(result.version);
-        app->setLastVersion(result.version);
-        app->setAppStoreDescription(result.description);
-        app->setAppKind(result.kind);
-        app->setDeveloper(result.developer);
-        app->setRating(result.rating);
-        app->setLastRating(result.rating);
-        app->setPrice(price);
-        app->setLastPrice(price);
-        app->setIconUrl(result.iconUrl);
-        app->setAppStoreUrl(result.storeUrl);
-        for (const QString &url : result.screenshotUrls)
-            context.insertScreenshot(app)->setUrl(url);
-        added.push_back(app);
-    }
+    for (const CachedApp &result : results)
+        added.push_back(insertAppFromStoreResult(context, target, result));
     saveWithAsync(true);
     UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, results.front().currencyCode);
     center.post(ListsControllerDidUpdateList, this, ListUpdate { listIndex, 0 }.userInfo());
@@ -231,17 +214,18 @@ void ListsController::archiveApp(App *app)
     }
 }
 
-std::optional<Error> ListsController::canAddAppWithIdentifier(const QString &identifier)
+std::optional<Error> ListsController::canAddAppWithIdentifier(const QString &identifier) const
 {
     const QString value = identifierValue(identifier);
     for (const App *app : apps()) {
         if (identifierValue(app->identifier()) == value)
-            return listsControllerError(2, { app->list()->name() });
+            return listsControllerError(ListsControllerErrorCode::AlreadyInList,
+                                        { app->list()->name() });
     }
     return std::nullopt;
 }
 
-bool ListsController::hasAddedAppWithIdentifier(const QString &identifier)
+bool ListsController::hasAddedAppWithIdentifier(const QString &identifier) const
 {
     const QString value = identifierValue(identifier);
     const auto &all = managedObjectContext()->apps();

@@ -4,24 +4,24 @@
 
 namespace tanvill {
 
-Error listsControllerError(int code, const QVariantList &arguments)
+Error listsControllerError(ListsControllerErrorCode code, const QVariantList &arguments)
 {
     Error error;
     error.domain = Error::domainFor(QStringLiteral("ListsController"));
-    error.code = code;
+    error.code = int(code);
     switch (code) {
-    case 1:
+    case ListsControllerErrorCode::NoSearchResults:
         error.description = Strings::localized(QStringLiteral("NoResults"));
         break;
-    case 2:
+    case ListsControllerErrorCode::AlreadyInList:
         error.description = Strings::localizedFormat(QStringLiteral("DuplicateAppNotice"),
                                                      { arguments.value(0).toString() });
         error.recoverySuggestion = Strings::localized(QStringLiteral("MoveAppTutorial"));
         break;
-    case 3:
+    case ListsControllerErrorCode::OnlyList:
         error.description = Strings::localized(QStringLiteral("DelteOnlyListNotice"));
         break;
-    case 4: {
+    case ListsControllerErrorCode::RefreshFailed: {
         const QString noun
             = arguments.value(0).toLongLong() == 1 ? QStringLiteral("app") : QStringLiteral("apps");
         error.description = Strings::localizedFormat(QStringLiteral("Failed to reload %@!"),
@@ -31,10 +31,8 @@ Error listsControllerError(int code, const QVariantList &arguments)
                                   Strings::localized(QStringLiteral("Request Support")) };
         break;
     }
-    case 5:
+    case ListsControllerErrorCode::ListNotFound:
         error.description = QStringLiteral("List not found");
-        break;
-    default:
         break;
     }
     return error;

@@ -1,11 +1,6 @@
 #pragma once
 
-// The errors ListsController hands out (domain "com.tanvill.Tanvill.ListsController"):
-//   1 a search found nothing in any scope        no arguments
-//   2 the identifier is already kept in a list   the list's name
-//   3 the only list cannot be deleted            no arguments
-//   4 every look-up of a refresh failed          the number of applications refreshed
-//   5 no list has the asked index                no arguments
+// The errors ListsController hands out, in the domain "com.tanvill.Tanvill.ListsController".
 
 #include "platform/Error.h"
 
@@ -13,6 +8,15 @@
 
 namespace tanvill {
 
-Error listsControllerError(int code, const QVariantList &arguments = {});
+// The codes and the arguments their texts take.
+enum class ListsControllerErrorCode {
+    NoSearchResults = 1, // a search found nothing in any scope; no arguments
+    AlreadyInList = 2, // the identifier is already kept in a list; the list's name
+    OnlyList = 3, // the only list cannot be deleted; no arguments
+    RefreshFailed = 4, // every look-up of a refresh failed; the number of applications
+    ListNotFound = 5, // no list has the asked index; no arguments
+};
+
+Error listsControllerError(ListsControllerErrorCode code, const QVariantList &arguments = {});
 
 } // namespace tanvill

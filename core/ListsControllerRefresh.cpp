@@ -6,7 +6,9 @@
 
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/RefreshChanges.h"
 #include "core/SettingsKeys.h"
+#include "core/StoreResultRecord.h"
 #include "platform/Analytics.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -16,44 +18,7 @@
 #include <QPointer>
 #include <QTextStream>
 
-#include <cmath>
-
 namespace tanvill {
-
-namespace {
-
-// Texts that differ only in how their accented letters are composed are the same text.
-bool sameText(const QString &a, const QString &b)
-{
-    return a == b
-        || (a.size() != 0 && b.size() != 0
-            && a.normalized(QString::NormalizationForm_C)
-                == b.normalized(QString::NormalizationForm_C));
-}
-
-// Writes a text field only when the store says something else.
-bool update(App *app, QString (App::*getter)() const, void (App::*setter)(const QString &),
-            const QString &value)
-{
-    if (sameText((app->*getter)(), value))
-        return false;
-    (app->*setter)(value);
-    return true;
-}
-
-bool sameScreenshots(const App *app, const QStringList &urls)
-{
-    const std::vector<Screenshot *> &screenshots = app->screenshots();
-    if (qsizetype(screenshots.size()) != urls.size())
-        return false;
-    for (qsizetype i = 0; i < urls.size(); ++i) {
-        if (!sameText(screenshots[size_t(i)]->url(), urls[i]))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 void ListsController::searchApps(
     const QString &term,
@@ -77,7 +42,8 @@ void ListsController::searchApps(
             if (!guard || !completion)
                 return;
             if (results->empty())
-                completion(listsControllerError(1), std::nullopt);
+                completion(listsControllerError(ListsControllerErrorCode::NoSearchResults),
+                           std::nullopt);
             else
                 completion(std::nullopt, std::move(*results));
         });
@@ -97,7 +63,7 @@ void ListsController::reloadApps(
         // An identifier another refresh is looking up already, or that stands twice in
         // this one, is looked up once.
         const QString identifier = app->identifier();
-        if (reloadingApps.contains(identifier))
+        if (m_reloadingApps.contains(identifier))
             continue;
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
         // An answer about another application than the one asked for is not applied: it
@@ -114,7 +80,7 @@ void ListsController::reloadApps(
                                 << Qt::endl;
         };
         batch.push_back(operation);
-        reloadingApps.insert(identifier);
+        m_reloadingApps.insert(identifier);
         identifiers << identifier;
     }
 
@@ -140,9 +106,11 @@ void ListsController::applyReloadResults(const std::vector<CachedApp> &results,
 {
     if (results.empty()) {
         for (const QString &identifier : identifiers)
-            reloadingApps.remove(identifier);
+            m_reloadingApps.remove(identifier);
         if (completion)
-            completion(listsControllerError(4, { qint64(givenCount) }), std::nullopt);
+            completion(listsControllerError(ListsControllerErrorCode::RefreshFailed,
+                                            { qint64(givenCount) }),
+                       std::nullopt);
         return;
     }
 
@@ -158,57 +126,19 @@ void ListsController::applyReloadResults(const std::vector<CachedApp> &results,
     ObjectContext &context = *managedObjectContext();
 
     for (const CachedApp &result : results) {
-        reloadingApps.remove(result.identifier);
+        m_reloadingApps.remove(result.identifier);
         App *app = watched.value(result.identifier);
         if (!app || app->isDeleted())
             continue;
 
-        written |= update(app, &App::name, &App::setName, result.name);
-        written |= update(app, &App::appStoreDescription, &App::setAppStoreDescription,
-                          result.description);
-        if (app->appKind() != result.kind) {
-            app->setAppKind(result.kind);
-            written = true;
-        }
-        written |= update(app, &App::developer, &App::setDeveloper, result.developer);
-        written |= update(app, &App::iconUrl, &App::setIconUrl, result.iconUrl);
-        written |= update(app, &App::appStoreUrl, &App::setAppStoreUrl, result.storeUrl);
-        if (!sameScreenshots(app, result.screenshotUrls)) {
-            const std::vector<Screenshot *> old = app->screenshots();
-            for (Screenshot *screenshot : old)
-                context.deleteObject(screenshot);
-            for (const QString &url : result.screenshotUrls)
-                context.insertScreenshot(app)->setUrl(url);
-            written = true;
-        }
-
-        std::optional<AppUpdate> update;
-        if (!sameText(app->version(), result.version)) {
-            update.emplace(app->name());
-            app->setLastVersion(app->version());
-            app->setVersion(result.version);
-            update->versionChange = Change<QString> { app->lastVersion(), app->version() };
-        }
-        if (std::fabs(app->rating() - result.rating) >= 0.05f) {
-            if (!update)
-                update.emplace(app->name());
-            app->setLastRating(app->rating());
-            app->setRating(result.rating);
-            update->ratingChange = Change<float> { app->lastRating(), app->rating() };
-        }
-        if (std::fabs(app->price().toDouble() - result.price) >= 0.005) {
-            if (!update)
-                update.emplace(app->name());
-            app->setLastPrice(app->price());
-            app->setPrice(Decimal::fromDouble(result.price).value_or(Decimal()));
-            update->pricingChange = Change<Decimal> { app->lastPrice(), app->price() };
-        }
-        if (update)
+        written |= copyStoreDetails(*app, result, context);
+        const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
+        if (std::optional<AppUpdate> update = applyRefreshChanges(*app, found))
             changes.push_back(std::move(*update));
         reloaded.insert(result.identifier);
     }
     for (const QString &identifier : identifiers)
-        reloadingApps.remove(identifier);
+        m_reloadingApps.remove(identifier);
 
     UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, results.front().currencyCode);
     if (written || !changes.empty())

@@ -2,6 +2,7 @@
 
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/Strings.h"
@@ -220,7 +221,7 @@ void ASImportGuideViewController::importViewControllerDidSelectList(List *list)
     if (!beginImport())
         return;
     // The list is selected first, so that the lists' notifications name the list shown.
-    UserDefaults::standard().setValue(QStringLiteral("selectedList"), list->index());
+    UserDefaults::standard().setValue(SettingsKeys::SelectedList, list->index());
     std::vector<CachedApp> all;
     for (const auto &[kind, apps] : *m_apps)
         all.insert(all.end(), apps.begin(), apps.end());

@@ -1,5 +1,6 @@
 #include "sharing/AppShopperImportWindow.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "sharing/ASImportGuideViewController.h"
@@ -12,7 +13,7 @@ namespace tanvill {
 
 namespace {
 
-const QString kFrameKey = QStringLiteral("WindowFrame/ASImportWindowFrame");
+const QString kFrameKey = windowFrameSettingsKey(QStringLiteral("ASImportWindowFrame"));
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "controls/Label.h"
 #include "controls/ModalBackgroundView.h"
 #include "core/List.h"
+#include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/Clipboard.h"
@@ -33,8 +34,6 @@
 namespace tanvill {
 
 namespace {
-
-const QString kHasSeenListSharingInfo = QStringLiteral("hasSeenListSharingInfo");
 
 int &animationDuration()
 {
@@ -268,7 +267,7 @@ void ListShareSheet::presentInView(QWidget *parentView, List *list,
 
 void ListShareSheet::viewDidAppear()
 {
-    if (UserDefaults::standard().boolean(kHasSeenListSharingInfo))
+    if (UserDefaults::standard().boolean(SettingsKeys::HasSeenListSharingInfo))
         return;
     delay(0.25, [self = QPointer<ListShareSheet>(this)] {
         if (self && self->m_state == State::Preparing && !self->m_dismissing)
@@ -278,7 +277,7 @@ void ListShareSheet::viewDidAppear()
 
 void ListShareSheet::showHelp()
 {
-    UserDefaults::standard().setValue(kHasSeenListSharingInfo, true);
+    UserDefaults::standard().setValue(SettingsKeys::HasSeenListSharingInfo, true);
     if (m_helpPopover)
         return;
     m_helpPopover = new SharingHelpPopover(this);

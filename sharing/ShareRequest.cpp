@@ -2,7 +2,9 @@
 
 #include "core/App.h"
 #include "core/List.h"
+#include "core/ListRows.h"
 #include "core/ListsController.h"
+#include "core/SettingsKeys.h"
 #include "platform/HttpClient.h"
 #include "platform/UserDefaults.h"
 #include "store/AppStoreOperation.h"
@@ -38,18 +40,17 @@ ShareRequest ShareRequest::forList(const List &list, const QString &email, bool 
     if (!email.isEmpty())
         request.email = email;
     request.currencySymbol = tanvill::currencySymbol(
-        defaults.string(QStringLiteral("currencyCode"), QStringLiteral("USD")),
+        defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD")),
         AppStoreOperation::languageCode());
     const QString theme = rawValue(list.theme().name);
     request.theme = theme.left(1).toUpper() + theme.mid(1);
     request.countryCode = AppStoreOperation::countryCode();
     request.allowModification = allowModification;
     // Only a text counts; an empty one is sent as it is, since the user chose it.
-    if (defaults.value(QStringLiteral("affiliateToken")).typeId() == QMetaType::QString)
-        request.affiliateToken = defaults.string(QStringLiteral("affiliateToken"));
+    if (defaults.value(SettingsKeys::AffiliateToken).typeId() == QMetaType::QString)
+        request.affiliateToken = defaults.string(SettingsKeys::AffiliateToken);
 
-    for (const TableRow &row :
-         ListsController::rowsForList(&list, savedListGrouping(), savedListSorting())) {
+    for (const TableRow &row : rowsForList(&list, savedListGrouping(), savedListSorting())) {
         if (!row.isThis())
             continue;
         const App *app = row.thisValue();

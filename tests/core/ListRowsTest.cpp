@@ -1,5 +1,6 @@
 #include "ListRowsFixture.h"
 
+#include "core/ListRows.h"
 #include "core/ListsControllerError.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ using TableRowsTest = ListRowsTest;
 
 QStringList rows(List *list, ListGrouping grouping, ListSorting sorting)
 {
-    return describe(ListsController::rowsForList(list, grouping, sorting));
+    return describe(rowsForList(list, grouping, sorting));
 }
 
 } // namespace
@@ -92,7 +93,7 @@ TEST_F(TableRowsTest, AnEmptyListHasNoRowsInAnyArrangement)
          { ListGrouping::None, ListGrouping::Platform, ListGrouping::Developer }) {
         for (const ListSorting sorting :
              { ListSorting::None, ListSorting::Price, ListSorting::Name })
-            EXPECT_TRUE(ListsController::rowsForList(list, grouping, sorting).empty());
+            EXPECT_TRUE(rowsForList(list, grouping, sorting).empty());
     }
 }
 
@@ -112,6 +113,6 @@ TEST_F(TableRowsTest, AreFoundByListIndexIncludingTheArchive)
     Error error;
     EXPECT_FALSE(controller().rowsForListAtIndex(5, ListGrouping::None, ListSorting::None, &error));
     EXPECT_EQ(error.code, 5);
-    EXPECT_EQ(error.domain, listsControllerError(5).domain);
+    EXPECT_EQ(error.domain, listsControllerError(ListsControllerErrorCode::ListNotFound).domain);
     EXPECT_EQ(error.description, "List not found");
 }

@@ -123,7 +123,7 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
     EXPECT_EQ(apps[5]->name(), "New name");
     EXPECT_EQ(posted, QStringList({ "DidReloadApps" }));
     EXPECT_EQ(reloadedSet(), QSet<QString>({ "1", "2", "3", "4", "5", "6" }));
-    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+    EXPECT_FALSE(controller().isReloadingApps());
     controller().saveWithAsync(false);
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM apps WHERE name = 'New name'"), 1);
 
@@ -180,7 +180,7 @@ TEST_F(Refreshing, ARefreshWhoseLookUpsAllFailKeepsEverything)
     EXPECT_EQ(outcome.error->description, "Failed to reload apps!");
     EXPECT_EQ(store.lookupCount("1"), 2);
     EXPECT_EQ(apps[0]->name(), "One");
-    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+    EXPECT_FALSE(controller().isReloadingApps());
 }
 
 TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
@@ -208,7 +208,7 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     EXPECT_EQ(apps[1]->price(), *Decimal::fromString("0.99"));
     EXPECT_EQ(apps[2]->version(), "1.0");
     EXPECT_EQ(apps[3]->version(), "1.0");
-    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+    EXPECT_FALSE(controller().isReloadingApps());
 }
 
 TEST_F(Refreshing, OverlappingRefreshesLookEachAppUpOnce)
@@ -267,7 +267,7 @@ TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
     EXPECT_TRUE(outcome.updates->empty());
     EXPECT_EQ(apps[0]->version(), "1.0");
     EXPECT_EQ(reloadedSet(), QSet<QString>({ "2" }));
-    EXPECT_TRUE(controller().reloadingApps.isEmpty());
+    EXPECT_FALSE(controller().isReloadingApps());
 }
 
 TEST_F(Refreshing, SearchKeepsTheScopesThatAnswered)

@@ -256,15 +256,17 @@ TEST_F(Lists, ListsAppsAndScreenshotsSurviveAReopen)
 
 TEST_F(Lists, ControllerErrorsCarryTheirTexts)
 {
-    const Error duplicate = listsControllerError(2, { "Games" });
+    const Error duplicate
+        = listsControllerError(ListsControllerErrorCode::AlreadyInList, { "Games" });
     EXPECT_TRUE(duplicate.description.contains("Games"));
     EXPECT_EQ(duplicate.recoverySuggestion, Strings::localized("MoveAppTutorial"));
     EXPECT_TRUE(duplicate.recoveryOptions.isEmpty());
-    const Error reload = listsControllerError(4, { 1 });
+    const Error reload = listsControllerError(ListsControllerErrorCode::RefreshFailed, { 1 });
     EXPECT_EQ(reload.description, "Failed to reload " + Strings::localized("app") + "!");
     EXPECT_EQ(reload.recoveryOptions,
               (QStringList { Strings::localized("OK"), Strings::localized("Request Support") }));
-    EXPECT_EQ(listsControllerError(4, { 3 }).description,
+    EXPECT_EQ(listsControllerError(ListsControllerErrorCode::RefreshFailed, { 3 }).description,
               "Failed to reload " + Strings::localized("apps") + "!");
-    EXPECT_EQ(listsControllerError(5).description, "List not found");
+    EXPECT_EQ(listsControllerError(ListsControllerErrorCode::ListNotFound).description,
+              "List not found");
 }

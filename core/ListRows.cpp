@@ -1,8 +1,7 @@
-#include "core/ListsController.h"
+#include "core/ListRows.h"
 
 #include "core/App.h"
 #include "core/List.h"
-#include "core/ListsControllerError.h"
 
 #include <QHash>
 
@@ -79,7 +78,7 @@ void sortSections(std::vector<Section> &sections, ListSorting sorting)
 
 } // namespace
 
-TableRows ListsController::rowsForList(const List *list, ListGrouping grouping, ListSorting sorting)
+TableRows rowsForList(const List *list, ListGrouping grouping, ListSorting sorting)
 {
     TableRows rows;
     if (!list)
@@ -126,18 +125,6 @@ TableRows ListsController::rowsForList(const List *list, ListGrouping grouping, 
             rows.push_back(TableRow::This(app));
     }
     return rows;
-}
-
-std::optional<TableRows> ListsController::rowsForListAtIndex(int index, ListGrouping grouping,
-                                                             ListSorting sorting, Error *error)
-{
-    for (const List *list : managedObjectContext()->lists()) {
-        if (list->index() == index)
-            return rowsForList(list, grouping, sorting);
-    }
-    if (error)
-        *error = listsControllerError(5);
-    return std::nullopt;
 }
 
 } // namespace tanvill

@@ -1,0 +1,50 @@
+#include "core/RefreshChanges.h"
+
+#include "core/App.h"
+#include "core/StoreResultRecord.h"
+
+#include <cmath>
+
+namespace tanvill {
+
+TrackedValues TrackedValues::of(const App &app)
+{
+    return { app.version(), app.rating(), app.price() };
+}
+
+RefreshChanges detectRefreshChanges(const TrackedValues &stored, const CachedApp &result)
+{
+    RefreshChanges changes;
+    if (!sameStoreText(stored.version, result.version))
+        changes.version = result.version;
+    if (std::fabs(stored.rating - result.rating) >= 0.05f)
+        changes.rating = result.rating;
+    if (std::fabs(stored.price.toDouble() - result.price) >= 0.005)
+        changes.price = Decimal::fromDouble(result.price).value_or(Decimal());
+    return changes;
+}
+
+std::optional<AppUpdate> applyRefreshChanges(App &app, const RefreshChanges &changes)
+{
+    if (changes.isEmpty())
+        return std::nullopt;
+    AppUpdate update(app.name());
+    if (changes.version) {
+        app.setLastVersion(app.version());
+        app.setVersion(*changes.version);
+        update.versionChange = Change<QString> { app.lastVersion(), app.version() };
+    }
+    if (changes.rating) {
+        app.setLastRating(app.rating());
+        app.setRating(*changes.rating);
+        update.ratingChange = Change<float> { app.lastRating(), app.rating() };
+    }
+    if (changes.price) {
+        app.setLastPrice(app.price());
+        app.setPrice(*changes.price);
+        update.pricingChange = Change<Decimal> { app.lastPrice(), app.price() };
+    }
+    return update;
+}
+
+} // namespace tanvill

@@ -1,0 +1,48 @@
+#pragma once
+
+// What a refresh changes in the values whose history a record keeps (price, version, rating),
+// worked out apart from any record so that the rules stand on their own, and applied to a
+// record by moving its current values into the previous ones.
+
+#include "core/Decimal.h"
+#include "store/AppUpdate.h"
+#include "store/CachedApp.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace tanvill {
+
+class App;
+
+// A record's current price, version and rating.
+struct TrackedValues
+{
+    QString version;
+    float rating = 0;
+    Decimal price;
+
+    static TrackedValues of(const App &app);
+};
+
+// The new values a refresh found, each present only when it changed.
+struct RefreshChanges
+{
+    std::optional<QString> version;
+    std::optional<float> rating;
+    std::optional<Decimal> price;
+
+    bool isEmpty() const { return !version && !rating && !price; }
+    bool operator==(const RefreshChanges &) const = default;
+};
+
+// A version changes when its text differs (beyond how accented letters are composed); a rating
+// when it moved by 0.05 or more; a price when it moved by half a cent or more.
+RefreshChanges detectRefreshChanges(const TrackedValues &stored, const CachedApp &result);
+
+// Moves the changed values' current values into the previous ones, stores the new values and
+// returns what changed, named after the application; none when nothing changed.
+std::optional<AppUpdate> applyRefreshChanges(App &app, const RefreshChanges &changes);
+
+} // namespace tanvill

@@ -1,0 +1,80 @@
+#include "core/StoreResultRecord.h"
+
+#include "core/App.h"
+#include "core/ObjectContext.h"
+#include "core/Screenshot.h"
+
+namespace tanvill {
+
+namespace {
+
+bool update(App &app, QString (App::*getter)() const, void (App::*setter)(const QString &),
+            const QString &value)
+{
+    if (sameStoreText((app.*getter)(), value))
+        return false;
+    (app.*setter)(value);
+    return true;
+}
+
+bool sameScreenshots(const App &app, const QStringList &urls)
+{
+    const std::vector<Screenshot *> &screenshots = app.screenshots();
+    if (qsizetype(screenshots.size()) != urls.size())
+        return false;
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        if (!sameStoreText(screenshots[size_t(i)]->url(), urls[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool sameStoreText(const QString &a, const QString &b)
+{
+    return a == b
+        || (a.size() != 0 && b.size() != 0
+            && a.normalized(QString::NormalizationForm_C)
+                == b.normalized(QString::NormalizationForm_C));
+}
+
+bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
+{
+    bool written = update(app, &App::name, &App::setName, result.name);
+    written
+        |= update(app, &App::appStoreDescription, &App::setAppStoreDescription, result.description);
+    if (app.appKind() != result.kind) {
+        app.setAppKind(result.kind);
+        written = true;
+    }
+    written |= update(app, &App::developer, &App::setDeveloper, result.developer);
+    written |= update(app, &App::iconUrl, &App::setIconUrl, result.iconUrl);
+    written |= update(app, &App::appStoreUrl, &App::setAppStoreUrl, result.storeUrl);
+    if (!sameScreenshots(app, result.screenshotUrls)) {
+        const std::vector<Screenshot *> old = app.screenshots();
+        for (Screenshot *screenshot : old)
+            context.deleteObject(screenshot);
+        for (const QString &url : result.screenshotUrls)
+            context.insertScreenshot(&app)->setUrl(url);
+        written = true;
+    }
+    return written;
+}
+
+App *insertAppFromStoreResult(ObjectContext &context, List *list, const CachedApp &result)
+{
+    App *app = context.insertApp(list);
+    app->setIdentifier(result.identifier);
+    copyStoreDetails(*app, result, context);
+    const Decimal price = Decimal::fromDouble(result.price).value_or(Decimal());
+    app->setVersion(result.version);
+    app->setLastVersion(result.version);
+    app->setRating(result.rating);
+    app->setLastRating(result.rating);
+    app->setPrice(price);
+    app->setLastPrice(price);
+    return app;
+}
+
+} // namespace tanvill

@@ -1,0 +1,27 @@
+#pragma once
+
+// Puts what the store says about an application into its record, in one place for adding and
+// refreshing: the details (name, description, kind, developer, links, screenshots) are written
+// only where they differ, and a new record also takes the identifier and starts its price,
+// version and rating history at the store's values.
+
+#include "store/CachedApp.h"
+
+#include <QString>
+
+namespace tanvill {
+
+class App;
+class List;
+class ObjectContext;
+
+// Texts that differ only in how their accented letters are composed are the same text.
+bool sameStoreText(const QString &a, const QString &b);
+
+// Writes the details of `result` that differ from the record's; true when it wrote any.
+bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context);
+
+// A new application of `list` (at the end of its stored order) made from `result`.
+App *insertAppFromStoreResult(ObjectContext &context, List *list, const CachedApp &result);
+
+} // namespace tanvill
