@@ -193,12 +193,13 @@ protected:
 TEST_F(LongPressMenuButtonTest, QuickClickActsOnceWithoutMenu)
 {
     QSignalSpy clicks(&button, &QAbstractButton::clicked);
+    QSignalSpy shown(&button, &LongPressMenuButton::menuShown);
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_TRUE(button.isDown());
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10), 50);
     EXPECT_EQ(clicks.count(), 1);
     EXPECT_FALSE(button.isDown());
-    QTest::qWait(button.longPressInterval() + 100);
+    EXPECT_FALSE(shown.wait(button.longPressInterval() + 100));
     EXPECT_FALSE(menu.isVisible());
     EXPECT_EQ(clicks.count(), 1);
 }
@@ -221,7 +222,7 @@ TEST_F(LongPressMenuButtonTest, SecondPressWaitsTheWholeIntervalAgain)
 {
     QSignalSpy shown(&button, &LongPressMenuButton::menuShown);
     QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::qWait(button.longPressInterval() / 2);
+    EXPECT_FALSE(shown.wait(button.longPressInterval() / 2)) << "a click shows no menu";
     QElapsedTimer held;
     held.start();
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
@@ -243,8 +244,9 @@ TEST_F(LongPressMenuButtonTest, LongPressWithoutMenuIsASlowClick)
     button.setPopUpMenu(nullptr);
     button.setLongPressInterval(20);
     QSignalSpy clicks(&button, &QAbstractButton::clicked);
+    QSignalSpy shown(&button, &LongPressMenuButton::menuShown);
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::qWait(60);
+    EXPECT_FALSE(shown.wait(60)) << "held past the interval, with no menu to show";
     EXPECT_TRUE(button.isDown());
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(clicks.count(), 1);
@@ -261,8 +263,7 @@ TEST_F(LongPressMenuButtonTest, DisablingOrHidingWhileHeldEndsTheHold)
     button.setEnabled(true);
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
     button.hide();
-    QTest::qWait(150);
-    EXPECT_EQ(shown.count(), 0);
+    EXPECT_FALSE(shown.wait(150));
     EXPECT_FALSE(menu.isVisible());
     EXPECT_FALSE(button.isDown());
 
