@@ -156,6 +156,8 @@ int main(int argc, char **argv)
     qputenv("QT_NO_GLIB", "1");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The application starts in a throw-away home too: it reads the runtime folder at once.
+    test::IsolatedHome home;
     QApplication app(argc, argv);
     test::TestServices services { { .listsController = false } };
 
