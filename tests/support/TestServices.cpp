@@ -48,6 +48,19 @@ TestServices::TestServices(const Options &options)
 
 TestServices::~TestServices() = default;
 
+TestServices::DefaultEnvironment::DefaultEnvironment(const char *name, const QByteArray &value)
+    : m_name(name), m_set(!qEnvironmentVariableIsSet(name))
+{
+    if (m_set)
+        qputenv(name, value);
+}
+
+TestServices::DefaultEnvironment::~DefaultEnvironment()
+{
+    if (m_set)
+        qunsetenv(m_name);
+}
+
 ListsController &TestServices::listsController() const
 {
     Q_ASSERT(m_listsController);

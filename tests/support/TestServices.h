@@ -4,6 +4,8 @@
 // the order the application makes them (see shell/Services.h), and shared while the object
 // lives, so that every shared…() accessor finds them. Alerts, system notifications and opened
 // links are recorded (nothing starts) and the network is switched by hand (reachable at first).
+// Store, sharing and wish-list requests go to a closed port on this machine unless the test
+// points them at a fake server (FakeStore and the like), so no test ever reaches the internet.
 // The updater is made but not started, and refreshes through this set's lists controller.
 // Tests that need no lists controller (or their own) can leave it out; refreshes then find
 // nothing to refresh.
@@ -38,6 +40,9 @@ namespace tanvill::test {
 class TestServices
 {
 public:
+    // Where requests go that no fake server answers: a port nothing listens on.
+    static constexpr char kNowhere[] = "http://127.0.0.1:9";
+
     struct Options
     {
         // Registered over the application's defaults (none of those are registered).
@@ -78,7 +83,22 @@ public:
     void closeListsController();
 
 private:
+    // Sets a variable for the life of the object when it is not set already.
+    class DefaultEnvironment
+    {
+    public:
+        DefaultEnvironment(const char *name, const QByteArray &value);
+        ~DefaultEnvironment();
+
+    private:
+        const char *m_name;
+        bool m_set = false;
+    };
+
     IsolatedHome m_home;
+    DefaultEnvironment m_storeUrl { "TANVILL_STORE_URL", kNowhere };
+    DefaultEnvironment m_serviceUrl { "TANVILL_SERVICE_URL", kNowhere };
+    DefaultEnvironment m_wishlistUrl { "TANVILL_WISHLIST_URL", kNowhere };
     RecordingAlertPresenter *m_alerts = nullptr;
     RecordingNotificationPresenter *m_notifications = nullptr;
     ManualReachabilityBackend *m_network = nullptr;
