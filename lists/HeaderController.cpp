@@ -4,6 +4,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "lists/HeaderViewController.h"
 #include "lists/ListEditorDelegate.h"
 #include "lists/NumberValue.h"
@@ -21,7 +22,6 @@ namespace tanvill {
 
 namespace {
 
-const QString kSelectedList = QStringLiteral("selectedList");
 // A swipe further than this share of the width turns the page when the fingers lift.
 constexpr qreal kSwipeCommitShare = 0.2;
 // How far the page follows a swipe past the first or last page.
@@ -41,7 +41,7 @@ HeaderController::HeaderController(ListsController &lists, QWidget *parent)
     m_swipeEndTimer->setInterval(200);
     connect(m_swipeEndTimer, &QTimer::timeout, this, &HeaderController::endSwipe);
 
-    UserDefaults::standard().observe(kSelectedList, this,
+    UserDefaults::standard().observe(SettingsKeys::SelectedList, this,
                                      [this](const QVariant &value) { selectedListChanged(value); });
     NotificationCenter &center = NotificationCenter::defaultCenter();
     for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,
@@ -96,7 +96,7 @@ void HeaderController::updatePageControl()
 
 int HeaderController::storedSelection() const
 {
-    const qint64 stored = UserDefaults::standard().integer(kSelectedList, 0);
+    const qint64 stored = UserDefaults::standard().integer(SettingsKeys::SelectedList, 0);
     if (stored < 0 || stored >= qint64(m_arrangedObjects.size()))
         return 0;
     return int(stored);
@@ -145,14 +145,14 @@ void HeaderController::requestPage(int index)
 {
     if (index < 0 || index >= int(m_arrangedObjects.size()) || index == m_selectedIndex)
         return;
-    UserDefaults::standard().setValue(kSelectedList, index);
+    UserDefaults::standard().setValue(SettingsKeys::SelectedList, index);
 }
 
 void HeaderController::didTransitionToObject()
 {
     List *selected = m_lists.selectedList();
     if (!selected || m_selectedIndex != selected->index())
-        UserDefaults::standard().setValue(kSelectedList, m_selectedIndex);
+        UserDefaults::standard().setValue(SettingsKeys::SelectedList, m_selectedIndex);
 }
 
 HeaderViewController *HeaderController::makePage(int index)

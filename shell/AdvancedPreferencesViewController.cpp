@@ -1,5 +1,6 @@
 #include "shell/AdvancedPreferencesViewController.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -16,8 +17,6 @@ namespace tanvill {
 
 namespace {
 
-const QString kStoreLocale = QStringLiteral("storeLocale");
-const QString kAffiliateToken = QStringLiteral("affiliateToken");
 constexpr int kTokenFieldWidth = 180;
 
 QString text(const char *key)
@@ -39,7 +38,8 @@ AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefault
     for (const StoreLocale &locale : m_locales)
         m_localePopUp->addItem(countryTitle(locale), locale.code);
     selectStoredLocale();
-    m_settings.observe(kStoreLocale, this, [this](const QVariant &) { selectStoredLocale(); });
+    m_settings.observe(SettingsKeys::StoreLocale, this,
+                       [this](const QVariant &) { selectStoredLocale(); });
     connect(m_localePopUp, &QComboBox::activated, this,
             &AdvancedPreferencesViewController::localePopUpButtonDidSelectLocale);
     addRow(text("PreferencesStoreSection"), m_localePopUp);
@@ -50,7 +50,8 @@ AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefault
     m_tokenField->setFixedWidth(kTokenFieldWidth);
     m_tokenField->setPlaceholderText(text("PreferencesAffiliateTokenPlaceholder"));
     showStoredToken();
-    m_settings.observe(kAffiliateToken, this, [this](const QVariant &) { showStoredToken(); });
+    m_settings.observe(SettingsKeys::AffiliateToken, this,
+                       [this](const QVariant &) { showStoredToken(); });
     connect(m_tokenField, &QLineEdit::editingFinished, this,
             &AdvancedPreferencesViewController::validateAffiliateToken);
     addRow(text("PreferencesAffiliateTokenSection"), m_tokenField);
@@ -60,8 +61,8 @@ AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefault
 AdvancedPreferencesViewController::~AdvancedPreferencesViewController()
 {
     const QString token = m_tokenField->text();
-    if (isValidAffiliateToken(token) && m_settings.string(kAffiliateToken) != token)
-        m_settings.setValue(kAffiliateToken, token);
+    if (isValidAffiliateToken(token) && m_settings.string(SettingsKeys::AffiliateToken) != token)
+        m_settings.setValue(SettingsKeys::AffiliateToken, token);
 }
 
 QString AdvancedPreferencesViewController::countryTitle(const StoreLocale &locale)
@@ -85,7 +86,7 @@ void AdvancedPreferencesViewController::selectStoredLocale()
 {
     int selected = -1;
     int unitedStates = -1;
-    const QString stored = m_settings.string(kStoreLocale);
+    const QString stored = m_settings.string(SettingsKeys::StoreLocale);
     for (int i = 0; i < m_locales.size(); ++i) {
         // A later equal entry wins over an earlier one.
         if (!stored.isEmpty() && m_locales[i].code == stored)
@@ -104,16 +105,17 @@ void AdvancedPreferencesViewController::localePopUpButtonDidSelectLocale(int ind
     if (index < 0 || index >= m_locales.size())
         return;
     const QString code = m_locales[index].code;
-    if (m_settings.hasStoredValue(kStoreLocale) && m_settings.string(kStoreLocale) == code)
+    if (m_settings.hasStoredValue(SettingsKeys::StoreLocale)
+        && m_settings.string(SettingsKeys::StoreLocale) == code)
         return;
-    m_settings.setValue(kStoreLocale, code);
+    m_settings.setValue(SettingsKeys::StoreLocale, code);
     // Every kept app is looked up again in the newly chosen store.
     m_updater.update();
 }
 
 void AdvancedPreferencesViewController::showStoredToken()
 {
-    const QString stored = m_settings.string(kAffiliateToken);
+    const QString stored = m_settings.string(SettingsKeys::AffiliateToken);
     if (m_tokenField->text() != stored)
         m_tokenField->setText(stored);
 }
@@ -122,19 +124,19 @@ void AdvancedPreferencesViewController::validateAffiliateToken()
 {
     const QString token = m_tokenField->text();
     if (token.isEmpty()) {
-        m_settings.remove(kAffiliateToken);
+        m_settings.remove(SettingsKeys::AffiliateToken);
         return;
     }
     if (isValidAffiliateToken(token)) {
-        if (m_settings.string(kAffiliateToken) != token
-            || !m_settings.hasStoredValue(kAffiliateToken))
-            m_settings.setValue(kAffiliateToken, token);
+        if (m_settings.string(SettingsKeys::AffiliateToken) != token
+            || !m_settings.hasStoredValue(SettingsKeys::AffiliateToken))
+            m_settings.setValue(SettingsKeys::AffiliateToken, token);
         return;
     }
     // Emptied before the alert runs, so that the field losing focus to the alert finds
     // nothing left to reject.
     m_tokenField->clear();
-    m_settings.remove(kAffiliateToken);
+    m_settings.remove(SettingsKeys::AffiliateToken);
     Alert alert;
     alert.style = Alert::Style::Warning;
     alert.messageText = text("Invalid Affiliate Token Message");

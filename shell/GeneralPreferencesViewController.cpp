@@ -1,5 +1,6 @@
 #include "shell/GeneralPreferencesViewController.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -17,10 +18,6 @@
 namespace tanvill {
 
 namespace {
-
-const QString kLaunchAtLogin = QStringLiteral("launchAtLogin");
-const QString kAutomaticallyUpdateApps = QStringLiteral("AutomaticallyUpdateApps");
-const QString kAppUpdateInterval = QStringLiteral("AppUpdateInverval");
 
 QString text(const char *key)
 {
@@ -44,16 +41,18 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
     m_launchAtLogin = makeCheckbox("PreferencesLaunchAtLogin");
     addRow(text("PreferencesStartupSection"), m_launchAtLogin);
     // The box shows the setting; a click goes through the login item first.
-    SettingsBinding::showBoolean(m_launchAtLogin, m_settings, kLaunchAtLogin);
+    SettingsBinding::showBoolean(m_launchAtLogin, m_settings, SettingsKeys::LaunchAtLogin);
     connect(m_launchAtLogin, &QCheckBox::clicked, this,
             &GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue);
 
     addSeparation();
     m_automaticUpdates = makeCheckbox("PreferencesAutomaticUpdates");
-    SettingsBinding::bindBoolean(m_automaticUpdates, m_settings, kAutomaticallyUpdateApps);
+    SettingsBinding::bindBoolean(m_automaticUpdates, m_settings,
+                                 SettingsKeys::AutomaticallyUpdateApps);
     m_updateInterval = new QComboBox;
     m_updateInterval->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    SettingsBinding::enableWhile(m_updateInterval, m_settings, kAutomaticallyUpdateApps);
+    SettingsBinding::enableWhile(m_updateInterval, m_settings,
+                                 SettingsKeys::AutomaticallyUpdateApps);
     auto *refreshRow = new QHBoxLayout;
     refreshRow->setSpacing(8);
     refreshRow->addWidget(m_automaticUpdates);
@@ -61,23 +60,21 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
     addRow(text("PreferencesRefreshSection"), refreshRow);
     addNote(text("PreferencesAutomaticUpdatesNote"));
     showUpdateInterval();
-    m_settings.observe(kAppUpdateInterval, this,
+    m_settings.observe(SettingsKeys::AppUpdateInterval, this,
                        [this](const QVariant &) { showUpdateInterval(); });
     connect(m_updateInterval, &QComboBox::activated, this,
             &GeneralPreferencesViewController::updateIntervalChosen);
 
     addSeparation();
     m_iconBadge = makeCheckbox("PreferencesIconBadge");
-    SettingsBinding::bindBoolean(m_iconBadge, m_settings,
-                                 QStringLiteral("displayAppCountAsIconBadge"));
+    SettingsBinding::bindBoolean(m_iconBadge, m_settings, SettingsKeys::DisplayAppCountAsIconBadge);
     addRow(text("PreferencesLauncherSection"), m_iconBadge);
     m_platformIcons = makeCheckbox("PreferencesPlatformIcons");
-    SettingsBinding::bindBoolean(m_platformIcons, m_settings,
-                                 QStringLiteral("displayPlatformIcons"));
+    SettingsBinding::bindBoolean(m_platformIcons, m_settings, SettingsKeys::DisplayPlatformIcons);
     addRow(text("PreferencesListsSection"), m_platformIcons);
     m_multipleAppWindows = makeCheckbox("PreferencesMultipleAppWindows");
     SettingsBinding::bindBoolean(m_multipleAppWindows, m_settings,
-                                 QStringLiteral("multipleAppWindows"));
+                                 SettingsKeys::MultipleAppWindows);
     addRow(text("PreferencesWindowsSection"), m_multipleAppWindows);
 }
 
@@ -104,8 +101,8 @@ QString GeneralPreferencesViewController::updateIntervalTitle(qint64 seconds)
 void GeneralPreferencesViewController::showUpdateInterval()
 {
     // The interval the updater really uses: a missing or unusable value means its default.
-    const qint64 current
-        = std::llround(AppUpdater::updateIntervalSeconds(m_settings.value(kAppUpdateInterval)));
+    const qint64 current = std::llround(
+        AppUpdater::updateIntervalSeconds(m_settings.value(SettingsKeys::AppUpdateInterval)));
     QList<qint64> choices = updateIntervalChoices();
     if (!choices.contains(current)) {
         choices.append(current);
@@ -124,16 +121,17 @@ void GeneralPreferencesViewController::updateIntervalChosen(int index)
         return;
     const qint64 seconds = m_updateInterval->itemData(index).toLongLong();
     // Choosing the interval in force again would restart the updater for nothing.
-    if (std::llround(AppUpdater::updateIntervalSeconds(m_settings.value(kAppUpdateInterval)))
+    if (std::llround(
+            AppUpdater::updateIntervalSeconds(m_settings.value(SettingsKeys::AppUpdateInterval)))
         == seconds)
         return;
-    m_settings.setValue(kAppUpdateInterval, seconds);
+    m_settings.setValue(SettingsKeys::AppUpdateInterval, seconds);
 }
 
 void GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue(bool on)
 {
     if (const std::optional<Error> error = m_loginItem.setEnabled(on)) {
-        m_settings.setValue(kLaunchAtLogin, !on);
+        m_settings.setValue(SettingsKeys::LaunchAtLogin, !on);
         // The setting may already hold that value; the box shows it either way.
         const QSignalBlocker blocker(m_launchAtLogin);
         m_launchAtLogin->setChecked(!on);
@@ -144,7 +142,7 @@ void GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue(bool 
         m_alerts.runModal(alert);
         return;
     }
-    m_settings.setValue(kLaunchAtLogin, on);
+    m_settings.setValue(SettingsKeys::LaunchAtLogin, on);
 }
 
 void GeneralPreferencesViewController::showEvent(QShowEvent *event)
@@ -152,8 +150,8 @@ void GeneralPreferencesViewController::showEvent(QShowEvent *event)
     PreferencesPane::showEvent(event);
     // The autostart entry is the truth: the user may have removed it with another tool.
     const bool enabled = m_loginItem.isEnabled();
-    if (m_settings.boolean(kLaunchAtLogin) != enabled)
-        m_settings.setValue(kLaunchAtLogin, enabled);
+    if (m_settings.boolean(SettingsKeys::LaunchAtLogin) != enabled)
+        m_settings.setValue(SettingsKeys::LaunchAtLogin, enabled);
 }
 
 } // namespace tanvill

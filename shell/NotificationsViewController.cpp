@@ -1,5 +1,6 @@
 #include "shell/NotificationsViewController.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "shell/SettingsBinding.h"
@@ -10,8 +11,6 @@
 namespace tanvill {
 
 namespace {
-
-const QString kAutomaticallyUpdateApps = QStringLiteral("AutomaticallyUpdateApps");
 
 QString text(const char *key)
 {
@@ -31,14 +30,14 @@ NotificationsViewController::NotificationsViewController(UserDefaults &settings,
     addWideRow(m_infoLabel);
     addSeparation();
 
-    const auto bound = [this](const char *titleKey, const char *settingKey) {
+    const auto bound = [this](const char *titleKey, const QString &settingKey) {
         auto *box = new QCheckBox(text(titleKey));
-        SettingsBinding::bindBoolean(box, m_settings, QString::fromLatin1(settingKey));
+        SettingsBinding::bindBoolean(box, m_settings, settingKey);
         return box;
     };
-    m_price = bound("PreferencesNotifyPricing", "NotifyAboutChanges.Pricing");
-    m_version = bound("PreferencesNotifyVersion", "NotifyAboutChanges.Version");
-    m_rating = bound("PreferencesNotifyRating", "NotifyAboutChanges.Rating");
+    m_price = bound("PreferencesNotifyPricing", SettingsKeys::NotifyAboutPricing);
+    m_version = bound("PreferencesNotifyVersion", SettingsKeys::NotifyAboutVersion);
+    m_rating = bound("PreferencesNotifyRating", SettingsKeys::NotifyAboutRating);
     addRow(text("PreferencesNotifySection"), m_price);
     addRow(QString(), m_version);
     addRow(QString(), m_rating);
@@ -46,13 +45,13 @@ NotificationsViewController::NotificationsViewController(UserDefaults &settings,
     addSeparation();
     m_quitWarning = new QCheckBox(text("PreferencesQuitWarning"));
     // The setting says the warning is suppressed; the box asks for it.
-    SettingsBinding::bindBoolean(m_quitWarning, m_settings, QStringLiteral("suppressQuitWarning"),
+    SettingsBinding::bindBoolean(m_quitWarning, m_settings, SettingsKeys::SuppressQuitWarning,
                                  true);
     addRow(text("PreferencesQuitSection"), m_quitWarning);
 
     updateInfoLabel();
     // Automatic refreshing is switched on the General pane or elsewhere while this one shows.
-    m_settings.observe(kAutomaticallyUpdateApps, this,
+    m_settings.observe(SettingsKeys::AutomaticallyUpdateApps, this,
                        [this](const QVariant &) { updateInfoLabel(); });
 }
 
@@ -64,7 +63,7 @@ void NotificationsViewController::showEvent(QShowEvent *event)
 
 void NotificationsViewController::updateInfoLabel()
 {
-    const bool updating = m_settings.boolean(kAutomaticallyUpdateApps);
+    const bool updating = m_settings.boolean(SettingsKeys::AutomaticallyUpdateApps);
     QFont infoFont = m_infoLabel->font();
     infoFont.setPixelSize(kTextPixelSize);
     infoFont.setBold(!updating);
