@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 #include "support/TestServices.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -82,4 +83,20 @@ TEST_F(DefaultSettings, FirstRunReplacesAFirstLaunchDateThatIsNotADate)
     writeFirstRunValues(defaults, QLocale(QLocale::French, QLocale::France));
     EXPECT_TRUE(defaults.date("firstLaunchDate"));
     EXPECT_EQ(defaults.string("storeLocale"), "FR");
+}
+
+TEST_F(DefaultSettings, EveryStoreCountryIsANamedTwoLetterCountryCodeListedOnce)
+{
+    const QList<StoreLocale> locales = storeLocales();
+    ASSERT_GE(locales.size(), 100);
+    QSet<QString> codes;
+    for (const StoreLocale &locale : locales) {
+        SCOPED_TRACE(locale.code.toStdString());
+        EXPECT_FALSE(locale.country.isEmpty());
+        EXPECT_EQ(locale.code.size(), 2);
+        EXPECT_NE(QLocale::codeToTerritory(locale.code), QLocale::AnyTerritory);
+        EXPECT_FALSE(codes.contains(locale.code));
+        codes.insert(locale.code);
+    }
+    EXPECT_TRUE(codes.contains("US"));
 }
