@@ -8,10 +8,12 @@ namespace tanvill {
 
 namespace {
 
+// An empty answer never replaces what is stored: a store that leaves a field out has not
+// said it is gone.
 bool update(App &app, QString (App::*getter)() const, void (App::*setter)(const QString &),
             const QString &value)
 {
-    if (sameStoreText((app.*getter)(), value))
+    if (value.isEmpty() || sameStoreText((app.*getter)(), value))
         return false;
     (app.*setter)(value);
     return true;
@@ -51,7 +53,7 @@ bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
     written |= update(app, &App::developer, &App::setDeveloper, result.developer);
     written |= update(app, &App::iconUrl, &App::setIconUrl, result.iconUrl);
     written |= update(app, &App::appStoreUrl, &App::setAppStoreUrl, result.storeUrl);
-    if (!sameScreenshots(app, result.screenshotUrls)) {
+    if (!result.screenshotUrls.isEmpty() && !sameScreenshots(app, result.screenshotUrls)) {
         const std::vector<Screenshot *> old = app.screenshots();
         for (Screenshot *screenshot : old)
             context.deleteObject(screenshot);

@@ -2,8 +2,8 @@
 
 // Puts what the store says about an application into its record, in one place for adding and
 // refreshing: the details (name, description, kind, developer, links, screenshots) are written
-// only where they differ, and a new record also takes the identifier and starts its price,
-// version and rating history at the store's values.
+// only where they differ and never replaced by an empty text or list, and a new record also
+// takes the identifier and starts its price, version and rating history at the store's values.
 
 #include "store/CachedApp.h"
 

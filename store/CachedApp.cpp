@@ -6,7 +6,9 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -15,6 +17,20 @@ namespace tanvill {
 namespace {
 
 using json = nlohmann::json;
+
+// A store price beyond this is no price anyone pays; it is refused as unreadable.
+constexpr double kMaximumPrice = 1'000'000.0;
+constexpr double kMaximumRating = 5.0;
+
+// A value read from one key: absent (the key is not there), unreadable (there, but of a
+// kind the field cannot take) or read.
+template<typename T> struct Reading
+{
+    bool present = false;
+    std::optional<T> value;
+
+    bool unreadable() const { return present && !value; }
+};
 
 const json *member(const json &object, const char *key)
 {
@@ -31,40 +47,48 @@ QString numberText(const json &value)
     return QString::number(value.get<double>(), 'g', QLocale::FloatingPointShortest);
 }
 
-// Text of a string, decimal text of a number, "true"/"false" of a Boolean, empty otherwise
-// (null included).
-std::optional<QString> readText(const json &object, const char *key)
+// Text of a string, decimal text of a number, "true"/"false" of a Boolean. An object or an
+// array is no text, nor is a null unless the field takes it as the empty text: the field is
+// unreadable. Control characters are taken out.
+enum class Null { Unreadable, Empty };
+Reading<QString> readText(const json &object, const char *key, Null null = Null::Unreadable)
 {
     const json *value = member(object, key);
     if (!value)
-        return std::nullopt;
+        return {};
+    if (value->is_null() && null == Null::Empty)
+        return { true, QString() };
     if (value->is_string())
-        return QString::fromStdString(value->get_ref<const std::string &>());
+        return { true,
+                 withoutControlCharacters(
+                     QString::fromStdString(value->get_ref<const std::string &>())) };
     if (value->is_number())
-        return numberText(*value);
+        return { true, numberText(*value) };
     if (value->is_boolean())
-        return value->get<bool>() ? QStringLiteral("true") : QStringLiteral("false");
-    return QString();
+        return { true, value->get<bool>() ? QStringLiteral("true") : QStringLiteral("false") };
+    return { true, std::nullopt };
 }
 
-// A number's value, 1/0 for a Boolean, a text that reads wholly as a finite decimal number,
-// and 0 for anything else.
-std::optional<double> readNumber(const json &object, const char *key)
+// A finite number, or a text that reads wholly as one. Anything else (a null, a Boolean,
+// "free", "NaN", an object) is unreadable rather than a silent 0.
+Reading<double> readNumber(const json &object, const char *key)
 {
     const json *value = member(object, key);
     if (!value)
-        return std::nullopt;
-    if (value->is_number())
-        return value->get<double>();
-    if (value->is_boolean())
-        return value->get<bool>() ? 1.0 : 0.0;
-    if (value->is_string()) {
+        return {};
+    double number = std::numeric_limits<double>::quiet_NaN();
+    if (value->is_number()) {
+        number = value->get<double>();
+    } else if (value->is_string()) {
         bool ok = false;
-        const QString text = QString::fromStdString(value->get_ref<const std::string &>());
-        const double number = text.toDouble(&ok);
-        return ok && std::isfinite(number) ? number : 0.0;
+        const double parsed
+            = QString::fromStdString(value->get_ref<const std::string &>()).toDouble(&ok);
+        if (ok)
+            number = parsed;
     }
-    return 0.0;
+    if (!std::isfinite(number))
+        return { true, std::nullopt };
+    return { true, number };
 }
 
 // Only an array whose elements are all strings gives a list.
@@ -78,12 +102,38 @@ std::optional<QStringList> readTextList(const json &object, const char *key)
     for (const json &element : *value) {
         if (!element.is_string())
             return std::nullopt;
-        list << QString::fromStdString(element.get_ref<const std::string &>());
+        list << withoutControlCharacters(
+            QString::fromStdString(element.get_ref<const std::string &>()));
     }
     return list;
 }
 
+bool isWebLink(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 } // namespace
+
+QString withoutControlCharacters(const QString &text)
+{
+    const auto isUnwanted = [](QChar c) {
+        return c.category() == QChar::Other_Control && c != QLatin1Char('\t')
+            && c != QLatin1Char('\n') && c != QLatin1Char('\r');
+    };
+    if (std::none_of(text.cbegin(), text.cend(), isUnwanted))
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isUnwanted(c))
+            kept += c;
+    }
+    return kept;
+}
 
 bool isStoreIdentifier(const QString &text)
 {
@@ -102,13 +152,13 @@ std::optional<CachedApp> CachedApp::fromJson(const json &object)
         return std::nullopt;
 
     const auto kindText = readText(object, "kind");
-    const auto kind = kindText ? appKindFromRawValue(*kindText) : std::nullopt;
+    const auto kind = kindText.value ? appKindFromRawValue(*kindText.value) : std::nullopt;
     const auto name = readText(object, "trackName");
-    const auto description = readText(object, "description");
+    const auto description = readText(object, "description", Null::Empty);
     const auto storeUrl = readText(object, "trackViewUrl");
     const auto developer = readText(object, "artistName");
     auto rating = readNumber(object, "averageUserRating");
-    if (!rating)
+    if (!rating.present)
         rating = readNumber(object, "averageUserRatingForCurrentVersion");
     const auto price = readNumber(object, "price");
     const auto iconUrl = readText(object, "artworkUrl512");
@@ -117,8 +167,21 @@ std::optional<CachedApp> CachedApp::fromJson(const json &object)
     const auto version = readText(object, "version");
     const auto currency = readText(object, "currency");
 
-    if (!kind || !name || !description || !storeUrl || !developer || !price || !iconUrl
-        || !identifier || !version)
+    // Every field the refresh compares must have been read: a field the store sent in a
+    // form we cannot read would otherwise be stored as an empty text or a zero and
+    // announced as a change.
+    if (!kind || !name.value || !storeUrl.value || !developer.value || !price.value
+        || !iconUrl.value || !identifier.value || !version.value || rating.unreadable()
+        || description.unreadable())
+        return std::nullopt;
+    if (name.value->trimmed().isEmpty() || version.value->trimmed().isEmpty()
+        || !isStoreIdentifier(*identifier.value) || !isWebLink(*storeUrl.value)
+        || !isWebLink(*iconUrl.value))
+        return std::nullopt;
+    if (*price.value < 0.0 || *price.value > kMaximumPrice || !Decimal::fromDouble(*price.value))
+        return std::nullopt;
+    const double ratingValue = rating.value.value_or(0.0);
+    if (ratingValue < 0.0 || ratingValue > kMaximumRating)
         return std::nullopt;
 
     AppKind finalKind = *kind;
@@ -128,33 +191,26 @@ std::optional<CachedApp> CachedApp::fromJson(const json &object)
             return std::nullopt;
         finalKind = AppKind::Pad;
     }
-
-    // The identifier goes into look-up links and the price into the object store: refuse
-    // what neither can hold rather than store something that later misbehaves.
-    if (!isStoreIdentifier(*identifier) || !Decimal::fromDouble(*price))
-        return std::nullopt;
-
-    float finalRating = rating ? float(*rating) : 0.0f;
-    if (!std::isfinite(finalRating))
-        finalRating = 0.0f;
+    // A screenshot that is no web link could only fail to load; the others still show.
+    screenshots->removeIf([](const QString &url) { return !isWebLink(url); });
 
     CachedApp app;
-    app.name = *name;
-    app.identifier = *identifier;
-    app.description = *description;
+    app.name = *name.value;
+    app.identifier = *identifier.value;
+    app.description = description.value.value_or(QString());
     app.kind = finalKind;
-    app.version = *version;
-    app.storeUrl = *storeUrl;
-    app.developer = *developer;
-    app.rating = finalRating;
-    app.price = *price;
-    app.iconUrl = *iconUrl;
+    app.version = *version.value;
+    app.storeUrl = *storeUrl.value;
+    app.developer = *developer.value;
+    app.rating = float(ratingValue);
+    app.price = *price.value;
+    app.iconUrl = *iconUrl.value;
     app.screenshotUrls = *screenshots;
     // The code becomes the price texts' currency: anything but three letters would format
     // every price wrongly, so it counts as missing.
     static const QRegularExpression currencyPattern(QStringLiteral("^[A-Za-z]{3}$"));
-    app.currencyCode = currency && currencyPattern.match(*currency).hasMatch()
-        ? currency->toUpper()
+    app.currencyCode = currency.value && currencyPattern.match(*currency.value).hasMatch()
+        ? currency.value->toUpper()
         : QStringLiteral("USD");
     return app;
 }

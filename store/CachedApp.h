@@ -30,12 +30,19 @@ struct CachedApp
     QStringList screenshotUrls;
     QString currencyCode;
 
-    // No value when the object lacks a field the system needs, names a kind that is not an
-    // application, or holds an identifier that is not decimal digits or an unusable price.
+    // No value when the object lacks a field the system needs or holds one it cannot read:
+    // a kind that is not an application, an identifier that is not decimal digits, an empty
+    // name or version, links that are not web links, a price outside 0 to 1,000,000 or a
+    // rating outside 0 to 5. A missing rating reads as 0 and a missing or null description
+    // as the empty text. Control characters other than tab and line breaks are taken out of
+    // every text.
     static std::optional<CachedApp> fromJson(const nlohmann::json &object);
 
     friend bool operator==(const CachedApp &, const CachedApp &) = default;
 };
+
+// The text without control characters, but for tab, line feed and carriage return.
+QString withoutControlCharacters(const QString &text);
 
 // True for a non-empty text of ASCII decimal digits, the only form a store identifier takes.
 bool isStoreIdentifier(const QString &text);

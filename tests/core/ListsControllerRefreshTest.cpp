@@ -6,6 +6,8 @@
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <nlohmann/json.hpp>
+
 using namespace tanvill;
 using test::FakeResponse;
 using test::FakeStore;
@@ -156,6 +158,89 @@ TEST_F(Refreshing, AnswersReplaceDetailsAndScreenshotsWithoutRecordingChanges)
     EXPECT_EQ(apps[1]->name(), decomposed); // the same name, composed otherwise: not rewritten
     controller().saveWithAsync(false);
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 4);
+}
+
+TEST_F(Refreshing, HostileAnswersNeitherWipeStoredValuesNorAnnounceChanges)
+{
+    using json = nlohmann::json;
+    const json object = json::object(), array = json::array();
+    // One watched application per answer; each answer is the seeded one with one field
+    // replaced.
+    const std::vector<std::pair<const char *, json>> answers = {
+        { "trackName", nullptr },
+        { "trackName", "" },
+        { "trackName", object },
+        { "trackName", array },
+        { "trackName", std::string("Na\0me", 5) },
+        { "version", nullptr },
+        { "version", "" },
+        { "version", object },
+        { "version", array },
+        { "version", std::string("1.0\0", 4) },
+        { "artistName", nullptr },
+        { "artistName", "" },
+        { "artistName", object },
+        { "artworkUrl512", nullptr },
+        { "artworkUrl512", "" },
+        { "artworkUrl512", array },
+        { "trackViewUrl", nullptr },
+        { "trackViewUrl", "" },
+        { "trackViewUrl", object },
+        { "description", "" },
+        { "description", nullptr },
+        { "screenshotUrls", array },
+        { "price", "free" },
+        { "price", nullptr },
+        { "price", object },
+        { "price", "NaN" },
+        { "price", -5 },
+        { "price", 99999999999999.0 },
+        { "averageUserRating", object },
+        { "averageUserRating", "Infinity" },
+        { "averageUserRating", 1e39 },
+        { "averageUserRating", -7 },
+        { "averageUserRating", 1e30 },
+    };
+    std::vector<CachedApp> seeded;
+    for (size_t i = 0; i < answers.size(); ++i)
+        seeded.push_back(result(QString::number(i + 1), "Name", 2));
+    seeded.push_back(result("999", "Control"));
+    const auto apps = watch(seeded);
+    for (size_t i = 0; i < answers.size(); ++i) {
+        json reply = json::parse(FakeStore::lookupReply(storeApp(seeded[i])).toStdString());
+        reply["results"][0]["artworkUrl512"] = seeded[i].iconUrl.toStdString();
+        reply["results"][0]["description"] = seeded[i].description.toStdString();
+        reply["results"][0][answers[i].first] = answers[i].second;
+        store.setLookup(seeded[i].identifier,
+                        FakeResponse::json(QByteArray::fromStdString(reply.dump())));
+    }
+    test::FakeStoreApp control = storeApp(seeded.back());
+    control.price = 1.99;
+    store.setLookup(control);
+
+    const RefreshOutcome outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    ASSERT_EQ(outcome.updates->size(), 1u);
+    EXPECT_EQ(outcome.updates->front().app, "Control");
+    for (size_t i = 0; i < answers.size(); ++i) {
+        const App *app = apps[i];
+        const CachedApp &seed = seeded[i];
+        const std::string label = answers[i].first + (" " + answers[i].second.dump());
+        EXPECT_EQ(app->name(), seed.name) << label;
+        EXPECT_EQ(app->version(), seed.version) << label;
+        EXPECT_EQ(app->lastVersion(), seed.version) << label;
+        EXPECT_EQ(app->developer(), seed.developer) << label;
+        EXPECT_EQ(app->iconUrl(), seed.iconUrl) << label;
+        EXPECT_EQ(app->appStoreUrl(), seed.storeUrl) << label;
+        EXPECT_EQ(app->appStoreDescription(), seed.description) << label;
+        EXPECT_EQ(app->screenshots().size(), 2u) << label;
+        EXPECT_EQ(app->price(), *Decimal::fromString("0.99")) << label;
+        EXPECT_EQ(app->rating(), 4.0f) << label;
+    }
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM apps WHERE length(name) = 4 AND name = 'Name'"
+                        " AND version = '1.0' AND developer = 'Maker'"),
+              qint64(answers.size()));
 }
 
 TEST_F(Refreshing, ARefreshWhoseLookUpsAllFailKeepsEverything)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <vector>
+
 using namespace tanvill;
 using json = nlohmann::json;
 
@@ -116,6 +118,7 @@ TEST(CachedApp, FallbacksForMissingAndOddlyTypedFields)
     result["trackId"] = "42";
     result["description"] = nullptr;
     result["price"] = "0.99";
+    result["version"] = 2;
     auto app = CachedApp::fromJson(result);
     ASSERT_TRUE(app);
     EXPECT_FLOAT_EQ(app->rating, 4.5f);
@@ -123,18 +126,39 @@ TEST(CachedApp, FallbacksForMissingAndOddlyTypedFields)
     EXPECT_EQ(app->identifier, "42");
     EXPECT_EQ(app->description, "");
     EXPECT_EQ(app->price, 0.99);
+    EXPECT_EQ(app->version, "2");
 
     result.erase("averageUserRatingForCurrentVersion");
-    result["price"] = nullptr;
+    result.erase("description");
+    result["artistName"] = "";
     app = CachedApp::fromJson(result);
     ASSERT_TRUE(app);
     EXPECT_EQ(app->rating, 0.0f);
-    EXPECT_EQ(app->price, 0.0);
+    EXPECT_EQ(app->description, "");
+    EXPECT_EQ(app->developer, "");
+}
 
-    result["price"] = "cheap";
-    EXPECT_EQ(CachedApp::fromJson(result)->price, 0.0);
-    result["price"] = true;
-    EXPECT_EQ(CachedApp::fromJson(result)->price, 1.0);
+TEST(CachedApp, ControlCharactersAreTakenOutOfEveryText)
+{
+    json result = completeResult();
+    result["trackName"] = std::string("Na\0me\x07", 6);
+    result["version"] = "1.0\x1b";
+    result["artistName"] = "Ma\u009fker";
+    result["description"] = "line\nnext\ttab\r\n\x7f"
+                            "end";
+    result["screenshotUrls"] = { "https://store.example/1.png\x01", "javascript:alert(1)",
+                                 "https://store.example/2.png" };
+    const auto app = CachedApp::fromJson(result);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->name, "Name");
+    EXPECT_EQ(app->version, "1.0");
+    EXPECT_EQ(app->developer, "Maker");
+    EXPECT_EQ(app->description, "line\nnext\ttab\r\nend");
+    EXPECT_EQ(app->screenshotUrls,
+              QStringList({ "https://store.example/1.png", "https://store.example/2.png" }));
+
+    result["trackName"] = std::string("\0\x01", 2);
+    EXPECT_FALSE(CachedApp::fromJson(result));
 }
 
 TEST(CachedApp, ScreenshotsFallBackToTheTabletOnesAndMakeATabletApp)
@@ -142,11 +166,12 @@ TEST(CachedApp, ScreenshotsFallBackToTheTabletOnesAndMakeATabletApp)
     json result = completeResult();
     result["kind"] = "mac-software";
     result["screenshotUrls"] = json::array();
-    result["ipadScreenshotUrls"] = { "a", "b" };
+    result["ipadScreenshotUrls"] = { "https://store.example/a", "https://store.example/b" };
     auto app = CachedApp::fromJson(result);
     ASSERT_TRUE(app);
     EXPECT_EQ(app->kind, AppKind::Pad);
-    EXPECT_EQ(app->screenshotUrls, QStringList({ "a", "b" }));
+    EXPECT_EQ(app->screenshotUrls,
+              QStringList({ "https://store.example/a", "https://store.example/b" }));
 
     result.erase("screenshotUrls");
     result["ipadScreenshotUrls"] = json::array();
@@ -163,21 +188,48 @@ TEST(CachedApp, UnusableResultsGiveNoValue)
 {
     EXPECT_FALSE(CachedApp::fromJson(json::array()));
     EXPECT_FALSE(CachedApp::fromJson(json("software")));
-    for (const char *key : { "kind", "trackName", "description", "trackViewUrl", "artistName",
-                             "price", "artworkUrl512", "trackId", "version" }) {
+    for (const char *key : { "kind", "trackName", "trackViewUrl", "artistName", "price",
+                             "artworkUrl512", "trackId", "version" }) {
         json result = completeResult();
         result.erase(key);
         EXPECT_FALSE(CachedApp::fromJson(result)) << key;
     }
-    const std::pair<const char *, json> bad[] = {
-        { "kind", "podcast" }, { "kind", "macSoftware" }, { "trackId", "12a" }, { "trackId", -5 },
-        { "trackId", 4.5 },    { "trackId", nullptr },    { "price", 1e300 },
+    // Values a hostile or broken store might send; none may reach a stored record.
+    const json empty = "", blank = "  ", object = json::object(), array = json::array();
+    const std::pair<const char *, std::vector<json>> bad[] = {
+        { "kind", { "podcast", "macSoftware", nullptr } },
+        { "trackId", { "12a", -5, 4.5, nullptr, "" } },
+        { "trackName", { nullptr, empty, blank, object, array } },
+        { "version", { nullptr, empty, blank, object, array } },
+        { "artistName", { nullptr, object, array } },
+        { "description", { object, array } },
+        { "artworkUrl512",
+          { nullptr, empty, object, array, 42, "javascript:alert(1)", "icon.png", "file:///x" } },
+        { "trackViewUrl", { nullptr, empty, object, "ftp://store.example/app", "https://" } },
+        { "price",
+          { "free", nullptr, object, array, "NaN", "Infinity", true, -5, -0.01, 99999999999999.0,
+            1e300, 1000000.01 } },
+        { "averageUserRating",
+          { object, array, "Infinity", 1e39, -7, 1e30, 5.01, nullptr, "great" } },
+        { "averageUserRatingForCurrentVersion", { object, -1, 6 } },
     };
-    for (const auto &[key, value] : bad) {
-        json result = completeResult();
-        result[key] = value;
-        EXPECT_FALSE(CachedApp::fromJson(result)) << key << " " << value.dump();
+    for (const auto &[key, values] : bad) {
+        for (const json &value : values) {
+            json result = completeResult();
+            if (std::string(key) == "averageUserRatingForCurrentVersion")
+                result.erase("averageUserRating");
+            result[key] = value;
+            EXPECT_FALSE(CachedApp::fromJson(result)) << key << " " << value.dump();
+        }
     }
+    // The limits themselves are readable.
+    json result = completeResult();
+    result["price"] = 1000000;
+    result["averageUserRating"] = 5;
+    EXPECT_TRUE(CachedApp::fromJson(result));
+    result["price"] = 0;
+    result["averageUserRating"] = 0;
+    EXPECT_TRUE(CachedApp::fromJson(result));
 }
 
 TEST(CachedApp, StoreIdentifiersAreDecimalDigitsOnly)
