@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QNetworkAccessManager;
 
@@ -52,6 +53,9 @@ struct HttpRequestOptions
 {
     // Milliseconds without any transfer before the request fails; <= 0 uses the default.
     int timeoutMs = 0;
+    // Milliseconds from the start by which the whole answer must have arrived, however
+    // steadily it trickles in; <= 0 uses the default.
+    int deadlineMs = 0;
     // Largest body accepted; a longer body aborts the transfer with an error. <= 0 uses the
     // default.
     qint64 maxBodyBytes = 0;
@@ -69,8 +73,10 @@ public:
     using Completion = std::function<void(const HttpResult &)>;
 
     static constexpr int kDefaultTimeoutMs = 60'000;
+    static constexpr int kDefaultDeadlineMs = 120'000;
     static constexpr qint64 kDefaultMaxBodyBytes = 10 * 1024 * 1024;
-    static constexpr int kMaxRedirects = 10;
+    // Redirects are followed on the same host only (http may step up to https).
+    static constexpr int kMaxRedirects = 5;
 
     // The application's client (see SharedInstance.h); use it on the UI thread only.
     static HttpClient &shared();
@@ -81,7 +87,8 @@ public:
     HttpClient &operator=(const HttpClient &) = delete;
 
     // Starts a request and returns at once; `completion` runs later on the UI thread, never
-    // inside this call. Links other than http and https fail without any traffic.
+    // inside this call. Links other than http and https fail without any traffic. A redirect
+    // to another host, a step down from https, a loop or too many redirects fail the request.
     RequestId get(const QUrl &url, Completion completion, const HttpRequestOptions &options = {});
     RequestId post(const QUrl &url, const QByteArray &body, Completion completion,
                    const HttpRequestOptions &options = {},
@@ -94,6 +101,8 @@ public:
     // Defaults for requests that do not set their own (tests shorten the timeout).
     void setDefaultTimeoutMs(int milliseconds);
     int defaultTimeoutMs() const { return m_defaultTimeoutMs; }
+    void setDefaultDeadlineMs(int milliseconds);
+    int defaultDeadlineMs() const { return m_defaultDeadlineMs; }
     void setDefaultMaxBodyBytes(qint64 bytes);
     qint64 defaultMaxBodyBytes() const { return m_defaultMaxBodyBytes; }
 
@@ -104,6 +113,10 @@ private:
     RequestId start(const QByteArray &verb, const QUrl &url, const QByteArray &body,
                     const QByteArray &contentType, Completion completion,
                     const HttpRequestOptions &options);
+    void send(RequestId id, const std::shared_ptr<Request> &request, const QUrl &url);
+    // The link a redirect answer sends us to, when it is one we follow; a refused redirect
+    // sets the request's own error.
+    static std::optional<QUrl> redirectTarget(Request &request, const QNetworkReply &reply);
     void failSoon(RequestId id, const QUrl &url, const QString &errorText);
     void finish(RequestId id, HttpResult result);
 
@@ -111,6 +124,7 @@ private:
     QHash<RequestId, std::shared_ptr<Request>> m_requests;
     RequestId m_nextId = 1;
     int m_defaultTimeoutMs = kDefaultTimeoutMs;
+    int m_defaultDeadlineMs = kDefaultDeadlineMs;
     qint64 m_defaultMaxBodyBytes = kDefaultMaxBodyBytes;
 };
 

@@ -13,12 +13,12 @@ namespace tanvill {
 
 namespace {
 
-Error storeError(int code, const char *descriptionKey)
+Error storeError(int code, const char *descriptionKey, const QVariantList &arguments = {})
 {
     Error error;
     error.domain = Error::domainFor(QStringLiteral("AppStoreOperation"));
     error.code = code;
-    error.description = Strings::localized(QString::fromLatin1(descriptionKey));
+    error.description = Strings::localizedFormat(QString::fromLatin1(descriptionKey), arguments);
     error.recoverySuggestion = Strings::localized(QStringLiteral("ErrorSupportSuggestion"));
     error.recoveryOptions = { Strings::localized(QStringLiteral("OK")),
                               Strings::localized(QStringLiteral("Request Support")) };
@@ -70,6 +70,11 @@ const Error &AppStoreOperation::invalidiTunesDataError()
 {
     static const Error error = storeError(InvalidiTunesData, "InvalidiTunesData");
     return error;
+}
+
+Error AppStoreOperation::storeServerFailedError(int statusCode)
+{
+    return storeError(StoreServerFailed, "StoreServerFailed", { qint64(statusCode) });
 }
 
 AppStoreOperation::AppStoreOperation(QString subject) : m_subject(std::move(subject)) { }
@@ -137,9 +142,14 @@ void AppStoreOperation::requestDidComplete(const HttpResult &result)
     m_requestId = 0;
     if (isCancelled() || isFinished())
         return;
-    // The HTTP status is not looked at: an error page is judged by its body like any reply.
     if (result.transferFailed()) {
         finishWithError(transferError(result));
+        return;
+    }
+    // A failing server may still send something shaped like a reply (a cached page, a
+    // stand-in's default answer); only a 2xx answer is read.
+    if (result.statusCode < 200 || result.statusCode >= 300) {
+        finishWithError(storeServerFailedError(result.statusCode));
         return;
     }
     if (result.body.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "core/ListsControllerNotifications.h"
 #include "platform/Analytics.h"
+#include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
@@ -298,7 +299,9 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
 
 TEST_F(Refreshing, OverlappingRefreshesLookEachAppUpOnce)
 {
-    const auto apps = watch({ result("1"), result("2"), result("3") }, 100);
+    // Slow enough answers that the first refresh is surely still running when the second
+    // starts, even in a sanitizer build on a busy machine.
+    const auto apps = watch({ result("1"), result("2"), result("3") }, 600);
     RefreshOutcome first;
     start({ apps[0], apps[1], apps[1] }, first);
     recordNotifications();
@@ -323,6 +326,34 @@ TEST_F(Refreshing, OverlappingRefreshesLookEachAppUpOnce)
     const RefreshOutcome nothing = refresh({});
     ASSERT_TRUE(nothing.updates);
     EXPECT_TRUE(nothing.updates->empty());
+}
+
+TEST_F(Refreshing, ASlowAnswerHoldsBackNeitherTheOthersNorLaterRefreshes)
+{
+    HttpClient::shared().setDefaultDeadlineMs(800);
+    const auto apps = watch({ result("1", "Quick"), result("2", "Slow") });
+    test::FakeStoreApp quick = storeApp(result("1", "Quick"));
+    quick.version = "2.0";
+    store.setLookup(quick);
+    test::FakeStoreApp slow = storeApp(result("2", "Slow"));
+    slow.version = "2.0";
+    FakeResponse drip = FakeResponse::json(FakeStore::lookupReply(slow));
+    drip.behaviour = FakeResponse::Behaviour::Drip;
+    drip.dripIntervalMs = 20; // never idle, yet it would take many seconds
+    store.setLookup("2", drip);
+
+    RefreshOutcome outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    ASSERT_EQ(outcome.updates->size(), 1u);
+    EXPECT_EQ(outcome.updates->front().app, "Quick");
+    EXPECT_EQ(apps[1]->version(), "1.0");
+    EXPECT_FALSE(controller().isReloadingApps());
+
+    store.setLookup(slow);
+    outcome = refresh(apps);
+    ASSERT_TRUE(outcome.updates);
+    EXPECT_EQ(store.lookupCount("2"), 2);
+    EXPECT_EQ(apps[1]->version(), "2.0");
 }
 
 TEST_F(Refreshing, AtMostFiveLookUpsRunAtOnce)

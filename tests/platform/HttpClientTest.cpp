@@ -3,6 +3,7 @@
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -206,6 +207,73 @@ TEST_F(HttpClientTest, RedirectsAreFollowedWithinTheSameSchemeOrUpToHttps)
     const HttpResult other = fetch("/other");
     EXPECT_TRUE(other.transferFailed());
     EXPECT_TRUE(other.body.isEmpty());
+}
+
+TEST_F(HttpClientTest, RedirectsStayOnTheServerAskedAndEndInAnErrorThatSaysWhy)
+{
+    const auto redirect = [](const QByteArray &location) {
+        FakeResponse response = FakeResponse::withStatus(302);
+        response.headers.append({ "Location", location });
+        return response;
+    };
+    const QByteArray port = QByteArray::number(server.port());
+    server.setRoute("/elsewhere", redirect("http://localhost:" + port + "/target"));
+    server.setRoute("/target", FakeResponse::json("[1]"));
+    server.setRoute("/loop-a", redirect("/loop-b"));
+    server.setRoute("/loop-b", redirect("/loop-a"));
+    for (int step = 0; step < 8; ++step)
+        server.setRoute(QStringLiteral("/chain%1").arg(step),
+                        redirect("/chain" + QByteArray::number(step + 1)));
+    server.setRoute("/chain8", FakeResponse::json("[8]"));
+    server.setRoute("/hop1", redirect("/hop2"));
+    server.setRoute("/hop2", redirect(server.url("/hop3").toEncoded()));
+    server.setRoute("/hop3", FakeResponse::json("[3]"));
+
+    const struct
+    {
+        const char *path;
+        QNetworkReply::NetworkError error;
+        const char *says;
+    } cases[] = {
+        { "/elsewhere", QNetworkReply::ProtocolUnknownError, "another server" },
+        { "/loop-a", QNetworkReply::TooManyRedirectsError, "loop" },
+        { "/chain0", QNetworkReply::TooManyRedirectsError, "more than 5 times" },
+    };
+    for (const auto &testCase : cases) {
+        const HttpResult result = fetch(testCase.path);
+        EXPECT_EQ(result.networkError, testCase.error) << testCase.path;
+        EXPECT_TRUE(result.errorText.contains(testCase.says))
+            << testCase.path << ": " << result.errorText.toStdString();
+        EXPECT_TRUE(result.body.isEmpty());
+    }
+    EXPECT_EQ(server.requestCount("/target"), 0);
+    EXPECT_EQ(server.requestCount("/chain6"), 0);
+    // A few steps on the same server are followed.
+    EXPECT_EQ(fetch("/hop1").body, "[3]");
+}
+
+TEST_F(HttpClientTest, AnAnswerThatTricklesInFailsAtTheDeadline)
+{
+    FakeResponse drip = FakeResponse::json(QByteArray(1000, 'd'));
+    drip.behaviour = Behaviour::Drip;
+    drip.dripIntervalMs = 50;
+    server.setRoute("/drip", drip);
+    client.setDefaultTimeoutMs(300); // never reached: a byte comes every 50 ms
+    client.setDefaultDeadlineMs(700);
+
+    QElapsedTimer clock;
+    clock.start();
+    const HttpResult result = fetch("/drip");
+    EXPECT_EQ(result.networkError, QNetworkReply::TimeoutError);
+    EXPECT_TRUE(result.errorText.contains("0.7 seconds")) << result.errorText.toStdString();
+    EXPECT_TRUE(result.body.isEmpty());
+    EXPECT_LT(clock.elapsed(), 5000);
+
+    HttpRequestOptions patient;
+    patient.deadlineMs = 5000;
+    drip.body = "[1]";
+    server.setRoute("/short-drip", drip);
+    EXPECT_EQ(fetch("/short-drip", patient).body, "[1]");
 }
 
 TEST(BaseUrls, ComeFromTheEnvironmentWithPublicDefaults)

@@ -166,10 +166,7 @@ TEST_F(AppStoreOperationTest, BadRepliesEndInTheStoreErrors)
         { "truncated JSON", FakeResponse::json(things.left(things.size() / 2)), 2 },
         { "HTML page",
           FakeResponse::bytes("<html><body>Service unavailable</body></html>", "text/html"), 2 },
-        { "HTTP 500 page", FakeResponse::withStatus(500, "<html>oops</html>"), 2 },
-        { "HTTP 403, no body", FakeResponse::withStatus(403), 1 },
-        { "HTTP 429, no body", FakeResponse::withStatus(429), 1 },
-        { "HTTP 500, no body", FakeResponse::withStatus(500), 1 },
+        { "no body", FakeResponse::json({}), 1 },
         { "results not an array", FakeResponse::json(R"({"resultCount":1,"results":{"a":1}})"), 2 },
         { "result not an object", FakeResponse::json(R"({"results":["software"]})"), 2 },
         { "wrong field types", FakeResponse::json(R"({"results":[{"kind":7,"trackId":[1]}]})"), 2 },
@@ -187,6 +184,43 @@ TEST_F(AppStoreOperationTest, BadRepliesEndInTheStoreErrors)
         EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
         EXPECT_FALSE(outcome.error->recoverySuggestion.isEmpty());
     }
+}
+
+TEST_F(AppStoreOperationTest, FailingServersAndStrayRedirectsEndInErrorsThatSayWhy)
+{
+    const QByteArray reply = FakeStore::lookupReply({ "1", "Anything", "1.0", 0.5 });
+    const auto redirect = [](const QByteArray &location) {
+        FakeResponse response = FakeResponse::withStatus(302);
+        response.headers.append({ "Location", location });
+        return response;
+    };
+    const QByteArray port = QByteArray::number(store.server().port());
+    const struct
+    {
+        const char *name;
+        FakeResponse response;
+        const char *says;
+    } cases[] = {
+        { "500 with a store reply", FakeResponse::json(reply, 500), "HTTP status 500" },
+        { "503, no body", FakeResponse::withStatus(503), "HTTP status 503" },
+        { "404 with a store reply", FakeResponse::json(reply, 404), "HTTP status 404" },
+        { "another host", redirect("http://localhost:" + port + "/lookup?id=1"), "another server" },
+        { "a loop", redirect("/lookup?id=7"), "loop" },
+    };
+    store.setLookup("1", FakeResponse::json(reply));
+    store.setLookup("7", redirect("/lookup?id=6"));
+    int index = 1;
+    for (const auto &testCase : cases) {
+        const QString identifier = QString::number(++index);
+        store.setLookup(identifier, testCase.response);
+        const Outcome outcome = lookUpOnce(identifier);
+        ASSERT_TRUE(outcome.error) << testCase.name;
+        EXPECT_FALSE(outcome.app) << testCase.name;
+        EXPECT_TRUE(outcome.error->description.contains(testCase.says))
+            << testCase.name << ": " << outcome.error->description.toStdString();
+        EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
+    }
+    EXPECT_EQ(store.lookupCount("1"), 0);
 }
 
 TEST_F(AppStoreOperationTest, FailedTransfersEndInTheirOwnError)

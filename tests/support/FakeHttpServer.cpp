@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/socket.h>
 #include <sys/timerfd.h>
@@ -293,6 +294,20 @@ private:
             head += "Content-Length: " + QByteArray::number(fullSize) + "\r\n";
         head += m_keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
         m_socket->write(head);
+        if (m_response.behaviour == Behaviour::Drip) {
+            auto *drip = new QTimer(this);
+            connect(drip, &QTimer::timeout, this, [this, drip] {
+                if (m_closed || m_sent >= m_bodySize) {
+                    drip->stop();
+                    return;
+                }
+                m_socket->write(piece(m_sent, 1));
+                if (++m_sent >= m_bodySize)
+                    writeMore();
+            });
+            drip->start(std::max(1, m_response.dripIntervalMs));
+            return;
+        }
         writeMore();
     }
 
@@ -312,6 +327,9 @@ private:
     void writeMore()
     {
         if (!m_answering || m_finished || m_closed || m_bodySize < 0)
+            return;
+        // A dripping answer is written by its timer alone.
+        if (m_response.behaviour == FakeResponse::Behaviour::Drip && m_sent < m_bodySize)
             return;
         while (m_sent < m_bodySize && m_socket->bytesToWrite() < kWriteWindow) {
             const QByteArray data = piece(m_sent, std::min(kPieceSize, m_bodySize - m_sent));

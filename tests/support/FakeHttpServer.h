@@ -51,6 +51,8 @@ struct FakeResponse
         Truncate,
         // Sends the body with chunked transfer encoding.
         Chunked,
+        // Announces the full Content-Length and sends the body one byte per dripIntervalMs.
+        Drip,
     };
 
     int status = 200;
@@ -61,6 +63,7 @@ struct FakeResponse
     qint64 generatedBodySize = 0;
     int delayMs = 0;
     Behaviour behaviour = Behaviour::Normal;
+    int dripIntervalMs = 100;
 
     static FakeResponse json(const QByteArray &body, int status = 200);
     static FakeResponse withStatus(int status, const QByteArray &body = {});
