@@ -12,20 +12,37 @@ PowerEvents &PowerEvents::shared()
 }
 
 PowerEvents::PowerEvents()
+    : PowerEvents(QDBusConnection::systemBus(), QDBusConnection::sessionBus())
+{ }
+
+PowerEvents::PowerEvents(const QDBusConnection &systemBus, const QDBusConnection &sessionBus)
 {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
-        return;
-    // QtDBus binds signals by slot signature only.
-    bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
-                this, SLOT(prepareForSleep(bool)));
+    // QtDBus binds signals by slot signature only; a copy of a connection may connect.
+    QDBusConnection system = systemBus;
+    if (system.isConnected())
+        system.connect(QStringLiteral("org.freedesktop.login1"),
+                       QStringLiteral("/org/freedesktop/login1"),
+                       QStringLiteral("org.freedesktop.login1.Manager"),
+                       QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+    // Whichever service of the desktop implements the interface sends the signal.
+    QDBusConnection session = sessionBus;
+    if (session.isConnected())
+        session.connect(QString(), QStringLiteral("/org/freedesktop/ScreenSaver"),
+                        QStringLiteral("org.freedesktop.ScreenSaver"),
+                        QStringLiteral("ActiveChanged"), this,
+                        SLOT(screenSaverActiveChanged(bool)));
 }
 
 void PowerEvents::prepareForSleep(bool sleeping)
 {
     if (!sleeping)
         emit didWake();
+}
+
+void PowerEvents::screenSaverActiveChanged(bool active)
+{
+    if (!active)
+        emit screensDidWake();
 }
 
 } // namespace tanvill

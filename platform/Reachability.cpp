@@ -84,10 +84,12 @@ quint32 NetworkReachabilityReading::flags(qint64 nowMs) const
 {
     switch (m_report) {
     case Report::Online:
+    // Connected, but the desktop's own check of the internet failed: common behind firewalls
+    // that block that check only. The refresh is tried and fails on its own if it must.
+    case Report::Site:
         return ReachabilityBackend::Reachable;
     case Report::Disconnected:
     case Report::Local:
-    case Report::Site:
         return 0;
     case Report::Unknown:
         return msUntilChange(nowMs) ? 0u : quint32(ReachabilityBackend::Reachable);

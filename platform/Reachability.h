@@ -39,7 +39,9 @@ signals:
     void flagsChanged(quint32 flags);
 };
 
-// The desktop's reachability reports read as flags. "Unknown" right after a definite report is
+// The desktop's reachability reports read as flags. "Site" (connected, but the desktop's
+// own connectivity check failed) counts as reachable; only "disconnected" and "local" wait.
+// "Unknown" right after a definite report is
 // a network in transition (going to sleep, waking, connecting): it counts as unreachable for a
 // short grace period, so that the network's arrival is seen as a change and refreshes wait for
 // it. An "unknown" that lasts longer, or that is all the desktop ever says, counts as reachable

@@ -78,15 +78,24 @@ bool UserDefaults::hasStoredValue(const QString &key) const
     return m_settings->contains(key);
 }
 
+std::optional<double> UserDefaults::readNumber(const QString &key) const
+{
+    // A stored value that does not read as a number (a hand-edited "abc") counts as absent,
+    // so the registered default applies rather than whatever 0 would mean.
+    if (const auto stored = toNumber(m_settings->value(key)))
+        return stored;
+    return toNumber(m_registered.value(key));
+}
+
 bool UserDefaults::boolean(const QString &key, bool fallback) const
 {
-    const auto number = toNumber(value(key));
+    const auto number = readNumber(key);
     return number ? *number != 0.0 : fallback;
 }
 
 qint64 UserDefaults::integer(const QString &key, qint64 fallback) const
 {
-    const auto number = toNumber(value(key));
+    const auto number = readNumber(key);
     if (!number || std::abs(*number) > 9.0e18)
         return fallback;
     return qint64(*number);
@@ -94,7 +103,7 @@ qint64 UserDefaults::integer(const QString &key, qint64 fallback) const
 
 double UserDefaults::number(const QString &key, double fallback) const
 {
-    return toNumber(value(key)).value_or(fallback);
+    return readNumber(key).value_or(fallback);
 }
 
 QString UserDefaults::string(const QString &key, const QString &fallback) const
@@ -109,9 +118,10 @@ QString UserDefaults::string(const QString &key, const QString &fallback) const
 
 std::optional<QDateTime> UserDefaults::date(const QString &key) const
 {
-    const QVariant stored = value(key);
-    if (stored.typeId() == QMetaType::QDateTime && stored.toDateTime().isValid())
-        return stored.toDateTime();
+    for (const QVariant &candidate : { m_settings->value(key), m_registered.value(key) }) {
+        if (candidate.typeId() == QMetaType::QDateTime && candidate.toDateTime().isValid())
+            return candidate.toDateTime();
+    }
     return std::nullopt;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The user's settings: stored values over registered defaults, with typed getters that
-// take the caller's fallback when a key holds nothing usable, and observers that run
-// synchronously after every change of their key.
+// take the registered default when the stored value does not read as their type (and the
+// caller's fallback when neither is usable), and observers that run synchronously after
+// every change of their key.
 
 #include <QDateTime>
 #include <QObject>
@@ -42,6 +43,8 @@ public:
     // True when a value is stored for key (registered defaults do not count).
     bool hasStoredValue(const QString &key) const;
 
+    // A stored value that does not read as the getter's type counts as absent: the
+    // registered default answers, else the fallback.
     bool boolean(const QString &key, bool fallback = false) const;
     qint64 integer(const QString &key, qint64 fallback = 0) const;
     double number(const QString &key, double fallback = 0.0) const;
@@ -68,6 +71,7 @@ private:
     };
 
     void notify(const QString &key);
+    std::optional<double> readNumber(const QString &key) const;
 
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_registered;

@@ -80,7 +80,8 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
 
 QList<qint64> GeneralPreferencesViewController::updateIntervalChoices()
 {
-    return { 5 * 60, 15 * 60, 30 * 60, 60 * 60, 3 * 3600, 6 * 3600, 12 * 3600, 24 * 3600 };
+    const auto &offered = AppUpdater::kOfferedIntervalSeconds;
+    return QList<qint64>(offered.begin(), offered.end());
 }
 
 QString GeneralPreferencesViewController::updateIntervalTitle(qint64 seconds)

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tanvill {
@@ -83,9 +84,11 @@ double AppUpdater::updateIntervalSeconds(const QVariant &stored)
     bool ok = false;
     const double seconds
         = stored.isValid() && stored.typeId() != QMetaType::Bool ? stored.toDouble(&ok) : 0.0;
-    if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > kMaximumIntervalSeconds)
+    if (!ok || std::isnan(seconds) || seconds <= 0.0)
         return kDefaultIntervalSeconds;
-    return std::max(seconds, kMinimumIntervalSeconds);
+    // Someone who asked for a long interval wants few refreshes: the longest we offer comes
+    // closer to that than the default would.
+    return std::clamp(seconds, kMinimumIntervalSeconds, kMaximumIntervalSeconds);
 }
 
 void AppUpdater::startUpdater()
@@ -97,6 +100,8 @@ void AppUpdater::startUpdater()
 
     m_wakeConnection
         = connect(&PowerEvents::shared(), &PowerEvents::didWake, this, [this] { update(); });
+    m_screenWakeConnection
+        = connect(&PowerEvents::shared(), &PowerEvents::screensDidWake, this, [this] { update(); });
     m_reachabilityObserver = NotificationCenter::defaultCenter().addObserver(
         ReachabilityChangedNotification, this,
         [this](const Notification &notification) { reachabilityChanged(notification.userInfo); });
@@ -115,6 +120,9 @@ void AppUpdater::stopUpdater()
     if (m_wakeConnection)
         disconnect(m_wakeConnection);
     m_wakeConnection = {};
+    if (m_screenWakeConnection)
+        disconnect(m_screenWakeConnection);
+    m_screenWakeConnection = {};
     if (m_reachabilityObserver)
         NotificationCenter::defaultCenter().removeObserver(m_reachabilityObserver);
     m_reachabilityObserver = 0;

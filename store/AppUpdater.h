@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,7 +48,10 @@ public:
 
     static constexpr double kDefaultIntervalSeconds = 900.0;
     static constexpr double kMinimumIntervalSeconds = 60.0;
-    static constexpr double kMaximumIntervalSeconds = 7.0 * 24 * 60 * 60;
+    // The refresh intervals the preferences offer, shortest first.
+    static constexpr std::array<qint64, 8> kOfferedIntervalSeconds
+        = { 5 * 60, 15 * 60, 30 * 60, 60 * 60, 3 * 3600, 6 * 3600, 12 * 3600, 24 * 3600 };
+    static constexpr double kMaximumIntervalSeconds = double(kOfferedIntervalSeconds.back());
 
     // The application's updater (see SharedInstance.h).
     static AppUpdater &sharedUpdater();
@@ -69,8 +73,8 @@ public:
     bool isRunning() const { return m_timer != nullptr; }
     bool monitoringReachability() const { return m_monitoringReachability; }
 
-    // The stored "AppUpdateInverval" as seconds: 900 when missing, not a number, zero,
-    // negative or beyond a week; never below a minute.
+    // The stored "AppUpdateInverval" as seconds: 900 when missing, not a number, zero or
+    // negative; never below a minute nor above the longest interval offered (a day).
     static double updateIntervalSeconds(const QVariant &stored);
     // The informative text of the change notification for p price changes, v new versions and
     // r rating changes; none when all three are 0.
@@ -95,6 +99,7 @@ private:
 
     std::unique_ptr<RepeatingTimer> m_timer;
     QMetaObject::Connection m_wakeConnection;
+    QMetaObject::Connection m_screenWakeConnection;
     quint64 m_reachabilityObserver = 0;
     std::optional<std::vector<AppUpdate>> m_currentUpdate;
     bool m_monitoringReachability = false;

@@ -20,9 +20,11 @@ TEST(NetworkReachabilityReading, DefiniteReportsAndALastingUnknownAreReadAsTheyS
     EXPECT_EQ(reading.flags(10 + 10 * kGrace), kReachable);
     EXPECT_FALSE(reading.msUntilChange(10));
 
-    reading.report(Report::Online, 20);
-    EXPECT_EQ(reading.flags(20), kReachable);
-    for (const Report away : { Report::Disconnected, Report::Local, Report::Site }) {
+    for (const Report connected : { Report::Online, Report::Site }) {
+        reading.report(connected, 20);
+        EXPECT_EQ(reading.flags(20), kReachable);
+    }
+    for (const Report away : { Report::Disconnected, Report::Local }) {
         reading.report(away, 30);
         EXPECT_EQ(reading.flags(30), 0u);
         EXPECT_FALSE(reading.msUntilChange(30));

@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -65,4 +66,33 @@ TEST_F(UserDefaultsTest, ObserversFireAfterEveryChangeWhileTheirContextLives)
     ASSERT_EQ(seen.size(), 2);
     EXPECT_EQ(seen[0].toInt(), 2);
     EXPECT_FALSE(seen[1].isValid());
+}
+
+TEST_F(UserDefaultsTest, AStoredValueOfTheWrongTypeCountsAsTheRegisteredDefault)
+{
+    {
+        QSettings file(path(), QSettings::IniFormat);
+        file.setValue("AutomaticallyUpdateApps", "abc");
+        file.setValue("AppUpdateInverval", "soon");
+        file.setValue("selectedList", "");
+        file.setValue("firstLaunchDate", "yesterday");
+        file.setValue("NotifyAboutChanges.Pricing", "1");
+    }
+    UserDefaults defaults(path());
+    const QDateTime registeredDate(QDate(2020, 5, 6), QTime(7, 8), Qt::UTC);
+    defaults.registerDefaults({ { "AutomaticallyUpdateApps", true },
+                                { "AppUpdateInverval", 900 },
+                                { "selectedList", 2 },
+                                { "firstLaunchDate", registeredDate },
+                                { "NotifyAboutChanges.Pricing", false } });
+    EXPECT_TRUE(defaults.boolean("AutomaticallyUpdateApps"));
+    EXPECT_EQ(defaults.integer("AppUpdateInverval"), 900);
+    EXPECT_EQ(defaults.number("AppUpdateInverval"), 900.0);
+    EXPECT_EQ(defaults.integer("selectedList"), 2);
+    EXPECT_EQ(defaults.date("firstLaunchDate"), registeredDate);
+    // A readable stored value still wins over the registered one.
+    EXPECT_TRUE(defaults.boolean("NotifyAboutChanges.Pricing"));
+    // Without a registered default the caller's fallback answers.
+    defaults.setValue("unregistered", "abc");
+    EXPECT_TRUE(defaults.boolean("unregistered", true));
 }

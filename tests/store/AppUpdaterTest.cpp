@@ -135,15 +135,19 @@ TEST_F(AppUpdaterTest, StartingRefreshesAtOnceAndThenOnEveryTick)
     EXPECT_EQ(refreshes.size(), 2u);
 }
 
-TEST_F(AppUpdaterTest, UnusableIntervalsFallBackAndShortOnesAreRaisedToAMinute)
+TEST_F(AppUpdaterTest, UnusableIntervalsFallBackAndOthersAreKeptBetweenAMinuteAndTheLongestOffered)
 {
     EXPECT_EQ(AppUpdater::updateIntervalSeconds(QVariant()), 900.0);
     EXPECT_EQ(AppUpdater::updateIntervalSeconds("soon"), 900.0);
     EXPECT_EQ(AppUpdater::updateIntervalSeconds(true), 900.0);
     EXPECT_EQ(AppUpdater::updateIntervalSeconds(0), 900.0);
     EXPECT_EQ(AppUpdater::updateIntervalSeconds(-5), 900.0);
-    EXPECT_EQ(AppUpdater::updateIntervalSeconds(1e12), 900.0);
-    EXPECT_EQ(AppUpdater::updateIntervalSeconds(std::numeric_limits<double>::infinity()), 900.0);
+    // Beyond the longest interval offered (a day): that one, not the default.
+    EXPECT_EQ(AppUpdater::updateIntervalSeconds(7 * 24 * 3600), 24 * 3600.0);
+    EXPECT_EQ(AppUpdater::updateIntervalSeconds(1e12), 24 * 3600.0);
+    EXPECT_EQ(AppUpdater::updateIntervalSeconds(std::numeric_limits<double>::infinity()),
+              24 * 3600.0);
+    EXPECT_EQ(AppUpdater::updateIntervalSeconds("nan"), 900.0);
     EXPECT_EQ(AppUpdater::updateIntervalSeconds(1), 60.0);
     EXPECT_EQ(AppUpdater::updateIntervalSeconds("3600"), 3600.0);
 
@@ -212,9 +216,12 @@ TEST_F(AppUpdaterTest, WakingRefreshesOnlyWhileRunning)
     updater->startUpdater();
     emit PowerEvents::shared().didWake();
     EXPECT_EQ(refreshes.size(), 2u);
+    emit PowerEvents::shared().screensDidWake();
+    EXPECT_EQ(refreshes.size(), 3u);
     updater->stopUpdater();
     emit PowerEvents::shared().didWake();
-    EXPECT_EQ(refreshes.size(), 2u);
+    emit PowerEvents::shared().screensDidWake();
+    EXPECT_EQ(refreshes.size(), 3u);
     EXPECT_FALSE(updater->isRunning());
 }
 

@@ -1,0 +1,45 @@
+#include "platform/PowerEvents.h"
+#include "support/TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+TEST(PowerEvents, AScreenThatWakesIsReportedWhereTheDesktopOffersTheScreenSaver)
+{
+    const QString program = QStandardPaths::findExecutable("dbus-daemon");
+    if (program.isEmpty())
+        GTEST_SKIP() << "no dbus-daemon";
+    QProcess daemon;
+    daemon.start(program, { "--session", "--nofork", "--print-address=1" });
+    ASSERT_TRUE(daemon.waitForStarted(5000) && daemon.waitForReadyRead(5000));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+
+    QDBusConnection session = QDBusConnection::connectToBus(address, "session");
+    PowerEvents events(QDBusConnection(QString()), session);
+    int wakes = 0;
+    QObject::connect(&events, &PowerEvents::screensDidWake, [&] { ++wakes; });
+    QDBusConnection desktop = QDBusConnection::connectToBus(address, "desktop");
+    ASSERT_TRUE(desktop.isConnected());
+    const auto send = [&](bool active) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver", "ActiveChanged");
+        signal << active;
+        desktop.send(signal);
+    };
+    send(true);
+    send(false);
+    ASSERT_TRUE(test::waitFor([&] { return wakes > 0; }));
+    send(true);
+    test::waitFor([] { return false; }, 200);
+    EXPECT_EQ(wakes, 1) << "the screen saver starting is no wake";
+
+    QDBusConnection::disconnectFromBus("desktop");
+    QDBusConnection::disconnectFromBus("session");
+    daemon.kill();
+    daemon.waitForFinished(5000);
+}
