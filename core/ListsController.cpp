@@ -59,7 +59,14 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
     m_store.saveSucceeded = [this] {
         m_saveFailureReported = false;
     };
-    if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed) {
+    m_store.storeRepaired = [this](const QString &setAsidePath) {
+        m_saveFailureReported = false;
+        reportRepair(setAsidePath);
+    };
+    if (m_openResult.outcome == ObjectStore::OpenOutcome::InUse) {
+        m_saveFailureReported = true; // nothing is ever saved here
+        qWarning().noquote() << m_openResult.error;
+    } else if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed) {
         m_saveFailureReported = true; // the user hears about the missing store instead
         const bool folderMissing = !QFileInfo(QFileInfo(storePath).absolutePath()).isDir();
         qWarning().noquote().nospace()
@@ -70,8 +77,8 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
         qWarning().noquote().nospace() << "Error adding persitent store: " << m_openResult.error
                                        << ", " << QDir::toNativeSeparators(storePath);
     }
-    if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed
-        || m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable)
+    if (m_openResult.outcome != ObjectStore::OpenOutcome::Opened
+        && m_openResult.outcome != ObjectStore::OpenOutcome::Created)
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
 
     UserDefaults::standard().observe(SettingsKeys::DisplayAppCountAsIconBadge, this,
@@ -89,17 +96,34 @@ ListsController::~ListsController()
         m_store.save(false);
 }
 
+void ListsController::reportRepair(const QString &setAsidePath)
+{
+    AlertPresenter::current().presentError(storeError(4, QStringLiteral("StoreRepairedNotice"),
+                                                      QStringLiteral("StoreRepairedSuggestion"),
+                                                      QDir::toNativeSeparators(setAsidePath)));
+}
+
 void ListsController::reportOpening()
 {
-    if (m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable) {
+    switch (m_openResult.outcome) {
+    case ObjectStore::OpenOutcome::ReplacedUnreadable:
         AlertPresenter::current().presentError(storeError(
             2, QStringLiteral("StoreSetAsideNotice"), QStringLiteral("StoreSetAsideSuggestion"),
             QDir::toNativeSeparators(m_openResult.setAsidePath)));
         return;
+    case ObjectStore::OpenOutcome::Repaired:
+        reportRepair(m_openResult.setAsidePath);
+        return;
+    default:
+        break;
     }
-    // Going on without a store would lose everything the user enters from now on.
-    const Error error
-        = storeError(3, QStringLiteral("StoreUnavailableNotice"),
+    // Going on without a store would lose everything the user enters from now on; with
+    // the store in another process's hands, everything the user enters would fight it.
+    const bool inUse = m_openResult.outcome == ObjectStore::OpenOutcome::InUse;
+    const Error error = inUse
+        ? storeError(5, QStringLiteral("StoreInUseNotice"), QStringLiteral("StoreInUseSuggestion"),
+                     m_openResult.error)
+        : storeError(3, QStringLiteral("StoreUnavailableNotice"),
                      QStringLiteral("StoreUnavailableSuggestion"), m_openResult.error);
     Alert alert;
     alert.style = Alert::Style::Critical;

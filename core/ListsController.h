@@ -137,6 +137,7 @@ private:
                             qsizetype givenCount, const ReloadCompletion &completion);
 
     void reportOpening();
+    void reportRepair(const QString &setAsidePath);
     void saveFailed(const QString &error);
 
     ObjectStore m_store;

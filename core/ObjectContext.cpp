@@ -213,6 +213,26 @@ void ObjectContext::changesFailed(quint64 ticket)
     m_inFlight.erase(found);
 }
 
+void ObjectContext::markEverythingChanged()
+{
+    for (App *app : m_liveApps) {
+        if (!app->m_description)
+            app->m_description = loadDescription(app).value_or(QByteArray());
+        app->m_descriptionChanged = true;
+        markChanged(app);
+    }
+    for (List *list : m_liveLists)
+        markChanged(list);
+    for (const auto &screenshot : m_allScreenshots) {
+        if (!screenshot->isDeleted() && screenshot->m_app)
+            markChanged(screenshot.get());
+    }
+    m_deletedLists.clear();
+    m_deletedApps.clear();
+    m_deletedScreenshots.clear();
+    m_inFlight.clear();
+}
+
 void ObjectContext::clear()
 {
     m_liveLists.clear();

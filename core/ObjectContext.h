@@ -64,6 +64,13 @@ public:
     // pending again, so that the next save writes them.
     void changesCommitted(quint64 ticket);
     void changesFailed(quint64 ticket);
+    bool isInFlight(quint64 ticket) const { return m_inFlight.contains(ticket); }
+
+    // For a store that must be written anew from memory: reads every description not read
+    // yet (one that cannot be read becomes empty), then marks every record changed and
+    // forgets deletions and change sets in flight, so that the next save writes the whole
+    // graph.
+    void markEverythingChanged();
 
 private:
     friend class App;

@@ -32,6 +32,39 @@ ObjectStore::ObjectStore(QObject *parent)
 ObjectStore::~ObjectStore()
 {
     closeStore();
+    m_lock.reset();
+}
+
+QString ObjectStore::lockPath(const QString &storePath)
+{
+    const QFileInfo info(storePath);
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
+        + QStringLiteral(".lock");
+}
+
+bool ObjectStore::lock(const QString &path, OpenResult *result)
+{
+    const QString lockFile = lockPath(path);
+    if (m_lock && m_lock->fileName() == lockFile)
+        return true;
+    m_lock = std::make_unique<QLockFile>(lockFile);
+    // Held for the life of the process; a lock left by a process that died is taken over.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    if (m_lock->error() == QLockFile::LockFailedError) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        m_lock->getLockInfo(&pid, &host, &application);
+        result->outcome = OpenOutcome::InUse;
+        result->error = tr("Another Tanvill (process %1) is using your lists.").arg(pid);
+    } else {
+        result->error
+            = tr("The lock file %1 cannot be written.").arg(QDir::toNativeSeparators(lockFile));
+    }
+    m_lock.reset();
+    return false;
 }
 
 void ObjectStore::closeStore()
@@ -59,6 +92,9 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
         return result;
     }
 
+    if (!lock(path, &result))
+        return result;
+
     const bool existed = info.exists();
     // A store we may not read or write is still the user's store: moving it aside would
     // hide every list behind a fresh, empty one over a matter of permissions.
@@ -71,6 +107,15 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     if (tryOpen(path, &result.error, &code)) {
         result.outcome = existed ? OpenOutcome::Opened : OpenOutcome::Created;
         result.error.clear();
+        // Loading reads the tables but not every page: a damaged page elsewhere (a
+        // description, an index) would otherwise show only when a save touches it.
+        if (existed && !StoreSchema::passesQuickCheck(*m_reader)) {
+            qWarning().noquote() << "The store" << path << "is damaged.";
+            if (const std::optional<QString> aside = repairDamagedStore()) {
+                result.outcome = OpenOutcome::Repaired;
+                result.setAsidePath = *aside;
+            }
+        }
         return result;
     }
     if (!existed || isTransient(code))
@@ -116,16 +161,95 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code)
         return fail(reason);
     if (!m_context->load(db, &reason))
         return fail(reason);
+    // openConnections closes the reader when it fails: db is gone then. Its failure says
+    // nothing about the file, which therefore stays where it is.
+    if (!openConnections(path, &reason)) {
+        *error = reason;
+        *code = SQLITE_IOERR;
+        m_context = std::make_unique<ObjectContext>();
+        return false;
+    }
+    return true;
+}
 
+bool ObjectStore::openConnections(const QString &path, QString *error)
+{
+    auto fail = [&](const QString &reason) {
+        if (error->isEmpty())
+            *error = reason;
+        closeStore();
+        return false;
+    };
+    if (!m_reader || !m_reader->isOpen()) {
+        m_reader = std::make_unique<Database>();
+        if (!m_reader->open(path, true) || !StoreSchema::configure(*m_reader, error)
+            || !StoreSchema::migrate(*m_reader, error))
+            return fail(m_reader->lastError());
+    }
     m_descriptionQuery = std::make_unique<Statement>(
-        db.prepare(QStringLiteral("SELECT text FROM descriptions WHERE app_id = ?1")));
+        m_reader->prepare(QStringLiteral("SELECT text FROM descriptions WHERE app_id = ?1")));
     if (!m_descriptionQuery->isValid())
-        return fail({});
+        return fail(m_reader->lastError());
     m_writer = std::make_unique<StoreWriter>();
-    if (!m_writer->start(path, &reason))
-        return fail(reason);
+    if (!m_writer->start(path, error))
+        return fail(tr("The store cannot be written."));
     m_context->setDescriptionLoader([this](qint64 appId) { return readDescription(appId); });
     return true;
+}
+
+std::optional<QString> ObjectStore::repairDamagedStore()
+{
+    if (m_repairing)
+        return std::nullopt;
+    m_repairing = true;
+    // Read what can still be read of the damaged file before it goes, then take every
+    // record as changed: the next save writes them all.
+    m_context->markEverythingChanged();
+    // The writer finishes what is queued; those outcomes concern the damaged file only.
+    closeStore();
+    {
+        std::lock_guard lock(m_outcomesMutex);
+        m_outcomes.clear();
+    }
+    const QString aside = setAside(m_path);
+    QString error;
+    std::optional<QString> repaired;
+    if (aside.isEmpty()) {
+        error = tr("The damaged file cannot be moved aside.");
+    } else if (openConnections(m_path, &error)) {
+        ChangeSet everything;
+        const quint64 ticket = m_context->takeChanges(everything);
+        const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(everything));
+        if (outcome.committed) {
+            m_context->changesCommitted(ticket);
+            repaired = aside;
+        } else {
+            m_context->changesFailed(ticket);
+            error = outcome.error;
+        }
+    }
+    if (!repaired) {
+        qWarning().noquote() << "The damaged store could not be written anew:" << error;
+        // Without a fresh file saves go on against the old one, which may still take them.
+        if (!m_writer && !aside.isEmpty() && !QFileInfo::exists(m_path))
+            QFile::rename(aside, m_path);
+        if (!m_writer)
+            openConnections(m_path, &error);
+    } else {
+        qWarning().noquote() << "The damaged store was written anew; the damaged file is" << aside;
+    }
+    m_repairing = false;
+    return repaired;
+}
+
+void ObjectStore::repairAfterDamageFound()
+{
+    if (const std::optional<QString> aside = repairDamagedStore()) {
+        if (storeRepaired)
+            storeRepaired(*aside);
+    } else if (saveFailed) {
+        saveFailed(tr("The store file is damaged."));
+    }
 }
 
 std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
@@ -145,6 +269,10 @@ std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
     case Statement::Step::Error:
         qWarning().noquote() << "Cannot read a description from the store:"
                              << m_reader->lastError();
+        // Not from inside a getter: the repair closes the connection this read uses.
+        if (StoreSchema::isDamage(m_reader->lastErrorCode()) && !m_repairing)
+            QMetaObject::invokeMethod(this, &ObjectStore::repairAfterDamageFound,
+                                      Qt::QueuedConnection);
         break;
     }
     // Resetting releases the read lock, so the writer is never kept waiting.
@@ -178,7 +306,7 @@ std::optional<QString> ObjectStore::save(bool async)
     if (!async && m_writer && m_context->hasChangesInFlight()) {
         // A synchronous save covers everything before it: wait for the earlier saves and
         // take back what failed, so that it is written now.
-        m_writer->submitAndWait({}, nullptr);
+        m_writer->submitAndWait({});
     }
     deliverOutcomes();
     if (!m_context->hasChanges())
@@ -188,22 +316,26 @@ std::optional<QString> ObjectStore::save(bool async)
     ChangeSet changes;
     const quint64 ticket = m_context->takeChanges(changes);
     if (async) {
-        m_writer->submit(std::move(changes), [this, ticket](bool committed, const QString &error) {
+        m_writer->submit(std::move(changes), [this, ticket](const StoreWriter::Outcome &outcome) {
             {
                 std::lock_guard lock(m_outcomesMutex);
-                m_outcomes.push_back({ ticket, committed, error });
+                m_outcomes.push_back({ ticket, outcome });
             }
             // The writer thread stops before this object goes, so the call always lands.
             QMetaObject::invokeMethod(this, &ObjectStore::deliverOutcomes, Qt::QueuedConnection);
         });
         return std::nullopt;
     }
-    QString error;
-    const bool committed = m_writer->submitAndWait(std::move(changes), &error);
-    finishSave(ticket, committed, error);
-    if (committed)
-        return std::nullopt;
-    return error;
+    const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(changes));
+    if (outcome.damaged) {
+        if (const std::optional<QString> aside = repairDamagedStore()) {
+            if (storeRepaired)
+                storeRepaired(*aside);
+            return std::nullopt;
+        }
+    }
+    finishSave(ticket, outcome);
+    return outcome.committed ? std::nullopt : std::optional<QString>(outcome.error);
 }
 
 void ObjectStore::deliverOutcomes()
@@ -214,21 +346,29 @@ void ObjectStore::deliverOutcomes()
         outcomes.swap(m_outcomes);
     }
     for (const Outcome &outcome : outcomes)
-        finishSave(outcome.ticket, outcome.committed, outcome.error);
+        finishSave(outcome.ticket, outcome.outcome);
 }
 
-void ObjectStore::finishSave(quint64 ticket, bool committed, const QString &error)
+void ObjectStore::finishSave(quint64 ticket, const StoreWriter::Outcome &outcome)
 {
-    if (committed) {
+    // A repair wrote everything anew: what became of earlier saves no longer matters.
+    if (!m_context->isInFlight(ticket))
+        return;
+    if (outcome.committed) {
         m_context->changesCommitted(ticket);
         if (saveSucceeded)
             saveSucceeded();
         return;
     }
-    qWarning().noquote() << "Saving the store failed:" << error;
+    if (outcome.damaged) {
+        qWarning().noquote() << "Saving the store failed, the file is damaged:" << outcome.error;
+        repairAfterDamageFound();
+        return;
+    }
+    qWarning().noquote() << "Saving the store failed:" << outcome.error;
     m_context->changesFailed(ticket);
     if (saveFailed)
-        saveFailed(error);
+        saveFailed(outcome.error);
 }
 
 } // namespace tanvill

@@ -3,12 +3,18 @@
 // The object store: opens (or creates) the SQLite file, loads the whole graph into an
 // ObjectContext, and saves the context's changes through a writer thread with its own
 // connection, one transaction per save. A file that cannot be opened or is not a store of
-// ours is renamed aside (never deleted) and a fresh store takes its place. Descriptions
-// stay in the file until an application's description is first read, which keeps memory
-// low for large stores. ListsController owns the one instance of the application.
+// ours is renamed aside (never deleted) and a fresh store takes its place. A file that opens
+// but that SQLite finds damaged, at opening or on any later save, is repaired from memory:
+// everything the context holds goes into a fresh file and the damaged one is set aside.
+// Descriptions stay in the file until an application's description is first read, which
+// keeps memory low for large stores. The store's folder is locked for as long as a store is
+// open, so that two processes never write one store. ListsController owns the one instance
+// of the application.
 
 #include "core/ObjectContext.h"
+#include "core/StoreWriter.h"
 
+#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -22,7 +28,6 @@ namespace tanvill {
 
 class Database;
 class Statement;
-class StoreWriter;
 
 class ObjectStore : public QObject
 {
@@ -32,12 +37,14 @@ public:
         Opened, // an existing store
         Created, // a new, empty store
         ReplacedUnreadable, // the old file was set aside and a new store created
+        Repaired, // the damaged file was set aside and what it held written anew
+        InUse, // another process has the store open: nothing is read or saved
         Failed, // no store: nothing can be saved
     };
     struct OpenResult
     {
         OpenOutcome outcome = OpenOutcome::Failed;
-        // Where the unreadable file went (ReplacedUnreadable).
+        // Where the unreadable or damaged file went (ReplacedUnreadable, Repaired).
         QString setAsidePath;
         // Why the old file was set aside, or why no store could be opened.
         QString error;
@@ -62,12 +69,25 @@ public:
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
     std::function<void()> saveSucceeded;
+    // Called on the UI thread when a store found damaged while running was written anew;
+    // the damaged file was set aside at the given path.
+    std::function<void(const QString &setAsidePath)> storeRepaired;
+
+    // The file next to the store that marks it in use.
+    static QString lockPath(const QString &storePath);
 
 private:
+    bool lock(const QString &path, OpenResult *result);
     bool tryOpen(const QString &path, QString *error, int *code);
+    // Opens the connections and the writer on a migrated store, without loading records.
+    bool openConnections(const QString &path, QString *error);
     void closeStore();
     QString setAside(const QString &path);
-    void finishSave(quint64 ticket, bool committed, const QString &error);
+    // Writes the whole context to a fresh file in place of the damaged one; the path the
+    // damaged file went to, or none (with the changes pending again) when that failed.
+    std::optional<QString> repairDamagedStore();
+    void repairAfterDamageFound();
+    void finishSave(quint64 ticket, const StoreWriter::Outcome &outcome);
     // Applies the outcomes of asynchronous saves that the writer reported.
     void deliverOutcomes();
     std::optional<QByteArray> readDescription(qint64 appId);
@@ -77,12 +97,13 @@ private:
     std::unique_ptr<Database> m_reader;
     std::unique_ptr<Statement> m_descriptionQuery;
     std::unique_ptr<StoreWriter> m_writer;
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_repairing = false;
 
     struct Outcome
     {
         quint64 ticket = 0;
-        bool committed = false;
-        QString error;
+        StoreWriter::Outcome outcome;
     };
     std::mutex m_outcomesMutex;
     std::vector<Outcome> m_outcomes;

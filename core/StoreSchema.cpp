@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <sqlite3.h>
+
 namespace tanvill::StoreSchema {
 
 namespace {
@@ -59,6 +61,17 @@ const QStringList &migrations()
 
 } // namespace
 
+bool isDamage(int sqliteCode)
+{
+    return (sqliteCode & 0xff) == SQLITE_CORRUPT || (sqliteCode & 0xff) == SQLITE_NOTADB;
+}
+
+bool passesQuickCheck(Database &database)
+{
+    const std::optional<QString> result = database.queryText(QStringLiteral("PRAGMA quick_check"));
+    return result && *result == QLatin1String("ok");
+}
+
 int currentVersion()
 {
     return int(migrations().size());
@@ -84,6 +97,11 @@ bool migrate(Database &database, QString *error)
             *error = reason;
         return false;
     };
+    // The version is read inside the write transaction: two first starts at once would
+    // otherwise both see an empty file and both create the tables.
+    Transaction transaction(database);
+    if (!transaction.isActive())
+        return fail(database.lastError());
     const std::optional<qint64> version
         = database.queryInteger(QStringLiteral("PRAGMA user_version"));
     if (!version)
@@ -91,7 +109,7 @@ bool migrate(Database &database, QString *error)
     if (*version > currentVersion())
         return fail(QStringLiteral("the store was written by a newer version (%1)").arg(*version));
     if (*version == currentVersion())
-        return true;
+        return transaction.commit() || fail(database.lastError());
     if (*version == 0) {
         const std::optional<qint64> objects
             = database.queryInteger(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -100,10 +118,6 @@ bool migrate(Database &database, QString *error)
         if (*objects > 0)
             return fail(QStringLiteral("the file holds tables of another program"));
     }
-
-    Transaction transaction(database);
-    if (!transaction.isActive())
-        return fail(database.lastError());
     for (int next = int(*version) + 1; next <= currentVersion(); ++next) {
         if (!database.exec(migrations().at(next - 1)))
             return fail(database.lastError());

@@ -1,7 +1,8 @@
 #pragma once
 
 // The tables of the store file and their versions. PRAGMA user_version holds the version;
-// opening runs every missing numbered migration, in order, in one transaction.
+// opening reads it and runs every missing numbered migration, in order, in one immediate
+// transaction, so that two connections opening a new file at once cannot both create it.
 
 #include <QString>
 
@@ -20,6 +21,12 @@ bool configure(Database &database, QString *error);
 // Brings an open store to the current version. False, with the file untouched, for a file
 // that is not a store of ours (foreign tables, a newer version) or that cannot be read.
 bool migrate(Database &database, QString *error);
+
+// True for SQLite's result codes of a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB).
+bool isDamage(int sqliteCode);
+
+// False when SQLite's quick check finds the file damaged (or cannot run it).
+bool passesQuickCheck(Database &database);
 
 } // namespace StoreSchema
 

@@ -122,18 +122,12 @@ void StoreWriter::submit(ChangeSet changes, Completion completion)
     m_wake.notify_one();
 }
 
-bool StoreWriter::submitAndWait(ChangeSet changes, QString *error)
+StoreWriter::Outcome StoreWriter::submitAndWait(ChangeSet changes)
 {
-    using Outcome = std::pair<bool, QString>;
-    auto outcome = std::make_shared<std::promise<Outcome>>();
-    std::future<Outcome> result = outcome->get_future();
-    submit(std::move(changes), [outcome](bool committed, const QString &message) {
-        outcome->set_value({ committed, message });
-    });
-    const Outcome received = result.get();
-    if (error)
-        *error = received.second;
-    return received.first;
+    auto promise = std::make_shared<std::promise<Outcome>>();
+    std::future<Outcome> result = promise->get_future();
+    submit(std::move(changes), [promise](const Outcome &outcome) { promise->set_value(outcome); });
+    return result.get();
 }
 
 void StoreWriter::run()
@@ -148,22 +142,20 @@ void StoreWriter::run()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        QString error;
-        const bool committed = commit(job.changes, &error);
+        const Outcome outcome = commit(job.changes);
         if (job.completion)
-            job.completion(committed, error);
+            job.completion(outcome);
     }
 }
 
-bool StoreWriter::commit(const ChangeSet &changes, QString *error)
+StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
 {
     if (changes.isEmpty())
-        return true;
+        return { true };
     Database &db = *m_database;
     Statements &statements = *m_statements;
     auto fail = [&] {
-        *error = db.lastError();
-        return false;
+        return Outcome { false, db.lastError(), StoreSchema::isDamage(db.lastErrorCode()) };
     };
     Transaction transaction(db);
     if (!transaction.isActive())
@@ -212,7 +204,7 @@ bool StoreWriter::commit(const ChangeSet &changes, QString *error)
     }
     if (!transaction.commit())
         return fail();
-    return true;
+    return { true };
 }
 
 } // namespace tanvill

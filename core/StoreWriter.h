@@ -22,8 +22,16 @@ class Database;
 class StoreWriter
 {
 public:
-    // Runs on the writer thread with the outcome; error is empty on success.
-    using Completion = std::function<void(bool committed, const QString &error)>;
+    struct Outcome
+    {
+        bool committed = false;
+        // Empty on success.
+        QString error;
+        // SQLite found the file damaged.
+        bool damaged = false;
+    };
+    // Runs on the writer thread with the outcome.
+    using Completion = std::function<void(const Outcome &outcome)>;
 
     StoreWriter();
     // Commits what is queued, then stops the thread.
@@ -35,7 +43,7 @@ public:
     bool start(const QString &path, QString *error);
 
     void submit(ChangeSet changes, Completion completion);
-    bool submitAndWait(ChangeSet changes, QString *error);
+    Outcome submitAndWait(ChangeSet changes);
 
 private:
     struct Job
@@ -46,7 +54,7 @@ private:
     struct Statements;
 
     void run();
-    bool commit(const ChangeSet &changes, QString *error);
+    Outcome commit(const ChangeSet &changes);
 
     std::unique_ptr<Database> m_database;
     std::unique_ptr<Statements> m_statements;

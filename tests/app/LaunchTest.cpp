@@ -1,13 +1,17 @@
 #include "core/App.h"
+#include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/StoreSchema.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -21,9 +25,13 @@ const QString kThingsIdentifier = QStringLiteral("904280696");
 // The built program, started the way a user starts it, in this test's throw-away home.
 struct RunningProgram
 {
-    explicit RunningProgram(const QUrl &storeUrl, const QStringList &arguments = {})
+    // `overrides` replace variables of the test's environment (another home or session).
+    explicit RunningProgram(const QUrl &storeUrl, const QStringList &arguments = {},
+                            const QMap<QString, QString> &overrides = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (auto it = overrides.begin(); it != overrides.end(); ++it)
+            environment.insert(it.key(), it.value());
         environment.insert("TANVILL_STORE_URL", storeUrl.toString());
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         // No desktop session: notifications fall back to the console.
@@ -143,4 +151,88 @@ TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
     ::kill(pid_t(first.process.processId()), SIGTERM);
     ASSERT_TRUE(first.process.waitForFinished(15000));
     EXPECT_EQ(first.process.exitCode(), 0);
+}
+
+namespace {
+
+// A runtime folder of its own: the launch cannot reach a running instance to hand over to
+// (another session on the same home), so only the store's lock keeps them apart.
+QMap<QString, QString> ownSession(const QTemporaryDir &runtime, const QString &home = {})
+{
+    QMap<QString, QString> overrides { { "XDG_RUNTIME_DIR", runtime.path() } };
+    if (!home.isEmpty()) {
+        overrides.insert("HOME", home);
+        overrides.insert("XDG_DATA_HOME", home + "/.local/share");
+        overrides.insert("XDG_CONFIG_HOME", home + "/.config");
+        overrides.insert("XDG_CACHE_HOME", home + "/.cache");
+    }
+    return overrides;
+}
+
+} // namespace
+
+TEST(Launch, AnInstanceThatCannotHandOverLeavesTheStoreAloneAndQuitsSayingWhy)
+{
+    test::FakeHttpServer server;
+    RunningProgram first(server.baseUrl());
+    ASSERT_TRUE(first.process.waitForStarted(10000));
+    ASSERT_TRUE(
+        test::waitFor([&] { return QFile::exists(ListsController::defaultStorePath()); }, 10000));
+    test::waitFor([] { return false; }, 300);
+    const QByteArray before = [] {
+        QFile store(ListsController::defaultStorePath());
+        return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
+    }();
+
+    QTemporaryDir runtime;
+    RunningProgram second(server.baseUrl(), {}, ownSession(runtime));
+    ASSERT_TRUE(second.process.waitForFinished(15000));
+    second.output += QString::fromUtf8(second.process.readAll());
+    EXPECT_EQ(second.process.exitCode(), 1);
+    EXPECT_TRUE(second.output.contains("Tanvill is already running."))
+        << second.output.toStdString();
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+    QFile store(ListsController::defaultStorePath());
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    EXPECT_EQ(store.readAll(), before);
+
+    ::kill(pid_t(first.process.processId()), SIGTERM);
+    ASSERT_TRUE(first.process.waitForFinished(15000));
+    EXPECT_EQ(first.process.exitCode(), 0);
+}
+
+TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
+{
+    test::FakeHttpServer server;
+    for (int round = 0; round < 6; ++round) {
+        QTemporaryDir home;
+        QTemporaryDir runtimeA;
+        QTemporaryDir runtimeB;
+        RunningProgram a(server.baseUrl(), {}, ownSession(runtimeA, home.path()));
+        RunningProgram b(server.baseUrl(), {}, ownSession(runtimeB, home.path()));
+        ASSERT_TRUE(a.process.waitForStarted(10000) && b.process.waitForStarted(10000));
+        // One of the two quits at once; the other keeps running.
+        ASSERT_TRUE(test::waitFor(
+            [&] {
+                return a.process.state() == QProcess::NotRunning
+                    || b.process.state() == QProcess::NotRunning;
+            },
+            15000));
+        RunningProgram &quitter = a.process.state() == QProcess::NotRunning ? a : b;
+        RunningProgram &runner = &quitter == &a ? b : a;
+        quitter.output += QString::fromUtf8(quitter.process.readAll());
+        EXPECT_TRUE(quitter.output.contains("Tanvill is already running."))
+            << quitter.output.toStdString();
+        EXPECT_FALSE(quitter.output.contains("already exists"));
+        test::waitFor([] { return false; }, 200);
+        EXPECT_EQ(runner.process.state(), QProcess::Running) << round;
+        ::kill(pid_t(runner.process.processId()), SIGTERM);
+        ASSERT_TRUE(runner.process.waitForFinished(15000));
+        EXPECT_EQ(runner.process.exitCode(), 0) << runner.output.toStdString();
+
+        Database database;
+        ASSERT_TRUE(
+            database.open(home.path() + "/.local/share/com.tanvill.Tanvill/Tanvill.sqlite", false));
+        EXPECT_EQ(database.queryInteger("PRAGMA user_version"), StoreSchema::currentVersion());
+    }
 }

@@ -344,6 +344,9 @@ private:
             if (m_chunked)
                 m_socket->write("0\r\n\r\n");
             if (!m_keepAlive) {
+                // The answer is complete: the exchange ends now, not when the client has
+                // seen the close (which it may see first).
+                endExchange();
                 m_socket->disconnectFromHost();
                 return;
             }
