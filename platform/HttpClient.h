@@ -1,10 +1,11 @@
 #pragma once
 
 // The process's one HTTP client: asynchronous GET and POST over a single
-// QNetworkAccessManager on the UI thread. Every request has a transfer timeout and a cap on
-// the body size; completions run exactly once, on the UI thread, with a result value; a
-// cancelled request calls nothing. The store operations, the image cache and list sharing
-// use it.
+// QNetworkAccessManager on the UI thread. Every request has a transfer timeout (for a server
+// that falls silent), a deadline for the whole answer (for one that trickles) and a cap on
+// the body size; redirects are followed on the same host only. Completions run exactly once,
+// on the UI thread, with a result value; a cancelled request calls nothing. The store
+// operations, the image cache and list sharing use it.
 
 #include <QByteArray>
 #include <QHash>
