@@ -11,7 +11,6 @@
 #include "core/PriceFormatter.h"
 #include "lists/HeaderButton.h"
 #include "lists/ListEditor.h"
-#include "lists/NumberValue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 
@@ -91,11 +90,9 @@ void HeaderViewController::setUpObservers()
     center.addObserver(
         ListsControllerDidUpdateList, this,
         [this](const Notification &notification) {
-            const std::optional<qint64> index
-                = integerValue(notification.userInfo.value(ListUpdateListIndex));
-            const std::optional<qint64> mine
-                = m_list ? std::optional<qint64>(m_list->index()) : std::nullopt;
-            if (index != mine)
+            const std::optional<ListUpdate> update
+                = ListUpdate::fromUserInfo(notification.userInfo);
+            if (!m_list || !update || update->listIndex != m_list->index())
                 return;
             updateDetail();
             updateShareButton();
