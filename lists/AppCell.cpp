@@ -1,0 +1,325 @@
+#include "lists/AppCell.h"
+
+#include "controls/AppIconView.h"
+#include "controls/BorderedButton.h"
+#include "controls/HoverButton.h"
+#include "controls/Images.h"
+#include "controls/Label.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+
+#include <QContextMenuEvent>
+#include <QEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+
+static void initListImages()
+{
+    Q_INIT_RESOURCE(tanvill_lists_images);
+}
+
+namespace tanvill {
+
+namespace {
+
+const QString kSecretMenuItemKey = QStringLiteral("enableSuperSecretAppIdentifierMenuItem");
+constexpr int kSide = 16;
+constexpr int kHoverSide = 18;
+constexpr int kHoverSpacing = 14;
+constexpr int kPlatformSide = 16;
+const QColor kSelectedColor(43, 43, 43);
+const QColor kLiftedColor(52, 52, 55);
+const QColor kSeparatorColor(255, 255, 255, 18);
+
+QFont pixelFont(const QFont &base, int pixelSize, bool bold)
+{
+    QFont font = base;
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+AppCell::AppCell(Configuration configuration, QWidget *parent)
+    : TableRowView(parent), m_configuration(configuration)
+{
+    initListImages();
+    m_iconView = new AppIconView(this);
+    m_nameLabel = new Label(this);
+    m_nameLabel->setFont(pixelFont(font(), 15, true));
+    m_developerLabel = new Label(this);
+    m_developerLabel->setFont(pixelFont(font(), 13, false));
+    QPalette dimmed = m_developerLabel->palette();
+    dimmed.setColor(QPalette::WindowText, QColor(0x9a, 0x9a, 0x9e));
+    m_developerLabel->setPalette(dimmed);
+    // Clicks on the texts and the icon belong to the row: they open the details or start a drag.
+    for (QWidget *view : { static_cast<QWidget *>(m_iconView), static_cast<QWidget *>(m_nameLabel),
+                           static_cast<QWidget *>(m_developerLabel) })
+        view->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_buyButton = new BorderedButton(this);
+    m_buyButton->setFont(pixelFont(m_buyButton->font(), 13, false));
+    m_buyButton->setTintColor(QColor(0xe4, 0xe4, 0xe6));
+    m_buyButton->setFocusPolicy(Qt::NoFocus);
+    m_platformIconView = new QLabel(this);
+    m_platformIconView->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_viewInStoreButton = makeHoverButton(QStringLiteral("hover-view-in-store"),
+                                          QStringLiteral("View in App Store"));
+    m_copyLinkButton
+        = makeHoverButton(QStringLiteral("hover-copy-link"), QStringLiteral("Copy Link"));
+    m_moveButton = makeHoverButton(QStringLiteral("hover-move"), QStringLiteral("Move to List"));
+    m_archiveButton = makeHoverButton(QStringLiteral("hover-archive"), QStringLiteral("Archive"));
+    m_deleteButton = makeHoverButton(QStringLiteral("hover-delete"), QStringLiteral("Delete"));
+
+    m_buyButton->setVisible(configuration == Configuration::List);
+    layoutViews();
+}
+
+AppCell::~AppCell()
+{
+    if (m_controller)
+        m_controller->releaseViews(this);
+}
+
+HoverButton *AppCell::makeHoverButton(const QString &imageName, const QString &toolTip)
+{
+    auto *button = new HoverButton(this);
+    button->setImage(Images::pixmap(imageName, QSize(kHoverSide, kHoverSide), devicePixelRatioF()));
+    button->setToolTip(Strings::localized(toolTip));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->hide();
+    return button;
+}
+
+QList<HoverButton *> AppCell::hoverButtons() const
+{
+    return { m_viewInStoreButton, m_copyLinkButton, m_moveButton, m_archiveButton, m_deleteButton };
+}
+
+bool AppCell::hoverButtonsShown() const
+{
+    const QList<HoverButton *> buttons = hoverButtons();
+    return std::any_of(buttons.begin(), buttons.end(),
+                       [](const HoverButton *button) { return !button->isHidden(); });
+}
+
+void AppCell::setHoverButtonsShown(bool shown)
+{
+    for (HoverButton *button : hoverButtons())
+        button->setVisible(shown);
+}
+
+void AppCell::setHoverTint(const QColor &tint)
+{
+    for (HoverButton *button : hoverButtons())
+        button->setTint(tint);
+}
+
+void AppCell::setConfiguration(Configuration configuration)
+{
+    m_configuration = configuration;
+    m_buyButton->setVisible(configuration == Configuration::List);
+    if (configuration != Configuration::List)
+        setHoverButtonsShown(false);
+    // The old menu may be open right now; it goes once control returns to the event loop.
+    if (m_contextMenu)
+        m_contextMenu->deleteLater();
+    m_contextMenu = newContextMenu();
+    if (m_controller)
+        m_controller->setContextMenu(m_contextMenu);
+    layoutViews();
+}
+
+QMenu *AppCell::contextMenu()
+{
+    if (!m_contextMenu)
+        m_contextMenu = newContextMenu();
+    return m_contextMenu;
+}
+
+QMenu *AppCell::newContextMenu()
+{
+    auto *menu = new QMenu(this);
+    const auto add = [menu](const QString &title, const QKeySequence &key) {
+        auto *item = new QAction(Strings::localized(title), menu);
+        if (!key.isEmpty()) {
+            // Shown beside the item and heard only while the menu itself is open: a window
+            // shortcut would delete an application on Backspace in a text field.
+            item->setShortcut(key);
+            item->setShortcutContext(Qt::WidgetShortcut);
+            item->setShortcutVisibleInContextMenu(true);
+        }
+        menu->addAction(item);
+        return item;
+    };
+    add(QStringLiteral("View in App Store"), QKeySequence(Qt::Key_O));
+    add(QStringLiteral("Copy Link"), QKeySequence(Qt::Key_C));
+    if (m_configuration == Configuration::List) {
+        add(QStringLiteral("Reload"), QKeySequence(Qt::Key_R));
+        QAction *move = add(QStringLiteral("Move to List"), {});
+        move->setMenu(new QMenu(menu));
+        add(QStringLiteral("Archive"), QKeySequence(Qt::Key_A));
+    }
+    add(QStringLiteral("Delete"), QKeySequence(Qt::Key_Backspace));
+    if (UserDefaults::standard().boolean(kSecretMenuItemKey))
+        add(QStringLiteral("Copy App ID"), {});
+    return menu;
+}
+
+void AppCell::setPlatform(std::optional<AppKind> kind)
+{
+    QString name;
+    if (kind) {
+        switch (*kind) {
+        case AppKind::Phone:
+            name = QStringLiteral("iphone");
+            break;
+        case AppKind::Pad:
+            name = QStringLiteral("ipad");
+            break;
+        case AppKind::Mac:
+            name = QStringLiteral("mac");
+            break;
+        }
+    }
+    if (name == m_platformImageName)
+        return;
+    m_platformImageName = name;
+    if (name.isEmpty())
+        m_platformIconView->clear();
+    else
+        m_platformIconView->setPixmap(
+            Images::pixmap(name, QSize(kPlatformSide, kPlatformSide), devicePixelRatioF()));
+}
+
+void AppCell::setSummaryController(std::shared_ptr<AppSummaryController> controller)
+{
+    if (m_controller && m_controller != controller)
+        m_controller->releaseViews(this);
+    m_controller = std::move(controller);
+    setHoverButtonsShown(false);
+    if (!m_controller)
+        return;
+    m_controller->setIconView(m_iconView);
+    m_controller->setNameLabel(m_nameLabel);
+    m_controller->setDeveloperLabel(m_developerLabel);
+    if (m_configuration == Configuration::List)
+        m_controller->setBuyButton(m_buyButton);
+    m_controller->setContextMenu(contextMenu());
+    if (m_configuration == Configuration::List) {
+        m_controller->configureArchiveButton(m_archiveButton);
+        m_controller->configureCopyLinkButton(m_copyLinkButton);
+        m_controller->configureDeleteButton(m_deleteButton);
+        m_controller->configureMoveButton(m_moveButton);
+        m_controller->configureViewInStoreButton(m_viewInStoreButton);
+    }
+}
+
+QPixmap AppCell::snapshot()
+{
+    // The row lifted off the table: drawn on a lighter grey, with rounded corners.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap drawn(size() * ratio);
+    drawn.setDevicePixelRatio(ratio);
+    drawn.fill(kLiftedColor);
+    render(&drawn, {}, {}, QWidget::DrawChildren);
+    QPixmap image(drawn.size());
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(rect()), 10, 10);
+    painter.setClipPath(clip);
+    painter.drawPixmap(0, 0, drawn);
+    return image;
+}
+
+bool AppCell::event(QEvent *event)
+{
+    // The price button asks for room again when its title changes width.
+    if (event->type() == QEvent::LayoutRequest)
+        layoutViews();
+    return TableRowView::event(event);
+}
+
+void AppCell::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (isSelected())
+        painter.fillRect(rect(), kSelectedColor);
+    painter.setPen(kSeparatorColor);
+    painter.drawLine(kSide, height() - 1, width(), height() - 1);
+}
+
+void AppCell::resizeEvent(QResizeEvent *event)
+{
+    TableRowView::resizeEvent(event);
+    layoutViews();
+}
+
+void AppCell::layoutViews()
+{
+    const bool list = m_configuration == Configuration::List;
+    const int w = width(), h = height();
+    const int icon = list ? 57 : 48;
+    m_iconView->setGeometry(kSide, (h - icon) / 2, icon, icon);
+
+    int right = w - kSide;
+    if (list) {
+        const QSize button(std::max(m_buyButton->sizeHint().width(), 64), 26);
+        m_buyButton->setGeometry(right - button.width(), (h - button.height()) / 2, button.width(),
+                                 button.height());
+        right -= button.width() + 14;
+    }
+    m_platformIconView->setGeometry(right - kPlatformSide, (h - kPlatformSide) / 2, kPlatformSide,
+                                    kPlatformSide);
+    right -= kPlatformSide + 14;
+
+    const int left = kSide + icon + 14;
+    const int textWidth = std::max(0, right - left);
+    // Name and developer sit in the middle of the row; on a list row the hover buttons take
+    // a line of their own below them.
+    const int nameTop = list ? 14 : (h - 38) / 2;
+    m_nameLabel->setGeometry(left, nameTop, textWidth, 20);
+    m_developerLabel->setGeometry(left, nameTop + 21, textWidth, 17);
+    int x = left;
+    for (HoverButton *button : hoverButtons()) {
+        button->setGeometry(x, nameTop + 44, kHoverSide, kHoverSide);
+        x += kHoverSide + kHoverSpacing;
+    }
+}
+
+void AppCell::enterEvent(QEnterEvent *event)
+{
+    TableRowView::enterEvent(event);
+    if (m_configuration == Configuration::List && window()->isActiveWindow())
+        setHoverButtonsShown(true);
+}
+
+void AppCell::leaveEvent(QEvent *event)
+{
+    TableRowView::leaveEvent(event);
+    setHoverButtonsShown(false);
+}
+
+void AppCell::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The menu is this row's own: the click goes no further, shown or not.
+    event->accept();
+    if (!window()->isActiveWindow())
+        return;
+    const QPointer<AppCell> self(this);
+    QPointer<QMenu> menu = contextMenu();
+    setSelected(true);
+    menu->exec(event->globalPos());
+    // An action from the menu may have taken the row away or given it to another app.
+    if (self)
+        setSelected(false);
+}
+
+} // namespace tanvill

@@ -1,0 +1,176 @@
+// Renders the list table in each of its looks to PNG files under test-output/windows for a
+// person to look at: rows at rest and hovered, platform images, sorted and grouped with a
+// floating section row, the context menu, the rating prompt's three questions and a drag.
+#include "ListTableTestSupport.h"
+
+#include "controls/HoverButton.h"
+#include "store/ImageCache.h"
+
+#include <QBuffer>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QDrag>
+#include <QFile>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QTimer>
+
+using namespace tanvill;
+
+namespace {
+
+// A made-up application icon: a coloured gradient with the name's first letter.
+QByteArray iconBytes(const QString &name, int hue)
+{
+    QImage image(128, 128, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient gradient(0, 0, 0, 128);
+    gradient.setColorAt(0, QColor::fromHsv(hue, 150, 250));
+    gradient.setColorAt(1, QColor::fromHsv((hue + 30) % 360, 210, 190));
+    painter.fillRect(image.rect(), gradient);
+    QFont font;
+    font.setPixelSize(70);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(255, 255, 255, 235));
+    painter.drawText(image.rect(), Qt::AlignCenter, name.left(1));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+struct ListTableRender : test::ListTableTest
+{
+    ListTableRender()
+    {
+        const std::vector<test::WatchedApp> apps {
+            { "Darkroom Pro", "Bergmann Software", 9.99, AppKind::Mac },
+            { "Tidewater Tides", "Harbour Apps", 0, AppKind::Phone },
+            { "Sketchbook & Ink", "Paper Cut Studio", 4.99, AppKind::Pad },
+            { "Pocket Ledger", "Harbour Apps", 2.99, AppKind::Phone },
+            { "Orbit Weather", "Bergmann Software", 0.99, AppKind::Phone },
+            { "Field Notes — A Very Long Application Name That Does Not Fit", "Paper Cut Studio",
+              14.99, AppKind::Mac },
+            { "Metronome Plus", "Tempo Labs", 1.99, AppKind::Pad },
+        };
+        int hue = 0;
+        for (App *app : test::watch(lists(), games, apps)) {
+            const QString path = QDir(ImageCache::shared().cacheDirectory())
+                                     .filePath(ImageCache::cacheFileName(app->iconUrl()));
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(iconBytes(app->name(), hue));
+            hue = (hue + 47) % 360;
+        }
+    }
+
+    // Waits for the icons and writes the window, with `overlay` drawn over it where it stands.
+    void save(const QString &name, QWidget *overlay = nullptr)
+    {
+        test::waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 2000);
+        test::drainEvents();
+        QImage image = window->grab().toImage();
+        if (overlay) {
+            QPainter painter(&image);
+            painter.drawImage(window->mapFromGlobal(overlay->mapToGlobal(QPoint(0, 0))),
+                              overlay->grab().toImage());
+        }
+        const QString path = QDir(test::testOutputDir("windows")).filePath(name + ".png");
+        ASSERT_TRUE(image.save(path)) << path.toStdString();
+    }
+};
+
+} // namespace
+
+TEST_F(ListTableRender, RowsAtRestHoveredAndWithPlatformImages)
+{
+    open({ 620, 520 });
+    save("list-table-rows");
+
+    test::enter(cellAt(1));
+    test::enter(cellAt(1)->copyLinkButton());
+    save("list-table-row-hovered");
+    test::leave(cellAt(1)->copyLinkButton());
+    test::leave(cellAt(1));
+
+    settings().setValue("displayPlatformIcons", true);
+    save("list-table-platform-icons");
+}
+
+TEST_F(ListTableRender, SortedByPriceAndGroupedByDeveloper)
+{
+    settings().setValue("listSorting", "price");
+    settings().setValue("listGrouping", "developer");
+    open({ 620, 520 });
+    save("list-table-grouped");
+    table->tableView()->setScrollPosition(150);
+    save("list-table-grouped-floating-section");
+}
+
+TEST_F(ListTableRender, ContextMenuOpen)
+{
+    settings().setValue("enableSuperSecretAppIdentifierMenuItem", true);
+    lists().createList("Work & Play", ThemeName::Green);
+    settings().setValue("selectedList", 0);
+    open({ 620, 520 });
+    AppCell *cell = cellAt(2);
+    QTimer::singleShot(0, [&] {
+        QWidget *menu = QApplication::activePopupWidget();
+        ASSERT_NE(menu, nullptr);
+        save("list-table-context-menu", menu);
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(240, 40),
+                            cell->mapToGlobal(QPoint(240, 40)));
+    QApplication::sendEvent(cell, &event);
+}
+
+TEST_F(ListTableRender, RatingPromptInEachQuestion)
+{
+    settings().setValue("firstLaunchDate", QDateTime::currentDateTime().addDays(-9));
+    open({ 620, 520 });
+    RatingPromptView *prompt = table->ratingPrompt();
+    ASSERT_NE(prompt, nullptr);
+    save("list-table-rating-prompt-enjoy");
+    prompt->setState(RatingPromptState::Rate);
+    save("list-table-rating-prompt-rate");
+    prompt->setState(RatingPromptState::Feedback);
+    save("list-table-rating-prompt-feedback");
+}
+
+TEST_F(ListTableRender, DragInProgress)
+{
+    open({ 620, 520 });
+    test::waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 2000);
+    test::drainEvents();
+    TableView &view = *table->tableView();
+    const QPoint start = view.rectOfRow(1).topLeft() + QPoint(150, 30);
+    view.setDragRunner([&](QDrag *drag) {
+        const QPoint at(start.x(), view.rectOfRow(4).top() + 3);
+        QDragEnterEvent enter(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+        QApplication::sendEvent(view.viewport(), &enter);
+        QImage image = window->grab().toImage();
+        QPainter painter(&image);
+        painter.setOpacity(0.92);
+        painter.drawPixmap(view.viewport()->mapTo(window.get(), at - drag->hotSpot()),
+                           drag->pixmap());
+        painter.end();
+        image.save(QDir(test::testOutputDir("windows")).filePath("list-table-drag.png"));
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(view.viewport(), &leave);
+        return Qt::IgnoreAction;
+    });
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QTest::mouseMove(view.viewport(), start + QPoint(0, 20));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, start + QPoint(0, 20));
+    EXPECT_TRUE(
+        QFile::exists(QDir(test::testOutputDir("windows")).filePath("list-table-drag.png")));
+}
