@@ -2,6 +2,7 @@
 
 #include "core/AppKind.h"
 
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
@@ -20,6 +21,8 @@ public:
 
     QPixmap image() const { return m_image; }
     void setImage(const QPixmap &image);
+    // Views given the same image (the shared placeholder) share its scaled, rounded picture.
+    void setImage(const QImage &image);
 
     std::optional<AppKind> appKind() const { return m_appKind; }
     // Rounds the corners for the platform; none keeps the rounding there was. The radius
@@ -34,9 +37,16 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QPixmap rendered();
+
     QPixmap m_image;
+    qint64 m_imageKey = 0;
+    // The image as painted (scaled, corners rounded), made again only when something changes:
+    // smooth scaling on every paint would cost every row of a scrolling table.
+    QPixmap m_rendered;
     std::optional<AppKind> m_appKind;
     qreal m_cornerRadiusFraction = 0.0;
 };

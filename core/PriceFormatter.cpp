@@ -12,6 +12,7 @@
 #include <unicode/unistr.h>
 
 #include <cmath>
+#include <map>
 #include <memory>
 #include <variant>
 
@@ -64,6 +65,25 @@ Scaled scale(const std::variant<double, Decimal> &amount)
     return { v / std::pow(10.0, exponent), suffix };
 }
 
+QString formatWith(const icu::NumberFormat &formatter, const Scaled &scaled)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString text;
+    if (const auto *decimal = std::get_if<Decimal>(&scaled.amount)) {
+        const QByteArray digits = decimal->toString().toLatin1();
+        icu::Formattable number(icu::StringPiece(digits.constData(), int32_t(digits.size())),
+                                status);
+        if (U_FAILURE(status))
+            return QString();
+        formatter.format(number, text, status);
+    } else {
+        formatter.format(std::get<double>(scaled.amount), text);
+    }
+    if (U_FAILURE(status))
+        return QString();
+    return fromIcu(text);
+}
+
 QString format(const std::variant<double, Decimal> &amount, const QString &languageCode)
 {
     const UserDefaults &defaults = UserDefaults::standard();
@@ -75,10 +95,19 @@ QString format(const std::variant<double, Decimal> &amount, const QString &langu
 
     const Scaled scaled = scale(amount);
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::NumberFormat> formatter(
+    // Making a formatter costs far more than formatting: every row of a table shows a price.
+    // Formatters are kept per locale and suffix, one set per thread.
+    thread_local std::map<std::pair<QByteArray, QString>, std::unique_ptr<icu::NumberFormat>>
+        formatters;
+    std::unique_ptr<icu::NumberFormat> &formatter = formatters[{ identifier, scaled.suffix }];
+    if (formatter)
+        return formatWith(*formatter, scaled);
+    formatter.reset(
         icu::NumberFormat::createCurrencyInstance(icu::Locale(identifier.constData()), status));
-    if (U_FAILURE(status) || !formatter)
+    if (U_FAILURE(status) || !formatter) {
+        formatter.reset();
         return QString();
+    }
 
     if (!scaled.suffix.isEmpty()) {
         if (auto *decimalFormat = dynamic_cast<icu::DecimalFormat *>(formatter.get())) {
@@ -94,20 +123,7 @@ QString format(const std::variant<double, Decimal> &amount, const QString &langu
         }
     }
 
-    icu::UnicodeString text;
-    if (const auto *decimal = std::get_if<Decimal>(&scaled.amount)) {
-        const QByteArray digits = decimal->toString().toLatin1();
-        icu::Formattable number(icu::StringPiece(digits.constData(), int32_t(digits.size())),
-                                status);
-        if (U_FAILURE(status))
-            return QString();
-        formatter->format(number, text, status);
-    } else {
-        formatter->format(std::get<double>(scaled.amount), text);
-    }
-    if (U_FAILURE(status))
-        return QString();
-    return fromIcu(text);
+    return formatWith(*formatter, scaled);
 }
 
 } // namespace

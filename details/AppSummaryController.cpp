@@ -12,6 +12,7 @@
 #include "core/ListsControllerNotifications.h"
 #include "core/PriceFormatter.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SharedInstance.h"
 #include "platform/Strings.h"
 #include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
@@ -76,6 +77,10 @@ AppSummaryController::~AppSummaryController()
 {
     for (BoundView &view : m_views)
         forget(view);
+    // Rows make and drop controllers as they scroll: their observations go at once rather than
+    // piling up until the next notification.
+    if (NotificationCenter *center = SharedInstance<NotificationCenter>::find())
+        center->removeObservers(this);
 }
 
 void AppSummaryController::startObserving()

@@ -10,6 +10,7 @@
 
 #include <QContextMenuEvent>
 #include <QEvent>
+#include <QHash>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -31,7 +32,9 @@ constexpr int kHoverSpacing = 14;
 constexpr int kPlatformSide = 16;
 const QColor kSelectedColor(43, 43, 43);
 const QColor kLiftedColor(52, 52, 55);
-const QColor kSeparatorColor(255, 255, 255, 18);
+// Opaque, as drawn over the table's colour: a translucent line would be blended, which costs
+// far more per row than a plain fill.
+const QColor kSeparatorColor(45, 45, 46);
 
 QFont pixelFont(const QFont &base, int pixelSize, bool bold)
 {
@@ -87,8 +90,15 @@ AppCell::~AppCell()
 
 HoverButton *AppCell::makeHoverButton(const QString &imageName, const QString &toolTip)
 {
+    // Drawn once per screen density: every row shows the same five images.
+    static QHash<QPair<QString, qreal>, QPixmap> images;
+    const QPair<QString, qreal> key(imageName, devicePixelRatioF());
+    auto image = images.constFind(key);
+    if (image == images.constEnd())
+        image = images.insert(key,
+                              Images::pixmap(imageName, QSize(kHoverSide, kHoverSide), key.second));
     auto *button = new HoverButton(this);
-    button->setImage(Images::pixmap(imageName, QSize(kHoverSide, kHoverSide), devicePixelRatioF()));
+    button->setImage(*image);
     button->setToolTip(Strings::localized(toolTip));
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
@@ -252,8 +262,7 @@ void AppCell::paintEvent(QPaintEvent *)
     QPainter painter(this);
     if (isSelected())
         painter.fillRect(rect(), kSelectedColor);
-    painter.setPen(kSeparatorColor);
-    painter.drawLine(kSide, height() - 1, width(), height() - 1);
+    painter.fillRect(QRect(kSide, height() - 1, width() - kSide, 1), kSeparatorColor);
 }
 
 void AppCell::resizeEvent(QResizeEvent *event)
