@@ -8,6 +8,7 @@
 #include "controls/DarkStyle.h"
 #include "controls/TableView.h"
 #include "core/ListsController.h"
+#include "core/SettingsKeys.h"
 #include "details/DetailWindowManager.h"
 #include "lists/ListViewController.h"
 #include "platform/UserDefaults.h"
@@ -170,7 +171,7 @@ void listTableFigures()
     watchWithIcons(lists, right, 5000);
     watchWithIcons(lists, small, 1000);
     UserDefaults &settings = services.settings();
-    settings.setValue(QStringLiteral("selectedList"), large->index());
+    settings.setValue(SettingsKeys::SelectedList, large->index());
     DetailWindowManager detailWindows;
     // The icons decoded on the way are the image cache's, within its own budget; a small one
     // keeps them from counting as the table's memory.
@@ -196,7 +197,7 @@ void listTableFigures()
     for (int round = 0; round < 10; ++round) {
         const int to = round % 2 == 0 ? left->index() : right->index();
         start = uiMilliseconds();
-        settings.setValue(QStringLiteral("selectedList"), to);
+        settings.setValue(SettingsKeys::SelectedList, to);
         table.viewport()->repaint();
         switches.push_back(uiMilliseconds() - start);
         // The settings file is written at the next turn of the event loop, whatever the table
@@ -204,7 +205,7 @@ void listTableFigures()
         QApplication::processEvents();
     }
 
-    settings.setValue(QStringLiteral("selectedList"), small->index());
+    settings.setValue(SettingsKeys::SelectedList, small->index());
     QApplication::processEvents();
     const double smallStep = scrollStep(table, uiMilliseconds);
 

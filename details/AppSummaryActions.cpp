@@ -25,16 +25,6 @@ namespace tanvill {
 
 namespace {
 
-Alert alertForError(const Error &error)
-{
-    Alert alert;
-    alert.style = Alert::Style::Warning;
-    alert.messageText = error.description;
-    alert.informativeText = error.recoverySuggestion;
-    alert.buttons = error.recoveryOptions;
-    return alert;
-}
-
 // The support page, when the string table gives a usable web address for it.
 void openSupportPage()
 {
@@ -133,7 +123,6 @@ void AppSummaryController::deleteApp()
 {
     if (!actionsAllowed())
         return;
-    const std::shared_ptr<AppSummaryController> keep = shared_from_this();
     Alert alert;
     alert.style = Alert::Style::Informational;
     alert.messageText
@@ -141,11 +130,17 @@ void AppSummaryController::deleteApp()
     alert.informativeText = Strings::localized(QStringLiteral("This can't be undone."));
     alert.buttons
         = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
-    const AlertAnswer answer = AlertPresenter::current().runModal(alert);
-    // While the question was open the application may have been deleted or archived elsewhere.
-    if (answer.buttonIndex != 0 || !actionsAllowed())
-        return;
-    m_lists.deleteApp(m_app);
+    alert.cancelButton = 1;
+    // The question does not hold up the event loop; the row that asked may be reused for
+    // another application meanwhile, so the answer keeps this controller (and with it the
+    // application it asked about) until it comes.
+    AlertPresenter::current().present(alert,
+                                      [self = shared_from_this()](const AlertAnswer &answer) {
+                                          // While the question was open the application may have
+                                          // been deleted or archived elsewhere.
+                                          if (answer.buttonIndex == 0 && self->actionsAllowed())
+                                              self->m_lists.deleteApp(self->m_app);
+                                      });
 }
 
 void AppSummaryController::reloadApp()
@@ -168,9 +163,10 @@ void AppSummaryController::reloadApp()
                 self->m_reloading = false;
             if (!error)
                 return;
-            const AlertAnswer answer = AlertPresenter::current().runModal(alertForError(*error));
-            if (answer.buttonIndex == 1)
-                openSupportPage();
+            AlertPresenter::current().presentError(*error, nullptr, [](const AlertAnswer &answer) {
+                if (answer.buttonIndex == 1)
+                    openSupportPage();
+            });
         });
 }
 

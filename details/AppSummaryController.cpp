@@ -352,19 +352,15 @@ void AppSummaryController::updateMoveMenu(BoundView &binding)
 
 void AppSummaryController::appDidMove(const Notification &notification)
 {
-    if (notification.userInfo.value(AppDeletionIdentifier).toString() == m_identifier)
+    const std::optional<AppDeletion> moved = AppDeletion::fromUserInfo(notification.userInfo);
+    if (moved && moved->identifier == m_identifier)
         updateMoveMenu();
 }
 
 void AppSummaryController::appDidUpdate(const Notification &notification)
 {
-    const QVariant value = notification.userInfo.value(AppReloadIdentifierSet);
-    bool included = false;
-    if (value.canConvert<QSet<QString>>())
-        included = value.value<QSet<QString>>().contains(m_identifier);
-    else if (value.canConvert<QStringList>())
-        included = value.toStringList().contains(m_identifier);
-    if (included)
+    const std::optional<AppReload> reload = AppReload::fromUserInfo(notification.userInfo);
+    if (reload && reload->identifiers.contains(m_identifier))
         refreshViews();
 }
 

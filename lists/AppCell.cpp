@@ -5,6 +5,7 @@
 #include "controls/HoverButton.h"
 #include "controls/Images.h"
 #include "controls/Label.h"
+#include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
@@ -25,7 +26,6 @@ namespace tanvill {
 
 namespace {
 
-const QString kSecretMenuItemKey = QStringLiteral("enableSuperSecretAppIdentifierMenuItem");
 constexpr int kSide = 16;
 constexpr int kHoverSide = 18;
 constexpr int kHoverSpacing = 14;
@@ -175,7 +175,7 @@ QMenu *AppCell::newContextMenu()
         add(QStringLiteral("Archive"), QKeySequence(Qt::Key_A));
     }
     add(QStringLiteral("Delete"), QKeySequence(Qt::Key_Backspace));
-    if (UserDefaults::standard().boolean(kSecretMenuItemKey))
+    if (UserDefaults::standard().boolean(SettingsKeys::EnableSuperSecretAppIdentifierMenuItem))
         add(QStringLiteral("Copy App ID"), {});
     return menu;
 }

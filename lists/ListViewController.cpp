@@ -8,6 +8,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "details/AppSummaryController.h"
 #include "details/DetailWindowManager.h"
 #include "lists/AppCell.h"
@@ -21,10 +22,6 @@ namespace tanvill {
 
 namespace {
 
-const QString kSelectedList = QStringLiteral("selectedList");
-const QString kDisplayPlatformIcons = QStringLiteral("displayPlatformIcons");
-const QString kListSorting = QStringLiteral("listSorting");
-const QString kListGrouping = QStringLiteral("listGrouping");
 // Posted by the list editor once a list's name or colour was edited.
 const QString kListEditorDidUpdateList
     = QStringLiteral("Tanvill.ListEditorDidUpateListNotification");
@@ -98,20 +95,20 @@ void ListViewController::setUpObservers()
     center.addObserver(ListsControllerDidDeleteList, this, tint, &m_lists);
     center.addObserver(kListEditorDidUpdateList, this, tint);
 
-    m_settings.observe(kSelectedList, this, [this](const QVariant &) {
+    m_settings.observe(SettingsKeys::SelectedList, this, [this](const QVariant &) {
         listRepresentation().setListIndex(selectedListIndex());
         updateHoverTints();
     });
-    m_settings.observe(kDisplayPlatformIcons, this, [this](const QVariant &) {
+    m_settings.observe(SettingsKeys::DisplayPlatformIcons, this, [this](const QVariant &) {
         if (m_tableLoaded)
             m_tableView->reloadData();
     });
     // Values other than the known raw ones leave the rows as they are.
-    m_settings.observe(kListSorting, this, [this](const QVariant &value) {
+    m_settings.observe(SettingsKeys::ListSorting, this, [this](const QVariant &value) {
         if (const auto sorting = listSortingFromRawValue(value.toString()))
             listRepresentation().setSorting(*sorting);
     });
-    m_settings.observe(kListGrouping, this, [this](const QVariant &value) {
+    m_settings.observe(SettingsKeys::ListGrouping, this, [this](const QVariant &value) {
         if (const auto grouping = listGroupingFromRawValue(value.toString()))
             listRepresentation().setGrouping(*grouping);
     });
@@ -137,9 +134,8 @@ ListRepresentation &ListViewController::listRepresentation()
 
 void ListViewController::listDidUpdate(const QVariantMap &userInfo)
 {
-    bool isNumber = false;
-    const qint64 index = userInfo.value(ListUpdateListIndex).toLongLong(&isNumber);
-    if (isNumber && index == listRepresentation().listIndex())
+    const std::optional<ListUpdate> update = ListUpdate::fromUserInfo(userInfo);
+    if (update && update->listIndex == listRepresentation().listIndex())
         showRatingPromptIfNeeded();
 }
 
@@ -190,7 +186,7 @@ TableRowView *ListViewController::rowView(TableView *table, int row)
         auto *cell = table->makeView<AppCell>(AppCell::kListIdentifier);
         if (!cell)
             return nullptr;
-        cell->setPlatform(m_settings.boolean(kDisplayPlatformIcons)
+        cell->setPlatform(m_settings.boolean(SettingsKeys::DisplayPlatformIcons)
                               ? std::optional<AppKind>(app->appKind())
                               : std::nullopt);
         cell->setHoverTint(hoverTint());

@@ -4,6 +4,7 @@
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/SettingsKeys.h"
 #include "lists/FeedbackWindows.h"
 #include "platform/Analytics.h"
 #include "platform/UserDefaults.h"
@@ -14,8 +15,6 @@ namespace tanvill {
 
 namespace {
 
-const QString kCompletedReviewPrompt = QStringLiteral("completedReviewPrompt");
-const QString kFirstLaunchDate = QStringLiteral("firstLaunchDate");
 constexpr qint64 kPromptAfterWholeDays = 7;
 constexpr std::size_t kPromptFromWatchedApps = 5;
 
@@ -97,9 +96,9 @@ RatingPromptView *ListViewController::ratingPrompt() const
 
 void ListViewController::showRatingPromptIfNeeded()
 {
-    if (m_settings.boolean(kCompletedReviewPrompt))
+    if (m_settings.boolean(SettingsKeys::CompletedReviewPrompt))
         return;
-    const std::optional<QDateTime> firstLaunch = m_settings.date(kFirstLaunchDate);
+    const std::optional<QDateTime> firstLaunch = m_settings.date(SettingsKeys::FirstLaunchDate);
     if (!firstLaunch || wholeDaysBetween(*firstLaunch, m_clock()) < kPromptAfterWholeDays)
         return;
     if (m_lists.apps().size() < kPromptFromWatchedApps || ratingPrompt())
@@ -119,7 +118,7 @@ void ListViewController::hideRatingPrompt(RatingPromptView *, RatingPromptState 
     endPrompt();
     Analytics::shared().track(QStringLiteral("Hide Rating Prompt"),
                               { { QStringLiteral("state"), rawValue(state) } });
-    m_settings.setValue(kCompletedReviewPrompt, true);
+    m_settings.setValue(SettingsKeys::CompletedReviewPrompt, true);
     m_settings.sync();
 }
 
@@ -128,7 +127,7 @@ void ListViewController::leaveRating(RatingPromptView *)
     endPrompt();
     presentRatingWindow();
     Analytics::shared().track(QStringLiteral("Leave Rating"));
-    m_settings.setValue(kCompletedReviewPrompt, true);
+    m_settings.setValue(SettingsKeys::CompletedReviewPrompt, true);
     m_settings.sync();
 }
 
@@ -137,7 +136,7 @@ void ListViewController::sendFeedback(RatingPromptView *)
     endPrompt();
     presentFeedbackWindow();
     Analytics::shared().track(QStringLiteral("Send Feedback"));
-    m_settings.setValue(kCompletedReviewPrompt, true);
+    m_settings.setValue(SettingsKeys::CompletedReviewPrompt, true);
     m_settings.sync();
 }
 

@@ -202,17 +202,23 @@ TEST_F(AppSummary, TheMoveSubmenuOffersEveryOtherListByIdentity)
 
 TEST_F(AppSummary, DeletingAsksFirstAndOnlyYesDeletes)
 {
-    const auto controller = AppSummaryController::create(app);
+    auto controller = AppSummaryController::create(app);
     recordNotifications();
     services.alerts().preparedAnswers = { { 1, false } };
     controller->deleteApp();
+    test::drainEvents();
     ASSERT_EQ(services.alerts().alerts.size(), 1u);
     EXPECT_TRUE(services.alerts().alerts[0].messageText.contains("Notes"));
     EXPECT_EQ(services.alerts().alerts[0].buttons, QStringList({ "Yes", "No" }));
+    EXPECT_EQ(services.alerts().alerts[0].cancelButtonIndex(), 1);
     EXPECT_FALSE(app->isDeleted());
     EXPECT_TRUE(posted.isEmpty());
 
+    // The answer may come after the row that asked has let go of its controller.
     controller->deleteApp();
+    controller.reset();
+    EXPECT_FALSE(app->isDeleted());
+    test::drainEvents();
     EXPECT_TRUE(app->isDeleted());
     EXPECT_EQ(posted,
               QStringList({ ListsControllerWillUpdateList, ListsControllerWillDeleteApp,
@@ -272,8 +278,10 @@ TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersTheSupportPage)
     services.alerts().preparedAnswers = { { 1, false } };
     controller->reloadApp();
     ASSERT_TRUE(test::waitFor([&] { return !controller->isReloading(); }));
-    ASSERT_EQ(services.alerts().alerts.size(), 1u);
-    EXPECT_EQ(services.alerts().alerts[0].buttons, QStringList({ "OK", "Request Support" }));
+    ASSERT_EQ(services.alerts().errors.size(), 1u);
+    EXPECT_EQ(services.alerts().errors[0].recoveryOptions,
+              QStringList({ "OK", "Request Support" }));
+    ASSERT_TRUE(test::waitFor([&] { return !services.openedLinks().isEmpty(); }));
     EXPECT_EQ(services.openedLinks().last(), QUrl(Strings::localized("SupportURL")));
 }
 

@@ -278,17 +278,16 @@ TEST_F(ListTableTest, EveryRowWidgetHasItsOwnControllerAndNoneOutlivesItsRow)
     EXPECT_LE(table.rowsWithViews().size(), 480 / 85 + 2 + 4);
 }
 
-TEST_F(ListTableTest, ARowDeletedFromItsOwnButtonIsReusedForItsNewApplicationOnly)
+TEST_F(ListTableTest, ARowArchivedFromItsOwnButtonIsReusedForItsNewApplicationOnly)
 {
     const std::vector<App *> apps = test::watchMany(lists(), games, 20);
     ListViewController &view = open();
     AppCell *top = cellAt(0);
     App *first = top->summaryController()->app();
-    services.alerts().preparedAnswers = { { 0, false }, { 0, false } };
-    // The row's own button deletes its application; its widget goes in the same call.
+    // The row's own button archives its application; its widget goes in the same call.
     test::enter(top);
-    top->deleteButton()->click();
-    EXPECT_TRUE(first->isDeleted());
+    top->archiveButton()->click();
+    EXPECT_TRUE(first->archived());
     test::drainEvents();
 
     // The freed widget comes back for another application, at once or once scrolled to.
@@ -306,10 +305,14 @@ TEST_F(ListTableTest, ARowDeletedFromItsOwnButtonIsReusedForItsNewApplicationOnl
     }
     ASSERT_NE(reused, nullptr);
     App *current = reused->summaryController()->app();
+    services.alerts().preparedAnswers = { { 0, false } };
     reused->deleteButton()->click();
+    test::drainEvents();
     EXPECT_TRUE(current->isDeleted());
     EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](App *app) { return app->isDeleted(); }),
-              2);
+              1);
+    EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](App *app) { return app->archived(); }), 1);
+    EXPECT_EQ(view.tableView()->numberOfRows(), 18);
 }
 
 TEST_F(ListTableTest, MenuKeyHintsAreNoWindowShortcuts)
