@@ -1,25 +1,77 @@
 #pragma once
 
-// Decides where an application's details are shown: the list table hands it the summary
-// controller of the row the user clicked. The detail windows themselves are built on this
-// class; until then opening shows nothing.
+// Decides which window shows an application's details: the list table hands it the summary
+// controller of the row the user clicked. With "multipleAppWindows" on, every application gets
+// a window of its own and clicking it again brings that window forward; with it off one window
+// is shared and shows the application clicked last, and turning the setting off closes all
+// windows but one. Each window is listed in the Window menu under its application's name. When
+// a detail window gains the keyboard focus the manager posts
+// DetailWindowManagerFocussedAppChanged with that window's summary controller, and when it
+// loses it (or closes while focused) the same notification without one, so that the App menu
+// acts on the focused window's application. The manager owns its windows; a closed window is
+// forgotten at once and deleted once control returns to the event loop.
 
 #include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <map>
 
 namespace tanvill {
 
 class AppSummaryController;
+class DetailWindow;
+class ListsController;
+class UserDefaults;
+struct Notification;
+
+// Posted by the manager (sender: the manager) when the focused detail window changes.
+inline const QString DetailWindowManagerFocussedAppChanged
+    = QStringLiteral("Tavnill.DetailWindowManagerFocussedAppChanged");
+// Its user-info key: the summary controller of the focused window; absent when none is focused.
+inline const QString DetailWindowManagerResponsibleSummaryController
+    = QStringLiteral("Tanvill.DetailWindowManagerResponsibleSummaryController");
+// The controller named by such a notification, or null (no detail window is focused, or the
+// controller is gone).
+AppSummaryController *responsibleSummaryController(const Notification &notification);
 
 class DetailWindowManager : public QObject
 {
     Q_OBJECT
 public:
+    // Uses the application's lists controller and settings.
     explicit DetailWindowManager(QObject *parent = nullptr);
+    DetailWindowManager(ListsController &lists, UserDefaults &settings, QObject *parent = nullptr);
+    // Deletes the windows still open, without notifying anyone.
     ~DetailWindowManager() override;
 
-    // Shows the details of the controller's application. A manager that keeps the controller
-    // beyond the call takes a share of it (controller->shared_from_this()).
+    // Shows the details of the controller's application (nothing for a deleted one). The
+    // window keeps a share of the controller (controller->shared_from_this()).
     virtual void openDetailWindowWithSummaryController(AppSummaryController *controller);
+
+    // The open windows by store identifier.
+    const std::map<QString, QPointer<DetailWindow>> &windowControllers() const { return m_windows; }
+    DetailWindow *windowForIdentifier(const QString &identifier) const;
+
+    // The autosave name the windows keep their frame under.
+    static inline const QString kFrameAutosaveName = QStringLiteral("DetailWindowFrame");
+
+private:
+    void observePolicy();
+    void policyDidChange();
+    DetailWindow *makeWindow();
+    void showWindow(DetailWindow *window);
+    void detailWindowWillClose(DetailWindow *window);
+    void detailWindowDidBecomeKey(DetailWindow *window);
+    void detailWindowDidResignKey(DetailWindow *window);
+    std::map<QString, QPointer<DetailWindow>>::iterator entryOf(const DetailWindow *window);
+    ListsController &lists() const;
+    UserDefaults &settings() const;
+
+    ListsController *m_lists = nullptr;
+    UserDefaults *m_settings = nullptr;
+    std::map<QString, QPointer<DetailWindow>> m_windows;
+    QPointer<DetailWindow> m_keyWindow;
 };
 
 } // namespace tanvill

@@ -1,0 +1,182 @@
+// The detail window: the wall time from a row's click to the first paint of a window showing
+// an application with 10 screenshots whose pictures are in the image cache's memory; the same
+// for the shared window shown again for another application; the time to lay the window out
+// again after a resize (the description row is measured anew); and the memory one open window
+// adds. Offscreen, in a throw-away home, pictures served by a local server.
+
+#include "controls/DarkStyle.h"
+#include "core/App.h"
+#include "core/List.h"
+#include "core/ListsController.h"
+#include "core/Screenshot.h"
+#include "details/AppDetailViewController.h"
+#include "details/AppSummaryController.h"
+#include "details/DetailWindow.h"
+#include "details/DetailWindowManager.h"
+#include "store/ImageCache.h"
+#include "support/DetailPictures.h"
+#include "support/FakeHttpServer.h"
+#include "support/TestEnvironment.h"
+#include "support/TestServices.h"
+#include "support/WatchedApps.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+using namespace tanvill;
+
+namespace {
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1 << 20) : 0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+void print(const char *name, double value, const char *unit)
+{
+    std::printf("%s %.2f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+const QString kDescription
+    = QStringLiteral(
+          "A companion for every trip: maps, routes, places saved for later and notes shared with "
+          "friends. Works offline once a region is downloaded.\n\n")
+          .repeated(6);
+
+struct Bench
+{
+    Bench()
+    {
+        test::servePictures(server);
+        list = services.listsController().createList(QStringLiteral("Bench"));
+    }
+
+    App *watchWithScreenshots(int serial)
+    {
+        CachedApp result
+            = test::storeResult({ QStringLiteral("Bench App %1").arg(serial) }, serial);
+        result.description = kDescription;
+        result.iconUrl = test::iconUrl(server, serial);
+        for (int i = 0; i < 10; ++i)
+            result.screenshotUrls << test::screenshotUrl(server, QSize(640, 1136), serial * 10 + i);
+        App *app = services.listsController().addApp({ result }, list).front();
+        QStringList urls { app->iconUrl() };
+        for (const Screenshot *shot : app->screenshots())
+            urls << shot->url();
+        int answered = 0;
+        for (const QString &url : urls)
+            services.imageCache().imageForUrl(url,
+                                              [&](const QString &, const QImage &) { ++answered; });
+        test::waitFor([&] { return answered == urls.size(); }, 20000);
+        return app;
+    }
+
+    test::TestServices services;
+    test::FakeHttpServer server;
+    List *list = nullptr;
+};
+
+// Wall milliseconds from the open call to the window painted.
+double timeOpen(DetailWindowManager &manager, AppSummaryController *controller)
+{
+    QElapsedTimer timer;
+    timer.start();
+    manager.openDetailWindowWithSummaryController(controller);
+    DetailWindow *window = manager.windowForIdentifier(controller->app()->identifier());
+    window->repaint();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+void closeAll(DetailWindowManager &manager)
+{
+    const auto windows = manager.windowControllers();
+    for (const auto &[identifier, window] : windows) {
+        if (window)
+            window->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    test::IsolatedHome home;
+    QApplication application(argc, argv);
+    applyDarkStyle(application);
+
+    Bench bench;
+    UserDefaults &settings = bench.services.settings();
+    settings.setValue(QStringLiteral("multipleAppWindows"), true);
+    constexpr int kApps = 12;
+    std::vector<std::shared_ptr<AppSummaryController>> controllers;
+    for (int i = 0; i < kApps; ++i)
+        controllers.push_back(AppSummaryController::create(bench.watchWithScreenshots(i + 1)));
+
+    DetailWindowManager manager(bench.services.listsController(), settings);
+    // Fonts, style and drawings warm.
+    timeOpen(manager, controllers[0].get());
+    closeAll(manager);
+
+    std::vector<double> opens;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 1; i < kApps; ++i) {
+            opens.push_back(timeOpen(manager, controllers[size_t(i)].get()));
+            closeAll(manager);
+        }
+    }
+    print("detail_open_first_paint_median", median(opens), "ms");
+    print("detail_open_first_paint_max", *std::max_element(opens.begin(), opens.end()), "ms");
+
+    settings.setValue(QStringLiteral("multipleAppWindows"), false);
+    timeOpen(manager, controllers[0].get());
+    std::vector<double> reuses;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 1; i < kApps; ++i)
+            reuses.push_back(timeOpen(manager, controllers[size_t(i)].get()));
+    }
+    print("detail_shared_window_switch_median", median(reuses), "ms");
+
+    DetailWindow *window = manager.windowControllers().begin()->second;
+    std::vector<double> resizes;
+    for (int step = 0; step < 20; ++step) {
+        QElapsedTimer timer;
+        timer.start();
+        window->resize(step % 2 ? 900 : 600, 820);
+        QApplication::processEvents();
+        window->repaint();
+        resizes.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    print("detail_resize_relayout_median", median(resizes), "ms");
+    closeAll(manager);
+
+    settings.setValue(QStringLiteral("multipleAppWindows"), true);
+    const double before = residentMegabytes();
+    for (int i = 1; i < kApps; ++i)
+        timeOpen(manager, controllers[size_t(i)].get());
+    QApplication::processEvents();
+    print("detail_window_memory_each", (residentMegabytes() - before) / (kApps - 1), "MB");
+    print("detail_windows_open", double(manager.windowControllers().size()), "windows");
+    closeAll(manager);
+    return 0;
+}

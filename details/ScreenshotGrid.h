@@ -1,0 +1,151 @@
+#pragma once
+
+// The screenshot viewer of the detail window: the selected screenshot large, over one row of
+// thumbnails of all the application's screenshots. Pressing on a thumbnail highlights it, the
+// highlight follows the pointer while the button is down, and releasing over a thumbnail selects
+// it (the large picture and the notch move to it). Pictures load through the image cache, with
+// placeholders standing in. The grid knows nothing of applications: a data source (the detail
+// view) gives it the count and each Screenshot record.
+
+#include "core/AppKind.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+namespace tanvill {
+
+class Screenshot;
+class ScreenshotGrid;
+
+class ScreenshotGridDataSource
+{
+public:
+    virtual unsigned numberOfScreenshotsInGrid(ScreenshotGrid *grid) = 0;
+    // Asked only for indexes below the count; never null.
+    virtual Screenshot *screenshotAtIndex(ScreenshotGrid *grid, int index) = 0;
+
+    virtual ~ScreenshotGridDataSource() = default;
+};
+
+// Shows one picture centred, scaled down to fit and never up. The image cache fills it.
+class ScreenshotImageView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ScreenshotImageView(QWidget *parent = nullptr);
+
+    QImage image() const { return m_image; }
+    void setImage(const QImage &image);
+    // Where the picture is drawn now, in the view's coordinates.
+    QRect imageRect() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_image;
+    mutable QPixmap m_scaled;
+};
+
+// One thumbnail: a framed picture, lightly filled while highlighted.
+class MiniatureScreenshotCell : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MiniatureScreenshotCell(QWidget *parent = nullptr);
+
+    ScreenshotImageView *imageView() const { return m_imageView; }
+    bool isSelected() const { return m_selected; }
+    void setSelected(bool selected);
+
+    static constexpr int kImageInset = 10;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    ScreenshotImageView *m_imageView;
+    bool m_selected = false;
+};
+
+// The small notch pointing down into the selected thumbnail.
+class SelectionIndicator : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SelectionIndicator(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+class ScreenshotGrid : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ScreenshotGrid(QWidget *parent = nullptr);
+    ~ScreenshotGrid() override;
+
+    // Not owned; a data source that is a QObject is forgotten when it goes. Setting it (also
+    // to none) reloads.
+    ScreenshotGridDataSource *dataSource() const;
+    void setDataSource(ScreenshotGridDataSource *dataSource);
+
+    // Rebuilds the thumbnails from the data source and selects the first screenshot; does
+    // nothing without a data source.
+    void reloadData();
+
+    int selectedIndex() const { return m_selectedIndex; }
+    const std::vector<MiniatureScreenshotCell *> &cells() const { return m_cells; }
+    ScreenshotImageView *selectedImageView() const { return m_selectedImageView; }
+    SelectionIndicator *selectionIndicator() const { return m_selectionIndicator; }
+
+    // The first size of a thumbnail for an application of that kind.
+    static QSize thumbnailSize(AppKind kind);
+    // The placeholder a thumbnail shows while its picture loads, and the large view's.
+    static QImage thumbnailPlaceholder(AppKind kind);
+    static QImage selectedPlaceholder();
+
+    static constexpr int kMargin = 20;
+    static constexpr int kThumbnailRowHeight = 70;
+    static constexpr QSize kIndicatorSize { 15, 10 };
+    static constexpr int kBorderWidth = 1;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void clear();
+    void setSelectedIndex(int index);
+    void track(const QPoint &point, bool released);
+    void thumbnailArrived(int index, AppKind kind);
+    void layoutThumbnails();
+    void placeIndicator();
+    void loadSelectedImage();
+
+    ScreenshotGridDataSource *m_dataSource = nullptr;
+    QPointer<QObject> m_dataSourceObject;
+    bool m_dataSourceIsObject = false;
+
+    int m_selectedIndex = 0;
+    std::vector<MiniatureScreenshotCell *> m_cells;
+    // The size each thumbnail asks for, before the row is fitted to the grid's width.
+    std::vector<QSize> m_cellSizes;
+    ScreenshotImageView *m_selectedImageView;
+    SelectionIndicator *m_selectionIndicator;
+    // The cell the notch sits in; it moves only when a selection is made.
+    QPointer<MiniatureScreenshotCell> m_indicatorCell;
+    // Counts reloads, so that a picture that arrives for an earlier set of thumbnails
+    // changes nothing.
+    quint64 m_generation = 0;
+};
+
+} // namespace tanvill
