@@ -95,10 +95,14 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
         *answered = true;
         if (!guard)
             return;
-        guard->addApp({ app });
+        // The application may have been kept while it was looked up (from search results,
+        // say): it is not stored a second time, and the callers hear why.
+        const std::optional<Error> kept = guard->canAddAppWithIdentifier(app.identifier);
+        if (!kept)
+            guard->addApp({ app });
         for (const auto &waiting : guard->takePendingAdditions(key)) {
             if (waiting)
-                waiting(std::nullopt);
+                waiting(kept);
         }
     };
     m_appStoreOperationQueue.addOperation(operation);

@@ -135,9 +135,31 @@ TEST_F(AddingApps, AnIdentifierAddedAgainWhileItsLookUpRunsIsStoredOnce)
     EXPECT_EQ(names(first), QStringList({ "Once" }));
     EXPECT_EQ(store.lookupRequestCount(), 1);
 
-    // Once the first look-up is over, adding is up to the duplicate check again.
-    EXPECT_FALSE(addByIdentifier("42"));
+    // Once the first look-up is over, a new one runs, and its answer is found already kept.
+    const auto again = addByIdentifier("42");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->code, 2);
     EXPECT_EQ(store.lookupRequestCount(), 2);
+    EXPECT_EQ(names(first), QStringList({ "Once" }));
+}
+
+TEST_F(AddingApps, AnAppKeptWhileItWasLookedUpIsNotStoredASecondTime)
+{
+    store.setLookup(storeApp(result("42", "Twice")), 200);
+    std::optional<Error> received;
+    bool called = false;
+    controller().addAppWithIdentifier("42", [&](std::optional<Error> error) {
+        received = error;
+        called = true;
+    });
+    // Meanwhile the same application comes in from search results, into the other list.
+    controller().addApp({ result("42", "Twice") }, second);
+    ASSERT_TRUE(test::waitFor([&] { return called; }));
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->code, 2);
+    EXPECT_EQ(received->description, Strings::localizedFormat("DuplicateAppNotice", { "Tools" }));
+    EXPECT_TRUE(first->apps().empty());
+    EXPECT_EQ(controller().apps().size(), 1u);
 }
 
 TEST_F(AddingApps, AnIdentifierWhoseLookUpWasCancelledCanBeAddedAgain)

@@ -2,9 +2,12 @@
 #include "ShellTestSupport.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "lists/MainWindowController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
+#include <QAction>
+#include <QMenu>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -61,4 +64,107 @@ TEST_F(AppDelegateTest, TheOnlyListIsNotDeletedAndTheUserIsTold)
     EXPECT_EQ(alerts->alerts.size(), 2u);
     ASSERT_EQ(alerts->errors.size(), 1u);
     EXPECT_EQ(alerts->errors.front().code, 3);
+}
+
+TEST_F(AppDelegateTest, TheMainWindowIsMadeOnceAndComesBackAfterClosing)
+{
+    MainWindowController *window = &delegate.mainWindowController();
+    EXPECT_EQ(&delegate.mainWindowController(), window);
+    delegate.showMainWindow();
+    EXPECT_TRUE(window->isVisible());
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    delegate.showMainWindow();
+    EXPECT_EQ(&delegate.mainWindowController(), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(delegate.windowMenu().itemCount(), 1);
+}
+
+TEST_F(AppDelegateTest, TheWindowMenuNamesTheMainWindowAfterTheSelectedList)
+{
+    services.listsController().createList("R&D");
+    services.settings().setValue("selectedList", 0);
+    delegate.showMainWindow();
+    QAction *item = delegate.windowMenu().itemForWindow(&delegate.mainWindowController());
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "Games");
+    services.settings().setValue("selectedList", 2);
+    EXPECT_EQ(item->text(), "R&&D");
+    // Deleting lists changes the selected one without a new position being written.
+    services.settings().setValue("selectedList", 0);
+    alerts->preparedAnswers = { { 0, false } };
+    delegate.deleteList();
+    EXPECT_EQ(item->text(), "Tools");
+}
+
+TEST_F(AppDelegateTest, WindowsLeaveTheWindowMenuWhenTheyGo)
+{
+    auto other = std::make_unique<QWidget>();
+    AppShell *shell = AppShell::current();
+    ASSERT_EQ(shell, &delegate);
+    shell->addWindowsItem(other.get(), "Things 3");
+    shell->addWindowsItem(other.get(), "Things 3");
+    EXPECT_EQ(delegate.windowMenu().itemCount(), 1);
+    shell->changeWindowsItem(other.get(), "Slack");
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(other.get())->text(), "Slack");
+    other.reset();
+    EXPECT_EQ(delegate.windowMenu().itemCount(), 0);
+    EXPECT_EQ(delegate.windowMenu().menu()->actions().size(), 0);
+}
+
+TEST_F(AppDelegateTest, SubmenuItemsSwitchedOffStayOffInAMenuGivenLater)
+{
+    delegate.setAppMenuItemEnabled(0, false);
+    delegate.setListMenuItemEnabled(1, false);
+    QMenu listMenu;
+    QMenu appMenu;
+    for (int i = 0; i < 3; ++i) {
+        listMenu.addAction(QString::number(i));
+        appMenu.addAction(QString::number(i));
+    }
+    delegate.setListSubmenu(&listMenu);
+    delegate.setAppSubmenu(&appMenu);
+    EXPECT_FALSE(appMenu.actions()[0]->isEnabled());
+    EXPECT_FALSE(listMenu.actions()[1]->isEnabled());
+    EXPECT_TRUE(listMenu.actions()[0]->isEnabled());
+    EXPECT_TRUE(delegate.isAppMenuItemHeldOff(0));
+
+    delegate.setAppMenuItemEnabled(0, true);
+    EXPECT_TRUE(appMenu.actions()[0]->isEnabled());
+    EXPECT_FALSE(delegate.isAppMenuItemHeldOff(0));
+    // Positions past the end are ignored.
+    delegate.setListMenuItemEnabled(7, false);
+}
+
+TEST_F(AppDelegateTest, KeptWindowsAreMadeByTheirFactoryOnceAndTheArchiveKeepsItsFrame)
+{
+    EXPECT_EQ(delegate.preferencesWindowController(), nullptr);
+    int made = 0;
+    delegate.setPreferencesWindowFactory([&made] {
+        ++made;
+        return std::make_unique<QWidget>();
+    });
+    delegate.setArchiveWindowFactory([] {
+        auto window = std::make_unique<QWidget>();
+        window->resize(300, 200);
+        return window;
+    });
+    delegate.showPreferences();
+    delegate.showPreferences();
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(delegate.preferencesWindowController()->isVisible());
+
+    QWidget *archive = delegate.archiveWindowController();
+    archive->show();
+    archive->setGeometry(120, 90, 480, 360);
+    archive->close();
+    EXPECT_EQ(services.settings().string("WindowFrame/ArchiveWindowFrame").split(' ').mid(2),
+              (QStringList { "480", "360" }));
+    EXPECT_FALSE(services.settings().hasStoredValue("WindowFrame/"));
+
+    // A new run puts the archive window back where it was.
+    AppDelegate::sharedAppDelegate()->setArchiveWindowFactory({});
+    KeptWindow again(QStringLiteral("ArchiveWindowFrame"));
+    again.setFactory([] { return std::make_unique<QWidget>(); });
+    EXPECT_EQ(again.window(services.settings())->size(), QSize(480, 360));
 }

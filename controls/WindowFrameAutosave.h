@@ -1,0 +1,25 @@
+#pragma once
+
+// Keeps a window's place and size between closings and between runs under an autosave name
+// ("MainWindowFrame", "ArchiveWindowFrame"), in the settings key "WindowFrame/<name>". The
+// windows the application delegate keeps use it.
+
+#include <QString>
+
+class QWidget;
+
+namespace tanvill {
+
+class UserDefaults;
+
+// Puts the window where it stood when last saved under `name` (if that place is still on a
+// screen), then saves its frame whenever it moves, is resized, hidden or closed.
+void setFrameAutosaveName(QWidget *window, const QString &name, UserDefaults &settings);
+
+// The name given to the window; empty when none.
+QString frameAutosaveName(const QWidget *window);
+
+// The settings key the frame of `name` is kept under.
+QString windowFrameKey(const QString &name);
+
+} // namespace tanvill

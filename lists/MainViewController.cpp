@@ -1,0 +1,343 @@
+#include "lists/MainViewController.h"
+
+#include "controls/ColoredView.h"
+#include "controls/Label.h"
+#include "controls/TabBarBackgroundView.h"
+#include "core/List.h"
+#include "core/ListsController.h"
+#include "core/ListsControllerNotifications.h"
+#include "lists/AddButton.h"
+#include "lists/PresentationAnimator.h"
+#include "lists/ReplacementSegue.h"
+#include "lists/SearchResultsViewController.h"
+#include "lists/SearchViewPresentationAnimator.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace tanvill {
+
+namespace {
+
+const QString kSelectedList = QStringLiteral("selectedList");
+const QColor kTabBarColor(0x2a, 0x2a, 0x2c);
+
+// The shake: at rest for 1.75 s, two swings left and right within 0.475 s, at rest again until
+// the 5 s are over.
+constexpr std::pair<qreal, qreal> kShakeKeys[] = {
+    { 0.0, 0.0 },     { 0.35, 0.0 },  { 0.375, -0.45 }, { 0.4, 0.45 },
+    { 0.415, -0.45 }, { 0.43, 0.45 }, { 0.445, 0.0 },   { 1.0, 0.0 },
+};
+
+} // namespace
+
+MainViewController::MainViewController(const MainWindowServices &services, QWidget *parent)
+    : QWidget(parent), m_services(services), m_plainHeader(new ColoredView(this)),
+      m_plainHeaderTitle(new Label(m_plainHeader)), m_mainContentView(new QWidget(this)),
+      m_tabBar(new TabBarBackgroundView(this)), m_addButton(new AddButton(m_tabBar)),
+      m_addButtonMenu(new QMenu(this))
+{
+    setAutoFillBackground(true);
+    setMinimumSize(320, kHeaderHeight + kTabBarHeight + 140);
+
+    m_headerView = m_plainHeader;
+    QFont titleFont = m_plainHeaderTitle->font();
+    titleFont.setPixelSize(20);
+    titleFont.setWeight(QFont::DemiBold);
+    m_plainHeaderTitle->setFont(titleFont);
+    m_plainHeaderTitle->setAlignment(Qt::AlignCenter);
+    QPalette titlePalette = m_plainHeaderTitle->palette();
+    titlePalette.setColor(QPalette::WindowText, Qt::white);
+    m_plainHeaderTitle->setPalette(titlePalette);
+    m_plainHeaderTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *headerLayout = new QVBoxLayout(m_plainHeader);
+    headerLayout->setContentsMargins(20, 0, 20, 0);
+    headerLayout->addWidget(m_plainHeaderTitle);
+
+    m_mainContentView->setObjectName(QStringLiteral("mainContentView"));
+    m_mainContentView->setAutoFillBackground(true);
+    m_mainContentView->setBackgroundRole(QPalette::Base);
+    auto *contentLayout = new QVBoxLayout(m_mainContentView);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_tabBar->setObjectName(QStringLiteral("tabBar"));
+    m_tabBar->setColor(kTabBarColor);
+    m_tabBar->installEventFilter(this);
+    m_addButton->setToolTip(Strings::localized(QStringLiteral("Add App")));
+    m_addButtonMenu->addAction(Strings::localized(QStringLiteral("Add App…")), this,
+                               &MainViewController::addApp);
+    m_addButtonMenu->addAction(Strings::localized(QStringLiteral("New List…")), this,
+                               &MainViewController::addList);
+    m_addButton->setPopUpMenu(m_addButtonMenu);
+    connect(m_addButton, &QAbstractButton::clicked, this, &MainViewController::addApp);
+
+    ListsController *lists = &m_services.listsController;
+    m_services.settings.observe(kSelectedList, this, [this](const QVariant &) {
+        updateShakeAnimation();
+        updatePlainHeader();
+    });
+    NotificationCenter &center = m_services.notificationCenter;
+    center.addObserver(
+        ListsControllerDidUpdateList, this,
+        [this](const Notification &notification) {
+            const QVariant index = notification.userInfo.value(ListUpdateListIndex);
+            bool isNumber = false;
+            const int listIndex = index.toInt(&isNumber);
+            List *selected = m_services.listsController.selectedList();
+            if (index.isValid() && isNumber && selected && listIndex == selected->index())
+                updateShakeAnimation();
+        },
+        lists);
+    // A deleted or moved list can change which list is selected without a new position.
+    for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,
+                                 ListsControllerDidRearrangeLists }) {
+        center.addObserver(
+            name, this,
+            [this](const Notification &) {
+                updateShakeAnimation();
+                updatePlainHeader();
+            },
+            lists);
+    }
+    updatePlainHeader();
+}
+
+MainViewController::~MainViewController() = default;
+
+void MainViewController::setHeaderView(QWidget *header)
+{
+    if (!header || header == m_headerView)
+        return;
+    QWidget *previous = m_headerView;
+    header->setParent(this);
+    m_headerView = header;
+    if (previous == m_plainHeader) {
+        m_plainHeader = nullptr;
+        m_plainHeaderTitle = nullptr;
+    }
+    previous->hide();
+    previous->deleteLater();
+    header->show();
+    layoutViews();
+}
+
+void MainViewController::setListView(QWidget *listView)
+{
+    if (m_listView == listView)
+        return;
+    if (m_listView)
+        m_listView->deleteLater();
+    m_listView = listView;
+    if (listView)
+        m_mainContentView->layout()->addWidget(listView);
+}
+
+void MainViewController::updatePlainHeader()
+{
+    if (!m_plainHeader)
+        return;
+    List *list = m_services.listsController.selectedList();
+    m_plainHeaderTitle->setStringValue(list ? list->name() : QString());
+    m_plainHeader->setColor(list ? list->theme().darkColor() : palette().color(QPalette::Window));
+}
+
+void MainViewController::setViewBelowTabBar(QWidget *view)
+{
+    m_viewBelowTabBar = view;
+    layoutViews();
+}
+
+void MainViewController::layoutViews()
+{
+    const int viewWidth = width();
+    const int viewHeight = height();
+    const bool contentInPlace = m_mainContentViewTop.active;
+    const int contentTop = contentInPlace ? m_mainContentViewTop.constant : -viewHeight;
+    m_headerView->setGeometry(0, contentTop, viewWidth, kHeaderHeight);
+    m_mainContentView->setGeometry(0, contentTop + kHeaderHeight, viewWidth,
+                                   std::max(0, viewHeight - kHeaderHeight - kTabBarHeight));
+    // Out of sight, they take no keyboard focus either.
+    m_headerView->setVisible(contentInPlace);
+    m_mainContentView->setVisible(contentInPlace);
+
+    const int barHeight = m_tabBarHeight.constant;
+    int barTop = viewHeight - barHeight;
+    if (m_tabBarTop.active)
+        barTop = m_tabBarTop.constant;
+    else if (m_tabBarBottom.active)
+        barTop = viewHeight - m_tabBarBottom.constant - barHeight;
+    m_tabBar->setGeometry(0, barTop, viewWidth, barHeight);
+    if (m_viewBelowTabBar)
+        m_viewBelowTabBar->setGeometry(0, barTop + barHeight, viewWidth,
+                                       std::max(0, viewHeight - kResultsInset));
+}
+
+void MainViewController::layoutTabBar()
+{
+    const QSize bar = m_tabBar->size();
+    m_addButton->move((bar.width() - m_addButton->width()) / 2,
+                      (bar.height() - m_addButton->height()) / 2);
+    for (auto *field : m_tabBar->findChildren<AddAppViewController *>(Qt::FindDirectChildrenOnly))
+        field->setGeometry(0, (bar.height() - field->height()) / 2, bar.width(), field->height());
+}
+
+void MainViewController::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutViews();
+}
+
+void MainViewController::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateShakeAnimation();
+}
+
+bool MainViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tabBar && event->type() == QEvent::Resize)
+        layoutTabBar();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainViewController::mousePressEvent(QMouseEvent *event)
+{
+    // The window moves when dragged by its background (header and bar included).
+    if (event->button() == Qt::LeftButton && window()->windowHandle()) {
+        window()->windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+// Presenting
+
+void MainViewController::presentViewController(QWidget *controller, PresentationAnimator *animator)
+{
+    animator->setParent(this);
+    if (auto *field = qobject_cast<AddAppViewController *>(controller))
+        field->setPresentingViewController(this);
+    else if (auto *results = qobject_cast<SearchResultsViewController *>(controller))
+        results->setPresentingViewController(this);
+    m_presentations.push_back({ controller, animator });
+    animator->animatePresentation(controller, this);
+}
+
+void MainViewController::dismissViewController(QWidget *controller)
+{
+    const auto found
+        = std::find_if(m_presentations.begin(), m_presentations.end(),
+                       [controller](const Presentation &p) { return p.controller == controller; });
+    if (found == m_presentations.end())
+        return;
+    const QPointer<PresentationAnimator> animator = found->animator;
+    m_presentations.erase(found);
+    if (auto *field = qobject_cast<AddAppViewController *>(controller))
+        field->setDismissing();
+    if (animator)
+        animator->animateDismissal(controller, this);
+}
+
+AddAppViewController *MainViewController::addAppViewController() const
+{
+    for (const Presentation &presentation : m_presentations) {
+        if (auto *field = qobject_cast<AddAppViewController *>(presentation.controller.data()))
+            return field;
+    }
+    return nullptr;
+}
+
+SearchResultsViewController *MainViewController::searchResultsViewController() const
+{
+    for (const Presentation &presentation : m_presentations) {
+        if (auto *results
+            = qobject_cast<SearchResultsViewController *>(presentation.controller.data()))
+            return results;
+    }
+    return nullptr;
+}
+
+void MainViewController::finishTransitionsOf(const char *className)
+{
+    for (PresentationAnimator *animator : findChildren<PresentationAnimator *>()) {
+        if (animator->inherits(className) && animator->isDismissing())
+            animator->finishNow();
+    }
+}
+
+void MainViewController::addApp()
+{
+    if (AddAppViewController *open = addAppViewController()) {
+        open->searchTextField()->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The bar takes one add field at a time: one still leaving goes at once.
+    finishTransitionsOf("tanvill::ReplacementSegue");
+    auto *field = new AddAppViewController;
+    prepareAddAppViewController(field);
+    (new ReplacementSegue(this))->perform(this, field);
+}
+
+void MainViewController::prepareAddAppViewController(AddAppViewController *controller)
+{
+    controller->setDelegate(this);
+    if (m_shake) {
+        m_shake->stop();
+        delete m_shake;
+        m_shake = nullptr;
+    }
+    m_addButton->setRotation(0.0);
+}
+
+void MainViewController::addList()
+{
+    // The list creator opens here.
+}
+
+// The shake
+
+bool MainViewController::isShaking() const
+{
+    return m_shake && m_shake->state() == QAbstractAnimation::Running;
+}
+
+void MainViewController::startShakeAnimation()
+{
+    delete m_shake;
+    m_shake = new QVariantAnimation(this);
+    m_shake->setDuration(kShakeDuration);
+    m_shake->setLoopCount(-1);
+    m_shake->setEasingCurve(QEasingCurve::Linear);
+    for (const auto &[time, angle] : kShakeKeys)
+        m_shake->setKeyValueAt(time, angle);
+    connect(m_shake, &QVariantAnimation::valueChanged, m_addButton,
+            [this](const QVariant &angle) { m_addButton->setRotation(angle.toReal()); });
+    m_shake->start();
+}
+
+void MainViewController::updateShakeAnimation()
+{
+    List *selected = m_services.listsController.selectedList();
+    const std::size_t count = selected ? selected->apps().size() : 0;
+    const bool shaking = isShaking();
+    if (!shaking && count == 0) {
+        startShakeAnimation();
+    } else if (count > 0 && shaking) {
+        delete m_shake;
+        m_shake = nullptr;
+        m_addButton->setRotation(0.0);
+    }
+}
+
+} // namespace tanvill

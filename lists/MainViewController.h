@@ -1,0 +1,162 @@
+#pragma once
+
+#include "lists/AddAppViewController.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+class QMenu;
+class QVariantAnimation;
+
+namespace tanvill {
+
+class AddButton;
+class AlertPresenter;
+class ColoredView;
+class Label;
+class ListsController;
+class NotificationCenter;
+class PresentationAnimator;
+class ProgressHUD;
+class SearchResultsViewController;
+class TabBarBackgroundView;
+class UserDefaults;
+class Workspace;
+struct Error;
+
+// The services the main window works with, handed over by whoever makes it.
+struct MainWindowServices
+{
+    ListsController &listsController;
+    UserDefaults &settings;
+    NotificationCenter &notificationCenter;
+    AlertPresenter &alertPresenter;
+    Workspace &workspace;
+};
+
+// One distance of the main view's layout that the transitions move, and whether it holds.
+struct LayoutConstraint
+{
+    int constant = 0;
+    bool active = true;
+};
+
+// The content of the main window: the selected list's header at the top, the list area below
+// it and a bottom bar with the add button, which shakes while the selected list is empty. It
+// runs every addition that starts in this window: the add field (put into the bar in place of
+// the add button) hands it a store identifier to add or a term to search for, and the
+// application hands it the identifiers of links (tryAddingApp). Search results slide in below
+// the bar, which moves to the top of the window for them.
+class MainViewController : public QWidget, public AddAppViewControllerDelegate
+{
+    Q_OBJECT
+public:
+    explicit MainViewController(const MainWindowServices &services, QWidget *parent = nullptr);
+    ~MainViewController() override;
+
+    const MainWindowServices &services() const { return m_services; }
+
+    // The header at the top: a plain one showing the selected list's name until another is
+    // set. The view owns it; the one it replaces is deleted.
+    QWidget *headerView() const { return m_headerView; }
+    void setHeaderView(QWidget *header);
+    // The list area and the list shown in it (owned).
+    QWidget *mainContentView() const { return m_mainContentView; }
+    QWidget *listView() const { return m_listView; }
+    void setListView(QWidget *listView);
+    TabBarBackgroundView *tabBar() const { return m_tabBar; }
+    AddButton *addButton() const { return m_addButton; }
+
+    // The layout the transitions move, in pixels. Header and list area stand at
+    // mainContentViewTop (out of sight while it does not hold); the bar's bottom stands
+    // tabBarBottom above the view's bottom, or its top at tabBarTop while that holds (it does
+    // not at first); the bar is tabBarHeight high. A view kept below the bar fills the width
+    // under it, 69 pixels less high than the main view.
+    LayoutConstraint &mainContentViewTopConstraint() { return m_mainContentViewTop; }
+    LayoutConstraint &tabBarBottomConstraint() { return m_tabBarBottom; }
+    LayoutConstraint &tabBarHeightConstraint() { return m_tabBarHeight; }
+    LayoutConstraint &tabBarTopConstraint() { return m_tabBarTop; }
+    QWidget *viewBelowTabBar() const { return m_viewBelowTabBar; }
+    void setViewBelowTabBar(QWidget *view);
+    void layoutViews();
+
+    // Lays `controller` over this view with `animator` (taken over) and takes it away again.
+    void presentViewController(QWidget *controller, PresentationAnimator *animator);
+    void dismissViewController(QWidget *controller);
+    // The add field and the search results while they are presented (not once their
+    // dismissal began).
+    AddAppViewController *addAppViewController() const;
+    SearchResultsViewController *searchResultsViewController() const;
+
+    // Opens the add field in the bar.
+    void addApp();
+    // Opens the list creator.
+    void addList();
+    // Adds the application with that store identifier to the selected list, unless a list
+    // keeps it already (then says so); text that is not decimal digits is refused.
+    void tryAddingApp(const QString &identifier);
+
+    void startShakeAnimation();
+    // Shakes the add button while the selected list is empty; a running shake runs on.
+    void updateShakeAnimation();
+    bool isShaking() const;
+    QVariantAnimation *shakeAnimation() const { return m_shake; }
+
+    // AddAppViewControllerDelegate
+    void addAppViewControllerDidAppear(AddAppViewController *controller) override;
+    void addAppViewControllerSubmittedIdentifier(AddAppViewController *controller,
+                                                 const QString &identifier) override;
+    void addAppViewControllerSubmittedAppName(AddAppViewController *controller,
+                                              const QString &term) override;
+    void addAppViewControllerDidDisappear(AddAppViewController *controller) override;
+
+    static constexpr int kHeaderHeight = 96;
+    static constexpr int kTabBarHeight = 50;
+    static constexpr int kRaisedTabBarHeight = 70;
+    // The search results are this much less high than the view.
+    static constexpr int kResultsInset = 69;
+    static constexpr int kShakeDuration = 5000;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Presentation
+    {
+        QPointer<QWidget> controller;
+        QPointer<PresentationAnimator> animator;
+    };
+
+    void prepareAddAppViewController(AddAppViewController *controller);
+    void finishTransitionsOf(const char *className);
+    ProgressHUD *showProgressHUD();
+    void presentError(const Error &error);
+    void updatePlainHeader();
+    void layoutTabBar();
+
+    MainWindowServices m_services;
+    QWidget *m_headerView = nullptr;
+    ColoredView *m_plainHeader = nullptr;
+    Label *m_plainHeaderTitle = nullptr;
+    QWidget *m_mainContentView;
+    QPointer<QWidget> m_listView;
+    TabBarBackgroundView *m_tabBar;
+    AddButton *m_addButton;
+    QMenu *m_addButtonMenu;
+    QVariantAnimation *m_shake = nullptr;
+
+    LayoutConstraint m_mainContentViewTop;
+    LayoutConstraint m_tabBarBottom;
+    LayoutConstraint m_tabBarHeight { kTabBarHeight, true };
+    LayoutConstraint m_tabBarTop { -1, false };
+    QPointer<QWidget> m_viewBelowTabBar;
+
+    std::vector<Presentation> m_presentations;
+};
+
+} // namespace tanvill

@@ -1,0 +1,139 @@
+// Adding applications from the main window: identifiers from the add field and from links,
+// store searches and their results, and what the window shows meanwhile.
+
+#include "lists/MainViewController.h"
+
+#include "controls/AppShell.h"
+#include "controls/ProgressHUD.h"
+#include "core/ListsController.h"
+#include "lists/SearchResultsViewController.h"
+#include "lists/SearchViewPresentationAnimator.h"
+#include "lists/TransitionTiming.h"
+#include "platform/SupportPage.h"
+#include "store/CachedApp.h"
+
+#include <QDebug>
+
+namespace tanvill {
+
+namespace {
+
+// The add menu item of the application's App menu, off while the add field is open.
+constexpr int kAddAppMenuItem = 0;
+// Re-enabling the add field waits for most of the results' slide.
+constexpr int kEnableAfterResultsMs = 250;
+// Store identifiers are positive 64-bit numbers.
+constexpr int kMaxIdentifierDigits = 19;
+
+// The identifier as the store knows it: decimal digits without leading zeros; none for any
+// other text.
+std::optional<QString> storeIdentifier(const QString &text)
+{
+    if (!isStoreIdentifier(text))
+        return std::nullopt;
+    qsizetype zeros = 0;
+    while (zeros + 1 < text.size() && text.at(zeros) == QLatin1Char('0'))
+        ++zeros;
+    QString digits = text.mid(zeros);
+    if (digits.size() > kMaxIdentifierDigits)
+        return std::nullopt;
+    return digits;
+}
+
+} // namespace
+
+ProgressHUD *MainViewController::showProgressHUD()
+{
+    auto *hud = new ProgressHUD(this);
+    if (transitions::instant())
+        hud->setFadeDuration(0);
+    hud->show();
+    return hud;
+}
+
+void MainViewController::presentError(const Error &error)
+{
+    presentErrorOfferingSupport(error, m_services.alertPresenter, m_services.workspace);
+}
+
+void MainViewController::tryAddingApp(const QString &identifier)
+{
+    const std::optional<QString> storeId = storeIdentifier(identifier);
+    if (!storeId) {
+        qWarning().noquote() << "Not a store identifier, nothing added:" << identifier;
+        return;
+    }
+    ListsController &lists = m_services.listsController;
+    if (const std::optional<Error> duplicate = lists.canAddAppWithIdentifier(*storeId)) {
+        presentError(*duplicate);
+        return;
+    }
+    const QPointer<ProgressHUD> hud = showProgressHUD();
+    const QPointer<MainViewController> self(this);
+    lists.addAppWithIdentifier(*storeId, [self, hud](std::optional<Error> error) {
+        if (hud)
+            hud->hide();
+        if (self && error)
+            self->presentError(*error);
+    });
+}
+
+void MainViewController::addAppViewControllerDidAppear(AddAppViewController *)
+{
+    if (AppShell *shell = AppShell::current())
+        shell->setAppMenuItemEnabled(kAddAppMenuItem, false);
+}
+
+void MainViewController::addAppViewControllerDidDisappear(AddAppViewController *)
+{
+    if (AppShell *shell = AppShell::current())
+        shell->setAppMenuItemEnabled(kAddAppMenuItem, true);
+    updateShakeAnimation();
+}
+
+void MainViewController::addAppViewControllerSubmittedIdentifier(AddAppViewController *controller,
+                                                                 const QString &identifier)
+{
+    controller->setEnabled(false);
+    controller->dismissController();
+    tryAddingApp(identifier);
+}
+
+void MainViewController::addAppViewControllerSubmittedAppName(AddAppViewController *controller,
+                                                              const QString &term)
+{
+    const QPointer<ProgressHUD> hud = showProgressHUD();
+    controller->setEnabled(false);
+    const QPointer<MainViewController> self(this);
+    const QPointer<AddAppViewController> field(controller);
+    m_services.listsController.searchApps(
+        term, [self, hud, field](std::optional<Error> error, std::optional<SearchResults> results) {
+            if (hud)
+                hud->hide();
+            // A field closed while the store was asked wants no answer any more.
+            if (!self || !field || !field->isPresented())
+                return;
+            if (error || !results) {
+                field->setEnabled(true);
+                if (error)
+                    self->presentError(*error);
+                return;
+            }
+            SearchResultsViewController *shown = field->searchResultsController();
+            if (!shown) {
+                shown = new SearchResultsViewController(self->m_services.listsController,
+                                                        self->m_services.settings);
+                self->presentViewController(shown, new SearchViewPresentationAnimator);
+                transitions::after(field, kEnableAfterResultsMs, [field] {
+                    if (field && field->isPresented())
+                        field->setEnabled(true);
+                });
+            } else {
+                field->setEnabled(true);
+            }
+            shown->setResults(std::move(results));
+            field->setSearchResultsController(shown);
+        });
+}
+
+} // namespace tanvill

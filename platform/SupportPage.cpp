@@ -1,0 +1,33 @@
+#include "platform/SupportPage.h"
+
+#include "platform/AlertPresenter.h"
+#include "platform/Strings.h"
+#include "platform/Workspace.h"
+
+namespace tanvill {
+
+QUrl supportPageUrl()
+{
+    const QUrl url(Strings::localized(QStringLiteral("SupportURL")).trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
+}
+
+void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace)
+{
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = error.description;
+    alert.informativeText = error.recoverySuggestion;
+    alert.buttons = error.recoveryOptions;
+    const AlertAnswer answer = alerts.runModal(alert);
+    if (error.recoveryOptions.size() < 2 || answer.buttonIndex != 1)
+        return;
+    if (const QUrl page = supportPageUrl(); !page.isEmpty())
+        workspace.openURL(page);
+}
+
+} // namespace tanvill

@@ -1,0 +1,206 @@
+// Adding applications in the main window: identifiers from the add field and from links,
+// searches, and what the window shows around them.
+#include "MainWindowTestSupport.h"
+#include "controls/BorderedButton.h"
+#include "controls/Label.h"
+#include "controls/ProgressHUD.h"
+#include "lists/SearchResultCell.h"
+#include "lists/SearchResultsViewController.h"
+#include "platform/Strings.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+using namespace tanvill;
+using namespace tanvill::test;
+
+namespace {
+
+const QString kThings = QStringLiteral("904280696");
+
+struct AddingTest : MainWindowTest
+{
+    AddingTest()
+    {
+        fakeStore.setLookup(kThings,
+                            FakeResponse::json(FakeStore::fixture("lookup/mac-things.json")));
+        window().show();
+    }
+
+    AddAppViewController *openAddField()
+    {
+        main().addApp();
+        return main().addAppViewController();
+    }
+
+    void submit(AddAppViewController *field, const QString &text)
+    {
+        field->searchTextField()->setText(text);
+        QTest::keyClick(field->searchTextField(), Qt::Key_Return);
+    }
+
+    bool hudShown() { return !main().findChildren<ProgressHUD *>().isEmpty(); }
+    bool waitForHudGone()
+    {
+        return waitFor([this] { return !hudShown(); });
+    }
+};
+
+} // namespace
+
+TEST_F(AddingTest, ALinkAddsTheAppToTheSelectedListAndClosesTheField)
+{
+    AddAppViewController *field = openAddField();
+    ASSERT_NE(field, nullptr);
+    EXPECT_FALSE(shell.appMenuItemEnabled(0));
+    submit(field, "https://apps.apple.com/us/app/things-3/id904280696");
+    EXPECT_EQ(main().addAppViewController(), nullptr);
+    EXPECT_TRUE(shell.appMenuItemEnabled(0));
+    EXPECT_TRUE(hudShown());
+    ASSERT_TRUE(waitFor([this] { return list(0)->apps().size() == 1; }));
+    EXPECT_EQ(list(0)->apps().front()->name(), "Things 3");
+    EXPECT_TRUE(waitForHudGone());
+    EXPECT_TRUE(services.alerts().alerts.empty());
+}
+
+TEST_F(AddingTest, AnIdentifierAlreadyKeptIsNamedWithItsListWithoutOverlayOrRequest)
+{
+    keep(kThings, "Things 3", list(1));
+    // Leading zeros name the same application.
+    for (const QString &identifier : { kThings, QStringLiteral("0904280696") }) {
+        services.alerts().alerts.clear();
+        main().tryAddingApp(identifier);
+        ASSERT_EQ(services.alerts().alerts.size(), 1u);
+        EXPECT_EQ(services.alerts().alerts.front().messageText,
+                  Strings::localizedFormat("DuplicateAppNotice", { "Tools" }));
+        EXPECT_FALSE(hudShown());
+    }
+    drainEvents();
+    EXPECT_EQ(fakeStore.lookupRequestCount(), 0);
+    EXPECT_EQ(list(0)->apps().size(), 0u);
+}
+
+TEST_F(AddingTest, TextThatIsNotDigitsNeverReachesTheStore)
+{
+    for (const char *identifier : { "ID904280696", "904280696\n", "", "12a" })
+        main().tryAddingApp(identifier);
+    drainEvents();
+    EXPECT_EQ(fakeStore.lookupRequestCount(), 0);
+    EXPECT_TRUE(services.alerts().alerts.empty());
+    EXPECT_FALSE(hudShown());
+}
+
+TEST_F(AddingTest, TwoAddsOfOneIdentifierInFlightStoreItOnce)
+{
+    fakeStore.setLookup(
+        kThings, FakeResponse::json(FakeStore::fixture("lookup/mac-things.json")).delayed(100));
+    main().tryAddingApp(kThings);
+    main().tryAddingApp(kThings);
+    ASSERT_TRUE(waitFor([this] { return list(0)->apps().size() == 1 && !hudShown(); }));
+    drainEvents();
+    EXPECT_EQ(lists().apps().size(), 1u);
+    EXPECT_LE(fakeStore.lookupCount(kThings), 1);
+}
+
+TEST_F(AddingTest, AFailedAddOffersSupportWhichOpensOnlyAnAbsoluteWebLink)
+{
+    fakeStore.setLookup(kThings, FakeResponse::withStatus(500));
+    struct Case
+    {
+        int answer;
+        QString supportUrl;
+        bool opens;
+    };
+    const std::vector<Case> cases { { 0, "https://tanvill.com/support/", false },
+                                    { 1, "https://tanvill.com/support/", true },
+                                    { 1, "support", false },
+                                    { 1, "file:///etc/passwd", false },
+                                    { 1, "javascript:alert(1)", false } };
+    QTemporaryDir tables;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.supportUrl.toStdString());
+        const QString path = tables.filePath("strings.json");
+        QFile table(path);
+        ASSERT_TRUE(table.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        table.write(QJsonDocument(QJsonObject { { "SupportURL", c.supportUrl },
+                                                { "OK", "OK" },
+                                                { "Request Support", "Request Support" } })
+                        .toJson());
+        table.close();
+        Strings::loadTable(path);
+        services.alerts().alerts.clear();
+        services.alerts().preparedAnswers = { { c.answer, false } };
+        const qsizetype opened = services.openedLinks().size();
+
+        main().tryAddingApp(kThings);
+        ASSERT_TRUE(waitFor([this] { return !services.alerts().alerts.empty(); }));
+        EXPECT_TRUE(waitForHudGone());
+        EXPECT_EQ(services.alerts().alerts.front().buttons,
+                  (QStringList { "OK", "Request Support" }));
+        EXPECT_EQ(services.openedLinks().size(), opened + (c.opens ? 1 : 0));
+        if (c.opens) {
+            EXPECT_EQ(services.openedLinks().last(), QUrl(c.supportUrl));
+        }
+    }
+    Strings::loadTable();
+    EXPECT_EQ(list(0)->apps().size(), 0u);
+}
+
+TEST_F(AddingTest, ASearchWithoutResultsSaysSoAndLeavesTheFieldOpenAndEnabled)
+{
+    setSearch("zzzz", {});
+    AddAppViewController *field = openAddField();
+    submit(field, "zzzz");
+    EXPECT_FALSE(field->isEnabled());
+    ASSERT_TRUE(waitFor([this] { return !services.alerts().alerts.empty(); }));
+    EXPECT_EQ(services.alerts().alerts.front().messageText, Strings::localized("NoResults"));
+    EXPECT_EQ(main().addAppViewController(), field);
+    EXPECT_TRUE(field->isEnabled());
+    EXPECT_EQ(main().searchResultsViewController(), nullptr);
+    EXPECT_TRUE(waitForHudGone());
+}
+
+TEST_F(AddingTest, ASecondSearchReusesTheResultsAndTheFieldClosesThemWithIt)
+{
+    setSearch("things", "search/mac-things.json");
+    setSearch("slack", "search/mac-slack.json");
+    AddAppViewController *field = openAddField();
+    submit(field, "things");
+    ASSERT_TRUE(waitFor([this] { return main().searchResultsViewController() != nullptr; }));
+    SearchResultsViewController *results = main().searchResultsViewController();
+    EXPECT_EQ(field->searchResultsController(), results);
+    EXPECT_EQ(field->cancelButton()->title(), Strings::localized("Done"));
+    EXPECT_TRUE(field->isEnabled());
+    EXPECT_GT(results->tableView()->numberOfRows(), 0);
+    const auto firstName = [results] {
+        auto *cell = dynamic_cast<SearchResultCell *>(results->tableView()->rowViewAtRow(0));
+        return cell ? cell->nameLabel()->fullString() : QString();
+    };
+    EXPECT_EQ(firstName(), "Things 3");
+
+    submit(field, "slack");
+    EXPECT_FALSE(field->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return firstName() == "Slack"; }));
+    EXPECT_TRUE(field->isEnabled());
+    EXPECT_EQ(main().searchResultsViewController(), results);
+
+    QTest::mouseClick(field->cancelButton(), Qt::LeftButton);
+    drainEvents();
+    EXPECT_EQ(main().addAppViewController(), nullptr);
+    EXPECT_EQ(main().searchResultsViewController(), nullptr);
+    EXPECT_TRUE(main().findChildren<SearchResultsViewController *>().isEmpty());
+    EXPECT_TRUE(main().findChildren<AddAppViewController *>().isEmpty());
+}
+
+TEST_F(AddingTest, AFieldClosedWhileTheStoreIsAskedGetsNoResults)
+{
+    setSearch("things", "search/mac-things.json");
+    AddAppViewController *field = openAddField();
+    submit(field, "things");
+    field->dismissController();
+    drainEvents();
+    ASSERT_TRUE(waitForHudGone());
+    drainEvents();
+    EXPECT_TRUE(main().findChildren<SearchResultsViewController *>().isEmpty());
+    EXPECT_TRUE(services.alerts().alerts.empty());
+}
