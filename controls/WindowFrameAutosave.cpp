@@ -1,5 +1,6 @@
 #include "controls/WindowFrameAutosave.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QEvent>
@@ -61,11 +62,6 @@ private:
 
 } // namespace
 
-QString windowFrameKey(const QString &name)
-{
-    return QStringLiteral("WindowFrame/") + name;
-}
-
 QString frameAutosaveName(const QWidget *window)
 {
     return window ? window->property(kNameProperty).toString() : QString();
@@ -76,7 +72,7 @@ void setFrameAutosaveName(QWidget *window, const QString &name, UserDefaults &se
     if (!window || name.isEmpty())
         return;
     window->setProperty(kNameProperty, name);
-    const QString key = windowFrameKey(name);
+    const QString key = windowFrameSettingsKey(name);
     const QStringList parts = settings.string(key).split(QLatin1Char(' '));
     if (parts.size() == 4) {
         bool ok[4] = {};

@@ -1,8 +1,8 @@
 #pragma once
 
 // Keeps a window's place and size between closings and between runs under an autosave name
-// ("MainWindowFrame", "ArchiveWindowFrame"), in the settings key "WindowFrame/<name>". The
-// windows the application delegate keeps use it.
+// ("MainWindowFrame", "ArchiveWindowFrame"), in the settings key that windowFrameSettingsKey names.
+// The windows the application delegate keeps use it.
 
 #include <QString>
 
@@ -18,8 +18,5 @@ void setFrameAutosaveName(QWidget *window, const QString &name, UserDefaults &se
 
 // The name given to the window; empty when none.
 QString frameAutosaveName(const QWidget *window);
-
-// The settings key the frame of `name` is kept under.
-QString windowFrameKey(const QString &name);
 
 } // namespace tanvill

@@ -6,6 +6,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "lists/AddButton.h"
 #include "lists/PresentationAnimator.h"
 #include "lists/ReplacementSegue.h"
@@ -29,7 +30,7 @@ namespace tanvill {
 
 namespace {
 
-const QString kSelectedList = QStringLiteral("selectedList");
+const QString &kSelectedList = SettingsKeys::SelectedList;
 const QColor kTabBarColor(0x2a, 0x2a, 0x2c);
 
 // The shake: at rest for 1.75 s, two swings left and right within 0.475 s, at rest again until
@@ -90,11 +91,10 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
     center.addObserver(
         ListsControllerDidUpdateList, this,
         [this](const Notification &notification) {
-            const QVariant index = notification.userInfo.value(ListUpdateListIndex);
-            bool isNumber = false;
-            const int listIndex = index.toInt(&isNumber);
+            const std::optional<ListUpdate> update
+                = ListUpdate::fromUserInfo(notification.userInfo);
             List *selected = m_services.listsController.selectedList();
-            if (index.isValid() && isNumber && selected && listIndex == selected->index())
+            if (update && selected && update->listIndex == selected->index())
                 updateShakeAnimation();
         },
         lists);

@@ -53,7 +53,7 @@ ProgressHUD *MainViewController::showProgressHUD()
 
 void MainViewController::presentError(const Error &error)
 {
-    presentErrorOfferingSupport(error, m_services.alertPresenter, m_services.workspace);
+    presentErrorOfferingSupport(error, m_services.alertPresenter, m_services.workspace, window());
 }
 
 void MainViewController::tryAddingApp(const QString &identifier)

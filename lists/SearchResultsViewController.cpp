@@ -6,6 +6,7 @@
 #include "controls/RatingView.h"
 #include "controls/SegmentedControl.h"
 #include "core/App.h"
+#include "core/SettingsKeys.h"
 #include "lists/MainViewController.h"
 #include "lists/SearchResultCell.h"
 #include "lists/TransitionTiming.h"
@@ -21,7 +22,7 @@ namespace tanvill {
 
 namespace {
 
-const QString kLastSelectedSearchScope = QStringLiteral("lastSelectedSearchScope");
+const QString &kLastSelectedSearchScope = SettingsKeys::LastSelectedSearchScope;
 constexpr int kPlaceholderCount = 4;
 constexpr int kPlaceholderInset = 20;
 // Segment order: the order the platforms are tried in, too.

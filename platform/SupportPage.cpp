@@ -16,18 +16,17 @@ QUrl supportPageUrl()
     return url;
 }
 
-void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace)
+void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace,
+                                 QObject *window)
 {
-    Alert alert;
-    alert.style = Alert::Style::Warning;
-    alert.messageText = error.description;
-    alert.informativeText = error.recoverySuggestion;
-    alert.buttons = error.recoveryOptions;
-    const AlertAnswer answer = alerts.runModal(alert);
-    if (error.recoveryOptions.size() < 2 || answer.buttonIndex != 1)
-        return;
-    if (const QUrl page = supportPageUrl(); !page.isEmpty())
-        workspace.openURL(page);
+    const bool offersSupport = error.recoveryOptions.size() >= 2;
+    alerts.present(alertForError(error, window),
+                   [offersSupport, &workspace](const AlertAnswer &answer) {
+                       if (!offersSupport || answer.buttonIndex != 1)
+                           return;
+                       if (const QUrl page = supportPageUrl(); !page.isEmpty())
+                           workspace.openURL(page);
+                   });
 }
 
 } // namespace tanvill

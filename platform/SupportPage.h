@@ -6,6 +6,8 @@
 
 #include <QUrl>
 
+class QObject;
+
 namespace tanvill {
 
 class AlertPresenter;
@@ -16,8 +18,10 @@ struct Error;
 // anything else (a missing text shows its key) gives an empty link.
 QUrl supportPageUrl();
 
-// Shows the error as a modal alert (description, recovery suggestion, recovery options as its
-// buttons) and opens the support page when the user answers with the second option.
-void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace);
+// Shows the error as an alert on `window` (description, recovery suggestion, recovery options
+// as its buttons) without waiting for it, and opens the support page when the user answers
+// with the second option. `workspace` must outlive the alert.
+void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace,
+                                 QObject *window = nullptr);
 
 } // namespace tanvill

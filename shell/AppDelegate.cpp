@@ -3,6 +3,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/NotificationCenter.h"
@@ -50,7 +51,7 @@ AppDelegate::AppDelegate(Services &services) : m_services(services)
         });
 
     // The main window's Window-menu entry carries the selected list's name.
-    m_services.settings().observe(QStringLiteral("selectedList"), this,
+    m_services.settings().observe(SettingsKeys::SelectedList, this,
                                   [this](const QVariant &) { retitleMainWindowItem(); });
     ListsController *lists = &m_services.listsController();
     for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,

@@ -135,6 +135,8 @@ TEST_F(AddingTest, AFailedAddOffersSupportWhichOpensOnlyAnAbsoluteWebLink)
         main().tryAddingApp(kThings);
         ASSERT_TRUE(waitFor([this] { return !services.alerts().alerts.empty(); }));
         EXPECT_TRUE(waitForHudGone());
+        drainEvents();
+        EXPECT_EQ(services.alerts().alerts.front().window, &window());
         EXPECT_EQ(services.alerts().alerts.front().buttons,
                   (QStringList { "OK", "Request Support" }));
         EXPECT_EQ(services.openedLinks().size(), opened + (c.opens ? 1 : 0));

@@ -1,13 +1,18 @@
 #include "shell/AppDelegate.h"
 #include "ShellTestSupport.h"
+#include "controls/ProgressHUD.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "lists/MainWindowController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "shell/MessageBoxAlertPresenter.h"
+#include "store/CachedApp.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -167,4 +172,35 @@ TEST_F(AppDelegateTest, KeptWindowsAreMadeByTheirFactoryOnceAndTheArchiveKeepsIt
     KeptWindow again(QStringLiteral("ArchiveWindowFrame"));
     again.setFactory([] { return std::make_unique<QWidget>(); });
     EXPECT_EQ(again.window(services.settings())->size(), QSize(480, 360));
+}
+
+TEST_F(AppDelegateTest, ALinkToAnAppAlreadyKeptShowsTheDuplicateAlertOnTheMainWindow)
+{
+    CachedApp kept;
+    kept.identifier = "904280696";
+    kept.name = "Things 3";
+    ListsController &lists = services.listsController();
+    lists.addApp({ kept }, lists.lists()[1]);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    window.contentViewController()->tryAddingApp(kept.identifier);
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    Alert alert = alerts->alerts.front();
+    EXPECT_EQ(alert.messageText, Strings::localizedFormat("DuplicateAppNotice", { "Tools" }));
+    EXPECT_EQ(alert.window, &window);
+    EXPECT_TRUE(window.contentViewController()->findChildren<ProgressHUD *>().isEmpty());
+
+    // As the user sees it: the message box as a sheet over the window.
+    MessageBoxAlertPresenter().present(alert);
+    QMessageBox *box = nullptr;
+    ASSERT_TRUE(test::waitFor([&] {
+        box = window.findChild<QMessageBox *>();
+        return box && box->isVisible();
+    }));
+    QImage image = window.grab().toImage();
+    QPainter painter(&image);
+    painter.drawPixmap((window.width() - box->width()) / 2, 24, box->grab());
+    painter.end();
+    image.save(test::testOutputDir("windows") + "/main-window-duplicate-alert.png");
+    box->reject();
 }
