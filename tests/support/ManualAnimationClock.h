@@ -38,6 +38,8 @@ public:
 
     qint64 elapsed() const override { return m_elapsed; }
 
+    using QAnimationDriver::advance;
+
     // Lets `milliseconds` pass in steps of `step`, running the event loop before and after
     // each, so that animations started meanwhile join in.
     void advance(int milliseconds, int step = 5)
