@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -35,6 +36,33 @@ const QColor kLiftedColor(52, 52, 55);
 // Opaque, as drawn over the table's colour: a translucent line would be blended, which costs
 // far more per row than a plain fill.
 const QColor kSeparatorColor(45, 45, 46);
+
+// A row's right-click menu: the key shown beside an item chooses it while the menu is open,
+// and nowhere else.
+class RowMenu : public QMenu
+{
+public:
+    using QMenu::QMenu;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers == Qt::NoModifier) {
+            const QKeySequence pressed(event->key());
+            for (QAction *item : actions()) {
+                if (item->shortcut() != pressed || !item->isEnabled() || !item->isVisible())
+                    continue;
+                // Chosen as by Return on it: the menu closes and the item acts.
+                setActiveAction(item);
+                QKeyEvent choose(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                QMenu::keyPressEvent(&choose);
+                return;
+            }
+        }
+        QMenu::keyPressEvent(event);
+    }
+};
 
 QFont pixelFont(const QFont &base, int pixelSize, bool bold)
 {
@@ -153,12 +181,12 @@ QMenu *AppCell::contextMenu()
 
 QMenu *AppCell::newContextMenu()
 {
-    auto *menu = new QMenu(this);
+    auto *menu = new RowMenu(this);
     const auto add = [menu](const QString &title, const QKeySequence &key) {
         auto *item = new QAction(Strings::localized(title), menu);
         if (!key.isEmpty()) {
-            // Shown beside the item and heard only while the menu itself is open: a window
-            // shortcut would delete an application on Backspace in a text field.
+            // Shown beside the item and heard only while the menu itself is open (RowMenu): a
+            // window shortcut would delete an application on Backspace in a text field.
             item->setShortcut(key);
             item->setShortcutContext(Qt::WidgetShortcut);
             item->setShortcutVisibleInContextMenu(true);

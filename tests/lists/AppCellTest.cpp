@@ -3,6 +3,8 @@
 #include "ListTableTestSupport.h"
 
 #include "controls/HoverButton.h"
+#include "core/App.h"
+#include "platform/Clipboard.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -129,4 +131,46 @@ TEST_F(ListTableTest, TheDragPictureIsTheRowWithRoundedCorners)
     EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(image.pixel(image.width() - 1, image.height() - 1)), 0);
     EXPECT_EQ(qAlpha(image.pixel(image.width() / 2, image.height() / 2)), 255);
+}
+
+TEST_F(ListTableTest, AKeyShownInTheOpenMenuChoosesItsItem)
+{
+    test::watchMany(lists(), games, 1);
+    open();
+    AppCell *cell = cellAt(0);
+    const struct
+    {
+        Qt::Key key;
+        bool chosen;
+        bool copied;
+        std::size_t alerts;
+    } cases[] = { { Qt::Key_C, true, true, 0 },
+                  { Qt::Key_Backspace, true, false, 1 },
+                  { Qt::Key_X, false, false, 0 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
+        Clipboard::setText("kept");
+        services.alerts().alerts.clear();
+        services.alerts().preparedAnswers = { { 1, false } };
+        ASSERT_TRUE(test::activate(window.get()));
+        bool opened = false, stillOpen = false;
+        QTimer::singleShot(0, [&] {
+            if (QWidget *popup = QApplication::activePopupWidget()) {
+                opened = true;
+                QTest::keyClick(popup, c.key);
+            }
+            if (QWidget *popup = QApplication::activePopupWidget()) {
+                stillOpen = true;
+                popup->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                cell->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(cell, &event);
+        test::drainEvents();
+        EXPECT_TRUE(opened);
+        EXPECT_EQ(stillOpen, !c.chosen);
+        EXPECT_EQ(Clipboard::text() != "kept", c.copied);
+        EXPECT_EQ(services.alerts().alerts.size(), c.alerts);
+    }
 }
