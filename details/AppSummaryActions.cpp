@@ -11,6 +11,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/Clipboard.h"
 #include "platform/Strings.h"
+#include "platform/WebLink.h"
 #include "platform/Workspace.h"
 
 #include <QAction>
@@ -29,9 +30,7 @@ namespace {
 void openSupportPage()
 {
     const QUrl url(Strings::localized(QStringLiteral("SupportURL")), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (url.isValid() && (scheme == QLatin1String("https") || scheme == QLatin1String("http"))
-        && !url.host().isEmpty())
+    if (isWebLink(url))
         Workspace::shared().openURL(url);
 }
 

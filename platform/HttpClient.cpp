@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/SharedInstance.h"
+#include "platform/WebLink.h"
 
 #include <QLocale>
 #include <QNetworkAccessManager>
@@ -107,9 +108,7 @@ HttpClient::RequestId HttpClient::start(const QByteArray &verb, const QUrl &url,
     request->timeoutMs = options.timeoutMs > 0 ? options.timeoutMs : m_defaultTimeoutMs;
     m_requests.insert(id, request);
 
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!isWebLink(url)) {
         failSoon(id, url, QStringLiteral("Unsupported link: %1").arg(url.toDisplayString()));
         return id;
     }

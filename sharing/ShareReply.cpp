@@ -1,5 +1,7 @@
 #include "sharing/ShareReply.h"
 
+#include "platform/WebLink.h"
+
 #include <QUrl>
 
 #include <nlohmann/json.hpp>
@@ -17,14 +19,6 @@ QString textOf(const nlohmann::json &value)
     if (value.is_number())
         return QString::fromStdString(value.dump());
     return {};
-}
-
-bool isWebLink(const QString &text)
-{
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 } // namespace

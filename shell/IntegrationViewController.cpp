@@ -2,6 +2,7 @@
 
 #include "platform/HttpClient.h"
 #include "platform/Strings.h"
+#include "platform/WebLink.h"
 #include "platform/Workspace.h"
 
 #include <QLabel>
@@ -42,9 +43,7 @@ IntegrationViewController::IntegrationViewController(Workspace &workspace, QWidg
 QUrl IntegrationViewController::extensionPageUrl()
 {
     QUrl url = serviceBaseUrl();
-    const QString scheme = url.scheme();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+    if (!isWebLink(url))
         return {};
     QString path = url.path();
     while (path.endsWith(QLatin1Char('/')))

@@ -1,6 +1,7 @@
 #include "store/CachedApp.h"
 
 #include "core/Decimal.h"
+#include "platform/WebLink.h"
 
 #include <nlohmann/json.hpp>
 
@@ -106,14 +107,6 @@ std::optional<QStringList> readTextList(const json &object, const char *key)
             QString::fromStdString(element.get_ref<const std::string &>()));
     }
     return list;
-}
-
-bool isWebLink(const QString &text)
-{
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 } // namespace

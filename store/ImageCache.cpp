@@ -4,6 +4,7 @@
 #include "platform/Identity.h"
 #include "platform/MainQueue.h"
 #include "platform/SharedInstance.h"
+#include "platform/WebLink.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -41,14 +42,6 @@ bool isSensibleSize(const QSize &size)
     return size.isValid() && !size.isEmpty() && size.width() <= ImageCache::kMaxImageSide
         && size.height() <= ImageCache::kMaxImageSide
         && qint64(size.width()) * size.height() <= ImageCache::kMaxImagePixels;
-}
-
-bool isFetchable(const QString &url)
-{
-    const QUrl link(url, QUrl::StrictMode);
-    const QString scheme = link.scheme().toLower();
-    return link.isValid() && !link.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 // Makes the folder with its missing parents; a failure is one console line and the cache
@@ -117,7 +110,7 @@ void ImageCache::imageForUrl(const QString &url, Completion completion)
         return;
     }
     // Such a link can never be downloaded, so nothing was ever stored for it either.
-    if (!isFetchable(url))
+    if (!isWebLink(url))
         return;
     auto waiting = m_waiting.find(url);
     if (waiting != m_waiting.end()) {

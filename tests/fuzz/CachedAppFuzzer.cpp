@@ -3,6 +3,7 @@
 // identifier of digits, a non-empty name and version, web links, a price and a rating in
 // range and no control characters in any text. A broken promise aborts, as a crash does.
 
+#include "platform/WebLink.h"
 #include "store/CachedApp.h"
 
 #include <nlohmann/json.hpp>
@@ -31,14 +32,6 @@ bool hasControlCharacters(const QString &text)
             return true;
     }
     return false;
-}
-
-bool isWebLink(const QString &text)
-{
-    const QUrl url(text);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 void check(const CachedApp &app)
