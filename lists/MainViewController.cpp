@@ -1,5 +1,6 @@
 #include "lists/MainViewController.h"
 
+#include "controls/AppShell.h"
 #include "controls/ColoredView.h"
 #include "controls/Label.h"
 #include "controls/TabBarBackgroundView.h"
@@ -8,6 +9,8 @@
 #include "core/ListsControllerNotifications.h"
 #include "core/SettingsKeys.h"
 #include "lists/AddButton.h"
+#include "lists/ListCreator.h"
+#include "lists/ListViewController.h"
 #include "lists/PresentationAnimator.h"
 #include "lists/ReplacementSegue.h"
 #include "lists/SearchResultsViewController.h"
@@ -32,6 +35,8 @@ namespace {
 
 const QString &kSelectedList = SettingsKeys::SelectedList;
 const QColor kTabBarColor(0x2a, 0x2a, 0x2c);
+// The List menu's command that opens the new-list sheet.
+constexpr int kNewListMenuItem = 0;
 
 // The shake: at rest for 1.75 s, two swings left and right within 0.475 s, at rest again until
 // the 5 s are over.
@@ -45,6 +50,8 @@ constexpr std::pair<qreal, qreal> kShakeKeys[] = {
 MainViewController::MainViewController(const MainWindowServices &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_plainHeader(new ColoredView(this)),
       m_plainHeaderTitle(new Label(m_plainHeader)), m_mainContentView(new QWidget(this)),
+      m_listViewController(new ListViewController(services.listsController, services.settings,
+                                                  services.detailWindowManager, m_mainContentView)),
       m_tabBar(new TabBarBackgroundView(this)), m_addButton(new AddButton(m_tabBar)),
       m_addButtonMenu(new QMenu(this))
 {
@@ -70,6 +77,7 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
     m_mainContentView->setBackgroundRole(QPalette::Base);
     auto *contentLayout = new QVBoxLayout(m_mainContentView);
     contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->addWidget(m_listViewController);
 
     m_tabBar->setObjectName(QStringLiteral("tabBar"));
     m_tabBar->setColor(kTabBarColor);
@@ -129,17 +137,6 @@ void MainViewController::setHeaderView(QWidget *header)
     previous->deleteLater();
     header->show();
     layoutViews();
-}
-
-void MainViewController::setListView(QWidget *listView)
-{
-    if (m_listView == listView)
-        return;
-    if (m_listView)
-        m_listView->deleteLater();
-    m_listView = listView;
-    if (listView)
-        m_mainContentView->layout()->addWidget(listView);
 }
 
 void MainViewController::updatePlainHeader()
@@ -302,7 +299,22 @@ void MainViewController::prepareAddAppViewController(AddAppViewController *contr
 
 void MainViewController::addList()
 {
-    // The list creator opens here.
+    auto *creator = new ListCreator(m_services.listsController, this);
+    creator->setDelegate(this);
+    creator->open();
+}
+
+// While the new-list sheet is open, the List menu's command that opens it is off.
+void MainViewController::listEditorDidAppear(ListEditor *)
+{
+    if (AppShell *shell = AppShell::current())
+        shell->setListMenuItemEnabled(kNewListMenuItem, false);
+}
+
+void MainViewController::listEditorDidDisappear(ListEditor *)
+{
+    if (AppShell *shell = AppShell::current())
+        shell->setListMenuItemEnabled(kNewListMenuItem, true);
 }
 
 // The shake

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lists/AddAppViewController.h"
+#include "lists/ListEditorDelegate.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -15,7 +16,9 @@ namespace tanvill {
 class AddButton;
 class AlertPresenter;
 class ColoredView;
+class DetailWindowManager;
 class Label;
+class ListViewController;
 class ListsController;
 class NotificationCenter;
 class PresentationAnimator;
@@ -34,6 +37,8 @@ struct MainWindowServices
     NotificationCenter &notificationCenter;
     AlertPresenter &alertPresenter;
     Workspace &workspace;
+    // Opens the details of the application clicked in the list.
+    DetailWindowManager &detailWindowManager;
 };
 
 // One distance of the main view's layout that the transitions move, and whether it holds.
@@ -43,13 +48,16 @@ struct LayoutConstraint
     bool active = true;
 };
 
-// The content of the main window: the selected list's header at the top, the list area below
-// it and a bottom bar with the add button, which shakes while the selected list is empty. It
-// runs every addition that starts in this window: the add field (put into the bar in place of
-// the add button) hands it a store identifier to add or a term to search for, and the
-// application hands it the identifiers of links (tryAddingApp). Search results slide in below
-// the bar, which moves to the top of the window for them.
-class MainViewController : public QWidget, public AddAppViewControllerDelegate
+// The content of the main window: the selected list's header at the top, the list table of the
+// selected list below it and a bottom bar with the add button, which shakes while the selected
+// list is empty. It runs every addition that starts in this window: the add field (put into
+// the bar in place of the add button) hands it a store identifier to add or a term to search
+// for, and the application hands it the identifiers of links (tryAddingApp). Search results
+// slide in below the bar, which moves to the top of the window for them. It also opens the
+// new-list sheet.
+class MainViewController : public QWidget,
+                           public AddAppViewControllerDelegate,
+                           public ListEditorDelegate
 {
     Q_OBJECT
 public:
@@ -62,10 +70,9 @@ public:
     // set. The view owns it; the one it replaces is deleted.
     QWidget *headerView() const { return m_headerView; }
     void setHeaderView(QWidget *header);
-    // The list area and the list shown in it (owned).
+    // The list area and the table of the selected list in it.
     QWidget *mainContentView() const { return m_mainContentView; }
-    QWidget *listView() const { return m_listView; }
-    void setListView(QWidget *listView);
+    ListViewController *listViewController() const { return m_listViewController; }
     TabBarBackgroundView *tabBar() const { return m_tabBar; }
     AddButton *addButton() const { return m_addButton; }
 
@@ -92,7 +99,7 @@ public:
 
     // Opens the add field in the bar.
     void addApp();
-    // Opens the list creator.
+    // Opens the new-list sheet over the window.
     void addList();
     // Adds the application with that store identifier to the selected list, unless a list
     // keeps it already (then says so); text that is not decimal digits is refused.
@@ -111,6 +118,10 @@ public:
     void addAppViewControllerSubmittedAppName(AddAppViewController *controller,
                                               const QString &term) override;
     void addAppViewControllerDidDisappear(AddAppViewController *controller) override;
+
+    // ListEditorDelegate (the new-list sheet)
+    void listEditorDidAppear(ListEditor *editor) override;
+    void listEditorDidDisappear(ListEditor *editor) override;
 
     static constexpr int kHeaderHeight = 96;
     static constexpr int kTabBarHeight = 50;
@@ -144,7 +155,7 @@ private:
     ColoredView *m_plainHeader = nullptr;
     Label *m_plainHeaderTitle = nullptr;
     QWidget *m_mainContentView;
-    QPointer<QWidget> m_listView;
+    ListViewController *m_listViewController;
     TabBarBackgroundView *m_tabBar;
     AddButton *m_addButton;
     QMenu *m_addButtonMenu;

@@ -43,7 +43,8 @@ AppDelegate *AppDelegate::sharedAppDelegate()
     return SharedInstance<AppDelegate>::find();
 }
 
-AppDelegate::AppDelegate(Services &services) : m_services(services)
+AppDelegate::AppDelegate(Services &services)
+    : m_services(services), m_detailWindowManager(services.listsController(), services.settings())
 {
     m_services.appUpdater().setLatestChangesPresenter(
         [this](const std::vector<AppUpdate> &updates) {
@@ -86,9 +87,10 @@ void AppDelegate::applicationWillTerminate()
 MainWindowController &AppDelegate::mainWindowController()
 {
     if (!m_mainWindowController) {
-        const MainWindowServices services { m_services.listsController(), m_services.settings(),
-                                            m_services.notificationCenter(),
-                                            m_services.alertPresenter(), m_services.workspace() };
+        const MainWindowServices services {
+            m_services.listsController(), m_services.settings(),  m_services.notificationCenter(),
+            m_services.alertPresenter(),  m_services.workspace(), m_detailWindowManager
+        };
         m_mainWindowController = std::make_unique<MainWindowController>(services);
         // For the start-up benchmark: one line once the window is on screen.
         if (qEnvironmentVariableIsSet("TANVILL_TRACE_STARTUP")) {

@@ -9,6 +9,7 @@
 // app/main.cpp makes it after the services and calls it.
 
 #include "controls/AppShell.h"
+#include "details/DetailWindowManager.h"
 #include "platform/SharedInstance.h"
 #include "shell/KeptWindow.h"
 #include "shell/WindowMenu.h"
@@ -53,6 +54,8 @@ public:
     QWidget *archiveWindowController() { return m_archiveWindow.window(settings()); }
     void setPreferencesWindowFactory(KeptWindow::Factory factory);
     void setArchiveWindowFactory(KeptWindow::Factory factory);
+    // Opens the detail windows of the applications clicked in the lists.
+    DetailWindowManager &detailWindowManager() { return m_detailWindowManager; }
     // Opens the Latest Changes window; the updater shows its changes through it.
     ChangesWindowController &currentChangeWindowController() { return m_changesWindowController; }
 
@@ -94,6 +97,7 @@ private:
     Services &m_services;
     ChangesWindowController m_changesWindowController;
     WindowMenu m_windowMenu;
+    DetailWindowManager m_detailWindowManager;
     std::unique_ptr<MainWindowController> m_mainWindowController;
     KeptWindow m_preferencesWindow;
     KeptWindow m_archiveWindow { QStringLiteral("ArchiveWindowFrame") };

@@ -4,11 +4,13 @@
 #include "controls/BorderedButton.h"
 #include "controls/Label.h"
 #include "controls/ProgressHUD.h"
+#include "lists/ListCreator.h"
 #include "lists/SearchResultCell.h"
 #include "lists/SearchResultsViewController.h"
 #include "platform/Strings.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace tanvill;
@@ -205,4 +207,21 @@ TEST_F(AddingTest, AFieldClosedWhileTheStoreIsAskedGetsNoResults)
     drainEvents();
     EXPECT_TRUE(main().findChildren<SearchResultsViewController *>().isEmpty());
     EXPECT_TRUE(services.alerts().alerts.empty());
+}
+
+TEST_F(AddingTest, TheNewListSheetHoldsOffItsMenuCommandWhileOpen)
+{
+    main().addList();
+    auto *sheet = main().findChild<ListCreator *>();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_FALSE(shell.listMenuItemEnabled(0));
+    QTest::keyClicks(sheet->nameTextField(), "Errands");
+    QTest::mouseClick(sheet->createButton(), Qt::LeftButton);
+    drainEvents();
+    EXPECT_TRUE(shell.listMenuItemEnabled(0));
+    ASSERT_EQ(lists().lists().size(), 3u);
+    EXPECT_EQ(lists().selectedList()->name(), "Errands");
+    // The window follows: an empty list, so the add button shakes.
+    EXPECT_TRUE(main().isShaking());
 }

@@ -5,6 +5,8 @@
 #include "controls/ProgressHUD.h"
 #include "controls/SegmentedControl.h"
 #include "lists/AddButton.h"
+#include "lists/AppCell.h"
+#include "lists/ListViewController.h"
 #include "lists/SearchResultCell.h"
 #include "lists/SearchResultsViewController.h"
 #include "support/ManualAnimationClock.h"
@@ -61,6 +63,12 @@ TEST_F(MainWindowRenderTest, AddFieldHalfwayIn)
 TEST_F(MainWindowRenderTest, ListWithApps)
 {
     keep("100000001", "Things 3", list(0));
+    keep("100000002", "Slack for Desktop", list(0));
+    TableView *table = main().listViewController()->tableView();
+    EXPECT_TRUE(waitFor([table] {
+        auto *cell = qobject_cast<AppCell *>(table->rowViewAtRow(0));
+        return cell && cell->iconView()->image().width() == 120;
+    }));
     render(window(), "main-window-list");
 }
 

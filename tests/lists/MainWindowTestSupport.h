@@ -3,9 +3,11 @@
 // A main window over a store with the lists "Games" (selected, empty) and "Tools", a fake store
 // service, a recording shell, recorded alerts and links, and transitions that end at once.
 
+#include "controls/TableView.h"
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "details/DetailWindowManager.h"
 #include "lists/MainWindowController.h"
 #include "lists/TransitionTiming.h"
 #include "platform/UserDefaults.h"
@@ -57,11 +59,16 @@ protected:
     MainWindowTest()
     {
         transitions::setInstant(true);
+        TableView::setInstantAnimationsByDefault(true);
         lists().createList(QStringLiteral("Games"));
         lists().createList(QStringLiteral("Tools"));
         settings().setValue(QStringLiteral("selectedList"), 0);
     }
-    ~MainWindowTest() override { transitions::setInstant(false); }
+    ~MainWindowTest() override
+    {
+        transitions::setInstant(false);
+        TableView::setInstantAnimationsByDefault(false);
+    }
 
     ListsController &lists() { return services.listsController(); }
     UserDefaults &settings() { return services.settings(); }
@@ -70,9 +77,9 @@ protected:
     MainWindowController &window()
     {
         if (!m_window) {
-            m_window = std::make_unique<MainWindowController>(
-                MainWindowServices { lists(), settings(), services.notificationCenter(),
-                                     services.alertPresenter(), services.workspace() });
+            m_window = std::make_unique<MainWindowController>(MainWindowServices {
+                lists(), settings(), services.notificationCenter(), services.alertPresenter(),
+                services.workspace(), detailWindows });
             m_window->resize(420, 640);
         }
         return *m_window;
@@ -88,7 +95,10 @@ protected:
         app.developer = QStringLiteral("Maker");
         app.price = 0.99;
         app.currencyCode = QStringLiteral("USD");
-        app.iconUrl = fakeStore.server().url("/icons/" + identifier + ".png").toString();
+        const QString icon = "/icons/" + identifier + ".png";
+        fakeStore.server().setRoute(
+            icon, FakeResponse::bytes(iconPng(identifier.right(2).toInt()), "image/png"));
+        app.iconUrl = fakeStore.server().url(icon).toString();
         return lists().addApp({ app }, into).front();
     }
 
@@ -134,6 +144,7 @@ protected:
     FakeStore fakeStore;
     TestServices services;
     RecordingAppShell shell;
+    DetailWindowManager detailWindows { services.listsController(), services.settings() };
 
 private:
     std::unique_ptr<MainWindowController> m_window;
