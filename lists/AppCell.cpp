@@ -11,12 +11,12 @@
 
 #include <QContextMenuEvent>
 #include <QEvent>
-#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 
 static void initListImages()
 {
@@ -119,14 +119,16 @@ AppCell::~AppCell()
 HoverButton *AppCell::makeHoverButton(const QString &imageName, const QString &toolTip)
 {
     // Drawn once per screen density: every row shows the same five images.
-    static QHash<QPair<QString, qreal>, QPixmap> images;
-    const QPair<QString, qreal> key(imageName, devicePixelRatioF());
-    auto image = images.constFind(key);
-    if (image == images.constEnd())
-        image = images.insert(key,
-                              Images::pixmap(imageName, QSize(kHoverSide, kHoverSide), key.second));
+    // (QPixmapCache goes with the application, as pixmaps must.)
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("tanvill-row-%1@%2").arg(imageName).arg(ratio);
+    QPixmap image;
+    if (!QPixmapCache::find(key, &image)) {
+        image = Images::pixmap(imageName, QSize(kHoverSide, kHoverSide), ratio);
+        QPixmapCache::insert(key, image);
+    }
     auto *button = new HoverButton(this);
-    button->setImage(*image);
+    button->setImage(image);
     button->setToolTip(Strings::localized(toolTip));
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
