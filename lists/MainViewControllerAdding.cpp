@@ -13,6 +13,7 @@
 #include "store/CachedApp.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 
 namespace tanvill {
 
@@ -26,10 +27,12 @@ constexpr int kEnableAfterResultsMs = 250;
 constexpr int kMaxIdentifierDigits = 19;
 
 // The identifier as the store knows it: decimal digits without leading zeros; none for any
-// other text.
+// other text. Links from outside may name identifiers of any length the store uses, so the
+// add field's nine or ten digits are not asked for here.
 std::optional<QString> storeIdentifier(const QString &text)
 {
-    if (!isStoreIdentifier(text))
+    static const QRegularExpression decimal(QStringLiteral("\\A[0-9]+\\z"));
+    if (!decimal.match(text).hasMatch())
         return std::nullopt;
     qsizetype zeros = 0;
     while (zeros + 1 < text.size() && text.at(zeros) == QLatin1Char('0'))

@@ -90,6 +90,11 @@ TEST_F(AddingTest, TextThatIsNotDigitsNeverReachesTheStore)
     EXPECT_EQ(fakeStore.lookupRequestCount(), 0);
     EXPECT_TRUE(services.alerts().alerts.empty());
     EXPECT_FALSE(hudShown());
+
+    // Digits of another length, as a link from outside may carry them, are asked for.
+    fakeStore.setLookup("123", FakeResponse::json(FakeStore::fixture("lookup/mac-things.json")));
+    main().tryAddingApp("000123");
+    EXPECT_TRUE(waitFor([this] { return fakeStore.lookupCount("123") == 1; }));
 }
 
 TEST_F(AddingTest, TwoAddsOfOneIdentifierInFlightStoreItOnce)
