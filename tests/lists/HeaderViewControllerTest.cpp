@@ -108,6 +108,14 @@ TEST_F(HeaderPageTest, LineFollowsUpdatesOfItsOwnListAndEveryRefresh)
     NotificationCenter::defaultCenter().post(ListsControllerDidUpdateList, &lists(),
                                              { { ListUpdateListIndex, QStringLiteral("0") } });
     EXPECT_EQ(page->detailLabel()->fullString(), "1 app - $1.99");
+
+    // A refresh from another store country shows the total in that store's currency.
+    settings().setValue(QStringLiteral("storeLocale"), QStringLiteral("GB"));
+    settings().setValue(QStringLiteral("currencyCode"), QStringLiteral("GBP"));
+    NotificationCenter::defaultCenter().post(
+        ListsControllerDidReloadApps, &lists(),
+        { { AppReloadIdentifierSet, QVariant::fromValue(QSet<QString>()) } });
+    EXPECT_EQ(page->detailLabel()->fullString(), QString::fromUtf8("1 app - £2.99"));
 }
 
 TEST_F(HeaderPageTest, ShareAndPreferencesShowOnlyWhileThePointerIsOverThePage)
