@@ -8,6 +8,7 @@
 #include "lists/HeaderViewController.h"
 #include "lists/ListEditorDelegate.h"
 #include "lists/NumberValue.h"
+#include "lists/TransitionTiming.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -261,7 +262,7 @@ void HeaderController::animateOffset(qreal to, std::function<void()> done)
         m_animation->deleteLater();
         m_animation = nullptr;
     }
-    if (m_animationDuration <= 0 || !isVisible()) {
+    if (m_animationDuration <= 0 || !isVisible() || transitions::instant()) {
         m_offset = to;
         placePages(to);
         done();

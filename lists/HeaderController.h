@@ -37,7 +37,7 @@ public:
     HeaderViewController *selectedViewController() const;
     PageControl *pageControl() const { return m_pageControl; }
 
-    // A page turn takes this long; 0 turns at once (tests).
+    // A page turn takes this long; 0 (or the transitions' instant mode) turns at once.
     void setAnimationDuration(int milliseconds) { m_animationDuration = milliseconds; }
     bool isTransitioning() const { return m_incoming != nullptr; }
 

@@ -3,6 +3,7 @@
 #include "controls/ColorGridView.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "lists/TransitionTiming.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 
@@ -298,7 +299,7 @@ void ListEditor::animateGrid(bool open)
         m_gridAnimation->deleteLater();
         m_gridAnimation = nullptr;
     }
-    if (m_animationDuration <= 0 || !isVisible()) {
+    if (m_animationDuration <= 0 || !isVisible() || transitions::instant()) {
         m_gridSlot->setFixedHeight(target);
         layout()->activate();
         finish();

@@ -58,7 +58,8 @@ public:
     // the anchor's screen.
     void popUp(QWidget *anchor);
 
-    // The colour grid opens and closes over this time; 0 makes it jump (tests).
+    // The colour grid opens and closes over this time; 0 (or the transitions' instant
+    // mode) makes it jump.
     void setAnimationDuration(int milliseconds) { m_animationDuration = milliseconds; }
     bool isColorGridOpen() const;
 

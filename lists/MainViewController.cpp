@@ -1,14 +1,13 @@
 #include "lists/MainViewController.h"
 
 #include "controls/AppShell.h"
-#include "controls/ColoredView.h"
-#include "controls/Label.h"
 #include "controls/TabBarBackgroundView.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
 #include "core/SettingsKeys.h"
 #include "lists/AddButton.h"
+#include "lists/HeaderController.h"
 #include "lists/ListCreator.h"
 #include "lists/ListViewController.h"
 #include "lists/PresentationAnimator.h"
@@ -35,7 +34,7 @@ namespace {
 
 const QString &kSelectedList = SettingsKeys::SelectedList;
 const QColor kTabBarColor(0x2a, 0x2a, 0x2c);
-// The List menu's command that opens the new-list sheet.
+// The List submenu's item that opens the new-list sheet.
 constexpr int kNewListMenuItem = 0;
 
 // The shake: at rest for 1.75 s, two swings left and right within 0.475 s, at rest again until
@@ -48,8 +47,9 @@ constexpr std::pair<qreal, qreal> kShakeKeys[] = {
 } // namespace
 
 MainViewController::MainViewController(const MainWindowServices &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_plainHeader(new ColoredView(this)),
-      m_plainHeaderTitle(new Label(m_plainHeader)), m_mainContentView(new QWidget(this)),
+    : QWidget(parent), m_services(services),
+      m_headerController(new HeaderController(services.listsController, this)),
+      m_mainContentView(new QWidget(this)),
       m_listViewController(new ListViewController(services.listsController, services.settings,
                                                   services.detailWindowManager, m_mainContentView)),
       m_tabBar(new TabBarBackgroundView(this)), m_addButton(new AddButton(m_tabBar)),
@@ -58,19 +58,7 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
     setAutoFillBackground(true);
     setMinimumSize(320, kHeaderHeight + kTabBarHeight + 140);
 
-    m_headerView = m_plainHeader;
-    QFont titleFont = m_plainHeaderTitle->font();
-    titleFont.setPixelSize(20);
-    titleFont.setWeight(QFont::DemiBold);
-    m_plainHeaderTitle->setFont(titleFont);
-    m_plainHeaderTitle->setAlignment(Qt::AlignCenter);
-    QPalette titlePalette = m_plainHeaderTitle->palette();
-    titlePalette.setColor(QPalette::WindowText, Qt::white);
-    m_plainHeaderTitle->setPalette(titlePalette);
-    m_plainHeaderTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
-    auto *headerLayout = new QVBoxLayout(m_plainHeader);
-    headerLayout->setContentsMargins(20, 0, 20, 0);
-    headerLayout->addWidget(m_plainHeaderTitle);
+    m_headerController->setObjectName(QStringLiteral("headerController"));
 
     m_mainContentView->setObjectName(QStringLiteral("mainContentView"));
     m_mainContentView->setAutoFillBackground(true);
@@ -91,10 +79,8 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
     connect(m_addButton, &QAbstractButton::clicked, this, &MainViewController::addApp);
 
     ListsController *lists = &m_services.listsController;
-    m_services.settings.observe(kSelectedList, this, [this](const QVariant &) {
-        updateShakeAnimation();
-        updatePlainHeader();
-    });
+    m_services.settings.observe(kSelectedList, this,
+                                [this](const QVariant &) { updateShakeAnimation(); });
     NotificationCenter &center = m_services.notificationCenter;
     center.addObserver(
         ListsControllerDidUpdateList, this,
@@ -110,43 +96,11 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
     for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,
                                  ListsControllerDidRearrangeLists }) {
         center.addObserver(
-            name, this,
-            [this](const Notification &) {
-                updateShakeAnimation();
-                updatePlainHeader();
-            },
-            lists);
+            name, this, [this](const Notification &) { updateShakeAnimation(); }, lists);
     }
-    updatePlainHeader();
 }
 
 MainViewController::~MainViewController() = default;
-
-void MainViewController::setHeaderView(QWidget *header)
-{
-    if (!header || header == m_headerView)
-        return;
-    QWidget *previous = m_headerView;
-    header->setParent(this);
-    m_headerView = header;
-    if (previous == m_plainHeader) {
-        m_plainHeader = nullptr;
-        m_plainHeaderTitle = nullptr;
-    }
-    previous->hide();
-    previous->deleteLater();
-    header->show();
-    layoutViews();
-}
-
-void MainViewController::updatePlainHeader()
-{
-    if (!m_plainHeader)
-        return;
-    List *list = m_services.listsController.selectedList();
-    m_plainHeaderTitle->setStringValue(list ? list->name() : QString());
-    m_plainHeader->setColor(list ? list->theme().darkColor() : palette().color(QPalette::Window));
-}
 
 void MainViewController::setViewBelowTabBar(QWidget *view)
 {
@@ -160,11 +114,11 @@ void MainViewController::layoutViews()
     const int viewHeight = height();
     const bool contentInPlace = m_mainContentViewTop.active;
     const int contentTop = contentInPlace ? m_mainContentViewTop.constant : -viewHeight;
-    m_headerView->setGeometry(0, contentTop, viewWidth, kHeaderHeight);
+    m_headerController->setGeometry(0, contentTop, viewWidth, kHeaderHeight);
     m_mainContentView->setGeometry(0, contentTop + kHeaderHeight, viewWidth,
                                    std::max(0, viewHeight - kHeaderHeight - kTabBarHeight));
     // Out of sight, they take no keyboard focus either.
-    m_headerView->setVisible(contentInPlace);
+    m_headerController->setVisible(contentInPlace);
     m_mainContentView->setVisible(contentInPlace);
 
     const int barHeight = m_tabBarHeight.constant;
@@ -299,9 +253,20 @@ void MainViewController::prepareAddAppViewController(AddAppViewController *contr
 
 void MainViewController::addList()
 {
+    if (m_listCreator) {
+        m_listCreator->raise();
+        m_listCreator->activateWindow();
+        return;
+    }
     auto *creator = new ListCreator(m_services.listsController, this);
     creator->setDelegate(this);
+    m_listCreator = creator;
     creator->open();
+}
+
+ListCreator *MainViewController::listCreator() const
+{
+    return m_listCreator.data();
 }
 
 // While the new-list sheet is open, the List menu's command that opens it is off.
@@ -313,6 +278,7 @@ void MainViewController::listEditorDidAppear(ListEditor *)
 
 void MainViewController::listEditorDidDisappear(ListEditor *)
 {
+    m_listCreator = nullptr;
     if (AppShell *shell = AppShell::current())
         shell->setListMenuItemEnabled(kNewListMenuItem, true);
 }

@@ -15,9 +15,9 @@ namespace tanvill {
 
 class AddButton;
 class AlertPresenter;
-class ColoredView;
 class DetailWindowManager;
-class Label;
+class HeaderController;
+class ListCreator;
 class ListViewController;
 class ListsController;
 class NotificationCenter;
@@ -48,13 +48,12 @@ struct LayoutConstraint
     bool active = true;
 };
 
-// The content of the main window: the selected list's header at the top, the list table of the
-// selected list below it and a bottom bar with the add button, which shakes while the selected
-// list is empty. It runs every addition that starts in this window: the add field (put into
-// the bar in place of the add button) hands it a store identifier to add or a term to search
-// for, and the application hands it the identifiers of links (tryAddingApp). Search results
-// slide in below the bar, which moves to the top of the window for them. It also opens the
-// new-list sheet.
+// The content of the main window: the list header pager at the top, the table of the selected
+// list below it and a bottom bar with the add button, which shakes while the selected list is
+// empty. It runs every addition that starts in this window: the add field (put into the bar in
+// place of the add button) hands it a store identifier to add or a term to search for, and the
+// application hands it the identifiers of links (tryAddingApp). Search results slide in below
+// the bar, which moves to the top of the window for them. It also opens the new-list sheet.
 class MainViewController : public QWidget,
                            public AddAppViewControllerDelegate,
                            public ListEditorDelegate
@@ -66,10 +65,9 @@ public:
 
     const MainWindowServices &services() const { return m_services; }
 
-    // The header at the top: a plain one showing the selected list's name until another is
-    // set. The view owns it; the one it replaces is deleted.
-    QWidget *headerView() const { return m_headerView; }
-    void setHeaderView(QWidget *header);
+    // The pager at the top, one page per list; the Edit List command reaches the page shown
+    // through it.
+    HeaderController *headerController() const { return m_headerController; }
     // The list area and the table of the selected list in it.
     QWidget *mainContentView() const { return m_mainContentView; }
     ListViewController *listViewController() const { return m_listViewController; }
@@ -99,8 +97,10 @@ public:
 
     // Opens the add field in the bar.
     void addApp();
-    // Opens the new-list sheet over the window.
+    // Opens the new-list sheet over the window (once at a time).
     void addList();
+    // The new-list sheet while it is open.
+    ListCreator *listCreator() const;
     // Adds the application with that store identifier to the selected list, unless a list
     // keeps it already (then says so); text that is not decimal digits is refused.
     void tryAddingApp(const QString &identifier);
@@ -119,7 +119,8 @@ public:
                                               const QString &term) override;
     void addAppViewControllerDidDisappear(AddAppViewController *controller) override;
 
-    // ListEditorDelegate (the new-list sheet)
+    // ListEditorDelegate: the new-list sheet switches the List menu's New List item off while
+    // it is open.
     void listEditorDidAppear(ListEditor *editor) override;
     void listEditorDidDisappear(ListEditor *editor) override;
 
@@ -147,13 +148,11 @@ private:
     void finishTransitionsOf(const char *className);
     ProgressHUD *showProgressHUD();
     void presentError(const Error &error);
-    void updatePlainHeader();
     void layoutTabBar();
 
     MainWindowServices m_services;
-    QWidget *m_headerView = nullptr;
-    ColoredView *m_plainHeader = nullptr;
-    Label *m_plainHeaderTitle = nullptr;
+    HeaderController *m_headerController;
+    QPointer<ListCreator> m_listCreator;
     QWidget *m_mainContentView;
     ListViewController *m_listViewController;
     TabBarBackgroundView *m_tabBar;
