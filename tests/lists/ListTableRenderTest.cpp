@@ -1,8 +1,10 @@
 // Renders the list table in each of its looks to PNG files under test-output/windows for a
 // person to look at: rows at rest and hovered, platform images, sorted and grouped with a
-// floating section row, the context menu, the rating prompt's three questions and a drag.
+// floating section row, a price button offering to archive, the context menu, the rating prompt's
+// three questions and a drag.
 #include "ListTableTestSupport.h"
 
+#include "controls/BorderedButton.h"
 #include "controls/HoverButton.h"
 #include "store/ImageCache.h"
 
@@ -103,6 +105,10 @@ TEST_F(ListTableRender, RowsAtRestHoveredAndWithPlatformImages)
 
     settings().setValue("displayPlatformIcons", true);
     save("list-table-platform-icons");
+
+    // The price button after it opened the store page offers to archive.
+    cellAt(0)->buyButton()->click();
+    save("list-table-price-button-archive");
 }
 
 TEST_F(ListTableRender, SortedByPriceAndGroupedByDeveloper)
