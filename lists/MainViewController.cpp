@@ -154,6 +154,14 @@ void MainViewController::showEvent(QShowEvent *event)
     updateShakeAnimation();
 }
 
+void MainViewController::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A closed window keeps running in the background for a long time; its shake would keep
+    // the animation clock ticking for nobody. It starts again when the window is shown.
+    stopShakeAnimation();
+}
+
 bool MainViewController::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_tabBar && event->type() == QEvent::Resize)
@@ -243,11 +251,13 @@ void MainViewController::addApp()
 void MainViewController::prepareAddAppViewController(AddAppViewController *controller)
 {
     controller->setDelegate(this);
-    if (m_shake) {
-        m_shake->stop();
-        delete m_shake;
-        m_shake = nullptr;
-    }
+    stopShakeAnimation();
+}
+
+void MainViewController::stopShakeAnimation()
+{
+    delete m_shake;
+    m_shake = nullptr;
     m_addButton->setRotation(0.0);
 }
 
@@ -309,12 +319,10 @@ void MainViewController::updateShakeAnimation()
     List *selected = m_services.listsController.selectedList();
     const std::size_t count = selected ? selected->apps().size() : 0;
     const bool shaking = isShaking();
-    if (!shaking && count == 0) {
+    if (!shaking && count == 0 && isVisible()) {
         startShakeAnimation();
     } else if (count > 0 && shaking) {
-        delete m_shake;
-        m_shake = nullptr;
-        m_addButton->setRotation(0.0);
+        stopShakeAnimation();
     }
 }
 

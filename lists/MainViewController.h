@@ -106,7 +106,8 @@ public:
     void tryAddingApp(const QString &identifier);
 
     void startShakeAnimation();
-    // Shakes the add button while the selected list is empty; a running shake runs on.
+    // Shakes the add button while the selected list is empty and the window is shown; a
+    // running shake runs on.
     void updateShakeAnimation();
     bool isShaking() const;
     QVariantAnimation *shakeAnimation() const { return m_shake; }
@@ -134,6 +135,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -148,6 +150,7 @@ private:
     void finishTransitionsOf(const char *className);
     ProgressHUD *showProgressHUD();
     void presentError(const Error &error);
+    void stopShakeAnimation();
     void layoutTabBar();
 
     MainWindowServices m_services;

@@ -73,6 +73,17 @@ TEST_F(TransitionsTest, TheButtonShakesWhileTheSelectedListIsEmpty)
     EXPECT_TRUE(main().isShaking());
     settings().setValue("selectedList", 0);
     EXPECT_FALSE(main().isShaking());
+
+    // A closed window does not shake; shown again on an empty list, it does.
+    settings().setValue("selectedList", 2);
+    EXPECT_TRUE(main().isShaking());
+    window().close();
+    EXPECT_FALSE(main().isShaking());
+    settings().setValue("selectedList", 1);
+    settings().setValue("selectedList", 2);
+    EXPECT_FALSE(main().isShaking());
+    window().show();
+    EXPECT_TRUE(main().isShaking());
 }
 
 TEST_F(TransitionsTest, TheAddFieldStopsTheShakeAndItsDismissalStartsItAgain)
