@@ -25,12 +25,7 @@ namespace {
 
 struct MainWindowHeaderTest : MainWindowTest
 {
-    MainWindowHeaderTest()
-    {
-        // Keep the pointer off the window until a test moves it there.
-        QCursor::setPos(-200, -200);
-        window().show();
-    }
+    MainWindowHeaderTest() { window().show(); }
 
     HeaderController &header() { return *main().headerController(); }
     HeaderViewController *page() { return header().selectedViewController(); }

@@ -17,6 +17,7 @@
 #include "support/TestServices.h"
 
 #include <QBuffer>
+#include <QCursor>
 #include <QDir>
 #include <QImage>
 #include <QJsonArray>
@@ -60,6 +61,9 @@ protected:
     {
         transitions::setInstant(true);
         TableView::setInstantAnimationsByDefault(true);
+        // The pointer stays off the window (the header shows buttons under it) until a test
+        // moves it there.
+        QCursor::setPos(-200, -200);
         lists().createList(QStringLiteral("Games"));
         lists().createList(QStringLiteral("Tools"));
         settings().setValue(QStringLiteral("selectedList"), 0);
