@@ -1,8 +1,9 @@
 // The tanvill executable: makes the application's services (settings, data core, updater …)
-// and its delegate, which starts the periodic updater, and runs the event loop until the user
-// or a SIGTERM/SIGINT ends it, saving the store on the way out. The services end after the
-// delegate, in reverse order of their making. When Tanvill already runs for this user, a
-// launch hands its "tanvill:" link (or "reopen") to it and ends.
+// and its delegate, which starts the periodic updater and shows the first window, and runs the
+// event loop until the user quits or a SIGTERM/SIGINT or the end of the desktop session ends
+// it, saving the store on the way out. The services end after the delegate, in reverse order
+// of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
+// (or "reopen") to it and ends; the running one adds the linked app or shows its window.
 #include "controls/DarkStyle.h"
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QIcon>
 #include <QTimer>
 
 #include <csignal>
@@ -25,7 +27,9 @@ int main(int argc, char **argv)
     QApplication::setOrganizationDomain(QStringLiteral("tanvill.com"));
     QApplication::setDesktopFileName(bundleIdentifier());
     applyDarkStyle(app);
-    // The updater keeps working while no window is open.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/com.tanvill.Tanvill.svg")));
+    // The delegate decides what closing the last window does: with a tray icon the updater
+    // keeps working, without one it quits as Quit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
@@ -42,16 +46,22 @@ int main(int argc, char **argv)
     case SingleInstance::Role::Primary:
         break;
     }
-    QObject::connect(&instance, &SingleInstance::messageReceived, &app, [](const QString &message) {
-        qInfo().noquote() << "Message from another launch:" << message;
-    });
-
-    QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::quit(); });
+    // Ends the event loop at once: quit() would first close every window, and closing the last
+    // one is the user's way of asking to quit, with the warning.
+    QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::exit(0); });
 
     Services services;
     AppDelegate delegate(services);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate,
+                     [&delegate](const QString &message) {
+                         qInfo().noquote() << "Message from another launch:" << message;
+                         delegate.handleMessage(message);
+                     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
+    // The desktop session ends: write everything now, the process may not get further.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
+                     [&delegate] { delegate.saveBeforeQuitting(false); });
     // Launch finishes once the event loop runs.
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     return QApplication::exec();

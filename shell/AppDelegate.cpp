@@ -3,30 +3,43 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/ObjectStore.h"
 #include "core/SettingsKeys.h"
+#include "details/AppSummaryController.h"
+#include "details/DetailWindow.h"
+#include "lists/ArchiveWindowController.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
+#include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "sharing/AppShopperImportWindow.h"
+#include "sharing/ListShareSheet.h"
+#include "shell/PreferencesWindowController.h"
 #include "shell/Services.h"
+#include "shell/UrlEvent.h"
+#include "shell/WelcomeViewController.h"
 #include "store/AppUpdater.h"
 
-#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QLayout>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
 #include <QTextStream>
+#include <QTimer>
 
 namespace tanvill {
 
 namespace {
 
-void setItemEnabled(QMenu *submenu, int index, bool enabled)
+QString text(const char *key)
 {
-    if (!submenu)
-        return;
-    const QList<QAction *> items = submenu->actions();
-    if (index >= 0 && index < items.size())
-        items[index]->setEnabled(enabled);
+    return Strings::localized(QString::fromLatin1(key));
 }
 
 void bringToFront(QWidget *window)
@@ -36,6 +49,9 @@ void bringToFront(QWidget *window)
     window->activateWindow();
 }
 
+// How long a link waits before it is tried again while a modal window is open.
+constexpr int kMessageRetryMs = 250;
+
 } // namespace
 
 AppDelegate *AppDelegate::sharedAppDelegate()
@@ -44,27 +60,27 @@ AppDelegate *AppDelegate::sharedAppDelegate()
 }
 
 AppDelegate::AppDelegate(Services &services)
-    : m_services(services), m_detailWindowManager(services.listsController(), services.settings())
+    : m_services(services), m_detailWindowManager(services.listsController(), services.settings()),
+      m_quit([] { QCoreApplication::exit(0); })
 {
+    m_mainMenu = std::make_unique<MainMenu>(
+        m_windowMenu.menu(),
+        settings().boolean(SettingsKeys::EnableSuperSecretAppIdentifierMenuItem));
     m_services.appUpdater().setLatestChangesPresenter(
         [this](const std::vector<AppUpdate> &updates) {
             m_changesWindowController.showWindow(updates);
         });
-
-    // The main window's Window-menu entry carries the selected list's name.
-    m_services.settings().observe(SettingsKeys::SelectedList, this,
-                                  [this](const QVariant &) { retitleMainWindowItem(); });
-    ListsController *lists = &m_services.listsController();
-    for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,
-                                 ListsControllerDidRearrangeLists }) {
-        m_services.notificationCenter().addObserver(
-            name, this, [this](const Notification &) { retitleMainWindowItem(); }, lists);
-    }
+    connectMenu();
+    observe();
+    updateMenus();
 }
 
 AppDelegate::~AppDelegate()
 {
     m_services.appUpdater().setLatestChangesPresenter({});
+    m_services.notificationCenter().removeObservers(this);
+    if (m_appShopperImportWindow)
+        delete m_appShopperImportWindow.data();
 }
 
 UserDefaults &AppDelegate::settings()
@@ -72,16 +88,230 @@ UserDefaults &AppDelegate::settings()
     return m_services.settings();
 }
 
+void AppDelegate::observe()
+{
+    m_services.settings().observe(SettingsKeys::SelectedList, this,
+                                  [this](const QVariant &) { selectedListChanged(); });
+    NotificationCenter &center = m_services.notificationCenter();
+    ListsController *lists = &m_services.listsController();
+    const auto menusOnly = [this](const Notification &) {
+        updateMenus();
+    };
+    center.addObserver(ListsControllerDidAddList, this, menusOnly, lists);
+    center.addObserver(
+        ListsControllerDidDeleteList, this,
+        [this](const Notification &) {
+            updateMenus();
+            // The selected list may be another one without a new position being written.
+            retitleMainWindowItem();
+        },
+        lists);
+    center.addObserver(
+        DetailWindowManagerFocussedAppChanged, this,
+        [this](const Notification &notification) { focussedAppChanged(notification); });
+    center.addObserver(
+        ListsControllerDidMoveApp, this,
+        [this](const Notification &notification) { appDidMove(notification); }, lists);
+    center.addObserver(
+        AppUpdaterDidUpdate, this, [this](const Notification &) { updateLatestChangesItem(); },
+        &m_services.appUpdater());
+    // A moved list leaves "selectedList" alone, yet the selected list may be another now.
+    center.addObserver(
+        ListsControllerDidRearrangeLists, this,
+        [this](const Notification &) { selectedListChanged(); }, lists);
+}
+
+void AppDelegate::selectedListChanged()
+{
+    updateMenus();
+    // Makes the main window controller when there is none yet (the welcome window just made
+    // the first list), without showing it.
+    mainWindowController();
+    retitleMainWindowItem();
+}
+
+void AppDelegate::focussedAppChanged(const Notification &notification)
+{
+    m_responsibleSummaryController = tanvill::responsibleSummaryController(notification);
+    // A detail window taking the focus for the first time gets the menu bar it acts through.
+    QWidget *window = QApplication::activeWindow();
+    if (m_responsibleSummaryController && qobject_cast<DetailWindow *>(window)
+        && !window->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly))
+        installMenuBar(window);
+    updateMenus();
+}
+
+void AppDelegate::updateLatestChangesItem()
+{
+    m_mainMenu->latestChangesMenuItem->setEnabled(
+        m_services.appUpdater().currentUpdate().has_value());
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     m_services.appUpdater().startUpdater();
-    showMainWindow();
+    if (!m_services.listsController().lists().empty())
+        showMainWindow();
+    else
+        bringToFront(&welcomeWindowController());
+    updateMenus();
+    setSortingAndGroupingFromSettings();
+    setUpTrayIcon();
+    m_launched = true;
+    processPendingMessages();
+}
+
+void AppDelegate::applicationShouldHandleReopen()
+{
+    if (!m_services.listsController().lists().empty())
+        showMainWindow();
+    else
+        bringToFront(&welcomeWindowController());
+}
+
+void AppDelegate::setUpTrayIcon()
+{
+    // Without a tray icon nothing would be left to reopen or quit the application once its
+    // last window is closed: closing it quits, through the same path as Quit.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
+            if (m_quitRequested)
+                return;
+            terminate();
+            // The user chose to keep it running: give them a window to do so with.
+            if (!m_quitRequested)
+                applicationShouldHandleReopen();
+        });
+        return;
+    }
+    m_trayIcon = std::make_unique<QSystemTrayIcon>(
+        QIcon(QStringLiteral(":/icons/com.tanvill.Tanvill.svg")));
+    m_trayIcon->setToolTip(QStringLiteral("Tanvill"));
+    auto *menu = new QMenu;
+    connect(m_trayIcon.get(), &QObject::destroyed, menu, &QObject::deleteLater);
+    menu->addAction(text("TrayOpen"), this, &AppDelegate::applicationShouldHandleReopen);
+    menu->addSeparator();
+    menu->addAction(m_mainMenu->quitItem);
+    m_trayIcon->setContextMenu(menu);
+    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    applicationShouldHandleReopen();
+            });
+    m_trayIcon->show();
+}
+
+AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate()
+{
+    UserDefaults &defaults = settings();
+    if (defaults.boolean(SettingsKeys::SuppressQuitWarning))
+        return TerminateReply::Now;
+    if (!defaults.boolean(SettingsKeys::AutomaticallyUpdateApps, true))
+        return TerminateReply::Now;
+    if (!defaults.boolean(SettingsKeys::NotifyAboutPricing)
+        && !defaults.boolean(SettingsKeys::NotifyAboutVersion)
+        && !defaults.boolean(SettingsKeys::NotifyAboutRating))
+        return TerminateReply::Now;
+
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = text("NotificationQuitWarningTitle");
+    alert.informativeText = text("NotificationQuitWarningMessage");
+    alert.showsSuppressionButton = true;
+    // "No" is the default (Return) and what Escape chooses: nobody quits by accident.
+    alert.buttons = { text("No"), text("Yes") };
+    alert.cancelButton = 0;
+    const AlertAnswer answer = m_services.alertPresenter().runModal(alert);
+    if (answer.suppressionChecked)
+        defaults.setValue(SettingsKeys::SuppressQuitWarning, true);
+    return answer.buttonIndex == 0 ? TerminateReply::Cancel : TerminateReply::Now;
+}
+
+void AppDelegate::terminate()
+{
+    // Closing the last window while the quit warning is open must not ask again.
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    const bool quit
+        = applicationShouldTerminate() == TerminateReply::Now && saveBeforeQuitting(true);
+    m_terminating = false;
+    if (quit) {
+        m_quitRequested = true;
+        m_quit();
+    }
+}
+
+bool AppDelegate::saveBeforeQuitting(bool mayAsk)
+{
+    for (;;) {
+        const std::optional<QString> error = m_services.listsController().objectStore().save(false);
+        if (!error)
+            return true;
+        if (!mayAsk) {
+            qCritical().noquote() << "The store could not be saved before quitting:" << *error;
+            return true;
+        }
+        Alert alert;
+        alert.style = Alert::Style::Critical;
+        alert.messageText = text("QuitSaveFailedTitle");
+        alert.informativeText
+            = Strings::localizedFormat(QStringLiteral("QuitSaveFailedMessage"), { *error });
+        alert.buttons = { text("QuitSaveFailedRetry"), text("QuitSaveFailedQuitAnyway") };
+        if (m_services.alertPresenter().runModal(alert).buttonIndex != 0)
+            return true;
+    }
 }
 
 void AppDelegate::applicationWillTerminate()
 {
     m_services.appUpdater().stopUpdater();
-    m_services.listsController().saveWithAsync(false);
+    saveBeforeQuitting(false);
+}
+
+void AppDelegate::handleMessage(const QString &message)
+{
+    m_pendingMessages.append(message);
+    processPendingMessages();
+}
+
+void AppDelegate::processPendingMessages()
+{
+    // One at a time: an alert shown for one link runs its own event loop, in which the next
+    // link may arrive; it waits until this one is done.
+    if (!m_launched || m_handlingMessage)
+        return;
+    while (!m_pendingMessages.isEmpty()) {
+        if (QApplication::activeModalWidget()) {
+            QTimer::singleShot(kMessageRetryMs, this, &AppDelegate::processPendingMessages);
+            return;
+        }
+        const QString message = m_pendingMessages.takeFirst();
+        m_handlingMessage = true;
+        if (message == SingleInstance::kReopenMessage)
+            applicationShouldHandleReopen();
+        else
+            handleLink(message);
+        m_handlingMessage = false;
+    }
+}
+
+void AppDelegate::handleLink(const QString &link)
+{
+    const std::optional<QString> identifier = addAppIdentifierFromLink(link);
+    if (!identifier)
+        return;
+    if (!m_services.listsController().lists().empty()) {
+        showMainWindow();
+        mainWindowController().contentViewController()->tryAddingApp(*identifier);
+    } else {
+        bringToFront(&welcomeWindowController());
+        Alert alert;
+        alert.style = Alert::Style::Warning;
+        alert.messageText = text("AddAppNoListNotice");
+        m_services.alertPresenter().runModal(alert);
+    }
+    m_services.analytics().track(QStringLiteral("Safari Extension"));
 }
 
 MainWindowController &AppDelegate::mainWindowController()
@@ -92,6 +322,7 @@ MainWindowController &AppDelegate::mainWindowController()
             m_services.alertPresenter(),  m_services.workspace(), m_detailWindowManager
         };
         m_mainWindowController = std::make_unique<MainWindowController>(services);
+        installMenuBar(m_mainWindowController.get());
         // For the start-up benchmark: one line once the window is on screen.
         if (qEnvironmentVariableIsSet("TANVILL_TRACE_STARTUP")) {
             connect(m_mainWindowController.get(), &MainWindowController::firstPainted, this,
@@ -101,14 +332,34 @@ MainWindowController &AppDelegate::mainWindowController()
     return *m_mainWindowController;
 }
 
-void AppDelegate::setPreferencesWindowFactory(KeptWindow::Factory factory)
+WelcomeViewController &AppDelegate::welcomeWindowController()
 {
-    m_preferencesWindow.setFactory(std::move(factory));
+    if (!m_welcomeWindowController) {
+        m_welcomeWindowController
+            = std::make_unique<WelcomeViewController>(m_services.listsController());
+        m_welcomeWindowController->addAction(m_mainMenu->quitItem);
+        m_welcomeWindowController->setListCreatedHandler([this] { showMainWindow(); });
+    }
+    return *m_welcomeWindowController;
 }
 
-void AppDelegate::setArchiveWindowFactory(KeptWindow::Factory factory)
+PreferencesWindowController &AppDelegate::preferencesWindowController()
 {
-    m_archiveWindow.setFactory(std::move(factory));
+    if (!m_preferencesWindowController) {
+        m_preferencesWindowController = std::make_unique<PreferencesWindowController>(
+            PreferencesServices { m_services.settings(), m_services.alertPresenter(),
+                                  m_services.appUpdater(), m_services.workspace() });
+    }
+    return *m_preferencesWindowController;
+}
+
+ArchiveWindowController &AppDelegate::archiveWindowController()
+{
+    if (!m_archiveWindowController) {
+        m_archiveWindowController = std::make_unique<ArchiveWindowController>(
+            m_services.listsController(), m_services.settings());
+    }
+    return *m_archiveWindowController;
 }
 
 void AppDelegate::showMainWindow()
@@ -127,18 +378,13 @@ void AppDelegate::retitleMainWindowItem()
         m_windowMenu.changeWindowsItem(m_mainWindowController.get(), selected->name());
 }
 
-void AppDelegate::setListSubmenu(QMenu *submenu)
+void AppDelegate::installMenuBar(QWidget *window)
 {
-    m_listSubmenu = submenu;
-    for (const int index : std::as_const(m_listItemsHeldOff))
-        setItemEnabled(submenu, index, false);
-}
-
-void AppDelegate::setAppSubmenu(QMenu *submenu)
-{
-    m_appSubmenu = submenu;
-    for (const int index : std::as_const(m_appItemsHeldOff))
-        setItemEnabled(submenu, index, false);
+    QMenuBar *bar = m_mainMenu->installMenuBar(window);
+    if (auto *mainWindow = qobject_cast<QMainWindow *>(window))
+        mainWindow->setMenuBar(bar);
+    else if (window->layout())
+        window->layout()->setMenuBar(bar);
 }
 
 void AppDelegate::setListMenuItemEnabled(int index, bool enabled)
@@ -147,7 +393,9 @@ void AppDelegate::setListMenuItemEnabled(int index, bool enabled)
         m_listItemsHeldOff.remove(index);
     else
         m_listItemsHeldOff.insert(index);
-    setItemEnabled(m_listSubmenu, index, enabled);
+    const QList<QAction *> items = m_mainMenu->listMenu()->actions();
+    if (index >= 0 && index < items.size())
+        items[index]->setEnabled(enabled);
 }
 
 void AppDelegate::setAppMenuItemEnabled(int index, bool enabled)
@@ -156,21 +404,24 @@ void AppDelegate::setAppMenuItemEnabled(int index, bool enabled)
         m_appItemsHeldOff.remove(index);
     else
         m_appItemsHeldOff.insert(index);
-    setItemEnabled(m_appSubmenu, index, enabled);
+    const QList<QAction *> items = m_mainMenu->appMenu()->actions();
+    if (index >= 0 && index < items.size())
+        items[index]->setEnabled(enabled);
 }
 
 void AppDelegate::showPreferences()
 {
-    if (QWidget *window = preferencesWindowController())
-        bringToFront(window);
+    preferencesWindowController().showWindow();
 }
 
 void AppDelegate::shareList(List *list, QWidget *window, std::function<void()> completion)
 {
-    if (m_shareListHandler)
-        m_shareListHandler(list, window, std::move(completion));
-    else if (completion)
-        completion();
+    if (!list || list->isDeleted() || !window) {
+        if (completion)
+            completion();
+        return;
+    }
+    ListShareSheet::present(window, list, std::move(completion));
 }
 
 void AppDelegate::addWindowsItem(QWidget *window, const QString &title)
@@ -186,26 +437,6 @@ void AppDelegate::changeWindowsItem(QWidget *window, const QString &title)
 void AppDelegate::removeWindowsItem(QWidget *window)
 {
     m_windowMenu.removeWindowsItem(window);
-}
-
-void AppDelegate::deleteList()
-{
-    ListsController &controller = m_services.listsController();
-    List *list = controller.selectedList();
-    if (!list)
-        return;
-    Alert alert;
-    alert.style = Alert::Style::Warning;
-    alert.messageText
-        = Strings::localizedFormat(QStringLiteral("DeleteListTitle"), { list->name() });
-    alert.informativeText = Strings::localized(QStringLiteral("This can't be undone."));
-    alert.buttons
-        = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
-    AlertPresenter &alerts = m_services.alertPresenter();
-    if (alerts.runModal(alert).buttonIndex != 0)
-        return;
-    if (const std::optional<Error> error = controller.deleteList(list))
-        alerts.presentError(*error);
 }
 
 } // namespace tanvill

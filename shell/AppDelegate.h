@@ -3,31 +3,44 @@
 // The application's delegate: the one object that lives from the end of start-up to the end
 // of the process, and the shell's composition root for windows. It holds the window
 // controllers (each made on first use and kept, so a closed window comes back), implements
-// what the windows ask of the shell (AppShell) and installs itself as that for its life, keeps
-// the Window menu, starts the periodic updater and shows the main window when launch finishes,
-// deletes lists on the user's word and saves the store when the application terminates.
-// app/main.cpp makes it after the services and calls it.
+// what the windows ask of the shell (AppShell) and installs itself as that for its life. It
+// shows the main window, or the welcome window while no list exists, when launch finishes and
+// on every reopen; keeps the menu bar's items in step with the data (updateMenus, in
+// AppDelegateMenus.cpp) and answers them; turns "tanvill:" links handed over by later launches
+// into additions, one at a time; asks before quitting while refreshes and change
+// notifications are on; and saves the store before the process ends. app/main.cpp makes it
+// after the services and calls it.
 
 #include "controls/AppShell.h"
 #include "details/DetailWindowManager.h"
 #include "platform/SharedInstance.h"
-#include "shell/KeptWindow.h"
+#include "sharing/AppShopperImportWindow.h"
+#include "shell/MainMenu.h"
 #include "shell/WindowMenu.h"
 #include "store/widgets/ChangesWindowController.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
+class QSystemTrayIcon;
 
 namespace tanvill {
 
+class AppSummaryController;
+class ArchiveWindowController;
+class List;
 class MainWindowController;
+class PreferencesWindowController;
 class Services;
 class UserDefaults;
+class WelcomeViewController;
+struct Notification;
 
 class AppDelegate : public QObject, public AppShell
 {
@@ -41,21 +54,48 @@ public:
     explicit AppDelegate(Services &services);
     ~AppDelegate() override;
 
+    // Starts the updater, shows the main window (the welcome window while there is no list),
+    // sets the menus from the data and the saved sorting and grouping, and then takes the
+    // links that arrived meanwhile.
     void applicationDidFinishLaunching();
-    // Writes the store and waits for it, so that nothing is lost when the process ends.
+    bool hasFinishedLaunching() const { return m_launched; }
+    // The desktop asked for the application again (a launch without a link, the tray icon):
+    // the main window, or the welcome window while there is no list.
+    void applicationShouldHandleReopen();
+
+    // What quitting would do now: go on, or ask first and maybe not.
+    enum class TerminateReply { Now, Cancel };
+    // Asks, when refreshes and any change notification are on, unless the user said not to.
+    TerminateReply applicationShouldTerminate();
+    // Quit, closing the last window without a tray icon: asks as above, saves and, when the
+    // store is written (or the user chose to quit anyway), ends the event loop.
+    void terminate();
+    // Ends the event loop (tests give their own).
+    void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
+    // Writes the store and waits for everything pending to reach the file. With `mayAsk`, a
+    // failure is shown with Retry and Quit Anyway; returns whether the process may end.
+    bool saveBeforeQuitting(bool mayAsk);
+    // The end of the process (the event loop is over: Quit, SIGTERM, SIGINT, the session
+    // ending): stops the updater and saves without asking anyone.
     void applicationWillTerminate();
+
+    // A message from a later launch: a "tanvill:" link or "reopen". Links are taken one at a
+    // time, in order, once launch has finished and while no modal window is open.
+    void handleMessage(const QString &message);
+    int pendingMessageCount() const { return int(m_pendingMessages.size()); }
 
     // The window controllers, each made on first use and then kept.
     MainWindowController &mainWindowController();
-    // The preferences and archive windows, once their code has given the factory that makes
-    // them (null until then). The archive window's frame is kept as "ArchiveWindowFrame"; the
-    // preferences window keeps none.
-    QWidget *preferencesWindowController() { return m_preferencesWindow.window(settings()); }
-    QWidget *archiveWindowController() { return m_archiveWindow.window(settings()); }
-    void setPreferencesWindowFactory(KeptWindow::Factory factory);
-    void setArchiveWindowFactory(KeptWindow::Factory factory);
+    WelcomeViewController &welcomeWindowController();
+    PreferencesWindowController &preferencesWindowController();
+    ArchiveWindowController &archiveWindowController();
     // Opens the detail windows of the applications clicked in the lists.
     DetailWindowManager &detailWindowManager() { return m_detailWindowManager; }
+    // The wish-list import window while it is open.
+    AppShopperImportWindow *appShopperImportWindowController() const
+    {
+        return m_appShopperImportWindow;
+    }
     // Opens the Latest Changes window; the updater shows its changes through it.
     ChangesWindowController &currentChangeWindowController() { return m_changesWindowController; }
 
@@ -63,23 +103,38 @@ public:
     void showMainWindow();
 
     WindowMenu &windowMenu() { return m_windowMenu; }
+    MainMenu &mainMenu() { return *m_mainMenu; }
 
-    // The List and App submenus of the menu bar, once it is made. Items switched off by
-    // position (setListMenuItemEnabled) stay off, also in submenus given later, until switched
-    // on again; whoever enables the items from the data asks isListMenuItemHeldOff first.
-    void setListSubmenu(QMenu *submenu);
-    void setAppSubmenu(QMenu *submenu);
-    bool isListMenuItemHeldOff(int index) const { return m_listItemsHeldOff.contains(index); }
-    bool isAppMenuItemHeldOff(int index) const { return m_appItemsHeldOff.contains(index); }
+    // The summary controller the App menu acts on: the focused detail window's; none while no
+    // detail window has the focus.
+    QObject *responsibleSummaryController() const { return m_responsibleSummaryController; }
 
-    // Shows list share sheets once the sharing code has given its way of doing it; until then
-    // a request ends at once.
-    using ShareListHandler
-        = std::function<void(List *list, QWidget *window, std::function<void()> completion)>;
-    void setShareListHandler(ShareListHandler handler) { m_shareListHandler = std::move(handler); }
+    // Enables and titles the items that depend on the lists, the selected list, the latest
+    // refresh and the focused detail window.
+    void updateMenus();
 
+    // Menu actions
+    void sendFeedback();
+    void addApp();
+    void addList();
+    void editList();
+    void shareSelectedList();
     // Asks whether to delete the selected list and deletes it after "Yes".
     void deleteList();
+    void showArchive();
+    void showLatestChanges();
+    void selectNextList();
+    void selectPreviousList();
+    void showSupportPage();
+    void didSelectListSorting(QAction *sender);
+    void didSelectListGrouping(QAction *sender);
+    void rearrangeLists();
+    void showAppShopperImport();
+    bool isListOrderSheetOpen() const { return m_listOrderSheetOpen; }
+
+    // Held-off items of the List and App submenus (see AppShell).
+    bool isListMenuItemHeldOff(int index) const { return m_listItemsHeldOff.contains(index); }
+    bool isAppMenuItemHeldOff(int index) const { return m_appItemsHeldOff.contains(index); }
 
     // AppShell
     void setListMenuItemEnabled(int index, bool enabled) override;
@@ -89,23 +144,47 @@ public:
     void addWindowsItem(QWidget *window, const QString &title) override;
     void changeWindowsItem(QWidget *window, const QString &title) override;
     void removeWindowsItem(QWidget *window) override;
+    void installMenuBar(QWidget *window) override;
 
 private:
     UserDefaults &settings();
+    void connectMenu();
+    void observe();
+    void selectedListChanged();
+    void focussedAppChanged(const Notification &notification);
+    void appDidMove(const Notification &notification);
+    void updateLatestChangesItem();
     void retitleMainWindowItem();
+    AppSummaryController *focusedSummaryController() const;
+    void updateAppMenu(int listCount);
+    void setSortingAndGroupingFromSettings();
+    void setUpTrayIcon();
+    void processPendingMessages();
+    void handleLink(const QString &link);
 
     Services &m_services;
     ChangesWindowController m_changesWindowController;
     WindowMenu m_windowMenu;
     DetailWindowManager m_detailWindowManager;
+    std::unique_ptr<MainMenu> m_mainMenu;
     std::unique_ptr<MainWindowController> m_mainWindowController;
-    KeptWindow m_preferencesWindow;
-    KeptWindow m_archiveWindow { QStringLiteral("ArchiveWindowFrame") };
-    QPointer<QMenu> m_listSubmenu;
-    QPointer<QMenu> m_appSubmenu;
+    std::unique_ptr<WelcomeViewController> m_welcomeWindowController;
+    std::unique_ptr<PreferencesWindowController> m_preferencesWindowController;
+    std::unique_ptr<ArchiveWindowController> m_archiveWindowController;
+    QPointer<AppShopperImportWindow> m_appShopperImportWindow;
+    QPointer<QObject> m_responsibleSummaryController;
+    // The controller the App items are connected to, so that re-pointing them cuts them loose.
+    QPointer<QObject> m_appMenuTarget;
+    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     QSet<int> m_listItemsHeldOff;
     QSet<int> m_appItemsHeldOff;
-    ShareListHandler m_shareListHandler;
+    bool m_listOrderSheetOpen = false;
+    bool m_launched = false;
+    bool m_handlingMessage = false;
+    bool m_terminating = false;
+    bool m_quitRequested = false;
+    QStringList m_pendingMessages;
+    std::function<void()> m_quit;
     SharedRegistration<AppDelegate> m_registration { this };
     AppShellRegistration m_shellRegistration { this };
 };

@@ -7,6 +7,7 @@
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "shell/MessageBoxAlertPresenter.h"
+#include "shell/PreferencesWindowController.h"
 #include "store/CachedApp.h"
 
 #include <QAction>
@@ -117,61 +118,14 @@ TEST_F(AppDelegateTest, WindowsLeaveTheWindowMenuWhenTheyGo)
     EXPECT_EQ(delegate.windowMenu().menu()->actions().size(), 0);
 }
 
-TEST_F(AppDelegateTest, SubmenuItemsSwitchedOffStayOffInAMenuGivenLater)
+TEST_F(AppDelegateTest, ThePreferencesWindowIsMadeOnceAndComesBack)
 {
-    delegate.setAppMenuItemEnabled(0, false);
-    delegate.setListMenuItemEnabled(1, false);
-    QMenu listMenu;
-    QMenu appMenu;
-    for (int i = 0; i < 3; ++i) {
-        listMenu.addAction(QString::number(i));
-        appMenu.addAction(QString::number(i));
-    }
-    delegate.setListSubmenu(&listMenu);
-    delegate.setAppSubmenu(&appMenu);
-    EXPECT_FALSE(appMenu.actions()[0]->isEnabled());
-    EXPECT_FALSE(listMenu.actions()[1]->isEnabled());
-    EXPECT_TRUE(listMenu.actions()[0]->isEnabled());
-    EXPECT_TRUE(delegate.isAppMenuItemHeldOff(0));
-
-    delegate.setAppMenuItemEnabled(0, true);
-    EXPECT_TRUE(appMenu.actions()[0]->isEnabled());
-    EXPECT_FALSE(delegate.isAppMenuItemHeldOff(0));
-    // Positions past the end are ignored.
-    delegate.setListMenuItemEnabled(7, false);
-}
-
-TEST_F(AppDelegateTest, KeptWindowsAreMadeByTheirFactoryOnceAndTheArchiveKeepsItsFrame)
-{
-    EXPECT_EQ(delegate.preferencesWindowController(), nullptr);
-    int made = 0;
-    delegate.setPreferencesWindowFactory([&made] {
-        ++made;
-        return std::make_unique<QWidget>();
-    });
-    delegate.setArchiveWindowFactory([] {
-        auto window = std::make_unique<QWidget>();
-        window->resize(300, 200);
-        return window;
-    });
     delegate.showPreferences();
+    QWidget *preferences = delegate.preferencesWindowController().window();
+    preferences->close();
     delegate.showPreferences();
-    EXPECT_EQ(made, 1);
-    EXPECT_TRUE(delegate.preferencesWindowController()->isVisible());
-
-    QWidget *archive = delegate.archiveWindowController();
-    archive->show();
-    archive->setGeometry(120, 90, 480, 360);
-    archive->close();
-    EXPECT_EQ(services.settings().string("WindowFrame/ArchiveWindowFrame").split(' ').mid(2),
-              (QStringList { "480", "360" }));
-    EXPECT_FALSE(services.settings().hasStoredValue("WindowFrame/"));
-
-    // A new run puts the archive window back where it was.
-    AppDelegate::sharedAppDelegate()->setArchiveWindowFactory({});
-    KeptWindow again(QStringLiteral("ArchiveWindowFrame"));
-    again.setFactory([] { return std::make_unique<QWidget>(); });
-    EXPECT_EQ(again.window(services.settings())->size(), QSize(480, 360));
+    EXPECT_EQ(delegate.preferencesWindowController().window(), preferences);
+    EXPECT_TRUE(preferences->isVisible());
 }
 
 TEST_F(AppDelegateTest, ALinkToAnAppAlreadyKeptShowsTheDuplicateAlertOnTheMainWindow)

@@ -24,7 +24,7 @@ struct ServicesTest : ::testing::Test
     void start() { services.emplace(test::recordingServicesOptions(&alerts)); }
 
     test::IsolatedHome home;
-    RecordingAlertPresenter *alerts = nullptr;
+    test::ScriptedAlertPresenter *alerts = nullptr;
     std::optional<Services> services;
 };
 

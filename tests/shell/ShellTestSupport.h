@@ -10,14 +10,37 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace tanvill::test {
 
-inline ServicesOptions recordingServicesOptions(RecordingAlertPresenter **alerts)
+// Records alerts like its base and, while a modal alert is up, runs what the test gives: what
+// the user or another launch does while the alert's own event loop runs.
+class ScriptedAlertPresenter : public RecordingAlertPresenter
+{
+public:
+    AlertAnswer runModal(const Alert &alert) override
+    {
+        alerts.push_back(alert);
+        AlertAnswer answer;
+        if (!preparedAnswers.empty()) {
+            answer = preparedAnswers.front();
+            preparedAnswers.erase(preparedAnswers.begin());
+        }
+        if (whileShowing)
+            std::exchange(whileShowing, {})(alert);
+        return answer;
+    }
+
+    std::function<void(const Alert &)> whileShowing;
+};
+
+inline ServicesOptions recordingServicesOptions(ScriptedAlertPresenter **alerts)
 {
     ServicesOptions options;
-    auto presenter = std::make_unique<RecordingAlertPresenter>();
+    auto presenter = std::make_unique<ScriptedAlertPresenter>();
     *alerts = presenter.get();
     options.alertPresenter = std::move(presenter);
     options.notificationPresenter = std::make_unique<RecordingNotificationPresenter>();
@@ -29,11 +52,19 @@ inline ServicesOptions recordingServicesOptions(RecordingAlertPresenter **alerts
     return options;
 }
 
+inline ServicesOptions recordingServicesOptions(RecordingAlertPresenter **alerts)
+{
+    ScriptedAlertPresenter *scripted = nullptr;
+    ServicesOptions options = recordingServicesOptions(&scripted);
+    *alerts = scripted;
+    return options;
+}
+
 class ShellTest : public ::testing::Test
 {
 protected:
     IsolatedHome home;
-    RecordingAlertPresenter *alerts = nullptr;
+    ScriptedAlertPresenter *alerts = nullptr;
     Services services { recordingServicesOptions(&alerts) };
 };
 

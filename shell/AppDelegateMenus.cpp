@@ -1,0 +1,350 @@
+// The menu side of the application delegate: the items that follow the data (updateMenus) and
+// the actions the menu bar sends.
+
+#include "core/App.h"
+#include "core/List.h"
+#include "core/ListGrouping.h"
+#include "core/ListSorting.h"
+#include "core/ListsController.h"
+#include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
+#include "details/AppSummaryController.h"
+#include "lists/ArchiveWindowController.h"
+#include "lists/FeedbackWindows.h"
+#include "lists/HeaderController.h"
+#include "lists/HeaderViewController.h"
+#include "lists/ListOrderViewController.h"
+#include "lists/MainWindowController.h"
+#include "platform/AlertPresenter.h"
+#include "platform/HttpClient.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "sharing/AppShopperImportWindow.h"
+#include "shell/AppDelegate.h"
+#include "shell/Services.h"
+#include "store/AppUpdater.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QUrl>
+
+namespace tanvill {
+
+namespace {
+
+// The maker's page under `path` on the service host; empty when no host is configured.
+QUrl servicePage(const QString &pagePath)
+{
+    QUrl url = serviceBaseUrl();
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+        return {};
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path + pagePath);
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return url;
+}
+
+} // namespace
+
+void AppDelegate::connectMenu()
+{
+    MainMenu &menu = *m_mainMenu;
+    connect(menu.preferencesItem, &QAction::triggered, this, &AppDelegate::showPreferences);
+    connect(menu.appShopperImportItem, &QAction::triggered, this,
+            &AppDelegate::showAppShopperImport);
+    connect(menu.sendFeedbackItem, &QAction::triggered, this, &AppDelegate::sendFeedback);
+    connect(menu.quitItem, &QAction::triggered, this, &AppDelegate::terminate);
+    connect(menu.addListItem, &QAction::triggered, this, &AppDelegate::addList);
+    connect(menu.editListItem, &QAction::triggered, this, &AppDelegate::editList);
+    connect(menu.shareListItem, &QAction::triggered, this, &AppDelegate::shareSelectedList);
+    connect(menu.listRearrangementMenuItem, &QAction::triggered, this,
+            &AppDelegate::rearrangeLists);
+    connect(menu.previousListMenuItem, &QAction::triggered, this, &AppDelegate::selectPreviousList);
+    connect(menu.nextListMenuItem, &QAction::triggered, this, &AppDelegate::selectNextList);
+    connect(menu.deleteListMenuItem, &QAction::triggered, this, &AppDelegate::deleteList);
+    connect(menu.addAppItem, &QAction::triggered, this, &AppDelegate::addApp);
+    connect(menu.sortingGroup, &QActionGroup::triggered, this, &AppDelegate::didSelectListSorting);
+    connect(menu.groupingGroup, &QActionGroup::triggered, this,
+            &AppDelegate::didSelectListGrouping);
+    connect(menu.latestChangesMenuItem, &QAction::triggered, this, &AppDelegate::showLatestChanges);
+    connect(menu.showArchiveItem, &QAction::triggered, this, &AppDelegate::showArchive);
+    connect(menu.supportPageItem, &QAction::triggered, this, &AppDelegate::showSupportPage);
+    menu.supportPageItem->setEnabled(servicePage(QStringLiteral("/faq/")).isValid());
+}
+
+void AppDelegate::updateMenus()
+{
+    MainMenu &menu = *m_mainMenu;
+    ListsController &controller = m_services.listsController();
+    const std::vector<List *> lists = controller.lists();
+    const int count = int(lists.size());
+    List *selected = controller.selectedList();
+
+    // The list order sheet keeps the List menu off while it is open, whatever else changes.
+    menu.listSubmenuItem->setEnabled(count > 0 && !m_listOrderSheetOpen);
+    menu.appSubmenuItem->setEnabled(count > 0);
+    menu.listRearrangementMenuItem->setEnabled(count > 1);
+    menu.shareListItem->setEnabled(count > 0);
+    if (count > 1 && selected) {
+        menu.deleteListMenuItem->setText(menuItemText(
+            Strings::localizedFormat(QStringLiteral("Delete \"%@\""), { selected->name() })));
+    } else {
+        menu.deleteListMenuItem->setText(Strings::localized(QStringLiteral("Delete")));
+    }
+    menu.deleteListMenuItem->setEnabled(count > 1);
+    updateLatestChangesItem();
+    const int index = selected ? selected->index() : 0;
+    menu.nextListMenuItem->setEnabled(count > 0 && index < count - 1);
+    menu.previousListMenuItem->setEnabled(count > 0 && index > 0);
+    updateAppMenu(count);
+}
+
+void AppDelegate::setSortingAndGroupingFromSettings()
+{
+    MainMenu &menu = *m_mainMenu;
+    const ListGrouping grouping
+        = listGroupingFromRawValue(settings().string(SettingsKeys::ListGrouping))
+              .value_or(ListGrouping::None);
+    menu.listGroupingNoneMenuItem->setChecked(grouping == ListGrouping::None);
+    menu.listGroupingPlatformMenuItem->setChecked(grouping == ListGrouping::Platform);
+    menu.listGroupingDeveloperMenuItem->setChecked(grouping == ListGrouping::Developer);
+    const ListSorting sorting
+        = listSortingFromRawValue(settings().string(SettingsKeys::ListSorting))
+              .value_or(ListSorting::None);
+    menu.listSortingNoneMenuItem->setChecked(sorting == ListSorting::None);
+    menu.listSortingPriceMenuItem->setChecked(sorting == ListSorting::Price);
+    menu.listSortingNameMenuItem->setChecked(sorting == ListSorting::Name);
+}
+
+void AppDelegate::didSelectListSorting(QAction *sender)
+{
+    MainMenu &menu = *m_mainMenu;
+    ListSorting sorting = ListSorting::None;
+    if (sender == menu.listSortingPriceMenuItem)
+        sorting = ListSorting::Price;
+    else if (sender == menu.listSortingNameMenuItem)
+        sorting = ListSorting::Name;
+    menu.listSortingNoneMenuItem->setChecked(sorting == ListSorting::None);
+    menu.listSortingPriceMenuItem->setChecked(sorting == ListSorting::Price);
+    menu.listSortingNameMenuItem->setChecked(sorting == ListSorting::Name);
+    settings().setValue(SettingsKeys::ListSorting, rawValue(sorting));
+}
+
+void AppDelegate::didSelectListGrouping(QAction *sender)
+{
+    MainMenu &menu = *m_mainMenu;
+    ListGrouping grouping = ListGrouping::None;
+    if (sender == menu.listGroupingDeveloperMenuItem)
+        grouping = ListGrouping::Developer;
+    else if (sender == menu.listGroupingPlatformMenuItem)
+        grouping = ListGrouping::Platform;
+    menu.listGroupingNoneMenuItem->setChecked(grouping == ListGrouping::None);
+    menu.listGroupingPlatformMenuItem->setChecked(grouping == ListGrouping::Platform);
+    menu.listGroupingDeveloperMenuItem->setChecked(grouping == ListGrouping::Developer);
+    settings().setValue(SettingsKeys::ListGrouping, rawValue(grouping));
+}
+
+void AppDelegate::sendFeedback()
+{
+    presentFeedbackWindow();
+}
+
+void AppDelegate::addApp()
+{
+    mainWindowController().contentViewController()->addApp();
+}
+
+void AppDelegate::addList()
+{
+    mainWindowController().contentViewController()->addList();
+}
+
+void AppDelegate::editList()
+{
+    auto *header = qobject_cast<HeaderController *>(
+        mainWindowController().contentViewController()->headerView());
+    if (!header)
+        return;
+    if (HeaderViewController *page = header->selectedViewController())
+        page->editList();
+}
+
+void AppDelegate::shareSelectedList()
+{
+    List *list = m_services.listsController().selectedList();
+    if (!list)
+        return;
+    showMainWindow();
+    shareList(list, &mainWindowController(), {});
+}
+
+void AppDelegate::deleteList()
+{
+    ListsController &controller = m_services.listsController();
+    // The list asked about is the one deleted, whatever is selected once the user answers.
+    List *list = controller.selectedList();
+    if (!list)
+        return;
+    Alert alert;
+    alert.style = Alert::Style::Informational;
+    alert.messageText
+        = Strings::localizedFormat(QStringLiteral("DeleteListTitle"), { list->name() });
+    alert.informativeText = Strings::localized(QStringLiteral("This can't be undone."));
+    alert.buttons
+        = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
+    AlertPresenter &alerts = m_services.alertPresenter();
+    if (alerts.runModal(alert).buttonIndex != 0 || list->isDeleted())
+        return;
+    if (const std::optional<Error> error = controller.deleteList(list))
+        alerts.presentError(*error);
+}
+
+void AppDelegate::showArchive()
+{
+    ArchiveWindowController &archive = archiveWindowController();
+    if (!archive.isWindowLoaded())
+        installMenuBar(archive.window());
+    archive.showWindow();
+}
+
+void AppDelegate::showLatestChanges()
+{
+    m_services.appUpdater().showLatestChangesWindow();
+}
+
+void AppDelegate::selectNextList()
+{
+    ListsController &controller = m_services.listsController();
+    List *selected = controller.selectedList();
+    // Never a position past the lists, whatever state the item was left in.
+    if (selected && selected->index() + 1 < int(controller.lists().size()))
+        settings().setValue(SettingsKeys::SelectedList, selected->index() + 1);
+}
+
+void AppDelegate::selectPreviousList()
+{
+    List *selected = m_services.listsController().selectedList();
+    // Position -1 is the archive.
+    if (selected && selected->index() > 0)
+        settings().setValue(SettingsKeys::SelectedList, selected->index() - 1);
+}
+
+void AppDelegate::showSupportPage()
+{
+    const QUrl page = servicePage(QStringLiteral("/faq/"));
+    if (page.isValid())
+        m_services.workspace().openURL(page);
+}
+
+void AppDelegate::rearrangeLists()
+{
+    if (m_listOrderSheetOpen)
+        return;
+    MainWindowController &window = mainWindowController();
+    m_listOrderSheetOpen = true;
+    m_mainMenu->listSubmenuItem->setEnabled(false);
+    showMainWindow();
+    ListOrderViewController::present(m_services.listsController(), &window,
+                                     [self = QPointer<AppDelegate>(this)] {
+                                         if (!self)
+                                             return;
+                                         self->m_listOrderSheetOpen = false;
+                                         self->updateMenus();
+                                     });
+}
+
+void AppDelegate::showAppShopperImport()
+{
+    if (m_appShopperImportWindow) {
+        m_appShopperImportWindow->showWindow();
+        return;
+    }
+    // The window deletes itself once closed; the pointer then forgets it, and the next
+    // request builds a fresh one.
+    m_appShopperImportWindow = new AppShopperImportWindow(m_services.listsController());
+    m_appShopperImportWindow->setCompletionHandler(
+        [self = QPointer<AppDelegate>(this), window = m_appShopperImportWindow] {
+            if (self && self->m_appShopperImportWindow == window)
+                self->m_appShopperImportWindow.clear();
+        });
+    m_appShopperImportWindow->showWindow();
+}
+
+AppSummaryController *AppDelegate::focusedSummaryController() const
+{
+    auto *controller = qobject_cast<AppSummaryController *>(m_responsibleSummaryController.data());
+    // A focused application that was deleted meanwhile is no application to act on.
+    if (!controller || !controller->app() || controller->app()->isDeleted()
+        || !controller->app()->list())
+        return nullptr;
+    return controller;
+}
+
+void AppDelegate::appDidMove(const Notification &notification)
+{
+    // The focused application is in another list now: its Move submenu changes.
+    const std::optional<AppDeletion> moved = AppDeletion::fromUserInfo(notification.userInfo);
+    AppSummaryController *controller = focusedSummaryController();
+    if (moved && controller && controller->identifier() == moved->identifier)
+        updateMenus();
+}
+
+void AppDelegate::updateAppMenu(int listCount)
+{
+    const QList<QAction *> items = m_mainMenu->appMenu()->actions();
+    const int last = int(items.size()) > MainMenu::kCopyAppIdIndex ? MainMenu::kCopyAppIdIndex
+                                                                   : MainMenu::kDeleteAppIndex;
+    AppSummaryController *controller = focusedSummaryController();
+    for (int index = MainMenu::kViewInStoreIndex; index <= last; ++index)
+        items[index]->setEnabled(controller != nullptr);
+    if (!controller)
+        return;
+
+    // Pointed at another window's application: the items let go of the previous one first,
+    // or a command would reach both.
+    if (m_appMenuTarget != controller) {
+        for (int index = MainMenu::kViewInStoreIndex; index <= last; ++index) {
+            if (index != MainMenu::kMoveIndex)
+                disconnect(items[index], &QAction::triggered, nullptr, nullptr);
+        }
+        const auto point = [&](int index, auto action) {
+            connect(items[index], &QAction::triggered, controller,
+                    [controller, action] { (controller->*action)(); });
+        };
+        connect(items[MainMenu::kViewInStoreIndex], &QAction::triggered, controller,
+                [controller] { controller->viewInAppStore(); });
+        point(MainMenu::kCopyLinkIndex, &AppSummaryController::copyLink);
+        point(MainMenu::kReloadIndex, &AppSummaryController::reloadApp);
+        point(MainMenu::kArchiveIndex, &AppSummaryController::archiveApp);
+        point(MainMenu::kDeleteAppIndex, &AppSummaryController::deleteApp);
+        if (last == MainMenu::kCopyAppIdIndex)
+            point(MainMenu::kCopyAppIdIndex, &AppSummaryController::copyAppID);
+        m_appMenuTarget = controller;
+    }
+
+    m_mainMenu->moveAppSubmenuItem->setEnabled(listCount > 1);
+    if (listCount <= 1)
+        return;
+    // One item per other list, carrying the list itself: equal names, or an "&" in one, still
+    // move the application to the list the user chose.
+    QMenu *move = m_mainMenu->moveAppMenu();
+    move->clear();
+    const int own = controller->app()->list()->index();
+    for (List *list : m_services.listsController().lists()) {
+        if (list->index() == own)
+            continue;
+        QAction *item = move->addAction(menuItemText(list->name()));
+        connect(item, &QAction::triggered, controller,
+                [controller, list] { controller->moveApp(list); });
+    }
+}
+
+} // namespace tanvill

@@ -1,0 +1,137 @@
+#include "shell/MainMenu.h"
+
+#include "platform/Strings.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace tanvill {
+
+namespace {
+
+QString text(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
+
+QAction *addItem(QMenu *menu, const char *key, const QKeySequence &shortcut = {})
+{
+    QAction *item = menu->addAction(text(key));
+    item->setShortcut(shortcut);
+    return item;
+}
+
+QAction *addChoice(QMenu *menu, QActionGroup *group, const char *key)
+{
+    QAction *item = addItem(menu, key);
+    item->setCheckable(true);
+    group->addAction(item);
+    return item;
+}
+
+} // namespace
+
+QString menuItemText(const QString &text)
+{
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
+    : m_applicationMenu(std::make_unique<QMenu>(text("MenuApplication"))),
+      m_listMenu(std::make_unique<QMenu>(text("MenuList"))),
+      m_appMenu(std::make_unique<QMenu>(text("MenuApp"))),
+      m_moveAppMenu(std::make_unique<QMenu>(text("MenuMoveApp"))),
+      m_viewMenu(std::make_unique<QMenu>(text("MenuView"))),
+      m_sortingMenu(std::make_unique<QMenu>(text("MenuSortBy"))),
+      m_groupingMenu(std::make_unique<QMenu>(text("MenuGroupBy"))),
+      m_helpMenu(std::make_unique<QMenu>(text("MenuHelp"))), m_windowMenu(windowMenu)
+{
+    QMenu *menu = m_applicationMenu.get();
+    preferencesItem = addItem(menu, "MenuPreferences", QKeySequence::Preferences);
+    preferencesItem->setMenuRole(QAction::PreferencesRole);
+    appShopperImportItem = addItem(menu, "MenuAppShopperImport");
+    menu->addSeparator();
+    sendFeedbackItem = addItem(menu, "MenuSendFeedback");
+    menu->addSeparator();
+    quitItem = addItem(menu, "MenuQuit", QKeySequence::Quit);
+    quitItem->setMenuRole(QAction::QuitRole);
+    // Quitting and the preferences are reached from every window, with or without a menu bar.
+    quitItem->setShortcutContext(Qt::ApplicationShortcut);
+
+    menu = m_listMenu.get();
+    listSubmenuItem = m_listMenu->menuAction();
+    addListItem = addItem(menu, "MenuNewList", QKeySequence(Qt::CTRL | Qt::Key_N));
+    editListItem = addItem(menu, "MenuEditList", QKeySequence(Qt::CTRL | Qt::Key_E));
+    shareListItem = addItem(menu, "MenuShareList", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    listRearrangementMenuItem = addItem(menu, "MenuRearrangeLists");
+    menu->addSeparator();
+    previousListMenuItem
+        = addItem(menu, "MenuPreviousList", QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    nextListMenuItem = addItem(menu, "MenuNextList", QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    menu->addSeparator();
+    deleteListMenuItem
+        = addItem(menu, "Delete", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backspace));
+
+    menu = m_appMenu.get();
+    appSubmenuItem = m_appMenu->menuAction();
+    addAppItem = addItem(menu, "MenuAddApp", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    menu->addSeparator();
+    addItem(menu, "MenuViewInAppStore", QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(menu, "MenuCopyLink", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    addItem(menu, "MenuReloadApp", QKeySequence(Qt::CTRL | Qt::Key_R));
+    moveAppSubmenuItem = m_moveAppMenu->menuAction();
+    menu->addAction(moveAppSubmenuItem);
+    addItem(menu, "MenuArchiveApp", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    addItem(menu, "MenuDeleteApp", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
+    if (withAppIdentifierItem)
+        addItem(menu, "MenuCopyAppID");
+    // Enabled from the data, never by Qt on its own.
+    for (QAction *item : m_appMenu->actions().mid(kViewInStoreIndex))
+        item->setEnabled(false);
+
+    menu = m_viewMenu.get();
+    menu->addMenu(m_sortingMenu.get());
+    sortingGroup = new QActionGroup(this);
+    listSortingNoneMenuItem = addChoice(m_sortingMenu.get(), sortingGroup, "MenuSortingNone");
+    listSortingPriceMenuItem = addChoice(m_sortingMenu.get(), sortingGroup, "MenuSortingPrice");
+    listSortingNameMenuItem = addChoice(m_sortingMenu.get(), sortingGroup, "MenuSortingName");
+    menu->addMenu(m_groupingMenu.get());
+    groupingGroup = new QActionGroup(this);
+    listGroupingNoneMenuItem = addChoice(m_groupingMenu.get(), groupingGroup, "MenuGroupingNone");
+    listGroupingPlatformMenuItem
+        = addChoice(m_groupingMenu.get(), groupingGroup, "MenuGroupingPlatform");
+    listGroupingDeveloperMenuItem
+        = addChoice(m_groupingMenu.get(), groupingGroup, "MenuGroupingDeveloper");
+    menu->addSeparator();
+    latestChangesMenuItem
+        = addItem(menu, "MenuLatestChanges", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    latestChangesMenuItem->setEnabled(false);
+    showArchiveItem
+        = addItem(menu, "MenuShowArchive", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+
+    supportPageItem = addItem(m_helpMenu.get(), "MenuSupport");
+}
+
+MainMenu::~MainMenu() = default;
+
+QList<QMenu *> MainMenu::menus() const
+{
+    return { m_applicationMenu.get(), m_listMenu.get(), m_appMenu.get(),
+             m_viewMenu.get(),        m_windowMenu,     m_helpMenu.get() };
+}
+
+QMenuBar *MainMenu::installMenuBar(QWidget *window)
+{
+    auto *bar = new QMenuBar(window);
+    for (QMenu *menu : menus()) {
+        if (menu)
+            bar->addMenu(menu);
+    }
+    return bar;
+}
+
+} // namespace tanvill

@@ -1,0 +1,273 @@
+// Start-up, reopen, links from later launches and quitting, through the application delegate.
+#include "ShellTestSupport.h"
+#include "core/Database.h"
+#include "core/List.h"
+#include "core/ListsController.h"
+#include "lists/MainWindowController.h"
+#include "platform/Analytics.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "shell/AppDelegate.h"
+#include "shell/UrlEvent.h"
+#include "shell/WelcomeViewController.h"
+#include "support/FakeHttpServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QSystemTrayIcon>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+namespace {
+
+struct LifeTest : test::ShellTest
+{
+    LifeTest()
+    {
+        delegate.setQuitHandler([this] { ++quits; });
+    }
+
+    bool welcomeShown() { return delegate.welcomeWindowController().isVisible(); }
+    bool mainShown() { return delegate.mainWindowController().isVisible(); }
+    int events(const QString &name) const
+    {
+        return int(services.analytics().eventNames().count(name));
+    }
+
+    AppDelegate delegate { services };
+    int quits = 0;
+};
+
+} // namespace
+
+TEST(Links, OnlyAnAddAppPathWithADigitIdentifierIsARequest)
+{
+    const std::pair<const char *, std::optional<QString>> cases[] = {
+        { "tanvill:///addApp?id=123", "123" },
+        { "tanvill:/addApp?id=123&x", "123" },
+        { "tanvill:///addApp?id=1&id=2", "2" },
+        { "tanvill:///addApp?x=1&id=904280696&y=a=b", "904280696" },
+        { "tanvill:///addApp?id=1=2", std::nullopt },
+        { "tanvill:///addapp?id=1", std::nullopt },
+        { "tanvill:///addApp/?id=1", std::nullopt },
+        { "tanvill://addApp?id=1", std::nullopt },
+        { "tanvill:///addApp", std::nullopt },
+        { "tanvill:///addApp?id=", std::nullopt },
+        { "tanvill:///addApp?id=12a", std::nullopt },
+        { "tanvill:///addApp?id=%31", std::nullopt },
+        { "tanvill:///addApp?id=-1", std::nullopt },
+        { "tanvill:///addApp?id=12345678901234567890", std::nullopt },
+        { "tanvill:///add%41pp?id=1", std::nullopt },
+        { "tanvill:///addApp?id%3D1", std::nullopt },
+        { "https:///addApp?id=1", std::nullopt },
+        { "reopen", std::nullopt },
+        { "", std::nullopt },
+    };
+    for (const auto &[link, identifier] : cases)
+        EXPECT_EQ(addAppIdentifierFromLink(QString::fromUtf8(link)), identifier) << link;
+}
+
+TEST_F(LifeTest, AFirstStartShowsTheWelcomeWindowAndAStoreWithListsTheMainWindow)
+{
+    delegate.applicationDidFinishLaunching();
+    EXPECT_TRUE(welcomeShown());
+    EXPECT_FALSE(delegate.mainWindowController().isVisible());
+    EXPECT_FALSE(delegate.mainMenu().listSubmenuItem->isEnabled());
+
+    delegate.welcomeWindowController().close();
+    delegate.applicationShouldHandleReopen();
+    EXPECT_TRUE(welcomeShown());
+
+    services.listsController().createList("Games");
+    delegate.welcomeWindowController().close();
+    for (int reopen = 0; reopen < 3; ++reopen)
+        delegate.applicationShouldHandleReopen();
+    EXPECT_TRUE(mainShown());
+    EXPECT_FALSE(welcomeShown());
+    ASSERT_EQ(delegate.windowMenu().itemCount(), 1);
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
+              "Games");
+}
+
+TEST_F(LifeTest, ALinkAddsTheAppToTheSelectedListThroughTheMainWindow)
+{
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    qputenv("TANVILL_STORE_URL", server.baseUrl().toString().toUtf8());
+    services.listsController().createList("Games");
+    services.listsController().createList("Tools");
+    services.settings().setValue("selectedList", 0);
+    delegate.applicationDidFinishLaunching();
+    delegate.mainWindowController().close();
+
+    delegate.handleMessage("tanvill:///addApp?id=904280696&source=browser");
+    EXPECT_TRUE(mainShown());
+    ASSERT_TRUE(test::waitFor([&] { return !services.listsController().apps().empty(); }));
+    EXPECT_EQ(services.listsController().lists()[0]->apps().size(), 1u);
+    EXPECT_EQ(events("Safari Extension"), 1);
+
+    // Unusable links do nothing at all, not even an alert.
+    delegate.handleMessage("tanvill:///addApp?id=%31");
+    delegate.handleMessage("tanvill://addApp?id=1");
+    EXPECT_EQ(events("Safari Extension"), 1);
+    EXPECT_TRUE(alerts->alerts.empty());
+    qunsetenv("TANVILL_STORE_URL");
+}
+
+TEST_F(LifeTest, ALinkWithoutAnyListShowsTheWelcomeWindowAndAddsNothing)
+{
+    delegate.applicationDidFinishLaunching();
+    delegate.welcomeWindowController().close();
+    delegate.handleMessage("tanvill:///addApp?id=123");
+    EXPECT_TRUE(welcomeShown());
+    EXPECT_FALSE(mainShown());
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_EQ(alerts->alerts[0].messageText,
+              Strings::localized(QStringLiteral("AddAppNoListNotice")));
+    EXPECT_EQ(events("Safari Extension"), 1);
+    EXPECT_TRUE(services.listsController().lists().empty());
+}
+
+TEST_F(LifeTest, LinksWaitForTheEndOfLaunchAndForTheOneBeforeThem)
+{
+    // Links that came before the first window are taken after it, in order.
+    delegate.handleMessage("tanvill:///addApp?id=1");
+    delegate.handleMessage("reopen");
+    EXPECT_EQ(delegate.pendingMessageCount(), 2);
+    EXPECT_TRUE(alerts->alerts.empty());
+    // While the notice about the first link is open, a third arrives: it waits its turn.
+    int alertsWhileFirstOpen = -1;
+    alerts->whileShowing = [&](const Alert &) {
+        delegate.handleMessage("tanvill:///addApp?id=3");
+        alertsWhileFirstOpen = int(alerts->alerts.size());
+    };
+    delegate.applicationDidFinishLaunching();
+    EXPECT_EQ(alertsWhileFirstOpen, 1);
+    EXPECT_EQ(alerts->alerts.size(), 2u);
+    EXPECT_EQ(events("Safari Extension"), 2);
+    EXPECT_EQ(delegate.pendingMessageCount(), 0);
+}
+
+TEST_F(LifeTest, ALinkWaitsWhileAModalWindowIsOpen)
+{
+    delegate.applicationDidFinishLaunching();
+    QDialog modal;
+    modal.setModal(true);
+    modal.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &modal);
+    delegate.handleMessage("tanvill:///addApp?id=1");
+    EXPECT_EQ(delegate.pendingMessageCount(), 1);
+    modal.close();
+    EXPECT_TRUE(test::waitFor([&] { return delegate.pendingMessageCount() == 0; }));
+    EXPECT_EQ(alerts->alerts.size(), 1u);
+}
+
+TEST_F(LifeTest, QuittingAsksOnlyWhileRefreshesAndNotificationsAreOn)
+{
+    struct Case
+    {
+        bool automatic, pricing, version, rating, suppressed;
+        bool asks;
+    };
+    const Case cases[] = {
+        { true, false, false, false, false, false }, { true, false, false, true, false, true },
+        { true, true, false, false, false, true },   { true, false, true, false, false, true },
+        { false, true, true, true, false, false },   { true, true, true, true, true, false },
+    };
+    for (const Case &c : cases) {
+        services.settings().setValue("AutomaticallyUpdateApps", c.automatic);
+        services.settings().setValue("NotifyAboutChanges.Pricing", c.pricing);
+        services.settings().setValue("NotifyAboutChanges.Version", c.version);
+        services.settings().setValue("NotifyAboutChanges.Rating", c.rating);
+        services.settings().setValue("suppressQuitWarning", c.suppressed);
+        alerts->alerts.clear();
+        alerts->preparedAnswers = { { 1, false } };
+        EXPECT_EQ(delegate.applicationShouldTerminate(), AppDelegate::TerminateReply::Now);
+        EXPECT_EQ(alerts->alerts.size(), c.asks ? 1u : 0u);
+    }
+}
+
+TEST_F(LifeTest, TheQuitWarningDefaultsToNoAndKeepsTheSuppressionWhicheverButton)
+{
+    services.settings().setValue("NotifyAboutChanges.Rating", true);
+    // Return (the first button, "No") keeps the program running.
+    alerts->preparedAnswers = { { 0, false } };
+    delegate.mainMenu().quitItem->trigger();
+    EXPECT_EQ(quits, 0);
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    const Alert &warning = alerts->alerts[0];
+    EXPECT_EQ(warning.buttons, (QStringList { "No", "Yes" }));
+    EXPECT_EQ(warning.cancelButtonIndex(), 0);
+    EXPECT_TRUE(warning.showsSuppressionButton);
+    EXPECT_EQ(warning.messageText, Strings::localized("NotificationQuitWarningTitle"));
+
+    // "No" with the box ticked: still running, and never asked again.
+    alerts->preparedAnswers = { { 0, true } };
+    delegate.terminate();
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(services.settings().boolean("suppressQuitWarning"));
+    delegate.terminate();
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(alerts->alerts.size(), 2u);
+}
+
+TEST_F(LifeTest, ClosingTheLastWindowWithoutATrayQuitsTheWayQuitDoes)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    services.listsController().createList("Games");
+    services.settings().setValue("NotifyAboutChanges.Version", true);
+    delegate.applicationDidFinishLaunching();
+    // "No": the program keeps running, and the window comes back to show it.
+    delegate.mainWindowController().close();
+    alerts->preparedAnswers = { { 0, false } };
+    emit qApp->lastWindowClosed();
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(mainShown());
+    // "Yes": it quits.
+    delegate.mainWindowController().close();
+    alerts->preparedAnswers = { { 1, false } };
+    emit qApp->lastWindowClosed();
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(alerts->alerts.size(), 2u);
+}
+
+TEST_F(LifeTest, QuittingSavesWhatIsPendingAndAFailedSaveIsOfferedAgain)
+{
+    List *list = services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    const auto runSql = [](const QString &sql) {
+        Database database;
+        ASSERT_TRUE(database.open(ListsController::defaultStorePath(), true));
+        ASSERT_TRUE(database.exec(sql)) << database.lastError().toStdString();
+    };
+    runSql("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN SELECT RAISE(ABORT, 'disk full'); "
+           "END");
+    list->setName("Renamed");
+    // Retry while the disk still refuses, then Retry once it takes the changes again.
+    alerts->preparedAnswers = { { 0, false }, { 0, false } };
+    alerts->whileShowing = [&](const Alert &) {
+        alerts->whileShowing = [&](const Alert &) {
+            runSql("DROP TRIGGER refuse");
+        };
+    };
+    delegate.terminate();
+    EXPECT_EQ(quits, 1);
+    ASSERT_EQ(alerts->alerts.size(), 2u);
+    EXPECT_EQ(alerts->alerts[0].buttons, (QStringList { "Retry", "Quit Anyway" }));
+    EXPECT_TRUE(alerts->alerts[0].informativeText.contains("disk full"));
+    Database file;
+    ASSERT_TRUE(file.open(ListsController::defaultStorePath(), false));
+    EXPECT_EQ(file.queryText("SELECT name FROM lists WHERE idx = 0"), "Renamed");
+
+    // Quit Anyway ends the program with the failure shown (the store's own report of the
+    // failure takes an answer too).
+    runSql("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN SELECT RAISE(ABORT, 'no'); END");
+    list->setName("Lost");
+    alerts->preparedAnswers = { { 1, false }, { 1, false } };
+    delegate.terminate();
+    EXPECT_EQ(quits, 2);
+    EXPECT_EQ(alerts->alerts.size(), 3u);
+}

@@ -1,0 +1,336 @@
+#include "ShellTestSupport.h"
+#include "core/App.h"
+#include "core/List.h"
+#include "core/ListsController.h"
+#include "details/AppSummaryController.h"
+#include "details/DetailWindow.h"
+#include "details/DetailWindowManager.h"
+#include "lists/ArchiveWindowController.h"
+#include "lists/ListOrderViewController.h"
+#include "lists/MainWindowController.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "sharing/AppShopperImportWindow.h"
+#include "shell/AppDelegate.h"
+#include "store/CachedApp.h"
+#include "support/TestEnvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+namespace {
+
+struct MenusTest : test::ShellTest
+{
+    void makeLists(const QStringList &names, int selected)
+    {
+        for (const QString &name : names)
+            services.listsController().createList(name);
+        services.settings().setValue("selectedList", selected);
+    }
+
+    // Applications of the first list, newest first as the list shows them.
+    std::vector<App *> addApps(const QStringList &names)
+    {
+        std::vector<CachedApp> results;
+        for (const QString &name : names) {
+            CachedApp result;
+            result.name = name;
+            result.identifier = QString::number(1000 + results.size());
+            results.push_back(result);
+        }
+        return services.listsController().addApp(results, services.listsController().lists()[0]);
+    }
+
+    // A detail window showing `controller` gets the focus (none: no detail window has it).
+    void focus(AppSummaryController *controller)
+    {
+        QVariantMap info;
+        if (controller)
+            info.insert(DetailWindowManagerResponsibleSummaryController,
+                        QVariant::fromValue<QObject *>(controller));
+        services.notificationCenter().post(DetailWindowManagerFocussedAppChanged, nullptr, info);
+    }
+
+    QAction *appItem(int index) const { return menu.appMenu()->actions().at(index); }
+    QStringList moveTitles() const
+    {
+        QStringList titles;
+        for (QAction *item : menu.moveAppMenu()->actions())
+            titles << item->text();
+        return titles;
+    }
+
+    qint64 selected() const { return services.settings().integer("selectedList", -7); }
+
+    AppDelegate delegate { services };
+    MainMenu &menu = delegate.mainMenu();
+};
+
+struct MenuState
+{
+    QStringList lists;
+    int selected;
+    bool listMenu, appMenu, rearrange;
+    QString deleteTitle;
+    bool deleteEnabled, previous, next;
+};
+
+} // namespace
+
+TEST(Menus, ItemsFollowTheListsAndTheSelectedList)
+{
+    const MenuState cases[] = {
+        { {}, 0, false, false, false, "Delete", false, false, false },
+        { { "Home" }, 0, true, true, false, "Delete", false, false, false },
+        { { "Home", "Work" }, 0, true, true, true, "Delete “Home”", true, false, true },
+        { { "Home", "Work" }, 1, true, true, true, "Delete “Work”", true, true, false },
+        // Names are shown as written: no shortcut letter, no second expansion.
+        { { "R&D", "%@", "Games" }, 0, true, true, true, "Delete “R&&D”", true, false, true },
+        { { "R&D", "%@", "Games" }, 1, true, true, true, "Delete “%@”", true, true, true },
+    };
+    for (const MenuState &c : cases) {
+        SCOPED_TRACE(c.lists.join(',').toStdString() + " selected " + std::to_string(c.selected));
+        test::IsolatedHome home;
+        test::ScriptedAlertPresenter *alerts = nullptr;
+        Services services { test::recordingServicesOptions(&alerts) };
+        AppDelegate delegate { services };
+        const MainMenu &menu = delegate.mainMenu();
+        for (const QString &name : c.lists)
+            services.listsController().createList(name);
+        services.settings().setValue("selectedList", c.selected);
+
+        EXPECT_EQ(menu.listSubmenuItem->isEnabled(), c.listMenu);
+        EXPECT_EQ(menu.appSubmenuItem->isEnabled(), c.appMenu);
+        EXPECT_EQ(menu.listRearrangementMenuItem->isEnabled(), c.rearrange);
+        EXPECT_EQ(menu.deleteListMenuItem->text(), c.deleteTitle);
+        EXPECT_EQ(menu.deleteListMenuItem->isEnabled(), c.deleteEnabled);
+        EXPECT_EQ(menu.previousListMenuItem->isEnabled(), c.previous);
+        EXPECT_EQ(menu.nextListMenuItem->isEnabled(), c.next);
+    }
+}
+
+TEST_F(MenusTest, TheAppMenuActsOnTheFocusedDetailWindowsAppOnly)
+{
+    makeLists({ "Home", "Work", "Games" }, 0);
+    const std::vector<App *> apps = addApps({ "Things", "Slack" });
+    auto things = AppSummaryController::create(apps[0], AppSummaryConfiguration::List,
+                                               services.listsController());
+    auto slack = AppSummaryController::create(apps[1], AppSummaryConfiguration::List,
+                                              services.listsController());
+    for (int index = MainMenu::kViewInStoreIndex; index <= MainMenu::kDeleteAppIndex; ++index)
+        EXPECT_FALSE(appItem(index)->isEnabled()) << index;
+
+    focus(things.get());
+    for (int index = MainMenu::kViewInStoreIndex; index <= MainMenu::kDeleteAppIndex; ++index)
+        EXPECT_TRUE(appItem(index)->isEnabled()) << index;
+    EXPECT_EQ(moveTitles(), (QStringList { "Work", "Games" }));
+    // Moved elsewhere, the application's own list leaves the Move submenu.
+    menu.moveAppMenu()->actions()[1]->trigger();
+    EXPECT_EQ(apps[0]->list()->name(), "Games");
+    EXPECT_EQ(moveTitles(), (QStringList { "Home", "Work" }));
+
+    // Focus moves to Slack's window: Archive reaches Slack, and Slack only.
+    focus(slack.get());
+    appItem(MainMenu::kArchiveIndex)->trigger();
+    EXPECT_TRUE(apps[1]->archived());
+    EXPECT_FALSE(apps[0]->archived());
+
+    // No detail window has the focus: the items are off.
+    focus(nullptr);
+    EXPECT_FALSE(appItem(MainMenu::kDeleteAppIndex)->isEnabled());
+    EXPECT_FALSE(menu.moveAppSubmenuItem->isEnabled());
+}
+
+TEST_F(MenusTest, AFocusedDetailWindowGetsTheMenuBarAndItsAppTheAppMenu)
+{
+    makeLists({ "Home", "Work" }, 0);
+    App *app = addApps({ "Things" })[0];
+    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                   services.listsController());
+    DetailWindowManager manager(services.listsController(), services.settings());
+    manager.openDetailWindowWithSummaryController(controller.get());
+    DetailWindow *window = manager.windowForIdentifier(app->identifier());
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(test::waitFor([&] { return delegate.responsibleSummaryController() != nullptr; }));
+    QMenuBar *bar = window->findChild<QMenuBar *>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->actions(), delegate.mainWindowController().menuBar()->actions());
+    EXPECT_TRUE(appItem(MainMenu::kReloadIndex)->isEnabled());
+    EXPECT_EQ(moveTitles(), QStringList { "Work" });
+    window->close();
+    EXPECT_TRUE(test::waitFor([&] { return !appItem(MainMenu::kReloadIndex)->isEnabled(); }));
+}
+
+TEST_F(MenusTest, MovingToListsOfEqualNamesReachesTheOneChosen)
+{
+    makeLists({ "Home", "G&G", "G&G" }, 0);
+    App *app = addApps({ "Things" })[0];
+    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                   services.listsController());
+    focus(controller.get());
+    EXPECT_EQ(moveTitles(), (QStringList { "G&&G", "G&&G" }));
+    menu.moveAppMenu()->actions()[1]->trigger();
+    EXPECT_EQ(app->list()->index(), 2);
+
+    // With one list there is nowhere to move to.
+    for (int i = 0; i < 2; ++i) {
+        services.listsController().deleteList(services.listsController().lists()[0]);
+    }
+    focus(controller.get());
+    EXPECT_FALSE(menu.moveAppSubmenuItem->isEnabled());
+    EXPECT_TRUE(appItem(MainMenu::kArchiveIndex)->isEnabled());
+}
+
+TEST_F(MenusTest, PreviousAndNextNeverLeaveTheLists)
+{
+    makeLists({ "Home", "Work", "Games" }, 0);
+    delegate.selectPreviousList();
+    EXPECT_EQ(selected(), 0);
+    delegate.selectNextList();
+    delegate.selectNextList();
+    EXPECT_EQ(selected(), 2);
+    EXPECT_FALSE(menu.nextListMenuItem->isEnabled());
+    delegate.selectNextList();
+    EXPECT_EQ(selected(), 2);
+    menu.previousListMenuItem->trigger();
+    EXPECT_EQ(selected(), 1);
+    EXPECT_TRUE(menu.previousListMenuItem->isEnabled());
+    EXPECT_TRUE(menu.nextListMenuItem->isEnabled());
+}
+
+TEST_F(MenusTest, SortingAndGroupingAreExclusiveChoicesKeptInTheSettings)
+{
+    makeLists({ "Home" }, 0);
+    services.settings().setValue("listSorting", "name");
+    services.settings().setValue("listGrouping", "developer");
+    delegate.applicationDidFinishLaunching();
+    EXPECT_TRUE(menu.listSortingNameMenuItem->isChecked());
+    EXPECT_TRUE(menu.listGroupingDeveloperMenuItem->isChecked());
+
+    menu.listSortingPriceMenuItem->trigger();
+    EXPECT_FALSE(menu.listSortingNoneMenuItem->isChecked());
+    EXPECT_TRUE(menu.listSortingPriceMenuItem->isChecked());
+    EXPECT_FALSE(menu.listSortingNameMenuItem->isChecked());
+    EXPECT_EQ(services.settings().string("listSorting"), "price");
+
+    menu.listGroupingPlatformMenuItem->trigger();
+    EXPECT_FALSE(menu.listGroupingDeveloperMenuItem->isChecked());
+    EXPECT_TRUE(menu.listGroupingPlatformMenuItem->isChecked());
+    EXPECT_EQ(services.settings().string("listGrouping"), "kind");
+    menu.listGroupingNoneMenuItem->trigger();
+    EXPECT_EQ(services.settings().string("listGrouping"), "none");
+}
+
+TEST_F(MenusTest, DeletingAListAsksAndDeletesTheListItAskedAbout)
+{
+    makeLists({ "Home", "Work", "Games" }, 1);
+    // "No", then Escape (which a presenter answers with the last button): nothing goes.
+    alerts->preparedAnswers = { { 1, false } };
+    menu.deleteListMenuItem->trigger();
+    EXPECT_EQ(services.listsController().lists().size(), 3u);
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_EQ(alerts->alerts[0].messageText, "Delete “Work”?");
+
+    // Another list is selected while the question is open: "Work" is still the one deleted.
+    alerts->preparedAnswers = { { 0, false } };
+    alerts->whileShowing = [this](const Alert &) {
+        services.settings().setValue("selectedList", 2);
+    };
+    menu.deleteListMenuItem->trigger();
+    QStringList names;
+    for (List *list : services.listsController().lists())
+        names << list->name();
+    EXPECT_EQ(names, (QStringList { "Home", "Games" }));
+    // The menu names the list selected now.
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Games”");
+}
+
+TEST_F(MenusTest, AMovedListRetitlesDeleteAndTheWindowMenu)
+{
+    makeLists({ "Home", "Work" }, 0);
+    delegate.showMainWindow();
+    List *work = services.listsController().lists()[1];
+    services.listsController().moveList(work, 0);
+    // "selectedList" still says 0, which is "Work" now.
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Work”");
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
+              "Work");
+}
+
+TEST_F(MenusTest, TheListOrderSheetKeepsTheListMenuOffUntilItCloses)
+{
+    makeLists({ "Home", "Work" }, 0);
+    menu.listRearrangementMenuItem->trigger();
+    auto *sheet = qobject_cast<ListOrderViewController *>(QApplication::activeModalWidget());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_FALSE(menu.listSubmenuItem->isEnabled());
+    // Anything that runs the menu rules while the sheet is open leaves it off.
+    services.notificationCenter().post(DetailWindowManagerFocussedAppChanged);
+    EXPECT_FALSE(menu.listSubmenuItem->isEnabled());
+    delegate.rearrangeLists();
+    EXPECT_EQ(QApplication::activeModalWidget(), sheet);
+
+    sheet->reject();
+    test::drainEvents();
+    EXPECT_TRUE(menu.listSubmenuItem->isEnabled());
+}
+
+TEST_F(MenusTest, ItemsSwitchedOffByAWindowStayOffUntilSwitchedOnAgain)
+{
+    makeLists({ "Home", "Work" }, 0);
+    AppShell *shell = AppShell::current();
+    ASSERT_EQ(shell, &delegate);
+    shell->setAppMenuItemEnabled(MainMenu::kAddAppIndex, false);
+    shell->setListMenuItemEnabled(MainMenu::kEditListIndex, false);
+    delegate.updateMenus();
+    EXPECT_FALSE(menu.addAppItem->isEnabled());
+    EXPECT_FALSE(menu.editListItem->isEnabled());
+    EXPECT_TRUE(menu.addListItem->isEnabled());
+    shell->setAppMenuItemEnabled(MainMenu::kAddAppIndex, true);
+    EXPECT_TRUE(menu.addAppItem->isEnabled());
+    // Positions past the end are ignored.
+    shell->setListMenuItemEnabled(40, false);
+}
+
+TEST_F(MenusTest, TheImportWindowIsOpenedOnceAndBuiltAfreshAfterItClosed)
+{
+    menu.appShopperImportItem->trigger();
+    QPointer<AppShopperImportWindow> first = delegate.appShopperImportWindowController();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    menu.appShopperImportItem->trigger();
+    EXPECT_EQ(delegate.appShopperImportWindowController(), first);
+
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(first);
+    EXPECT_EQ(delegate.appShopperImportWindowController(), nullptr);
+    menu.appShopperImportItem->trigger();
+    ASSERT_NE(delegate.appShopperImportWindowController(), nullptr);
+    delegate.appShopperImportWindowController()->close();
+}
+
+TEST_F(MenusTest, TheMainArchiveAndDetailWindowsShareOneMenuBar)
+{
+    makeLists({ "Home" }, 0);
+    menu.showArchiveItem->trigger();
+    QMainWindow *archive = delegate.archiveWindowController().window();
+    EXPECT_TRUE(archive->isVisible());
+    QMainWindow detail;
+    AppShell::current()->installMenuBar(&detail);
+
+    QList<QMenu *> menus;
+    for (QAction *item : delegate.mainWindowController().menuBar()->actions())
+        menus << item->menu();
+    EXPECT_EQ(menus, delegate.mainMenu().menus());
+    EXPECT_TRUE(menus.contains(delegate.windowMenu().menu()));
+    EXPECT_EQ(archive->menuBar()->actions(), delegate.mainWindowController().menuBar()->actions());
+    EXPECT_EQ(detail.menuBar()->actions(), archive->menuBar()->actions());
+}

@@ -1,0 +1,124 @@
+// Renders the welcome window and the main window with its menus open to PNG files under
+// <build>/test-output/windows/, for a person to look at.
+#include "ShellTestSupport.h"
+#include "core/ListsController.h"
+#include "lists/MainWindowController.h"
+#include "platform/UserDefaults.h"
+#include "shell/AppDelegate.h"
+#include "shell/MessageBoxAlertPresenter.h"
+#include "shell/WelcomeViewController.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+namespace {
+
+void save(const QImage &image, const QString &name)
+{
+    ASSERT_FALSE(image.isNull());
+    const QString path = QDir(test::testOutputDir(QStringLiteral("windows")))
+                             .filePath(name + QStringLiteral(".png"));
+    ASSERT_TRUE(image.save(path)) << path.toStdString();
+}
+
+// The window with its open menus drawn where they stand on the screen.
+QImage windowWithMenus(QWidget &window, const QList<QMenu *> &menus)
+{
+    test::drainEvents();
+    const QPixmap frame = window.grab();
+    QRect bounds(QPoint(0, 0), frame.size());
+    for (QMenu *menu : menus)
+        bounds |= QRect(window.mapFromGlobal(menu->pos()), menu->size());
+    QImage image(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    // Where a menu reaches past the window: the desktop behind it.
+    image.fill(QColor(0x10, 0x10, 0x12));
+    QPainter painter(&image);
+    painter.drawPixmap(-bounds.topLeft(), frame);
+    for (QMenu *menu : menus)
+        painter.drawPixmap(window.mapFromGlobal(menu->pos()) - bounds.topLeft(), menu->grab());
+    return image;
+}
+
+struct ShellRenderTest : test::ShellTest
+{
+    ShellRenderTest()
+    {
+        for (const char *name : { "Wishlist", "Work & Play", "Games" })
+            services.listsController().createList(name);
+        services.settings().setValue("selectedList", 1);
+        services.settings().setValue("listSorting", "price");
+        delegate.applicationDidFinishLaunching();
+        window.move(200, 120);
+        window.showWindow();
+    }
+
+    // Opens `menu` from the menu bar, like a click on its title.
+    QMenu *openFromBar(QMenu *menu)
+    {
+        QMenuBar *bar = window.menuBar();
+        const QRect title = bar->actionGeometry(menu->menuAction());
+        menu->popup(bar->mapToGlobal(title.bottomLeft()));
+        test::drainEvents();
+        return menu;
+    }
+
+    AppDelegate delegate { services };
+    MainWindowController &window = delegate.mainWindowController();
+};
+
+} // namespace
+
+TEST_F(ShellRenderTest, ListMenu)
+{
+    QMenu *menu = openFromBar(delegate.mainMenu().listMenu());
+    save(windowWithMenus(window, { menu }), "menu-list");
+    menu->close();
+}
+
+TEST_F(ShellRenderTest, SortByMenu)
+{
+    QMenu *view = openFromBar(delegate.mainMenu().viewMenu());
+    QMenu *sorting = delegate.mainMenu().sortingMenu();
+    view->setActiveAction(sorting->menuAction());
+    sorting->popup(view->mapToGlobal(view->actionGeometry(sorting->menuAction()).topRight()));
+    save(windowWithMenus(window, { view, sorting }), "menu-view-sort-by");
+    sorting->close();
+    view->close();
+}
+
+TEST_F(ShellRenderTest, QuitWarning)
+{
+    services.settings().setValue("NotifyAboutChanges.Pricing", true);
+    alerts->preparedAnswers = { { 0, false } };
+    delegate.terminate();
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
+    box->show();
+    test::drainEvents();
+    save(box->grab().toImage(), "quit-warning");
+    // Return answers "No".
+    QTest::keyClick(box.get(), Qt::Key_Return);
+    EXPECT_EQ(MessageBoxAlertPresenter::answer(*box, alerts->alerts[0]).buttonIndex, 0);
+}
+
+TEST(WelcomeRender, EmptyAndTyped)
+{
+    test::IsolatedHome home;
+    test::ScriptedAlertPresenter *alerts = nullptr;
+    Services services { test::recordingServicesOptions(&alerts) };
+    WelcomeViewController welcome(services.listsController());
+    welcome.show();
+    test::drainEvents();
+    save(welcome.grab().toImage(), "welcome-empty");
+    QTest::keyClicks(welcome.wishlistNameTextField(), "Apps to buy");
+    save(welcome.grab().toImage(), "welcome-typed");
+}

@@ -1,0 +1,146 @@
+// The welcome window, and the whole first run: an empty home, the welcome window, the first
+// list, a link handed over by a second launch of the real program, and quitting.
+#include "ShellTestSupport.h"
+#include "core/App.h"
+#include "core/Database.h"
+#include "core/List.h"
+#include "core/ListsController.h"
+#include "lists/MainWindowController.h"
+#include "platform/Analytics.h"
+#include "platform/SingleInstance.h"
+#include "platform/UserDefaults.h"
+#include "shell/AppDelegate.h"
+#include "shell/WelcomeViewController.h"
+#include "support/FakeHttpServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tanvill;
+
+namespace {
+
+struct WelcomeTest : test::ShellTest
+{
+    WelcomeTest() { welcome.show(); }
+
+    QStringList listNames()
+    {
+        QStringList names;
+        for (List *list : services.listsController().lists())
+            names << list->name();
+        return names;
+    }
+
+    WelcomeViewController welcome { services.listsController() };
+    QLineEdit *field = welcome.wishlistNameTextField();
+    QPushButton *create = welcome.createButton();
+};
+
+} // namespace
+
+TEST_F(WelcomeTest, CreateIsEnabledExactlyWhileTheNameHasACharacter)
+{
+    EXPECT_FALSE(create->isEnabled());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_TRUE(listNames().isEmpty());
+    QTest::keyClicks(field, "a");
+    EXPECT_TRUE(create->isEnabled());
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_FALSE(create->isEnabled());
+    // Spaces count: nothing is trimmed.
+    QTest::keyClicks(field, "   ");
+    EXPECT_TRUE(create->isEnabled());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(listNames(), QStringList { "   " });
+    EXPECT_FALSE(welcome.isVisible());
+}
+
+TEST_F(WelcomeTest, ADoubleClickCreatesOneYellowList)
+{
+    int created = 0;
+    welcome.setListCreatedHandler([&] { ++created; });
+    QTest::keyClicks(field, "Wishlist");
+    QTest::mouseDClick(create, Qt::LeftButton);
+    QTest::mouseClick(create, Qt::LeftButton);
+    welcome.createWishlist();
+    EXPECT_EQ(listNames(), QStringList { "Wishlist" });
+    EXPECT_EQ(created, 1);
+    List *list = services.listsController().lists().front();
+    EXPECT_EQ(list->index(), 0);
+    EXPECT_EQ(list->color(), "yellow");
+    EXPECT_EQ(services.settings().integer("selectedList", -1), 0);
+}
+
+TEST(StartUp, FromAnEmptyHomeToAListWithALinkedAppAndBack)
+{
+    test::IsolatedHome home;
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    qputenv("TANVILL_STORE_URL", server.baseUrl().toString().toUtf8());
+    test::ScriptedAlertPresenter *alerts = nullptr;
+    std::optional<Services> services;
+    services.emplace(test::recordingServicesOptions(&alerts));
+
+    SingleInstance instance;
+    ASSERT_EQ(instance.start(SingleInstance::kReopenMessage), SingleInstance::Role::Primary);
+    int quits = 0;
+    {
+        AppDelegate delegate(*services);
+        delegate.setQuitHandler([&] { ++quits; });
+        QObject::connect(&instance, &SingleInstance::messageReceived, &delegate,
+                         &AppDelegate::handleMessage);
+        delegate.applicationDidFinishLaunching();
+
+        // The welcome window, and no main window.
+        WelcomeViewController &welcome = delegate.welcomeWindowController();
+        ASSERT_TRUE(welcome.isVisible());
+        EXPECT_FALSE(delegate.mainWindowController().isVisible());
+        QTest::keyClicks(welcome.wishlistNameTextField(), "Wishlist");
+        QTest::mouseClick(welcome.createButton(), Qt::LeftButton);
+        EXPECT_FALSE(welcome.isVisible());
+        ASSERT_TRUE(delegate.mainWindowController().isVisible());
+        EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
+                  "Wishlist");
+        EXPECT_EQ(delegate.windowMenu().itemCount(), 1);
+        EXPECT_TRUE(delegate.mainMenu().listSubmenuItem->isEnabled());
+        EXPECT_TRUE(delegate.mainMenu().appSubmenuItem->isEnabled());
+        EXPECT_EQ(services->analytics().eventNames().count("Create List"), 1);
+
+        // A link opened in the browser starts a second program, which hands it over and ends.
+        QProcess later;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        later.setProcessEnvironment(environment);
+        later.start(QStringLiteral(TANVILL_EXECUTABLE),
+                    { QStringLiteral("tanvill:///addApp?id=904280696") });
+        ASSERT_TRUE(test::waitFor([&] { return later.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(later.exitCode(), 0) << later.readAll().toStdString();
+        ASSERT_TRUE(test::waitFor([&] { return !services->listsController().apps().empty(); }));
+        List *list = services->listsController().lists().front();
+        ASSERT_EQ(list->apps().size(), 1u);
+        EXPECT_EQ(list->apps().front()->identifier(), "904280696");
+
+        // Quit, agreeing to the warning.
+        services->settings().setValue("NotifyAboutChanges.Pricing", true);
+        alerts->preparedAnswers = { { 1, false } };
+        delegate.mainMenu().quitItem->trigger();
+        EXPECT_EQ(quits, 1);
+        EXPECT_EQ(alerts->alerts.size(), 1u);
+        delegate.applicationWillTerminate();
+    }
+    services.reset();
+    qunsetenv("TANVILL_STORE_URL");
+
+    Database store;
+    ASSERT_TRUE(store.open(ListsController::defaultStorePath(), false));
+    EXPECT_EQ(store.queryText("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(store.queryText("SELECT name FROM lists WHERE idx = 0"), "Wishlist");
+    EXPECT_EQ(store.queryText("SELECT identifier FROM apps"), "904280696");
+}
