@@ -169,8 +169,7 @@ void AppDelegate::addList()
 
 void AppDelegate::editList()
 {
-    auto *header = qobject_cast<HeaderController *>(
-        mainWindowController().contentViewController()->headerView());
+    HeaderController *header = mainWindowController().contentViewController()->headerController();
     if (!header)
         return;
     if (HeaderViewController *page = header->selectedViewController())

@@ -188,6 +188,17 @@ TEST_F(MenusTest, MovingToListsOfEqualNamesReachesTheOneChosen)
     EXPECT_TRUE(appItem(MainMenu::kArchiveIndex)->isEnabled());
 }
 
+TEST_F(MenusTest, NewAndEditListOpenTheirViewsWhichHoldTheirItemOff)
+{
+    makeLists({ "Home", "Work" }, 1);
+    delegate.showMainWindow();
+    menu.editListItem->trigger();
+    EXPECT_TRUE(delegate.isListMenuItemHeldOff(MainMenu::kEditListIndex));
+    EXPECT_FALSE(menu.editListItem->isEnabled());
+    menu.addListItem->trigger();
+    EXPECT_TRUE(delegate.isListMenuItemHeldOff(MainMenu::kAddListIndex));
+}
+
 TEST_F(MenusTest, PreviousAndNextNeverLeaveTheLists)
 {
     makeLists({ "Home", "Work", "Games" }, 0);
