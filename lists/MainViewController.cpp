@@ -100,7 +100,12 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
     }
 }
 
-MainViewController::~MainViewController() = default;
+MainViewController::~MainViewController()
+{
+    // The new-list sheet tells this view when it goes: it goes while the view is still whole
+    // (quitting with the sheet open).
+    delete m_listCreator.data();
+}
 
 void MainViewController::setViewBelowTabBar(QWidget *view)
 {
