@@ -2,11 +2,15 @@
 // <build>/test-output/windows/, for a person to look at.
 #include "ShellTestSupport.h"
 #include "core/ListsController.h"
+#include "details/AppSummaryController.h"
+#include "details/DetailWindowManager.h"
 #include "lists/MainWindowController.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/WelcomeViewController.h"
+#include "store/CachedApp.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -93,6 +97,28 @@ TEST_F(ShellRenderTest, SortByMenu)
     save(windowWithMenus(window, { view, sorting }), "menu-view-sort-by");
     sorting->close();
     view->close();
+}
+
+TEST_F(ShellRenderTest, AppMenuOfAFocusedDetailWindow)
+{
+    CachedApp result;
+    result.name = "Things 3";
+    result.identifier = "904280696";
+    App *app
+        = services.listsController().addApp({ result }, services.listsController().lists()[0])[0];
+    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                   services.listsController());
+    services.notificationCenter().post(DetailWindowManagerFocussedAppChanged, nullptr,
+                                       { { DetailWindowManagerResponsibleSummaryController,
+                                           QVariant::fromValue<QObject *>(controller.get()) } });
+    QMenu *appMenu = openFromBar(delegate.mainMenu().appMenu());
+    QMenu *move = delegate.mainMenu().moveAppMenu();
+    const QRect moveItem = appMenu->actionGeometry(delegate.mainMenu().moveAppSubmenuItem);
+    appMenu->setActiveAction(delegate.mainMenu().moveAppSubmenuItem);
+    move->popup(appMenu->mapToGlobal(moveItem.topRight()));
+    save(windowWithMenus(window, { appMenu, move }), "menu-app-focused");
+    move->close();
+    appMenu->close();
 }
 
 TEST_F(ShellRenderTest, QuitWarning)

@@ -1,10 +1,12 @@
 // The welcome window, and the whole first run: an empty home, the welcome window, the first
 // list, a link handed over by a second launch of the real program, and quitting.
 #include "ShellTestSupport.h"
+#include "controls/TableView.h"
 #include "core/App.h"
 #include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "lists/ListViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/Analytics.h"
 #include "platform/SingleInstance.h"
@@ -126,6 +128,12 @@ TEST(StartUp, FromAnEmptyHomeToAListWithALinkedAppAndBack)
         List *list = services->listsController().lists().front();
         ASSERT_EQ(list->apps().size(), 1u);
         EXPECT_EQ(list->apps().front()->identifier(), "904280696");
+        // The main window's table shows it.
+        TableView *table = delegate.mainWindowController()
+                               .contentViewController()
+                               ->listViewController()
+                               ->tableView();
+        EXPECT_TRUE(test::waitFor([&] { return table->numberOfRows() == 1; }));
 
         // Quit, agreeing to the warning.
         services->settings().setValue("NotifyAboutChanges.Pricing", true);
