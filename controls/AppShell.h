@@ -42,10 +42,6 @@ public:
     virtual void addWindowsItem(QWidget *window, const QString &title) = 0;
     virtual void changeWindowsItem(QWidget *window, const QString &title) = 0;
     virtual void removeWindowsItem(QWidget *window) = 0;
-
-    // Gives a window (the archive and detail windows) the application's menu
-    // bar, whose items are the same wherever they are chosen. Without a shell: nothing.
-    virtual void installMenuBar(QWidget * /*window*/) { }
 };
 
 // Installs `shell` as AppShell::current() for the life of this object.

@@ -58,7 +58,6 @@ public:
     // sets the menus from the data and the saved sorting and grouping, and then takes the
     // links that arrived meanwhile.
     void applicationDidFinishLaunching();
-    bool hasFinishedLaunching() const { return m_launched; }
     // The desktop asked for the application again (a launch without a link, the tray icon):
     // the main window, or the welcome window while there is no list.
     void applicationShouldHandleReopen();
@@ -130,7 +129,6 @@ public:
     void didSelectListGrouping(QAction *sender);
     void rearrangeLists();
     void showAppShopperImport();
-    bool isListOrderSheetOpen() const { return m_listOrderSheetOpen; }
 
     // Held-off items of the List and App submenus (see AppShell).
     bool isListMenuItemHeldOff(int index) const { return m_listItemsHeldOff.contains(index); }
@@ -144,9 +142,10 @@ public:
     void addWindowsItem(QWidget *window, const QString &title) override;
     void changeWindowsItem(QWidget *window, const QString &title) override;
     void removeWindowsItem(QWidget *window) override;
-    void installMenuBar(QWidget *window) override;
 
 private:
+    // Gives a window (main, archive, detail windows) the application's menu bar.
+    void installMenuBar(QWidget *window);
     UserDefaults &settings();
     void connectMenu();
     void observe();

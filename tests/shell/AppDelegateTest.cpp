@@ -118,16 +118,6 @@ TEST_F(AppDelegateTest, WindowsLeaveTheWindowMenuWhenTheyGo)
     EXPECT_EQ(delegate.windowMenu().menu()->actions().size(), 0);
 }
 
-TEST_F(AppDelegateTest, ThePreferencesWindowIsMadeOnceAndComesBack)
-{
-    delegate.showPreferences();
-    QWidget *preferences = delegate.preferencesWindowController().window();
-    preferences->close();
-    delegate.showPreferences();
-    EXPECT_EQ(delegate.preferencesWindowController().window(), preferences);
-    EXPECT_TRUE(preferences->isVisible());
-}
-
 TEST_F(AppDelegateTest, ALinkToAnAppAlreadyKeptShowsTheDuplicateAlertOnTheMainWindow)
 {
     CachedApp kept;

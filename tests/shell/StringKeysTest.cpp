@@ -116,30 +116,6 @@ TEST(StringKeys, EveryKeyTheCodeLooksUpIsInTheTable)
     EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST(StringKeys, TheScanFindsEachWayOfLookingAKeyUp)
-{
-    const QString source = QStringLiteral(R"(
-        QString text(const char *key) { return Strings::localized(QString::fromLatin1(key)); }
-        QAction *addItem(QMenu *menu, const char *key, int shortcut) { return add(text(key)); }
-        QString field(const QJsonObject &o, const char *key) { return o.value(key).toString(); }
-        void f() {
-            Strings::localized(QStringLiteral("Direct"));
-            Strings::localizedFormat("Delete \"%@\"", { name });
-            Strings::localized(many ? QStringLiteral("Apps") : QStringLiteral("App"));
-            text("Helper");
-            addItem(menu, "MenuItem", QKeySequence(Qt::CTRL | Qt::Key_N));
-            localizedPriceStringFromNumber("NotAKey");
-            context("NotAKeyEither");
-            field(object, "trackName");
-            Pane(text("PaneTitle"), QStringLiteral("pane-icon"), parent);
-            Strings::localized(QStringLiteral("Placeholder%1").arg(n));
-        }
-    )");
-    EXPECT_EQ(keysIn(source),
-              (QSet<QString> { "Direct", "Delete \"%@\"", "Apps", "App", "Helper", "MenuItem",
-                               "PaneTitle" }));
-}
-
 TEST(StringKeys, EveryDrawingNamedForTheWindowsIsAResource)
 {
     for (const char *name : { "working_animation_1", "working_animation_2", "working_animation_3",
