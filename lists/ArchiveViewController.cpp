@@ -32,15 +32,6 @@ constexpr int kPlaceholderFontSize = 18;
 // The text keeps this far from the window's sides, in all.
 constexpr int kPlaceholderInset = 40;
 
-QList<int> allRows(int count)
-{
-    QList<int> rows;
-    rows.reserve(count);
-    for (int row = 0; row < count; ++row)
-        rows.append(row);
-    return rows;
-}
-
 } // namespace
 
 ArchiveViewController::ArchiveViewController(ListsController &lists, UserDefaults &settings,
@@ -104,7 +95,7 @@ void ArchiveViewController::setUpObservers()
 
 void ArchiveViewController::reloadRows()
 {
-    if (m_tableLoaded)
+    if (m_rowUpdates.isTableLoaded())
         m_tableView->reloadData();
 }
 
@@ -113,7 +104,7 @@ ListRepresentation &ArchiveViewController::listRepresentation()
     if (!m_listRepresentation) {
         m_listRepresentation = std::make_unique<ListRepresentation>(
             m_lists, kArchiveListIndex, savedListGrouping(), savedListSorting());
-        m_listRepresentation->setDelegate(this);
+        m_listRepresentation->setDelegate(&m_rowUpdates);
     }
     return *m_listRepresentation;
 }
@@ -159,7 +150,7 @@ void ArchiveViewController::placePlaceholder()
 
 int ArchiveViewController::numberOfRows(TableView *)
 {
-    m_tableLoaded = true;
+    m_rowUpdates.tableDidLoad(m_tableView);
     return listRepresentation().numberOfRows();
 }
 
@@ -221,72 +212,6 @@ void ArchiveViewController::didRemoveRowView(TableView *, TableRowView *view, in
 bool ArchiveViewController::shouldSelectRow(TableView *, int)
 {
     return false;
-}
-
-// Changes of the rows
-
-void ArchiveViewController::listRepresentationWillChange(ListRepresentation *)
-{
-    if (!m_tableLoaded)
-        return;
-    ++m_openBrackets;
-    m_tableView->beginUpdates();
-}
-
-void ArchiveViewController::listRepresentationDidInsertRowsAtIndexes(ListRepresentation *,
-                                                                     const QList<int> &indexes)
-{
-    if (m_tableLoaded)
-        m_tableView->insertRows(indexes, TableEffect::Gap);
-}
-
-void ArchiveViewController::listRepresentationDidRemoveRowsAtIndexes(ListRepresentation *,
-                                                                     const QList<int> &indexes)
-{
-    if (m_tableLoaded)
-        m_tableView->removeRows(indexes, TableEffect::Fade);
-}
-
-void ArchiveViewController::listRepresentationDidMoveRow(ListRepresentation *, int fromIndex,
-                                                         int toIndex)
-{
-    if (m_tableLoaded)
-        m_tableView->moveRow(fromIndex, toIndex);
-}
-
-void ArchiveViewController::listRepresentationWillReplaceAllRowsFromList(
-    ListRepresentation *representation, int listIndex)
-{
-    // The archive never changes list, so this is a new order: old rows drop out downwards,
-    // new ones come up. The general rule is kept in case it ever does.
-    const int shown = representation->listIndex();
-    TableEffect removal = TableEffect::SlideDown;
-    m_replacementInsertion = TableEffect::SlideUp;
-    if (shown > listIndex) {
-        removal = TableEffect::SlideLeft;
-        m_replacementInsertion = TableEffect::SlideRight;
-    } else if (shown < listIndex) {
-        removal = TableEffect::SlideRight;
-        m_replacementInsertion = TableEffect::SlideLeft;
-    }
-    if (m_tableLoaded)
-        m_tableView->removeRows(allRows(representation->numberOfRows()), removal);
-}
-
-void ArchiveViewController::listRepresentationDidReplaceAllRowsFromList(
-    ListRepresentation *representation, int)
-{
-    if (m_tableLoaded)
-        m_tableView->insertRows(allRows(representation->numberOfRows()), m_replacementInsertion);
-}
-
-void ArchiveViewController::listRepresentationDidChange(ListRepresentation *)
-{
-    if (m_openBrackets > 0) {
-        --m_openBrackets;
-        m_tableView->endUpdates();
-    }
-    updatePlaceholder();
 }
 
 } // namespace tanvill

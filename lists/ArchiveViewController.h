@@ -12,6 +12,7 @@
 
 #include "controls/TableView.h"
 #include "core/ListRepresentation.h"
+#include "lists/ListTableUpdater.h"
 
 #include <QWidget>
 
@@ -24,10 +25,7 @@ class Label;
 class ListsController;
 class UserDefaults;
 
-class ArchiveViewController : public QWidget,
-                              public TableViewDataSource,
-                              public TableViewDelegate,
-                              public ListRepresentationDelegate
+class ArchiveViewController : public QWidget, public TableViewDataSource, public TableViewDelegate
 {
     Q_OBJECT
 public:
@@ -62,20 +60,6 @@ public:
     void didRemoveRowView(TableView *table, TableRowView *view, int row) override;
     bool shouldSelectRow(TableView *table, int row) override;
 
-    // ListRepresentationDelegate
-    void listRepresentationWillChange(ListRepresentation *representation) override;
-    void listRepresentationDidInsertRowsAtIndexes(ListRepresentation *representation,
-                                                  const QList<int> &indexes) override;
-    void listRepresentationDidRemoveRowsAtIndexes(ListRepresentation *representation,
-                                                  const QList<int> &indexes) override;
-    void listRepresentationDidMoveRow(ListRepresentation *representation, int fromIndex,
-                                      int toIndex) override;
-    void listRepresentationWillReplaceAllRowsFromList(ListRepresentation *representation,
-                                                      int listIndex) override;
-    void listRepresentationDidReplaceAllRowsFromList(ListRepresentation *representation,
-                                                     int listIndex) override;
-    void listRepresentationDidChange(ListRepresentation *representation) override;
-
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -89,12 +73,12 @@ private:
     UserDefaults &m_settings;
     TableView *m_tableView;
     Label *m_placeholderLabel;
+    // Plays the representation's changes on the table once it has asked for its rows.
+    ListTableUpdater m_rowUpdates { [this] {
+        updatePlaceholder();
+    } };
     std::unique_ptr<ListRepresentation> m_listRepresentation;
     RandomSource m_random;
-    // The table asks for its rows when first shown; changes before then are not animated.
-    bool m_tableLoaded = false;
-    int m_openBrackets = 0;
-    TableEffect m_replacementInsertion = TableEffect::None;
 };
 
 } // namespace tanvill

@@ -26,15 +26,6 @@ namespace {
 const QString kListEditorDidUpdateList
     = QStringLiteral("Tanvill.ListEditorDidUpateListNotification");
 
-QList<int> allRows(int count)
-{
-    QList<int> rows;
-    rows.reserve(count);
-    for (int row = 0; row < count; ++row)
-        rows.append(row);
-    return rows;
-}
-
 } // namespace
 
 ListViewController::ListViewController(ListsController &lists, UserDefaults &settings,
@@ -83,7 +74,7 @@ void ListViewController::setUpObservers()
     center.addObserver(
         ListsControllerDidReloadApps, this,
         [this](const Notification &) {
-            if (m_tableLoaded)
+            if (m_rowUpdates.isTableLoaded())
                 m_tableView->reloadData();
         },
         &m_lists);
@@ -100,7 +91,7 @@ void ListViewController::setUpObservers()
         updateHoverTints();
     });
     m_settings.observe(SettingsKeys::DisplayPlatformIcons, this, [this](const QVariant &) {
-        if (m_tableLoaded)
+        if (m_rowUpdates.isTableLoaded())
             m_tableView->reloadData();
     });
     // Values other than the known raw ones leave the rows as they are.
@@ -127,7 +118,7 @@ ListRepresentation &ListViewController::listRepresentation()
     if (!m_listRepresentation) {
         m_listRepresentation = std::make_unique<ListRepresentation>(
             m_lists, selectedListIndex(), savedListGrouping(), savedListSorting());
-        m_listRepresentation->setDelegate(this);
+        m_listRepresentation->setDelegate(&m_rowUpdates);
     }
     return *m_listRepresentation;
 }
@@ -164,7 +155,7 @@ AppSummaryController *ListViewController::summaryControllerAtRow(int row) const
 
 int ListViewController::numberOfRows(TableView *)
 {
-    m_tableLoaded = true;
+    m_rowUpdates.tableDidLoad(m_tableView);
     return listRepresentation().numberOfRows();
 }
 
@@ -226,71 +217,6 @@ void ListViewController::rowClicked(TableView *, int row)
         return;
     if (AppSummaryController *controller = summaryControllerAtRow(row))
         m_detailWindows.openDetailWindowWithSummaryController(controller);
-}
-
-// Changes of the rows
-
-void ListViewController::listRepresentationWillChange(ListRepresentation *)
-{
-    if (!m_tableLoaded)
-        return;
-    ++m_openBrackets;
-    m_tableView->beginUpdates();
-}
-
-void ListViewController::listRepresentationDidInsertRowsAtIndexes(ListRepresentation *,
-                                                                  const QList<int> &indexes)
-{
-    if (m_tableLoaded)
-        m_tableView->insertRows(indexes, TableEffect::Gap);
-}
-
-void ListViewController::listRepresentationDidRemoveRowsAtIndexes(ListRepresentation *,
-                                                                  const QList<int> &indexes)
-{
-    if (m_tableLoaded)
-        m_tableView->removeRows(indexes, TableEffect::Fade);
-}
-
-void ListViewController::listRepresentationDidMoveRow(ListRepresentation *, int fromIndex,
-                                                      int toIndex)
-{
-    if (m_tableLoaded)
-        m_tableView->moveRow(fromIndex, toIndex);
-}
-
-void ListViewController::listRepresentationWillReplaceAllRowsFromList(
-    ListRepresentation *representation, int listIndex)
-{
-    // A later list comes in from the right, an earlier one from the left; the same list in
-    // another order drops in from above.
-    const int shown = representation->listIndex();
-    TableEffect removal = TableEffect::SlideDown;
-    m_replacementInsertion = TableEffect::SlideUp;
-    if (shown > listIndex) {
-        removal = TableEffect::SlideLeft;
-        m_replacementInsertion = TableEffect::SlideRight;
-    } else if (shown < listIndex) {
-        removal = TableEffect::SlideRight;
-        m_replacementInsertion = TableEffect::SlideLeft;
-    }
-    if (m_tableLoaded)
-        m_tableView->removeRows(allRows(representation->numberOfRows()), removal);
-}
-
-void ListViewController::listRepresentationDidReplaceAllRowsFromList(
-    ListRepresentation *representation, int)
-{
-    if (m_tableLoaded)
-        m_tableView->insertRows(allRows(representation->numberOfRows()), m_replacementInsertion);
-}
-
-void ListViewController::listRepresentationDidChange(ListRepresentation *)
-{
-    if (m_openBrackets == 0)
-        return;
-    --m_openBrackets;
-    m_tableView->endUpdates();
 }
 
 } // namespace tanvill

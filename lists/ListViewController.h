@@ -15,6 +15,7 @@
 
 #include "controls/TableView.h"
 #include "core/ListRepresentation.h"
+#include "lists/ListTableUpdater.h"
 #include "lists/RatingPromptView.h"
 
 #include <QDateTime>
@@ -34,7 +35,6 @@ class UserDefaults;
 class ListViewController : public QWidget,
                            public TableViewDataSource,
                            public TableViewDelegate,
-                           public ListRepresentationDelegate,
                            public RatingPromptDelegate
 {
     Q_OBJECT
@@ -80,20 +80,6 @@ public:
     Qt::DropAction validateDrop(TableView *table, const TableDrop &drop) override;
     bool acceptDrop(TableView *table, const TableDrop &drop) override;
 
-    // ListRepresentationDelegate
-    void listRepresentationWillChange(ListRepresentation *representation) override;
-    void listRepresentationDidInsertRowsAtIndexes(ListRepresentation *representation,
-                                                  const QList<int> &indexes) override;
-    void listRepresentationDidRemoveRowsAtIndexes(ListRepresentation *representation,
-                                                  const QList<int> &indexes) override;
-    void listRepresentationDidMoveRow(ListRepresentation *representation, int fromIndex,
-                                      int toIndex) override;
-    void listRepresentationWillReplaceAllRowsFromList(ListRepresentation *representation,
-                                                      int listIndex) override;
-    void listRepresentationDidReplaceAllRowsFromList(ListRepresentation *representation,
-                                                     int listIndex) override;
-    void listRepresentationDidChange(ListRepresentation *representation) override;
-
     // RatingPromptDelegate
     void hideRatingPrompt(RatingPromptView *view, RatingPromptState state) override;
     void leaveRating(RatingPromptView *view) override;
@@ -118,13 +104,11 @@ private:
     UserDefaults &m_settings;
     DetailWindowManager &m_detailWindows;
     TableView *m_tableView;
+    // Plays the representation's changes on the table once it has asked for its rows.
+    ListTableUpdater m_rowUpdates;
     std::unique_ptr<ListRepresentation> m_listRepresentation;
     std::function<QDateTime()> m_clock;
-    // The table asks for its rows when first shown; changes before then are not animated.
-    bool m_tableLoaded = false;
     bool m_shown = false;
-    int m_openBrackets = 0;
-    TableEffect m_replacementInsertion = TableEffect::None;
 };
 
 } // namespace tanvill

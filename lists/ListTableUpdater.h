@@ -1,0 +1,49 @@
+#pragma once
+
+// Plays the row changes of a list representation on the table that shows it: inserted rows
+// open a gap, removed rows fade, moved rows move, and when all rows are replaced the old ones
+// leave and the new ones come in from the side of the list they belong to (a later list from
+// the right, an earlier one from the left, the same list in a new order from above). Changes
+// before the table first asked for its rows are not played; the table reads them then.
+//
+// The list table and the archive table each own one and make it their representation's
+// delegate.
+
+#include "controls/TableView.h"
+#include "core/ListRepresentation.h"
+
+#include <functional>
+
+namespace tanvill {
+
+class ListTableUpdater final : public ListRepresentationDelegate
+{
+public:
+    // `didChange` runs at the end of every change of the rows, played or not.
+    explicit ListTableUpdater(std::function<void()> didChange = {});
+
+    // The table has asked for its rows: later changes are played on it.
+    void tableDidLoad(TableView *table);
+    bool isTableLoaded() const;
+
+    void listRepresentationWillChange(ListRepresentation *representation) override;
+    void listRepresentationDidInsertRowsAtIndexes(ListRepresentation *representation,
+                                                  const QList<int> &indexes) override;
+    void listRepresentationDidRemoveRowsAtIndexes(ListRepresentation *representation,
+                                                  const QList<int> &indexes) override;
+    void listRepresentationDidMoveRow(ListRepresentation *representation, int fromIndex,
+                                      int toIndex) override;
+    void listRepresentationWillReplaceAllRowsFromList(ListRepresentation *representation,
+                                                      int listIndex) override;
+    void listRepresentationDidReplaceAllRowsFromList(ListRepresentation *representation,
+                                                     int listIndex) override;
+    void listRepresentationDidChange(ListRepresentation *representation) override;
+
+private:
+    std::function<void()> m_didChange;
+    TableView *m_table = nullptr;
+    int m_openBrackets = 0;
+    TableEffect m_replacementInsertion = TableEffect::None;
+};
+
+} // namespace tanvill
