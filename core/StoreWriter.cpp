@@ -61,6 +61,24 @@ void bindApp(Statement &statement, const AppRow &row)
     statement.bind(16, row.notes);
 }
 
+// Binds the values to ?1, ?2, ... in order and runs the statement.
+template<typename... Values> bool runWith(Statement &statement, const Values &...values)
+{
+    int index = 0;
+    (statement.bind(++index, values), ...);
+    return statement.run();
+}
+
+// Runs a statement that deletes by ?1 for each identifier; false at the first failure.
+bool deleteEach(Statement &statement, const std::vector<qint64> &ids)
+{
+    for (const qint64 id : ids) {
+        if (!runWith(statement, id))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 StoreWriter::StoreWriter() = default;
@@ -161,11 +179,7 @@ StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
     if (!transaction.isActive())
         return fail();
     for (const ListRow &row : changes.lists) {
-        statements.upsertList.bind(1, row.id);
-        statements.upsertList.bind(2, row.index);
-        statements.upsertList.bind(3, row.name);
-        statements.upsertList.bind(4, row.color);
-        if (!statements.upsertList.run())
+        if (!runWith(statements.upsertList, row.id, row.index, row.name, row.color))
             return fail();
     }
     for (const AppRow &row : changes.apps) {
@@ -180,28 +194,13 @@ StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
         }
     }
     for (const ScreenshotRow &row : changes.screenshots) {
-        statements.upsertScreenshot.bind(1, row.id);
-        statements.upsertScreenshot.bind(2, row.appId);
-        statements.upsertScreenshot.bind(3, row.position);
-        statements.upsertScreenshot.bind(4, row.url);
-        if (!statements.upsertScreenshot.run())
+        if (!runWith(statements.upsertScreenshot, row.id, row.appId, row.position, row.url))
             return fail();
     }
-    for (const qint64 id : changes.deletedScreenshots) {
-        statements.deleteScreenshot.bind(1, id);
-        if (!statements.deleteScreenshot.run())
-            return fail();
-    }
-    for (const qint64 id : changes.deletedApps) {
-        statements.deleteApp.bind(1, id);
-        if (!statements.deleteApp.run())
-            return fail();
-    }
-    for (const qint64 id : changes.deletedLists) {
-        statements.deleteList.bind(1, id);
-        if (!statements.deleteList.run())
-            return fail();
-    }
+    if (!deleteEach(statements.deleteScreenshot, changes.deletedScreenshots)
+        || !deleteEach(statements.deleteApp, changes.deletedApps)
+        || !deleteEach(statements.deleteList, changes.deletedLists))
+        return fail();
     if (!transaction.commit())
         return fail();
     return { true };
