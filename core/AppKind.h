@@ -4,6 +4,8 @@
 // store results by its raw value (the store's kind string), shown by its description
 // (also the section titles of grouping by platform).
 
+#include "core/TagHash.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -21,10 +23,6 @@ int tag(AppKind kind);
 
 } // namespace tanvill
 
-template<> struct std::hash<tanvill::AppKind>
+template<> struct std::hash<tanvill::AppKind> : tanvill::TagHash<tanvill::AppKind>
 {
-    std::size_t operator()(tanvill::AppKind kind) const noexcept
-    {
-        return static_cast<std::size_t>(tanvill::tag(kind));
-    }
 };

@@ -5,8 +5,6 @@
 
 namespace tanvill {
 
-namespace { }
-
 std::optional<ListGrouping> listGroupingFromRawValue(const QString &value)
 {
     for (const ListGrouping grouping :

@@ -4,6 +4,8 @@
 // in the application menu and kept in the user defaults under "listGrouping" as its raw
 // value. Platform is stored as "kind".
 
+#include "core/TagHash.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -24,10 +26,6 @@ void setSavedListGrouping(ListGrouping grouping);
 
 } // namespace tanvill
 
-template<> struct std::hash<tanvill::ListGrouping>
+template<> struct std::hash<tanvill::ListGrouping> : tanvill::TagHash<tanvill::ListGrouping>
 {
-    std::size_t operator()(tanvill::ListGrouping grouping) const noexcept
-    {
-        return static_cast<std::size_t>(tanvill::tag(grouping));
-    }
 };

@@ -5,8 +5,6 @@
 
 namespace tanvill {
 
-namespace { }
-
 std::optional<ListSorting> listSortingFromRawValue(const QString &value)
 {
     for (const ListSorting sorting : { ListSorting::None, ListSorting::Price, ListSorting::Name }) {

@@ -3,6 +3,8 @@
 // The order of the applications and sections of every list, chosen in the application menu
 // and kept in the user defaults under "listSorting" as its raw value.
 
+#include "core/TagHash.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -23,10 +25,6 @@ void setSavedListSorting(ListSorting sorting);
 
 } // namespace tanvill
 
-template<> struct std::hash<tanvill::ListSorting>
+template<> struct std::hash<tanvill::ListSorting> : tanvill::TagHash<tanvill::ListSorting>
 {
-    std::size_t operator()(tanvill::ListSorting sorting) const noexcept
-    {
-        return static_cast<std::size_t>(tanvill::tag(sorting));
-    }
 };

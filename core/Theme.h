@@ -4,6 +4,8 @@
 // buttons, the list editor, the list-order view and the page dots. Lists store a colour
 // by its raw value.
 
+#include "core/TagHash.h"
+
 #include <QColor>
 #include <QString>
 
@@ -45,10 +47,6 @@ struct Theme
 
 } // namespace tanvill
 
-template<> struct std::hash<tanvill::ThemeName>
+template<> struct std::hash<tanvill::ThemeName> : tanvill::TagHash<tanvill::ThemeName>
 {
-    std::size_t operator()(tanvill::ThemeName name) const noexcept
-    {
-        return static_cast<std::size_t>(tanvill::tag(name));
-    }
 };
