@@ -2,7 +2,6 @@
 
 #include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
-#include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "store/AppUpdater.h"
 
@@ -18,11 +17,6 @@ namespace tanvill {
 namespace {
 
 constexpr int kTokenFieldWidth = 180;
-
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
 
 } // namespace
 

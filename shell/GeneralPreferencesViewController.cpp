@@ -17,20 +17,6 @@
 
 namespace tanvill {
 
-namespace {
-
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
-QCheckBox *makeCheckbox(const char *key)
-{
-    return new QCheckBox(text(key));
-}
-
-} // namespace
-
 GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults &settings,
                                                                    AlertPresenter &alerts,
                                                                    LoginItem loginItem,
@@ -38,7 +24,7 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
     : PreferencesPane(text("PreferencesGeneral"), QStringLiteral("preferences-general"), parent),
       m_settings(settings), m_alerts(alerts), m_loginItem(std::move(loginItem))
 {
-    m_launchAtLogin = makeCheckbox("PreferencesLaunchAtLogin");
+    m_launchAtLogin = new QCheckBox(text("PreferencesLaunchAtLogin"));
     addRow(text("PreferencesStartupSection"), m_launchAtLogin);
     // The box shows the setting; a click goes through the login item first.
     SettingsBinding::showBoolean(m_launchAtLogin, m_settings, SettingsKeys::LaunchAtLogin);
@@ -46,7 +32,7 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
             &GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue);
 
     addSeparation();
-    m_automaticUpdates = makeCheckbox("PreferencesAutomaticUpdates");
+    m_automaticUpdates = new QCheckBox(text("PreferencesAutomaticUpdates"));
     SettingsBinding::bindBoolean(m_automaticUpdates, m_settings,
                                  SettingsKeys::AutomaticallyUpdateApps);
     m_updateInterval = new QComboBox;
@@ -66,13 +52,13 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
             &GeneralPreferencesViewController::updateIntervalChosen);
 
     addSeparation();
-    m_iconBadge = makeCheckbox("PreferencesIconBadge");
+    m_iconBadge = new QCheckBox(text("PreferencesIconBadge"));
     SettingsBinding::bindBoolean(m_iconBadge, m_settings, SettingsKeys::DisplayAppCountAsIconBadge);
     addRow(text("PreferencesLauncherSection"), m_iconBadge);
-    m_platformIcons = makeCheckbox("PreferencesPlatformIcons");
+    m_platformIcons = new QCheckBox(text("PreferencesPlatformIcons"));
     SettingsBinding::bindBoolean(m_platformIcons, m_settings, SettingsKeys::DisplayPlatformIcons);
     addRow(text("PreferencesListsSection"), m_platformIcons);
-    m_multipleAppWindows = makeCheckbox("PreferencesMultipleAppWindows");
+    m_multipleAppWindows = new QCheckBox(text("PreferencesMultipleAppWindows"));
     SettingsBinding::bindBoolean(m_multipleAppWindows, m_settings,
                                  SettingsKeys::MultipleAppWindows);
     addRow(text("PreferencesWindowsSection"), m_multipleAppWindows);

@@ -1,7 +1,6 @@
 #include "shell/IntegrationViewController.h"
 
 #include "platform/HttpClient.h"
-#include "platform/Strings.h"
 #include "platform/WebLink.h"
 #include "platform/Workspace.h"
 
@@ -9,15 +8,6 @@
 #include <QPushButton>
 
 namespace tanvill {
-
-namespace {
-
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
-} // namespace
 
 IntegrationViewController::IntegrationViewController(Workspace &workspace, QWidget *parent)
     : PreferencesPane(text("PreferencesIntegration"), QStringLiteral("preferences-integration"),

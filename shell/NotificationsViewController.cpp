@@ -1,7 +1,6 @@
 #include "shell/NotificationsViewController.h"
 
 #include "core/SettingsKeys.h"
-#include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "shell/SettingsBinding.h"
 
@@ -9,15 +8,6 @@
 #include <QLabel>
 
 namespace tanvill {
-
-namespace {
-
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
-} // namespace
 
 NotificationsViewController::NotificationsViewController(UserDefaults &settings, QWidget *parent)
     : PreferencesPane(text("PreferencesNotifications"), QStringLiteral("preferences-notifications"),

@@ -1,5 +1,7 @@
 #include "shell/PreferencesPane.h"
 
+#include "platform/Strings.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -12,6 +14,11 @@ constexpr int kTitleColumnWidth = 150;
 constexpr int kFieldColumnWidth = 330;
 
 } // namespace
+
+QString PreferencesPane::text(const char *key)
+{
+    return Strings::localized(QString::fromLatin1(key));
+}
 
 PreferencesPane::PreferencesPane(const QString &label, const QString &iconName, QWidget *parent)
     : QWidget(parent), m_label(label), m_iconName(iconName)
