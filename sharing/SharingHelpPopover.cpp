@@ -1,5 +1,6 @@
 #include "sharing/SharingHelpPopover.h"
 
+#include "controls/PopoverShape.h"
 #include "platform/Strings.h"
 
 #include <QGuiApplication>
@@ -69,15 +70,8 @@ void SharingHelpPopover::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF body = QRectF(rect()).adjusted(0.5, kArrowHeight + 0.5, -0.5, -0.5);
-    QPainterPath path;
-    path.addRoundedRect(body, kRadius, kRadius);
-    QPainterPath arrow;
-    arrow.moveTo(m_arrowX - kArrowHeight, body.top() + 1);
-    arrow.lineTo(m_arrowX, 0.5);
-    arrow.lineTo(m_arrowX + kArrowHeight, body.top() + 1);
-    arrow.closeSubpath();
-    path = path.united(arrow);
+    const QPainterPath path
+        = PopoverShape { kRadius, kArrowHeight, kArrowHeight }.outline(rect(), m_arrowX);
     painter.setPen(QPen(kBorder, 1));
     painter.setBrush(kFill);
     painter.drawPath(path);
