@@ -8,7 +8,6 @@
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
-#include "core/Screenshot.h"
 #include "details/AppDetailViewController.h"
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
@@ -77,14 +76,7 @@ struct Bench
         for (int i = 0; i < 10; ++i)
             result.screenshotUrls << test::screenshotUrl(server, QSize(640, 1136), serial * 10 + i);
         App *app = services.listsController().addApp({ result }, list).front();
-        QStringList urls { app->iconUrl() };
-        for (const Screenshot *shot : app->screenshots())
-            urls << shot->url();
-        int answered = 0;
-        for (const QString &url : urls)
-            services.imageCache().imageForUrl(url,
-                                              [&](const QString &, const QImage &) { ++answered; });
-        test::waitFor([&] { return answered == urls.size(); }, 20000);
+        test::warmPictures(services.imageCache(), app, 20000);
         return app;
     }
 

@@ -6,11 +6,11 @@
 #include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
 #include "support/FakeHttpServer.h"
+#include "support/TestImages.h"
 #include "support/TestServices.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
@@ -86,11 +86,7 @@ QByteArray iconBytes()
                             20 + i % 30);
     }
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return test::pngOf(image);
 }
 
 void print(const char *name, double value, const char *unit)

@@ -3,6 +3,8 @@
 // applications, so that the main window is what opens), measured side by side in one run.
 // Each figure is the median of several starts, taken in turns.
 
+#include "SampleApps.h"
+
 #include "core/ListsController.h"
 #include "platform/UserDefaults.h"
 
@@ -38,28 +40,13 @@ struct User
         store.open(dataFolder + "/Tanvill.sqlite");
         ObjectContext &context = store.context();
         const int listCount = apps > 0 ? kLists : 1;
-        std::vector<List *> lists;
-        for (int i = 0; i < listCount; ++i) {
-            List *list = context.insertList();
-            list->setIndex(i);
-            list->setName(QStringLiteral("List %1").arg(i + 1));
-            list->setColor(QStringLiteral("blue"));
-            lists.push_back(list);
-        }
+        const std::vector<List *> lists
+            = bench::insertSampleLists(context, listCount, QStringLiteral("blue"));
         const QString description = QStringLiteral("A capable app for every day. ").repeated(100);
         for (int i = 0; i < apps; ++i) {
             App *app = context.insertApp(lists[std::size_t(i % listCount)]);
-            app->setName(QStringLiteral("Application number %1").arg(i));
-            app->setIdentifier(QString::number(300000000 + i));
-            app->setDeveloper(QStringLiteral("Developer %1").arg(i % 700));
-            app->setPrice(Decimal::fromUnits(99 + (i % 20) * 100, 2));
-            app->setLastPrice(app->price());
-            app->setRating(3.5f);
-            app->setLastRating(3.5f);
-            app->setVersion(QStringLiteral("2.%1").arg(i % 13));
-            app->setLastVersion(app->version());
+            bench::fillSampleApp(app, i);
             app->setIconUrl(QStringLiteral("http://127.0.0.1:9/icon/%1.png").arg(i));
-            app->setAppStoreUrl(QStringLiteral("https://apps.apple.com/app/id%1").arg(i));
             app->setAppStoreDescription(description);
             for (int shot = 0; shot < kShots; ++shot)
                 context.insertScreenshot(app)->setUrl(

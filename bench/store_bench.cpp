@@ -2,6 +2,8 @@
 // lists, 5 screenshots each, store descriptions of 2-4 KB made from real store replies.
 // Prints the open time, the time a save blocks the UI thread, and the resident memory.
 
+#include "SampleApps.h"
+
 #include "core/ListsController.h"
 #include "platform/UserDefaults.h"
 #include "support/TestServices.h"
@@ -63,30 +65,15 @@ void buildStore(const QString &path)
     if (store.open(path).outcome != ObjectStore::OpenOutcome::Created)
         _exit(2);
     ObjectContext &context = store.context();
-    std::vector<List *> lists;
-    for (int i = 0; i < kLists; ++i) {
-        List *list = context.insertList();
-        list->setIndex(i);
-        list->setName(QStringLiteral("List %1").arg(i + 1));
-        list->setColor(QStringLiteral("yellow"));
-        lists.push_back(list);
-    }
+    const std::vector<List *> lists
+        = bench::insertSampleLists(context, kLists, QStringLiteral("yellow"));
     std::uniform_int_distribution<int> length(2048, 4096);
     std::size_t next = 0;
     for (int i = 0; i < kApps; ++i) {
         App *app = context.insertApp(lists[std::size_t(i % kLists)]);
-        app->setName(QStringLiteral("Application number %1").arg(i));
-        app->setIdentifier(QString::number(300000000 + i));
-        app->setDeveloper(QStringLiteral("Developer %1").arg(i % 700));
-        app->setPrice(Decimal::fromUnits(99 + (i % 20) * 100, 2));
-        app->setLastPrice(app->price());
-        app->setRating(3.5f);
-        app->setLastRating(3.5f);
-        app->setVersion(QStringLiteral("2.%1").arg(i % 13));
-        app->setLastVersion(app->version());
+        bench::fillSampleApp(app, i);
         app->setIconUrl(
             QStringLiteral("https://is1-ssl.mzstatic.com/image/thumb/%1/512x512bb.jpg").arg(i));
-        app->setAppStoreUrl(QStringLiteral("https://apps.apple.com/app/id%1").arg(i));
         const int wanted = length(random);
         QString description;
         while (description.size() < wanted)

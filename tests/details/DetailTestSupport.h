@@ -71,17 +71,7 @@ struct DetailTest : ::testing::Test
     }
 
     // Loads every picture of the application into the image cache's memory.
-    void warm(const App *app)
-    {
-        QStringList urls { app->iconUrl() };
-        for (const Screenshot *shot : app->screenshots())
-            urls << shot->url();
-        int answered = 0;
-        for (const QString &url : urls)
-            services.imageCache().imageForUrl(url,
-                                              [&](const QString &, const QImage &) { ++answered; });
-        ASSERT_TRUE(waitFor([&] { return answered == urls.size(); }, 10000));
-    }
+    void warm(const App *app) { ASSERT_TRUE(warmPictures(services.imageCache(), app, 10000)); }
 
     void postRefresh(const App *app)
     {

@@ -1,6 +1,8 @@
 // The archive window: its rows and how they follow the archive and the settings, the
 // empty-archive text, the reduced row menu, and the window kept for the run and its frame
 // kept between runs.
+#include "ListTableTestSupport.h"
+
 #include "controls/BorderedButton.h"
 #include "controls/ControlsTestSupport.h"
 #include "controls/Label.h"
@@ -90,18 +92,7 @@ struct ArchiveWindowTest : ::testing::Test
         return all;
     }
 
-    QStringList shownNames() const
-    {
-        QStringList names;
-        ListRepresentation &rows = view->listRepresentation();
-        for (int row = 0; row < rows.numberOfRows(); ++row) {
-            if (App *app = rows.appAtRow(row))
-                names << app->name();
-            else
-                names << "#" + rows.titleAtRow(row).value_or("?");
-        }
-        return names;
-    }
+    QStringList shownNames() const { return test::shownNamesOf(view->listRepresentation()); }
 
     test::TestServices services;
     List *games = nullptr;

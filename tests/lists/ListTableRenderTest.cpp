@@ -2,18 +2,17 @@
 // person to look at: rows at rest and hovered, platform images, sorted and grouped with a
 // floating section row, a price button offering to archive, the context menu, the rating prompt's
 // three questions and a drag.
+#include "ListRenderSupport.h"
 #include "ListTableTestSupport.h"
 
 #include "controls/BorderedButton.h"
 #include "controls/HoverButton.h"
 #include "store/ImageCache.h"
 
-#include <QBuffer>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDrag>
 #include <QFile>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -22,31 +21,6 @@
 using namespace tanvill;
 
 namespace {
-
-// A made-up application icon: a coloured gradient with the name's first letter.
-QByteArray iconBytes(const QString &name, int hue)
-{
-    QImage image(128, 128, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient gradient(0, 0, 0, 128);
-    gradient.setColorAt(0, QColor::fromHsv(hue, 150, 250));
-    gradient.setColorAt(1, QColor::fromHsv((hue + 30) % 360, 210, 190));
-    painter.fillRect(image.rect(), gradient);
-    QFont font;
-    font.setPixelSize(70);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(QColor(255, 255, 255, 235));
-    painter.drawText(image.rect(), Qt::AlignCenter, name.left(1));
-    painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 struct ListTableRender : test::ListTableTest
 {
@@ -62,31 +36,12 @@ struct ListTableRender : test::ListTableTest
               14.99, AppKind::Mac },
             { "Metronome Plus", "Tempo Labs", 1.99, AppKind::Pad },
         };
-        int hue = 0;
-        for (App *app : test::watch(lists(), games, apps)) {
-            const QString path = QDir(ImageCache::shared().cacheDirectory())
-                                     .filePath(ImageCache::cacheFileName(app->iconUrl()));
-            QDir().mkpath(QFileInfo(path).path());
-            QFile file(path);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(iconBytes(app->name(), hue));
-            hue = (hue + 47) % 360;
-        }
+        test::cacheLetterIcons(test::watch(lists(), games, apps), 0, 47);
     }
 
-    // Waits for the icons and writes the window, with `overlay` drawn over it where it stands.
     void save(const QString &name, QWidget *overlay = nullptr)
     {
-        test::waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 2000);
-        test::drainEvents();
-        QImage image = window->grab().toImage();
-        if (overlay) {
-            QPainter painter(&image);
-            painter.drawImage(window->mapFromGlobal(overlay->mapToGlobal(QPoint(0, 0))),
-                              overlay->grab().toImage());
-        }
-        const QString path = QDir(test::testOutputDir("windows")).filePath(name + ".png");
-        ASSERT_TRUE(image.save(path)) << path.toStdString();
+        test::saveWindowRender(window.get(), name, overlay);
     }
 };
 

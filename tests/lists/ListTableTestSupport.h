@@ -32,11 +32,10 @@ public:
     std::vector<AppSummaryController *> opened;
 };
 
-// "App 1", "#Section" … as the table's rows stand now.
-inline QStringList shownNamesOf(ListViewController &view)
+// "App 1", "#Section" … as the rows stand now.
+inline QStringList shownNamesOf(ListRepresentation &rows)
 {
     QStringList names;
-    ListRepresentation &rows = view.listRepresentation();
     for (int row = 0; row < rows.numberOfRows(); ++row) {
         if (App *app = rows.appAtRow(row))
             names << app->name();
@@ -84,7 +83,7 @@ struct ListTableTest : ::testing::Test
         return qobject_cast<AppCell *>(table->tableView()->rowViewAtRow(row));
     }
 
-    QStringList shownNames() const { return shownNamesOf(*table); }
+    QStringList shownNames() const { return shownNamesOf(table->listRepresentation()); }
 
     TestServices services;
     RecordingDetailWindows detailWindows;

@@ -14,9 +14,9 @@
 #include "support/FakeStore.h"
 #include "support/RecordingAppShell.h"
 #include "support/TestEnvironment.h"
+#include "support/TestImages.h"
 #include "support/TestServices.h"
 
-#include <QBuffer>
 #include <QCursor>
 #include <QDir>
 #include <QImage>
@@ -47,11 +47,7 @@ inline QByteArray iconPng(int seed)
     painter.setBrush(QColor(255, 255, 255, 200));
     painter.drawEllipse(QPointF(60, 60), 26, 26);
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngOf(image);
 }
 
 class MainWindowTest : public ::testing::Test

@@ -5,9 +5,13 @@
 // each a small drawing in a colour picked by n, so that renders look like an application's.
 // Header only; the pictures are drawn on the server's thread (QImage only, no text).
 
+#include "core/App.h"
+#include "core/Screenshot.h"
+#include "store/ImageCache.h"
 #include "support/FakeHttpServer.h"
+#include "support/TestEnvironment.h"
+#include "support/TestImages.h"
 
-#include <QBuffer>
 #include <QColor>
 #include <QImage>
 #include <QLinearGradient>
@@ -15,6 +19,7 @@
 #include <QPainterPath>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 namespace tanvill::test {
 
@@ -24,15 +29,6 @@ inline QColor pictureColor(int n)
         = { QColor(0x2f, 0x80, 0xed), QColor(0xeb, 0x57, 0x57), QColor(0x27, 0xae, 0x60),
             QColor(0xf2, 0x99, 0x4a), QColor(0x9b, 0x51, 0xe0), QColor(0x56, 0xcc, 0xf2) };
     return colors[((n % 6) + 6) % 6];
-}
-
-inline QByteArray pngOf(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 // A screen of an application: a coloured bar, cards and a tab strip.
@@ -115,6 +111,19 @@ inline QString screenshotUrl(const FakeHttpServer &server, QSize size, int n)
 inline QString iconUrl(const FakeHttpServer &server, int n)
 {
     return server.url(QStringLiteral("/icon/%1.png").arg(n)).toString();
+}
+
+// Loads every picture of the application (icon and screenshots) into the image cache's
+// memory; false when not all of them answered within the time.
+inline bool warmPictures(ImageCache &cache, const App *app, int timeoutMs)
+{
+    QStringList urls { app->iconUrl() };
+    for (const Screenshot *shot : app->screenshots())
+        urls << shot->url();
+    int answered = 0;
+    for (const QString &url : urls)
+        cache.imageForUrl(url, [&](const QString &, const QImage &) { ++answered; });
+    return waitFor([&] { return answered == urls.size(); }, timeoutMs);
 }
 
 } // namespace tanvill::test

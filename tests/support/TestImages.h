@@ -12,6 +12,21 @@
 
 namespace tanvill::test {
 
+// The image as a file body in `format` ("PNG", "JPEG", ...).
+inline QByteArray encodedImage(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+inline QByteArray pngOf(const QImage &image)
+{
+    return encodedImage(image, "PNG");
+}
+
 inline QByteArray pngBytes(const QColor &color, int side = 64)
 {
     QImage image(side, side, QImage::Format_ARGB32);
@@ -19,22 +34,14 @@ inline QByteArray pngBytes(const QColor &color, int side = 64)
     // A little detail keeps the files from being trivially small.
     for (int i = 0; i < side; ++i)
         image.setPixelColor(i, i, QColor(Qt::black));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngOf(image);
 }
 
 inline QByteArray jpegBytes(const QColor &color, int side = 64)
 {
     QImage image(side, side, QImage::Format_RGB32);
     image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
+    return encodedImage(image, "JPEG");
 }
 
 inline quint32 pngCrc(const QByteArray &data)
