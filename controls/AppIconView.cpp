@@ -117,9 +117,19 @@ QPixmap AppIconView::rendered()
 
 void AppIconView::paintEvent(QPaintEvent *)
 {
-    if (m_image.isNull() || width() <= 0 || height() <= 0)
+    if (width() <= 0 || height() <= 0)
         return;
     QPainter painter(this);
+    if (m_image.isNull()) {
+        // Until the icon arrives (or when it never does) a faint tile of the icon's shape
+        // keeps the row's layout readable instead of leaving a hole.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 20));
+        const qreal radius = m_appKind ? cornerRadius() : width() * kCornerRadiusFraction;
+        painter.drawRoundedRect(QRectF(rect()), radius, radius);
+        return;
+    }
     painter.drawPixmap(0, 0, rendered());
 }
 
