@@ -23,6 +23,35 @@ Decimal Decimal::fromUnits(qint64 units, int scale)
 
 std::optional<Decimal> Decimal::fromString(const QString &text)
 {
+    // Plain prices ("0", "4.99", "-1.5") make up nearly every text read from the store: they
+    // are read here without the general pattern below, to the same value.
+    {
+        const QChar *c = text.constData();
+        const QChar *end = c + text.size();
+        const bool negative = c != end && *c == QLatin1Char('-');
+        if (negative)
+            ++c;
+        qint64 units = 0;
+        int digits = 0;
+        int scale = -1;
+        bool plain = c != end;
+        for (; plain && c != end; ++c) {
+            if (*c == QLatin1Char('.') && scale < 0) {
+                scale = 0;
+            } else if (c->unicode() >= '0' && c->unicode() <= '9') {
+                if (units != 0 || *c != QLatin1Char('0'))
+                    ++digits;
+                units = units * 10 + (c->unicode() - '0');
+                if (scale >= 0)
+                    ++scale;
+                plain = digits <= 15;
+            } else {
+                plain = false;
+            }
+        }
+        if (plain && (scale < 0 ? text.size() > int(negative) : text.size() > int(negative) + 1))
+            return fromUnits(negative ? -units : units, std::max(scale, 0));
+    }
     static const QRegularExpression pattern(
         QStringLiteral("^\\s*([-+]?)(\\d*)(?:\\.(\\d*))?\\s*$"));
     const auto match = pattern.match(text);

@@ -276,25 +276,29 @@ bool ObjectContext::load(Database &database, QString *error)
     if (step == Statement::Step::Error)
         return fail();
 
+    // Rows come in the order of the table, which SQLite reads without a lookup per row; the
+    // order of the indexes (list, position, id and application, position, id) is restored
+    // here by stable sorts of what came in id order.
+    struct LoadedApp
+    {
+        App *app;
+        std::optional<qint64> listId;
+    };
+    std::vector<LoadedApp> loadedApps;
     std::unordered_map<qint64, App *> appsById;
     appsById.reserve(16384);
     Statement apps = database.prepare(QStringLiteral(
         "SELECT id, list_id, position, identifier, name, developer, price, last_price, rating,"
         " last_rating, icon_url, kind, app_store_url, version, last_version, notes"
-        " FROM apps ORDER BY list_id, position"));
+        " FROM apps ORDER BY id"));
     if (!apps.isValid())
         return fail();
     while ((step = apps.step()) == Statement::Step::Row) {
         const qint64 id = apps.integer(0);
         m_allApps.push_back(std::unique_ptr<App>(new App(this, id)));
         App *app = m_allApps.back().get();
-        if (!apps.isNull(1)) {
-            const auto list = listsById.find(apps.integer(1));
-            if (list != listsById.end()) {
-                app->m_list = list->second;
-                list->second->m_apps.push_back(app);
-            }
-        }
+        loadedApps.push_back(
+            { app, apps.isNull(1) ? std::nullopt : std::optional<qint64>(apps.integer(1)) });
         app->m_position = apps.integer(2);
         app->m_identifier = apps.text(3);
         app->m_name = apps.text(4);
@@ -309,15 +313,33 @@ bool ObjectContext::load(Database &database, QString *error)
         app->m_version = apps.text(13);
         app->m_lastVersion = apps.text(14);
         app->m_notes = apps.optionalText(15);
-        m_liveApps.push_back(app);
         appsById.emplace(id, app);
         m_nextAppId = std::max(m_nextAppId, id + 1);
     }
     if (step == Statement::Step::Error)
         return fail();
+    // Applications without a list come first, as NULL sorts first.
+    std::stable_sort(loadedApps.begin(), loadedApps.end(),
+                     [](const LoadedApp &a, const LoadedApp &b) {
+                         if (a.listId != b.listId)
+                             return a.listId < b.listId;
+                         return a.app->m_position < b.app->m_position;
+                     });
+    m_liveApps.reserve(loadedApps.size());
+    for (const LoadedApp &loaded : loadedApps) {
+        App *app = loaded.app;
+        if (loaded.listId) {
+            const auto list = listsById.find(*loaded.listId);
+            if (list != listsById.end()) {
+                app->m_list = list->second;
+                list->second->m_apps.push_back(app);
+            }
+        }
+        m_liveApps.push_back(app);
+    }
 
-    Statement screenshots = database.prepare(QStringLiteral(
-        "SELECT id, app_id, position, url FROM screenshots ORDER BY app_id, position"));
+    Statement screenshots = database.prepare(
+        QStringLiteral("SELECT id, app_id, position, url FROM screenshots ORDER BY id"));
     if (!screenshots.isValid())
         return fail();
     while ((step = screenshots.step()) == Statement::Step::Row) {
@@ -335,6 +357,11 @@ bool ObjectContext::load(Database &database, QString *error)
     }
     if (step == Statement::Step::Error)
         return fail();
+    for (App *app : m_liveApps) {
+        std::stable_sort(
+            app->m_screenshots.begin(), app->m_screenshots.end(),
+            [](const Screenshot *a, const Screenshot *b) { return a->m_position < b->m_position; });
+    }
     return true;
 }
 

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <future>
+
 #include <sqlite3.h>
 
 namespace tanvill {
@@ -104,12 +106,14 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
         return result;
     }
     int code = 0;
-    if (tryOpen(path, &result.error, &code)) {
+    // Loading reads the tables but not every page: a damaged page elsewhere (a description,
+    // an index) would otherwise show only when a save touches it. An existing file is
+    // therefore checked whole, while it loads.
+    bool intact = true;
+    if (tryOpen(path, &result.error, &code, existed ? &intact : nullptr)) {
         result.outcome = existed ? OpenOutcome::Opened : OpenOutcome::Created;
         result.error.clear();
-        // Loading reads the tables but not every page: a damaged page elsewhere (a
-        // description, an index) would otherwise show only when a save touches it.
-        if (existed && !StoreSchema::passesQuickCheck(*m_reader)) {
+        if (!intact) {
             qWarning().noquote() << "The store" << path << "is damaged.";
             if (const std::optional<QString> aside = repairDamagedStore()) {
                 result.outcome = OpenOutcome::Repaired;
@@ -137,7 +141,7 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     return result;
 }
 
-bool ObjectStore::tryOpen(const QString &path, QString *error, int *code)
+bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool *intact)
 {
     m_reader = std::make_unique<Database>();
     Database &db = *m_reader;
@@ -159,7 +163,20 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code)
     QString reason;
     if (!StoreSchema::configure(db, &reason) || !StoreSchema::migrate(db, &reason))
         return fail(reason);
-    if (!m_context->load(db, &reason))
+    // The whole-file check reads every page of a large store: it runs on a connection of its
+    // own beside the load, and on the reader afterwards when that connection cannot be had.
+    std::future<std::optional<bool>> check;
+    if (intact) {
+        check = std::async(std::launch::async, [path]() -> std::optional<bool> {
+            Database checker;
+            if (!checker.open(path, false))
+                return std::nullopt;
+            return StoreSchema::passesQuickCheck(checker);
+        });
+    }
+    const bool loaded = m_context->load(db, &reason);
+    const std::optional<bool> passed = check.valid() ? check.get() : std::nullopt;
+    if (!loaded)
         return fail(reason);
     // openConnections closes the reader when it fails: db is gone then. Its failure says
     // nothing about the file, which therefore stays where it is.
@@ -169,6 +186,8 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code)
         m_context = std::make_unique<ObjectContext>();
         return false;
     }
+    if (intact)
+        *intact = passed ? *passed : StoreSchema::passesQuickCheck(*m_reader);
     return true;
 }
 

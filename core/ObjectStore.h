@@ -78,7 +78,8 @@ public:
 
 private:
     bool lock(const QString &path, OpenResult *result);
-    bool tryOpen(const QString &path, QString *error, int *code);
+    // With `intact`, also checks every page of the file and says whether all were sound.
+    bool tryOpen(const QString &path, QString *error, int *code, bool *intact = nullptr);
     // Opens the connections and the writer on a migrated store, without loading records.
     bool openConnections(const QString &path, QString *error);
     void closeStore();

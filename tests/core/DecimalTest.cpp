@@ -15,6 +15,28 @@ TEST(Decimal, KeepsStorePricesExact)
     EXPECT_EQ(Decimal::fromString("007.000")->toString(), "7");
 }
 
+TEST(Decimal, ReadsEverySpellingOfANumber)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        { "-0.00", "0" },
+        { ".5", "0.5" },
+        { "5.", "5" },
+        { "+1.50", "1.5" },
+        { " 2.50 ", "2.5" },
+        { "-12.340", "-12.34" },
+        { "0000000000000000000001", "1" },
+        { "123456789012345678", "123456789012345678" },
+        { "1000", "1000" },
+    };
+    for (const auto &[text, value] : cases) {
+        const std::optional<Decimal> decimal = Decimal::fromString(text);
+        ASSERT_TRUE(decimal) << text;
+        EXPECT_EQ(decimal->toString(), value) << text;
+    }
+    for (const char *text : { "-", "-.", "1.2.3", "--1", "1-", "1234567890123456789" })
+        EXPECT_FALSE(Decimal::fromString(text)) << text;
+}
+
 TEST(Decimal, ComparesValuesNotRepresentations)
 {
     EXPECT_EQ(*Decimal::fromString("1.50"), *Decimal::fromString("1.5"));

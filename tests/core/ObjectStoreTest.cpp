@@ -340,3 +340,29 @@ TEST_F(Store, EmptyNotesStayEmptyAndAbsentNotesStayAbsent)
     EXPECT_FALSE(apps[2]->notes());
     EXPECT_EQ(apps[2]->appStoreDescription(), QString());
 }
+
+TEST_F(Store, ReopeningKeepsTheOrderOfAppsInEveryList)
+{
+    List *first = controller().createList("First");
+    List *second = controller().createList("Second");
+    App *a = addApp(first, "a");
+    addApp(second, "b");
+    App *c = addApp(first, "c");
+    App *d = addApp(second, "d");
+    controller().moveApp(c, 0);
+    controller().moveApp(d, 0);
+    controller().moveApp(a, second);
+    controller().saveWithAsync(false);
+    auto names = [](const std::vector<App *> &apps) {
+        QStringList result;
+        for (const App *app : apps)
+            result << app->name();
+        return result;
+    };
+    const QStringList before = names(first->apps()) + names(second->apps());
+    reopen();
+    const std::vector<List *> lists = controller().lists();
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(names(lists[0]->apps()) + names(lists[1]->apps()), before);
+    EXPECT_EQ(names(controller().apps()), before);
+}
