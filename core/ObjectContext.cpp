@@ -357,10 +357,14 @@ bool ObjectContext::load(Database &database, QString *error)
     }
     if (step == Statement::Step::Error)
         return fail();
+    const auto byPosition = [](const Screenshot *a, const Screenshot *b) {
+        return a->m_position < b->m_position;
+    };
     for (App *app : m_liveApps) {
-        std::stable_sort(
-            app->m_screenshots.begin(), app->m_screenshots.end(),
-            [](const Screenshot *a, const Screenshot *b) { return a->m_position < b->m_position; });
+        // Mostly in order already; sorting allocates.
+        std::vector<Screenshot *> &shots = app->m_screenshots;
+        if (!std::is_sorted(shots.begin(), shots.end(), byPosition))
+            std::stable_sort(shots.begin(), shots.end(), byPosition);
     }
     return true;
 }
