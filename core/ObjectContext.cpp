@@ -2,7 +2,10 @@
 
 #include "core/Database.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <future>
 #include <unordered_map>
 
 namespace tanvill {
@@ -246,9 +249,50 @@ void ObjectContext::clear()
     m_nextListId = m_nextAppId = m_nextScreenshotId = 1;
 }
 
+namespace {
+
+struct StoredScreenshot
+{
+    qint64 id;
+    qint64 appId;
+    qint64 position;
+    QString url;
+};
+
+bool readScreenshots(Database &database, std::vector<StoredScreenshot> &rows)
+{
+    Statement screenshots = database.prepare(
+        QStringLiteral("SELECT id, app_id, position, url FROM screenshots ORDER BY id"));
+    if (!screenshots.isValid())
+        return false;
+    Statement::Step step;
+    while ((step = screenshots.step()) == Statement::Step::Row) {
+        rows.push_back({ screenshots.integer(0), screenshots.integer(1), screenshots.integer(2),
+                         screenshots.text(3) });
+    }
+    return step == Statement::Step::Done;
+}
+
+} // namespace
+
 bool ObjectContext::load(Database &database, QString *error)
 {
     clear();
+    // Screenshots are many and not needed to show the lists: a connection of their own reads
+    // them while the lists and applications load here. Failing that, this connection does.
+    std::future<std::optional<std::vector<StoredScreenshot>>> pendingScreenshots;
+    const char *file = database.handle() ? sqlite3_db_filename(database.handle(), "main") : nullptr;
+    if (file && *file) {
+        pendingScreenshots = std::async(
+            std::launch::async,
+            [path = QString::fromUtf8(file)]() -> std::optional<std::vector<StoredScreenshot>> {
+                Database reader;
+                std::vector<StoredScreenshot> rows;
+                if (!reader.open(path, false) || !readScreenshots(reader, rows))
+                    return std::nullopt;
+                return rows;
+            });
+    }
     auto fail = [&] {
         if (error)
             *error = database.lastError();
@@ -338,25 +382,27 @@ bool ObjectContext::load(Database &database, QString *error)
         m_liveApps.push_back(app);
     }
 
-    Statement screenshots = database.prepare(
-        QStringLiteral("SELECT id, app_id, position, url FROM screenshots ORDER BY id"));
-    if (!screenshots.isValid())
-        return fail();
-    while ((step = screenshots.step()) == Statement::Step::Row) {
-        const qint64 id = screenshots.integer(0);
-        m_nextScreenshotId = std::max(m_nextScreenshotId, id + 1);
-        const auto app = appsById.find(screenshots.integer(1));
+    std::optional<std::vector<StoredScreenshot>> screenshotRows;
+    if (pendingScreenshots.valid())
+        screenshotRows = pendingScreenshots.get();
+    if (!screenshotRows) {
+        screenshotRows.emplace();
+        if (!readScreenshots(database, *screenshotRows))
+            return fail();
+    }
+    m_allScreenshots.reserve(screenshotRows->size());
+    for (StoredScreenshot &row : *screenshotRows) {
+        m_nextScreenshotId = std::max(m_nextScreenshotId, row.id + 1);
+        const auto app = appsById.find(row.appId);
         if (app == appsById.end())
             continue;
-        m_allScreenshots.push_back(std::unique_ptr<Screenshot>(new Screenshot(this, id)));
+        m_allScreenshots.push_back(std::unique_ptr<Screenshot>(new Screenshot(this, row.id)));
         Screenshot *screenshot = m_allScreenshots.back().get();
         screenshot->m_app = app->second;
-        screenshot->m_position = screenshots.integer(2);
-        screenshot->m_url = screenshots.text(3);
+        screenshot->m_position = row.position;
+        screenshot->m_url = std::move(row.url);
         app->second->m_screenshots.push_back(screenshot);
     }
-    if (step == Statement::Step::Error)
-        return fail();
     const auto byPosition = [](const Screenshot *a, const Screenshot *b) {
         return a->m_position < b->m_position;
     };
