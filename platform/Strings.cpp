@@ -81,6 +81,11 @@ QString Strings::localized(const QString &key)
     return table().texts.value(key, key);
 }
 
+QString Strings::localized(const char *key)
+{
+    return localized(QString::fromUtf8(key));
+}
+
 bool Strings::contains(const QString &key)
 {
     ensureLoaded();

@@ -14,6 +14,7 @@ class Strings
 public:
     // The text for key, or the key itself when the table has none.
     static QString localized(const QString &key);
+    static QString localized(const char *key);
     static bool contains(const QString &key);
 
     // Expands %@ (any value as text), %d, %i, %ld, %li, %lu, %u (integers), %f, %.Nf, positional

@@ -2,6 +2,7 @@
 
 #include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
+#include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "store/AppUpdater.h"
 
@@ -24,7 +25,8 @@ AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefault
                                                                      AlertPresenter &alerts,
                                                                      AppUpdater &updater,
                                                                      QWidget *parent)
-    : PreferencesPane(text("PreferencesAdvanced"), QStringLiteral("preferences-advanced"), parent),
+    : PreferencesPane(Strings::localized("PreferencesAdvanced"),
+                      QStringLiteral("preferences-advanced"), parent),
       m_settings(settings), m_alerts(alerts), m_updater(updater), m_locales(storeLocales())
 {
     m_localePopUp = new QComboBox;
@@ -36,20 +38,20 @@ AdvancedPreferencesViewController::AdvancedPreferencesViewController(UserDefault
                        [this](const QVariant &) { selectStoredLocale(); });
     connect(m_localePopUp, &QComboBox::activated, this,
             &AdvancedPreferencesViewController::localePopUpButtonDidSelectLocale);
-    addRow(text("PreferencesStoreSection"), m_localePopUp);
-    addNote(text("PreferencesStoreNote"));
+    addRow(Strings::localized("PreferencesStoreSection"), m_localePopUp);
+    addNote(Strings::localized("PreferencesStoreNote"));
 
     addSeparation();
     m_tokenField = new QLineEdit;
     m_tokenField->setFixedWidth(kTokenFieldWidth);
-    m_tokenField->setPlaceholderText(text("PreferencesAffiliateTokenPlaceholder"));
+    m_tokenField->setPlaceholderText(Strings::localized("PreferencesAffiliateTokenPlaceholder"));
     showStoredToken();
     m_settings.observe(SettingsKeys::AffiliateToken, this,
                        [this](const QVariant &) { showStoredToken(); });
     connect(m_tokenField, &QLineEdit::editingFinished, this,
             &AdvancedPreferencesViewController::validateAffiliateToken);
-    addRow(text("PreferencesAffiliateTokenSection"), m_tokenField);
-    addNote(text("PreferencesAffiliateTokenNote"));
+    addRow(Strings::localized("PreferencesAffiliateTokenSection"), m_tokenField);
+    addNote(Strings::localized("PreferencesAffiliateTokenNote"));
 }
 
 AdvancedPreferencesViewController::~AdvancedPreferencesViewController()
@@ -133,8 +135,8 @@ void AdvancedPreferencesViewController::validateAffiliateToken()
     m_settings.remove(SettingsKeys::AffiliateToken);
     Alert alert;
     alert.style = Alert::Style::Warning;
-    alert.messageText = text("Invalid Affiliate Token Message");
-    alert.informativeText = text("InvalidAffiliateTokenInformative");
+    alert.messageText = Strings::localized("Invalid Affiliate Token Message");
+    alert.informativeText = Strings::localized("InvalidAffiliateTokenInformative");
     m_alerts.runModal(alert);
 }
 

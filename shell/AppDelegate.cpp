@@ -37,11 +37,6 @@ namespace tanvill {
 
 namespace {
 
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
 void bringToFront(QWidget *window)
 {
     window->show();
@@ -189,7 +184,8 @@ void AppDelegate::setUpTrayIcon()
     m_trayIcon->setToolTip(QStringLiteral("Tanvill"));
     auto *menu = new QMenu;
     connect(m_trayIcon.get(), &QObject::destroyed, menu, &QObject::deleteLater);
-    menu->addAction(text("TrayOpen"), this, &AppDelegate::applicationShouldHandleReopen);
+    menu->addAction(Strings::localized("TrayOpen"), this,
+                    &AppDelegate::applicationShouldHandleReopen);
     menu->addSeparator();
     menu->addAction(m_mainMenu->quitItem);
     m_trayIcon->setContextMenu(menu);
@@ -215,11 +211,11 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate()
 
     Alert alert;
     alert.style = Alert::Style::Warning;
-    alert.messageText = text("NotificationQuitWarningTitle");
-    alert.informativeText = text("NotificationQuitWarningMessage");
+    alert.messageText = Strings::localized("NotificationQuitWarningTitle");
+    alert.informativeText = Strings::localized("NotificationQuitWarningMessage");
     alert.showsSuppressionButton = true;
     // "No" is the default (Return) and what Escape chooses: nobody quits by accident.
-    alert.buttons = { text("No"), text("Yes") };
+    alert.buttons = { Strings::localized("No"), Strings::localized("Yes") };
     alert.cancelButton = 0;
     const AlertAnswer answer = m_services.alertPresenter().runModal(alert);
     if (answer.suppressionChecked)
@@ -254,10 +250,11 @@ bool AppDelegate::saveBeforeQuitting(bool mayAsk)
         }
         Alert alert;
         alert.style = Alert::Style::Critical;
-        alert.messageText = text("QuitSaveFailedTitle");
+        alert.messageText = Strings::localized("QuitSaveFailedTitle");
         alert.informativeText
             = Strings::localizedFormat(QStringLiteral("QuitSaveFailedMessage"), { *error });
-        alert.buttons = { text("QuitSaveFailedRetry"), text("QuitSaveFailedQuitAnyway") };
+        alert.buttons = { Strings::localized("QuitSaveFailedRetry"),
+                          Strings::localized("QuitSaveFailedQuitAnyway") };
         if (m_services.alertPresenter().runModal(alert).buttonIndex != 0)
             return true;
     }
@@ -308,7 +305,7 @@ void AppDelegate::handleLink(const QString &link)
         bringToFront(&welcomeWindowController());
         Alert alert;
         alert.style = Alert::Style::Warning;
-        alert.messageText = text("AddAppNoListNotice");
+        alert.messageText = Strings::localized("AddAppNoListNotice");
         m_services.alertPresenter().runModal(alert);
     }
     m_services.analytics().track(QStringLiteral("Safari Extension"));

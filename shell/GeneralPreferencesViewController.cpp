@@ -21,18 +21,19 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
                                                                    AlertPresenter &alerts,
                                                                    LoginItem loginItem,
                                                                    QWidget *parent)
-    : PreferencesPane(text("PreferencesGeneral"), QStringLiteral("preferences-general"), parent),
+    : PreferencesPane(Strings::localized("PreferencesGeneral"),
+                      QStringLiteral("preferences-general"), parent),
       m_settings(settings), m_alerts(alerts), m_loginItem(std::move(loginItem))
 {
-    m_launchAtLogin = new QCheckBox(text("PreferencesLaunchAtLogin"));
-    addRow(text("PreferencesStartupSection"), m_launchAtLogin);
+    m_launchAtLogin = new QCheckBox(Strings::localized("PreferencesLaunchAtLogin"));
+    addRow(Strings::localized("PreferencesStartupSection"), m_launchAtLogin);
     // The box shows the setting; a click goes through the login item first.
     SettingsBinding::showBoolean(m_launchAtLogin, m_settings, SettingsKeys::LaunchAtLogin);
     connect(m_launchAtLogin, &QCheckBox::clicked, this,
             &GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue);
 
     addSeparation();
-    m_automaticUpdates = new QCheckBox(text("PreferencesAutomaticUpdates"));
+    m_automaticUpdates = new QCheckBox(Strings::localized("PreferencesAutomaticUpdates"));
     SettingsBinding::bindBoolean(m_automaticUpdates, m_settings,
                                  SettingsKeys::AutomaticallyUpdateApps);
     m_updateInterval = new QComboBox;
@@ -43,8 +44,8 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
     refreshRow->setSpacing(8);
     refreshRow->addWidget(m_automaticUpdates);
     refreshRow->addWidget(m_updateInterval);
-    addRow(text("PreferencesRefreshSection"), refreshRow);
-    addNote(text("PreferencesAutomaticUpdatesNote"));
+    addRow(Strings::localized("PreferencesRefreshSection"), refreshRow);
+    addNote(Strings::localized("PreferencesAutomaticUpdatesNote"));
     showUpdateInterval();
     m_settings.observe(SettingsKeys::AppUpdateInterval, this,
                        [this](const QVariant &) { showUpdateInterval(); });
@@ -52,16 +53,16 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults 
             &GeneralPreferencesViewController::updateIntervalChosen);
 
     addSeparation();
-    m_iconBadge = new QCheckBox(text("PreferencesIconBadge"));
+    m_iconBadge = new QCheckBox(Strings::localized("PreferencesIconBadge"));
     SettingsBinding::bindBoolean(m_iconBadge, m_settings, SettingsKeys::DisplayAppCountAsIconBadge);
-    addRow(text("PreferencesLauncherSection"), m_iconBadge);
-    m_platformIcons = new QCheckBox(text("PreferencesPlatformIcons"));
+    addRow(Strings::localized("PreferencesLauncherSection"), m_iconBadge);
+    m_platformIcons = new QCheckBox(Strings::localized("PreferencesPlatformIcons"));
     SettingsBinding::bindBoolean(m_platformIcons, m_settings, SettingsKeys::DisplayPlatformIcons);
-    addRow(text("PreferencesListsSection"), m_platformIcons);
-    m_multipleAppWindows = new QCheckBox(text("PreferencesMultipleAppWindows"));
+    addRow(Strings::localized("PreferencesListsSection"), m_platformIcons);
+    m_multipleAppWindows = new QCheckBox(Strings::localized("PreferencesMultipleAppWindows"));
     SettingsBinding::bindBoolean(m_multipleAppWindows, m_settings,
                                  SettingsKeys::MultipleAppWindows);
-    addRow(text("PreferencesWindowsSection"), m_multipleAppWindows);
+    addRow(Strings::localized("PreferencesWindowsSection"), m_multipleAppWindows);
 }
 
 QList<qint64> GeneralPreferencesViewController::updateIntervalChoices()
@@ -73,7 +74,7 @@ QList<qint64> GeneralPreferencesViewController::updateIntervalChoices()
 QString GeneralPreferencesViewController::updateIntervalTitle(qint64 seconds)
 {
     const auto counted = [](qint64 count, const char *one, const char *many) {
-        return count == 1 ? text(one)
+        return count == 1 ? Strings::localized(one)
                           : Strings::localizedFormat(QString::fromLatin1(many), { count });
     };
     if (seconds > 0 && seconds % 86400 == 0)

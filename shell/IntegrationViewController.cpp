@@ -1,6 +1,7 @@
 #include "shell/IntegrationViewController.h"
 
 #include "platform/HttpClient.h"
+#include "platform/Strings.h"
 #include "platform/WebLink.h"
 #include "platform/Workspace.h"
 
@@ -10,23 +11,23 @@
 namespace tanvill {
 
 IntegrationViewController::IntegrationViewController(Workspace &workspace, QWidget *parent)
-    : PreferencesPane(text("PreferencesIntegration"), QStringLiteral("preferences-integration"),
-                      parent),
+    : PreferencesPane(Strings::localized("PreferencesIntegration"),
+                      QStringLiteral("preferences-integration"), parent),
       m_workspace(workspace)
 {
-    auto *about = new QLabel(text("PreferencesExtensionText"));
+    auto *about = new QLabel(Strings::localized("PreferencesExtensionText"));
     about->setTextFormat(Qt::PlainText);
     about->setWordWrap(true);
-    addRow(text("PreferencesExtensionSection"), about);
+    addRow(Strings::localized("PreferencesExtensionSection"), about);
 
-    m_downloadButton = new QPushButton(text("PreferencesExtensionButton"));
+    m_downloadButton = new QPushButton(Strings::localized("PreferencesExtensionButton"));
     m_downloadButton->setAutoDefault(false);
     connect(m_downloadButton, &QPushButton::clicked, this,
             &IntegrationViewController::downloadSafariExtension);
     addRow(QString(), m_downloadButton);
     if (!extensionPageUrl().isValid()) {
         m_downloadButton->setEnabled(false);
-        addNote(text("PreferencesExtensionUnavailable"));
+        addNote(Strings::localized("PreferencesExtensionUnavailable"));
     }
 }
 

@@ -12,14 +12,9 @@ namespace tanvill {
 
 namespace {
 
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
 QAction *addItem(QMenu *menu, const char *key, const QKeySequence &shortcut = {})
 {
-    QAction *item = menu->addAction(text(key));
+    QAction *item = menu->addAction(Strings::localized(key));
     item->setShortcut(shortcut);
     return item;
 }
@@ -41,14 +36,14 @@ QString menuItemText(const QString &text)
 }
 
 MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
-    : m_applicationMenu(std::make_unique<QMenu>(text("MenuApplication"))),
-      m_listMenu(std::make_unique<QMenu>(text("MenuList"))),
-      m_appMenu(std::make_unique<QMenu>(text("MenuApp"))),
-      m_moveAppMenu(std::make_unique<QMenu>(text("MenuMoveApp"))),
-      m_viewMenu(std::make_unique<QMenu>(text("MenuView"))),
-      m_sortingMenu(std::make_unique<QMenu>(text("MenuSortBy"))),
-      m_groupingMenu(std::make_unique<QMenu>(text("MenuGroupBy"))),
-      m_helpMenu(std::make_unique<QMenu>(text("MenuHelp"))), m_windowMenu(windowMenu)
+    : m_applicationMenu(std::make_unique<QMenu>(Strings::localized("MenuApplication"))),
+      m_listMenu(std::make_unique<QMenu>(Strings::localized("MenuList"))),
+      m_appMenu(std::make_unique<QMenu>(Strings::localized("MenuApp"))),
+      m_moveAppMenu(std::make_unique<QMenu>(Strings::localized("MenuMoveApp"))),
+      m_viewMenu(std::make_unique<QMenu>(Strings::localized("MenuView"))),
+      m_sortingMenu(std::make_unique<QMenu>(Strings::localized("MenuSortBy"))),
+      m_groupingMenu(std::make_unique<QMenu>(Strings::localized("MenuGroupBy"))),
+      m_helpMenu(std::make_unique<QMenu>(Strings::localized("MenuHelp"))), m_windowMenu(windowMenu)
 {
     QMenu *menu = m_applicationMenu.get();
     preferencesItem = addItem(menu, "MenuPreferences", QKeySequence::Preferences);

@@ -1,6 +1,7 @@
 #include "shell/NotificationsViewController.h"
 
 #include "core/SettingsKeys.h"
+#include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "shell/SettingsBinding.h"
 
@@ -10,8 +11,8 @@
 namespace tanvill {
 
 NotificationsViewController::NotificationsViewController(UserDefaults &settings, QWidget *parent)
-    : PreferencesPane(text("PreferencesNotifications"), QStringLiteral("preferences-notifications"),
-                      parent),
+    : PreferencesPane(Strings::localized("PreferencesNotifications"),
+                      QStringLiteral("preferences-notifications"), parent),
       m_settings(settings)
 {
     m_infoLabel = new QLabel;
@@ -21,23 +22,23 @@ NotificationsViewController::NotificationsViewController(UserDefaults &settings,
     addSeparation();
 
     const auto bound = [this](const char *titleKey, const QString &settingKey) {
-        auto *box = new QCheckBox(text(titleKey));
+        auto *box = new QCheckBox(Strings::localized(titleKey));
         SettingsBinding::bindBoolean(box, m_settings, settingKey);
         return box;
     };
     m_price = bound("PreferencesNotifyPricing", SettingsKeys::NotifyAboutPricing);
     m_version = bound("PreferencesNotifyVersion", SettingsKeys::NotifyAboutVersion);
     m_rating = bound("PreferencesNotifyRating", SettingsKeys::NotifyAboutRating);
-    addRow(text("PreferencesNotifySection"), m_price);
+    addRow(Strings::localized("PreferencesNotifySection"), m_price);
     addRow(QString(), m_version);
     addRow(QString(), m_rating);
 
     addSeparation();
-    m_quitWarning = new QCheckBox(text("PreferencesQuitWarning"));
+    m_quitWarning = new QCheckBox(Strings::localized("PreferencesQuitWarning"));
     // The setting says the warning is suppressed; the box asks for it.
     SettingsBinding::bindBoolean(m_quitWarning, m_settings, SettingsKeys::SuppressQuitWarning,
                                  true);
-    addRow(text("PreferencesQuitSection"), m_quitWarning);
+    addRow(Strings::localized("PreferencesQuitSection"), m_quitWarning);
 
     updateInfoLabel();
     // Automatic refreshing is switched on the General pane or elsewhere while this one shows.
@@ -58,8 +59,8 @@ void NotificationsViewController::updateInfoLabel()
     infoFont.setPixelSize(kTextPixelSize);
     infoFont.setBold(!updating);
     m_infoLabel->setFont(infoFont);
-    m_infoLabel->setText(text(updating ? "NotificationsPrefsDefaultTitle"
-                                       : "NotificationsPrefsUpdatesDisabledNotice"));
+    m_infoLabel->setText(Strings::localized(updating ? "NotificationsPrefsDefaultTitle"
+                                                     : "NotificationsPrefsUpdatesDisabledNotice"));
 }
 
 } // namespace tanvill

@@ -15,11 +15,6 @@ constexpr int kFieldColumnWidth = 330;
 
 } // namespace
 
-QString PreferencesPane::text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
 PreferencesPane::PreferencesPane(const QString &label, const QString &iconName, QWidget *parent)
     : QWidget(parent), m_label(label), m_iconName(iconName)
 {

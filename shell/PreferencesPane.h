@@ -28,9 +28,6 @@ public:
     static constexpr int kNotePixelSize = 11;
 
 protected:
-    // The localised text of a string-table key.
-    static QString text(const char *key);
-
     // Adds a row with `title` (may be empty) on the left and `field` on the right.
     void addRow(const QString &title, QWidget *field);
     void addRow(const QString &title, QLayout *field);

@@ -16,11 +16,6 @@ namespace tanvill {
 
 namespace {
 
-QString text(const char *key)
-{
-    return Strings::localized(QString::fromLatin1(key));
-}
-
 QLabel *makeLabel(const QString &text, int pixelSize, bool bold, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -39,22 +34,22 @@ QLabel *makeLabel(const QString &text, int pixelSize, bool bold, QWidget *parent
 WelcomeViewController::WelcomeViewController(ListsController &lists, QWidget *parent)
     : QWidget(parent, Qt::Window), m_lists(lists)
 {
-    setWindowTitle(text("WelcomeWindowTitle"));
+    setWindowTitle(Strings::localized("WelcomeWindowTitle"));
     setFixedSize(kWidth, kHeight);
 
     auto *icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/icons/com.tanvill.Tanvill.svg")).pixmap(96, 96));
     icon->setAlignment(Qt::AlignHCenter);
-    auto *title = makeLabel(text("WelcomeTitle"), 24, true, this);
-    auto *message = makeLabel(text("WelcomeMessage"), 13, false, this);
+    auto *title = makeLabel(Strings::localized("WelcomeTitle"), 24, true, this);
+    auto *message = makeLabel(Strings::localized("WelcomeMessage"), 13, false, this);
     QPalette dimmed = message->palette();
     dimmed.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText).lighter(130));
     message->setPalette(dimmed);
 
     m_nameField = new QLineEdit(this);
-    m_nameField->setPlaceholderText(text("WelcomeNamePlaceholder"));
+    m_nameField->setPlaceholderText(Strings::localized("WelcomeNamePlaceholder"));
     m_nameField->setMinimumHeight(30);
-    m_createButton = new QPushButton(text("WelcomeCreateButton"), this);
+    m_createButton = new QPushButton(Strings::localized("WelcomeCreateButton"), this);
     m_createButton->setMinimumHeight(30);
     m_createButton->setMinimumWidth(110);
     // An empty name cannot be created: the button waits for the first character.
