@@ -1,6 +1,7 @@
 #include "lists/ListEditor.h"
 
 #include "controls/ColorGridView.h"
+#include "controls/PopoverShape.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "lists/TransitionTiming.h"
@@ -324,16 +325,9 @@ void ListEditor::paintEvent(QPaintEvent *event)
     }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF body = QRectF(rect()).adjusted(0.5, kArrowHeight + 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(body, kCornerRadius, kCornerRadius);
-    const qreal arrowX = m_arrowX >= 0 ? m_arrowX : width() / 2.0;
-    QPainterPath arrow;
-    arrow.moveTo(arrowX - kArrowHalfWidth, body.top() + 1);
-    arrow.lineTo(arrowX, 0.5);
-    arrow.lineTo(arrowX + kArrowHalfWidth, body.top() + 1);
-    arrow.closeSubpath();
-    shape = shape.united(arrow);
+    const PopoverShape popover { kCornerRadius, kArrowHeight, kArrowHalfWidth };
+    const QPainterPath shape
+        = popover.outline(QRectF(rect()), m_arrowX >= 0 ? m_arrowX : width() / 2.0);
     painter.fillPath(shape, palette().color(QPalette::Window).lighter(112));
     painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.14f), 1.0));
     painter.drawPath(shape);
