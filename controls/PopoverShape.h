@@ -4,7 +4,11 @@
 // what opened it. The outline runs on half pixels so that a one-pixel border stays sharp.
 
 #include <QPainterPath>
+#include <QPoint>
 #include <QRectF>
+#include <QSize>
+
+class QWidget;
 
 namespace tanvill {
 
@@ -18,6 +22,15 @@ struct PopoverShape
     // The outline filling `bounds` (the arrow's tip on its top edge), the arrow's tip at
     // `arrowX` from the left.
     QPainterPath outline(const QRectF &bounds, qreal arrowX) const;
+
+    // Where a popover of `size` opens: centred below `anchor`, kept on the anchor's screen, with
+    // its arrow pointing at the anchor's centre yet clear of the rounded corners.
+    struct Placement
+    {
+        QPoint origin;
+        int arrowX = 0;
+    };
+    Placement placeBelow(const QWidget &anchor, const QSize &size) const;
 };
 
 } // namespace tanvill

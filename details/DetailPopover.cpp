@@ -6,10 +6,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace tanvill {
 
@@ -46,19 +43,11 @@ void DetailPopover::place()
 {
     if (!m_anchor)
         return;
-    const QRect anchorRect(m_anchor->mapToGlobal(QPoint(0, 0)), m_anchor->size());
-    QPoint origin(anchorRect.center().x() - width() / 2, anchorRect.bottom() + 1);
-    if (const QScreen *screen = m_anchor->screen()) {
-        const QRect available = screen->availableGeometry();
-        origin.setX(std::clamp(origin.x(), available.left(),
-                               std::max(available.left(), available.right() - width() + 1)));
-        origin.setY(std::min(origin.y(), std::max(available.top(), available.bottom() - height())));
-    }
-    m_arrowX
-        = std::clamp(anchorRect.center().x() - origin.x(), kArrowHalfWidth + int(kCornerRadius),
-                     std::max(kArrowHalfWidth + int(kCornerRadius),
-                              width() - kArrowHalfWidth - int(kCornerRadius)));
-    move(origin);
+    const PopoverShape::Placement placement
+        = PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.placeBelow(*m_anchor,
+                                                                                   size());
+    m_arrowX = placement.arrowX;
+    move(placement.origin);
     update();
 }
 

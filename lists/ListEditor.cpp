@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -201,18 +200,10 @@ void ListEditor::popUp(QWidget *anchor)
 {
     ensureLoaded();
     adjustSize();
-    const QRect anchorRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
-    QPoint origin(anchorRect.center().x() - width() / 2, anchorRect.bottom() + 1);
-    if (const QScreen *screen = anchor->screen()) {
-        const QRect available = screen->availableGeometry();
-        origin.setX(std::clamp(origin.x(), available.left(),
-                               std::max(available.left(), available.right() - width() + 1)));
-        origin.setY(std::min(origin.y(), std::max(available.top(), available.bottom() - height())));
-    }
-    m_arrowX
-        = std::clamp(anchorRect.center().x() - origin.x(), kArrowHalfWidth + int(kCornerRadius),
-                     width() - kArrowHalfWidth - int(kCornerRadius));
-    move(origin);
+    const PopoverShape::Placement placement
+        = PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.placeBelow(*anchor, size());
+    m_arrowX = placement.arrowX;
+    move(placement.origin);
     show();
 }
 
