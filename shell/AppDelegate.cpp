@@ -104,6 +104,10 @@ void AppDelegate::observe()
     center.addObserver(
         DetailWindowManagerFocussedAppChanged, this,
         [this](const Notification &notification) { focussedAppChanged(notification); });
+    // Applications added to or taken from a list decide whether it can be shared.
+    center.addObserver(
+        ListsControllerDidUpdateList, this, [this](const Notification &) { updateShareListItem(); },
+        lists);
     center.addObserver(
         ListsControllerDidMoveApp, this,
         [this](const Notification &notification) { appDidMove(notification); }, lists);

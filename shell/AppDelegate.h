@@ -153,6 +153,7 @@ private:
     void focussedAppChanged(const Notification &notification);
     void appDidMove(const Notification &notification);
     void updateLatestChangesItem();
+    void updateShareListItem();
     void retitleMainWindowItem();
     AppSummaryController *focusedSummaryController() const;
     void updateAppMenu(int listCount);

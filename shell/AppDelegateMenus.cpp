@@ -92,7 +92,7 @@ void AppDelegate::updateMenus()
     menu.listSubmenuItem->setEnabled(count > 0 && !m_listOrderSheetOpen);
     menu.appSubmenuItem->setEnabled(count > 0);
     menu.listRearrangementMenuItem->setEnabled(count > 1);
-    menu.shareListItem->setEnabled(count > 0);
+    updateShareListItem();
     if (count > 1 && selected) {
         menu.deleteListMenuItem->setText(menuItemText(
             Strings::localizedFormat(QStringLiteral("Delete \"%@\""), { selected->name() })));
@@ -105,6 +105,13 @@ void AppDelegate::updateMenus()
     menu.nextListMenuItem->setEnabled(count > 0 && index < count - 1);
     menu.previousListMenuItem->setEnabled(count > 0 && index > 0);
     updateAppMenu(count);
+}
+
+void AppDelegate::updateShareListItem()
+{
+    // As the header's share button: an empty list has nothing to share.
+    const List *selected = m_services.listsController().selectedList();
+    m_mainMenu->shareListItem->setEnabled(selected && !selected->apps().empty());
 }
 
 void AppDelegate::setSortingAndGroupingFromSettings()
@@ -179,7 +186,7 @@ void AppDelegate::editList()
 void AppDelegate::shareSelectedList()
 {
     List *list = m_services.listsController().selectedList();
-    if (!list)
+    if (!list || list->apps().empty())
         return;
     showMainWindow();
     shareList(list, &mainWindowController(), {});

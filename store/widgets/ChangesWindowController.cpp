@@ -1,6 +1,7 @@
 #include "store/widgets/ChangesWindowController.h"
 
 #include "controls/DarkStyle.h"
+#include "controls/WindowsMenuEntry.h"
 #include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -67,6 +68,7 @@ void ChangesWindowController::showWindow(const std::vector<AppUpdate> &updates)
         }
     }
     window->installEventFilter(new FrameKeeper(window));
+    listInWindowsMenuWhileOpen(window);
 
     window->setUpdates(updates);
     window->show();

@@ -9,6 +9,7 @@
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/PreferencesWindowController.h"
 #include "store/CachedApp.h"
+#include "store/widgets/ChangesWindowController.h"
 
 #include <QAction>
 #include <QMenu>
@@ -147,4 +148,39 @@ TEST_F(AppDelegateTest, ALinkToAnAppAlreadyKeptShowsTheDuplicateAlertOnTheMainWi
     painter.end();
     image.save(test::testOutputDir("windows") + "/main-window-duplicate-alert.png");
     box->reject();
+}
+
+TEST_F(AppDelegateTest, LatestChangesIsInTheWindowMenuOnlyWhileItIsOpen)
+{
+    const auto latestChangesItems = [&] {
+        int count = 0;
+        for (QAction *item : delegate.windowMenu().menu()->actions())
+            count += item->text() == Strings::localized("Latest Changes");
+        return count;
+    };
+    ChangesWindowController &changes = delegate.currentChangeWindowController();
+    changes.showWindow(
+        { AppUpdate("Things 3", std::nullopt, std::nullopt, Change<QString>("3.1", "3.2")) });
+    EXPECT_EQ(latestChangesItems(), 1);
+    // Opened again: the new window takes the old one's place.
+    changes.showWindow({ AppUpdate("Slack") });
+    EXPECT_EQ(latestChangesItems(), 1);
+    changes.currentWindow()->close();
+    EXPECT_EQ(latestChangesItems(), 0);
+}
+
+TEST_F(AppDelegateTest, ShareListIsOffForAnEmptyListLikeTheHeadersButton)
+{
+    QAction *share = delegate.mainMenu().shareListItem;
+    EXPECT_FALSE(share->isEnabled());
+    CachedApp app;
+    app.identifier = "904280696";
+    ListsController &lists = services.listsController();
+    App *kept = lists.addApp({ app }, lists.lists()[0]).front();
+    EXPECT_TRUE(share->isEnabled());
+    services.settings().setValue("selectedList", 1);
+    EXPECT_FALSE(share->isEnabled());
+    services.settings().setValue("selectedList", 0);
+    lists.deleteApp(kept);
+    EXPECT_FALSE(share->isEnabled());
 }
