@@ -1,5 +1,7 @@
 #include "core/Database.h"
 
+#include "core/TextLimits.h"
+
 #include <sqlite3.h>
 
 #include <utility>
@@ -208,6 +210,14 @@ QString Statement::text(int column) const
 {
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+QString Statement::text(int column, qsizetype maxLength) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    // A code unit takes at most three bytes of UTF-8, so this many bytes hold every unit kept.
+    const qsizetype bytes = qMin(qsizetype(sqlite3_column_bytes(m_stmt, column)), maxLength * 4);
+    return TextLimits::capped(QString::fromUtf8(data, bytes), maxLength);
 }
 
 std::optional<QString> Statement::optionalText(int column) const

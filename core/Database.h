@@ -87,6 +87,9 @@ public:
     qint64 integer(int column) const;
     double real(int column) const;
     QString text(int column) const;
+    // The text cut to at most maxLength UTF-16 code units (TextLimits), without decoding
+    // more of a long value than that needs.
+    QString text(int column, qsizetype maxLength) const;
     std::optional<QString> optionalText(int column) const;
     QByteArray utf8(int column) const;
     bool isNull(int column) const;

@@ -1,6 +1,7 @@
 #include "core/ObjectContext.h"
 
 #include "core/Database.h"
+#include "core/TextLimits.h"
 
 #include <sqlite3.h>
 
@@ -268,7 +269,7 @@ bool readScreenshots(Database &database, std::vector<StoredScreenshot> &rows)
     Statement::Step step;
     while ((step = screenshots.step()) == Statement::Step::Row) {
         rows.push_back({ screenshots.integer(0), screenshots.integer(1), screenshots.integer(2),
-                         screenshots.text(3) });
+                         screenshots.text(3, TextLimits::kLink) });
     }
     return step == Statement::Step::Done;
 }
@@ -311,8 +312,9 @@ bool ObjectContext::load(Database &database, QString *error)
         m_allLists.push_back(std::unique_ptr<List>(new List(this, id)));
         List *list = m_allLists.back().get();
         list->m_index = int(lists.integer(1));
-        list->m_name = lists.text(2);
-        list->m_color = lists.optionalText(3);
+        list->m_name = lists.text(2, TextLimits::kShortText);
+        if (!lists.isNull(3))
+            list->m_color = lists.text(3, TextLimits::kShortText);
         m_liveLists.push_back(list);
         listsById.emplace(id, list);
         m_nextListId = std::max(m_nextListId, id + 1);
@@ -344,18 +346,21 @@ bool ObjectContext::load(Database &database, QString *error)
         loadedApps.push_back(
             { app, apps.isNull(1) ? std::nullopt : std::optional<qint64>(apps.integer(1)) });
         app->m_position = apps.integer(2);
-        app->m_identifier = apps.text(3);
-        app->m_name = apps.text(4);
-        app->m_developer = apps.text(5);
-        app->m_price = Decimal::fromString(apps.text(6)).value_or(Decimal());
-        app->m_lastPrice = Decimal::fromString(apps.text(7)).value_or(Decimal());
+        app->m_identifier = apps.text(3, TextLimits::kShortText);
+        app->m_name = apps.text(4, TextLimits::kShortText);
+        app->m_developer = apps.text(5, TextLimits::kShortText);
+        app->m_price
+            = Decimal::fromString(apps.text(6, TextLimits::kShortText)).value_or(Decimal());
+        app->m_lastPrice
+            = Decimal::fromString(apps.text(7, TextLimits::kShortText)).value_or(Decimal());
         app->m_rating = float(apps.real(8));
         app->m_lastRating = float(apps.real(9));
-        app->m_iconUrl = apps.text(10);
+        app->m_iconUrl = apps.text(10, TextLimits::kLink);
         app->m_kind = int(apps.integer(11));
-        app->m_appStoreUrl = apps.text(12);
-        app->m_version = apps.text(13);
-        app->m_lastVersion = apps.text(14);
+        app->m_appStoreUrl = apps.text(12, TextLimits::kLink);
+        app->m_version = apps.text(13, TextLimits::kShortText);
+        app->m_lastVersion = apps.text(14, TextLimits::kShortText);
+        // The user's own words: kept whole.
         app->m_notes = apps.optionalText(15);
         appsById.emplace(id, app);
         m_nextAppId = std::max(m_nextAppId, id + 1);

@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/StoreSchema.h"
 #include "core/StoreWriter.h"
+#include "core/TextLimits.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -282,7 +283,7 @@ std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
     std::optional<QByteArray> description;
     switch (query.step()) {
     case Statement::Step::Row:
-        description = query.utf8(0);
+        description = query.text(0, TextLimits::kLongText).toUtf8();
         break;
     case Statement::Step::Done:
         description = QByteArray();

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/StoreSchema.h"
+#include "core/TextLimits.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -365,4 +366,21 @@ TEST_F(Store, ReopeningKeepsTheOrderOfAppsInEveryList)
     ASSERT_EQ(lists.size(), 2u);
     EXPECT_EQ(names(lists[0]->apps()) + names(lists[1]->apps()), before);
     EXPECT_EQ(names(controller().apps()), before);
+}
+
+TEST_F(Store, HugeTextsInTheFileAreCutWhereTheyAreRead)
+{
+    addApp(controller().createList("A"), "Huge", 1)->setNotes("mine");
+    controller().saveWithAsync(false);
+    // Millions of characters, with a character of two code units where the name is cut.
+    runSql("UPDATE apps SET name = printf('%.*c', 1023, 'x') || '\U0001F600' || printf('%.*c', "
+           "4e6, 'x'); UPDATE apps SET icon_url = name; UPDATE screenshots SET url = zeroblob(4e6);"
+           " UPDATE descriptions SET text = (SELECT name FROM apps)");
+    reopen();
+    const App *app = controller().apps().front();
+    EXPECT_EQ(app->name(), QString(1023, QLatin1Char('x')));
+    EXPECT_EQ(app->iconUrl().size(), TextLimits::kLink);
+    EXPECT_EQ(app->screenshots().front()->url().size(), TextLimits::kLink);
+    EXPECT_EQ(app->appStoreDescription().size(), TextLimits::kLongText);
+    EXPECT_EQ(app->notes(), "mine");
 }
