@@ -5,6 +5,7 @@
 #include "controls/AppIconView.h"
 #include "controls/BorderedButton.h"
 #include "controls/Label.h"
+#include "controls/MenuItemTitle.h"
 #include "controls/RatingView.h"
 #include "core/App.h"
 #include "core/List.h"
@@ -31,13 +32,6 @@ namespace {
 // Posted by the list editor when it closes after a rename (or a colour change).
 const QString kListEditorDidUpdateList
     = QStringLiteral("Tanvill.ListEditorDidUpateListNotification");
-
-// Text for a menu item: an "&" in a list name is shown as written, not taken as a mnemonic.
-QString menuText(const QString &text)
-{
-    QString escaped = text;
-    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
 
 bool isInside(const QObject *object, const QObject *owner)
 {
@@ -341,10 +335,12 @@ void AppSummaryController::updateMoveMenu(BoundView &binding)
     const bool enabled = m_lists.lists().size() >= 2;
     qobject_cast<QMenu *>(binding.object)->actions().at(3)->setEnabled(enabled);
     submenu->clear();
+    submenu->setToolTipsVisible(true);
     if (!enabled)
         return;
     for (List *list : moveTargets()) {
-        QAction *entry = submenu->addAction(menuText(list->name()));
+        QAction *entry = submenu->addAction(QString());
+        setNameMenuItemTitle(entry, list->name());
         entry->setData(QVariant::fromValue(list));
         connect(entry, &QAction::triggered, this, [this, list] { moveApp(list); });
     }

@@ -1,6 +1,7 @@
 #include "sharing/ASImportViewController.h"
 
 #include "controls/Label.h"
+#include "controls/MenuItemTitle.h"
 #include "core/List.h"
 #include "platform/Strings.h"
 
@@ -41,7 +42,7 @@ ASImportViewController::ASImportViewController(const std::vector<List *> &lists,
     if (auto *model = qobject_cast<QStandardItemModel *>(m_listSelectionPopUpButton->model()))
         model->item(0)->setEnabled(false);
     for (List *list : lists)
-        m_listSelectionPopUpButton->addItem(list->name(), QVariant::fromValue(list));
+        addNamePopUpItem(m_listSelectionPopUpButton, list->name(), QVariant::fromValue(list));
     m_listSelectionPopUpButton->setGeometry(24, 150, inner, 30);
 
     connect(m_newListButton, &QPushButton::clicked, this, &ASImportViewController::createNewList);

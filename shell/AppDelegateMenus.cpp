@@ -1,6 +1,7 @@
 // The menu side of the application delegate: the items that follow the data (updateMenus) and
 // the actions the menu bar sends.
 
+#include "controls/MenuItemTitle.h"
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListGrouping.h"
@@ -94,10 +95,11 @@ void AppDelegate::updateMenus()
     menu.listRearrangementMenuItem->setEnabled(count > 1);
     updateShareListItem();
     if (count > 1 && selected) {
-        menu.deleteListMenuItem->setText(menuItemText(
-            Strings::localizedFormat(QStringLiteral("Delete \"%@\""), { selected->name() })));
+        setNameMenuItemTitle(menu.deleteListMenuItem, selected->name(),
+                             Strings::localized(QStringLiteral("Delete \"%@\"")));
     } else {
         menu.deleteListMenuItem->setText(Strings::localized(QStringLiteral("Delete")));
+        menu.deleteListMenuItem->setToolTip(QString());
     }
     menu.deleteListMenuItem->setEnabled(count > 1);
     updateLatestChangesItem();
@@ -347,7 +349,8 @@ void AppDelegate::updateAppMenu(int listCount)
     for (List *list : m_services.listsController().lists()) {
         if (list->index() == own)
             continue;
-        QAction *item = move->addAction(menuItemText(list->name()));
+        QAction *item = move->addAction(QString());
+        setNameMenuItemTitle(item, list->name());
         connect(item, &QAction::triggered, controller,
                 [controller, list] { controller->moveApp(list); });
     }

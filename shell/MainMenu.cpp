@@ -29,12 +29,6 @@ QAction *addChoice(QMenu *menu, QActionGroup *group, const char *key)
 
 } // namespace
 
-QString menuItemText(const QString &text)
-{
-    QString escaped = text;
-    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
 MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
     : m_applicationMenu(std::make_unique<QMenu>(Strings::localized("MenuApplication"))),
       m_listMenu(std::make_unique<QMenu>(Strings::localized("MenuList"))),
@@ -70,6 +64,9 @@ MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
     menu->addSeparator();
     deleteListMenuItem
         = addItem(menu, "Delete", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backspace));
+    // Titles that hold a long list name are shortened; the whole name is their tool tip.
+    m_listMenu->setToolTipsVisible(true);
+    m_moveAppMenu->setToolTipsVisible(true);
 
     menu = m_appMenu.get();
     appSubmenuItem = m_appMenu->menuAction();

@@ -108,8 +108,4 @@ private:
     QMenu *m_windowMenu;
 };
 
-// A title built from user text (a list's name) as a menu shows it: "&" would otherwise mark a
-// shortcut letter.
-QString menuItemText(const QString &text);
-
 } // namespace tanvill

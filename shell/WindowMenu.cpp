@@ -1,5 +1,6 @@
 #include "shell/WindowMenu.h"
 
+#include "controls/MenuItemTitle.h"
 #include "platform/Strings.h"
 
 #include <QAction>
@@ -8,20 +9,11 @@
 
 namespace tanvill {
 
-namespace {
-
-// A title is shown as given: "&" would otherwise mark a shortcut letter.
-QString menuText(const QString &title)
-{
-    QString text = title;
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-} // namespace
-
 WindowMenu::WindowMenu()
     : m_menu(std::make_unique<QMenu>(Strings::localized(QStringLiteral("Window"))))
-{ }
+{
+    m_menu->setToolTipsVisible(true);
+}
 
 WindowMenu::~WindowMenu() = default;
 
@@ -29,7 +21,8 @@ void WindowMenu::addWindowsItem(QWidget *window, const QString &title)
 {
     if (!window || m_items.contains(window))
         return;
-    QAction *item = m_menu->addAction(menuText(title));
+    QAction *item = m_menu->addAction(QString());
+    setNameMenuItemTitle(item, title);
     const QPointer<QWidget> target(window);
     connect(item, &QAction::triggered, this, [target] {
         if (!target)
@@ -45,7 +38,7 @@ void WindowMenu::addWindowsItem(QWidget *window, const QString &title)
 void WindowMenu::changeWindowsItem(QWidget *window, const QString &title)
 {
     if (QAction *item = m_items.value(window))
-        item->setText(menuText(title));
+        setNameMenuItemTitle(item, title);
 }
 
 void WindowMenu::removeWindowsItem(QWidget *window)

@@ -13,6 +13,8 @@
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QPainter>
 #include <QTest>
@@ -321,4 +323,18 @@ TEST(ImportStepsTest, TheUserStepSubmitsOnceAndOnlyWithAName)
     step.stopLoading();
     EXPECT_TRUE(step.startButton()->isEnabled());
     EXPECT_FALSE(step.loadingIndicator()->isAnimating());
+}
+
+TEST_F(ImportWindowTest, LongListNamesAreShortenedInTheListPopUpWithTheWholeNameAsToolTip)
+{
+    const QString longName = "Apps for the whole family to try out over the summer holidays";
+    lists().createList("Games", ThemeName::Red);
+    lists().createList(longName, ThemeName::Green);
+    ASImportViewController step(lists().lists());
+    QComboBox *popUp = step.listSelectionPopUpButton();
+    EXPECT_EQ(popUp->itemText(1), "Games");
+    EXPECT_FALSE(popUp->itemData(1, Qt::ToolTipRole).isValid());
+    EXPECT_TRUE(popUp->itemText(2).contains(QChar(0x2026)));
+    EXPECT_EQ(popUp->itemData(2, Qt::ToolTipRole).toString(), longName);
+    EXPECT_LE(popUp->view()->sizeHintForColumn(0), ASImportViewController::kSize.width());
 }

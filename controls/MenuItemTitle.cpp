@@ -1,0 +1,54 @@
+#include "controls/MenuItemTitle.h"
+
+#include "platform/Strings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QTextDocument>
+
+namespace tanvill {
+
+namespace {
+
+constexpr int kShownCharacters = 40;
+
+// The whole name as a tool tip, shown as written even when it looks like markup.
+QString toolTipText(const QString &name)
+{
+    return Qt::mightBeRichText(name) ? Qt::convertFromPlainText(name, Qt::WhiteSpaceNormal) : name;
+}
+
+} // namespace
+
+QString elidedName(const QString &name, const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(QString(kShownCharacters, QLatin1Char('x')));
+    return metrics.elidedText(name, Qt::ElideMiddle, width);
+}
+
+QString menuTitleText(const QString &name)
+{
+    QString text = name;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void setNameMenuItemTitle(QAction *item, const QString &name, const QString &format)
+{
+    const QString shown = elidedName(name, QApplication::font("QMenu"));
+    const QString title = format.isEmpty() ? shown : Strings::format(format, { shown });
+    item->setText(menuTitleText(title));
+    item->setToolTip(shown == name ? QString() : toolTipText(name));
+}
+
+void addNamePopUpItem(QComboBox *popUp, const QString &name, const QVariant &data)
+{
+    const QString shown = elidedName(name, popUp->font());
+    popUp->addItem(shown, data);
+    if (shown != name)
+        popUp->setItemData(popUp->count() - 1, toolTipText(name), Qt::ToolTipRole);
+}
+
+} // namespace tanvill
