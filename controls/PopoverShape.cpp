@@ -1,11 +1,67 @@
 #include "controls/PopoverShape.h"
 
+#include <QBitmap>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
 
+#if defined(TANVILL_HAVE_XCB) && QT_CONFIG(xcb)
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#endif
+
 namespace tanvill {
+
+namespace {
+
+std::optional<bool> &translucencyAnswer()
+{
+    static std::optional<bool> answer;
+    return answer;
+}
+
+#if defined(TANVILL_HAVE_XCB) && QT_CONFIG(xcb)
+// The X screen of the display the program runs on: "host:display.screen", 0 when not given.
+int x11ScreenNumber()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype dot = display.lastIndexOf('.');
+    if (dot < 0 || dot < display.lastIndexOf(':'))
+        return 0;
+    bool ok = false;
+    const int screen = display.mid(dot + 1).toInt(&ok);
+    return ok ? screen : 0;
+}
+
+bool x11CompositingManagerRuns()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(x11ScreenNumber());
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, quint16(name.size()), name.constData()),
+        nullptr);
+    // An atom no client ever named: no compositing manager ever ran on this display.
+    const xcb_atom_t selection = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(atom);
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool owned = owner && owner->owner != XCB_NONE;
+    std::free(owner);
+    return owned;
+}
+#endif
+
+} // namespace
 
 QPainterPath PopoverShape::outline(const QRectF &bounds, qreal arrowX) const
 {
@@ -37,6 +93,44 @@ PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QS
     const int arrowX = std::clamp(anchorRect.center().x() - origin.x(), inset,
                                   std::max(inset, size.width() - inset));
     return { origin, arrowX };
+}
+
+void PopoverShape::shapeWindow(QWidget &popover, qreal arrowX) const
+{
+    if (windowSystemShowsTranslucency() || popover.size().isEmpty()) {
+        if (!popover.mask().isEmpty())
+            popover.clearMask();
+        return;
+    }
+    // Painted without smoothing, the border's pixels included: the mask has hard edges.
+    QBitmap mask(popover.size());
+    mask.fill(Qt::color0);
+    QPainter painter(&mask);
+    painter.setPen(QPen(Qt::color1, 1));
+    painter.setBrush(Qt::color1);
+    painter.drawPath(outline(QRectF(popover.rect()), arrowX));
+    painter.end();
+    popover.setMask(mask);
+}
+
+bool PopoverShape::windowSystemShowsTranslucency()
+{
+    if (translucencyAnswer())
+        return *translucencyAnswer();
+    const QString platform = QGuiApplication::platformName();
+#if defined(TANVILL_HAVE_XCB) && QT_CONFIG(xcb)
+    if (platform == QLatin1String("xcb"))
+        return x11CompositingManagerRuns();
+#endif
+    // Wayland composites every window; the test platforms draw into images, which keep the
+    // alpha. Other platforms without a compositor show opaque windows.
+    return platform.startsWith(QLatin1String("wayland")) || platform == QLatin1String("offscreen")
+        || platform == QLatin1String("minimal");
+}
+
+void PopoverShape::setWindowSystemShowsTranslucency(std::optional<bool> answer)
+{
+    translucencyAnswer() = answer;
 }
 
 } // namespace tanvill

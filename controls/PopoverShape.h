@@ -8,6 +8,8 @@
 #include <QRectF>
 #include <QSize>
 
+#include <optional>
+
 class QWidget;
 
 namespace tanvill {
@@ -31,6 +33,18 @@ struct PopoverShape
         int arrowX = 0;
     };
     Placement placeBelow(const QWidget &anchor, const QSize &size) const;
+
+    // Fits the popover's window to the outline. Where the window system cannot show through
+    // translucent windows (X11 without a compositing manager) the corners around the outline
+    // would show black, so a mask cuts the window to the outline; elsewhere the outline keeps
+    // its soft edge and the window has no mask. Call it whenever the size or the arrow changes.
+    void shapeWindow(QWidget &popover, qreal arrowX) const;
+
+    // Whether translucent windows show what lies under them: a compositing manager owns the
+    // screen's "_NET_WM_CM_S<n>" selection on X11; Wayland always composites.
+    static bool windowSystemShowsTranslucency();
+    // Tests decide the answer; nullopt asks the window system again.
+    static void setWindowSystemShowsTranslucency(std::optional<bool> answer);
 };
 
 } // namespace tanvill

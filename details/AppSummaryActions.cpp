@@ -130,6 +130,8 @@ void AppSummaryController::deleteApp()
     alert.buttons
         = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
     alert.cancelButton = 1;
+    // A sheet on the window the user asked in (the list, the archive or the detail window).
+    alert.window = QApplication::activeWindow();
     // The question does not hold up the event loop; the row that asked may be reused for
     // another application meanwhile, so the answer keeps this controller (and with it the
     // application it asked about) until it comes.
@@ -162,10 +164,11 @@ void AppSummaryController::reloadApp()
                 self->m_reloading = false;
             if (!error)
                 return;
-            AlertPresenter::current().presentError(*error, nullptr, [](const AlertAnswer &answer) {
-                if (answer.buttonIndex == 1)
-                    openSupportPage();
-            });
+            AlertPresenter::current().presentError(*error, hud ? hud->window() : nullptr,
+                                                   [](const AlertAnswer &answer) {
+                                                       if (answer.buttonIndex == 1)
+                                                           openSupportPage();
+                                                   });
         });
 }
 

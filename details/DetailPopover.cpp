@@ -43,11 +43,11 @@ void DetailPopover::place()
 {
     if (!m_anchor)
         return;
-    const PopoverShape::Placement placement
-        = PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.placeBelow(*m_anchor,
-                                                                                   size());
+    const PopoverShape shape { kCornerRadius, kArrowHeight, kArrowHalfWidth };
+    const PopoverShape::Placement placement = shape.placeBelow(*m_anchor, size());
     m_arrowX = placement.arrowX;
     move(placement.origin);
+    shape.shapeWindow(*this, m_arrowX);
     update();
 }
 

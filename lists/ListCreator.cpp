@@ -1,6 +1,7 @@
 #include "lists/ListCreator.h"
 
 #include "controls/ColorGridView.h"
+#include "controls/SheetFit.h"
 #include "core/ListsController.h"
 #include "platform/Strings.h"
 
@@ -18,6 +19,7 @@ ListCreator::ListCreator(ListsController &lists, QWidget *parent)
 {
     setWindowTitle(Strings::localized(QStringLiteral("New List")));
     setWindowModality(Qt::WindowModal);
+    keepSheetInsideWindow(this);
 
     auto *title = new QLabel(Strings::localized(QStringLiteral("New List")), this);
     title->setTextFormat(Qt::PlainText);

@@ -200,11 +200,21 @@ void ListEditor::popUp(QWidget *anchor)
 {
     ensureLoaded();
     adjustSize();
-    const PopoverShape::Placement placement
-        = PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.placeBelow(*anchor, size());
+    const PopoverShape shape { kCornerRadius, kArrowHeight, kArrowHalfWidth };
+    const PopoverShape::Placement placement = shape.placeBelow(*anchor, size());
     m_arrowX = placement.arrowX;
     move(placement.origin);
+    shape.shapeWindow(*this, m_arrowX);
     show();
+}
+
+void ListEditor::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    // The popover grows and shrinks with its colour grid; its window follows the outline.
+    if (m_presentation == Presentation::Popover)
+        PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.shapeWindow(
+            *this, m_arrowX >= 0 ? m_arrowX : width() / 2.0);
 }
 
 void ListEditor::showEvent(QShowEvent *event)

@@ -1,5 +1,6 @@
 #include "lists/ListOrderViewController.h"
 
+#include "controls/SheetFit.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
@@ -71,6 +72,7 @@ ListOrderViewController::ListOrderViewController(ListsController &lists, QWidget
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
+    keepSheetInsideWindow(this);
     setWindowTitle(Strings::localized(QStringLiteral("Rearrange Lists")));
 
     auto *column = new QVBoxLayout(this);

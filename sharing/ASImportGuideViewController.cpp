@@ -84,27 +84,25 @@ void ASImportGuideViewController::showStep(QWidget *step)
     setFocusProxy(step);
     step->setFocus();
 
-    // The window takes the step's size; its top edge stays where it is.
+    // The window takes the step's size; its top-left corner stays where it is. A change still
+    // running for the previous step ends here, or its end would put that step's size back.
     QWidget *frame = window();
-    const QRect current = frame->geometry();
-    const QRect target(current.topLeft(), step->size());
+    if (m_resizeAnimation)
+        m_resizeAnimation->stop();
+    const QSize target = step->size();
     frame->setMinimumSize(0, 0);
     frame->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    const auto fix = [frame = QPointer<QWidget>(frame), size = step->size()] {
-        if (frame)
-            frame->setFixedSize(size);
-    };
-    if (animationDuration() == 0 || !frame->isVisible() || current.size() == target.size()) {
-        frame->setGeometry(target);
-        fix();
+    if (animationDuration() == 0 || !frame->isVisible() || frame->size() == target) {
+        frame->setFixedSize(target);
         return;
     }
-    auto *animation = new QPropertyAnimation(frame, "geometry", frame);
-    animation->setDuration(animationDuration());
-    animation->setEasingCurve(QEasingCurve::InOutQuad);
-    animation->setEndValue(target);
-    connect(animation, &QPropertyAnimation::finished, frame, fix);
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    m_resizeAnimation = new QPropertyAnimation(frame, "size", this);
+    m_resizeAnimation->setDuration(animationDuration());
+    m_resizeAnimation->setEasingCurve(QEasingCurve::InOutQuad);
+    m_resizeAnimation->setEndValue(target);
+    connect(m_resizeAnimation, &QPropertyAnimation::finished, frame,
+            [frame, target] { frame->setFixedSize(target); });
+    m_resizeAnimation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void ASImportGuideViewController::showUserStep()
@@ -164,7 +162,7 @@ void ASImportGuideViewController::downloadFinished(std::optional<AppShopperImpor
 {
     if (error) {
         showUserStep();
-        AlertPresenter::current().runModal(alertForError(*error));
+        AlertPresenter::current().runModal(alertForError(*error, window()));
         return;
     }
     if (!result)
@@ -193,6 +191,7 @@ void ASImportGuideViewController::downloadFinished(std::optional<AppShopperImpor
         alert.messageText = Strings::localized(QStringLiteral("No apps to import!"));
         alert.informativeText = Strings::localized(QStringLiteral("ASImportNoAppsHint"));
         alert.buttons = { Strings::localized(QStringLiteral("OK")) };
+        alert.window = window();
         AlertPresenter::current().runModal(alert);
         return;
     }

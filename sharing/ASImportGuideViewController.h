@@ -11,6 +11,7 @@
 #include "sharing/AppShopperImporter.h"
 
 #include <QPointer>
+#include <QPropertyAnimation>
 #include <QWidget>
 
 #include <functional>
@@ -68,6 +69,7 @@ private:
     // The applications that can be imported, by platform; set while the import step shows.
     std::optional<AppShopperImporter::Result> m_apps;
     QPointer<QWidget> m_currentStep;
+    QPointer<QPropertyAnimation> m_resizeAnimation;
     // A QObject pointer: the window is compared while it may be mid-destruction.
     QPointer<QObject> m_observedWindow;
     bool m_imported = false;

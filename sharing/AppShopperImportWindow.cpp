@@ -1,13 +1,14 @@
 #include "sharing/AppShopperImportWindow.h"
 
+#include "controls/WindowPlacement.h"
 #include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "sharing/ASImportGuideViewController.h"
+#include "sharing/ASUserViewController.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
+#include <QShortcut>
 
 namespace tanvill {
 
@@ -23,15 +24,11 @@ AppShopperImportWindow::AppShopperImportWindow(ListsController &lists, QWidget *
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Strings::localized(QStringLiteral("ASImportWindowTitle")));
     setAutoFillBackground(true);
-
-    const QStringList frame = UserDefaults::standard().string(kFrameKey).split(QLatin1Char(' '));
-    if (frame.size() == 2) {
-        bool okX = false, okY = false;
-        const QPoint position(frame[0].toInt(&okX), frame[1].toInt(&okY));
-        // A screen that has gone since must not take the window with it.
-        if (okX && okY && QGuiApplication::screenAt(position))
-            move(position);
-    }
+    // The first step's size, so that the window is placed by the size it opens with.
+    resize(ASUserViewController::kSize);
+    for (const QKeySequence &keys :
+         { QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape) })
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 AppShopperImportWindow::~AppShopperImportWindow() = default;
@@ -41,11 +38,35 @@ void AppShopperImportWindow::setCompletionHandler(std::function<void()> handler)
     m_guide->completionHandler = std::move(handler);
 }
 
-void AppShopperImportWindow::showWindow()
+void AppShopperImportWindow::showWindow(const QWidget *mainWindow)
 {
+    if (!m_placed) {
+        m_placed = true;
+        place(mainWindow);
+    }
     show();
     raise();
     activateWindow();
+}
+
+void AppShopperImportWindow::place(const QWidget *mainWindow)
+{
+    const QStringList saved = UserDefaults::standard().string(kFrameKey).split(QLatin1Char(' '));
+    if (saved.size() == 2) {
+        bool okX = false, okY = false;
+        const QPoint position(saved[0].toInt(&okX), saved[1].toInt(&okY));
+        // Where it was left, unless that place is off every screen now (a screen gone, a
+        // smaller one): the frame is that of the main window, as the window manager draws it.
+        QRect frame(position, size());
+        if (mainWindow && mainWindow->isVisible())
+            frame.adjust(0, 0, mainWindow->frameGeometry().width() - mainWindow->width(),
+                         mainWindow->frameGeometry().height() - mainWindow->height());
+        if (okX && okY && frameLiesOnScreen(frame)) {
+            move(position);
+            return;
+        }
+    }
+    centreOnScreen(this, screenOfWindow(mainWindow), mainWindow);
 }
 
 void AppShopperImportWindow::resizeEvent(QResizeEvent *event)

@@ -24,17 +24,21 @@ public:
     ASImportGuideViewController *guide() const { return m_guide; }
     void setCompletionHandler(std::function<void()> handler);
 
-    // Shows the window and brings it to the front.
-    void showWindow();
+    // Shows the window and brings it to the front. It first opens where it was last closed, or
+    // centred on the screen of `mainWindow` when that place is not on a screen now; Escape
+    // and Ctrl+W close it.
+    void showWindow(const QWidget *mainWindow = nullptr);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void place(const QWidget *mainWindow);
     void saveFrame();
 
     ASImportGuideViewController *m_guide;
+    bool m_placed = false;
 };
 
 } // namespace tanvill

@@ -111,9 +111,11 @@ QFrame *separator(QWidget *parent)
     return line;
 }
 
-Alert warning(const QString &message, const QString &information = {})
+Alert warning(const QWidget *sheet, const QString &message, const QString &information = {})
 {
     Alert alert;
+    // A sheet on the window the list sheet covers.
+    alert.window = sheet->window();
     alert.style = Alert::Style::Warning;
     alert.messageText = message;
     alert.informativeText = information;
@@ -166,6 +168,7 @@ ListShareSheet::ListShareSheet(QWidget *parent)
     small.setPixelSize(11);
     m_emailFieldHelpLabel->setFont(small);
     m_emailFieldHelpLabel->setWordWrap(true);
+    m_emailFieldLabel->setWordWrap(true);
     QPalette helpColours = m_emailFieldHelpLabel->palette();
     helpColours.setColor(QPalette::WindowText, QColor(0x5c, 0x5c, 0x5c));
     m_emailFieldHelpLabel->setPalette(helpColours);
@@ -209,7 +212,7 @@ ListShareSheet::ListShareSheet(QWidget *parent)
     shadow->setBlurRadius(10);
     shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.75));
     setGraphicsEffect(shadow);
-    resize(kWidth, kFormHeight);
+    resize(kWidth, layoutForm(kWidth, false));
     layoutControls();
 }
 
@@ -249,7 +252,6 @@ void ListShareSheet::presentInView(QWidget *parentView, List *list,
         Strings::localizedFormat(QStringLiteral("ShareSheetTitle"), { list->name() }));
 
     setParent(m_backgroundView);
-    m_sheetHeight = kFormHeight;
     m_verticalOffset = -parentView->height();
     reposition();
     show();
@@ -304,7 +306,7 @@ void ListShareSheet::share()
     if (!url.isValid()) {
         setState(State::Preparing);
         AlertPresenter::current().runModal(
-            warning(Strings::localized(QStringLiteral("SharingServiceUnavailable"))));
+            warning(this, Strings::localized(QStringLiteral("SharingServiceUnavailable"))));
         return;
     }
     const bool sentAffiliateToken = request.affiliateToken.has_value();
@@ -324,8 +326,8 @@ void ListShareSheet::handleShareResponse(const HttpResult &result, bool sentAffi
 {
     if (result.statusCode == 0 && result.transferFailed()) {
         setState(State::Preparing);
-        AlertPresenter::current().runModal(
-            warning(result.errorText, Strings::localized(QStringLiteral("ShareFailedSuggestion"))));
+        AlertPresenter::current().runModal(warning(
+            this, result.errorText, Strings::localized(QStringLiteral("ShareFailedSuggestion"))));
         return;
     }
     const ShareReply reply = ShareReply::parse(result.statusCode, result.body);
@@ -338,12 +340,12 @@ void ListShareSheet::handleShareResponse(const HttpResult &result, bool sentAffi
         break;
     case ShareReply::Kind::ServiceError:
         setState(State::Preparing);
-        AlertPresenter::current().runModal(warning(reply.text));
+        AlertPresenter::current().runModal(warning(this, reply.text));
         break;
     case ShareReply::Kind::Unreadable:
         setState(State::Preparing);
         AlertPresenter::current().runModal(
-            warning(Strings::localized(QStringLiteral("UnknownError"))));
+            warning(this, Strings::localized(QStringLiteral("UnknownError"))));
         break;
     }
 }
@@ -469,17 +471,15 @@ void ListShareSheet::applyState(State previous)
         m_titleLabel->setToolTip(m_link);
         setFocus();
 
-        if (animationDuration() == 0) {
-            setSheetHeight(kLinkBarHeight);
-        } else {
-            auto *resize = new QPropertyAnimation(this, "sheetHeight", this);
-            resize->setDuration(animationDuration());
-            resize->setEasingCurve(QEasingCurve::InOutQuad);
-            resize->setEndValue(kLinkBarHeight);
-            resize->start(QAbstractAnimation::DeleteWhenStopped);
+        if (animationDuration() > 0) {
+            m_heightAnimation = new QPropertyAnimation(this, "sheetHeight", this);
+            m_heightAnimation->setDuration(animationDuration());
+            m_heightAnimation->setEasingCurve(QEasingCurve::InOutQuad);
+            m_heightAnimation->setEndValue(linkBarHeight(sheetWidth()));
+            m_heightAnimation->start(QAbstractAnimation::DeleteWhenStopped);
         }
     }
-    layoutControls();
+    reposition();
 }
 
 void ListShareSheet::animate(qreal backgroundOpacity, qreal offset, std::function<void()> done)
@@ -519,22 +519,97 @@ void ListShareSheet::setSheetHeight(int height)
     reposition();
 }
 
+int ListShareSheet::sheetWidth() const
+{
+    const QWidget *background = parentWidget();
+    if (!background)
+        return kWidth;
+    // As wide as the form wants, never wider than the window leaves room for.
+    return std::clamp(background->width() - 2 * kWindowMargin, kMinimumWidth, kWidth);
+}
+
+int ListShareSheet::targetHeight(int width) const
+{
+    return m_state == State::Done ? linkBarHeight(width) : layoutForm(width, false);
+}
+
+int ListShareSheet::linkBarHeight(int width)
+{
+    // The link and its three buttons share a row when the link keeps room to be read.
+    return width >= kOneRowLinkBarWidth ? kLinkBarHeight : kTwoRowLinkBarHeight;
+}
+
 void ListShareSheet::reposition()
 {
     const QWidget *background = parentWidget();
     if (!background)
         return;
-    const int x = (background->width() - kWidth) / 2;
-    const int y = qRound((background->height() - m_sheetHeight) / 2.0 + m_verticalOffset);
-    setGeometry(x, y, kWidth, m_sheetHeight);
+    const int width = sheetWidth();
+    if (!m_heightAnimation)
+        m_sheetHeight = targetHeight(width);
+    const int x = (background->width() - width) / 2;
+    const int centred = qRound((background->height() - m_sheetHeight) / 2.0 + m_verticalOffset);
+    // A window too low for the sheet shows its top; the sheet is laid out to fit the smallest.
+    const int y = m_verticalOffset < 0 ? centred : std::max(0, centred);
+    setGeometry(x, y, width, m_sheetHeight);
+    layoutControls();
+}
+
+int ListShareSheet::layoutForm(int width, bool apply) const
+{
+    constexpr int margin = 20;
+    const int inner = width - 2 * margin;
+    const auto place = [apply](QWidget *widget, int x, int y, int w, int h) {
+        if (apply && widget)
+            widget->setGeometry(x, y, w, h);
+    };
+    const auto wrappedHeight = [inner](const QLabel *label, int least) {
+        return label ? std::max(least, label->heightForWidth(inner)) : least;
+    };
+    place(m_titleLabel, margin, 16, inner, 24);
+    place(m_topSeparator, 0, 54, width, 1);
+    int y = 68;
+    const int captionHeight = wrappedHeight(m_emailFieldLabel, 18);
+    place(m_emailFieldLabel, margin, y, inner, captionHeight);
+    y += captionHeight + 4;
+    place(m_emailTextField, margin, y, inner, 28);
+    y += 31;
+    const int helpHeight = wrappedHeight(m_emailFieldHelpLabel, 30);
+    place(m_emailFieldHelpLabel, margin, y, inner, helpHeight);
+    y += helpHeight + 5;
+    place(m_allowModificationCheckbox, margin, y, inner, 22);
+    y += 38;
+    const int bottomSeparator = y;
+    place(m_bottomSeparator, 0, y, width, 1);
+    y += 13;
+    // The help button at the left; Cancel and the send button at the right, narrower where
+    // the sheet is.
+    place(m_helpButton, margin, y, 30, 30);
+    const int room = inner - 30 - 16 - 10;
+    const int sendWidth = std::min(110, room - std::min(96, room / 2));
+    const int cancelWidth = std::min(96, room - sendWidth);
+    place(m_sendButton, width - margin - sendWidth, y, sendWidth, 30);
+    place(m_cancelButton, width - margin - sendWidth - 10 - cancelWidth, y, cancelWidth, 30);
+    if (apply) {
+        const QSize spinner = m_workingIndicator->size();
+        m_workingIndicator->move((width - spinner.width()) / 2,
+                                 54 + (bottomSeparator - 54 - spinner.height()) / 2);
+    }
+    return y + 30 + 13;
 }
 
 void ListShareSheet::layoutControls()
 {
+    const int width = this->width();
+    if (m_state != State::Done) {
+        layoutForm(width, true);
+        return;
+    }
     constexpr int margin = 20;
-    if (m_state == State::Done) {
+    const int inner = width - 2 * margin;
+    if (width >= kOneRowLinkBarWidth) {
         constexpr int buttonWidth = 84;
-        const int doneX = kWidth - margin - buttonWidth;
+        const int doneX = width - margin - buttonWidth;
         const int copyX = doneX - 12 - buttonWidth;
         const int shareX = copyX - 8 - buttonWidth;
         m_sendButton->setGeometry(doneX, 20, buttonWidth, 30);
@@ -543,19 +618,15 @@ void ListShareSheet::layoutControls()
         m_titleLabel->setGeometry(margin, 23, shareX - 16 - margin, 24);
         return;
     }
-    const int inner = kWidth - 2 * margin;
-    m_titleLabel->setGeometry(margin, 16, inner, 24);
-    m_topSeparator->setGeometry(0, 54, kWidth, 1);
-    m_emailFieldLabel->setGeometry(margin, 68, inner, 18);
-    m_emailTextField->setGeometry(margin, 90, inner, 28);
-    m_emailFieldHelpLabel->setGeometry(margin, 121, inner, 30);
-    m_allowModificationCheckbox->setGeometry(margin, 156, inner, 22);
-    m_bottomSeparator->setGeometry(0, 194, kWidth, 1);
-    m_helpButton->setGeometry(margin, 207, 30, 30);
-    m_sendButton->setGeometry(kWidth - margin - 110, 207, 110, 30);
-    m_cancelButton->setGeometry(m_sendButton->x() - 10 - 96, 207, 96, 30);
-    const QSize spinner = m_workingIndicator->size();
-    m_workingIndicator->move((kWidth - spinner.width()) / 2, 54 + (140 - spinner.height()) / 2);
+    // Narrow: the link on a row of its own, the buttons below it at the right.
+    m_titleLabel->setGeometry(margin, 14, inner, 24);
+    const int buttonWidth = std::min(84, (inner - 20) / 3);
+    const int doneX = width - margin - buttonWidth;
+    const int copyX = doneX - 12 - buttonWidth;
+    const int shareX = copyX - 8 - buttonWidth;
+    m_sendButton->setGeometry(doneX, 50, buttonWidth, 30);
+    m_cancelButton->setGeometry(copyX, 50, buttonWidth, 30);
+    m_helpButton->setGeometry(shareX, 50, buttonWidth, 30);
 }
 
 void ListShareSheet::paintEvent(QPaintEvent *)

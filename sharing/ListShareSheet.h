@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QPropertyAnimation>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -91,9 +92,17 @@ public:
     // Slide, fade and resize take this long; 0 makes them instant (tests).
     static void setAnimationDuration(int milliseconds);
 
+    // The sheet is laid out for the window it covers: as wide as kWidth where the window has
+    // room, down to the window's width less kWindowMargin each side; its texts wrap and its
+    // buttons narrow. kFormHeight and kLinkBarHeight are its heights at full width.
     static constexpr int kWidth = 520;
+    static constexpr int kMinimumWidth = 240;
+    static constexpr int kWindowMargin = 10;
     static constexpr int kFormHeight = 250;
     static constexpr int kLinkBarHeight = 70;
+    // Narrower than this, the link bar puts its buttons on a second row under the link.
+    static constexpr int kOneRowLinkBarWidth = 448;
+    static constexpr int kTwoRowLinkBarHeight = 96;
 
 signals:
     void stateChanged(ListShareSheet::State state);
@@ -107,6 +116,11 @@ private:
     void setState(State state, const QString &link = {});
     void applyState(State previous);
     void layoutControls();
+    // Places the form's controls for `width` when `apply`; the form's height either way.
+    int layoutForm(int width, bool apply) const;
+    int sheetWidth() const;
+    int targetHeight(int width) const;
+    static int linkBarHeight(int width);
     void reposition();
     void controlTextDidChange();
     void handleShareResponse(const HttpResult &result, bool sentAffiliateToken);
@@ -121,6 +135,7 @@ private:
     QString m_link;
     qreal m_verticalOffset = 0;
     int m_sheetHeight = kFormHeight;
+    QPointer<QPropertyAnimation> m_heightAnimation;
     bool m_dismissing = false;
     HttpClient::RequestId m_requestId = 0;
     QPointer<QWidget> m_previousFocus;

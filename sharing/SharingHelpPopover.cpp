@@ -3,11 +3,9 @@
 #include "controls/PopoverShape.h"
 #include "platform/Strings.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tanvill {
@@ -52,17 +50,11 @@ SharingHelpPopover::SharingHelpPopover(QWidget *parent)
 
 void SharingHelpPopover::showBelow(QWidget *anchor)
 {
-    const QPoint tip = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height()));
-    QRect frame(tip.x() - kWidth / 2, tip.y() + 2, kWidth, height());
-    if (const QScreen *screen = anchor->screen()) {
-        const QRect available = screen->availableGeometry();
-        if (frame.right() > available.right())
-            frame.moveRight(available.right());
-        if (frame.left() < available.left())
-            frame.moveLeft(available.left());
-    }
-    m_arrowX = qBound(kRadius + kArrowHeight, tip.x() - frame.x(), kWidth - kRadius - kArrowHeight);
-    setGeometry(frame);
+    const PopoverShape shape { kRadius, kArrowHeight, kArrowHeight };
+    const PopoverShape::Placement placement = shape.placeBelow(*anchor, size());
+    m_arrowX = placement.arrowX;
+    move(placement.origin);
+    shape.shapeWindow(*this, m_arrowX);
     show();
 }
 

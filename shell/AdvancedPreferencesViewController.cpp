@@ -137,6 +137,9 @@ void AdvancedPreferencesViewController::validateAffiliateToken()
     alert.style = Alert::Style::Warning;
     alert.messageText = Strings::localized("Invalid Affiliate Token Message");
     alert.informativeText = Strings::localized("InvalidAffiliateTokenInformative");
+    // A sheet on the preferences, unless they are closing.
+    if (window()->isVisible())
+        alert.window = window();
     m_alerts.runModal(alert);
 }
 

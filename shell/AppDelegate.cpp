@@ -412,7 +412,7 @@ void AppDelegate::setAppMenuItemEnabled(int index, bool enabled)
 
 void AppDelegate::showPreferences()
 {
-    preferencesWindowController().showWindow();
+    preferencesWindowController().showWindow(m_mainWindowController.get());
 }
 
 void AppDelegate::shareList(List *list, QWidget *window, std::function<void()> completion)

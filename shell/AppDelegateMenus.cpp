@@ -208,6 +208,8 @@ void AppDelegate::deleteList()
     alert.informativeText = Strings::localized(QStringLiteral("This can't be undone."));
     alert.buttons
         = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
+    if (m_mainWindowController && m_mainWindowController->isVisible())
+        alert.window = m_mainWindowController.get();
     AlertPresenter &alerts = m_services.alertPresenter();
     if (alerts.runModal(alert).buttonIndex != 0 || list->isDeleted())
         return;
@@ -272,7 +274,7 @@ void AppDelegate::rearrangeLists()
 void AppDelegate::showAppShopperImport()
 {
     if (m_appShopperImportWindow) {
-        m_appShopperImportWindow->showWindow();
+        m_appShopperImportWindow->showWindow(m_mainWindowController.get());
         return;
     }
     // The window deletes itself once closed; the pointer then forgets it, and the next
@@ -283,7 +285,7 @@ void AppDelegate::showAppShopperImport()
             if (self && self->m_appShopperImportWindow == window)
                 self->m_appShopperImportWindow.clear();
         });
-    m_appShopperImportWindow->showWindow();
+    m_appShopperImportWindow->showWindow(m_mainWindowController.get());
 }
 
 AppSummaryController *AppDelegate::focusedSummaryController() const

@@ -127,6 +127,7 @@ void GeneralPreferencesViewController::launchAtLoginCheckboxDidChangeValue(bool 
         alert.style = Alert::Style::Warning;
         alert.messageText = error->description;
         alert.informativeText = error->recoverySuggestion;
+        alert.window = window();
         m_alerts.runModal(alert);
         return;
     }

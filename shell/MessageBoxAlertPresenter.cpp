@@ -1,5 +1,6 @@
 #include "shell/MessageBoxAlertPresenter.h"
 
+#include "controls/SheetFit.h"
 #include "platform/Strings.h"
 
 #include <QAbstractButton>
@@ -41,6 +42,8 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
     QWidget *window = windowOf(alert);
     auto *box = new QMessageBox(window);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    // A sheet never wider than its window.
+    keepSheetInsideWindow(box);
     box->setIcon(iconFor(alert.style));
     box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText);

@@ -1,5 +1,6 @@
 #include "shell/PreferencesWindowController.h"
 
+#include "controls/WindowPlacement.h"
 #include "controls/WindowsMenuEntry.h"
 
 namespace tanvill {
@@ -12,8 +13,12 @@ PreferencesWindowController::PreferencesWindowController(const PreferencesServic
 
 PreferencesWindowController::~PreferencesWindowController() = default;
 
-void PreferencesWindowController::showWindow()
+void PreferencesWindowController::showWindow(const QWidget *mainWindow)
 {
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(m_window.get(), screenOfWindow(mainWindow), mainWindow);
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

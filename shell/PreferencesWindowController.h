@@ -19,13 +19,15 @@ public:
     PreferencesWindowController(const PreferencesWindowController &) = delete;
     PreferencesWindowController &operator=(const PreferencesWindowController &) = delete;
 
-    // Shows the window (on its first pane when it was closed) and brings it to the front.
-    void showWindow();
+    // Shows the window (on its first pane when it was closed) and brings it to the front: the
+    // first time centred on the screen of `mainWindow`, later where the user left it.
+    void showWindow(const QWidget *mainWindow = nullptr);
 
     PreferencesViewController *window() const { return m_window.get(); }
 
 private:
     std::unique_ptr<PreferencesViewController> m_window;
+    bool m_placed = false;
 };
 
 } // namespace tanvill

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev libxcb1-dev
     libsqlite3-dev nlohmann-json3-dev libicu-dev libgtest-dev googletest
     dbus xvfb fontconfig fonts-dejavu-core
     desktop-file-utils appstream xdg-utils

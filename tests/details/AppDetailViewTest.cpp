@@ -4,6 +4,7 @@
 
 #include "controls/BorderedButton.h"
 #include "controls/Label.h"
+#include "controls/PopoverShape.h"
 #include "details/AppDetailViewController.h"
 #include "details/DetailPopover.h"
 #include "details/DetailWindow.h"
@@ -238,6 +239,23 @@ TEST_F(DetailView, TheHistoryShowsOneLinePerChangeAndFollowsRefreshes)
     view->setSummaryController(controllerFor(watchApp({ "Next" })));
     EXPECT_EQ(view->appHistoryViewController(), nullptr);
     EXPECT_FALSE(popover && popover->isVisible());
+}
+
+TEST_F(DetailView, WithoutTranslucentWindowsAPopoverIsCutToItsOutline)
+{
+    AppDetailViewController *view = open(app);
+    for (const bool translucent : { false, true }) {
+        PopoverShape::setWindowSystemShowsTranslucency(translucent);
+        view->viewAppNotes(view->appNotesButton());
+        QWidget *popover = view->appNotesViewController()->window();
+        const QRegion mask = popover->mask();
+        EXPECT_EQ(mask.isEmpty(), translucent);
+        EXPECT_EQ(mask.contains(QPoint(0, popover->height() - 1)), false) << "a rounded corner";
+        EXPECT_EQ(mask.contains(popover->rect().center()), !translucent);
+        popover->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    PopoverShape::setWindowSystemShowsTranslucency(std::nullopt);
 }
 
 TEST_F(DetailView, NotesArePlainTextWrittenAtOnceAndTheViewGrowsWithThem)

@@ -270,6 +270,27 @@ TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToAFreshUserStep)
     EXPECT_EQ(completions, 0);
 }
 
+TEST_F(ImportWindowTest, OpensWhollyOnTheScreenAndAfterAnEmptyWishListShowsTheWholeUserStep)
+{
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()));
+    EXPECT_LE((window->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+
+    // The download step shows and goes at once; its change of size must not outlast it.
+    ASImportGuideViewController::setAnimationDuration(120);
+    site.setWishlistPage("nobody", 0, FakeResponse::bytes("<html><p>None</p></html>", "text/html"));
+    submit("nobody");
+    ASSERT_TRUE(waitFor([&] { return !alerts.alerts.empty(); }));
+    EXPECT_EQ(alerts.alerts.back().messageText, Strings::localized("No wish list found!"));
+    EXPECT_EQ(alerts.alerts.back().window, window) << "a sheet on the import window";
+    waitFor([] { return false; }, 400);
+    EXPECT_EQ(window->size(), ASUserViewController::kSize);
+    saveRender(window, "import-user-after-no-wish-list");
+
+    QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(completions, 1);
+}
+
 TEST_F(ImportWindowTest, ClosingMidDownloadStopsItsRequestsAndCallsNothingMore)
 {
     QList<std::pair<QString, QString>> apps;

@@ -78,6 +78,8 @@ TEST_F(PreferencesTest, ToolbarSwitchesPanesAndTheWindowTakesEachPanesFirstSize)
     prefs.showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(prefs.window()));
     PreferencesViewController &view = *prefs.window();
+    const QRect screen = view.screen()->availableGeometry();
+    EXPECT_LE((view.frameGeometry().center() - screen.center()).manhattanLength(), 2) << "centred";
     const QStringList labels { "General", "Notifications", "Advanced", "Integration" };
     ASSERT_EQ(view.tabCount(), 4);
     const QPoint topLeft = view.pos();

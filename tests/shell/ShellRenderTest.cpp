@@ -7,18 +7,23 @@
 #include "lists/MainWindowController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "sharing/ListShareSheet.h"
 #include "shell/AppDelegate.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/WelcomeViewController.h"
 #include "store/CachedApp.h"
+#include "support/FakeListServices.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -34,20 +39,20 @@ void save(const QImage &image, const QString &name)
     ASSERT_TRUE(image.save(path)) << path.toStdString();
 }
 
-// The window with its open menus drawn where they stand on the screen.
-QImage windowWithMenus(QWidget &window, const QList<QMenu *> &menus)
+// The window with its open menus or sheets drawn where they stand on the screen.
+QImage windowWithMenus(QWidget &window, const QList<QWidget *> &menus)
 {
     test::drainEvents();
     const QPixmap frame = window.grab();
     QRect bounds(QPoint(0, 0), frame.size());
-    for (QMenu *menu : menus)
+    for (QWidget *menu : menus)
         bounds |= QRect(window.mapFromGlobal(menu->pos()), menu->size());
     QImage image(bounds.size(), QImage::Format_ARGB32_Premultiplied);
     // Where a menu reaches past the window: the desktop behind it.
     image.fill(QColor(0x10, 0x10, 0x12));
     QPainter painter(&image);
     painter.drawPixmap(-bounds.topLeft(), frame);
-    for (QMenu *menu : menus)
+    for (QWidget *menu : menus)
         painter.drawPixmap(window.mapFromGlobal(menu->pos()) - bounds.topLeft(), menu->grab());
     return image;
 }
@@ -134,6 +139,61 @@ TEST_F(ShellRenderTest, QuitWarning)
     // Return answers "No".
     QTest::keyClick(box.get(), Qt::Key_Return);
     EXPECT_EQ(MessageBoxAlertPresenter::answer(*box, alerts->alerts[0]).buttonIndex, 0);
+}
+
+TEST_F(ShellRenderTest, EverySheetFitsTheMainWindowAtItsDefaultAndSmallestSizes)
+{
+    test::FakeListServices sharing;
+    sharing.setShareResponse(
+        test::FakeResponse::json(R"({"url":"https://lists.example/l/8d3f2a"})").delayed(200));
+    ListShareSheet::setAnimationDuration(0);
+    services.settings().setValue("hasSeenListSharingInfo", true);
+    const auto inside = [this](const QWidget *sheet) {
+        return window.geometry().contains(QRect(sheet->mapToGlobal(QPoint()), sheet->size()));
+    };
+    const auto openSheet = [](QAction *item) {
+        item->trigger();
+        test::drainEvents();
+        return qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    };
+    Alert alert = alertForError(Error { {},
+                                        0,
+                                        "The list could not be shared.",
+                                        "The sharing service did not answer in time. Check your "
+                                        "connection and try again in a moment." },
+                                &window);
+    for (const QString size : { "default", "smallest" }) {
+        window.resize(size == "default" ? QSize(420, 640) : QSize(1, 1));
+        test::drainEvents();
+        ListShareSheet *sheet
+            = ListShareSheet::present(&window, services.listsController().lists()[1]);
+        for (const QString state : { "preparing", "working", "done" }) {
+            if (state == "working")
+                sheet->share();
+            const auto done = [&] {
+                return sheet->state() == ListShareSheet::State::Done;
+            };
+            ASSERT_TRUE(state != "done" || test::waitFor(done));
+            EXPECT_TRUE(inside(sheet) && inside(sheet->sendButton()) && inside(sheet->helpButton()))
+                << state.toStdString() << " " << size.toStdString();
+            save(window.grab().toImage(), "share-sheet-" + state + "-" + size);
+        }
+        sheet->cancel();
+        for (auto [item, name] :
+             { std::pair { delegate.mainMenu().addListItem, "new-list-sheet" },
+               { delegate.mainMenu().listRearrangementMenuItem, "list-order-sheet" } }) {
+            QDialog *dialog = openSheet(item);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(window.geometry().contains(dialog->geometry())) << name;
+            save(windowWithMenus(window, { dialog }), QString(name) + "-" + size);
+            dialog->reject();
+        }
+        std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alert));
+        box->show();
+        test::drainEvents();
+        EXPECT_TRUE(window.geometry().contains(box->geometry())) << size.toStdString();
+        save(windowWithMenus(window, { box.get() }), "alert-sheet-" + size);
+    }
 }
 
 TEST(WelcomeRender, EmptyAndTyped)
