@@ -20,6 +20,8 @@ namespace {
 struct Table
 {
     QHash<QString, QString> texts;
+    // Keys with plural forms: category ("one", "other") -> text. Their "other" form is in texts.
+    QHash<QString, QHash<QString, QString>> plurals;
     bool loaded = false;
 };
 
@@ -33,6 +35,7 @@ void load(const QString &path)
 {
     Table &t = table();
     t.texts.clear();
+    t.plurals.clear();
     t.loaded = true;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -46,10 +49,23 @@ void load(const QString &path)
         return;
     }
     for (auto it = json.begin(); it != json.end(); ++it) {
+        const QString key = QString::fromStdString(it.key());
         if (it.value().is_string()) {
-            t.texts.insert(QString::fromStdString(it.key()),
-                           QString::fromStdString(it.value().get<std::string>()));
+            t.texts.insert(key, QString::fromStdString(it.value().get<std::string>()));
+            continue;
         }
+        if (!it.value().is_object())
+            continue;
+        QHash<QString, QString> forms;
+        for (auto form = it.value().begin(); form != it.value().end(); ++form) {
+            if (form.value().is_string())
+                forms.insert(QString::fromStdString(form.key()),
+                             QString::fromStdString(form.value().get<std::string>()));
+        }
+        if (!forms.contains(QStringLiteral("other")))
+            continue;
+        t.texts.insert(key, forms.value(QStringLiteral("other")));
+        t.plurals.insert(key, forms);
     }
 }
 
@@ -59,6 +75,12 @@ void ensureLoaded()
         initStringResources();
         load(QStringLiteral(":/strings/en.json"));
     }
+}
+
+// The plural category of a count in the table's language, English: "one" for exactly one.
+QString pluralCategory(qlonglong count)
+{
+    return count == 1 ? QStringLiteral("one") : QStringLiteral("other");
 }
 
 QString argumentText(const QVariant &argument, QChar conversion, int precision)
@@ -152,7 +174,19 @@ QString Strings::format(const QString &format, const QVariantList &arguments)
 
 QString Strings::localizedFormat(const QString &key, const QVariantList &arguments)
 {
-    return format(localized(key), arguments);
+    ensureLoaded();
+    const auto plural = table().plurals.constFind(key);
+    if (plural == table().plurals.cend())
+        return format(localized(key), arguments);
+    for (const QVariant &argument : arguments) {
+        if (argument.typeId() == QMetaType::Int || argument.typeId() == QMetaType::LongLong
+            || argument.typeId() == QMetaType::UInt || argument.typeId() == QMetaType::ULongLong) {
+            const QString text = plural->value(pluralCategory(argument.toLongLong()));
+            return format(text.isEmpty() ? plural->value(QStringLiteral("other")) : text,
+                          arguments);
+        }
+    }
+    return format(plural->value(QStringLiteral("other")), arguments);
 }
 
 void Strings::loadTable(const QString &path)

@@ -88,6 +88,17 @@ TEST_F(MainWindowRenderTest, AddFieldAndBusyOverlay)
     hud->hide();
 }
 
+TEST_F(MainWindowRenderTest, TheAddFieldsHintIsWholeAtTheDefaultWidth)
+{
+    window().resize(MainWindowController::kDefaultWidth, window().height());
+    main().addApp();
+    QLineEdit *field = main().addAppViewController()->searchTextField();
+    // The field's text area: its width less the style's 8 px padding and 1 px border a side.
+    EXPECT_LE(field->fontMetrics().horizontalAdvance(field->placeholderText()),
+              field->width() - 18);
+    render(window(), "main-window-add-field-hint");
+}
+
 TEST_F(MainWindowRenderTest, SearchResultsOfEachPlatform)
 {
     setSearch("things", "search/mac-things.json", "search/software-37-results.json");

@@ -359,3 +359,19 @@ TEST_F(ImportWindowTest, LongListNamesAreShortenedInTheListPopUpWithTheWholeName
     EXPECT_EQ(popUp->itemData(2, Qt::ToolTipRole).toString(), longName);
     EXPECT_LE(popUp->view()->sizeHintForColumn(0), ASImportViewController::kSize.width());
 }
+
+TEST(ImportStepsTest, TheCountOfAppsReadyIsSingularForOneApp)
+{
+    ASImportViewController step({});
+    const struct
+    {
+        qint64 count;
+        const char *text;
+    } cases[] = { { 0, "0 apps are ready to be imported!" },
+                  { 1, "1 app is ready to be imported!" },
+                  { 2, "2 apps are ready to be imported!" } };
+    for (const auto &c : cases) {
+        step.setAppCount(c.count);
+        EXPECT_EQ(step.label()->fullString(), c.text);
+    }
+}
