@@ -130,7 +130,11 @@ QString format(const std::variant<double, Decimal> &amount, const QString &langu
 
 QString preferredLanguageCode()
 {
-    const QStringList languages = QLocale::system().uiLanguages();
+    return preferredLanguageCode(QLocale::system().uiLanguages());
+}
+
+QString preferredLanguageCode(const QStringList &languages)
+{
     if (languages.isEmpty())
         return QStringLiteral("en");
     // "de-DE" or "de_DE": the country comes from the store, only the language from here.

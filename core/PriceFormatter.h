@@ -7,6 +7,7 @@
 #include "core/Decimal.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace tanvill {
 
@@ -20,5 +21,8 @@ QString localizedPriceStringFromNumber(const Decimal &value, const QString &lang
 
 // The language part of the user's first preferred UI language, "en" when there is none.
 QString preferredLanguageCode();
+// The same for a list of UI languages as the platform gives them ("en-US", "de_DE", "C"): the
+// bare language, since the country of a price comes from the store.
+QString preferredLanguageCode(const QStringList &uiLanguages);
 
 } // namespace tanvill

@@ -1,6 +1,8 @@
 #include "store/ChangeLog.h"
 
+#include "core/SettingsKeys.h"
 #include "platform/Strings.h"
+#include "platform/UserDefaults.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
@@ -24,13 +26,40 @@ QString randomPhrase(const QString &prefix, int count)
     return Strings::localized(prefix + QString::number(index));
 }
 
+// The price in the store's currency ("currencyCode", for the store's country), English style.
+QString storeCurrencyText(const Decimal &price)
+{
+    const UserDefaults &defaults = UserDefaults::standard();
+    const QString currency = defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
+    const QString country = defaults.string(SettingsKeys::StoreLocale, QStringLiteral("US"));
+    const QByteArray locale
+        = (QStringLiteral("en_") + country + QStringLiteral("@currency=") + currency).toLatin1();
+    const QByteArray digits = price.toString().toLatin1();
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UNumberFormat, decltype(&unum_close)> formatter(
+        unum_open(UNUM_CURRENCY, nullptr, 0, locale.constData(), nullptr, &status), &unum_close);
+    std::array<UChar, 64> buffer {};
+    const int32_t length = U_SUCCESS(status)
+        ? unum_formatDecimal(formatter.get(), digits.constData(), int32_t(digits.size()),
+                             buffer.data(), int32_t(buffer.size()), nullptr, &status)
+        : 0;
+    if (U_FAILURE(status))
+        return price.toString() + QLatin1Char(' ') + currency;
+    return QString(reinterpret_cast<const QChar *>(buffer.data()), length);
+}
+
 } // namespace
 
 QString ChangeLog::priceText(const Decimal &price)
 {
     if (price.isZero())
         return Strings::localized(QStringLiteral("free"));
-    return QLocale().toCurrencyString(price.toDouble());
+    const QLocale locale;
+    // A locale without a currency of its own (C, POSIX) would show a bare number: the amount is
+    // in the store's currency, so that one is shown.
+    if (locale.currencySymbol(QLocale::CurrencyIsoCode).isEmpty())
+        return storeCurrencyText(price);
+    return locale.toCurrencyString(price.toDouble());
 }
 
 QString ChangeLog::ratingText(float rating)
