@@ -39,9 +39,16 @@ public:
         const QRectF box = QRectF(option->rect).adjusted(1.5, 1.5, -1.5, -1.5);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        QColor fill = on ? option->palette.color(QPalette::Active, QPalette::Highlight)
-                         : QColor(0x1a, 0x1a, 0x1b);
-        QColor border = on ? fill.lighter(115) : QColor(0x78, 0x78, 0x7c);
+        // Unchecked: the field colour of the widget's own palette with an outline part way to
+        // its text colour, so that a box reads on a light card as on a dark window.
+        const QColor base = option->palette.color(QPalette::Base);
+        const QColor text = option->palette.color(QPalette::Text);
+        QColor fill = on ? option->palette.color(QPalette::Active, QPalette::Highlight) : base;
+        QColor border = on
+            ? fill.lighter(115)
+            : QColor::fromRgbF(base.redF() + (text.redF() - base.redF()) * 0.45f,
+                               base.greenF() + (text.greenF() - base.greenF()) * 0.45f,
+                               base.blueF() + (text.blueF() - base.blueF()) * 0.45f);
         if (!enabled) {
             fill.setAlphaF(on ? 0.45f : 0.6f);
             border.setAlphaF(0.45f);

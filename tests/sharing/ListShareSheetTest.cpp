@@ -11,12 +11,14 @@
 #include "support/FakeListServices.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QUrlQuery>
@@ -320,4 +322,27 @@ TEST(SharingImagesTest, TheShareListImageIsShipped)
     painter.end();
     EXPECT_EQ(picture.pixelColor(32, 20), Qt::white) << "the arrow's shaft";
     picture.save(QDir(testOutputDir("windows")).filePath("share-list-image.png"));
+}
+
+TEST_F(ListShareSheetTest, TheCheckBoxReadsBothStatesOnTheLightCard)
+{
+    QCheckBox *box = present()->allowModificationCheckbox();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator
+        = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    const QPoint centre = indicator.center(), edge(indicator.left() + 1, indicator.center().y());
+    const QColor card = box->palette().color(QPalette::Window);
+    for (const bool checked : { false, true }) {
+        SCOPED_TRACE(checked);
+        box->setChecked(checked);
+        const QImage image = box->grab().toImage();
+        const QColor inside = image.pixelColor(centre), outline = image.pixelColor(edge);
+        if (checked) {
+            EXPECT_GT(inside.blue(), inside.red() + 60) << "filled with the accent colour";
+        } else {
+            EXPECT_GT(inside.lightness(), 200) << "a light box, not a black square";
+            EXPECT_LT(outline.lightness(), card.lightness() - 40) << "with an outline";
+        }
+    }
 }
