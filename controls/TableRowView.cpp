@@ -31,6 +31,8 @@ QPixmap TableRowView::snapshot()
     return image;
 }
 
+void TableRowView::pointerSettled(bool) { }
+
 void TableRowView::rowStateChanged()
 {
     update();

@@ -31,6 +31,10 @@ public:
 protected:
     // After isFloating() or isSelected() changed; repaints by default.
     virtual void rowStateChanged();
+    // Rows moved under a pointer that stood still (a drop): whether the pointer is over this
+    // row now. Enter and leave events only come once the pointer moves again. Nothing by
+    // default.
+    virtual void pointerSettled(bool overRow);
 
 private:
     friend class TableView;

@@ -260,6 +260,8 @@ private:
 
     // Dragging (TableViewDrag.cpp)
     void startDrag(int row);
+    // Tells every row widget whether the pointer is over it (TableRowView::pointerSettled).
+    void settlePointer();
     std::optional<TableDrop> proposedDrop(const QDropEvent *event) const;
     Qt::DropAction validate(const TableDrop &drop);
     void setDropIndicator(int row, DropOperation operation);
@@ -313,6 +315,8 @@ private:
     int m_dropRow = -1;
     DropOperation m_dropOperation = DropOperation::Above;
     QPointer<QMimeData> m_outgoingData;
+    // A drag ended while rows were still sliding: the pointer is settled again once they rest.
+    bool m_settlePointerWhenRested = false;
     DragRunner m_dragRunner;
     int m_autoScrollStep = 0;
     QTimer *m_autoScrollTimer = nullptr;

@@ -319,17 +319,19 @@ void TableView::finishAnimation()
     const bool settled = m_motions.empty() && m_ghosts.empty();
     m_animation->stop();
     m_progress = 1.0;
-    if (settled)
-        return;
-    for (const auto &[view, motion] : m_motions) {
-        if (motion.fadeIn)
-            view->setGraphicsEffect(nullptr);
+    if (!settled) {
+        for (const auto &[view, motion] : m_motions) {
+            if (motion.fadeIn)
+                view->setGraphicsEffect(nullptr);
+        }
+        m_motions.clear();
+        m_ghosts.clear();
+        m_overlay->update();
+        // Rows that slid out of view keep their widgets only while they move.
+        layoutRows();
     }
-    m_motions.clear();
-    m_ghosts.clear();
-    m_overlay->update();
-    // Rows that slid out of view keep their widgets only while they move.
-    layoutRows();
+    if (std::exchange(m_settlePointerWhenRested, false))
+        settlePointer();
 }
 
 void TableView::paintOverlay(QWidget *overlay)

@@ -3,6 +3,7 @@
 #include "controls/TableView.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDrag>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -202,6 +203,19 @@ void TableView::startDrag(int row)
     m_outgoingData = nullptr;
     m_autoScrollTimer->stop();
     setDropIndicator(-1, DropOperation::Above);
+    // The pointer stood still while rows moved to their new places: the row under it is
+    // another one now.
+    settlePointer();
+    m_settlePointerWhenRested = isAnimating();
+}
+
+void TableView::settlePointer()
+{
+    QWidget *under = QApplication::widgetAt(QCursor::pos());
+    for (const auto &[row, view] : m_views) {
+        if (view)
+            view->pointerSettled(under && (under == view || view->isAncestorOf(under)));
+    }
 }
 
 std::optional<TableDrop> TableView::proposedDrop(const QDropEvent *event) const

@@ -340,6 +340,12 @@ void AppCell::enterEvent(QEnterEvent *event)
         setHoverButtonsShown(true);
 }
 
+void AppCell::pointerSettled(bool overRow)
+{
+    setHoverButtonsShown(overRow && m_configuration == Configuration::List
+                         && window()->isActiveWindow());
+}
+
 void AppCell::leaveEvent(QEvent *event)
 {
     TableRowView::leaveEvent(event);

@@ -91,6 +91,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void pointerSettled(bool overRow) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:

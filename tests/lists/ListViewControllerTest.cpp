@@ -6,6 +6,7 @@
 #include "controls/HoverButton.h"
 #include "platform/Clipboard.h"
 
+#include <QCursor>
 #include <QDrag>
 #include <QLineEdit>
 #include <QMimeData>
@@ -220,6 +221,23 @@ TEST_F(ListTableTest, DraggingRowsReordersAnUnsortedListByTheGapItIsDroppedIn)
             EXPECT_EQ(view.listRepresentation().appAtRow(c.movedTo), dragged);
         }
     }
+}
+
+TEST_F(ListTableTest, AfterADropTheHoverButtonsShowOnTheRowUnderThePointerAtOnce)
+{
+    test::watchMany(lists(), games, 5);
+    TableView &table = *open({ 500, 600 }).tableView();
+    // The pointer ends where the row is let go, over the gap above the last row.
+    QCursor::setPos(table.viewport()->mapToGlobal(QPoint(200, table.rectOfRow(4).top() + 2)));
+    QCoreApplication::processEvents();
+    // It was pressed on the second row, whose buttons showed; no enter or leave comes during
+    // the drag itself.
+    test::leave(cellAt(4));
+    test::enter(cellAt(1));
+    ASSERT_TRUE(dragRow(table, 1, 4).accepted);
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(cellAt(row)->hoverButtonsShown(), row == 4) << row;
+    QCursor::setPos(0, 0);
 }
 
 TEST_F(ListTableTest, SortedListsCannotBeDraggedAndStrangeDropsAreRefused)
