@@ -63,6 +63,14 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
         m_saveFailureReported = false;
         reportRepair(setAsidePath);
     };
+    m_store.storeReplaced = [this](const QString &setAsidePath) {
+        m_saveFailureReported = false;
+        AlertPresenter::current().presentError(
+            storeError(6, QStringLiteral("StoreReplacedNotice"),
+                       setAsidePath.isEmpty() ? QStringLiteral("StoreRemovedSuggestion")
+                                              : QStringLiteral("StoreReplacedSuggestion"),
+                       QDir::toNativeSeparators(setAsidePath)));
+    };
     if (m_openResult.outcome == ObjectStore::OpenOutcome::InUse) {
         m_saveFailureReported = true; // nothing is ever saved here
         qWarning().noquote() << m_openResult.error;
@@ -92,6 +100,8 @@ ListsController::~ListsController()
     // goes to the console only.
     m_store.saveFailed = {};
     m_store.saveSucceeded = {};
+    m_store.storeRepaired = {};
+    m_store.storeReplaced = {};
     if (m_store.isOpen())
         m_store.save(false);
 }

@@ -116,7 +116,7 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
         result.error.clear();
         if (!intact) {
             qWarning().noquote() << "The store" << path << "is damaged.";
-            if (const std::optional<QString> aside = repairDamagedStore()) {
+            if (const std::optional<QString> aside = writeAnewFromMemory()) {
                 result.outcome = OpenOutcome::Repaired;
                 result.setAsidePath = *aside;
             }
@@ -219,7 +219,7 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
     return true;
 }
 
-std::optional<QString> ObjectStore::repairDamagedStore()
+std::optional<QString> ObjectStore::writeAnewFromMemory()
 {
     if (m_repairing)
         return std::nullopt;
@@ -233,12 +233,15 @@ std::optional<QString> ObjectStore::repairDamagedStore()
         std::lock_guard lock(m_outcomesMutex);
         m_outcomes.clear();
     }
-    const QString aside = setAside(m_path);
+    // A file removed from under the store leaves nothing to set aside; a damaged one, or one
+    // that took the store's place, is kept.
+    const bool present = QFileInfo::exists(m_path);
+    const QString aside = present ? setAside(m_path) : QString();
     QString error;
     std::optional<QString> repaired;
-    if (aside.isEmpty()) {
-        error = tr("The damaged file cannot be moved aside.");
-    } else if (openConnections(m_path, &error)) {
+    if (present && aside.isEmpty()) {
+        error = tr("The file %1 cannot be moved aside.").arg(QDir::toNativeSeparators(m_path));
+    } else if (QDir().mkpath(QFileInfo(m_path).absolutePath()) && openConnections(m_path, &error)) {
         ChangeSet everything;
         const quint64 ticket = m_context->takeChanges(everything);
         const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(everything));
@@ -251,27 +254,36 @@ std::optional<QString> ObjectStore::repairDamagedStore()
         }
     }
     if (!repaired) {
-        qWarning().noquote() << "The damaged store could not be written anew:" << error;
+        qWarning().noquote() << "The store could not be written anew:" << error;
         // Without a fresh file saves go on against the old one, which may still take them.
         if (!m_writer && !aside.isEmpty() && !QFileInfo::exists(m_path))
             QFile::rename(aside, m_path);
         if (!m_writer)
             openConnections(m_path, &error);
     } else {
-        qWarning().noquote() << "The damaged store was written anew; the damaged file is" << aside;
+        qWarning().noquote() << "The store was written anew from memory; the file that was at its"
+                                " place is"
+                             << (aside.isEmpty() ? QStringLiteral("gone") : aside);
     }
     m_repairing = false;
     return repaired;
 }
 
-void ObjectStore::repairAfterDamageFound()
+std::optional<QString> ObjectStore::recover(bool moved)
 {
-    if (const std::optional<QString> aside = repairDamagedStore()) {
-        if (storeRepaired)
-            storeRepaired(*aside);
-    } else if (saveFailed) {
-        saveFailed(tr("The store file is damaged."));
-    }
+    const std::optional<QString> aside = writeAnewFromMemory();
+    if (!aside)
+        return moved ? tr("The store file was removed or replaced.")
+                     : tr("The store file is damaged.");
+    if (const auto &tell = moved ? storeReplaced : storeRepaired)
+        tell(*aside);
+    return std::nullopt;
+}
+
+void ObjectStore::recoverAndReport(bool moved)
+{
+    if (const std::optional<QString> error = recover(moved); error && saveFailed)
+        saveFailed(*error);
 }
 
 std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
@@ -293,8 +305,8 @@ std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
                              << m_reader->lastError();
         // Not from inside a getter: the repair closes the connection this read uses.
         if (StoreSchema::isDamage(m_reader->lastErrorCode()) && !m_repairing)
-            QMetaObject::invokeMethod(this, &ObjectStore::repairAfterDamageFound,
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { recoverAndReport(false); }, Qt::QueuedConnection);
         break;
     }
     // Resetting releases the read lock, so the writer is never kept waiting.
@@ -332,7 +344,7 @@ std::optional<QString> ObjectStore::save(bool async)
     }
     deliverOutcomes();
     if (!m_context->hasChanges())
-        return std::nullopt;
+        return async ? std::nullopt : writeAnewIfMoved();
     if (!m_writer)
         return tr("No store is open.");
     ChangeSet changes;
@@ -349,15 +361,20 @@ std::optional<QString> ObjectStore::save(bool async)
         return std::nullopt;
     }
     const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(changes));
-    if (outcome.damaged) {
-        if (const std::optional<QString> aside = repairDamagedStore()) {
-            if (storeRepaired)
-                storeRepaired(*aside);
-            return std::nullopt;
-        }
-    }
+    if (outcome.damaged || outcome.moved)
+        return recover(outcome.moved);
     finishSave(ticket, outcome);
     return outcome.committed ? std::nullopt : std::optional<QString>(outcome.error);
+}
+
+std::optional<QString> ObjectStore::writeAnewIfMoved()
+{
+    // Nothing to write, but a store file removed meanwhile would take every list with it when
+    // the program quits.
+    if (!m_writer || !m_writer->submitAndWait({}).moved)
+        return std::nullopt;
+    qWarning().noquote() << "The store file was removed or replaced.";
+    return recover(true);
 }
 
 void ObjectStore::deliverOutcomes()
@@ -382,9 +399,9 @@ void ObjectStore::finishSave(quint64 ticket, const StoreWriter::Outcome &outcome
             saveSucceeded();
         return;
     }
-    if (outcome.damaged) {
-        qWarning().noquote() << "Saving the store failed, the file is damaged:" << outcome.error;
-        repairAfterDamageFound();
+    if (outcome.damaged || outcome.moved) {
+        qWarning().noquote() << "Saving the store failed:" << outcome.error;
+        recoverAndReport(outcome.moved);
         return;
     }
     qWarning().noquote() << "Saving the store failed:" << outcome.error;

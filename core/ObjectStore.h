@@ -5,7 +5,8 @@
 // connection, one transaction per save. A file that cannot be opened or is not a store of
 // ours is renamed aside (never deleted) and a fresh store takes its place. A file that opens
 // but that SQLite finds damaged, at opening or on any later save, is repaired from memory:
-// everything the context holds goes into a fresh file and the damaged one is set aside.
+// everything the context holds goes into a fresh file and the damaged one is set aside. So is
+// a store file removed or replaced while the program runs, as its next save finds.
 // Descriptions stay in the file until an application's description is first read, which
 // keeps memory low for large stores. The store's folder is locked for as long as a store is
 // open, so that two processes never write one store. ListsController owns the one instance
@@ -72,6 +73,10 @@ public:
     // Called on the UI thread when a store found damaged while running was written anew;
     // the damaged file was set aside at the given path.
     std::function<void(const QString &setAsidePath)> storeRepaired;
+    // Called on the UI thread when the store file was found removed or replaced and written
+    // anew from memory; a file that had taken its place was set aside at the given path (none
+    // when the file was removed).
+    std::function<void(const QString &setAsidePath)> storeReplaced;
 
     // The file next to the store that marks it in use.
     static QString lockPath(const QString &storePath);
@@ -84,10 +89,16 @@ private:
     bool openConnections(const QString &path, QString *error);
     void closeStore();
     QString setAside(const QString &path);
-    // Writes the whole context to a fresh file in place of the damaged one; the path the
-    // damaged file went to, or none (with the changes pending again) when that failed.
-    std::optional<QString> repairDamagedStore();
-    void repairAfterDamageFound();
+    // Writes the whole context to a fresh file at the store's path, setting aside what is
+    // there now (a damaged file, or one that took the store's place); the path that went to
+    // (empty when nothing was there), or none (with the changes pending again) on failure.
+    std::optional<QString> writeAnewFromMemory();
+    // After the writer found the file damaged (or moved from its path): writes it anew and
+    // tells the owner; the error when that failed.
+    std::optional<QString> recover(bool moved);
+    void recoverAndReport(bool moved);
+    // For a save with nothing to write: the file is written anew when it left its path.
+    std::optional<QString> writeAnewIfMoved();
     void finishSave(quint64 ticket, const StoreWriter::Outcome &outcome);
     // Applies the outcomes of asynchronous saves that the writer reported.
     void deliverOutcomes();

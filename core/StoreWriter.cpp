@@ -5,6 +5,8 @@
 
 #include <future>
 
+#include <sqlite3.h>
+
 namespace tanvill {
 
 struct StoreWriter::Statements
@@ -166,14 +168,27 @@ void StoreWriter::run()
     }
 }
 
+bool StoreWriter::fileHasMoved() const
+{
+    int moved = 0;
+    return sqlite3_file_control(m_database->handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved)
+        == SQLITE_OK
+        && moved != 0;
+}
+
 StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
 {
+    // SQLite refuses to write a file that left its path, and would refuse for ever; checked
+    // first, so that the removal is found even when a save has nothing to write.
+    if (fileHasMoved())
+        return { false, QStringLiteral("The store file was removed or replaced."), false, true };
     if (changes.isEmpty())
         return { true };
     Database &db = *m_database;
     Statements &statements = *m_statements;
     auto fail = [&] {
-        return Outcome { false, db.lastError(), StoreSchema::isDamage(db.lastErrorCode()) };
+        return Outcome { false, db.lastError(), StoreSchema::isDamage(db.lastErrorCode()),
+                         fileHasMoved() };
     };
     Transaction transaction(db);
     if (!transaction.isActive())

@@ -29,6 +29,9 @@ public:
         QString error;
         // SQLite found the file damaged.
         bool damaged = false;
+        // The store's path no longer leads to the file this writer has open: it was removed
+        // or another file took its place. Nothing written to the old file would last.
+        bool moved = false;
     };
     // Runs on the writer thread with the outcome.
     using Completion = std::function<void(const Outcome &outcome)>;
@@ -42,6 +45,7 @@ public:
     // Opens the writer's connection to an existing, migrated store and starts the thread.
     bool start(const QString &path, QString *error);
 
+    // An empty change set writes nothing but still finds out whether the file has moved.
     void submit(ChangeSet changes, Completion completion);
     Outcome submitAndWait(ChangeSet changes);
 
@@ -55,6 +59,7 @@ private:
 
     void run();
     Outcome commit(const ChangeSet &changes);
+    bool fileHasMoved() const;
 
     std::unique_ptr<Database> m_database;
     std::unique_ptr<Statements> m_statements;

@@ -121,6 +121,40 @@ TEST_F(StoreDamage, AStoreDamagedWhileRunningIsWrittenAnewFromMemory)
     }
 }
 
+TEST_F(StoreDamage, AStoreFileRemovedOrReplacedWhileRunningIsWrittenAnewFromMemory)
+{
+    enum Case { Removed, Replaced, RemovedThenQuit };
+    for (const Case what : { Removed, Replaced, RemovedThenQuit }) {
+        SCOPED_TRACE(what);
+        close();
+        QDir(dataFolder()).removeRecursively();
+        reopen();
+        alerts->errors.clear();
+        fill();
+        ASSERT_TRUE(QFile::remove(storePath()));
+        // Another file in its place: one written there does as well as one moved there.
+        QFile other(storePath());
+        EXPECT_TRUE(what != Replaced
+                    || (other.open(QIODevice::WriteOnly) && other.write("x") == 1));
+        other.close();
+        if (what != RemovedThenQuit) {
+            controller().lists().front()->apps().back()->setNotes(QStringLiteral("after"));
+            controller().saveWithAsync(true);
+            ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+            EXPECT_EQ(alerts->errors.front().code, 6);
+            // Later saves succeed and nobody is told anything more.
+            controller().lists().front()->apps().front()->setNotes(QStringLiteral("later"));
+            controller().saveWithAsync(false);
+            test::drainEvents();
+            EXPECT_EQ(alerts->errors.size(), 1u);
+        }
+        EXPECT_EQ(setAsideFiles().size(), what == Replaced ? 1 : 0);
+        expectEverythingKept();
+        EXPECT_EQ(controller().lists().front()->apps().back()->notes(),
+                  what == RemovedThenQuit ? QStringLiteral("note %1").arg(kApps - 1) : "after");
+    }
+}
+
 TEST_F(StoreDamage, AStoreDamagedWhereLoadingDoesNotLookIsRepairedAtOpening)
 {
     fill();
