@@ -71,7 +71,8 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
                                               : QStringLiteral("StoreReplacedSuggestion"),
                        QDir::toNativeSeparators(setAsidePath)));
     };
-    if (m_openResult.outcome == ObjectStore::OpenOutcome::InUse) {
+    if (m_openResult.outcome == ObjectStore::OpenOutcome::InUse
+        || m_openResult.outcome == ObjectStore::OpenOutcome::Newer) {
         m_saveFailureReported = true; // nothing is ever saved here
         qWarning().noquote() << m_openResult.error;
     } else if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed) {
@@ -128,10 +129,14 @@ void ListsController::reportOpening()
         break;
     }
     // Going on without a store would lose everything the user enters from now on; with
-    // the store in another process's hands, everything the user enters would fight it.
-    const bool inUse = m_openResult.outcome == ObjectStore::OpenOutcome::InUse;
-    const Error error = inUse
+    // the store in another process's hands, everything the user enters would fight it; a
+    // store of a later version must reach that version unchanged.
+    using Outcome = ObjectStore::OpenOutcome;
+    const Error error = m_openResult.outcome == Outcome::InUse
         ? storeError(5, QStringLiteral("StoreInUseNotice"), QStringLiteral("StoreInUseSuggestion"),
+                     m_openResult.error)
+        : m_openResult.outcome == Outcome::Newer
+        ? storeError(7, QStringLiteral("StoreNewerNotice"), QStringLiteral("StoreNewerSuggestion"),
                      m_openResult.error)
         : storeError(3, QStringLiteral("StoreUnavailableNotice"),
                      QStringLiteral("StoreUnavailableSuggestion"), m_openResult.error);

@@ -50,6 +50,8 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     const QString lockFile = lockPath(path);
     if (m_lock && m_lock->fileName() == lockFile)
         return true;
+    if (!clearLockPath(lockFile, &result->error))
+        return false;
     m_lock = std::make_unique<QLockFile>(lockFile);
     // Held for the life of the process; a lock left by a process that died is taken over.
     m_lock->setStaleLockTime(0);
@@ -68,6 +70,29 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     }
     m_lock.reset();
     return false;
+}
+
+bool ObjectStore::clearLockPath(const QString &lockFile, QString *error)
+{
+    // A lock file is a small regular file. Anything else at its path (a folder, a dangling
+    // link) would stop every start; like a stale lock it makes way, and nothing in it is lost:
+    // a link or an empty folder goes, anything else is set aside.
+    const QFileInfo info(lockFile);
+    if (info.isFile() || (!info.exists() && !info.isSymLink()))
+        return true;
+    bool cleared = info.isSymLink() ? QFile::remove(lockFile) : QDir().rmdir(lockFile);
+    const QString aside = cleared ? QString() : setAside(lockFile);
+    cleared = cleared || !aside.isEmpty();
+    if (!cleared) {
+        *error = tr("%1 stands where the lock file belongs and cannot be moved: remove it, then "
+                    "start Tanvill again.")
+                     .arg(QDir::toNativeSeparators(lockFile));
+        return false;
+    }
+    qWarning().noquote() << lockFile << "was no lock file;"
+                         << (aside.isEmpty() ? QStringLiteral("it was removed.")
+                                             : QStringLiteral("it was moved to ") + aside);
+    return true;
 }
 
 void ObjectStore::closeStore()
@@ -103,6 +128,12 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     // hide every list behind a fresh, empty one over a matter of permissions.
     if (existed && info.isFile() && (!info.isReadable() || !info.isWritable())) {
         result.error = tr("The file %1 cannot be read or written with your permissions.")
+                           .arg(QDir::toNativeSeparators(path));
+        return result;
+    }
+    if (existed && info.isFile() && StoreSchema::isNewerStore(path)) {
+        result.outcome = OpenOutcome::Newer;
+        result.error = tr("The store %1 was written by a newer version of Tanvill.")
                            .arg(QDir::toNativeSeparators(path));
         return result;
     }

@@ -40,6 +40,7 @@ public:
         ReplacedUnreadable, // the old file was set aside and a new store created
         Repaired, // the damaged file was set aside and what it held written anew
         InUse, // another process has the store open: nothing is read or saved
+        Newer, // a later version wrote the store: it is left untouched, nothing read or saved
         Failed, // no store: nothing can be saved
     };
     struct OpenResult
@@ -83,6 +84,8 @@ public:
 
 private:
     bool lock(const QString &path, OpenResult *result);
+    // Clears the way for the lock file when something else stands at its path.
+    bool clearLockPath(const QString &lockFile, QString *error);
     // With `intact`, also checks every page of the file and says whether all were sound.
     bool tryOpen(const QString &path, QString *error, int *code, bool *intact = nullptr);
     // Opens the connections and the writer on a migrated store, without loading records.

@@ -72,6 +72,16 @@ bool passesQuickCheck(Database &database)
     return result && *result == QLatin1String("ok");
 }
 
+bool isNewerStore(const QString &path)
+{
+    Database database;
+    if (!database.open(path, false))
+        return false;
+    const std::optional<qint64> version
+        = database.queryInteger(QStringLiteral("PRAGMA user_version"));
+    return version && *version > currentVersion();
+}
+
 int currentVersion()
 {
     return int(migrations().size());

@@ -22,6 +22,10 @@ bool configure(Database &database, QString *error);
 // that is not a store of ours (foreign tables, a newer version) or that cannot be read.
 bool migrate(Database &database, QString *error);
 
+// True for an existing store whose version is newer than this program knows: a later Tanvill
+// wrote it, and it is neither migrated nor set aside. Only reads the file.
+bool isNewerStore(const QString &path);
+
 // True for SQLite's result codes of a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB).
 bool isDamage(int sqliteCode);
 

@@ -3,11 +3,14 @@
 #include "core/Database.h"
 #include "core/StoreSchema.h"
 #include "core/TextLimits.h"
+#include "platform/Strings.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,7 +103,7 @@ TEST_F(Store, ACorruptStoreIsSetAsideAndReported)
     expectSetAsideAndReported(damaged);
 }
 
-TEST_F(Store, StoresOfOtherProgramsAndNewerVersionsAreSetAside)
+TEST_F(Store, StoresOfOtherProgramsAreSetAsideAndNewerVersionsLeftAsTheyAre)
 {
     close();
     QFile::remove(storePath());
@@ -110,10 +113,36 @@ TEST_F(Store, StoresOfOtherProgramsAndNewerVersionsAreSetAside)
 
     close();
     QFile::remove(storePath());
-    runSql(QStringLiteral("PRAGMA user_version = %1").arg(StoreSchema::currentVersion() + 1));
+    runSql("PRAGMA user_version = 99; CREATE TABLE lists (id, idx, name, color)");
+    const QByteArray newer = readFile(storePath());
     reopen();
-    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
-    EXPECT_EQ(setAsideFiles().size(), 2);
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Newer);
+    // The user is told why, and the program quits with a failure.
+    QEventLoop loop;
+    QTimer::singleShot(5000, &loop, [&] { loop.exit(-1); });
+    EXPECT_EQ(loop.exec(), 1);
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_EQ(alerts->alerts.front().messageText, Strings::localized("StoreNewerNotice"));
+    controller().createList("Not saved");
+    close();
+    EXPECT_EQ(readFile(storePath()), newer);
+    EXPECT_EQ(setAsideFiles().size(), 1);
+}
+
+TEST_F(Store, ALockPathThatIsNoFileMakesWayAndTheStoreOpens)
+{
+    const QString lock = ObjectStore::lockPath(storePath());
+    for (const QString &inTheWay : { lock, lock + "/inside" }) {
+        close();
+        ASSERT_TRUE(QDir().mkpath(inTheWay));
+        reopen();
+        EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+        EXPECT_TRUE(QFileInfo(lock).isFile());
+    }
+    // A folder with something in it is kept aside, not deleted.
+    const QStringList aside = QDir(dataFolder()).entryList({ "Tanvill.unreadable-*.lock" });
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(QFileInfo(dataFolder() + "/" + aside.front() + "/inside").isDir());
 }
 
 TEST_F(Store, AnEmptySQLiteFileBecomesAStore)
