@@ -3,6 +3,7 @@
 #include "controls/ColorGridView.h"
 #include "platform/Strings.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -11,6 +12,8 @@ namespace tanvill {
 
 ColorWell::ColorWell(QWidget *parent) : QWidget(parent)
 {
+    // Reached with Tab; a click works on the grid without taking the focus.
+    setFocusPolicy(Qt::TabFocus);
     updateToolTip();
 }
 
@@ -98,6 +101,11 @@ void ColorWell::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     event->accept();
+    toggleColorGrid();
+}
+
+void ColorWell::toggleColorGrid()
+{
     ColorGridView *grid = colorGridView();
     if (isColorGridShown()) {
         if (m_delegate)
@@ -109,6 +117,35 @@ void ColorWell::mouseReleaseEvent(QMouseEvent *event)
     }
     updateToolTip();
     update();
+}
+
+// Space opens and closes the grid, Escape closes it; the arrows choose among the colours, as a
+// click on a swatch does. Return is left to the sheet's default button.
+void ColorWell::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Space || (key == Qt::Key_Escape && isColorGridShown())) {
+        toggleColorGrid();
+        return;
+    }
+    const QPoint step = key == Qt::Key_Left ? QPoint(-1, 0)
+        : key == Qt::Key_Right              ? QPoint(1, 0)
+        : key == Qt::Key_Up                 ? QPoint(0, -1)
+        : key == Qt::Key_Down               ? QPoint(0, 1)
+                                            : QPoint();
+    if (step.isNull() || !m_dataSource) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int column = int(m_selectedIndexPath.column) + step.x();
+    const int row = int(m_selectedIndexPath.row) + step.y();
+    // Off the grid, or onto a place without a colour: the choice stays.
+    if (column >= 0 && row >= 0 && unsigned(column) < m_dataSource->numberOfColumnsInColorWell(this)
+        && unsigned(row) < m_dataSource->numberOfRowsInColorWell(this)) {
+        const IndexPath next { unsigned(column), unsigned(row) };
+        if (m_dataSource->colorAt(this, next))
+            setSelectedIndexPath(next);
+    }
 }
 
 void ColorWell::paintEvent(QPaintEvent *)

@@ -35,9 +35,10 @@ public:
     virtual void wantsToDismissColorGrid(ColorWell *well, ColorGridView *grid) = 0;
 };
 
-// A small rounded swatch of the current colour with a chevron under the mouse; a click asks
-// the delegate to show or hide the well's colour grid, and a choice in the grid sets the
-// colour and emits colorWellDidSelectColor. The list editor and list-creation sheet use it.
+// A small rounded swatch of the current colour with a chevron under the mouse; a click (or
+// Space) asks the delegate to show or hide the well's colour grid, the arrow keys choose a colour,
+// and a choice in the grid sets the colour and emits colorWellDidSelectColor. The list editor and
+// list-creation sheet use it.
 class ColorWell : public QWidget
 {
     Q_OBJECT
@@ -58,6 +59,9 @@ public:
     IndexPath selectedIndexPath() const { return m_selectedIndexPath; }
     // Takes the data source's colour at the path (when it has one) and marks it in the grid.
     void setSelectedIndexPath(IndexPath indexPath);
+
+    // Asks the delegate to show the grid, or to hide it when shown (a click, or Space).
+    void toggleColorGrid();
 
     // The well's own grid, made on first use and deleted with the well.
     ColorGridView *colorGridView();
@@ -82,6 +86,7 @@ protected:
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void updateToolTip();

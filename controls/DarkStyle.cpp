@@ -1,5 +1,7 @@
 #include "controls/DarkStyle.h"
 
+#include "controls/KeyboardFocus.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -32,6 +34,14 @@ public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget) const override
     {
+        // The focus ring marks the focused control; Fusion's own marks would double it.
+        if (element == PE_FrameFocusRect)
+            return;
+        if (element == PE_PanelButtonCommand && (option->state & State_HasFocus)) {
+            QStyleOption unfocused(*option);
+            unfocused.state &= ~State_HasFocus;
+            return QProxyStyle::drawPrimitive(element, &unfocused, painter, widget);
+        }
         if (element != PE_IndicatorCheckBox)
             return QProxyStyle::drawPrimitive(element, option, painter, widget);
         const bool enabled = option->state & State_Enabled;
@@ -114,12 +124,13 @@ QPalette darkPalette()
     return palette;
 }
 
-void applyDarkStyle(QApplication &)
+void applyDarkStyle(QApplication &application)
 {
     // The style first: setting a style puts the palette back to the style's own.
     QApplication::setStyle(new DarkStyle);
     QApplication::setPalette(darkPalette());
     QToolTip::setPalette(darkPalette());
+    installKeyboardFocus(application);
 }
 
 } // namespace tanvill

@@ -1,5 +1,7 @@
 #include "controls/ModalBackgroundView.h"
 
+#include "controls/KeyboardFocus.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +14,7 @@ ModalBackgroundView::ModalBackgroundView(QWidget *parentView)
     Q_ASSERT(parentView);
     // Takes the keyboard focus so that keys cannot reach the views beneath either.
     setFocusPolicy(Qt::StrongFocus);
+    setShowsFocusRing(this, false);
     hide();
     setGeometry(parentView->rect());
     parentView->installEventFilter(this);

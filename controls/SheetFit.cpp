@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -24,14 +25,15 @@ protected:
         // its resize is where it is fitted.
         if ((event->type() == QEvent::Show || event->type() == QEvent::Resize) && !m_fitting) {
             m_fitting = true;
-            fit(static_cast<QDialog *>(watched));
+            auto *sheet = static_cast<QDialog *>(watched);
+            fit(sheet, sheet->windowHandle() && sheet->windowHandle()->isExposed());
             m_fitting = false;
         }
         return false;
     }
 
 private:
-    static void fit(QDialog *sheet)
+    static void fit(QDialog *sheet, bool shown)
     {
         const QWidget *parent = sheet->parentWidget();
         const QWidget *window = parent ? parent->window() : nullptr;
@@ -40,10 +42,13 @@ private:
         const int room = window->width();
         if (sheet->width() > room)
             narrow(sheet, room);
-        // Centred over the window's content, its top never above the content's.
+        // Centred over the window's content as it opens; once on screen, it keeps its top as it
+        // grows or shrinks.
         const QRect content = window->geometry();
+        const int top = shown ? sheet->geometry().y()
+                              : content.top() + (content.height() - sheet->height()) / 2;
         const QPoint origin(content.left() + (content.width() - sheet->width()) / 2,
-                            content.top() + std::max(0, (content.height() - sheet->height()) / 2));
+                            std::max(top, content.top()));
         if (origin != sheet->geometry().topLeft())
             sheet->move(origin - (sheet->geometry().topLeft() - sheet->pos()));
     }

@@ -1,5 +1,6 @@
 #include "details/DetailWindow.h"
 
+#include "controls/WindowShortcuts.h"
 #include "details/AppDetailViewController.h"
 
 #include <QCloseEvent>
@@ -15,6 +16,7 @@ DetailWindow::DetailWindow(ListsController &lists, QWidget *parent)
     layout->addWidget(m_content);
     setMinimumSize(kMinimumSize);
     resize(kDefaultSize);
+    closeWindowOnStandardKeys(this);
 }
 
 bool DetailWindow::event(QEvent *event)

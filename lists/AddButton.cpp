@@ -11,7 +11,8 @@ namespace tanvill {
 AddButton::AddButton(QWidget *parent) : LongPressMenuButton(parent)
 {
     setFlat(true);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab; a click adds without taking the focus from the list.
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setFixedSize(kSide, kSide);
 }

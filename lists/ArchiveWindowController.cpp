@@ -1,6 +1,7 @@
 #include "lists/ArchiveWindowController.h"
 
 #include "controls/WindowFrameAutosave.h"
+#include "controls/WindowShortcuts.h"
 #include "controls/WindowsMenuEntry.h"
 #include "lists/ArchiveViewController.h"
 #include "platform/Strings.h"
@@ -24,6 +25,7 @@ QMainWindow *ArchiveWindowController::window()
     m_content = new ArchiveViewController(m_lists, m_settings, m_window.get());
     m_window->setCentralWidget(m_content);
     m_window->setMinimumSize(320, 220);
+    closeWindowOnStandardKeys(m_window.get());
     m_window->resize(kDefaultWidth, kDefaultHeight);
     // After the default size: a frame kept from an earlier run takes its place.
     setFrameAutosaveName(m_window.get(), kFrameAutosaveName, m_settings);

@@ -6,6 +6,7 @@
 #include "platform/Strings.h"
 
 #include <QBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,18 +41,30 @@ ListCreator::ListCreator(ListsController &lists, QWidget *parent)
     buttons->addStretch(1);
     m_cancelButton = new QPushButton(Strings::localized(QStringLiteral("Cancel")), this);
     m_createButton = new QPushButton(Strings::localized(QStringLiteral("Create")), this);
+    // Return presses Create, or the button that has the focus; Escape cancels. Return in the
+    // name field only ends the typing: the sheet stays open there.
     for (QPushButton *button : { m_cancelButton, m_createButton }) {
-        // Return belongs to the name field; only a click creates.
-        button->setAutoDefault(false);
-        button->setDefault(false);
+        button->setAutoDefault(true);
         buttons->addWidget(button);
     }
+    m_createButton->setDefault(true);
+    nameTextField()->installEventFilter(this);
     // An empty name cannot be created.
     m_createButton->setEnabled(false);
     contentLayout()->addLayout(buttons);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_createButton, &QPushButton::clicked, this, &ListCreator::create);
+}
+
+bool ListCreator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == nameTextField() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return ListEditor::eventFilter(watched, event);
 }
 
 void ListCreator::viewDidLoad()

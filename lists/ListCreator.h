@@ -9,10 +9,10 @@ class QPushButton;
 namespace tanvill {
 
 // The new-list sheet: a name and a colour (a random one to begin with), and Create, which
-// makes the list at the end of the lists, selects it and closes the sheet. Cancel or Escape
-// close it without making anything; Return does not close it. The main window presents it
-// over itself, window-modal, as its List submenu's first command; it deletes itself once
-// closed.
+// makes the list at the end of the lists, selects it and closes the sheet; Return presses it,
+// but in the name field. Cancel or Escape close it without making anything. The main window
+// presents it over itself, window-modal, as its List submenu's first command; it deletes itself
+// once closed.
 class ListCreator : public ListEditor
 {
     Q_OBJECT
@@ -31,6 +31,7 @@ public:
     void create();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void viewDidLoad() override;
     void controlTextDidChange() override;
     void controlTextDidEndEditing() override;

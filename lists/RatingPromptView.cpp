@@ -66,7 +66,7 @@ RatingPromptView::RatingPromptView(QWidget *parent) : QWidget(parent)
         QFont buttonFont = button->font();
         buttonFont.setPixelSize(13);
         button->setFont(buttonFont);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
     }
     m_cancelButton->setTintColor(QColor(0xb0, 0xb0, 0xb4));
     connect(m_cancelButton, &QAbstractButton::clicked, this, &RatingPromptView::cancel);

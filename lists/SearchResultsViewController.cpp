@@ -7,6 +7,7 @@
 #include "controls/SegmentedControl.h"
 #include "core/App.h"
 #include "core/SettingsKeys.h"
+#include "lists/AddAppViewController.h"
 #include "lists/MainViewController.h"
 #include "lists/SearchResultCell.h"
 #include "lists/TransitionTiming.h"
@@ -15,6 +16,7 @@
 #include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
 
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QVariantAnimation>
 
@@ -278,6 +280,22 @@ MainViewController *SearchResultsViewController::presentingViewController() cons
 void SearchResultsViewController::setPresentingViewController(MainViewController *presenting)
 {
     m_presenting = presenting;
+}
+
+void SearchResultsViewController::keyPressEvent(QKeyEvent *event)
+{
+    // From any control of the results (the platform switch, a row, an Add button): Escape ends
+    // the search as the add field's Done does, closing field and results together.
+    if (event->key() != Qt::Key_Escape || !m_presenting) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (AddAppViewController *field = m_presenting->addAppViewController()) {
+        if (field->isEnabled())
+            field->dismissController();
+        return;
+    }
+    dismissController();
 }
 
 void SearchResultsViewController::dismissController()

@@ -65,6 +65,7 @@ public:
     static constexpr int kScopeBarHeight = 44;
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "sharing/AppShopperImportWindow.h"
 
 #include "controls/WindowPlacement.h"
+#include "controls/WindowShortcuts.h"
 #include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -8,7 +9,6 @@
 #include "sharing/ASUserViewController.h"
 
 #include <QCloseEvent>
-#include <QShortcut>
 
 namespace tanvill {
 
@@ -26,9 +26,7 @@ AppShopperImportWindow::AppShopperImportWindow(ListsController &lists, QWidget *
     setAutoFillBackground(true);
     // The first step's size, so that the window is placed by the size it opens with.
     resize(ASUserViewController::kSize);
-    for (const QKeySequence &keys :
-         { QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape) })
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    closeWindowOnStandardKeys(this, true);
 }
 
 AppShopperImportWindow::~AppShopperImportWindow() = default;

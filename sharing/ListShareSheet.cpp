@@ -1,5 +1,6 @@
 #include "sharing/ListShareSheet.h"
 
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "controls/ModalBackgroundView.h"
 #include "core/List.h"
@@ -179,8 +180,15 @@ ListShareSheet::ListShareSheet(QWidget *parent)
     m_allowModificationCheckbox->setText(
         m_allowModificationCheckbox->text().replace(QLatin1Char('&'), QStringLiteral("&&")));
     m_helpButton->setToolTip(Strings::localized(QStringLiteral("ShareSheetHelpTitle")));
-    m_helpButton->setFocusPolicy(Qt::NoFocus);
+    m_helpButton->setFocusPolicy(Qt::TabFocus);
+    // The sheet takes the focus only to hold the keys while its form is gone.
+    setShowsFocusRing(this, false);
     m_sendButton->setDefault(true);
+    // Tab follows the form down and then the buttons from left to right.
+    setTabOrder(m_emailTextField, m_allowModificationCheckbox);
+    setTabOrder(m_allowModificationCheckbox, m_helpButton);
+    setTabOrder(m_helpButton, m_cancelButton);
+    setTabOrder(m_cancelButton, m_sendButton);
     m_workingIndicator->setFixedSize(m_workingIndicator->sizeHint());
     m_workingIndicator->hide();
 
@@ -636,6 +644,25 @@ void ListShareSheet::paintEvent(QPaintEvent *)
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().color(QPalette::Window));
     painter.drawRoundedRect(QRectF(rect()), 5, 5);
+}
+
+bool ListShareSheet::focusNextPrevChild(bool next)
+{
+    // Tab goes round the sheet's controls, never to the window under the dimming.
+    QWidget *candidate = QApplication::focusWidget();
+    if (!candidate || !isAncestorOf(candidate))
+        candidate = this;
+    // The sheet itself takes the focus only while its form is gone, never by Tab.
+    for (QWidget *start = candidate;;) {
+        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+        if (candidate == start)
+            return true;
+        if (candidate != this && isAncestorOf(candidate) && candidate->isVisibleTo(this)
+            && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
 }
 
 void ListShareSheet::keyPressEvent(QKeyEvent *event)

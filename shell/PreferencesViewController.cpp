@@ -1,6 +1,7 @@
 #include "shell/PreferencesViewController.h"
 
 #include "controls/Images.h"
+#include "controls/WindowShortcuts.h"
 #include "shell/AdvancedPreferencesViewController.h"
 #include "shell/GeneralPreferencesViewController.h"
 #include "shell/IntegrationViewController.h"
@@ -10,7 +11,6 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPropertyAnimation>
-#include <QShortcut>
 #include <QShowEvent>
 #include <QToolButton>
 
@@ -85,8 +85,7 @@ PreferencesViewController::PreferencesViewController(const PreferencesServices &
     toolbarLayout->addStretch(1);
 
     connect(&m_tabButtons, &QButtonGroup::idClicked, this, &PreferencesViewController::selectTab);
-    auto *closeShortcut = new QShortcut(QKeySequence::Close, this);
-    connect(closeShortcut, &QShortcut::activated, this, &QWidget::close);
+    closeWindowOnStandardKeys(this);
 
     selectTab(0);
 }
@@ -111,7 +110,7 @@ void PreferencesViewController::addPane(PreferencesPane *pane)
     button->setIconSize(QSize(24, 24));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setCheckable(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     button->setMinimumWidth(78);
     button->setStyleSheet(QString::fromLatin1(kToolButtonStyle));
     m_tabButtons.addButton(button, int(m_panes.size()));

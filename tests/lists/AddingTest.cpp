@@ -4,6 +4,7 @@
 #include "controls/BorderedButton.h"
 #include "controls/Label.h"
 #include "controls/ProgressHUD.h"
+#include "controls/SegmentedControl.h"
 #include "lists/ListCreator.h"
 #include "lists/SearchResultCell.h"
 #include "lists/SearchResultsViewController.h"
@@ -199,6 +200,17 @@ TEST_F(AddingTest, ASecondSearchReusesTheResultsAndTheFieldClosesThemWithIt)
     EXPECT_EQ(main().searchResultsViewController(), nullptr);
     EXPECT_TRUE(main().findChildren<SearchResultsViewController *>().isEmpty());
     EXPECT_TRUE(main().findChildren<AddAppViewController *>().isEmpty());
+}
+
+TEST_F(AddingTest, EscapeOnThePlatformSwitchClosesTheResultsWithTheField)
+{
+    setSearch("things", "search/mac-things.json");
+    submit(openAddField(), "things");
+    ASSERT_TRUE(waitFor([this] { return main().searchResultsViewController() != nullptr; }));
+    QTest::keyClick(main().searchResultsViewController()->scopeSegmentedControl(), Qt::Key_Escape);
+    drainEvents();
+    EXPECT_EQ(main().addAppViewController(), nullptr);
+    EXPECT_EQ(main().searchResultsViewController(), nullptr);
 }
 
 TEST_F(AddingTest, AFieldClosedWhileTheStoreIsAskedGetsNoResults)

@@ -4,6 +4,7 @@
 #include "lists/ListEditor.h"
 #include "ListsTestSupport.h"
 #include "controls/ColorGridView.h"
+#include "controls/KeyboardFocus.h"
 #include "lists/ListCreator.h"
 #include "platform/NotificationCenter.h"
 
@@ -201,6 +202,35 @@ TEST_F(ListEditorTest, NewListSheetStartsOnARandomColourAndCreatesOneList)
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
     EXPECT_EQ(delegate.disappeared, 1);
     EXPECT_EQ(editorNotifications, 0);
+}
+
+TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
+{
+    makeLists({ { "Home" } });
+    QWidget window;
+    window.show();
+    auto *creator = new ListCreator(lists(), &window);
+    creator->setAnimationDuration(0);
+    creator->setRandomSource([](quint32) { return 0u; });
+    creator->open();
+    QApplication::setActiveWindow(creator);
+    QTest::keyClicks(creator->nameTextField(), "Errands");
+    QTest::keyClick(creator->nameTextField(), Qt::Key_Tab);
+    ASSERT_TRUE(creator->colorWell()->hasFocus());
+    EXPECT_EQ(focusRingTarget(), creator->colorWell()) << "the focus is marked";
+    // Space opens the grid, an arrow chooses, Escape closes the grid but not the sheet.
+    QTest::keyClick(creator->colorWell(), Qt::Key_Space);
+    QTest::keyClick(creator->colorWell(), Qt::Key_Right);
+    EXPECT_EQ(creator->selectedColor(), Theme { ThemeName::Orange });
+    QTest::keyClick(creator->colorWell(), Qt::Key_Escape);
+    EXPECT_FALSE(creator->isColorGridOpen());
+    ASSERT_TRUE(creator->isVisible());
+    QTest::keyClick(creator->colorWell(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), creator->createButton());
+    QTest::keyClick(creator->createButton(), Qt::Key_Return);
+    ASSERT_EQ(lists().lists().size(), 2u);
+    EXPECT_EQ(lists().lists()[1]->color(), "orange");
 }
 
 TEST_F(ListEditorTest, NewListSheetClosesWithoutAListOnEscapeOrCancel)

@@ -107,6 +107,26 @@ protected:
 
 } // namespace
 
+TEST_F(ListShareSheetTest, TabGoesRoundTheSheetAndReturnPressesTheFocusedButton)
+{
+    ListShareSheet *sheet = present();
+    QApplication::setActiveWindow(window.get());
+    QList<QWidget *> visited;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    EXPECT_EQ(
+        visited,
+        (QList<QWidget *> { sheet->allowModificationCheckbox(), sheet->helpButton(),
+                            sheet->cancelButton(), sheet->sendButton(), sheet->emailTextField(),
+                            sheet->allowModificationCheckbox(), sheet->helpButton() }));
+    QTest::keyClick(sheet->helpButton(), Qt::Key_Tab);
+    QTest::keyClick(sheet->cancelButton(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([this] { return completions == 1; }));
+    EXPECT_TRUE(sharing.sharedBodies().isEmpty()) << "Cancel, not the default button";
+}
+
 TEST_F(ListShareSheetTest, PostsTheListAndShowsTheLinkToCopyOrMail)
 {
     ListShareSheet *sheet = present();

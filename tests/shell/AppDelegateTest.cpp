@@ -3,18 +3,27 @@
 #include "controls/ProgressHUD.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "details/AppSummaryController.h"
+#include "details/DetailWindow.h"
+#include "details/DetailWindowManager.h"
+#include "lists/ArchiveWindowController.h"
 #include "lists/MainWindowController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "sharing/AppShopperImportWindow.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/PreferencesWindowController.h"
 #include "store/CachedApp.h"
+#include "store/widgets/ChangesViewController.h"
 #include "store/widgets/ChangesWindowController.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -39,6 +48,8 @@ struct AppDelegateTest : test::ShellTest
             names << list->name();
         return names;
     }
+
+    List *listAt(int index) { return services.listsController().lists()[std::size_t(index)]; }
 
     AppDelegate delegate { services };
 };
@@ -167,6 +178,32 @@ TEST_F(AppDelegateTest, LatestChangesIsInTheWindowMenuOnlyWhileItIsOpen)
     EXPECT_EQ(latestChangesItems(), 1);
     changes.currentWindow()->close();
     EXPECT_EQ(latestChangesItems(), 0);
+}
+
+TEST_F(AppDelegateTest, CtrlWClosesTheSecondaryWindowThatHasTheFocus)
+{
+    CachedApp result;
+    result.identifier = "904280696";
+    App *app = services.listsController().addApp({ result }, listAt(0))[0];
+    auto summary = AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                services.listsController());
+    delegate.detailWindowManager().openDetailWindowWithSummaryController(summary.get());
+    delegate.currentChangeWindowController().showWindow({ AppUpdate("Slack") });
+    delegate.showArchive();
+    delegate.showPreferences();
+    delegate.showAppShopperImport();
+    const QList<QWidget *> windows {
+        delegate.detailWindowManager().windowForIdentifier("904280696"),
+        delegate.currentChangeWindowController().currentWindow(),
+        delegate.archiveWindowController().window(),
+        delegate.preferencesWindowController().window(), delegate.appShopperImportWindowController()
+    };
+    for (const QPointer<QWidget> window : windows) {
+        ASSERT_TRUE(window && window->isVisible());
+        QApplication::setActiveWindow(window);
+        QTest::keySequence(window, QKeySequence::Close);
+        EXPECT_TRUE(!window || !window->isVisible());
+    }
 }
 
 TEST_F(AppDelegateTest, ShareListIsOffForAnEmptyListLikeTheHeadersButton)

@@ -1,0 +1,216 @@
+#include "controls/KeyboardFocus.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+
+namespace tanvill {
+
+namespace {
+
+constexpr char kNoRingProperty[] = "tanvillNoFocusRing";
+// How far the ring stands outside the control, its line included.
+constexpr int kOutset = 3;
+constexpr qreal kLineWidth = 2.0;
+constexpr qreal kCornerRadius = 5.0;
+
+bool isTextEntry(const QWidget *widget)
+{
+    if (qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget)
+        || qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget))
+        return true;
+    const auto *combo = qobject_cast<const QComboBox *>(widget);
+    return combo && combo->isEditable();
+}
+
+bool wantsRing(const QWidget *widget)
+{
+    return !widget->isWindow() && widget->parentWidget() && (widget->focusPolicy() & Qt::TabFocus)
+        && !isTextEntry(widget) && !widget->property(kNoRingProperty).toBool();
+}
+
+class RingView : public QWidget
+{
+public:
+    explicit RingView(QWidget *parent) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("tanvill_focusRing"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+    void setRing(const QRectF &ring)
+    {
+        m_ring = ring;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // The application's accent, whatever the palette of the card the control sits on.
+        const QColor accent
+            = QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
+        painter.setPen(QPen(accent, kLineWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(m_ring, kCornerRadius, kCornerRadius);
+    }
+
+private:
+    QRectF m_ring;
+};
+
+class FocusRingTracker : public QObject
+{
+public:
+    using QObject::QObject;
+
+    QWidget *target() const { return m_ring && m_ring->isVisible() ? m_target.data() : nullptr; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!watched->isWidgetType())
+            return false;
+        auto *widget = static_cast<QWidget *>(watched);
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            return pressFocusedButton(widget, static_cast<QKeyEvent *>(event));
+        case QEvent::FocusIn:
+            focusIn(widget, static_cast<QFocusEvent *>(event)->reason());
+            break;
+        case QEvent::FocusOut:
+            if (widget == m_target)
+                hide();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::ParentChange:
+            if (widget == m_target && m_target->hasFocus())
+                place();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    // Return on a focused button of a window that is no dialog presses it.
+    static bool pressFocusedButton(QWidget *widget, const QKeyEvent *event)
+    {
+        if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+            || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier
+            || widget != QApplication::focusWidget())
+            return false;
+        auto *button = qobject_cast<QAbstractButton *>(widget);
+        if (!button || !button->isEnabled() || qobject_cast<QCheckBox *>(button)
+            || qobject_cast<QRadioButton *>(button) || qobject_cast<QDialog *>(button->window()))
+            return false;
+        if (const auto *push = qobject_cast<QPushButton *>(button);
+            push && (push->autoDefault() || push->isDefault()))
+            return false;
+        button->animateClick();
+        return true;
+    }
+
+    void focusIn(QWidget *widget, Qt::FocusReason reason)
+    {
+        const bool byKeyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+            || reason == Qt::ShortcutFocusReason;
+        // Back from another window or a menu: the ring shows again where the keyboard left it.
+        const bool back = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            && widget == m_keyboardFocus;
+        if (byKeyboard)
+            m_keyboardFocus = widget;
+        else if (!back)
+            m_keyboardFocus = nullptr;
+        if ((!byKeyboard && !back) || !wantsRing(widget)) {
+            hide();
+            return;
+        }
+        m_target = widget;
+        place();
+    }
+
+    void place()
+    {
+        QWidget *parent = m_target ? m_target->parentWidget() : nullptr;
+        if (!parent || !m_target->isVisible()) {
+            hide();
+            return;
+        }
+        if (!m_ring)
+            m_ring = new RingView(parent);
+        else if (m_ring->parentWidget() != parent)
+            m_ring->setParent(parent);
+        const QRect control = m_target->geometry();
+        // Where the control touches its parent's edge, the ring is drawn inside the control.
+        const QRect area = control.adjusted(-kOutset, -kOutset, kOutset, kOutset) & parent->rect();
+        const qreal inset = kLineWidth / 2;
+        const QRectF ring
+            = QRectF(control)
+                  .adjusted(-kOutset + inset, -kOutset + inset, kOutset - inset, kOutset - inset)
+                  .intersected(QRectF(area).adjusted(inset, inset, -inset, -inset));
+        m_ring->setGeometry(area);
+        m_ring->setRing(ring.translated(-area.topLeft()));
+        m_ring->show();
+        m_ring->raise();
+    }
+
+    void hide()
+    {
+        if (m_ring)
+            m_ring->hide();
+    }
+
+    QPointer<QWidget> m_target;
+    QPointer<QWidget> m_keyboardFocus;
+    QPointer<RingView> m_ring;
+};
+
+QPointer<FocusRingTracker> &tracker()
+{
+    static QPointer<FocusRingTracker> instance;
+    return instance;
+}
+
+} // namespace
+
+void installKeyboardFocus(QApplication &application)
+{
+    if (tracker())
+        return;
+    tracker() = new FocusRingTracker(&application);
+    application.installEventFilter(tracker());
+}
+
+QWidget *focusRingTarget()
+{
+    return tracker() ? tracker()->target() : nullptr;
+}
+
+void setShowsFocusRing(QWidget *widget, bool shows)
+{
+    if (widget)
+        widget->setProperty(kNoRingProperty, !shows);
+}
+
+} // namespace tanvill

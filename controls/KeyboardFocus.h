@@ -1,0 +1,25 @@
+#pragma once
+
+// Keyboard use in every window. A ring marks the control the keyboard works on: a rounded outline
+// in the accent colour around the focused control, shown once the focus came by the keyboard (Tab,
+// Shift+Tab, a shortcut) and kept while the focus stays, also when its window is left and
+// entered again. Text fields are left to their own focused frame. The ring is a widget over
+// the control, in the control's parent, and follows it as it moves, resizes or hides. Return
+// presses the focused button in windows that are no dialogs, as Space does (dialogs have their
+// default buttons). applyDarkStyle installs both for the program and the widget test programs.
+
+class QApplication;
+class QWidget;
+
+namespace tanvill {
+
+void installKeyboardFocus(QApplication &application);
+
+// The control the ring marks now; null when it shows nowhere.
+QWidget *focusRingTarget();
+
+// A widget that takes the focus without being a control a user tabs to (an overlay that only
+// swallows keys, a sheet's own frame) gets no ring.
+void setShowsFocusRing(QWidget *widget, bool shows);
+
+} // namespace tanvill
