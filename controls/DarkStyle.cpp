@@ -37,8 +37,9 @@ public:
         // The focus ring marks the focused control; Fusion's own marks would double it.
         if (element == PE_FrameFocusRect)
             return;
-        if (element == PE_PanelButtonCommand && (option->state & State_HasFocus)) {
-            QStyleOption unfocused(*option);
+        if (const auto *button = qstyleoption_cast<const QStyleOptionButton *>(option);
+            button && element == PE_PanelButtonCommand && (option->state & State_HasFocus)) {
+            QStyleOptionButton unfocused(*button);
             unfocused.state &= ~State_HasFocus;
             return QProxyStyle::drawPrimitive(element, &unfocused, painter, widget);
         }
