@@ -171,7 +171,7 @@ TEST_F(AppDelegateTest, LatestChangesIsInTheWindowMenuOnlyWhileItIsOpen)
     };
     ChangesWindowController &changes = delegate.currentChangeWindowController();
     changes.showWindow(
-        { AppUpdate("Things 3", std::nullopt, std::nullopt, Change<QString>("3.1", "3.2")) });
+        { AppUpdate("Things 3", std::nullopt, std::nullopt, Change<QString> { "3.1", "3.2" }) });
     EXPECT_EQ(latestChangesItems(), 1);
     // Opened again: the new window takes the old one's place.
     changes.showWindow({ AppUpdate("Slack") });
