@@ -218,18 +218,22 @@ void ListsController::saveWithAsync(bool async)
         saveFailed(*error);
 }
 
-List *ListsController::createList(const QString &name, ThemeName color)
+List *ListsController::createList(const QString &name, ThemeName color,
+                                  const std::vector<CachedApp> &apps)
 {
     const int index = int(lists().size());
     List *list = m_store.context().insertList();
     list->setName(name);
     list->setIndex(index);
     list->setColor(rawValue(color));
-    saveWithAsync(true);
+    // Adding the applications saves the list with them.
+    if (apps.empty())
+        saveWithAsync(true);
     m_lists.reset();
     NotificationCenter::defaultCenter().post(ListsControllerDidAddList, this);
     UserDefaults::standard().setValue(SettingsKeys::SelectedList, index);
     Analytics::shared().track(QStringLiteral("Create List"));
+    addApp(apps, list);
     return list;
 }
 

@@ -71,7 +71,10 @@ public:
     // A failure is reported to the user once; the changes stay pending for the next save.
     void saveWithAsync(bool async);
 
-    List *createList(const QString &name, ThemeName color = ThemeName::Yellow);
+    // A new visible list, selected; with store results, the list and its applications are
+    // saved in one go, so that no empty list is left when that save does not go through.
+    List *createList(const QString &name, ThemeName color = ThemeName::Yellow,
+                     const std::vector<CachedApp> &apps = {});
     // Deletes a visible list with its applications; refuses the only list (OnlyList).
     std::optional<Error> deleteList(List *list);
     void moveList(List *list, int toIndex);

@@ -14,6 +14,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace tanvill {
 
@@ -23,6 +24,15 @@ int &animationDuration()
 {
     static int duration = 200;
     return duration;
+}
+
+// Every group's applications, group after group.
+std::vector<CachedApp> allApps(const AppShopperImporter::Result &groups)
+{
+    std::vector<CachedApp> all;
+    for (const auto &[kind, apps] : groups)
+        all.insert(all.end(), apps.begin(), apps.end());
+    return all;
 }
 
 } // namespace
@@ -221,22 +231,21 @@ void ASImportGuideViewController::importViewControllerDidSelectList(List *list)
         return;
     // The list is selected first, so that the lists' notifications name the list shown.
     UserDefaults::standard().setValue(SettingsKeys::SelectedList, list->index());
-    std::vector<CachedApp> all;
-    for (const auto &[kind, apps] : *m_apps)
-        all.insert(all.end(), apps.begin(), apps.end());
-    m_apps.reset();
-    m_lists.addApp(all, list);
+    m_lists.addApp(allApps(*std::exchange(m_apps, std::nullopt)), list);
     Analytics::shared().track(QStringLiteral("AppShopper Import"));
     window()->close();
 }
 
 void ASImportGuideViewController::importViewControllerWantsNewList()
 {
-    if (m_imported || !m_apps)
+    if (!beginImport())
         return;
-    List *list = m_lists.createList(Strings::localized(QStringLiteral("AppShopper Import")),
-                                    ThemeName::Yellow);
-    importViewControllerDidSelectList(list);
+    // A new list is saved with its applications in one go: an import cut short while it
+    // saves leaves no empty list behind.
+    m_lists.createList(Strings::localized(QStringLiteral("AppShopper Import")), ThemeName::Yellow,
+                       allApps(*std::exchange(m_apps, std::nullopt)));
+    Analytics::shared().track(QStringLiteral("AppShopper Import"));
+    window()->close();
 }
 
 void ASImportGuideViewController::importViewControllerWantsSeparateLists()
@@ -249,8 +258,7 @@ void ASImportGuideViewController::importViewControllerWantsSeparateLists()
             continue;
         const QString name = Strings::localizedFormat(QStringLiteral("%@ AppShopper Import"),
                                                       { description(kind) });
-        List *list = m_lists.createList(name, ThemeName::Yellow);
-        m_lists.addApp(group, list);
+        m_lists.createList(name, ThemeName::Yellow, group);
     }
     Analytics::shared().track(QStringLiteral("AppShopper Import"));
     window()->close();

@@ -1,6 +1,7 @@
 #include "SharingTestSupport.h"
 
 #include "controls/Label.h"
+#include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsControllerNotifications.h"
 #include "platform/Analytics.h"
@@ -180,6 +181,25 @@ TEST_F(ImportWindowTest, SeparateListsAreMadeOnlyForPlatformsWithNewApps)
     EXPECT_EQ(all[2]->color(), "yellow");
     EXPECT_EQ(lists().selectedList(), all[2]);
     EXPECT_EQ(completions, 1);
+}
+
+TEST_F(ImportWindowTest, ANewListIsSavedTogetherWithItsApps)
+{
+    serveWishlist("saved", { { "510000001", "software" }, { "510000002", "mac-software" } });
+    // A file that refuses the applications: a list saved before them would stay there, empty.
+    Database file;
+    ASSERT_TRUE(file.open(lists().objectStore().path(), false));
+    ASSERT_TRUE(file.exec("CREATE TRIGGER refuse BEFORE INSERT ON apps BEGIN SELECT RAISE(ABORT, "
+                          "'disk full'); END"));
+    submit("saved");
+    ASImportViewController *choice = waitForChoice();
+    ASSERT_NE(choice, nullptr);
+    QTest::mouseClick(choice->newListButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !alerts.errors.empty(); }));
+    EXPECT_EQ(file.queryInteger("SELECT count(*) FROM lists"), 0);
+    ASSERT_TRUE(file.exec("DROP TRIGGER refuse"));
+    lists().saveWithAsync(false);
+    EXPECT_EQ(file.queryInteger("SELECT count(*) FROM apps"), 2);
 }
 
 TEST_F(ImportWindowTest, AnExistingListIsChosenByTheListItselfNotItsName)
