@@ -188,10 +188,9 @@ TEST_F(ImportWindowTest, ANewListIsSavedTogetherWithItsApps)
     serveWishlist("saved", { { "510000001", "software" } });
     // A file that refuses the applications: a list saved before them would stay there, empty.
     Database file;
+    ASSERT_TRUE(file.open(lists().objectStore().path(), false));
     ASSERT_TRUE(
-        file.open(lists().objectStore().path(), false)
-        && file.exec(
-            "CREATE TRIGGER no BEFORE INSERT ON apps BEGIN SELECT RAISE(ABORT, 'full'); END"));
+        file.exec("CREATE TRIGGER no BEFORE INSERT ON apps BEGIN SELECT RAISE(FAIL, ''); END"));
     submit("saved");
     ASSERT_NE(waitForChoice(), nullptr);
     QTest::mouseClick(step<ASImportViewController>()->newListButton(), Qt::LeftButton);
