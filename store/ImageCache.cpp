@@ -18,7 +18,13 @@
 #include <QUrl>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tanvill {
 
@@ -59,6 +65,51 @@ void createCacheDirectory(const QString &directory)
         qWarning().noquote() << QStringLiteral("Error creating cache directory: %1, {path: %2}")
                                     .arg(QString::fromStdString(error.message()), directory);
     }
+}
+
+// The bytes of a cache file. Only a regular file of at most kMaxBodyBytes is read: the entry
+// is opened without following a link and without waiting (a FIFO or a device would block or
+// never end), and an entry that is no regular file is taken out of the folder, so that the
+// picture is fetched again and stored in its place. No value: read nothing.
+std::optional<QByteArray> readCacheFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // A link (ELOOP) or a socket (ENXIO) cannot be opened like this; neither is ours.
+        if (errno == ELOOP || errno == ENXIO)
+            ::unlink(name.constData());
+        return std::nullopt;
+    }
+    struct stat status
+    {
+    };
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &status) != 0) {
+        // Nothing known about the entry: leave it.
+    } else if (!S_ISREG(status.st_mode)) {
+        if (!S_ISDIR(status.st_mode))
+            ::unlink(name.constData());
+    } else if (status.st_size <= ImageCache::kMaxBodyBytes) {
+        // One byte more than allowed tells a file that grew since it was looked at.
+        QByteArray buffer(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+        qsizetype filled = 0;
+        while (filled < buffer.size()) {
+            const ssize_t count
+                = ::read(fd, buffer.data() + filled, size_t(buffer.size() - filled));
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            filled += count;
+        }
+        if (filled <= status.st_size) {
+            buffer.truncate(filled);
+            bytes = std::move(buffer);
+        }
+    }
+    ::close(fd);
+    return bytes;
 }
 
 } // namespace
@@ -132,9 +183,8 @@ void ImageCache::lookUpDisk(const QString &url)
     const QString path = m_cacheDirectory + QLatin1Char('/') + cacheFileName(url);
     m_readers->start([this, url, path] {
         QImage image;
-        QFile file(path);
-        if (file.size() <= kMaxBodyBytes && file.open(QIODevice::ReadOnly))
-            image = decodeImage(file.readAll());
+        if (const std::optional<QByteArray> bytes = readCacheFile(path))
+            image = decodeImage(*bytes);
         QMetaObject::invokeMethod(
             this,
             [this, url, image] {

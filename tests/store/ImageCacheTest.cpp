@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace tanvill;
 using tanvill::test::FakeHttpServer;
 using tanvill::test::FakeResponse;
@@ -193,6 +196,28 @@ TEST_F(ImageCacheTest, AFileThatIsNoImageIsDownloadedAgainAndReplaced)
     cache.waitForWrites();
     EXPECT_EQ(server.requestCount("/icon.png"), 1);
     EXPECT_EQ(fileFor(url), red);
+}
+
+TEST_F(ImageCacheTest, EntriesThatAreNoRegularFileAreNeverReadAndAreFetchedAgain)
+{
+    server.setRoute("/icon.png", FakeResponse::bytes(red, "image/png"));
+    server.setRoute("/blue.png", FakeResponse::bytes(blue, "image/png"));
+    ImageCache cache;
+    const auto entry = [&cache](const QString &url) {
+        return QFile::encodeName(cache.cacheDirectory() + '/' + ImageCache::cacheFileName(url));
+    };
+    fetch(cache, link("/blue.png"));
+    cache.waitForWrites();
+    int n = 0; // a link to an endless device, a FIFO (no target), a link to an image elsewhere
+
+    for (const QByteArray &target :
+         { QByteArray("/dev/zero"), QByteArray(), entry(link("/blue.png")) }) {
+        const QString url = link("/icon.png?") + QString::number(++n);
+        ASSERT_EQ(target.isEmpty() ? ::mkfifo(entry(url), 0600) : ::symlink(target, entry(url)), 0);
+        EXPECT_EQ(fetch(cache, url).pixel(1, 0), QColor(Qt::red).rgb()) << n;
+        cache.waitForWrites();
+        EXPECT_EQ(fileFor(url), red) << n << ": a regular file takes its place";
+    }
 }
 
 TEST_F(ImageCacheTest, MemoryStaysWithinItsBudgetDroppingTheLeastRecentlyUsed)
