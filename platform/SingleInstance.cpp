@@ -10,10 +10,12 @@
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 
+#include <algorithm>
 #include <memory>
 
 namespace tanvill {
@@ -85,9 +87,30 @@ QString SingleInstance::messageFromArguments(const QStringList &arguments)
     return kReopenMessage;
 }
 
-SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs)
+SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs, int busyRetryMs)
 {
-    m_errorString.clear();
+    const QDeadlineTimer busyDeadline(busyRetryMs);
+    // Pauses between tries grow, so that a busy instance is not met with a flood.
+    int pauseMs = 50;
+    for (;;) {
+        m_errorString.clear();
+        bool busy = false;
+        const Role role = attempt(message, timeoutMs, busy);
+        if (!busy)
+            return role;
+        if (busyDeadline.remainingTime() < pauseMs) {
+            m_errorString = QStringLiteral("the running instance stayed busy with other "
+                                           "connections for %1 s")
+                                .arg(double(busyRetryMs) / 1000.0, 0, 'g', 2);
+            return role;
+        }
+        QThread::msleep(ulong(pauseMs));
+        pauseMs = std::min(pauseMs * 2, 400);
+    }
+}
+
+SingleInstance::Role SingleInstance::attempt(const QString &message, int timeoutMs, bool &busy)
+{
     // Connecting and listening happen under a lock, so that two launches at once cannot both
     // find no instance, and a stale socket is removed only while no one else can listen.
     QLockFile lock(m_socketPath + QStringLiteral(".lock"));
@@ -100,7 +123,7 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
     socket.connectToServer(m_socketPath);
     if (socket.waitForConnected(timeoutMs)) {
         lock.unlock();
-        return forward(socket, message, timeoutMs);
+        return forward(socket, message, timeoutMs, busy);
     }
     if (socket.error() == QLocalSocket::SocketTimeoutError) {
         m_errorString = QStringLiteral("the running instance does not accept connections");
@@ -111,7 +134,7 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
 }
 
 SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString &message,
-                                             int timeoutMs)
+                                             int timeoutMs, bool &busy)
 {
     const QByteArray payload = message.toUtf8();
     if (payload.isEmpty() || payload.size() > kMaxMessageBytes) {
@@ -131,6 +154,9 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
         answer += socket.read(answerFrame().size() - answer.size());
     }
     if (answer != answerFrame()) {
+        // Closed before any answer, in time: the instance is serving too many others.
+        busy = answer.isEmpty() && !deadline.hasExpired()
+            && socket.state() != QLocalSocket::ConnectedState;
         m_errorString = QStringLiteral("the running instance did not answer");
         return Role::NotAnswered;
     }
@@ -175,7 +201,7 @@ void SingleInstance::acceptConnections()
         peer->timer->setSingleShot(true);
         connect(peer->timer, &QTimer::timeout, socket,
                 [peer] { drop(*peer, "no message in time"); });
-        peer->timer->start(kPeerTimeoutMs);
+        peer->timer->start(m_peerTimeoutMs);
         connect(socket, &QLocalSocket::readyRead, this, [this, peer] { readMessage(*peer); });
         if (socket->bytesAvailable() > 0)
             readMessage(*peer);

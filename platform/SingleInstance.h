@@ -7,7 +7,9 @@
 //
 // On the socket a message is a 4-byte big-endian length and that many bytes of UTF-8; the
 // answer is a message "ok". A peer that sends more than one message, an over-long or
-// malformed one, or nothing in time is dropped without a report.
+// malformed one, or nothing within a second is dropped without a report. A running instance
+// serves a few connections at once and closes the others unanswered; a launch that finds it
+// busy like that tries again for a few seconds before it gives up.
 
 #include <QObject>
 #include <QString>
@@ -31,8 +33,11 @@ public:
     };
 
     static constexpr int kMaxMessageBytes = 16 * 1024;
-    // How long the running instance waits for a connected peer's message.
-    static constexpr int kPeerTimeoutMs = 5000;
+    // How long the running instance waits for a connected peer's message; a launch sends its
+    // message as soon as it is connected.
+    static constexpr int kPeerTimeoutMs = 1000;
+    // How long a launch keeps trying while the running instance is busy with other peers.
+    static constexpr int kBusyRetryMs = 5000;
     static inline const QString kReopenMessage = QStringLiteral("reopen");
 
     explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject *parent = nullptr);
@@ -47,8 +52,12 @@ public:
     static QString messageFromArguments(const QStringList &arguments);
 
     // Becomes the running instance, or hands message to the one already running. Blocks for
-    // at most about timeoutMs (connecting and waiting for the answer each).
-    Role start(const QString &message, int timeoutMs = 3000);
+    // at most about timeoutMs (connecting and waiting for the answer each), and up to
+    // busyRetryMs more while the running one closes connections for being busy.
+    Role start(const QString &message, int timeoutMs = 3000, int busyRetryMs = kBusyRetryMs);
+
+    // For tests: how long the running instance waits for a peer's message.
+    void setPeerTimeoutMs(int milliseconds) { m_peerTimeoutMs = milliseconds; }
 
     // Why the last start() did not give Primary or Forwarded.
     QString errorString() const { return m_errorString; }
@@ -60,7 +69,8 @@ signals:
 private:
     struct Peer;
 
-    Role forward(QLocalSocket &socket, const QString &message, int timeoutMs);
+    Role attempt(const QString &message, int timeoutMs, bool &busy);
+    Role forward(QLocalSocket &socket, const QString &message, int timeoutMs, bool &busy);
     Role listen();
     void acceptConnections();
     void readMessage(Peer &peer);
@@ -70,6 +80,7 @@ private:
     QString m_errorString;
     QLocalServer *m_server = nullptr;
     int m_peerCount = 0;
+    int m_peerTimeoutMs = kPeerTimeoutMs;
 };
 
 } // namespace tanvill

@@ -110,6 +110,22 @@ TEST(SingleInstance, MalformedOrOversizedMessagesAreDroppedAndLaterOnesStillArri
     EXPECT_EQ(received, QStringList({ "tanvill:///addApp?id=2" }));
 }
 
+TEST(SingleInstance, IdleConnectionsAreDroppedAndALaunchMeetingThemWaitsItsTurn)
+{
+    SingleInstance running(socketPath());
+    running.setPeerTimeoutMs(200);
+    QStringList received;
+    QObject::connect(&running, &SingleInstance::messageReceived,
+                     [&](const QString &message) { received << message; });
+    ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+    QLocalSocket idle[8];
+    for (QLocalSocket &socket : idle)
+        socket.connectToServer(socketPath());
+    EXPECT_EQ(launchWith("tanvill:///addApp?id=7"), SingleInstance::Role::Forwarded);
+    EXPECT_TRUE(test::waitFor([&] { return received == QStringList("tanvill:///addApp?id=7"); }));
+    EXPECT_TRUE(test::waitFor([&] { return idle[7].state() == QLocalSocket::UnconnectedState; }));
+}
+
 TEST(SingleInstance, AnInstanceThatDoesNotAnswerEndsTheLaunchWithinItsTimeout)
 {
     // Listening, but this thread never serves it: a hung instance.
