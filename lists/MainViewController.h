@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class QMenu;
@@ -102,8 +103,9 @@ public:
     // The new-list sheet while it is open.
     ListCreator *listCreator() const;
     // Adds the application with that store identifier to the selected list, unless a list
-    // keeps it already (then says so); text that is not decimal digits is refused.
-    void tryAddingApp(const QString &identifier);
+    // keeps it already (then says so); text that is not decimal digits is refused. `finished`,
+    // when given, runs once it is all over: the app added, or the alert about it answered.
+    void tryAddingApp(const QString &identifier, std::function<void()> finished = {});
 
     void startShakeAnimation();
     // Shakes the add button while the selected list is empty and the window is shown; a
@@ -149,7 +151,7 @@ private:
     void prepareAddAppViewController(AddAppViewController *controller);
     void finishTransitionsOf(const char *className);
     ProgressHUD *showProgressHUD();
-    void presentError(const Error &error);
+    void presentError(const Error &error, std::function<void()> answered = {});
     void stopShakeAnimation();
     void layoutTabBar();
 

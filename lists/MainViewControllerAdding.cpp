@@ -54,31 +54,37 @@ ProgressHUD *MainViewController::showProgressHUD()
     return hud;
 }
 
-void MainViewController::presentError(const Error &error)
+void MainViewController::presentError(const Error &error, std::function<void()> answered)
 {
-    presentErrorOfferingSupport(error, m_services.alertPresenter, m_services.workspace, window());
+    presentErrorOfferingSupport(error, m_services.alertPresenter, m_services.workspace, window(),
+                                std::move(answered));
 }
 
-void MainViewController::tryAddingApp(const QString &identifier)
+void MainViewController::tryAddingApp(const QString &identifier, std::function<void()> finished)
 {
     const std::optional<QString> storeId = storeIdentifier(identifier);
     if (!storeId) {
         qWarning().noquote() << "Not a store identifier, nothing added:" << identifier;
+        if (finished)
+            finished();
         return;
     }
     ListsController &lists = m_services.listsController;
     if (const std::optional<Error> duplicate = lists.canAddAppWithIdentifier(*storeId)) {
-        presentError(*duplicate);
+        presentError(*duplicate, std::move(finished));
         return;
     }
     const QPointer<ProgressHUD> hud = showProgressHUD();
     const QPointer<MainViewController> self(this);
-    lists.addAppWithIdentifier(*storeId, [self, hud](std::optional<Error> error) {
-        if (hud)
-            hud->hide();
-        if (self && error)
-            self->presentError(*error);
-    });
+    lists.addAppWithIdentifier(
+        *storeId, [self, hud, finished = std::move(finished)](std::optional<Error> error) {
+            if (hud)
+                hud->hide();
+            if (self && error)
+                self->presentError(*error, finished);
+            else if (finished)
+                finished();
+        });
 }
 
 void MainViewController::addAppViewControllerDidAppear(AddAppViewController *)

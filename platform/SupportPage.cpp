@@ -17,16 +17,19 @@ QUrl supportPageUrl()
 }
 
 void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace,
-                                 QObject *window)
+                                 QObject *window, std::function<void()> answered)
 {
     const bool offersSupport = error.recoveryOptions.size() >= 2;
-    alerts.present(alertForError(error, window),
-                   [offersSupport, &workspace](const AlertAnswer &answer) {
-                       if (!offersSupport || answer.buttonIndex != 1)
-                           return;
-                       if (const QUrl page = supportPageUrl(); !page.isEmpty())
-                           workspace.openURL(page);
-                   });
+    alerts.present(
+        alertForError(error, window),
+        [offersSupport, &workspace, answered = std::move(answered)](const AlertAnswer &answer) {
+            if (offersSupport && answer.buttonIndex == 1) {
+                if (const QUrl page = supportPageUrl(); !page.isEmpty())
+                    workspace.openURL(page);
+            }
+            if (answered)
+                answered();
+        });
 }
 
 } // namespace tanvill

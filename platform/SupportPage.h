@@ -6,6 +6,8 @@
 
 #include <QUrl>
 
+#include <functional>
+
 class QObject;
 
 namespace tanvill {
@@ -20,8 +22,9 @@ QUrl supportPageUrl();
 
 // Shows the error as an alert on `window` (description, recovery suggestion, recovery options
 // as its buttons) without waiting for it, and opens the support page when the user answers
-// with the second option. `workspace` must outlive the alert.
+// with the second option. `workspace` must outlive the alert. `answered`, when given, runs once
+// the user has answered.
 void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace,
-                                 QObject *window = nullptr);
+                                 QObject *window = nullptr, std::function<void()> answered = {});
 
 } // namespace tanvill

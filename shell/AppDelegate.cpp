@@ -68,6 +68,8 @@ AppDelegate::AppDelegate(Services &services)
     connectMenu();
     observe();
     updateMenus();
+    m_messageTimer.setSingleShot(true);
+    connect(&m_messageTimer, &QTimer::timeout, this, &AppDelegate::processPendingMessages);
 }
 
 AppDelegate::~AppDelegate()
@@ -272,6 +274,14 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::handleMessage(const QString &message)
 {
+    if ((m_handlingMessage && message == m_currentMessage) || m_pendingMessages.contains(message))
+        return;
+    if (m_pendingMessages.size() >= kMaxPendingMessages) {
+        if (!std::exchange(m_droppedMessagesLogged, true))
+            qWarning("Links from other launches dropped: %d are waiting already",
+                     kMaxPendingMessages);
+        return;
+    }
     m_pendingMessages.append(message);
     processPendingMessages();
 }
@@ -279,40 +289,59 @@ void AppDelegate::handleMessage(const QString &message)
 void AppDelegate::processPendingMessages()
 {
     // One at a time: an alert shown for one link runs its own event loop, in which the next
-    // link may arrive; it waits until this one is done.
+    // link may arrive; it waits until this one is done, its alert answered included.
     if (!m_launched || m_handlingMessage)
         return;
     while (!m_pendingMessages.isEmpty()) {
         if (QApplication::activeModalWidget()) {
-            QTimer::singleShot(kMessageRetryMs, this, &AppDelegate::processPendingMessages);
+            if (!m_messageTimer.isActive())
+                m_messageTimer.start(kMessageRetryMs);
             return;
         }
-        const QString message = m_pendingMessages.takeFirst();
+        m_currentMessage = m_pendingMessages.takeFirst();
         m_handlingMessage = true;
-        if (message == SingleInstance::kReopenMessage)
+        const quint64 generation = ++m_messageGeneration;
+        auto finished = [self = QPointer<AppDelegate>(this), generation] {
+            if (!self || self->m_messageGeneration != generation || !self->m_handlingMessage)
+                return;
+            self->m_handlingMessage = false;
+            // Ended later, from an answered alert: the next is taken on a fresh turn.
+            if (!self->m_inMessageLoop)
+                self->m_messageTimer.start(0);
+        };
+        m_inMessageLoop = true;
+        if (m_currentMessage == SingleInstance::kReopenMessage) {
             applicationShouldHandleReopen();
-        else
-            handleLink(message);
-        m_handlingMessage = false;
+            finished();
+        } else {
+            handleLink(m_currentMessage, finished);
+        }
+        m_inMessageLoop = false;
+        if (m_handlingMessage)
+            return;
     }
+    m_droppedMessagesLogged = false;
 }
 
-void AppDelegate::handleLink(const QString &link)
+void AppDelegate::handleLink(const QString &link, std::function<void()> finished)
 {
     const std::optional<QString> identifier = addAppIdentifierFromLink(link);
-    if (!identifier)
+    if (!identifier) {
+        finished();
         return;
+    }
+    m_services.analytics().track(QStringLiteral("Safari Extension"));
     if (!m_services.listsController().lists().empty()) {
         showMainWindow();
-        mainWindowController().contentViewController()->tryAddingApp(*identifier);
+        mainWindowController().contentViewController()->tryAddingApp(*identifier, finished);
     } else {
         bringToFront(&welcomeWindowController());
         Alert alert;
         alert.style = Alert::Style::Warning;
         alert.messageText = Strings::localized("AddAppNoListNotice");
         m_services.alertPresenter().runModal(alert);
+        finished();
     }
-    m_services.analytics().track(QStringLiteral("Safari Extension"));
 }
 
 MainWindowController &AppDelegate::mainWindowController()

@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -79,8 +80,12 @@ public:
     void applicationWillTerminate();
 
     // A message from a later launch: a "tanvill:" link or "reopen". Links are taken one at a
-    // time, in order, once launch has finished and while no modal window is open.
+    // time, in order, once launch has finished and while no modal window is open; the next
+    // waits until the alert about the one before (if any) is answered. At most
+    // kMaxPendingMessages wait, a message that already waits or is being handled counts once,
+    // and further ones are dropped (logged once).
     void handleMessage(const QString &message);
+    static constexpr int kMaxPendingMessages = 100;
     int pendingMessageCount() const { return int(m_pendingMessages.size()); }
 
     // The window controllers, each made on first use and then kept.
@@ -160,7 +165,7 @@ private:
     void setSortingAndGroupingFromSettings();
     void setUpTrayIcon();
     void processPendingMessages();
-    void handleLink(const QString &link);
+    void handleLink(const QString &link, std::function<void()> finished);
 
     Services &m_services;
     ChangesWindowController m_changesWindowController;
@@ -181,6 +186,13 @@ private:
     bool m_listOrderSheetOpen = false;
     bool m_launched = false;
     bool m_handlingMessage = false;
+    bool m_inMessageLoop = false;
+    bool m_droppedMessagesLogged = false;
+    // The message being handled, and a number that tells its end from an earlier one's.
+    QString m_currentMessage;
+    quint64 m_messageGeneration = 0;
+    // Takes the next message once a modal window closed or the one before has ended.
+    QTimer m_messageTimer;
     bool m_terminating = false;
     bool m_quitRequested = false;
     QStringList m_pendingMessages;

@@ -165,6 +165,24 @@ TEST_F(LifeTest, ALinkWaitsWhileAModalWindowIsOpen)
     EXPECT_EQ(alerts->alerts.size(), 1u);
 }
 
+TEST_F(LifeTest, AFloodOfLinksGivesOneAlertAtATimeFromABoundedQueue)
+{
+    test::FakeHttpServer server;
+    server.setRoute("/lookup", test::FakeResponse::json(R"({"resultCount":0,"results":[]})"));
+    qputenv("TANVILL_STORE_URL", server.baseUrl().toString().toUtf8());
+    services.listsController().createList("Games");
+    delegate.applicationDidFinishLaunching();
+    alerts->holdAnswers = true;
+    for (int n = 0; n < 450; ++n) // each link three times
+        delegate.handleMessage(QStringLiteral("tanvill:///addApp?id=%1").arg(1 + n / 3));
+    EXPECT_EQ(delegate.pendingMessageCount(), AppDelegate::kMaxPendingMessages);
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+    alerts->held.front()({});
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 2; }));
+    EXPECT_EQ(server.requestCount("/lookup"), 2) << "the next link waits for the answer";
+    qunsetenv("TANVILL_STORE_URL");
+}
+
 TEST_F(LifeTest, QuittingAsksOnlyWhileRefreshesAndNotificationsAreOn)
 {
     struct Case

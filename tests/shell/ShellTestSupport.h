@@ -34,7 +34,18 @@ public:
         return answer;
     }
 
+    // With holdAnswers, alerts shown without waiting stay open until answered through held.
+    void present(const Alert &alert, Completion completion) override
+    {
+        if (!holdAnswers)
+            return RecordingAlertPresenter::present(alert, std::move(completion));
+        alerts.push_back(alert);
+        held.push_back(std::move(completion));
+    }
+
     std::function<void(const Alert &)> whileShowing;
+    bool holdAnswers = false;
+    std::vector<Completion> held;
 };
 
 inline ServicesOptions recordingServicesOptions(ScriptedAlertPresenter **alerts)
