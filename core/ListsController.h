@@ -120,11 +120,15 @@ public:
                std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion);
     // Looks every application up once, stores what changed and reports the price, version
     // and rating changes; RefreshFailed when every look-up failed, and then nothing is written.
-    void reloadApps(const std::vector<App *> &apps,
-                    std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>
-                        completion);
+    // A reload the user asked for (High) goes ahead of every waiting refresh look-up and
+    // looks its applications up even where a refresh is about to.
+    void reloadApps(
+        const std::vector<App *> &apps,
+        std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)> completion,
+        Operation::QueuePriority priority = Operation::QueuePriority::Normal);
 
-    // Runs the store look-ups and searches, five at a time.
+    // Runs the store look-ups and searches, five at a time; additions, searches and reloads
+    // the user asked for before refreshes.
     OperationQueue &appStoreOperationQueue() { return m_appStoreOperationQueue; }
 
     // True while a refresh is looking applications up.

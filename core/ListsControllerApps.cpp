@@ -75,6 +75,7 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
     m_pendingAdditions[key].push_back(std::move(completion));
 
     auto operation = std::make_shared<AdditionLookUpOperation>(key);
+    operation->setQueuePriority(Operation::QueuePriority::High);
     // A handler already handed to the UI thread may run after this controller has gone.
     QPointer<ListsController> guard(this);
     auto answered = std::make_shared<bool>(false);

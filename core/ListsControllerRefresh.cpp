@@ -30,6 +30,7 @@ void ListsController::searchApps(
          { AppStoreSearchOperationScope::Phone, AppStoreSearchOperationScope::Pad,
            AppStoreSearchOperationScope::Mac }) {
         auto operation = std::make_shared<AppStoreSearchOperation>(term, scope);
+        operation->setQueuePriority(Operation::QueuePriority::High);
         // A scope that fails leaves no entry; only a search that fails everywhere is reported.
         operation->successHandler = [results, scope](const std::vector<CachedApp> &apps) {
             (*results)[scope] = apps;
@@ -52,20 +53,28 @@ void ListsController::searchApps(
 
 void ListsController::reloadApps(
     const std::vector<App *> &apps,
-    std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)> completion)
+    std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)> completion,
+    Operation::QueuePriority priority)
 {
+    const bool userAsked = priority == Operation::QueuePriority::High;
     auto results = std::make_shared<std::vector<CachedApp>>();
     QStringList identifiers;
+    QSet<QString> inBatch;
     std::vector<std::shared_ptr<Operation>> batch;
     for (const App *app : apps) {
         if (!app || app->isDeleted())
             continue;
         // An identifier another refresh is looking up already, or that stands twice in
-        // this one, is looked up once.
+        // this one, is looked up once; the user does not wait for a refresh's turn.
         const QString identifier = app->identifier();
-        if (m_reloadingApps.contains(identifier))
+        if (inBatch.contains(identifier))
             continue;
+        const bool refreshing = m_reloadingApps.contains(identifier);
+        if (refreshing && !userAsked)
+            continue;
+        inBatch.insert(identifier);
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
+        operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
         // would update a record nobody asked about and leave this one as it was.
         operation->successHandler = [results, identifier](const CachedApp &answer) {
@@ -80,8 +89,11 @@ void ListsController::reloadApps(
                                 << Qt::endl;
         };
         batch.push_back(operation);
-        m_reloadingApps.insert(identifier);
-        identifiers << identifier;
+        // The refresh that marked it ends its mark itself.
+        if (!refreshing) {
+            m_reloadingApps.insert(identifier);
+            identifiers << identifier;
+        }
     }
 
     if (batch.empty()) {
@@ -126,7 +138,6 @@ void ListsController::applyReloadResults(const std::vector<CachedApp> &results,
     ObjectContext &context = *managedObjectContext();
 
     for (const CachedApp &result : results) {
-        m_reloadingApps.remove(result.identifier);
         App *app = watched.value(result.identifier);
         if (!app || app->isDeleted())
             continue;

@@ -156,7 +156,8 @@ void AppSummaryController::reloadApp()
     m_reloading = true;
     const std::weak_ptr<AppSummaryController> weak = weak_from_this();
     m_lists.reloadApps(
-        { m_app }, [weak, hud](std::optional<Error> error, std::optional<std::vector<AppUpdate>>) {
+        { m_app },
+        [weak, hud](std::optional<Error> error, std::optional<std::vector<AppUpdate>>) {
             // The window under the overlay may have closed meanwhile.
             if (hud)
                 hud->hide();
@@ -169,7 +170,8 @@ void AppSummaryController::reloadApp()
                                                        if (answer.buttonIndex == 1)
                                                            openSupportPage();
                                                    });
-        });
+        },
+        Operation::QueuePriority::High);
 }
 
 } // namespace tanvill

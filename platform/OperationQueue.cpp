@@ -98,7 +98,8 @@ void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>
 void OperationQueue::cancelAllOperations()
 {
     // Cancelling finishes each operation, which takes it out of the lists below.
-    std::vector<std::shared_ptr<Operation>> all(m_pending.begin(), m_pending.end());
+    std::vector<std::shared_ptr<Operation>> all(m_pendingHigh.begin(), m_pendingHigh.end());
+    all.insert(all.end(), m_pending.begin(), m_pending.end());
     all.insert(all.end(), m_running.begin(), m_running.end());
     for (const auto &operation : all)
         operation->cancel();
@@ -115,7 +116,10 @@ void OperationQueue::enqueue(std::shared_ptr<Operation> operation)
         if (*self)
             (*self)->operationFinished(raw);
     });
-    m_pending.push_back(std::move(operation));
+    if (operation->queuePriority() == Operation::QueuePriority::High)
+        m_pendingHigh.push_back(std::move(operation));
+    else
+        m_pending.push_back(std::move(operation));
 }
 
 void OperationQueue::operationFinished(Operation *operation)
@@ -127,11 +131,15 @@ void OperationQueue::operationFinished(Operation *operation)
     if (running != m_running.end()) {
         m_running.erase(running);
     } else {
-        auto pending
-            = std::find_if(m_pending.begin(), m_pending.end(),
-                           [operation](const auto &item) { return item.get() == operation; });
-        if (pending != m_pending.end())
-            m_pending.erase(pending);
+        for (auto *waiting : { &m_pendingHigh, &m_pending }) {
+            auto pending
+                = std::find_if(waiting->begin(), waiting->end(),
+                               [operation](const auto &item) { return item.get() == operation; });
+            if (pending != waiting->end()) {
+                waiting->erase(pending);
+                break;
+            }
+        }
     }
     startWaitingOperations();
 }
@@ -142,9 +150,11 @@ void OperationQueue::startWaitingOperations()
     if (m_starting)
         return;
     m_starting = true;
-    while (int(m_running.size()) < m_maxConcurrent && !m_pending.empty()) {
-        std::shared_ptr<Operation> next = std::move(m_pending.front());
-        m_pending.pop_front();
+    while (int(m_running.size()) < m_maxConcurrent
+           && !(m_pendingHigh.empty() && m_pending.empty())) {
+        auto &waiting = m_pendingHigh.empty() ? m_pending : m_pendingHigh;
+        std::shared_ptr<Operation> next = std::move(waiting.front());
+        waiting.pop_front();
         m_running.push_back(next);
         next->start();
     }

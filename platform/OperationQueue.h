@@ -1,8 +1,10 @@
 #pragma once
 
 // Runs asynchronous operations on the UI thread in the order they were added, at most a
-// given number at once. The store client queues its look-ups and searches here; the
-// operations do their waiting on the network, so the queue needs no threads of its own.
+// given number at once; operations of high priority (what the user is waiting for) start
+// before every waiting one of normal priority (background work such as a refresh). The store
+// client queues its look-ups and searches here; the operations do their waiting on the
+// network, so the queue needs no threads of its own.
 
 #include <deque>
 #include <functional>
@@ -19,6 +21,7 @@ class Operation
 {
 public:
     enum class State { Ready, Executing, Finished };
+    enum class QueuePriority { Normal, High };
 
     Operation() = default;
     virtual ~Operation() = default;
@@ -29,6 +32,10 @@ public:
     bool isExecuting() const { return m_state == State::Executing; }
     bool isFinished() const { return m_state == State::Finished; }
     bool isCancelled() const { return m_cancelled; }
+
+    // Read when the operation is added to a queue; set it before.
+    QueuePriority queuePriority() const { return m_queuePriority; }
+    void setQueuePriority(QueuePriority priority) { m_queuePriority = priority; }
 
     // Called by the queue once; a cancelled or already started operation ignores it.
     void start();
@@ -51,6 +58,7 @@ private:
     State m_state = State::Ready;
     bool m_cancelled = false;
     bool m_enqueued = false;
+    QueuePriority m_queuePriority = QueuePriority::Normal;
     std::vector<std::function<void()>> m_finishObservers;
 };
 
@@ -73,7 +81,10 @@ public:
     int maxConcurrentOperationCount() const { return m_maxConcurrent; }
     int runningOperationCount() const { return int(m_running.size()); }
     // Queued and running operations.
-    int operationCount() const { return int(m_pending.size() + m_running.size()); }
+    int operationCount() const
+    {
+        return int(m_pendingHigh.size() + m_pending.size() + m_running.size());
+    }
 
 private:
     void enqueue(std::shared_ptr<Operation> operation);
@@ -81,6 +92,8 @@ private:
     void startWaitingOperations();
 
     int m_maxConcurrent;
+    // Waiting operations of high and of normal priority, each in the order added.
+    std::deque<std::shared_ptr<Operation>> m_pendingHigh;
     std::deque<std::shared_ptr<Operation>> m_pending;
     std::vector<std::shared_ptr<Operation>> m_running;
     bool m_starting = false;

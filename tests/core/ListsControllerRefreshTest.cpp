@@ -368,6 +368,25 @@ TEST_F(Refreshing, AtMostFiveLookUpsRunAtOnce)
     EXPECT_EQ(store.server().maxConcurrentConnections(), 5);
 }
 
+TEST_F(Refreshing, WhatTheUserAsksForGoesAheadOfTheRefreshStillFiveAtOnce)
+{
+    std::vector<CachedApp> results;
+    for (int i = 1; i <= 30; ++i)
+        results.push_back(result(QString::number(i)));
+    const auto apps = watch(results, 100);
+    store.setLookup(storeApp(result("999")), 100);
+    RefreshOutcome refreshing;
+    start(apps, refreshing);
+    int answered = 0; // an addition and a reload of one app
+    controller().addAppWithIdentifier("999", [&](auto error) { answered += !error; });
+    controller().reloadApps(
+        { apps.back() }, [&](auto, auto) { ++answered; }, Operation::QueuePriority::High);
+    ASSERT_TRUE(test::waitFor([&] { return answered == 2; }, 10000));
+    EXPECT_EQ(refreshing.calls, 0) << "the refresh is still looking up";
+    ASSERT_TRUE(test::waitFor([&] { return refreshing.calls == 1; }, 10000));
+    EXPECT_EQ(store.server().maxConcurrentConnections(), 5);
+}
+
 TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
 {
     const auto apps = watch({ result("1", "Archived"), result("2", "Watched") }, 150);
