@@ -50,13 +50,18 @@ AppShopperImporter::~AppShopperImporter()
 
 Error AppShopperImporter::error(ErrorCode code)
 {
-    static const char *const descriptions[]
-        = { "Received empty response!", "Received invalid response!", "No wish list found!",
-            "Failed to download apps!" };
+    static const char *const descriptions[] = {
+        "Received empty response!",
+        "Received invalid response!",
+        "No wish list found!",
+        "Failed to download apps!",
+        "This wish list holds more than %li apps, more than one import takes.",
+    };
     Error error;
     error.domain = Error::domainFor(QStringLiteral("AppShopperImporter"));
     error.code = code;
-    error.description = Strings::localized(QString::fromLatin1(descriptions[code - 1]));
+    error.description = Strings::localizedFormat(QString::fromLatin1(descriptions[code - 1]),
+                                                 { qint64(kMaxIdentifiers) });
     return error;
 }
 
@@ -135,6 +140,11 @@ void AppShopperImporter::handlePage(std::shared_ptr<Run> run, qint64 page, const
     QStringList found;
     for (const QString &identifier : wishlistIdentifiers(*text)) {
         if (!run->seen.contains(identifier)) {
+            // Refused whole: a part of a wish list would look like all of it.
+            if (run->seen.size() >= kMaxIdentifiers) {
+                finish(run, std::nullopt, error(TooManyApps));
+                return;
+            }
             run->seen.insert(identifier);
             found << identifier;
         }

@@ -34,10 +34,18 @@ public:
     // Exactly one of the two is present.
     using Completion = std::function<void(std::optional<Result>, std::optional<Error>)>;
 
-    enum ErrorCode { EmptyResponse = 1, InvalidResponse = 2, NoWishlist = 3, NoApps = 4 };
+    enum ErrorCode {
+        EmptyResponse = 1,
+        InvalidResponse = 2,
+        NoWishlist = 3,
+        NoApps = 4,
+        TooManyApps = 5,
+    };
 
-    // Bounds on what one wish list may cost: pages followed, bytes per page, look-ups at once.
+    // Bounds on what one wish list may cost: pages followed, bytes per page, applications
+    // (a list with more is refused before anything is looked up), look-ups at once.
     static constexpr int kMaxPages = 200;
+    static constexpr int kMaxIdentifiers = 10'000;
     static constexpr qint64 kMaxPageBytes = 4 * 1024 * 1024;
     static constexpr int kMaxConcurrentLookUps = 5;
 

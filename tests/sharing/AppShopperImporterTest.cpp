@@ -151,6 +151,9 @@ TEST_F(AppShopperImporterTest, FailuresEndTheRunWithTheirErrors)
         int code;
         const char *description;
     };
+    QStringList crowd;
+    for (int i = 0; i <= AppShopperImporter::kMaxIdentifiers; ++i)
+        crowd << QString::number(100000000 + i);
     const std::vector<Case> cases {
         { "missing", FakeResponse::withStatus(404, "<html>No such user</html>"), 3,
           "No wish list found!" },
@@ -163,6 +166,8 @@ TEST_F(AppShopperImporterTest, FailuresEndTheRunWithTheirErrors)
           "No wish list found!" },
         { "unknown", FakeResponse::bytes(wishlistFixture("appfan-2.html"), "text/html"), 4,
           "Failed to download apps!" },
+        { "crowd", FakeResponse::bytes(FakeListServices::wishlistPage("crowd", crowd), "text/html"),
+          5, "This wish list holds more than 10000 apps, more than one import takes." },
     };
     for (const Case &c : cases) {
         site.setWishlistPage(c.name, 0, c.page);
