@@ -9,6 +9,22 @@ namespace tanvill {
 namespace {
 
 const QChar kEllipsis(0x2026);
+// One line of any width shows far fewer characters than this; longer texts are measured and
+// shortened from this much of their beginning only, so that a text of megabytes costs no more
+// than one of a few pages.
+constexpr qsizetype kMaxMeasuredLength = 4096;
+
+// The beginning of `text` that is measured: all of it, or kMaxMeasuredLength code units
+// without a split surrogate pair.
+QString measuredPart(const QString &text)
+{
+    if (text.size() <= kMaxMeasuredLength)
+        return text;
+    qsizetype end = kMaxMeasuredLength;
+    if (text.at(end - 1).isHighSurrogate())
+        --end;
+    return text.left(end);
+}
 
 // Offsets at which the text may be cut without splitting a user-perceived character (an
 // emoji with its modifiers, a letter with its combining marks), ascending, without 0.
@@ -56,8 +72,8 @@ QSize Label::sizeHint() const
 {
     const QFontMetrics metrics(font());
     const QMargins margins = contentsMargins();
-    return QSize(metrics.horizontalAdvance(m_originalString) + margins.left() + margins.right()
-                     + 2 * margin(),
+    return QSize(metrics.horizontalAdvance(measuredPart(m_originalString)) + margins.left()
+                     + margins.right() + 2 * margin(),
                  QLabel::sizeHint().height());
 }
 
@@ -88,17 +104,19 @@ void Label::refresh()
         QLabel::setText(shown);
 }
 
-QString Label::truncate(const QString &text) const
+QString Label::truncate(const QString &fullText) const
 {
     const qreal available = contentsRect().width() - 2 * margin();
+    const QString text = measuredPart(fullText);
+    const bool whole = text.size() == fullText.size();
     // A label that has not been laid out yet has nothing to fit into.
-    if (width() == 0 || text.isEmpty())
-        return text;
+    if (width() == 0 || fullText.isEmpty())
+        return whole ? text : text + kEllipsis;
     const QFontMetricsF metrics(font());
     const auto fits = [&](const QString &candidate) {
         return metrics.horizontalAdvance(candidate) <= available;
     };
-    if (fits(text))
+    if (whole && fits(text))
         return text;
 
     const auto candidateAt = [&](qsizetype end) {
@@ -110,7 +128,8 @@ QString Label::truncate(const QString &text) const
     // The widths of the candidates grow with their length, so the longest one that fits is
     // found by bisection over the cut points, which all lie between whole characters.
     QList<qsizetype> ends = graphemeEnds(text);
-    ends.removeLast(); // the whole text, already known not to fit
+    if (whole)
+        ends.removeLast(); // the whole text, already known not to fit
     qsizetype low = 0;
     qsizetype high = ends.size();
     while (low < high) {

@@ -13,8 +13,10 @@ namespace tanvill::TextLimits {
 inline constexpr qsizetype kShortText = 1024;
 // Links: icons, store pages, screenshots, shared lists.
 inline constexpr qsizetype kLink = 8192;
-// Descriptions of applications, messages of services.
+// Descriptions of applications.
 inline constexpr qsizetype kLongText = 64 * 1024;
+// Messages of services and servers, shown in alerts.
+inline constexpr qsizetype kMessage = 4096;
 
 // The text cut to at most `limit` code units, never between the halves of a surrogate pair.
 inline QString capped(QString text, qsizetype limit)

@@ -1,5 +1,6 @@
 #include "sharing/AppShopperImporter.h"
 
+#include "core/TextLimits.h"
 #include "platform/MainQueue.h"
 #include "platform/Strings.h"
 #include "sharing/WishlistPage.h"
@@ -30,7 +31,7 @@ Error transferError(const HttpResult &result)
     Error error;
     error.domain = Error::domainFor(QStringLiteral("HttpClient"));
     error.code = int(result.networkError);
-    error.description = result.errorText;
+    error.description = TextLimits::capped(result.errorText, TextLimits::kMessage);
     return error;
 }
 

@@ -5,6 +5,7 @@
 #include "controls/ModalBackgroundView.h"
 #include "core/List.h"
 #include "core/SettingsKeys.h"
+#include "core/TextLimits.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/Clipboard.h"
@@ -334,8 +335,9 @@ void ListShareSheet::handleShareResponse(const HttpResult &result, bool sentAffi
 {
     if (result.statusCode == 0 && result.transferFailed()) {
         setState(State::Preparing);
-        AlertPresenter::current().runModal(warning(
-            this, result.errorText, Strings::localized(QStringLiteral("ShareFailedSuggestion"))));
+        AlertPresenter::current().runModal(
+            warning(this, TextLimits::capped(result.errorText, TextLimits::kMessage),
+                    Strings::localized(QStringLiteral("ShareFailedSuggestion"))));
         return;
     }
     const ShareReply reply = ShareReply::parse(result.statusCode, result.body);

@@ -1,5 +1,6 @@
 #include "sharing/ShareReply.h"
 
+#include "core/TextLimits.h"
 #include "platform/WebLink.h"
 
 #include <QUrl>
@@ -13,7 +14,7 @@ namespace {
 QString textOf(const nlohmann::json &value)
 {
     if (value.is_string())
-        return QString::fromStdString(value.get<std::string>());
+        return QString::fromStdString(value.get_ref<const std::string &>());
     if (value.is_boolean())
         return value.get<bool>() ? QStringLiteral("true") : QStringLiteral("false");
     if (value.is_number())
@@ -35,7 +36,7 @@ ShareReply ShareReply::parse(int statusCode, const QByteArray &body)
         if (message != error->end()) {
             const QString text = textOf(*message).trimmed();
             if (!text.isEmpty())
-                return { Kind::ServiceError, text };
+                return { Kind::ServiceError, TextLimits::capped(text, TextLimits::kMessage) };
         }
         return {};
     }
@@ -44,7 +45,7 @@ ShareReply ShareReply::parse(int statusCode, const QByteArray &body)
         return {};
     if (const auto url = document.find("url"); url != document.end() && url->is_string()) {
         const QString link = QString::fromStdString(url->get<std::string>());
-        if (isWebLink(link))
+        if (link.size() <= TextLimits::kLink && isWebLink(link))
             return { Kind::Link, link };
     }
     return {};

@@ -12,9 +12,9 @@ namespace tanvill {
 struct ShareReply
 {
     enum class Kind {
-        // `text` is the link: an http or https URL with a host.
+        // `text` is the link: an http or https URL with a host, not over-long.
         Link,
-        // `text` is the service's message, not empty.
+        // `text` is the service's message, not empty, cut to the length of a message.
         ServiceError,
         // Neither: not JSON, no usable member, or a failed status without a message.
         Unreadable,

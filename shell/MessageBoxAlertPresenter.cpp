@@ -1,14 +1,20 @@
 #include "shell/MessageBoxAlertPresenter.h"
 
 #include "controls/SheetFit.h"
+#include "core/TextLimits.h"
 #include "platform/Strings.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <limits>
 
 namespace tanvill {
 
@@ -35,6 +41,74 @@ QWidget *windowOf(const Alert &alert)
     return widget ? widget->window() : nullptr;
 }
 
+// What a box needs besides its texts: title bar, margins, buttons, the suppression box.
+constexpr int kAlertChromeHeight = 220;
+// No alert text is longer: more would never fit a screen.
+constexpr qsizetype kMaxAlertTextLength = 2000;
+
+// `text`, or its beginning of `length` characters at most, "…" included, when it is longer.
+QString shortened(const QString &text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    return TextLimits::capped(text, length - 1) + QChar(0x2026);
+}
+
+// Shortens the box's texts (each cut with "…") until, wrapped at the narrowest width a box
+// takes, they leave room for the buttons on the box's screen: a message of any length keeps
+// its buttons on screen. The cost depends on the screen, not on the length of the texts.
+void fitTextsToScreen(QMessageBox *box, const Alert &alert)
+{
+    const QScreen *screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // A box that wraps its texts is about half the screen wide, at most 500 pixels, and a
+    // sheet no wider than its window; its icon and margins take the rest.
+    int boxWidth = std::min(available.width() / 2, 500);
+    if (const QWidget *parent = box->parentWidget())
+        boxWidth = std::min(boxWidth, parent->window()->width());
+    const int width = std::max(100, boxWidth - 120);
+    const int budget = std::max(0, available.height() - kAlertChromeHeight);
+    auto *messageLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    auto *informativeLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+    const auto heightOf = [width](const QLabel *label, const QString &text) {
+        if (!label || text.isEmpty())
+            return 0;
+        return QFontMetrics(label->font())
+            .boundingRect(QRect(0, 0, width, std::numeric_limits<int>::max() / 2), Qt::TextWordWrap,
+                          text)
+            .height();
+    };
+    const auto fits = [&](qsizetype messageLength, qsizetype informativeLength) {
+        return heightOf(messageLabel, shortened(alert.messageText, messageLength))
+            + heightOf(informativeLabel, shortened(alert.informativeText, informativeLength))
+            <= budget;
+    };
+    // The longest length that fits, by bisection; one character is always left.
+    const auto longestFitting = [](const auto &fitsWithLength) {
+        qsizetype low = 1;
+        qsizetype high = kMaxAlertTextLength;
+        if (fitsWithLength(high))
+            return high;
+        while (low < high) {
+            const qsizetype middle = (low + high + 1) / 2;
+            if (fitsWithLength(middle))
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        return low;
+    };
+    // The message is kept whole where it can be; the informative text gives way first.
+    const qsizetype messageLength
+        = longestFitting([&](qsizetype length) { return fits(length, 0); });
+    const qsizetype informativeLength
+        = longestFitting([&](qsizetype length) { return fits(messageLength, length); });
+    box->setText(shortened(alert.messageText, messageLength));
+    box->setInformativeText(shortened(alert.informativeText, informativeLength));
+}
+
 } // namespace
 
 QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
@@ -57,6 +131,7 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
     // The informative text has a label of its own, which does not follow the box's format.
     if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
         label->setTextFormat(Qt::PlainText);
+    fitTextsToScreen(box, alert);
 
     const QStringList titles = alert.buttons.isEmpty()
         ? QStringList { Strings::localized(QStringLiteral("OK")) }

@@ -1,6 +1,7 @@
 #include "store/AppStoreOperation.h"
 
 #include "core/SettingsKeys.h"
+#include "core/TextLimits.h"
 #include "platform/MainQueue.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -32,7 +33,7 @@ Error transferError(const HttpResult &result)
     Error error;
     error.domain = Error::domainFor(QStringLiteral("HttpClient"));
     error.code = int(result.networkError);
-    error.description = result.errorText;
+    error.description = TextLimits::capped(result.errorText, TextLimits::kMessage);
     error.recoverySuggestion = Strings::localized(QStringLiteral("ErrorSupportSuggestion"));
     error.recoveryOptions = { Strings::localized(QStringLiteral("OK")),
                               Strings::localized(QStringLiteral("Request Support")) };

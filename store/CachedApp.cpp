@@ -1,6 +1,7 @@
 #include "store/CachedApp.h"
 
 #include "core/Decimal.h"
+#include "core/TextLimits.h"
 #include "platform/WebLink.h"
 
 #include <nlohmann/json.hpp>
@@ -22,6 +23,8 @@ using json = nlohmann::json;
 // A store price beyond this is no price anyone pays; it is refused as unreadable.
 constexpr double kMaximumPrice = 1'000'000.0;
 constexpr double kMaximumRating = 5.0;
+// Store identifiers are positive 64-bit numbers.
+constexpr qsizetype kMaxIdentifierDigits = 19;
 
 // A value read from one key: absent (the key is not there), unreadable (there, but of a
 // kind the field cannot take) or read.
@@ -109,6 +112,11 @@ std::optional<QStringList> readTextList(const json &object, const char *key)
     return list;
 }
 
+bool isStoreLink(const QString &text)
+{
+    return text.size() <= TextLimits::kLink && isWebLink(text);
+}
+
 } // namespace
 
 QString withoutControlCharacters(const QString &text)
@@ -168,8 +176,8 @@ std::optional<CachedApp> CachedApp::fromJson(const json &object)
         || description.unreadable())
         return std::nullopt;
     if (name.value->trimmed().isEmpty() || version.value->trimmed().isEmpty()
-        || !isStoreIdentifier(*identifier.value) || !isWebLink(*storeUrl.value)
-        || !isWebLink(*iconUrl.value))
+        || !isStoreIdentifier(*identifier.value) || identifier.value->size() > kMaxIdentifierDigits
+        || !isStoreLink(*storeUrl.value) || !isStoreLink(*iconUrl.value))
         return std::nullopt;
     if (*price.value < 0.0 || *price.value > kMaximumPrice || !Decimal::fromDouble(*price.value))
         return std::nullopt;
@@ -185,16 +193,18 @@ std::optional<CachedApp> CachedApp::fromJson(const json &object)
         finalKind = AppKind::Pad;
     }
     // A screenshot that is no web link could only fail to load; the others still show.
-    screenshots->removeIf([](const QString &url) { return !isWebLink(url); });
+    screenshots->removeIf([](const QString &url) { return !isStoreLink(url); });
 
+    // Texts of absurd length are cut here, before any window has to lay them out.
+    using namespace TextLimits;
     CachedApp app;
-    app.name = *name.value;
+    app.name = capped(*name.value, kShortText);
     app.identifier = *identifier.value;
-    app.description = description.value.value_or(QString());
+    app.description = capped(description.value.value_or(QString()), kLongText);
     app.kind = finalKind;
-    app.version = *version.value;
+    app.version = capped(*version.value, kShortText);
     app.storeUrl = *storeUrl.value;
-    app.developer = *developer.value;
+    app.developer = capped(*developer.value, kShortText);
     app.rating = float(ratingValue);
     app.price = *price.value;
     app.iconUrl = *iconUrl.value;

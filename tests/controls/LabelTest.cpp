@@ -1,6 +1,7 @@
 #include "controls/Label.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QTextBoundaryFinder>
@@ -156,4 +157,18 @@ TEST(LabelTest, MayBeSqueezedByLayoutsButPrefersItsWholeText)
     label.setStringValue(QStringLiteral("A name of some length"));
     EXPECT_EQ(label.minimumSizeHint().width(), 0);
     EXPECT_GE(label.sizeHint().width(), widthOf(label, QStringLiteral("A name of some length")));
+}
+
+TEST(LabelTest, AHugeTextIsShortenedAsQuicklyAsAShortOne)
+{
+    Label label;
+    label.resize(400, 20);
+    const QString huge = QStringLiteral("https://lists.example/") + QString(9'000'000, 'l');
+    QElapsedTimer timer;
+    timer.start();
+    label.setStringValue(huge);
+    EXPECT_GT(label.sizeHint().width(), 400);
+    EXPECT_LT(timer.elapsed(), 1000) << "a text of megabytes froze the label";
+    EXPECT_TRUE(cutAtCharacterBoundary(huge, label.stringValue()));
+    EXPECT_LE(widthOf(label, label.stringValue()), 400);
 }

@@ -3,6 +3,7 @@
 #include "core/List.h"
 #include "core/ListGrouping.h"
 #include "core/ListSorting.h"
+#include "core/TextLimits.h"
 #include "platform/UserDefaults.h"
 #include "sharing/ShareReply.h"
 #include "sharing/ShareRequest.h"
@@ -158,8 +159,12 @@ TEST(ShareReplyTest, OnlyAnUsableLinkOnSuccessGivesALink)
         { 200, "<html>Bad gateway</html>", {} },
         { 200, R"(["https://lists.example/l/1"])", {} },
         { 200, "", {} },
+        { 200, R"({"url":"https://lists.example/)" + QByteArray(9'000'000, 'l') + R"("})", {} },
+        { 200,
+          R"({"error":{"message":")" + QByteArray(100'000, 'm') + R"("}})",
+          { Kind::ServiceError, QString(TextLimits::kMessage, 'm') } },
     };
     for (const Case &c : cases)
         EXPECT_EQ(ShareReply::parse(c.status, c.body), c.reply)
-            << c.status << ' ' << c.body.toStdString();
+            << c.status << ' ' << c.body.left(200).toStdString();
 }

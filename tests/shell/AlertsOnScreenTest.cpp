@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 
 using namespace tanvill;
@@ -169,4 +171,16 @@ TEST(MessageBoxAlertPresenter, SheetsShowPlainTextAndTheAlertsButtonsAndAnswerWi
         EXPECT_EQ(answer->suppressionChecked, c.tick);
         EXPECT_TRUE(test::waitFor([] { return visibleMessageBox() == nullptr; }));
     }
+}
+
+TEST(MessageBoxAlertPresenter, AHugeMessageIsShortenedSoTheBoxAndItsButtonFitTheScreen)
+{
+    Alert alert;
+    alert.messageText = QStringLiteral("word ").repeated(20'000);
+    alert.informativeText = QStringLiteral("line\n").repeated(10'000);
+    const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alert));
+    box->show();
+    EXPECT_LE(box->frameGeometry().height(), box->screen()->availableGeometry().height());
+    const QAbstractButton *ok = box->buttons().constFirst();
+    EXPECT_LE(ok->mapTo(box.get(), ok->rect().bottomLeft()).y(), box->height());
 }

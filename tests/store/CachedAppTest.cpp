@@ -1,4 +1,5 @@
 #include "store/CachedApp.h"
+#include "core/TextLimits.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -198,13 +199,14 @@ TEST(CachedApp, UnusableResultsGiveNoValue)
     const json empty = "", blank = "  ", object = json::object(), array = json::array();
     const std::pair<const char *, std::vector<json>> bad[] = {
         { "kind", { "podcast", "macSoftware", nullptr } },
-        { "trackId", { "12a", -5, 4.5, nullptr, "" } },
+        { "trackId", { "12a", -5, 4.5, nullptr, "", std::string(20, '1') } },
         { "trackName", { nullptr, empty, blank, object, array } },
         { "version", { nullptr, empty, blank, object, array } },
         { "artistName", { nullptr, object, array } },
         { "description", { object, array } },
         { "artworkUrl512",
-          { nullptr, empty, object, array, 42, "javascript:alert(1)", "icon.png", "file:///x" } },
+          { nullptr, empty, object, array, 42, "javascript:alert(1)", "icon.png", "file:///x",
+            "https://store.example/" + std::string(9000, 'a') } },
         { "trackViewUrl", { nullptr, empty, object, "ftp://store.example/app", "https://" } },
         { "price",
           { "free", nullptr, object, array, "NaN", "Infinity", true, -5, -0.01, 99999999999999.0,
@@ -222,8 +224,10 @@ TEST(CachedApp, UnusableResultsGiveNoValue)
             EXPECT_FALSE(CachedApp::fromJson(result)) << key << " " << value.dump();
         }
     }
-    // The limits themselves are readable.
+    // The limits themselves are readable; a name of millions of characters is cut.
     json result = completeResult();
+    result["trackName"] = std::string(4'000'000, 'n');
+    EXPECT_EQ(CachedApp::fromJson(result)->name.size(), TextLimits::kShortText);
     result["price"] = 1000000;
     result["averageUserRating"] = 5;
     EXPECT_TRUE(CachedApp::fromJson(result));
