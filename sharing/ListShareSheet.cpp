@@ -113,6 +113,16 @@ QFrame *separator(QWidget *parent)
     return line;
 }
 
+// The link as the link bar shows it: without a user part, whose text could pass for another
+// host, so that the host the link leads to comes first. Copying and sharing take it whole.
+QString displayedLink(const QString &link)
+{
+    const QUrl url(link, QUrl::StrictMode);
+    if (!url.isValid() || url.userInfo().isEmpty())
+        return link;
+    return url.toString(QUrl::RemoveUserInfo | QUrl::FullyEncoded);
+}
+
 Alert warning(const QWidget *sheet, const QString &message, const QString &information = {})
 {
     Alert alert;
@@ -477,7 +487,7 @@ void ListShareSheet::applyState(State previous)
         linkFont.setBold(false);
         linkFont.setPixelSize(13);
         m_titleLabel->setFont(linkFont);
-        m_titleLabel->setStringValue(m_link);
+        m_titleLabel->setStringValue(displayedLink(m_link));
         m_titleLabel->setToolTip(m_link);
         setFocus();
 

@@ -195,6 +195,16 @@ TEST_F(ListShareSheetTest, PostsTheListAndShowsTheLinkToCopyOrMail)
     EXPECT_TRUE(guard.isNull()) << "the sheet goes with its dimming layer";
 }
 
+TEST_F(ListShareSheetTest, ALinkWithAUserPartShowsTheHostItLeadsTo)
+{
+    ListShareSheet *sheet = present();
+    const QString link = "https://lists.example." + QString(300, 'a') + "@elsewhere.example/x";
+    sharing.setShareResponse(FakeResponse::json(R"({"url":")" + link.toUtf8() + R"("})"));
+    QTest::mouseClick(sheet->sendButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitForState(sheet, ListShareSheet::State::Done));
+    EXPECT_TRUE(sheet->titleLabel()->stringValue().startsWith("https://elsewhere.example/"));
+}
+
 TEST_F(ListShareSheetTest, EveryFailureLeadsBackToTheFormWithAnAlert)
 {
     services.httpClient().setDefaultTimeoutMs(400);
