@@ -34,7 +34,6 @@ public:
         return answer;
     }
 
-    // With holdAnswers, alerts shown without waiting stay open until answered through held.
     void present(const Alert &alert, Completion completion) override
     {
         if (!holdAnswers)
@@ -44,7 +43,7 @@ public:
     }
 
     std::function<void(const Alert &)> whileShowing;
-    bool holdAnswers = false;
+    bool holdAnswers = false; // alerts shown without waiting stay open until answered via held
     std::vector<Completion> held;
 };
 

@@ -224,7 +224,7 @@ TEST(CachedApp, UnusableResultsGiveNoValue)
             EXPECT_FALSE(CachedApp::fromJson(result)) << key << " " << value.dump();
         }
     }
-    // The limits themselves are readable; a name of millions of characters is cut.
+    // The limits themselves are readable.
     json result = completeResult();
     result["trackName"] = std::string(4'000'000, 'n');
     EXPECT_EQ(CachedApp::fromJson(result)->name.size(), TextLimits::kShortText);
