@@ -28,6 +28,8 @@ struct Alert
     // the last one.
     int cancelButton = -1;
     bool showsSuppressionButton = false;
+    // The texts can be selected and copied (an address for the user to open by hand).
+    bool selectableText = false;
     // The window the alert belongs to (a top-level widget): it is shown as a sheet on that
     // window, which alone it blocks. None: it blocks the whole application.
     QPointer<QObject> window;

@@ -5,9 +5,12 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
 
 namespace tanvill {
 
@@ -63,18 +66,9 @@ bool desktopFileExists(const QStringList &applicationFolders, const QString &id)
     return false;
 }
 
-bool openWithDesktop(const QUrl &url)
-{
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        qWarning().noquote() << "No desktop session to open" << url.toString();
-        return false;
-    }
-    // Qt hands any link to xdg-open and reports success once it started, even when nothing
-    // takes the scheme; ask the associations first so that callers can fall back.
-    if (!Workspace::hasHandlerForScheme(url.scheme()))
-        return false;
-    return QDesktopServices::openUrl(url);
-}
+// xdg-open answers at once when it finds nothing to open a link with; when it runs a browser
+// itself it may only end when the browser does, and how that ends says nothing about the link.
+constexpr qint64 kOpenerVerdictMs = 15000;
 
 } // namespace
 
@@ -83,11 +77,94 @@ Workspace &Workspace::shared()
     return SharedInstance<Workspace>::get("Workspace::shared");
 }
 
+Workspace::Workspace() = default;
+
+Workspace::~Workspace()
+{
+    if (!m_launches)
+        return;
+    // Only the openers end: an application they started runs on.
+    for (QProcess *process : m_launches->findChildren<QProcess *>()) {
+        process->disconnect();
+        process->kill();
+        process->waitForFinished(1000);
+    }
+}
+
 bool Workspace::openURL(const QUrl &url)
+{
+    return open(url, true);
+}
+
+bool Workspace::open(const QUrl &url, bool reportFailure)
 {
     if (!url.isValid() || url.scheme().isEmpty())
         return false;
-    return m_opener ? m_opener(url) : openWithDesktop(url);
+    if (!m_opener)
+        return openWithDesktop(url, reportFailure);
+    const bool opened = m_opener(url);
+    if (!opened && reportFailure)
+        this->reportFailure(url);
+    return opened;
+}
+
+bool Workspace::openWithDesktop(const QUrl &url, bool reportFailure)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        qWarning().noquote() << "No desktop session to open" << url.toString();
+        return false;
+    }
+    // Qt hands any link to xdg-open and reports success once it started, even when nothing
+    // takes the scheme; ask the associations first so that callers can fall back.
+    if (!hasHandlerForScheme(url.scheme())) {
+        if (reportFailure)
+            this->reportFailure(url);
+        return false;
+    }
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        const bool opened = QDesktopServices::openUrl(url);
+        if (!opened && reportFailure)
+            this->reportFailure(url);
+        return opened;
+    }
+    // Run here rather than through Qt, which starts it detached and never hears how it ended.
+    if (!m_launches)
+        m_launches = std::make_unique<QObject>();
+    auto *process = new QProcess(m_launches.get());
+    process->setProgram(opener);
+    process->setArguments({ url.toString(QUrl::FullyEncoded) });
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer started;
+    started.start();
+    const auto failed = [this, url, reportFailure, started] {
+        qWarning().noquote() << "xdg-open could not open" << url.toString();
+        if (reportFailure && started.elapsed() < kOpenerVerdictMs)
+            this->reportFailure(url);
+    };
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int exitCode, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || exitCode != 0)
+                             failed();
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, failed](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         failed();
+                         process->deleteLater();
+                     });
+    process->start();
+    return true;
+}
+
+void Workspace::reportFailure(const QUrl &url)
+{
+    if (m_failureHandler)
+        m_failureHandler(url);
 }
 
 bool Workspace::openStoreURL(const QUrl &httpsUrl, const QString &storeScheme)
@@ -95,14 +172,19 @@ bool Workspace::openStoreURL(const QUrl &httpsUrl, const QString &storeScheme)
     // Only the scheme changes: the path and query (affiliate token, campaign) stay as they are.
     QUrl storeUrl = httpsUrl;
     storeUrl.setScheme(storeScheme);
-    if (openURL(storeUrl))
+    if (open(storeUrl, false))
         return true;
-    return openURL(httpsUrl);
+    return open(httpsUrl, true);
 }
 
 void Workspace::setOpener(Opener opener)
 {
     m_opener = std::move(opener);
+}
+
+void Workspace::setFailureHandler(FailureHandler handler)
+{
+    m_failureHandler = std::move(handler);
 }
 
 bool Workspace::hasHandlerForScheme(const QString &scheme)

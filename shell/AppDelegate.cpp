@@ -15,6 +15,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/ListShareSheet.h"
 #include "shell/PreferencesWindowController.h"
@@ -65,6 +66,7 @@ AppDelegate::AppDelegate(Services &services)
         [this](const std::vector<AppUpdate> &updates) {
             m_changesWindowController.showWindow(updates);
         });
+    m_services.workspace().setFailureHandler([this](const QUrl &url) { showLinkFailure(url); });
     connectMenu();
     observe();
     updateMenus();
@@ -75,6 +77,7 @@ AppDelegate::AppDelegate(Services &services)
 AppDelegate::~AppDelegate()
 {
     m_services.appUpdater().setLatestChangesPresenter({});
+    m_services.workspace().setFailureHandler({});
     m_services.notificationCenter().removeObservers(this);
     if (m_appShopperImportWindow)
         delete m_appShopperImportWindow.data();

@@ -159,6 +159,9 @@ private:
     void appDidMove(const Notification &notification);
     void updateLatestChangesItem();
     void updateShareListItem();
+    // Tells the user that a link (feedback mail, support or store page) did not open, with
+    // its address to open by hand.
+    void showLinkFailure(const QUrl &url);
     void retitleMainWindowItem();
     AppSummaryController *focusedSummaryController() const;
     void updateAppMenu(int listCount);

@@ -29,6 +29,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QMenu>
 #include <QUrl>
 
@@ -164,6 +165,23 @@ void AppDelegate::didSelectListGrouping(QAction *sender)
 void AppDelegate::sendFeedback()
 {
     presentFeedbackWindow();
+}
+
+void AppDelegate::showLinkFailure(const QUrl &url)
+{
+    // A mail link's address is what the user needs, not the whole link with its subject.
+    const bool mail = url.scheme() == QLatin1String("mailto");
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = Strings::localized(mail ? QStringLiteral("LinkOpenFailedMailTitle")
+                                                : QStringLiteral("LinkOpenFailedPageTitle"));
+    alert.informativeText
+        = Strings::localizedFormat(mail ? QStringLiteral("LinkOpenFailedMailMessage")
+                                        : QStringLiteral("LinkOpenFailedPageMessage"),
+                                   { mail ? url.path() : url.toString() });
+    alert.selectableText = true;
+    alert.window = QApplication::activeWindow();
+    m_services.alertPresenter().present(alert);
 }
 
 void AppDelegate::addApp()

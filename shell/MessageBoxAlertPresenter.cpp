@@ -132,6 +132,10 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
     if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
         label->setTextFormat(Qt::PlainText);
     fitTextsToScreen(box, alert);
+    if (alert.selectableText) {
+        for (QLabel *label : box->findChildren<QLabel *>())
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
 
     const QStringList titles = alert.buttons.isEmpty()
         ? QStringList { Strings::localized(QStringLiteral("OK")) }

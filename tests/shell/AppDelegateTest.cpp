@@ -10,6 +10,7 @@
 #include "lists/MainWindowController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/PreferencesWindowController.h"
@@ -19,10 +20,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -220,4 +223,41 @@ TEST_F(AppDelegateTest, ShareListIsOffForAnEmptyListLikeTheHeadersButton)
     services.settings().setValue("selectedList", 0);
     lists.deleteApp(kept);
     EXPECT_FALSE(share->isEnabled());
+}
+
+TEST_F(AppDelegateTest, ALinkNoProgramOpensIsShownWithItsAddressToCopy)
+{
+    // A desktop without a mail program or browser: xdg-open gives up.
+    QTemporaryDir bin;
+    QFile opener(bin.filePath("xdg-open"));
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nexit 3\n");
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ':' + path);
+
+    const QString page = "https://apps.example.com/app/id904280696?mt=12";
+    const struct
+    {
+        std::function<void()> open;
+        const char *title;
+        QString address;
+    } cases[] = {
+        { [&] { delegate.sendFeedback(); }, "LinkOpenFailedMailTitle",
+          Strings::localized("FeedbackMailAddress") },
+        { [&] { services.workspace().openStoreURL(QUrl(page), "macappstore"); },
+          "LinkOpenFailedPageTitle", page },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title);
+        alerts->alerts.clear();
+        c.open();
+        ASSERT_TRUE(test::waitFor([&] { return !alerts->alerts.empty(); }));
+        EXPECT_EQ(alerts->alerts.size(), 1u);
+        EXPECT_EQ(alerts->alerts[0].messageText, Strings::localized(c.title));
+        EXPECT_TRUE(alerts->alerts[0].informativeText.endsWith("\n\n" + c.address));
+        EXPECT_TRUE(alerts->alerts[0].selectableText);
+    }
+    qputenv("PATH", path);
 }
