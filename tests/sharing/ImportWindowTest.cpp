@@ -26,6 +26,30 @@ using namespace tanvill::test;
 
 namespace {
 
+// The window with `alert` as a sheet over it, the way the shell shows it.
+void saveWithAlertSheet(QWidget *window, const Alert &shown, const QString &name)
+{
+    QMessageBox box(QMessageBox::Information, window->windowTitle(), shown.messageText,
+                    QMessageBox::Ok, window);
+    box.setInformativeText(shown.informativeText);
+    box.setTextFormat(Qt::PlainText);
+    box.setStyleSheet(QStringLiteral(
+        "QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 260px; }"));
+    box.show();
+    const QPixmap alert = box.grab();
+    box.hide();
+    QImage image(qMax(window->width(), alert.width() + 40),
+                 qMax(window->height(), alert.height() + 20), QImage::Format_ARGB32);
+    image.fill(QColor(0x10, 0x10, 0x12));
+    {
+        QPainter painter(&image);
+        painter.drawPixmap(0, 0, window->grab());
+        painter.fillRect(QRect(QPoint(0, 0), window->size()), QColor(0, 0, 0, 90));
+        painter.drawPixmap((window->width() - alert.width()) / 2, 0, alert);
+    }
+    image.save(QDir(testOutputDir("windows")).filePath(name + ".png"));
+}
+
 class ImportWindowTest : public ListsTest
 {
 protected:
@@ -255,26 +279,7 @@ TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToAFreshUserStep)
     EXPECT_TRUE(fresh->usernameTextField()->isEnabled());
     EXPECT_EQ(lists().lists().size(), listsBefore);
 
-    // The alert as a sheet over the window, the way the shell shows it.
-    QMessageBox box(QMessageBox::Information, window->windowTitle(),
-                    alerts.alerts.back().messageText, QMessageBox::Ok, window);
-    box.setInformativeText(alerts.alerts.back().informativeText);
-    box.setTextFormat(Qt::PlainText);
-    box.setStyleSheet(QStringLiteral(
-        "QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 260px; }"));
-    box.show();
-    const QPixmap alert = box.grab();
-    box.hide();
-    QImage image(qMax(window->width(), alert.width() + 40),
-                 qMax(window->height(), alert.height() + 20), QImage::Format_ARGB32);
-    image.fill(QColor(0x10, 0x10, 0x12));
-    {
-        QPainter painter(&image);
-        painter.drawPixmap(0, 0, window->grab());
-        painter.fillRect(QRect(QPoint(0, 0), window->size()), QColor(0, 0, 0, 90));
-        painter.drawPixmap((window->width() - alert.width()) / 2, 0, alert);
-    }
-    image.save(QDir(testOutputDir("windows")).filePath("import-no-apps.png"));
+    saveWithAlertSheet(window, alerts.alerts.back(), "import-no-apps");
 
     AppShopperImporter *before = guide()->importer();
     submit("nobody");
@@ -301,7 +306,7 @@ TEST_F(ImportWindowTest, OpensWhollyOnTheScreenAndAfterAnEmptyWishListShowsTheWh
     EXPECT_EQ(alerts.alerts.back().window, window) << "a sheet on the import window";
     waitFor([] { return false; }, 400);
     EXPECT_EQ(window->size(), ASUserViewController::kSize);
-    saveRender(window, "import-user-after-no-wish-list");
+    saveWithAlertSheet(window, alerts.alerts.back(), "import-no-wish-list");
 
     QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
     EXPECT_EQ(completions, 1);
