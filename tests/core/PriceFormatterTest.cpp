@@ -79,25 +79,3 @@ TEST_F(PriceFormatterTest, UsesThePreferredLanguageByDefault)
     EXPECT_EQ(localizedPriceStringFromNumber(1.5),
               localizedPriceStringFromNumber(1.5, preferredLanguageCode()));
 }
-
-TEST_F(PriceFormatterTest, RowsTakeTheBareLanguageOfTheUsersLocaleAndTheStoresCountry)
-{
-    const struct
-    {
-        QStringList uiLanguages;
-        const char *country, *currency, *price;
-    } cases[] = {
-        { { "en-US", "en-Latn-US", "en" }, "US", "USD", "$2.99" },
-        { { "en_US" }, "US", "USD", "$2.99" },
-        { { "C" }, "US", "USD", "$2.99" },
-        { {}, "US", "USD", "$2.99" },
-        { { "de-DE", "de-Latn-DE", "de" }, "DE", "EUR", "2,99\u00a0€" },
-    };
-    for (const auto &c : cases) {
-        useStore(c.country, c.currency);
-        EXPECT_EQ(localizedPriceStringFromNumber(*Decimal::fromString("2.99"),
-                                                 preferredLanguageCode(c.uiLanguages)),
-                  QString::fromUtf8(c.price))
-            << c.uiLanguages.join(',').toStdString();
-    }
-}

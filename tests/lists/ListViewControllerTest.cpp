@@ -227,11 +227,10 @@ TEST_F(ListTableTest, AfterADropTheHoverButtonsShowOnTheRowUnderThePointerAtOnce
 {
     test::watchMany(lists(), games, 5);
     TableView &table = *open({ 500, 600 }).tableView();
-    // The pointer ends where the row is let go, over the gap above the last row.
+    // Pressed on the second row (its buttons show), let go above the last: no enter or leave
+    // comes during the drag.
     QCursor::setPos(table.viewport()->mapToGlobal(QPoint(200, table.rectOfRow(4).top() + 2)));
     QCoreApplication::processEvents();
-    // It was pressed on the second row, whose buttons showed; no enter or leave comes during
-    // the drag itself.
     test::leave(cellAt(4));
     test::enter(cellAt(1));
     ASSERT_TRUE(dragRow(table, 1, 4).accepted);

@@ -90,10 +90,9 @@ TEST_F(MainWindowRenderTest, AddFieldAndBusyOverlay)
 
 TEST_F(MainWindowRenderTest, TheAddFieldsHintIsWholeAtTheDefaultWidth)
 {
-    window().resize(MainWindowController::kDefaultWidth, window().height());
-    main().addApp();
+    main().addApp(); // in a window of the default width
     QLineEdit *field = main().addAppViewController()->searchTextField();
-    // The field's text area: its width less the style's 8 px padding and 1 px border a side.
+    // The text area: the width less the style's 8 px padding and 1 px border a side.
     EXPECT_LE(field->fontMetrics().horizontalAdvance(field->placeholderText()),
               field->width() - 18);
     render(window(), "main-window-add-field-hint");

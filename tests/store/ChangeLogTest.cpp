@@ -1,6 +1,6 @@
 #include "store/ChangeLog.h"
+#include "core/PriceFormatter.h"
 #include "platform/Strings.h"
-#include "platform/UserDefaults.h"
 #include "support/TestServices.h"
 
 #include <QLocale>
@@ -157,25 +157,14 @@ TEST_F(ChangeLogTest, AMissingLabelKeepsItsPosition)
     EXPECT_EQ(closuresRun, 1) << "closures 1 and 2 run; only 2 was given";
 }
 
-TEST_F(ChangeLogTest, ALocaleWithoutACurrencyShowsTheStoresCurrency)
+TEST_F(ChangeLogTest, AUsStoresPricesReadInDollarsInRowsAndChangeTextsUnderEnUsAndC)
 {
-    const struct
-    {
-        QLocale locale;
-        const char *country, *currency, *last, *current;
-    } cases[] = {
-        { QLocale::c(), "US", "USD", "$2.99", "$0.99" },
-        { QLocale::c(), "DE", "EUR", "€2.99", "€0.99" },
-        // A locale with a currency keeps its own, as the history popover always did.
-        { QLocale(QLocale::English, QLocale::UnitedStates), "DE", "EUR", "$2.99", "$0.99" },
-    };
-    for (const auto &c : cases) {
-        QLocale::setDefault(c.locale);
-        UserDefaults::standard().setValue("storeLocale", c.country);
-        UserDefaults::standard().setValue("currencyCode", c.currency);
-        EXPECT_EQ(
-            ChangeLog::priceChangeDescription({ price("2.99"), price("0.99") }, false),
-            Strings::localizedFormat("PriceChangeShortDescription",
-                                     { QString::fromUtf8(c.last), QString::fromUtf8(c.current) }));
+    for (const char *name : { "en_US", "C" }) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        EXPECT_EQ(localizedPriceStringFromNumber(price("2.99"),
+                                                 preferredLanguageCode(QLocale().uiLanguages())),
+                  "$2.99");
+        EXPECT_EQ(ChangeLog::priceChangeDescription({ price("2.99"), price("0.99") }, false),
+                  Strings::localizedFormat("PriceChangeShortDescription", { "$2.99", "$0.99" }));
     }
 }
