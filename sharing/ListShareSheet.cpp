@@ -627,26 +627,21 @@ void ListShareSheet::layoutControls()
     }
     constexpr int margin = 20;
     const int inner = width - 2 * margin;
-    if (width >= kOneRowLinkBarWidth) {
-        constexpr int buttonWidth = 84;
-        const int doneX = width - margin - buttonWidth;
-        const int copyX = doneX - 12 - buttonWidth;
-        const int shareX = copyX - 8 - buttonWidth;
-        m_sendButton->setGeometry(doneX, 20, buttonWidth, 30);
-        m_cancelButton->setGeometry(copyX, 20, buttonWidth, 30);
-        m_helpButton->setGeometry(shareX, 20, buttonWidth, 30);
-        m_titleLabel->setGeometry(margin, 23, shareX - 16 - margin, 24);
-        return;
-    }
-    // Narrow: the link on a row of its own, the buttons below it at the right.
-    m_titleLabel->setGeometry(margin, 14, inner, 24);
-    const int buttonWidth = std::min(84, (inner - 20) / 3);
+    // Wide: the link and its buttons on one row. Narrow: the link on a row of its own, the
+    // buttons below it at the right.
+    const bool oneRow = width >= kOneRowLinkBarWidth;
+    const int buttonWidth = oneRow ? 84 : std::min(84, (inner - 20) / 3);
+    const int buttonsTop = oneRow ? 20 : 50;
     const int doneX = width - margin - buttonWidth;
     const int copyX = doneX - 12 - buttonWidth;
     const int shareX = copyX - 8 - buttonWidth;
-    m_sendButton->setGeometry(doneX, 50, buttonWidth, 30);
-    m_cancelButton->setGeometry(copyX, 50, buttonWidth, 30);
-    m_helpButton->setGeometry(shareX, 50, buttonWidth, 30);
+    m_sendButton->setGeometry(doneX, buttonsTop, buttonWidth, 30);
+    m_cancelButton->setGeometry(copyX, buttonsTop, buttonWidth, 30);
+    m_helpButton->setGeometry(shareX, buttonsTop, buttonWidth, 30);
+    if (oneRow)
+        m_titleLabel->setGeometry(margin, 23, shareX - 16 - margin, 24);
+    else
+        m_titleLabel->setGeometry(margin, 14, inner, 24);
 }
 
 void ListShareSheet::paintEvent(QPaintEvent *)
