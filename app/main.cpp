@@ -4,7 +4,11 @@
 // it, saving the store on the way out. The services end after the delegate, in reverse order
 // of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
 // (or "reopen") to it and ends; the running one adds the linked app or shows its window.
+// The object store loads on a worker thread from the start, while the rest is made.
 #include "controls/DarkStyle.h"
+#include "core/ListsController.h"
+#include "core/ObjectStore.h"
+#include "platform/Allocator.h"
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
@@ -13,6 +17,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QTimer>
 
@@ -22,7 +27,17 @@ using namespace tanvill;
 
 int main(int argc, char **argv)
 {
+    setUpAllocator();
+    // A launch that only hands its link over finds the store held by the running instance and
+    // gives up on it. One started at the same moment as the instance that runs on may take the
+    // store first: it lets go of it before it hands its link over, and that instance waits.
+    auto store = std::make_unique<ObjectStore>();
+    store->openInBackground(ListsController::defaultStorePath());
     QApplication app(argc, argv);
+    // Ends the event loop at once: quit() would first close every window, and closing the last
+    // one is the user's way of asking to quit, with the warning. A signal that comes before
+    // the event loop runs ends it as soon as it does.
+    QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::exit(0); });
     QApplication::setApplicationName(QStringLiteral("Tanvill"));
     QApplication::setOrganizationDomain(QStringLiteral("tanvill.com"));
     QApplication::setDesktopFileName(bundleIdentifier());
@@ -33,6 +48,9 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
+    instance.beforeForwarding = [&store] {
+        store.reset();
+    };
     switch (instance.start(SingleInstance::messageFromArguments(QApplication::arguments()))) {
     case SingleInstance::Role::Forwarded:
         return 0;
@@ -46,11 +64,13 @@ int main(int argc, char **argv)
     case SingleInstance::Role::Primary:
         break;
     }
-    // Ends the event loop at once: quit() would first close every window, and closing the last
-    // one is the user's way of asking to quit, with the warning.
-    QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::exit(0); });
 
-    Services services;
+    ServicesOptions options;
+    options.objectStore = std::move(store);
+    Services services(std::move(options));
+    // Setting up the fonts is the costliest step of drawing the first window: it is done now,
+    // while the store may still be loading, rather than once the store is there.
+    QFontMetrics(QApplication::font()).horizontalAdvance(QLatin1Char('x'));
     AppDelegate delegate(services);
     QObject::connect(&instance, &SingleInstance::messageReceived, &delegate,
                      [&delegate](const QString &message) {

@@ -1,8 +1,12 @@
 // The detail window: the wall time from a row's click to the first paint of a window showing
 // an application with 10 screenshots whose pictures are in the image cache's memory; the same
 // for the shared window shown again for another application; the time to lay the window out
-// again after a resize (the description row is measured anew); and the memory one open window
-// adds. Offscreen, in a throw-away home, pictures served by a local server.
+// again after a resize (the description row is measured anew); the memory one open window
+// adds beyond the pictures the image cache holds, and what is left of it once every window is
+// closed: with every picture in the image cache's memory, and again, in a process of its own,
+// with the cache at its usual size, too small for the pictures of every window, so that
+// windows open with pictures read from disk again. Offscreen, in a throw-away home, pictures served
+// by a local server; the allocator set up as the application sets it up.
 
 #include "controls/DarkStyle.h"
 #include "core/App.h"
@@ -12,6 +16,7 @@
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
+#include "platform/Allocator.h"
 #include "store/ImageCache.h"
 #include "support/DetailPictures.h"
 #include "support/FakeHttpServer.h"
@@ -22,6 +27,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -59,10 +65,15 @@ const QString kDescription
           "friends. Works offline once a region is downloaded.\n\n")
           .repeated(6);
 
+// Room for every picture of the benchmark.
+constexpr qint64 kWholeBudgetBytes = 1LL << 30;
+constexpr int kApps = 12;
+
 struct Bench
 {
-    Bench()
+    explicit Bench(qint64 imageBudgetBytes)
     {
+        services.imageCache().setMemoryBudgetBytes(imageBudgetBytes);
         test::servePictures(server);
         list = services.listsController().createList(QStringLiteral("Bench"));
     }
@@ -107,6 +118,33 @@ void closeAll(DetailWindowManager &manager)
     QApplication::processEvents();
 }
 
+// Opens a window for every application but the first, once every picture they ask for has
+// come, and closes them again; prints the memory each window adds beyond what the image cache
+// holds, and what is left once they are closed.
+void measureMemory(Bench &bench, DetailWindowManager &manager,
+                   const std::vector<std::shared_ptr<AppSummaryController>> &controllers,
+                   const QString &suffix)
+{
+    ImageCache &cache = bench.services.imageCache();
+    const auto cacheMegabytes = [&] {
+        return double(cache.memoryCostBytes()) / (1 << 20);
+    };
+    const double cacheBefore = cacheMegabytes();
+    const double before = residentMegabytes();
+    for (int i = 1; i < kApps; ++i)
+        timeOpen(manager, controllers[size_t(i)].get());
+    test::waitFor([&] { return cache.loadingLinkCount() == 0; }, 20000);
+    test::drainEvents();
+    const double held = residentMegabytes() - before - (cacheMegabytes() - cacheBefore);
+    print(qPrintable("detail_window_memory_each" + suffix), held / (kApps - 1), "MB");
+    print(qPrintable("detail_windows_open" + suffix), double(manager.windowControllers().size()),
+          "windows");
+    closeAll(manager);
+    test::drainEvents();
+    print(qPrintable("detail_windows_memory_left_after_closing_all" + suffix),
+          residentMegabytes() - before - (cacheMegabytes() - cacheBefore), "MB");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -114,13 +152,15 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     test::IsolatedHome home;
+    setUpAllocator();
     QApplication application(argc, argv);
     applyDarkStyle(application);
 
-    Bench bench;
+    // The second figure of memory, from a process whose memory nothing else used before.
+    const bool smallImageCache = argc > 1 && QByteArray(argv[1]) == "--small-image-cache";
+    Bench bench(smallImageCache ? ImageCache::kDefaultMemoryBudgetBytes : kWholeBudgetBytes);
     UserDefaults &settings = bench.services.settings();
     settings.setValue(QStringLiteral("multipleAppWindows"), true);
-    constexpr int kApps = 12;
     std::vector<std::shared_ptr<AppSummaryController>> controllers;
     for (int i = 0; i < kApps; ++i)
         controllers.push_back(AppSummaryController::create(bench.watchWithScreenshots(i + 1)));
@@ -129,6 +169,10 @@ int main(int argc, char **argv)
     // Fonts, style and drawings warm.
     timeOpen(manager, controllers[0].get());
     closeAll(manager);
+    if (smallImageCache) {
+        measureMemory(bench, manager, controllers, QStringLiteral("_small_image_cache"));
+        return 0;
+    }
 
     std::vector<double> opens;
     for (int round = 0; round < 3; ++round) {
@@ -163,12 +207,11 @@ int main(int argc, char **argv)
     closeAll(manager);
 
     settings.setValue(QStringLiteral("multipleAppWindows"), true);
-    const double before = residentMegabytes();
-    for (int i = 1; i < kApps; ++i)
-        timeOpen(manager, controllers[size_t(i)].get());
-    QApplication::processEvents();
-    print("detail_window_memory_each", (residentMegabytes() - before) / (kApps - 1), "MB");
-    print("detail_windows_open", double(manager.windowControllers().size()), "windows");
-    closeAll(manager);
-    return 0;
+    measureMemory(bench, manager, controllers, QString());
+
+    QProcess small;
+    small.setProcessChannelMode(QProcess::ForwardedChannels);
+    small.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--small-image-cache") });
+    small.waitForFinished(120000);
+    return small.exitCode();
 }

@@ -1,11 +1,19 @@
 // Figures of the object store at the size of a large collection: 10,000 applications in 50
 // lists, 5 screenshots each, store descriptions of 2-4 KB made from real store replies.
 // Prints the open time, the time a save blocks the UI thread, and the resident memory.
+// Then the same for a store ten times larger (50,000 applications in 100 lists): opening it,
+// and refreshing every application from a store that answers each look-up after 10 ms, with
+// the longest time the UI thread was blocked, the refresh's ratio to the ideal of five
+// look-ups at a time (beside the ratio of a refresh of the usual size with the same answers)
+// and the peak memory. The store's answers come from a child process, so
+// that the figures of memory are the application's alone.
 
 #include "SampleApps.h"
 
 #include "core/ListsController.h"
+#include "platform/Allocator.h"
 #include "platform/UserDefaults.h"
+#include "support/FakeHttpServer.h"
 #include "support/TestServices.h"
 
 #include <QCoreApplication>
@@ -16,22 +24,34 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
+#include <cstring>
 
 using namespace tanvill;
 
 namespace {
 
-constexpr int kLists = 50;
-constexpr int kApps = 10000;
 constexpr int kShots = 5;
+constexpr int kAnswerDelayMs = 10;
+constexpr int kConcurrentLookUps = 5;
+// The size of the refresh in refresh_bench.
+constexpr int kUsualRefresh = 2000;
+
+struct StoreSize
+{
+    int lists;
+    int apps;
+};
+constexpr StoreSize kLarge { 50, 10000 };
+constexpr StoreSize kHuge { 100, 50000 };
 
 QStringList realDescriptions()
 {
@@ -56,50 +76,103 @@ QStringList realDescriptions()
     return texts;
 }
 
+// The description of application `i`: 2-4 KB of real store text, the same each time.
+QString sampleDescription(const QStringList &texts, int i)
+{
+    const int wanted = 2048 + (i * 7919) % 2049;
+    QString description;
+    for (int next = i; description.size() < wanted; ++next)
+        description += texts[next % texts.size()] + QLatin1Char('\n');
+    description.truncate(wanted);
+    return description;
+}
+
+QString iconUrl(int i)
+{
+    return QStringLiteral("https://is1-ssl.mzstatic.com/image/thumb/%1/512x512bb.jpg").arg(i);
+}
+
+QString screenshotUrl(int i, int shot)
+{
+    return QStringLiteral("https://is1-ssl.mzstatic.com/image/thumb/%1/shot%2.png")
+        .arg(i)
+        .arg(shot);
+}
+
 // Runs in a child process, so that building the store leaves nothing in the measured one.
-void buildStore(const QString &path)
+void buildStore(const QString &path, StoreSize size)
 {
     const QStringList texts = realDescriptions();
-    std::mt19937 random(7);
     ObjectStore store;
     if (store.open(path).outcome != ObjectStore::OpenOutcome::Created)
         _exit(2);
     ObjectContext &context = store.context();
     const std::vector<List *> lists
-        = bench::insertSampleLists(context, kLists, QStringLiteral("yellow"));
-    std::uniform_int_distribution<int> length(2048, 4096);
-    std::size_t next = 0;
-    for (int i = 0; i < kApps; ++i) {
-        App *app = context.insertApp(lists[std::size_t(i % kLists)]);
+        = bench::insertSampleLists(context, size.lists, QStringLiteral("yellow"));
+    for (int i = 0; i < size.apps; ++i) {
+        App *app = context.insertApp(lists[std::size_t(i % size.lists)]);
         bench::fillSampleApp(app, i);
-        app->setIconUrl(
-            QStringLiteral("https://is1-ssl.mzstatic.com/image/thumb/%1/512x512bb.jpg").arg(i));
-        const int wanted = length(random);
-        QString description;
-        while (description.size() < wanted)
-            description += texts[next++ % std::size_t(texts.size())] + QLatin1Char('\n');
-        description.truncate(wanted);
-        app->setAppStoreDescription(description);
+        app->setIconUrl(iconUrl(i));
+        app->setAppStoreDescription(sampleDescription(texts, i));
         for (int shot = 0; shot < kShots; ++shot)
-            context.insertScreenshot(app)->setUrl(
-                QStringLiteral("https://is1-ssl.mzstatic.com/image/thumb/%1/shot%2.png")
-                    .arg(i)
-                    .arg(shot));
+            context.insertScreenshot(app)->setUrl(screenshotUrl(i, shot));
     }
     if (store.save(false))
         _exit(3);
 }
 
-long residentKilobytes()
+// The store's look-up service for the applications of buildStore: every answer repeats what
+// is stored but for a price one higher, so that every result is written. Runs until killed.
+int serveLookUps()
+{
+    const QStringList texts = realDescriptions();
+    test::FakeHttpServer server;
+    server.setDefaultDelayMs(kAnswerDelayMs);
+    server.setFallbackHandler([texts](const test::FakeRequest &request) {
+        if (request.path != QLatin1String("/lookup"))
+            return test::FakeResponse::withStatus(404);
+        const qint64 identifier = request.query.queryItemValue(QStringLiteral("id")).toLongLong();
+        const int i = int(identifier - 300000000);
+        QStringList screenshots;
+        for (int shot = 0; shot < kShots; ++shot)
+            screenshots << screenshotUrl(i, shot);
+        const QJsonObject result {
+            { "kind", "software" },
+            { "trackId", identifier },
+            { "trackName", QStringLiteral("Application number %1").arg(i) },
+            { "description", sampleDescription(texts, i) },
+            { "trackViewUrl", QStringLiteral("https://apps.apple.com/app/id%1").arg(i) },
+            { "artistName", QStringLiteral("Developer %1").arg(i % 700) },
+            { "averageUserRating", 3.5 },
+            { "price", (99 + (i % 20) * 100) / 100.0 + 1.0 },
+            { "artworkUrl512", iconUrl(i) },
+            { "screenshotUrls", QJsonArray::fromStringList(screenshots) },
+            { "version", QStringLiteral("2.%1").arg(i % 13) },
+            { "currency", "USD" },
+        };
+        const QJsonObject reply { { "resultCount", 1 }, { "results", QJsonArray { result } } };
+        return test::FakeResponse::json(QJsonDocument(reply).toJson(QJsonDocument::Compact));
+    });
+    std::printf("%d\n", server.port());
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+long statusKilobytes(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').front().toLong();
     }
     return -1;
+}
+
+long residentKilobytes()
+{
+    return statusKilobytes("VmRSS:");
 }
 
 void print(const char *name, double value, const char *unit)
@@ -108,26 +181,105 @@ void print(const char *name, double value, const char *unit)
     std::fflush(stdout);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+void print(const QString &name, double value, const char *unit)
 {
-    QCoreApplication application(argc, argv);
-    test::TestServices services { { .listsController = false } };
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/Tanvill.sqlite");
+    print(qPrintable(name), value, unit);
+}
 
+// The longest time the UI thread went without running its event loop while it lived.
+class UiBlockWatch
+{
+public:
+    UiBlockWatch()
+    {
+        m_timer.setInterval(1);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_sinceLast.nsecsElapsed());
+            m_sinceLast.restart();
+        });
+        m_sinceLast.start();
+        m_timer.start();
+    }
+    double longestMs() const { return double(m_longest) / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_sinceLast;
+    qint64 m_longest = 0;
+};
+
+bool makeStore(const QString &path, StoreSize size)
+{
     const pid_t builder = fork();
     if (builder == 0) {
-        buildStore(path);
+        buildStore(path, size);
         _exit(0);
     }
     int status = 0;
     waitpid(builder, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "building the store failed\n");
-        return 1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double idealSeconds(int apps)
+{
+    return double(apps) / kConcurrentLookUps * kAnswerDelayMs / 1000.0;
+}
+
+struct Refresh
+{
+    double wallSeconds = 0;
+    double longestBlockMs = 0;
+    std::size_t updates = 0;
+};
+
+// Refreshes the applications and saves what changed, as the updater does.
+Refresh refresh(ListsController &controller, const std::vector<App *> &apps)
+{
+    Refresh figures;
+    QElapsedTimer clock;
+    clock.start();
+    bool done = false;
+    UiBlockWatch watch;
+    controller.reloadApps(
+        apps, [&](std::optional<Error> error, std::optional<std::vector<AppUpdate>> changes) {
+            if (error)
+                std::fprintf(stderr, "refresh failed: %s\n", qPrintable(error->description));
+            figures.updates = changes ? changes->size() : 0;
+            done = true;
+        });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    figures.wallSeconds = double(clock.nsecsElapsed()) / 1e9;
+    // The save the refresh started, waited for as the application waits for it, with the event
+    // loop running, and what its outcome brings to the UI thread.
+    while (controller.managedObjectContext()->hasChangesInFlight())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+    figures.longestBlockMs = watch.longestMs();
+    return figures;
+}
+
+// Opens the store as the application does, in the background, until its graph can be read.
+double openMs(const QString &path, std::unique_ptr<ListsController> *controller, StoreSize size)
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto store = std::make_unique<ObjectStore>();
+    store->openInBackground(path);
+    *controller = std::make_unique<ListsController>(std::move(store));
+    const std::size_t listCount = (*controller)->lists().size();
+    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+    if (listCount != std::size_t(size.lists)
+        || (*controller)->apps().size() != std::size_t(size.apps)) {
+        std::fprintf(stderr, "the store did not open whole\n");
+        std::exit(1);
     }
+    return elapsed;
+}
+
+void measureLargeStore(const QString &path)
+{
     print("store_file_size", double(QFileInfo(path).size()) / (1024.0 * 1024.0), "MB");
 
     // The first open gives the memory figure; the time is the median of several opens, as
@@ -136,15 +288,8 @@ int main(int argc, char **argv)
     std::vector<double> openTimes;
     double residentAfterOpen = 0;
     for (int round = 0; round < 5; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        ListsController opened(path);
-        const std::size_t listCount = opened.lists().size();
-        openTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (listCount != kLists || opened.apps().size() != kApps) {
-            std::fprintf(stderr, "the store did not open whole\n");
-            return 1;
-        }
+        std::unique_ptr<ListsController> opened;
+        openTimes.push_back(openMs(path, &opened, kLarge));
         if (round == 0)
             residentAfterOpen = double(residentKilobytes()) / 1024.0;
     }
@@ -159,7 +304,7 @@ int main(int argc, char **argv)
     std::vector<App *> apps = controller.apps();
     std::vector<double> blocked;
     for (int i = 0; i < 200; ++i) {
-        apps[std::size_t(i * 37 % kApps)]->setName(QStringLiteral("Renamed %1").arg(i));
+        apps[std::size_t(i * 37 % kLarge.apps)]->setName(QStringLiteral("Renamed %1").arg(i));
         timer.restart();
         controller.saveWithAsync(true);
         blocked.push_back(double(timer.nsecsElapsed()) / 1e6);
@@ -184,5 +329,71 @@ int main(int argc, char **argv)
     print("store_resident_memory_after_reading_descriptions", double(residentKilobytes()) / 1024.0,
           "MB");
     print("store_description_characters", double(characters) / 1e6, "M");
+}
+
+void measureHugeStore(const QString &path)
+{
+    const QString prefix = QStringLiteral("store_%1_apps_").arg(kHuge.apps);
+    print(prefix + "file_size", double(QFileInfo(path).size()) / (1024.0 * 1024.0), "MB");
+
+    std::vector<double> openTimes;
+    for (int round = 0; round < 3; ++round) {
+        std::unique_ptr<ListsController> opened;
+        openTimes.push_back(openMs(path, &opened, kHuge));
+    }
+    std::sort(openTimes.begin(), openTimes.end());
+    print(prefix + "open_time_median", openTimes[openTimes.size() / 2], "ms");
+
+    std::unique_ptr<ListsController> controller;
+    openMs(path, &controller, kHuge);
+    QCoreApplication::processEvents();
+    print(prefix + "resident_memory_after_open", double(residentKilobytes()) / 1024.0, "MB");
+
+    QProcess lookUps;
+    lookUps.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    lookUps.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--serve-look-ups") });
+    if (!lookUps.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "the look-up service did not start\n");
+        std::exit(1);
+    }
+    const int port = lookUps.readLine().trimmed().toInt();
+    qputenv("TANVILL_STORE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
+
+    // The usual size of a refresh first, with the same answers, for the ratio to compare with.
+    std::vector<App *> apps = controller->apps();
+    const Refresh usual = refresh(*controller, { apps.begin(), apps.begin() + kUsualRefresh });
+    const Refresh whole = refresh(*controller, apps);
+    lookUps.kill();
+    lookUps.waitForFinished();
+
+    print(prefix + "refresh_updates", double(whole.updates), "count");
+    print(prefix + "refresh_wall_time", whole.wallSeconds, "s");
+    print(prefix + "refresh_ideal_time", idealSeconds(kHuge.apps), "s");
+    print(prefix + "refresh_ratio_to_ideal", whole.wallSeconds / idealSeconds(kHuge.apps), "ratio");
+    print(QStringLiteral("store_%1_apps_refresh_ratio_to_ideal").arg(kUsualRefresh),
+          usual.wallSeconds / idealSeconds(kUsualRefresh), "ratio");
+    print(prefix + "refresh_longest_ui_block", whole.longestBlockMs, "ms");
+    print(prefix + "resident_memory_after_refresh", double(residentKilobytes()) / 1024.0, "MB");
+    print(prefix + "resident_memory_peak", double(statusKilobytes("VmHWM:")) / 1024.0, "MB");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    setUpAllocator();
+    QCoreApplication application(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--serve-look-ups") == 0)
+        return serveLookUps();
+    test::TestServices services { { .listsController = false } };
+    QTemporaryDir dir;
+    const QString largePath = dir.path() + QStringLiteral("/large/Tanvill.sqlite");
+    const QString hugePath = dir.path() + QStringLiteral("/huge/Tanvill.sqlite");
+    if (!makeStore(largePath, kLarge) || !makeStore(hugePath, kHuge)) {
+        std::fprintf(stderr, "building the stores failed\n");
+        return 1;
+    }
+    measureLargeStore(largePath);
+    measureHugeStore(hugePath);
     return 0;
 }

@@ -34,17 +34,12 @@ std::vector<RenderedIcon> &renderedIcons()
 
 void AppIconView::setImage(const QPixmap &image)
 {
-    m_image = image;
-    m_imageKey = image.cacheKey();
-    m_rendered = QPixmap();
-    update();
+    setImage(image.toImage());
 }
 
 void AppIconView::setImage(const QImage &image)
 {
-    m_image = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
-    // Copies of one image share its key; the pixmap made from it here would not.
-    m_imageKey = image.cacheKey();
+    m_image = image;
     m_rendered = QPixmap();
     update();
 }
@@ -74,7 +69,7 @@ QPixmap AppIconView::rendered()
         return m_rendered;
     std::vector<RenderedIcon> &recent = renderedIcons();
     const auto found = std::find_if(recent.begin(), recent.end(), [&](const RenderedIcon &icon) {
-        return icon.imageKey == m_imageKey && icon.size == size()
+        return icon.imageKey == m_image.cacheKey() && icon.size == size()
             && qFuzzyCompare(icon.ratio, ratio)
             && qFuzzyCompare(icon.radius + 1, cornerRadius() + 1);
     });
@@ -91,7 +86,7 @@ QPixmap AppIconView::rendered()
     QSizeF size = m_image.deviceIndependentSize();
     if (size.width() > width() || size.height() > height())
         size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
-    QImage image = m_image.toImage();
+    QImage image = m_image;
     const QSize pixels = (size * ratio).toSize();
     if (image.size() != pixels && !pixels.isEmpty())
         image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -109,7 +104,8 @@ QPixmap AppIconView::rendered()
     painter.drawImage(target.topLeft(), image);
     painter.end();
     m_rendered = canvas;
-    recent.insert(recent.begin(), { m_imageKey, this->size(), ratio, cornerRadius(), canvas });
+    recent.insert(recent.begin(),
+                  { m_image.cacheKey(), this->size(), ratio, cornerRadius(), canvas });
     if (recent.size() > kRenderedIconsKept)
         recent.pop_back();
     return m_rendered;

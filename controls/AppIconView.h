@@ -19,9 +19,10 @@ class AppIconView : public QWidget
 public:
     explicit AppIconView(QWidget *parent = nullptr);
 
-    QPixmap image() const { return m_image; }
+    QImage image() const { return m_image; }
     void setImage(const QPixmap &image);
-    // Views given the same image (the shared placeholder) share its scaled, rounded picture.
+    // The image is held as given, shared with the image cache rather than copied. Views
+    // given the same image (the shared placeholder) share its scaled, rounded picture.
     void setImage(const QImage &image);
 
     std::optional<AppKind> appKind() const { return m_appKind; }
@@ -42,8 +43,7 @@ protected:
 private:
     QPixmap rendered();
 
-    QPixmap m_image;
-    qint64 m_imageKey = 0;
+    QImage m_image;
     // The image as painted (scaled, corners rounded), made again only when something changes:
     // smooth scaling on every paint would cost every row of a scrolling table.
     QPixmap m_rendered;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCache>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QTextDocument>
@@ -24,9 +25,17 @@ QString toolTipText(const QString &name)
 
 QString elidedName(const QString &name, const QFont &font)
 {
+    // Every row of a list table has a Move to List submenu naming every list: the few names
+    // and fonts there are are measured once each (on the UI thread, like every menu).
+    static QCache<QString, QString> shortened(1024);
+    const QString key = font.key() + QLatin1Char('\n') + name;
+    if (const QString *known = shortened.object(key))
+        return *known;
     const QFontMetrics metrics(font);
     const int width = metrics.horizontalAdvance(QString(kShownCharacters, QLatin1Char('x')));
-    return metrics.elidedText(name, Qt::ElideMiddle, width);
+    const QString shown = metrics.elidedText(name, Qt::ElideMiddle, width);
+    shortened.insert(key, new QString(shown));
+    return shown;
 }
 
 QString menuTitleText(const QString &name)

@@ -43,6 +43,13 @@ QString App::appStoreDescription() const
     return QString::fromUtf8(*m_description);
 }
 
+QString App::peekAppStoreDescription() const
+{
+    if (m_description)
+        return QString::fromUtf8(*m_description);
+    return QString::fromUtf8(context()->loadDescription(this).value_or(QByteArray()));
+}
+
 void App::setAppStoreDescription(const QString &description)
 {
     if (isDeleted())
@@ -55,6 +62,28 @@ void App::setAppStoreDescription(const QString &description)
     m_description = std::move(utf8);
     m_descriptionChanged = true;
     markChanged();
+}
+
+const std::vector<Screenshot *> &App::screenshots() const
+{
+    if (!m_screenshotsLoaded)
+        context()->loadScreenshots(this);
+    return m_screenshots;
+}
+
+QStringList App::screenshotUrls() const
+{
+    QStringList urls;
+    if (!m_screenshotsLoaded) {
+        if (std::optional<std::vector<ScreenshotRow>> rows = context()->readScreenshots(this)) {
+            for (const ScreenshotRow &row : *rows)
+                urls << row.url;
+            return urls;
+        }
+    }
+    for (const Screenshot *screenshot : screenshots())
+        urls << screenshot->url();
+    return urls;
 }
 
 void App::setList(List *list)
@@ -73,6 +102,8 @@ void App::setScreenshots(const std::vector<Screenshot *> &screenshots)
 {
     if (isDeleted())
         return;
+    // The ones stored must be known to be left out.
+    this->screenshots();
     std::vector<Screenshot *> kept;
     kept.reserve(screenshots.size());
     for (Screenshot *screenshot : screenshots) {

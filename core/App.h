@@ -2,7 +2,8 @@
 
 // One watched store application: its store data, the previous price, version and rating
 // kept beside the current ones, the user's notes, its list and its ordered screenshots.
-// The description is read from the store file on first use (see ObjectContext).
+// The description and the screenshots are read from the store file on first use (see
+// ObjectContext).
 
 #include "core/AppKind.h"
 #include "core/Change.h"
@@ -12,6 +13,7 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -26,6 +28,9 @@ class App final : public Record
 public:
     QString appStoreDescription() const;
     void setAppStoreDescription(const QString &description);
+    // The description, but not kept in memory when it was not there yet: a refresh compares
+    // every application's with the store's.
+    QString peekAppStoreDescription() const;
 
     QString developer() const { return m_developer; }
     void setDeveloper(const QString &developer) { assign(m_developer, developer); }
@@ -52,9 +57,12 @@ public:
     void setList(List *list);
 
     // In store order.
-    const std::vector<Screenshot *> &screenshots() const { return m_screenshots; }
+    const std::vector<Screenshot *> &screenshots() const;
     // Replaces the screenshots; the ones left out are deleted when the context is saved.
     void setScreenshots(const std::vector<Screenshot *> &screenshots);
+    // The links of the screenshots in order, read without making their records when they
+    // were not read yet.
+    QStringList screenshotUrls() const;
 
     // The AppKind tag as stored.
     int kind() const { return m_kind; }
@@ -106,7 +114,9 @@ private:
     float m_lastRating = 0;
     QString m_iconUrl;
     List *m_list = nullptr;
-    std::vector<Screenshot *> m_screenshots;
+    // Read on first use, as most applications are never shown in a detail window.
+    mutable std::vector<Screenshot *> m_screenshots;
+    mutable bool m_screenshotsLoaded = true;
     int m_kind = 0;
     QString m_appStoreUrl;
     QString m_identifier;

@@ -50,20 +50,32 @@ QString ListsController::defaultStorePath()
         + QStringLiteral("/Tanvill.sqlite");
 }
 
-ListsController::ListsController(const QString &storePath, QObject *parent) : QObject(parent)
+ListsController::ListsController(const QString &storePath, QObject *parent)
+    : QObject(parent), m_store(std::make_unique<ObjectStore>())
 {
-    m_openResult = m_store.open(storePath);
-    m_store.saveFailed = [this](const QString &error) {
+    m_store->open(storePath);
+    setUpStore();
+}
+
+ListsController::ListsController(std::unique_ptr<ObjectStore> store, QObject *parent)
+    : QObject(parent), m_store(std::move(store))
+{
+    setUpStore();
+}
+
+void ListsController::setUpStore()
+{
+    m_store->saveFailed = [this](const QString &error) {
         saveFailed(error);
     };
-    m_store.saveSucceeded = [this] {
+    m_store->saveSucceeded = [this] {
         m_saveFailureReported = false;
     };
-    m_store.storeRepaired = [this](const QString &setAsidePath) {
+    m_store->storeRepaired = [this](const QString &setAsidePath) {
         m_saveFailureReported = false;
         reportRepair(setAsidePath);
     };
-    m_store.storeReplaced = [this](const QString &setAsidePath) {
+    m_store->storeReplaced = [this](const QString &setAsidePath) {
         m_saveFailureReported = false;
         AlertPresenter::current().presentError(
             storeError(6, QStringLiteral("StoreReplacedNotice"),
@@ -71,27 +83,32 @@ ListsController::ListsController(const QString &storePath, QObject *parent) : QO
                                               : QStringLiteral("StoreReplacedSuggestion"),
                        QDir::toNativeSeparators(setAsidePath)));
     };
-    if (m_openResult.outcome == ObjectStore::OpenOutcome::InUse
-        || m_openResult.outcome == ObjectStore::OpenOutcome::Newer) {
+    UserDefaults::standard().observe(SettingsKeys::DisplayAppCountAsIconBadge, this,
+                                     [this](const QVariant &) { updateDockTile(); });
+    m_store->whenOpened([this](const ObjectStore::OpenResult &result) { storeOpened(result); });
+}
+
+void ListsController::storeOpened(const ObjectStore::OpenResult &result)
+{
+    const QString storePath = m_store->path();
+    if (result.outcome == ObjectStore::OpenOutcome::InUse
+        || result.outcome == ObjectStore::OpenOutcome::Newer) {
         m_saveFailureReported = true; // nothing is ever saved here
-        qWarning().noquote() << m_openResult.error;
-    } else if (m_openResult.outcome == ObjectStore::OpenOutcome::Failed) {
+        qWarning().noquote() << result.error;
+    } else if (result.outcome == ObjectStore::OpenOutcome::Failed) {
         m_saveFailureReported = true; // the user hears about the missing store instead
         const bool folderMissing = !QFileInfo(QFileInfo(storePath).absolutePath()).isDir();
         qWarning().noquote().nospace()
             << (folderMissing ? "Error creating documents directory: "
                               : "Error adding persitent store: ")
-            << m_openResult.error << ", " << QDir::toNativeSeparators(storePath);
-    } else if (m_openResult.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable) {
-        qWarning().noquote().nospace() << "Error adding persitent store: " << m_openResult.error
-                                       << ", " << QDir::toNativeSeparators(storePath);
+            << result.error << ", " << QDir::toNativeSeparators(storePath);
+    } else if (result.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable) {
+        qWarning().noquote().nospace() << "Error adding persitent store: " << result.error << ", "
+                                       << QDir::toNativeSeparators(storePath);
     }
-    if (m_openResult.outcome != ObjectStore::OpenOutcome::Opened
-        && m_openResult.outcome != ObjectStore::OpenOutcome::Created)
+    if (result.outcome != ObjectStore::OpenOutcome::Opened
+        && result.outcome != ObjectStore::OpenOutcome::Created)
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
-
-    UserDefaults::standard().observe(SettingsKeys::DisplayAppCountAsIconBadge, this,
-                                     [this](const QVariant &) { updateDockTile(); });
     updateDockTile();
 }
 
@@ -99,12 +116,12 @@ ListsController::~ListsController()
 {
     // A last chance for changes nobody saved. The application is going away, so a failure
     // goes to the console only.
-    m_store.saveFailed = {};
-    m_store.saveSucceeded = {};
-    m_store.storeRepaired = {};
-    m_store.storeReplaced = {};
-    if (m_store.isOpen())
-        m_store.save(false);
+    m_store->saveFailed = {};
+    m_store->saveSucceeded = {};
+    m_store->storeRepaired = {};
+    m_store->storeReplaced = {};
+    if (m_store->isOpen())
+        m_store->save(false);
 }
 
 void ListsController::reportRepair(const QString &setAsidePath)
@@ -116,14 +133,15 @@ void ListsController::reportRepair(const QString &setAsidePath)
 
 void ListsController::reportOpening()
 {
-    switch (m_openResult.outcome) {
+    const ObjectStore::OpenResult &openResult = m_store->openResult();
+    switch (openResult.outcome) {
     case ObjectStore::OpenOutcome::ReplacedUnreadable:
         AlertPresenter::current().presentError(storeError(
             2, QStringLiteral("StoreSetAsideNotice"), QStringLiteral("StoreSetAsideSuggestion"),
-            QDir::toNativeSeparators(m_openResult.setAsidePath)));
+            QDir::toNativeSeparators(openResult.setAsidePath)));
         return;
     case ObjectStore::OpenOutcome::Repaired:
-        reportRepair(m_openResult.setAsidePath);
+        reportRepair(openResult.setAsidePath);
         return;
     default:
         break;
@@ -132,14 +150,14 @@ void ListsController::reportOpening()
     // the store in another process's hands, everything the user enters would fight it; a
     // store of a later version must reach that version unchanged.
     using Outcome = ObjectStore::OpenOutcome;
-    const Error error = m_openResult.outcome == Outcome::InUse
+    const Error error = openResult.outcome == Outcome::InUse
         ? storeError(5, QStringLiteral("StoreInUseNotice"), QStringLiteral("StoreInUseSuggestion"),
-                     m_openResult.error)
-        : m_openResult.outcome == Outcome::Newer
+                     openResult.error)
+        : openResult.outcome == Outcome::Newer
         ? storeError(7, QStringLiteral("StoreNewerNotice"), QStringLiteral("StoreNewerSuggestion"),
-                     m_openResult.error)
+                     openResult.error)
         : storeError(3, QStringLiteral("StoreUnavailableNotice"),
-                     QStringLiteral("StoreUnavailableSuggestion"), m_openResult.error);
+                     QStringLiteral("StoreUnavailableSuggestion"), openResult.error);
     Alert alert;
     alert.style = Alert::Style::Critical;
     alert.messageText = error.description;
@@ -162,7 +180,7 @@ std::vector<List *> ListsController::lists() const
 {
     if (!m_lists) {
         std::vector<List *> visible;
-        for (List *list : m_store.context().lists()) {
+        for (List *list : m_store->context().lists()) {
             if (list->index() >= 0)
                 visible.push_back(list);
         }
@@ -187,7 +205,7 @@ List *ListsController::selectedList() const
 std::vector<App *> ListsController::apps() const
 {
     std::vector<App *> watched;
-    for (App *app : m_store.context().apps()) {
+    for (App *app : m_store->context().apps()) {
         if (app->list() && app->list()->index() >= 0)
             watched.push_back(app);
     }
@@ -198,13 +216,13 @@ List *ListsController::archive()
 {
     if (m_archive && !m_archive->isDeleted())
         return m_archive;
-    for (List *list : m_store.context().lists()) {
+    for (List *list : m_store->context().lists()) {
         if (list->index() == -1) {
             m_archive = list;
             return m_archive;
         }
     }
-    List *list = m_store.context().insertList();
+    List *list = m_store->context().insertList();
     list->setName(bundleIdentifier() + QStringLiteral(".Archive"));
     list->setIndex(-1);
     saveWithAsync(true);
@@ -214,7 +232,7 @@ List *ListsController::archive()
 
 void ListsController::saveWithAsync(bool async)
 {
-    if (const std::optional<QString> error = m_store.save(async))
+    if (const std::optional<QString> error = m_store->save(async))
         saveFailed(*error);
 }
 
@@ -222,7 +240,7 @@ List *ListsController::createList(const QString &name, ThemeName color,
                                   const std::vector<CachedApp> &apps)
 {
     const int index = int(lists().size());
-    List *list = m_store.context().insertList();
+    List *list = m_store->context().insertList();
     list->setName(name);
     list->setIndex(index);
     list->setColor(rawValue(color));
@@ -257,7 +275,7 @@ std::optional<Error> ListsController::deleteList(List *list)
         defaults.setValue(SettingsKeys::SelectedList, neighbour);
     }
 
-    m_store.context().deleteObject(list);
+    m_store->context().deleteObject(list);
     m_lists.reset();
     const std::vector<List *> remaining = lists();
     for (std::size_t position = 0; position < remaining.size(); ++position) {
@@ -306,7 +324,7 @@ void ListsController::updateDockTile()
         return;
     }
     qint64 count = 0;
-    for (const App *app : m_store.context().apps()) {
+    for (const App *app : m_store->context().apps()) {
         if (app->list() && app->list()->index() >= 0)
             ++count;
     }

@@ -49,13 +49,16 @@ public:
     // the user once the event loop runs, never during construction.
     explicit ListsController(const QString &storePath = defaultStorePath(),
                              QObject *parent = nullptr);
+    // Takes over a store that is opening in the background (ObjectStore::openInBackground),
+    // so that it loads while the application starts; the first read waits for it.
+    explicit ListsController(std::unique_ptr<ObjectStore> store, QObject *parent = nullptr);
     ~ListsController() override;
 
-    ObjectContext *managedObjectContext() { return &m_store.context(); }
-    const ObjectContext *managedObjectContext() const { return &m_store.context(); }
-    ObjectStore &objectStore() { return m_store; }
+    ObjectContext *managedObjectContext() { return &m_store->context(); }
+    const ObjectContext *managedObjectContext() const { return &m_store->context(); }
+    ObjectStore &objectStore() { return *m_store; }
     // How opening the store went (tests, diagnostics).
-    const ObjectStore::OpenResult &openResult() const { return m_openResult; }
+    const ObjectStore::OpenResult &openResult() { return m_store->openResult(); }
 
     // Visible lists ordered by index (a copy: list operations change the order).
     std::vector<List *> lists() const;
@@ -143,12 +146,13 @@ private:
     void applyReloadResults(const std::vector<CachedApp> &results, const QStringList &identifiers,
                             qsizetype givenCount, const ReloadCompletion &completion);
 
+    void setUpStore();
+    void storeOpened(const ObjectStore::OpenResult &result);
     void reportOpening();
     void reportRepair(const QString &setAsidePath);
     void saveFailed(const QString &error);
 
-    ObjectStore m_store;
-    ObjectStore::OpenResult m_openResult;
+    std::unique_ptr<ObjectStore> m_store;
     // The visible lists in order, worked out again after every change to them.
     mutable std::optional<std::vector<List *>> m_lists;
     // Store identifiers whose refresh is under way.

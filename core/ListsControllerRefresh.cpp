@@ -77,10 +77,13 @@ void ListsController::reloadApps(
         operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
         // would update a record nobody asked about and leave this one as it was.
-        operation->successHandler = [results, identifier](const CachedApp &answer) {
-            if (answer.identifier == identifier)
+        operation->successHandler = [results, identifier, app](const CachedApp &answer) {
+            if (answer.identifier == identifier) {
                 results->push_back(answer);
-            else
+                // Records are kept while the context lives, deleted ones too.
+                if (!app->isDeleted())
+                    dropStoredDetails(results->back(), *app);
+            } else
                 QTextStream(stdout) << "Refreshing " << identifier << " gave application "
                                     << answer.identifier << Qt::endl;
         };

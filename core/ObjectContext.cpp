@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <future>
+#include <iterator>
+#include <thread>
 #include <unordered_map>
 
 namespace tanvill {
@@ -50,6 +52,7 @@ Screenshot *ObjectContext::insertScreenshot(App *app)
         std::unique_ptr<Screenshot>(new Screenshot(this, m_nextScreenshotId++)));
     Screenshot *screenshot = m_allScreenshots.back().get();
     if (app && !app->isDeleted()) {
+        app->screenshots();
         screenshot->m_app = app;
         screenshot->m_position
             = app->m_screenshots.empty() ? 0 : app->m_screenshots.back()->m_position + 1;
@@ -75,6 +78,8 @@ void ObjectContext::deleteObject(App *app)
 {
     if (!app || app->isDeleted())
         return;
+    // Screenshots never read go with the application's row in the file.
+    app->m_screenshotsLoaded = true;
     const std::vector<Screenshot *> screenshots = app->m_screenshots;
     for (Screenshot *screenshot : screenshots)
         deleteObject(screenshot);
@@ -111,6 +116,33 @@ std::optional<QByteArray> ObjectContext::loadDescription(const App *app) const
     if (!m_descriptionLoader)
         return QByteArray();
     return m_descriptionLoader(app->objectId());
+}
+
+std::optional<std::vector<ScreenshotRow>> ObjectContext::readScreenshots(const App *app) const
+{
+    if (app->isDeleted() || !m_screenshotLoader)
+        return std::vector<ScreenshotRow>();
+    return m_screenshotLoader(app->objectId());
+}
+
+void ObjectContext::loadScreenshots(const App *app, bool emptyOnFailure)
+{
+    std::optional<std::vector<ScreenshotRow>> rows = readScreenshots(app);
+    if (!rows && !emptyOnFailure)
+        return;
+    app->m_screenshotsLoaded = true;
+    if (!rows)
+        return;
+    // Records are never made const; the getter that asks is const only to its callers.
+    App *owner = const_cast<App *>(app);
+    for (ScreenshotRow &row : *rows) {
+        m_allScreenshots.push_back(std::unique_ptr<Screenshot>(new Screenshot(this, row.id)));
+        Screenshot *screenshot = m_allScreenshots.back().get();
+        screenshot->m_app = owner;
+        screenshot->m_position = row.position;
+        screenshot->m_url = std::move(row.url);
+        owner->m_screenshots.push_back(screenshot);
+    }
 }
 
 quint64 ObjectContext::takeChanges(ChangeSet &changes)
@@ -222,6 +254,8 @@ void ObjectContext::markEverythingChanged()
     for (App *app : m_liveApps) {
         if (!app->m_description)
             app->m_description = loadDescription(app).value_or(QByteArray());
+        if (!app->m_screenshotsLoaded)
+            loadScreenshots(app, true);
         app->m_descriptionChanged = true;
         markChanged(app);
     }
@@ -252,48 +286,125 @@ void ObjectContext::clear()
 
 namespace {
 
-struct StoredScreenshot
-{
-    qint64 id;
-    qint64 appId;
-    qint64 position;
-    QString url;
-};
+// Below this many applications a store is read in one part: a connection and a thread of
+// their own cost more than they save.
+constexpr qint64 kAppsPerPart = 2500;
+constexpr unsigned kMaxParts = 4;
 
-bool readScreenshots(Database &database, std::vector<StoredScreenshot> &rows)
+// The lowest and highest application id, or none for an empty table.
+std::optional<std::pair<qint64, qint64>> appIdRange(Database &database, bool *failed)
 {
-    Statement screenshots = database.prepare(
-        QStringLiteral("SELECT id, app_id, position, url FROM screenshots ORDER BY id"));
-    if (!screenshots.isValid())
-        return false;
-    Statement::Step step;
-    while ((step = screenshots.step()) == Statement::Step::Row) {
-        rows.push_back({ screenshots.integer(0), screenshots.integer(1), screenshots.integer(2),
-                         screenshots.text(3, TextLimits::kLink) });
+    // Apart, each is one lookup in the table's tree; together, SQLite reads the whole table.
+    Statement range = database.prepare(
+        QStringLiteral("SELECT (SELECT min(id) FROM apps), (SELECT max(id) FROM apps)"));
+    if (!range.isValid() || range.step() != Statement::Step::Row) {
+        *failed = true;
+        return std::nullopt;
     }
-    return step == Statement::Step::Done;
+    if (range.isNull(0))
+        return std::nullopt;
+    return std::pair { range.integer(0), range.integer(1) };
 }
 
 } // namespace
 
+bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
+                             std::vector<LoadedApp> &apps)
+{
+    Statement rows = database.prepare(QStringLiteral(
+        "SELECT id, list_id, position, identifier, name, developer, price, last_price, rating,"
+        " last_rating, icon_url, kind, app_store_url, version, last_version, notes"
+        " FROM apps WHERE id BETWEEN ?1 AND ?2 ORDER BY id"));
+    if (!rows.isValid())
+        return false;
+    rows.bind(1, firstId);
+    rows.bind(2, lastId);
+    Statement::Step step;
+    while ((step = rows.step()) == Statement::Step::Row) {
+        auto app = std::unique_ptr<App>(new App(this, rows.integer(0)));
+        const std::optional<qint64> listId
+            = rows.isNull(1) ? std::nullopt : std::optional<qint64>(rows.integer(1));
+        app->m_position = rows.integer(2);
+        app->m_identifier = rows.text(3, TextLimits::kShortText);
+        app->m_name = rows.text(4, TextLimits::kShortText);
+        app->m_developer = rows.text(5, TextLimits::kShortText);
+        app->m_price
+            = Decimal::fromString(rows.text(6, TextLimits::kShortText)).value_or(Decimal());
+        app->m_lastPrice
+            = Decimal::fromString(rows.text(7, TextLimits::kShortText)).value_or(Decimal());
+        app->m_rating = float(rows.real(8));
+        app->m_lastRating = float(rows.real(9));
+        app->m_iconUrl = rows.text(10, TextLimits::kLink);
+        app->m_kind = int(rows.integer(11));
+        app->m_appStoreUrl = rows.text(12, TextLimits::kLink);
+        app->m_version = rows.text(13, TextLimits::kShortText);
+        app->m_lastVersion = rows.text(14, TextLimits::kShortText);
+        // Mostly equal: one shared string then serves both.
+        if (app->m_lastVersion == app->m_version)
+            app->m_lastVersion = app->m_version;
+        // The user's own words: kept whole.
+        app->m_notes = rows.optionalText(15);
+        app->m_screenshotsLoaded = false;
+        apps.push_back({ std::move(app), listId });
+    }
+    return step == Statement::Step::Done;
+}
+
+bool ObjectContext::readApps(Database &database, std::vector<LoadedApp> &apps)
+{
+    bool failed = false;
+    const std::optional<std::pair<qint64, qint64>> range = appIdRange(database, &failed);
+    if (!range)
+        return !failed;
+    const qint64 firstId = range->first;
+    const qint64 lastId = range->second;
+    const char *file = database.handle() ? sqlite3_db_filename(database.handle(), "main") : nullptr;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const qint64 span = lastId - firstId + 1;
+    const qint64 parts = (file && *file)
+        ? std::clamp<qint64>(span / kAppsPerPart, 1, std::min(kMaxParts, cores))
+        : 1;
+    const qint64 partSpan = (span + parts - 1) / parts;
+    const auto partRange = [&](qint64 part) {
+        const qint64 first = firstId + part * partSpan;
+        return std::pair { first, std::min(lastId, first + partSpan - 1) };
+    };
+
+    // Every part but the first on its own connection and thread; a part whose connection
+    // cannot be had is read here afterwards.
+    struct Part
+    {
+        std::vector<LoadedApp> apps;
+        bool read = false;
+    };
+    std::vector<std::future<Part>> others;
+    const QString path = QString::fromUtf8(file ? file : "");
+    for (qint64 part = 1; part < parts; ++part) {
+        others.push_back(std::async(std::launch::async, [this, path, range = partRange(part)] {
+            Part result;
+            Database reader;
+            result.read = reader.open(path, false)
+                && readApps(reader, range.first, range.second, result.apps);
+            return result;
+        }));
+    }
+    const auto [first, last] = partRange(0);
+    bool ok = readApps(database, first, last, apps);
+    for (qint64 part = 1; part < parts; ++part) {
+        Part result = others[std::size_t(part - 1)].get();
+        if (!result.read) {
+            result.apps.clear();
+            const auto [partFirst, partLast] = partRange(part);
+            ok = ok && readApps(database, partFirst, partLast, result.apps);
+        }
+        std::move(result.apps.begin(), result.apps.end(), std::back_inserter(apps));
+    }
+    return ok;
+}
+
 bool ObjectContext::load(Database &database, QString *error)
 {
     clear();
-    // Screenshots are many and not needed to show the lists: a connection of their own reads
-    // them while the lists and applications load here. Failing that, this connection does.
-    std::future<std::optional<std::vector<StoredScreenshot>>> pendingScreenshots;
-    const char *file = database.handle() ? sqlite3_db_filename(database.handle(), "main") : nullptr;
-    if (file && *file) {
-        pendingScreenshots = std::async(
-            std::launch::async,
-            [path = QString::fromUtf8(file)]() -> std::optional<std::vector<StoredScreenshot>> {
-                Database reader;
-                std::vector<StoredScreenshot> rows;
-                if (!reader.open(path, false) || !readScreenshots(reader, rows))
-                    return std::nullopt;
-                return rows;
-            });
-    }
     auto fail = [&] {
         if (error)
             *error = database.lastError();
@@ -322,61 +433,22 @@ bool ObjectContext::load(Database &database, QString *error)
     if (step == Statement::Step::Error)
         return fail();
 
-    // Rows come in the order of the table, which SQLite reads without a lookup per row; the
-    // order of the indexes (list, position, id and application, position, id) is restored
-    // here by stable sorts of what came in id order.
-    struct LoadedApp
-    {
-        App *app;
-        std::optional<qint64> listId;
-    };
+    // Rows come in id order; the order of the index (list, position, id) is restored here by
+    // a stable sort. Applications without a list come first, as NULL sorts first.
     std::vector<LoadedApp> loadedApps;
-    std::unordered_map<qint64, App *> appsById;
-    appsById.reserve(16384);
-    Statement apps = database.prepare(QStringLiteral(
-        "SELECT id, list_id, position, identifier, name, developer, price, last_price, rating,"
-        " last_rating, icon_url, kind, app_store_url, version, last_version, notes"
-        " FROM apps ORDER BY id"));
-    if (!apps.isValid())
+    if (!readApps(database, loadedApps))
         return fail();
-    while ((step = apps.step()) == Statement::Step::Row) {
-        const qint64 id = apps.integer(0);
-        m_allApps.push_back(std::unique_ptr<App>(new App(this, id)));
-        App *app = m_allApps.back().get();
-        loadedApps.push_back(
-            { app, apps.isNull(1) ? std::nullopt : std::optional<qint64>(apps.integer(1)) });
-        app->m_position = apps.integer(2);
-        app->m_identifier = apps.text(3, TextLimits::kShortText);
-        app->m_name = apps.text(4, TextLimits::kShortText);
-        app->m_developer = apps.text(5, TextLimits::kShortText);
-        app->m_price
-            = Decimal::fromString(apps.text(6, TextLimits::kShortText)).value_or(Decimal());
-        app->m_lastPrice
-            = Decimal::fromString(apps.text(7, TextLimits::kShortText)).value_or(Decimal());
-        app->m_rating = float(apps.real(8));
-        app->m_lastRating = float(apps.real(9));
-        app->m_iconUrl = apps.text(10, TextLimits::kLink);
-        app->m_kind = int(apps.integer(11));
-        app->m_appStoreUrl = apps.text(12, TextLimits::kLink);
-        app->m_version = apps.text(13, TextLimits::kShortText);
-        app->m_lastVersion = apps.text(14, TextLimits::kShortText);
-        // The user's own words: kept whole.
-        app->m_notes = apps.optionalText(15);
-        appsById.emplace(id, app);
-        m_nextAppId = std::max(m_nextAppId, id + 1);
-    }
-    if (step == Statement::Step::Error)
-        return fail();
-    // Applications without a list come first, as NULL sorts first.
     std::stable_sort(loadedApps.begin(), loadedApps.end(),
                      [](const LoadedApp &a, const LoadedApp &b) {
                          if (a.listId != b.listId)
                              return a.listId < b.listId;
                          return a.app->m_position < b.app->m_position;
                      });
+    m_allApps.reserve(loadedApps.size());
     m_liveApps.reserve(loadedApps.size());
-    for (const LoadedApp &loaded : loadedApps) {
-        App *app = loaded.app;
+    for (LoadedApp &loaded : loadedApps) {
+        App *app = loaded.app.get();
+        m_nextAppId = std::max(m_nextAppId, app->objectId() + 1);
         if (loaded.listId) {
             const auto list = listsById.find(*loaded.listId);
             if (list != listsById.end()) {
@@ -384,39 +456,16 @@ bool ObjectContext::load(Database &database, QString *error)
                 list->second->m_apps.push_back(app);
             }
         }
+        m_allApps.push_back(std::move(loaded.app));
         m_liveApps.push_back(app);
     }
 
-    std::optional<std::vector<StoredScreenshot>> screenshotRows;
-    if (pendingScreenshots.valid())
-        screenshotRows = pendingScreenshots.get();
-    if (!screenshotRows) {
-        screenshotRows.emplace();
-        if (!readScreenshots(database, *screenshotRows))
-            return fail();
-    }
-    m_allScreenshots.reserve(screenshotRows->size());
-    for (StoredScreenshot &row : *screenshotRows) {
-        m_nextScreenshotId = std::max(m_nextScreenshotId, row.id + 1);
-        const auto app = appsById.find(row.appId);
-        if (app == appsById.end())
-            continue;
-        m_allScreenshots.push_back(std::unique_ptr<Screenshot>(new Screenshot(this, row.id)));
-        Screenshot *screenshot = m_allScreenshots.back().get();
-        screenshot->m_app = app->second;
-        screenshot->m_position = row.position;
-        screenshot->m_url = std::move(row.url);
-        app->second->m_screenshots.push_back(screenshot);
-    }
-    const auto byPosition = [](const Screenshot *a, const Screenshot *b) {
-        return a->m_position < b->m_position;
-    };
-    for (App *app : m_liveApps) {
-        // Mostly in order already; sorting allocates.
-        std::vector<Screenshot *> &shots = app->m_screenshots;
-        if (!std::is_sorted(shots.begin(), shots.end(), byPosition))
-            std::stable_sort(shots.begin(), shots.end(), byPosition);
-    }
+    // Screenshots are read per application on first use; new ones take ids after the last.
+    const std::optional<qint64> lastScreenshot
+        = database.queryInteger(QStringLiteral("SELECT coalesce(max(id), 0) FROM screenshots"));
+    if (!lastScreenshot)
+        return fail();
+    m_nextScreenshotId = *lastScreenshot + 1;
     return true;
 }
 

@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
-#include <future>
+#include <chrono>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -26,7 +28,19 @@ bool isTransient(int code)
         || code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_INTERRUPT;
 }
 
+constexpr int kLockRetryMs = 20;
+constexpr int kCheckDelayMs = 1000;
+
 } // namespace
+
+// The check of the whole file, shared with the thread that runs it.
+struct ObjectStore::Check
+{
+    std::mutex mutex;
+    // While the check runs; interrupting it stops it.
+    sqlite3 *connection = nullptr;
+    bool stopped = false;
+};
 
 ObjectStore::ObjectStore(QObject *parent)
     : QObject(parent), m_context(std::make_unique<ObjectContext>())
@@ -34,6 +48,11 @@ ObjectStore::ObjectStore(QObject *parent)
 
 ObjectStore::~ObjectStore()
 {
+    // Nobody takes the store over any more.
+    m_openedHandlers.clear();
+    m_cancelOpening = true;
+    if (m_opening.valid())
+        m_opening.get();
     closeStore();
     m_lock.reset();
 }
@@ -97,17 +116,90 @@ bool ObjectStore::clearLockPath(const QString &lockFile, QString *error)
 
 void ObjectStore::closeStore()
 {
+    stopCheck();
     // The writer commits what is queued before it stops.
     m_writer.reset();
     m_descriptionQuery.reset();
+    m_screenshotQuery.reset();
     m_reader.reset();
     m_context->setDescriptionLoader({});
+    m_context->setScreenshotLoader({});
 }
 
 ObjectStore::OpenResult ObjectStore::open(const QString &path)
 {
+    openInBackground(path, 0);
+    takeOver(true);
+    return m_openResult;
+}
+
+void ObjectStore::openInBackground(const QString &path, int lockWaitMs)
+{
+    takeOver();
     closeStore();
     m_path = path;
+    m_openResult = {};
+    m_cancelOpening = false;
+    m_opening = std::async(std::launch::async, [this, path, lockWaitMs] {
+        OpenResult result = openNow(path, lockWaitMs);
+        // Taken over once the event loop runs at the latest, so that the outcome is told even
+        // when nothing reads the store.
+        QMetaObject::invokeMethod(
+            this, [this] { takeOver(); }, Qt::QueuedConnection);
+        return result;
+    });
+}
+
+void ObjectStore::takeOver(bool waitForCheck)
+{
+    if (!m_opening.valid())
+        return;
+    m_openResult = m_opening.get();
+    if (std::exchange(m_checkDue, false)) {
+        if (waitForCheck) {
+            startCheck(m_path);
+            applyCheck(m_checkResult.get(), true);
+        } else {
+            // A moment later, so that it takes nothing from the first paint of the windows.
+            QTimer::singleShot(kCheckDelayMs, this, [this, generation = m_checkGeneration] {
+                if (generation == m_checkGeneration && m_writer)
+                    startCheck(m_path);
+            });
+        }
+    }
+    const auto handlers = std::exchange(m_openedHandlers, {});
+    for (const auto &handler : handlers)
+        handler(m_openResult);
+}
+
+const ObjectStore::OpenResult &ObjectStore::openResult()
+{
+    takeOver();
+    return m_openResult;
+}
+
+void ObjectStore::whenOpened(std::function<void(const OpenResult &result)> handler)
+{
+    if (m_opening.valid())
+        m_openedHandlers.push_back(std::move(handler));
+    else
+        handler(m_openResult);
+}
+
+bool ObjectStore::isOpen()
+{
+    takeOver();
+    return m_writer != nullptr;
+}
+
+ObjectContext &ObjectStore::context()
+{
+    takeOver();
+    return *m_context;
+}
+
+ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs)
+{
     OpenResult result;
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
@@ -120,8 +212,15 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
         return result;
     }
 
-    if (!lock(path, &result))
-        return result;
+    const auto lockWaitEnd
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs);
+    while (!lock(path, &result)) {
+        if (result.outcome != OpenOutcome::InUse || m_cancelOpening
+            || std::chrono::steady_clock::now() >= lockWaitEnd)
+            return result;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kLockRetryMs));
+        result = {};
+    }
 
     const bool existed = info.exists();
     // A store we may not read or write is still the user's store: moving it aside would
@@ -140,18 +239,10 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     int code = 0;
     // Loading reads the tables but not every page: a damaged page elsewhere (a description,
     // an index) would otherwise show only when a save touches it. An existing file is
-    // therefore checked whole, while it loads.
-    bool intact = true;
-    if (tryOpen(path, &result.error, &code, existed ? &intact : nullptr)) {
+    // therefore checked whole, once it is loaded, while it is in use.
+    if (tryOpen(path, &result.error, &code, existed)) {
         result.outcome = existed ? OpenOutcome::Opened : OpenOutcome::Created;
         result.error.clear();
-        if (!intact) {
-            qWarning().noquote() << "The store" << path << "is damaged.";
-            if (const std::optional<QString> aside = writeAnewFromMemory()) {
-                result.outcome = OpenOutcome::Repaired;
-                result.setAsidePath = *aside;
-            }
-        }
         return result;
     }
     if (!existed || isTransient(code))
@@ -173,7 +264,7 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     return result;
 }
 
-bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool *intact)
+bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool check)
 {
     m_reader = std::make_unique<Database>();
     Database &db = *m_reader;
@@ -195,23 +286,9 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool *
     QString reason;
     if (!StoreSchema::configure(db, &reason) || !StoreSchema::migrate(db, &reason))
         return fail(reason);
-    // The whole-file check reads every page of a large store: it runs on a connection of its
-    // own beside the load, and on the reader afterwards when that connection cannot be had.
-    std::future<std::optional<bool>> check;
-    if (intact) {
-        check = std::async(std::launch::async, [path]() -> std::optional<bool> {
-            Database checker;
-            if (!checker.open(path, false))
-                return std::nullopt;
-            // Mapping the file spares a copy of every page; nothing writes it meanwhile.
-            checker.exec(QStringLiteral("PRAGMA mmap_size=1073741824"));
-            return StoreSchema::passesQuickCheck(checker);
-        });
-    }
-    const bool loaded = m_context->load(db, &reason);
-    const std::optional<bool> passed = check.valid() ? check.get() : std::nullopt;
-    if (!loaded)
+    if (!m_context->load(db, &reason))
         return fail(reason);
+    m_checkDue = check;
     // openConnections closes the reader when it fails: db is gone then. Its failure says
     // nothing about the file, which therefore stays where it is.
     if (!openConnections(path, &reason)) {
@@ -220,9 +297,76 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool *
         m_context = std::make_unique<ObjectContext>();
         return false;
     }
-    if (intact)
-        *intact = passed ? *passed : StoreSchema::passesQuickCheck(*m_reader);
     return true;
+}
+
+void ObjectStore::startCheck(const QString &path)
+{
+    auto check = std::make_shared<Check>();
+    m_check = check;
+    // The check reads every page of the file through the page cache of its own connection,
+    // which keeps the memory of a large store low; nothing waits for it.
+    m_checkResult = std::async(std::launch::async, [this, check, path]() -> std::optional<bool> {
+        Database checker;
+        if (!checker.open(path, false))
+            return std::nullopt;
+        {
+            std::lock_guard lock(check->mutex);
+            if (check->stopped)
+                return std::nullopt;
+            check->connection = checker.handle();
+        }
+        const bool passed = StoreSchema::passesQuickCheck(checker);
+        std::lock_guard lock(check->mutex);
+        check->connection = nullptr;
+        if (check->stopped)
+            return std::nullopt;
+        QMetaObject::invokeMethod(this, &ObjectStore::checkFinished, Qt::QueuedConnection);
+        return passed;
+    });
+}
+
+void ObjectStore::checkFinished()
+{
+    takeOver();
+    // A check stopped meanwhile left no result; a newer one sends its own call.
+    if (!m_checkResult.valid()
+        || m_checkResult.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    applyCheck(m_checkResult.get(), false);
+}
+
+void ObjectStore::applyCheck(std::optional<bool> passed, bool atOpening)
+{
+    // Without a connection of its own the check runs on the reader, while nothing else does.
+    if (!passed && atOpening && m_reader && m_writer)
+        passed = StoreSchema::passesQuickCheck(*m_reader);
+    if (!passed || *passed || !m_writer)
+        return;
+    qWarning().noquote() << "The store" << m_path << "is damaged.";
+    if (!atOpening) {
+        recoverAndReport(false);
+        return;
+    }
+    if (const std::optional<QString> aside = writeAnewFromMemory()) {
+        m_openResult.outcome = OpenOutcome::Repaired;
+        m_openResult.setAsidePath = *aside;
+    }
+}
+
+void ObjectStore::stopCheck()
+{
+    ++m_checkGeneration;
+    if (m_check) {
+        std::lock_guard lock(m_check->mutex);
+        m_check->stopped = true;
+        if (m_check->connection)
+            sqlite3_interrupt(m_check->connection);
+    }
+    if (m_checkResult.valid())
+        m_checkResult.wait();
+    m_checkResult = {};
+    m_check.reset();
 }
 
 bool ObjectStore::openConnections(const QString &path, QString *error)
@@ -241,12 +385,15 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
     }
     m_descriptionQuery = std::make_unique<Statement>(
         m_reader->prepare(QStringLiteral("SELECT text FROM descriptions WHERE app_id = ?1")));
-    if (!m_descriptionQuery->isValid())
+    m_screenshotQuery = std::make_unique<Statement>(m_reader->prepare(QStringLiteral(
+        "SELECT id, position, url FROM screenshots WHERE app_id = ?1 ORDER BY position, id")));
+    if (!m_descriptionQuery->isValid() || !m_screenshotQuery->isValid())
         return fail(m_reader->lastError());
     m_writer = std::make_unique<StoreWriter>();
     if (!m_writer->start(path, error))
         return fail(tr("The store cannot be written."));
     m_context->setDescriptionLoader([this](qint64 appId) { return readDescription(appId); });
+    m_context->setScreenshotLoader([this](qint64 appId) { return readScreenshots(appId); });
     return true;
 }
 
@@ -332,17 +479,40 @@ std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
         description = QByteArray();
         break;
     case Statement::Step::Error:
-        qWarning().noquote() << "Cannot read a description from the store:"
-                             << m_reader->lastError();
-        // Not from inside a getter: the repair closes the connection this read uses.
-        if (StoreSchema::isDamage(m_reader->lastErrorCode()) && !m_repairing)
-            QMetaObject::invokeMethod(
-                this, [this] { recoverAndReport(false); }, Qt::QueuedConnection);
+        readFailed("a description");
         break;
     }
     // Resetting releases the read lock, so the writer is never kept waiting.
     query.reset();
     return description;
+}
+
+std::optional<std::vector<ScreenshotRow>> ObjectStore::readScreenshots(qint64 appId)
+{
+    if (!m_screenshotQuery)
+        return std::nullopt;
+    Statement &query = *m_screenshotQuery;
+    query.bind(1, appId);
+    std::vector<ScreenshotRow> rows;
+    Statement::Step step;
+    while ((step = query.step()) == Statement::Step::Row)
+        rows.push_back(
+            { query.integer(0), appId, query.integer(1), query.text(2, TextLimits::kLink) });
+    if (step == Statement::Step::Error)
+        readFailed("screenshots");
+    query.reset();
+    if (step == Statement::Step::Error)
+        return std::nullopt;
+    return rows;
+}
+
+void ObjectStore::readFailed(const char *what)
+{
+    qWarning().noquote() << "Cannot read" << what << "from the store:" << m_reader->lastError();
+    // Not from inside a getter: the repair closes the connection this read uses.
+    if (StoreSchema::isDamage(m_reader->lastErrorCode()) && !m_repairing)
+        QMetaObject::invokeMethod(
+            this, [this] { recoverAndReport(false); }, Qt::QueuedConnection);
 }
 
 QString ObjectStore::setAside(const QString &path)
@@ -368,6 +538,7 @@ QString ObjectStore::setAside(const QString &path)
 
 std::optional<QString> ObjectStore::save(bool async)
 {
+    takeOver();
     if (!async && m_writer && m_context->hasChangesInFlight()) {
         // A synchronous save covers everything before it: wait for the earlier saves and
         // take back what failed, so that it is written now.

@@ -1,16 +1,16 @@
 #pragma once
 
-// The object store: opens (or creates) the SQLite file, loads the whole graph into an
-// ObjectContext, and saves the context's changes through a writer thread with its own
-// connection, one transaction per save. A file that cannot be opened or is not a store of
-// ours is renamed aside (never deleted) and a fresh store takes its place. A file that opens
-// but that SQLite finds damaged, at opening or on any later save, is repaired from memory:
-// everything the context holds goes into a fresh file and the damaged one is set aside. So is
-// a store file removed or replaced while the program runs, as its next save finds.
-// Descriptions stay in the file until an application's description is first read, which
-// keeps memory low for large stores. The store's folder is locked for as long as a store is
-// open, so that two processes never write one store. ListsController owns the one instance
-// of the application.
+// The object store: opens (or creates) the SQLite file, loads the graph into an
+// ObjectContext (on a worker thread while the application starts, if asked), and saves the
+// context's changes through a writer thread with its own connection, one transaction per save. A
+// file that cannot be opened or is not a store of ours is renamed aside (never deleted) and a fresh
+// store takes its place. A file that opens but that SQLite finds damaged, at opening or on any
+// later save, is repaired from memory: everything the context holds goes into a fresh file and the
+// damaged one is set aside. So is a store file removed or replaced while the program runs, as its
+// next save finds. Descriptions and screenshots stay in the file until an application's are first
+// read, which keeps opening quick and memory low for large stores. The store's folder is locked for
+// as long as a store is open, so that two processes never write one store. ListsController owns the
+// one instance of the application.
 
 #include "core/ObjectContext.h"
 #include "core/StoreWriter.h"
@@ -19,7 +19,9 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -52,15 +54,30 @@ public:
         QString error;
     };
 
+    // How long a store opened in the background waits for another process to let it go: a
+    // later launch that only hands its link to the running one holds it for a moment.
+    static constexpr int kBackgroundLockWaitMs = 1000;
+
     explicit ObjectStore(QObject *parent = nullptr);
     ~ObjectStore() override;
 
+    // Opens the store and loads it before returning; a damaged file is repaired first.
     OpenResult open(const QString &path);
-    bool isOpen() const { return m_writer != nullptr; }
+    // Opens and loads the store on a worker thread and returns at once. The first call that
+    // needs the store (any but path()) waits for the worker and then takes the loaded graph
+    // over on its own thread, the UI thread, in one step: nothing is touched by two threads at
+    // once. The check of the whole file runs a moment later; a damaged file it finds is written
+    // anew from memory, as when damage shows while running (storeRepaired).
+    void openInBackground(const QString &path, int lockWaitMs = kBackgroundLockWaitMs);
+    // How opening went.
+    const OpenResult &openResult();
+    // Runs the handler on the UI thread once the store is taken over; at once when it was.
+    void whenOpened(std::function<void(const OpenResult &result)> handler);
+
+    bool isOpen();
     QString path() const { return m_path; }
 
-    ObjectContext &context() { return *m_context; }
-    const ObjectContext &context() const { return *m_context; }
+    ObjectContext &context();
 
     // Writes the pending changes in one transaction; nothing when nothing changed. async
     // returns at once and reports a failure through saveFailed later; otherwise the call
@@ -83,11 +100,22 @@ public:
     static QString lockPath(const QString &storePath);
 
 private:
+    // The worker's part of opening.
+    OpenResult openNow(const QString &path, int lockWaitMs);
+    // Waits for a background open and takes its outcome over; with `waitForCheck` also for
+    // the check of the whole file, so that a damaged file is repaired first.
+    void takeOver(bool waitForCheck = false);
+    // Starts the check of the whole file on a connection and a thread of its own.
+    void startCheck(const QString &path);
+    void checkFinished();
+    // Repairs a file the check found damaged; `atOpening` while the outcome can still say so.
+    void applyCheck(std::optional<bool> passed, bool atOpening);
+    void stopCheck();
     bool lock(const QString &path, OpenResult *result);
     // Clears the way for the lock file when something else stands at its path.
     bool clearLockPath(const QString &lockFile, QString *error);
-    // With `intact`, also checks every page of the file and says whether all were sound.
-    bool tryOpen(const QString &path, QString *error, int *code, bool *intact = nullptr);
+    // With `check`, also starts the check of every page of the file.
+    bool tryOpen(const QString &path, QString *error, int *code, bool check = false);
     // Opens the connections and the writer on a migrated store, without loading records.
     bool openConnections(const QString &path, QString *error);
     void closeStore();
@@ -106,14 +134,31 @@ private:
     // Applies the outcomes of asynchronous saves that the writer reported.
     void deliverOutcomes();
     std::optional<QByteArray> readDescription(qint64 appId);
+    std::optional<std::vector<ScreenshotRow>> readScreenshots(qint64 appId);
+    // A read on the UI thread failed: repairs the file later when SQLite found it damaged.
+    void readFailed(const char *what);
 
     QString m_path;
     std::unique_ptr<ObjectContext> m_context;
     std::unique_ptr<Database> m_reader;
     std::unique_ptr<Statement> m_descriptionQuery;
+    std::unique_ptr<Statement> m_screenshotQuery;
     std::unique_ptr<StoreWriter> m_writer;
     std::unique_ptr<QLockFile> m_lock;
     bool m_repairing = false;
+
+    // While a background open runs, its worker owns everything above.
+    std::future<OpenResult> m_opening;
+    std::atomic<bool> m_cancelOpening = false;
+    OpenResult m_openResult;
+    std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
+    // The check of the whole file: due once a store is opened; true when sound, none when it
+    // could not run.
+    bool m_checkDue = false;
+    quint64 m_checkGeneration = 0;
+    struct Check;
+    std::shared_ptr<Check> m_check;
+    std::future<std::optional<bool>> m_checkResult;
 
     struct Outcome
     {

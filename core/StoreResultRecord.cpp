@@ -64,6 +64,28 @@ bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
     return written;
 }
 
+void dropStoredDetails(CachedApp &result, const App &app)
+{
+    const auto drop = [](QString &value, const QString &stored) {
+        if (sameStoreText(stored, value))
+            value.clear();
+    };
+    drop(result.name, app.name());
+    drop(result.developer, app.developer());
+    drop(result.iconUrl, app.iconUrl());
+    drop(result.storeUrl, app.appStoreUrl());
+    if (!result.description.isEmpty())
+        drop(result.description, app.peekAppStoreDescription());
+    if (!result.screenshotUrls.isEmpty()) {
+        const QStringList stored = app.screenshotUrls();
+        bool same = stored.size() == result.screenshotUrls.size();
+        for (qsizetype i = 0; same && i < stored.size(); ++i)
+            same = sameStoreText(stored[i], result.screenshotUrls[i]);
+        if (same)
+            result.screenshotUrls.clear();
+    }
+}
+
 App *insertAppFromStoreResult(ObjectContext &context, List *list, const CachedApp &result)
 {
     App *app = context.insertApp(list);

@@ -21,6 +21,12 @@ bool sameStoreText(const QString &a, const QString &b);
 // Writes the details of `result` that differ from the record's; true when it wrote any.
 bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context);
 
+// Empties the texts and the screenshot links of `result` that equal the record's, which
+// copyStoreDetails then leaves alone. A refresh holds every answer until its whole batch is
+// in: most of an answer is what is stored already, and comparing it as it comes keeps the
+// step that writes the batch short.
+void dropStoredDetails(CachedApp &result, const App &app);
+
 // A new application of `list` (at the end of its stored order) made from `result`.
 App *insertAppFromStoreResult(ObjectContext &context, List *list, const CachedApp &result);
 

@@ -336,7 +336,17 @@ void AppSummaryController::updateMoveMenu(BoundView &binding)
     qobject_cast<QMenu *>(binding.object)->actions().at(3)->setEnabled(enabled);
     submenu->clear();
     submenu->setToolTipsVisible(true);
-    if (!enabled)
+    // Filled as it opens: a table makes a menu for every row in view, and each names every list.
+    if (enabled && !binding.fillsMoveMenu) {
+        binding.fillsMoveMenu = true;
+        binding.connections.push_back(connect(submenu, &QMenu::aboutToShow, this,
+                                              [this, submenu] { fillMoveMenu(submenu); }));
+    }
+}
+
+void AppSummaryController::fillMoveMenu(QMenu *submenu)
+{
+    if (!submenu->isEmpty() || m_lists.lists().size() < 2)
         return;
     for (List *list : moveTargets()) {
         QAction *entry = submenu->addAction(QString());

@@ -123,6 +123,7 @@ private:
         QPointer<QObject> object;
         std::vector<QMetaObject::Connection> connections;
         bool archiveMode = false; // a price button that offers to archive
+        bool fillsMoveMenu = false; // a menu whose Move to List submenu fills as it opens
     };
 
     AppSummaryController(App *app, AppSummaryConfiguration configuration, ListsController &lists);
@@ -139,6 +140,7 @@ private:
     void wireMenu(BoundView &binding);
     void updateMoveMenu();
     void updateMoveMenu(BoundView &binding);
+    void fillMoveMenu(QMenu *submenu);
     QMenu *moveSubmenu(const BoundView &binding) const;
 
     void appDidMove(const Notification &notification);

@@ -4,6 +4,7 @@
 #include "core/App.h"
 #include "core/Screenshot.h"
 #include "details/DetailImages.h"
+#include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
 
 #include <QMouseEvent>
@@ -49,41 +50,82 @@ ScreenshotImageView::ScreenshotImageView(QWidget *parent) : QWidget(parent)
 
 void ScreenshotImageView::setImage(const QImage &image)
 {
-    m_image = image;
-    m_scaled = QPixmap();
+    m_whole = image;
+    m_shown = QImage();
+    m_imageSize = image.isNull() ? QSizeF() : image.deviceIndependentSize();
+    m_fetching = false;
     update();
 }
 
 QRect ScreenshotImageView::imageRect() const
 {
-    if (m_image.isNull())
+    if (m_imageSize.isEmpty())
         return {};
-    const QSizeF natural = m_image.deviceIndependentSize();
-    QSizeF shown = natural;
+    QSizeF shown = m_imageSize;
     if (shown.width() > width() || shown.height() > height())
-        shown = natural.scaled(QSizeF(size()), Qt::KeepAspectRatio);
+        shown = m_imageSize.scaled(QSizeF(size()), Qt::KeepAspectRatio);
     const QSize rounded(std::max(1, qRound(shown.width())), std::max(1, qRound(shown.height())));
     return QRect(QPoint((width() - rounded.width()) / 2, (height() - rounded.height()) / 2),
                  rounded);
 }
 
-void ScreenshotImageView::paintEvent(QPaintEvent *)
+void ScreenshotImageView::fit()
 {
     const QRect target = imageRect();
-    if (target.isEmpty())
+    if (target.isEmpty() || width() <= 0 || height() <= 0)
         return;
-    // Scaled once per size: repainting (hover, selection, scrolling) only copies pixels.
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(target.size()) * ratio).toSize();
-    if (m_scaled.isNull() || m_scaled.size() != pixels) {
-        m_scaled = QPixmap::fromImage(
-            m_image.size() == pixels
-                ? m_image
-                : m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        m_scaled.setDevicePixelRatio(ratio);
+    if (!m_shown.isNull() && m_shown.size() == pixels)
+        return;
+    QImage whole = m_whole;
+    if (whole.isNull()) {
+        whole = ImageCache::shared().cachedImage(wantedImageUrl(this));
+        if (whole.isNull() || whole.deviceIndependentSize() != m_imageSize) {
+            // Until it comes, the picture held is drawn at the new size.
+            fetchWhole();
+            return;
+        }
     }
+    // Scaled once per size: repainting (hover, selection, scrolling) only copies pixels.
+    m_shown = ImageCache::shared().scaledImage(whole, pixels, ratio);
+    if (whole.sizeInBytes() > kKeptWholeBytes)
+        m_whole = QImage();
+}
+
+void ScreenshotImageView::fetchWhole()
+{
+    const QString url = wantedImageUrl(this);
+    if (m_fetching || url.isEmpty())
+        return;
+    m_fetching = true;
+    const QPointer<ScreenshotImageView> view(this);
+    ImageCache::shared().imageForUrl(url, [view](const QString &answered, const QImage &image) {
+        if (!view || !view->m_fetching || wantedImageUrl(view) != answered
+            || image.deviceIndependentSize() != view->m_imageSize)
+            return;
+        view->m_fetching = false;
+        view->m_whole = image;
+        view->fit();
+        view->update();
+    });
+}
+
+void ScreenshotImageView::paintEvent(QPaintEvent *)
+{
+    // Fitted when painted: sizes a view passes through while it is laid out cost nothing.
+    fit();
+    const QRect target = imageRect();
+    const QImage shown = image();
+    if (target.isEmpty() || shown.isNull())
+        return;
     QPainter painter(this);
-    painter.drawPixmap(target.topLeft(), m_scaled);
+    if (shown.deviceIndependentSize() == QSizeF(target.size())) {
+        painter.drawImage(target.topLeft(), shown);
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(target), shown);
 }
 
 // MiniatureScreenshotCell
@@ -257,8 +299,8 @@ void ScreenshotGrid::thumbnailArrived(int index, AppKind kind)
 {
     if (index < 0 || index >= int(m_cells.size()) || kind == AppKind::Mac)
         return;
-    const QImage image = m_cells[size_t(index)]->imageView()->image();
-    if (image.isNull())
+    const QSizeF image = m_cells[size_t(index)]->imageView()->imageSize();
+    if (image.isEmpty())
         return;
     const bool portrait = image.width() < image.height();
     QSize &size = m_cellSizes[size_t(index)];

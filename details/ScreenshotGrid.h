@@ -10,7 +10,6 @@
 #include "core/AppKind.h"
 
 #include <QImage>
-#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -31,24 +30,40 @@ public:
     virtual ~ScreenshotGridDataSource() = default;
 };
 
-// Shows one picture centred, scaled down to fit and never up. The image cache fills it.
+// Shows one picture centred, scaled down to fit and never up. The image cache fills it. Once
+// shown, a large picture is held only at the size it is shown, shared with every view that
+// shows it so: the whole picture stays with the image cache, which gives it again when the
+// view grows.
 class ScreenshotImageView : public QWidget
 {
     Q_OBJECT
 public:
     explicit ScreenshotImageView(QWidget *parent = nullptr);
 
-    QImage image() const { return m_image; }
+    // The picture as shown: scaled down to the view once it was painted.
+    QImage image() const { return m_shown.isNull() ? m_whole : m_shown; }
     void setImage(const QImage &image);
+    // The size of the whole picture.
+    QSizeF imageSize() const { return m_imageSize; }
     // Where the picture is drawn now, in the view's coordinates.
     QRect imageRect() const;
+
+    // A whole picture up to this size is kept: a placeholder, a small picture.
+    static constexpr qsizetype kKeptWholeBytes = 256 * 1024;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QImage m_image;
-    mutable QPixmap m_scaled;
+    // Scales the picture to the size it is shown at and lets go of a large whole picture.
+    void fit();
+    // Asks the image cache for the whole picture again.
+    void fetchWhole();
+
+    QImage m_whole;
+    QImage m_shown;
+    QSizeF m_imageSize;
+    bool m_fetching = false;
 };
 
 // One thumbnail: a framed picture, lightly filled while highlighted.

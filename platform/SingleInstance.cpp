@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace tanvill {
 
@@ -123,6 +124,8 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     socket.connectToServer(m_socketPath);
     if (socket.waitForConnected(timeoutMs)) {
         lock.unlock();
+        if (const std::function<void()> release = std::exchange(beforeForwarding, {}))
+            release();
         return forward(socket, message, timeoutMs, busy);
     }
     if (socket.error() == QLocalSocket::SocketTimeoutError) {

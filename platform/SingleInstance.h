@@ -15,6 +15,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QLocalServer;
 class QLocalSocket;
 
@@ -55,6 +57,10 @@ public:
     // at most about timeoutMs (connecting and waiting for the answer each), and up to
     // busyRetryMs more while the running one closes connections for being busy.
     Role start(const QString &message, int timeoutMs = 3000, int busyRetryMs = kBusyRetryMs);
+
+    // Runs once, before a launch hands its message to the running instance, which may wait
+    // for what this launch holds.
+    std::function<void()> beforeForwarding;
 
     // For tests: how long the running instance waits for a peer's message.
     void setPeerTimeoutMs(int milliseconds) { m_peerTimeoutMs = milliseconds; }

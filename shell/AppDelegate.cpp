@@ -20,6 +20,7 @@
 #include "sharing/ListShareSheet.h"
 #include "shell/PreferencesWindowController.h"
 #include "shell/Services.h"
+#include "shell/StartupTrace.h"
 #include "shell/UrlEvent.h"
 #include "shell/WelcomeViewController.h"
 #include "store/AppUpdater.h"
@@ -31,7 +32,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
-#include <QTextStream>
 #include <QTimer>
 
 namespace tanvill {
@@ -356,11 +356,8 @@ MainWindowController &AppDelegate::mainWindowController()
         };
         m_mainWindowController = std::make_unique<MainWindowController>(services);
         installMenuBar(m_mainWindowController.get());
-        // For the start-up benchmark: one line once the window is on screen.
-        if (qEnvironmentVariableIsSet("TANVILL_TRACE_STARTUP")) {
-            connect(m_mainWindowController.get(), &MainWindowController::firstPainted, this,
-                    [] { QTextStream(stdout) << "Main window painted" << Qt::endl; });
-        }
+        if (qEnvironmentVariableIsSet("TANVILL_TRACE_STARTUP"))
+            traceStartup(*m_mainWindowController);
     }
     return *m_mainWindowController;
 }

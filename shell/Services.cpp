@@ -1,6 +1,7 @@
 #include "shell/Services.h"
 
 #include "core/ListsController.h"
+#include "core/ObjectStore.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/HttpClient.h"
@@ -62,7 +63,9 @@ Services::Services(ServicesOptions options)
                                            ? std::move(options.notificationFallback)
                                            : std::make_unique<TrayNotificationPresenter>());
 
-    ListsController &lists = m_listsController.reset(std::make_unique<ListsController>());
+    ListsController &lists = m_listsController.reset(
+        options.objectStore ? std::make_unique<ListsController>(std::move(options.objectStore))
+                            : std::make_unique<ListsController>());
     m_imageCache.reset(std::make_unique<ImageCache>());
 
     if (auto monitor = ReachabilityMonitor::createForInternet(options.reachabilityBackend))

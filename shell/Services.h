@@ -41,6 +41,7 @@ class HttpClient;
 class ImageCache;
 class ListsController;
 class NotificationCenter;
+class ObjectStore;
 class PowerEvents;
 class ReachabilityMonitor;
 class UserDefaults;
@@ -59,6 +60,10 @@ struct ServicesOptions
     ReachabilityBackend::Factory reachabilityBackend;
     // Decides the first run's store country and currency.
     QLocale locale = QLocale::system();
+    // The object store, already opening in the background (app/main.cpp starts it first, so
+    // that it loads while the rest starts); the lists controller takes it over. When none is
+    // given, the one at the default path is opened then.
+    std::unique_ptr<ObjectStore> objectStore;
 };
 
 class Services

@@ -112,6 +112,23 @@ std::optional<QByteArray> readCacheFile(const QString &path)
     return bytes;
 }
 
+// An opaque picture whose format has room for transparency is drawn with blending all the
+// same; without that room it is drawn by copying.
+QImage withoutUnusedAlpha(QImage image)
+{
+    if (image.format() != QImage::Format_ARGB32_Premultiplied
+        && image.format() != QImage::Format_ARGB32)
+        return image;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 255)
+                return image;
+        }
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
 ImageCache &ImageCache::shared()
@@ -125,12 +142,15 @@ ImageCache::ImageCache(const QString &cacheDirectory)
       m_writer(std::make_unique<QThreadPool>())
 {
     m_memory.setMaxCost(kDefaultMemoryBudgetBytes);
+    m_scaled.setMaxCost(kScaledMemoryBudgetBytes);
     m_readers->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
     m_readers->setObjectName(bundleIdentifier() + QStringLiteral(".ImageCache.Read"));
     // One writer keeps file writes in order and behind the folder's creation.
     m_writer->setMaxThreadCount(1);
     m_writer->setObjectName(bundleIdentifier() + QStringLiteral(".ImageCache.Write"));
     m_writer->start([directory = m_cacheDirectory] { createCacheDirectory(directory); });
+    // The first rows of the first window show it: it is read meanwhile.
+    m_readers->start([] { appPlaceholderImage(); });
 }
 
 ImageCache::~ImageCache()
@@ -176,6 +196,30 @@ QImage ImageCache::cachedImage(const QString &url) const
 {
     const QImage *image = m_memory.object(url);
     return image ? *image : QImage();
+}
+
+QImage ImageCache::scaledImage(const QImage &image, const QSize &pixels, qreal devicePixelRatio)
+{
+    Q_ASSERT(MainQueue::isMainThread());
+    if (image.isNull() || pixels.isEmpty())
+        return image;
+    if (image.size() == pixels && qFuzzyCompare(image.devicePixelRatio(), devicePixelRatio))
+        return image;
+    // A picture's key names its pixels: copies share it, and it is never used again for others.
+    const QString key = QStringLiteral("%1@%2x%3*%4")
+                            .arg(image.cacheKey())
+                            .arg(pixels.width())
+                            .arg(pixels.height())
+                            .arg(devicePixelRatio);
+    if (const QImage *scaled = m_scaled.object(key))
+        return *scaled;
+    QImage scaled
+        = withoutUnusedAlpha(image.size() == pixels ? image.copy()
+                                                    : image.scaled(pixels, Qt::IgnoreAspectRatio,
+                                                                   Qt::SmoothTransformation));
+    scaled.setDevicePixelRatio(devicePixelRatio);
+    m_scaled.insert(key, new QImage(scaled), qMax<qsizetype>(1, scaled.sizeInBytes()));
+    return scaled;
 }
 
 void ImageCache::lookUpDisk(const QString &url)
@@ -262,6 +306,7 @@ void ImageCache::setMemoryBudgetBytes(qint64 bytes)
 void ImageCache::clearMemory()
 {
     m_memory.clear();
+    m_scaled.clear();
 }
 
 void ImageCache::waitForWrites()

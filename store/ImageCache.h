@@ -29,6 +29,7 @@ public:
     using Completion = std::function<void(const QString &url, const QImage &image)>;
 
     static constexpr qint64 kDefaultMemoryBudgetBytes = 128LL * 1024 * 1024;
+    static constexpr qint64 kScaledMemoryBudgetBytes = 16LL * 1024 * 1024;
     // Larger bodies are not images we show; they are refused before decoding.
     static constexpr qint64 kMaxBodyBytes = 20LL * 1024 * 1024;
     static constexpr int kMaxImageSide = 8192;
@@ -45,6 +46,10 @@ public:
     void imageForUrl(const QString &url, Completion completion);
     // The image when it is in memory now; for views that want to avoid a placeholder flash.
     QImage cachedImage(const QString &url) const;
+    // `image` scaled smoothly to `pixels` (with that device pixel ratio), made once and shared:
+    // the thumbnails of one picture at one size in several windows are one picture. Scaled
+    // pictures are kept within a budget of their own while no view holds them.
+    QImage scaledImage(const QImage &image, const QSize &pixels, qreal devicePixelRatio = 1.0);
 
     // The file name of a link's disk copy: a hash of the whole link, so that links differing
     // in any part never share a file and every name is short and safe.
@@ -74,6 +79,8 @@ private:
 
     QString m_cacheDirectory;
     QCache<QString, QImage> m_memory;
+    // Scaled pictures by source picture, size and density.
+    QCache<QString, QImage> m_scaled;
     // Requests waiting for a disk read or a download; a link is here while that work runs.
     QHash<QString, QList<Completion>> m_waiting;
     std::unique_ptr<QThreadPool> m_readers;

@@ -3,6 +3,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/StoreSchema.h"
+#include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
@@ -120,7 +121,7 @@ TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
     ASSERT_TRUE(program.process.waitForStarted(10000));
     // Give the program time to reach its event loop, where the signal is handled.
     ASSERT_TRUE(
-        test::waitFor([&] { return QFile::exists(ListsController::defaultStorePath()); }, 10000));
+        test::waitFor([&] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 10000));
     ::kill(pid_t(program.process.processId()), SIGINT);
     ASSERT_TRUE(program.process.waitForFinished(15000));
     EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
@@ -132,9 +133,8 @@ TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
     test::FakeHttpServer server;
     RunningProgram first(server.baseUrl());
     ASSERT_TRUE(first.process.waitForStarted(10000));
-    // The store is opened after the program listens for later launches.
     ASSERT_TRUE(
-        test::waitFor([&] { return QFile::exists(ListsController::defaultStorePath()); }, 10000));
+        test::waitFor([&] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 10000));
 
     const QString link = QStringLiteral("tanvill:///addApp?id=904280696");
     for (const QStringList &arguments : { QStringList { link }, QStringList {} }) {

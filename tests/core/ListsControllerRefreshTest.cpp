@@ -161,6 +161,26 @@ TEST_F(Refreshing, AnswersReplaceDetailsAndScreenshotsWithoutRecordingChanges)
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 4);
 }
 
+TEST_F(Refreshing, AfterARestartWhatIsStoredStaysUnwrittenAndNewScreenshotsReplaceTheOld)
+{
+    watch({ result("1", "Shots", 3) });
+    controller().saveWithAsync(false);
+    // Descriptions and screenshots not read since the start are compared in the file.
+    reopen();
+    const std::vector<App *> apps = controller().apps();
+    ASSERT_TRUE(refresh(apps).updates);
+    EXPECT_FALSE(context().hasChanges());
+
+    test::FakeStoreApp answer = storeApp(result("1", "Shots", 3));
+    std::reverse(answer.screenshots.begin(), answer.screenshots.end());
+    store.setLookup(answer);
+    ASSERT_TRUE(refresh(apps).updates);
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 3);
+    reopen();
+    EXPECT_EQ(controller().apps().front()->screenshotUrls(), answer.screenshots);
+}
+
 TEST_F(Refreshing, HostileAnswersNeitherWipeStoredValuesNorAnnounceChanges)
 {
     using json = nlohmann::json;

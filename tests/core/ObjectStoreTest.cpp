@@ -325,6 +325,52 @@ TEST_F(Store, RemovedScreenshotsLeaveTheFile)
     EXPECT_EQ(reread->screenshots()[1]->url(), "Shots/shot0.png");
 }
 
+TEST_F(Store, ScreenshotsNotReadYetStayThroughSavesAndGoWithTheirApp)
+{
+    List *list = controller().createList("A");
+    addApp(list, "Kept", 2);
+    addApp(list, "Gone", 3);
+    controller().saveWithAsync(false);
+    reopen();
+    App *kept = controller().lists().front()->apps().front();
+    kept->setName("Kept still");
+    context().insertScreenshot(kept)->setUrl("Kept/shot2.png");
+    context().deleteObject(controller().lists().front()->apps().back());
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT count(*) FROM screenshots"), 3);
+    reopen();
+    EXPECT_EQ(controller().apps().front()->screenshotUrls(),
+              QStringList({ "Kept/shot0.png", "Kept/shot1.png", "Kept/shot2.png" }));
+}
+
+TEST_F(Store, AStoreOpenedInTheBackgroundIsWholeWhenFirstUsed)
+{
+    addApp(controller().createList("A"), "One", 2);
+    controller().saveWithAsync(false);
+    close();
+    // The store waits for another process that lets go of it (a launch handing its link over),
+    // but not for one that keeps it.
+    for (const bool letGo : { true, false }) {
+        SCOPED_TRACE(letGo ? "let go" : "kept");
+        auto holder = std::make_unique<ObjectStore>();
+        ASSERT_EQ(holder->open(storePath()).outcome, ObjectStore::OpenOutcome::Opened);
+        auto store = std::make_unique<ObjectStore>();
+        store->openInBackground(storePath(), letGo ? 5000 : 100);
+        if (letGo)
+            holder.reset();
+        ListsController opened(std::move(store));
+        EXPECT_EQ(opened.openResult().outcome,
+                  letGo ? ObjectStore::OpenOutcome::Opened : ObjectStore::OpenOutcome::InUse);
+        if (!letGo)
+            continue;
+        ASSERT_EQ(opened.apps().size(), 1u);
+        EXPECT_EQ(opened.apps().front()->screenshots().size(), 2u);
+        opened.createList("B");
+    }
+    reopen();
+    EXPECT_EQ(listNames(), QStringList({ "A", "B" }));
+}
+
 TEST_F(Store, ChangesNobodySavedAreWrittenWhenTheControllerGoes)
 {
     List *list = context().insertList();

@@ -51,6 +51,7 @@ struct AppSummary : ::testing::Test
     QStringList moveEntries(QMenu *menu) const
     {
         QStringList texts;
+        emit menu->actions().at(3)->menu()->aboutToShow();
         for (QAction *entry : menu->actions().at(3)->menu()->actions())
             texts << entry->text();
         return texts;
