@@ -14,6 +14,17 @@
 
 namespace tanvill::bench {
 
+// A store of the benchmarks: applications spread over lists, each with kShots screenshots.
+struct StoreSize
+{
+    int lists;
+    int apps;
+};
+// A large collection, and one ten times larger.
+inline constexpr StoreSize kLarge { 50, 10000 };
+inline constexpr StoreSize kHuge { 100, 50000 };
+inline constexpr int kShots = 5;
+
 // `count` lists named "List 1", "List 2", ... in that order, all in `color`.
 inline std::vector<List *> insertSampleLists(ObjectContext &context, int count,
                                              const QString &color)

@@ -29,18 +29,14 @@ using namespace tanvill;
 
 namespace {
 
-constexpr int kShots = 5;
-constexpr int kRounds = 7;
+using bench::kHuge;
+using bench::kLarge;
+using bench::kShots;
+using bench::StoreSize;
 
-struct StoreSize
-{
-    int lists;
-    int apps;
-};
+constexpr int kRounds = 7;
 // One list without applications, so that the main window opens.
 constexpr StoreSize kEmpty { 1, 0 };
-constexpr StoreSize kLarge { 50, 10000 };
-constexpr StoreSize kHuge { 100, 50000 };
 
 // What the trace of a watched start said.
 struct Watched

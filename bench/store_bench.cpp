@@ -39,19 +39,15 @@ using namespace tanvill;
 
 namespace {
 
-constexpr int kShots = 5;
+using bench::kHuge;
+using bench::kLarge;
+using bench::kShots;
+using bench::StoreSize;
+
 constexpr int kAnswerDelayMs = 10;
 constexpr int kConcurrentLookUps = 5;
 // The size of the refresh in refresh_bench.
 constexpr int kUsualRefresh = 2000;
-
-struct StoreSize
-{
-    int lists;
-    int apps;
-};
-constexpr StoreSize kLarge { 50, 10000 };
-constexpr StoreSize kHuge { 100, 50000 };
 
 QStringList realDescriptions()
 {
