@@ -3,7 +3,8 @@
 // event loop until the user quits or a SIGTERM/SIGINT or the end of the desktop session ends
 // it, saving the store on the way out. The services end after the delegate, in reverse order
 // of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
-// (or "reopen") to it and ends; the running one adds the linked app or shows its window.
+// (or "reopen") to it and ends; the running one adds the linked app or shows its window, as it
+// does with a link it was started with.
 // The object store loads on a worker thread from the start, while the rest is made.
 #include "controls/DarkStyle.h"
 #include "core/ListsController.h"
@@ -25,19 +26,29 @@
 
 using namespace tanvill;
 
+namespace {
+constexpr unsigned kQuitDeadlineSeconds = 2;
+}
+
 int main(int argc, char **argv)
 {
     setUpAllocator();
     // A launch that only hands its link over finds the store held by the running instance and
     // gives up on it. One started at the same moment as the instance that runs on may take the
     // store first: it lets go of it before it hands its link over, and that instance waits.
+    // Until it knows that it runs on, a launch only reads: creating, migrating, setting aside
+    // or repairing the store is left to the launch that keeps it.
     auto store = std::make_unique<ObjectStore>();
-    store->openInBackground(ListsController::defaultStorePath());
+    store->openInBackground(ListsController::defaultStorePath(), ObjectStore::kBackgroundLockWaitMs,
+                            ObjectStore::FileChanges::AwaitPermission);
     QApplication app(argc, argv);
     // Ends the event loop at once: quit() would first close every window, and closing the last
     // one is the user's way of asking to quit, with the warning. A signal that comes before
     // the event loop runs ends it as soon as it does.
     QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::exit(0); });
+    // A UI thread stuck on something (or a save that takes too long) does not keep a stopped
+    // program alive.
+    quitSignals.setDeadline(kQuitDeadlineSeconds);
     QApplication::setApplicationName(QStringLiteral("Tanvill"));
     QApplication::setOrganizationDomain(QStringLiteral("tanvill.com"));
     QApplication::setDesktopFileName(bundleIdentifier());
@@ -51,7 +62,8 @@ int main(int argc, char **argv)
     instance.beforeForwarding = [&store] {
         store.reset();
     };
-    switch (instance.start(SingleInstance::messageFromArguments(QApplication::arguments()))) {
+    const QString ownMessage = SingleInstance::messageFromArguments(QApplication::arguments());
+    switch (instance.start(ownMessage)) {
     case SingleInstance::Role::Forwarded:
         return 0;
     case SingleInstance::Role::NotAnswered:
@@ -64,6 +76,7 @@ int main(int argc, char **argv)
     case SingleInstance::Role::Primary:
         break;
     }
+    store->allowFileChanges();
 
     ServicesOptions options;
     options.objectStore = std::move(store);
@@ -82,6 +95,10 @@ int main(int argc, char **argv)
     // The desktop session ends: write everything now, the process may not get further.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
                      [&delegate] { delegate.saveBeforeQuitting(false); });
+    // This launch's own link is taken like one handed over by a later launch, once launch
+    // has finished and the store is there.
+    if (ownMessage != SingleInstance::kReopenMessage)
+        delegate.handleMessage(ownMessage);
     // Launch finishes once the event loop runs.
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     return QApplication::exec();

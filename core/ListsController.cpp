@@ -120,7 +120,7 @@ ListsController::~ListsController()
     m_store->saveSucceeded = {};
     m_store->storeRepaired = {};
     m_store->storeReplaced = {};
-    if (m_store->isOpen())
+    if (m_store->isOpen() || m_store->hasUnsavedChanges())
         m_store->save(false);
 }
 

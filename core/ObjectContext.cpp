@@ -3,11 +3,15 @@
 #include "core/Database.h"
 #include "core/TextLimits.h"
 
+#include <QRandomGenerator>
+
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <future>
 #include <iterator>
+#include <limits>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -25,9 +29,32 @@ template<typename T> void eraseValue(std::vector<T *> &vector, T *value)
 ObjectContext::ObjectContext() = default;
 ObjectContext::~ObjectContext() = default;
 
+qint64 ObjectContext::newId(IdRange &range, const std::function<bool(qint64)> &taken)
+{
+    constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
+    constexpr qint64 kSmallest = std::numeric_limits<qint64>::min();
+    qint64 id = 1;
+    if (range.any && range.highest < kLargest) {
+        id = range.highest + 1;
+    } else if (range.any && range.lowest > kSmallest) {
+        id = range.lowest - 1;
+    } else if (range.any) {
+        // Both ends are taken (only a file made by hand does that): any id nobody has.
+        do {
+            id = qint64(QRandomGenerator::global()->generate64() >> 1);
+        } while (taken(id));
+    }
+    range.include(id);
+    return id;
+}
+
 List *ObjectContext::insertList()
 {
-    m_allLists.push_back(std::unique_ptr<List>(new List(this, m_nextListId++)));
+    const qint64 id = newId(m_listIds, [this](qint64 candidate) {
+        return std::any_of(m_allLists.begin(), m_allLists.end(),
+                           [candidate](const auto &list) { return list->objectId() == candidate; });
+    });
+    m_allLists.push_back(std::unique_ptr<List>(new List(this, id)));
     List *list = m_allLists.back().get();
     m_liveLists.push_back(list);
     markChanged(list);
@@ -36,7 +63,11 @@ List *ObjectContext::insertList()
 
 App *ObjectContext::insertApp(List *list)
 {
-    m_allApps.push_back(std::unique_ptr<App>(new App(this, m_nextAppId++)));
+    const qint64 id = newId(m_appIds, [this](qint64 candidate) {
+        return std::any_of(m_allApps.begin(), m_allApps.end(),
+                           [candidate](const auto &app) { return app->objectId() == candidate; });
+    });
+    m_allApps.push_back(std::unique_ptr<App>(new App(this, id)));
     App *app = m_allApps.back().get();
     app->m_description = QByteArray();
     app->m_descriptionChanged = true;
@@ -48,8 +79,13 @@ App *ObjectContext::insertApp(List *list)
 
 Screenshot *ObjectContext::insertScreenshot(App *app)
 {
-    m_allScreenshots.push_back(
-        std::unique_ptr<Screenshot>(new Screenshot(this, m_nextScreenshotId++)));
+    // Screenshots not read yet are in the file only; a random id of 63 bits meets one of them
+    // practically never.
+    const qint64 id = newId(m_screenshotIds, [this](qint64 candidate) {
+        return std::any_of(m_allScreenshots.begin(), m_allScreenshots.end(),
+                           [candidate](const auto &shot) { return shot->objectId() == candidate; });
+    });
+    m_allScreenshots.push_back(std::unique_ptr<Screenshot>(new Screenshot(this, id)));
     Screenshot *screenshot = m_allScreenshots.back().get();
     if (app && !app->isDeleted()) {
         app->screenshots();
@@ -111,28 +147,40 @@ bool ObjectContext::hasChanges() const
         || !m_deletedLists.empty() || !m_deletedApps.empty() || !m_deletedScreenshots.empty();
 }
 
-std::optional<QByteArray> ObjectContext::loadDescription(const App *app) const
+std::optional<QByteArray> ObjectContext::loadDescription(const App *app, ReadFailure *failure) const
 {
     if (!m_descriptionLoader)
         return QByteArray();
-    return m_descriptionLoader(app->objectId());
+    ReadFailure why = ReadFailure::Retry;
+    std::optional<QByteArray> description = m_descriptionLoader(app->objectId(), &why);
+    if (!description && failure)
+        *failure = why;
+    return description;
 }
 
-std::optional<std::vector<ScreenshotRow>> ObjectContext::readScreenshots(const App *app) const
+std::optional<std::vector<ScreenshotRow>> ObjectContext::readScreenshots(const App *app,
+                                                                         ReadFailure *failure) const
 {
     if (app->isDeleted() || !m_screenshotLoader)
         return std::vector<ScreenshotRow>();
-    return m_screenshotLoader(app->objectId());
+    ReadFailure why = ReadFailure::Retry;
+    std::optional<std::vector<ScreenshotRow>> rows = m_screenshotLoader(app->objectId(), &why);
+    if (!rows && failure)
+        *failure = why;
+    return rows;
 }
 
-void ObjectContext::loadScreenshots(const App *app, bool emptyOnFailure)
+bool ObjectContext::loadScreenshots(const App *app, bool emptyWhenLost, ReadFailure *failure)
 {
-    std::optional<std::vector<ScreenshotRow>> rows = readScreenshots(app);
-    if (!rows && !emptyOnFailure)
-        return;
+    ReadFailure why = ReadFailure::Retry;
+    std::optional<std::vector<ScreenshotRow>> rows = readScreenshots(app, &why);
+    if (!rows && failure)
+        *failure = why;
+    if (!rows && !(emptyWhenLost && why == ReadFailure::Lost))
+        return false;
     app->m_screenshotsLoaded = true;
     if (!rows)
-        return;
+        return false;
     // Records are never made const; the getter that asks is const only to its callers.
     App *owner = const_cast<App *>(app);
     for (ScreenshotRow &row : *rows) {
@@ -143,6 +191,77 @@ void ObjectContext::loadScreenshots(const App *app, bool emptyOnFailure)
         screenshot->m_url = std::move(row.url);
         owner->m_screenshots.push_back(screenshot);
     }
+    return true;
+}
+
+ListRow ObjectContext::rowOf(const List *list)
+{
+    return { list->objectId(), list->m_index, list->m_name, list->m_color };
+}
+
+AppRow ObjectContext::rowOf(const App *app, bool withDescription)
+{
+    AppRow row;
+    row.id = app->objectId();
+    if (app->m_list)
+        row.listId = app->m_list->objectId();
+    row.position = app->m_position;
+    row.identifier = app->m_identifier;
+    row.name = app->m_name;
+    row.developer = app->m_developer;
+    if (withDescription)
+        row.description = app->m_description.value_or(QByteArray());
+    row.price = app->m_price.toString();
+    row.lastPrice = app->m_lastPrice.toString();
+    row.rating = app->m_rating;
+    row.lastRating = app->m_lastRating;
+    row.iconUrl = app->m_iconUrl;
+    row.kind = app->m_kind;
+    row.appStoreUrl = app->m_appStoreUrl;
+    row.version = app->m_version;
+    row.lastVersion = app->m_lastVersion;
+    row.notes = app->m_notes;
+    return row;
+}
+
+ScreenshotRow ObjectContext::rowOf(const Screenshot *screenshot)
+{
+    return { screenshot->objectId(), screenshot->m_app->objectId(), screenshot->m_position,
+             screenshot->m_url };
+}
+
+ChangeSet ObjectContext::snapshot() const
+{
+    ChangeSet everything;
+    for (const List *list : m_liveLists)
+        everything.lists.push_back(rowOf(list));
+    for (const App *app : m_liveApps) {
+        everything.apps.push_back(rowOf(app, app->m_description.has_value()));
+        if (!app->m_screenshotsLoaded)
+            continue;
+        for (const Screenshot *screenshot : app->m_screenshots)
+            everything.screenshots.push_back(rowOf(screenshot));
+    }
+    return everything;
+}
+
+void ObjectContext::requeueChangesInFlight()
+{
+    while (!m_inFlight.empty())
+        changesFailed(m_inFlight.begin()->first);
+}
+
+void ObjectContext::forgetChanges()
+{
+    for (App *app : m_liveApps)
+        app->m_descriptionChanged = false;
+    m_changedLists.clear();
+    m_changedApps.clear();
+    m_changedScreenshots.clear();
+    m_deletedLists.clear();
+    m_deletedApps.clear();
+    m_deletedScreenshots.clear();
+    m_inFlight.clear();
 }
 
 quint64 ObjectContext::takeChanges(ChangeSet &changes)
@@ -158,39 +277,19 @@ quint64 ObjectContext::takeChanges(ChangeSet &changes)
 
     InFlight inFlight;
     for (List *list : m_changedLists) {
-        changes.lists.push_back({ list->objectId(), list->m_index, list->m_name, list->m_color });
+        changes.lists.push_back(rowOf(list));
         inFlight.lists.push_back(list);
     }
     for (App *app : m_changedApps) {
-        AppRow row;
-        row.id = app->objectId();
-        if (app->m_list)
-            row.listId = app->m_list->objectId();
-        row.position = app->m_position;
-        row.identifier = app->m_identifier;
-        row.name = app->m_name;
-        row.developer = app->m_developer;
+        changes.apps.push_back(rowOf(app, app->m_descriptionChanged));
         if (app->m_descriptionChanged) {
-            row.description = app->m_description.value_or(QByteArray());
             app->m_descriptionChanged = false;
             inFlight.appsWithDescription.push_back(app);
         }
-        row.price = app->m_price.toString();
-        row.lastPrice = app->m_lastPrice.toString();
-        row.rating = app->m_rating;
-        row.lastRating = app->m_lastRating;
-        row.iconUrl = app->m_iconUrl;
-        row.kind = app->m_kind;
-        row.appStoreUrl = app->m_appStoreUrl;
-        row.version = app->m_version;
-        row.lastVersion = app->m_lastVersion;
-        row.notes = app->m_notes;
-        changes.apps.push_back(std::move(row));
         inFlight.apps.push_back(app);
     }
     for (Screenshot *screenshot : m_changedScreenshots) {
-        changes.screenshots.push_back({ screenshot->objectId(), screenshot->m_app->objectId(),
-                                        screenshot->m_position, screenshot->m_url });
+        changes.screenshots.push_back(rowOf(screenshot));
         inFlight.screenshots.push_back(screenshot);
     }
     changes.deletedLists = m_deletedLists;
@@ -249,26 +348,30 @@ void ObjectContext::changesFailed(quint64 ticket)
     m_inFlight.erase(found);
 }
 
-void ObjectContext::markEverythingChanged()
+ObjectContext::UnreadContent ObjectContext::readAllContent()
 {
+    UnreadContent unread;
     for (App *app : m_liveApps) {
-        if (!app->m_description)
-            app->m_description = loadDescription(app).value_or(QByteArray());
-        if (!app->m_screenshotsLoaded)
-            loadScreenshots(app, true);
-        app->m_descriptionChanged = true;
-        markChanged(app);
+        if (!app->m_description) {
+            ReadFailure failure = ReadFailure::Retry;
+            app->m_description = loadDescription(app, &failure);
+            if (!app->m_description && failure == ReadFailure::Lost) {
+                ++unread.lost;
+                app->m_description = QByteArray();
+            }
+        }
+        if (!app->m_screenshotsLoaded) {
+            ReadFailure failure = ReadFailure::Retry;
+            if (!loadScreenshots(app, true, &failure) && failure == ReadFailure::Lost)
+                ++unread.lost;
+        }
+        if (!app->m_description || !app->m_screenshotsLoaded) {
+            // The file is busy or short of memory: what it holds is read another time.
+            ++unread.notNow;
+            break;
+        }
     }
-    for (List *list : m_liveLists)
-        markChanged(list);
-    for (const auto &screenshot : m_allScreenshots) {
-        if (!screenshot->isDeleted() && screenshot->m_app)
-            markChanged(screenshot.get());
-    }
-    m_deletedLists.clear();
-    m_deletedApps.clear();
-    m_deletedScreenshots.clear();
-    m_inFlight.clear();
+    return unread;
 }
 
 void ObjectContext::clear()
@@ -281,22 +384,27 @@ void ObjectContext::clear()
     m_allScreenshots.clear();
     m_allApps.clear();
     m_allLists.clear();
-    m_nextListId = m_nextAppId = m_nextScreenshotId = 1;
+    m_listIds = {};
+    m_appIds = {};
+    m_screenshotIds = {};
 }
 
 namespace {
 
 // Below this many applications a store is read in one part: a connection and a thread of
 // their own cost more than they save.
-constexpr qint64 kAppsPerPart = 2500;
-constexpr unsigned kMaxParts = 4;
+constexpr quint64 kAppsPerPart = 2500;
+constexpr quint64 kMaxParts = 4;
+// How many rows are read between two looks at the cancel flag.
+constexpr int kRowsBetweenCancelChecks = 512;
 
-// The lowest and highest application id, or none for an empty table.
-std::optional<std::pair<qint64, qint64>> appIdRange(Database &database, bool *failed)
+// The lowest and highest id of a table, or none for an empty table.
+std::optional<std::pair<qint64, qint64>> idRange(Database &database, const QString &table,
+                                                 bool *failed)
 {
     // Apart, each is one lookup in the table's tree; together, SQLite reads the whole table.
     Statement range = database.prepare(
-        QStringLiteral("SELECT (SELECT min(id) FROM apps), (SELECT max(id) FROM apps)"));
+        QStringLiteral("SELECT (SELECT min(id) FROM %1), (SELECT max(id) FROM %1)").arg(table));
     if (!range.isValid() || range.step() != Statement::Step::Row) {
         *failed = true;
         return std::nullopt;
@@ -306,10 +414,33 @@ std::optional<std::pair<qint64, qint64>> appIdRange(Database &database, bool *fa
     return std::pair { range.integer(0), range.integer(1) };
 }
 
+// Ids from first to last in `parts` parts of about the same span. Ids may lie anywhere from
+// the smallest 64-bit value to the largest, so the spans are worked out without a sign.
+struct IdParts
+{
+    qint64 first = 0;
+    qint64 last = 0;
+    quint64 count = 1;
+
+    quint64 distance() const { return quint64(last) - quint64(first); }
+    std::pair<qint64, qint64> part(quint64 index) const
+    {
+        const quint64 span = distance() / count + 1;
+        const qint64 from = qint64(quint64(first) + index * span);
+        const qint64 to = index + 1 == count ? last : qint64(quint64(from) + span - 1);
+        return { from, to };
+    }
+};
+
+bool cancelled(const std::atomic<bool> *cancel)
+{
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
 } // namespace
 
 bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
-                             std::vector<LoadedApp> &apps)
+                             std::vector<LoadedApp> &apps, const std::atomic<bool> *cancel)
 {
     Statement rows = database.prepare(QStringLiteral(
         "SELECT id, list_id, position, identifier, name, developer, price, last_price, rating,"
@@ -320,7 +451,13 @@ bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
     rows.bind(1, firstId);
     rows.bind(2, lastId);
     Statement::Step step;
+    int sinceCheck = 0;
     while ((step = rows.step()) == Statement::Step::Row) {
+        if (++sinceCheck == kRowsBetweenCancelChecks) {
+            sinceCheck = 0;
+            if (cancelled(cancel))
+                return false;
+        }
         auto app = std::unique_ptr<App>(new App(this, rows.integer(0)));
         const std::optional<qint64> listId
             = rows.isNull(1) ? std::nullopt : std::optional<qint64>(rows.integer(1));
@@ -350,28 +487,23 @@ bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
     return step == Statement::Step::Done;
 }
 
-bool ObjectContext::readApps(Database &database, std::vector<LoadedApp> &apps)
+bool ObjectContext::readApps(Database &database, std::vector<LoadedApp> &apps,
+                             const std::atomic<bool> *cancel)
 {
     bool failed = false;
-    const std::optional<std::pair<qint64, qint64>> range = appIdRange(database, &failed);
+    const std::optional<std::pair<qint64, qint64>> range
+        = idRange(database, QStringLiteral("apps"), &failed);
     if (!range)
         return !failed;
-    const qint64 firstId = range->first;
-    const qint64 lastId = range->second;
     const char *file = database.handle() ? sqlite3_db_filename(database.handle(), "main") : nullptr;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const qint64 span = lastId - firstId + 1;
-    const qint64 parts = (file && *file)
-        ? std::clamp<qint64>(span / kAppsPerPart, 1, std::min(kMaxParts, cores))
-        : 1;
-    const qint64 partSpan = (span + parts - 1) / parts;
-    const auto partRange = [&](qint64 part) {
-        const qint64 first = firstId + part * partSpan;
-        return std::pair { first, std::min(lastId, first + partSpan - 1) };
-    };
+    const quint64 cores = std::max(1u, std::thread::hardware_concurrency());
+    IdParts parts { range->first, range->second };
+    if (file && *file)
+        parts.count = std::clamp<quint64>(parts.distance() / kAppsPerPart + 1, 1,
+                                          std::min(kMaxParts, cores));
 
     // Every part but the first on its own connection and thread; a part whose connection
-    // cannot be had is read here afterwards.
+    // or thread cannot be had is read here afterwards.
     struct Part
     {
         std::vector<LoadedApp> apps;
@@ -379,35 +511,40 @@ bool ObjectContext::readApps(Database &database, std::vector<LoadedApp> &apps)
     };
     std::vector<std::future<Part>> others;
     const QString path = QString::fromUtf8(file ? file : "");
-    for (qint64 part = 1; part < parts; ++part) {
-        others.push_back(std::async(std::launch::async, [this, path, range = partRange(part)] {
-            Part result;
-            Database reader;
-            result.read = reader.open(path, false)
-                && readApps(reader, range.first, range.second, result.apps);
-            return result;
-        }));
+    for (quint64 part = 1; part < parts.count; ++part) {
+        try {
+            others.push_back(
+                std::async(std::launch::async, [this, path, cancel, range = parts.part(part)] {
+                    Part result;
+                    Database reader;
+                    result.read = reader.open(path, false)
+                        && readApps(reader, range.first, range.second, result.apps, cancel);
+                    return result;
+                }));
+        } catch (const std::system_error &) {
+            others.push_back(std::async(std::launch::deferred, [] { return Part {}; }));
+        }
     }
-    const auto [first, last] = partRange(0);
-    bool ok = readApps(database, first, last, apps);
-    for (qint64 part = 1; part < parts; ++part) {
+    const auto [first, last] = parts.part(0);
+    bool ok = readApps(database, first, last, apps, cancel);
+    for (quint64 part = 1; part < parts.count; ++part) {
         Part result = others[std::size_t(part - 1)].get();
         if (!result.read) {
             result.apps.clear();
-            const auto [partFirst, partLast] = partRange(part);
-            ok = ok && readApps(database, partFirst, partLast, result.apps);
+            const auto [partFirst, partLast] = parts.part(part);
+            ok = ok && readApps(database, partFirst, partLast, result.apps, cancel);
         }
         std::move(result.apps.begin(), result.apps.end(), std::back_inserter(apps));
     }
     return ok;
 }
 
-bool ObjectContext::load(Database &database, QString *error)
+bool ObjectContext::load(Database &database, QString *error, const std::atomic<bool> *cancel)
 {
     clear();
     auto fail = [&] {
         if (error)
-            *error = database.lastError();
+            *error = cancelled(cancel) ? QStringLiteral("cancelled") : database.lastError();
         clear();
         return false;
     };
@@ -428,7 +565,7 @@ bool ObjectContext::load(Database &database, QString *error)
             list->m_color = lists.text(3, TextLimits::kShortText);
         m_liveLists.push_back(list);
         listsById.emplace(id, list);
-        m_nextListId = std::max(m_nextListId, id + 1);
+        m_listIds.include(id);
     }
     if (step == Statement::Step::Error)
         return fail();
@@ -436,7 +573,7 @@ bool ObjectContext::load(Database &database, QString *error)
     // Rows come in id order; the order of the index (list, position, id) is restored here by
     // a stable sort. Applications without a list come first, as NULL sorts first.
     std::vector<LoadedApp> loadedApps;
-    if (!readApps(database, loadedApps))
+    if (!readApps(database, loadedApps, cancel))
         return fail();
     std::stable_sort(loadedApps.begin(), loadedApps.end(),
                      [](const LoadedApp &a, const LoadedApp &b) {
@@ -448,7 +585,7 @@ bool ObjectContext::load(Database &database, QString *error)
     m_liveApps.reserve(loadedApps.size());
     for (LoadedApp &loaded : loadedApps) {
         App *app = loaded.app.get();
-        m_nextAppId = std::max(m_nextAppId, app->objectId() + 1);
+        m_appIds.include(app->objectId());
         if (loaded.listId) {
             const auto list = listsById.find(*loaded.listId);
             if (list != listsById.end()) {
@@ -460,12 +597,14 @@ bool ObjectContext::load(Database &database, QString *error)
         m_liveApps.push_back(app);
     }
 
-    // Screenshots are read per application on first use; new ones take ids after the last.
-    const std::optional<qint64> lastScreenshot
-        = database.queryInteger(QStringLiteral("SELECT coalesce(max(id), 0) FROM screenshots"));
-    if (!lastScreenshot)
+    // Screenshots are read per application on first use; new ones take ids beyond theirs.
+    bool failed = false;
+    if (const auto screenshots = idRange(database, QStringLiteral("screenshots"), &failed)) {
+        m_screenshotIds.include(screenshots->first);
+        m_screenshotIds.include(screenshots->second);
+    }
+    if (failed)
         return fail();
-    m_nextScreenshotId = *lastScreenshot + 1;
     return true;
 }
 

@@ -14,6 +14,8 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +26,23 @@
 namespace tanvill {
 
 class Database;
+
+// The lowest and highest ids of one kind of record in the store and in memory; a new record
+// takes the id after the highest, or, once that is the largest there is, the one before the
+// lowest.
+struct IdRange
+{
+    bool any = false;
+    qint64 lowest = 0;
+    qint64 highest = 0;
+
+    void include(qint64 id)
+    {
+        lowest = any ? std::min(lowest, id) : id;
+        highest = any ? std::max(highest, id) : id;
+        any = true;
+    }
+};
 
 class ObjectContext
 {
@@ -53,15 +72,23 @@ public:
     bool hasChangesInFlight() const { return !m_inFlight.empty(); }
 
     // Loads every list and application from an open store; false (and an empty context) on
-    // a read error. A large store is read in parts, each on a connection and a thread of its
-    // own. The context is not used by anybody else meanwhile, so this may run on any thread.
-    bool load(Database &database, QString *error);
-    // Where descriptions of loaded applications are read from on first use.
-    using DescriptionLoader = std::function<std::optional<QByteArray>(qint64 appId)>;
+    // a read error, or once `cancel` is set. A large store is read in parts, each on a
+    // connection and a thread of its own. The context is not used by anybody else meanwhile,
+    // so this may run on any thread.
+    bool load(Database &database, QString *error, const std::atomic<bool> *cancel = nullptr);
+
+    // Why a read from the file gave nothing: the file may give it later (busy, short of
+    // memory), or never will (damaged, emptied, gone).
+    enum class ReadFailure { Retry, Lost };
+    // Where descriptions of loaded applications are read from on first use; none, with the
+    // reason, when the read failed.
+    using DescriptionLoader
+        = std::function<std::optional<QByteArray>(qint64 appId, ReadFailure *failure)>;
     void setDescriptionLoader(DescriptionLoader loader) { m_descriptionLoader = std::move(loader); }
     // Where the screenshots of loaded applications are read from on first use, in order
-    // (appId of the rows unused); none when the read failed.
-    using ScreenshotLoader = std::function<std::optional<std::vector<ScreenshotRow>>(qint64 appId)>;
+    // (appId of the rows unused); none, with the reason, when the read failed.
+    using ScreenshotLoader = std::function<std::optional<std::vector<ScreenshotRow>>(
+        qint64 appId, ReadFailure *failure)>;
     void setScreenshotLoader(ScreenshotLoader loader) { m_screenshotLoader = std::move(loader); }
 
     // Moves the pending changes into a change set and returns a ticket for its outcome.
@@ -72,11 +99,22 @@ public:
     void changesFailed(quint64 ticket);
     bool isInFlight(quint64 ticket) const { return m_inFlight.contains(ticket); }
 
-    // For a store that must be written anew from memory: reads every description and every
-    // application's screenshots not read yet (what cannot be read is left empty), then marks every
-    // record changed and forgets deletions and change sets in flight, so that the next save writes
-    // the whole graph.
-    void markEverythingChanged();
+    // For a store that must be written anew from memory, before its file goes: reads every
+    // description and every application's screenshots not read yet. What the file lost is taken
+    // as empty; what it cannot give just now is left unread and counted, and the reading stops.
+    struct UnreadContent
+    {
+        int lost = 0;
+        int notNow = 0;
+    };
+    UnreadContent readAllContent();
+    // Every live record as rows, with the descriptions and screenshots read so far; the
+    // changes stay as they are.
+    ChangeSet snapshot() const;
+    // Change sets whose outcome will never be known become pending changes again.
+    void requeueChangesInFlight();
+    // The whole graph reached a fresh file: nothing is pending any more.
+    void forgetChanges();
 
 private:
     friend class App;
@@ -89,9 +127,11 @@ private:
         std::unique_ptr<App> app;
         std::optional<qint64> listId;
     };
-    bool readApps(Database &database, std::vector<LoadedApp> &apps);
+    bool readApps(Database &database, std::vector<LoadedApp> &apps,
+                  const std::atomic<bool> *cancel);
     // The applications with ids from firstId to lastId, in id order.
-    bool readApps(Database &database, qint64 firstId, qint64 lastId, std::vector<LoadedApp> &apps);
+    bool readApps(Database &database, qint64 firstId, qint64 lastId, std::vector<LoadedApp> &apps,
+                  const std::atomic<bool> *cancel);
 
     struct InFlight
     {
@@ -104,17 +144,25 @@ private:
         std::vector<qint64> deletedScreenshots;
     };
 
+    static ListRow rowOf(const List *list);
+    static AppRow rowOf(const App *app, bool withDescription);
+    static ScreenshotRow rowOf(const Screenshot *screenshot);
     void markChanged(List *list) { m_changedLists.insert(list); }
     void markChanged(App *app) { m_changedApps.insert(app); }
     void markChanged(Screenshot *screenshot) { m_changedScreenshots.insert(screenshot); }
     // None when the read failed, so that the next request tries again.
-    std::optional<QByteArray> loadDescription(const App *app) const;
+    std::optional<QByteArray> loadDescription(const App *app, ReadFailure *failure = nullptr) const;
     // The application's stored screenshots; none when the read failed.
-    std::optional<std::vector<ScreenshotRow>> readScreenshots(const App *app) const;
-    // Makes the records of the application's stored screenshots; a failed read leaves them
-    // to the next request, unless `emptyOnFailure`.
-    void loadScreenshots(const App *app, bool emptyOnFailure = false);
+    std::optional<std::vector<ScreenshotRow>> readScreenshots(const App *app,
+                                                              ReadFailure *failure = nullptr) const;
+    // Makes the records of the application's stored screenshots; false when the read failed.
+    // A failed read leaves them to the next request, unless the file lost them and
+    // `emptyWhenLost`.
+    bool loadScreenshots(const App *app, bool emptyWhenLost = false,
+                         ReadFailure *failure = nullptr);
     void clear();
+    // Ids for new records: none of them is, or was, the id of a row of the store.
+    qint64 newId(IdRange &range, const std::function<bool(qint64)> &taken);
 
     std::vector<std::unique_ptr<List>> m_allLists;
     std::vector<std::unique_ptr<App>> m_allApps;
@@ -129,9 +177,9 @@ private:
     std::vector<qint64> m_deletedApps;
     std::vector<qint64> m_deletedScreenshots;
 
-    qint64 m_nextListId = 1;
-    qint64 m_nextAppId = 1;
-    qint64 m_nextScreenshotId = 1;
+    IdRange m_listIds;
+    IdRange m_appIds;
+    IdRange m_screenshotIds;
     quint64 m_nextTicket = 1;
     std::map<quint64, InFlight> m_inFlight;
     DescriptionLoader m_descriptionLoader;

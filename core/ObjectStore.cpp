@@ -4,15 +4,16 @@
 #include "core/StoreSchema.h"
 #include "core/StoreWriter.h"
 #include "core/TextLimits.h"
+#include "platform/RegularFile.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 #include <sqlite3.h>
@@ -29,32 +30,37 @@ bool isTransient(int code)
 }
 
 constexpr int kLockRetryMs = 20;
-constexpr int kCheckDelayMs = 1000;
+// The UI thread reads descriptions and screenshots on demand: it waits out a commit of the
+// writer, but not a lock another process keeps on the file.
+constexpr int kReaderBusyTimeoutMs = 100;
+
+ObjectStore::OpenResult cancelled()
+{
+    return { ObjectStore::OpenOutcome::Failed, {}, QStringLiteral("Opening was cancelled.") };
+}
 
 } // namespace
 
-// The check of the whole file, shared with the thread that runs it.
-struct ObjectStore::Check
-{
-    std::mutex mutex;
-    // While the check runs; interrupting it stops it.
-    sqlite3 *connection = nullptr;
-    bool stopped = false;
-};
-
 ObjectStore::ObjectStore(QObject *parent)
     : QObject(parent), m_context(std::make_unique<ObjectContext>())
-{ }
+{
+    m_checkTimer.setSingleShot(true);
+    connect(&m_checkTimer, &QTimer::timeout, this, &ObjectStore::startCheck);
+}
 
 ObjectStore::~ObjectStore()
 {
     // Nobody takes the store over any more.
     m_openedHandlers.clear();
-    m_cancelOpening = true;
+    {
+        std::lock_guard lock(m_permissionMutex);
+        m_cancelOpening = true;
+    }
+    m_permissionChanged.notify_all();
     if (m_opening.valid())
         m_opening.get();
     closeStore();
-    m_lock.reset();
+    m_lock.unlock();
 }
 
 QString ObjectStore::lockPath(const QString &storePath)
@@ -64,40 +70,45 @@ QString ObjectStore::lockPath(const QString &storePath)
         + QStringLiteral(".lock");
 }
 
+void ObjectStore::setCheckTimes(int delayMs, int retryMs)
+{
+    m_checkDelayMs = delayMs;
+    m_checkRetryMs = retryMs;
+}
+
 bool ObjectStore::lock(const QString &path, OpenResult *result)
 {
     const QString lockFile = lockPath(path);
-    if (m_lock && m_lock->fileName() == lockFile)
+    if (m_lock.isLocked() && m_lock.path() == lockFile)
         return true;
     if (!clearLockPath(lockFile, &result->error))
         return false;
-    m_lock = std::make_unique<QLockFile>(lockFile);
-    // Held for the life of the process; a lock left by a process that died is taken over.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
+    qint64 holder = 0;
+    QString error;
+    switch (m_lock.tryLock(lockFile, &holder, &error)) {
+    case StoreLock::Result::Locked:
         return true;
-    if (m_lock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        m_lock->getLockInfo(&pid, &host, &application);
+    case StoreLock::Result::Held:
         result->outcome = OpenOutcome::InUse;
-        result->error = tr("Another Tanvill (process %1) is using your lists.").arg(pid);
-    } else {
-        result->error
-            = tr("The lock file %1 cannot be written.").arg(QDir::toNativeSeparators(lockFile));
+        result->error = holder > 0
+            ? tr("Another Tanvill (process %1) is using your lists.").arg(holder)
+            : tr("Another Tanvill is using your lists.");
+        return false;
+    case StoreLock::Result::Failed:
+        break;
     }
-    m_lock.reset();
+    result->error = tr("The lock file %1 cannot be written (%2).")
+                        .arg(QDir::toNativeSeparators(lockFile), error);
     return false;
 }
 
 bool ObjectStore::clearLockPath(const QString &lockFile, QString *error)
 {
-    // A lock file is a small regular file. Anything else at its path (a folder, a dangling
-    // link) would stop every start; like a stale lock it makes way, and nothing in it is lost:
+    // A lock file is a small regular file. Anything else at its path (a folder, a link, a
+    // FIFO) would stop every start; like a stale lock it makes way, and nothing in it is lost:
     // a link or an empty folder goes, anything else is set aside.
     const QFileInfo info(lockFile);
-    if (info.isFile() || (!info.exists() && !info.isSymLink()))
+    if (!info.isSymLink() && isRegularFileOrAbsent(lockFile))
         return true;
     bool cleared = info.isSymLink() ? QFile::remove(lockFile) : QDir().rmdir(lockFile);
     const QString aside = cleared ? QString() : setAside(lockFile);
@@ -133,38 +144,62 @@ ObjectStore::OpenResult ObjectStore::open(const QString &path)
     return m_openResult;
 }
 
-void ObjectStore::openInBackground(const QString &path, int lockWaitMs)
+void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChanges changes)
 {
     takeOver();
     closeStore();
     m_path = path;
     m_openResult = {};
     m_cancelOpening = false;
-    m_opening = std::async(std::launch::async, [this, path, lockWaitMs] {
+    m_fileChangesAllowed = changes == FileChanges::Allowed;
+    const auto work = [this, path, lockWaitMs] {
         OpenResult result = openNow(path, lockWaitMs);
         // Taken over once the event loop runs at the latest, so that the outcome is told even
         // when nothing reads the store.
         QMetaObject::invokeMethod(
             this, [this] { takeOver(); }, Qt::QueuedConnection);
         return result;
-    });
+    };
+    try {
+        m_opening = std::async(std::launch::async, work);
+    } catch (const std::system_error &) {
+        // No thread to be had: the store opens when it is first needed, on that thread.
+        m_opening = std::async(std::launch::deferred, work);
+    }
+}
+
+void ObjectStore::allowFileChanges()
+{
+    {
+        std::lock_guard lock(m_permissionMutex);
+        m_fileChangesAllowed = true;
+    }
+    m_permissionChanged.notify_all();
+}
+
+bool ObjectStore::mayChangeFiles()
+{
+    std::unique_lock lock(m_permissionMutex);
+    m_permissionChanged.wait(lock, [this] { return m_fileChangesAllowed || m_cancelOpening; });
+    return !m_cancelOpening;
 }
 
 void ObjectStore::takeOver(bool waitForCheck)
 {
     if (!m_opening.valid())
         return;
+    // Whoever needs the store keeps it.
+    allowFileChanges();
     m_openResult = m_opening.get();
     if (std::exchange(m_checkDue, false)) {
         if (waitForCheck) {
-            startCheck(m_path);
-            applyCheck(m_checkResult.get(), true);
+            Database checker;
+            applyCheck(checker.open(m_path, false) ? StoreCheck::check(checker)
+                                                   : StoreCheck::Verdict::NotRun,
+                       true);
         } else {
             // A moment later, so that it takes nothing from the first paint of the windows.
-            QTimer::singleShot(kCheckDelayMs, this, [this, generation = m_checkGeneration] {
-                if (generation == m_checkGeneration && m_writer)
-                    startCheck(m_path);
-            });
+            scheduleCheck(m_checkDelayMs);
         }
     }
     const auto handlers = std::exchange(m_openedHandlers, {});
@@ -201,11 +236,17 @@ ObjectContext &ObjectStore::context()
 ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs)
 {
     OpenResult result;
-    const QFileInfo info(path);
-    const QString folder = info.absolutePath();
-    if (!QDir().mkpath(folder)) {
-        result.error = tr("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
-        return result;
+    if (m_cancelOpening)
+        return cancelled();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        if (!mayChangeFiles())
+            return cancelled();
+        if (!QDir().mkpath(folder)) {
+            result.error
+                = tr("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+            return result;
+        }
     }
     if (!QFileInfo(folder).isWritable()) {
         result.error = tr("The folder %1 is read-only.").arg(QDir::toNativeSeparators(folder));
@@ -222,31 +263,41 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         result = {};
     }
 
+    const QFileInfo info(path);
     const bool existed = info.exists();
+    // A FIFO or a device would keep SQLite waiting for ever, and a folder never opens: they
+    // are set aside like an unreadable file.
+    const bool regular = existed && isRegularFileOrAbsent(path);
     // A store we may not read or write is still the user's store: moving it aside would
     // hide every list behind a fresh, empty one over a matter of permissions.
-    if (existed && info.isFile() && (!info.isReadable() || !info.isWritable())) {
+    if (regular && (!info.isReadable() || !info.isWritable())) {
         result.error = tr("The file %1 cannot be read or written with your permissions.")
                            .arg(QDir::toNativeSeparators(path));
         return result;
     }
-    if (existed && info.isFile() && StoreSchema::isNewerStore(path)) {
+    if (regular && StoreSchema::isNewerStore(path)) {
         result.outcome = OpenOutcome::Newer;
         result.error = tr("The store %1 was written by a newer version of Tanvill.")
                            .arg(QDir::toNativeSeparators(path));
         return result;
     }
     int code = 0;
+    if (!existed && !mayChangeFiles())
+        return cancelled();
     // Loading reads the tables but not every page: a damaged page elsewhere (a description,
     // an index) would otherwise show only when a save touches it. An existing file is
     // therefore checked whole, once it is loaded, while it is in use.
-    if (tryOpen(path, &result.error, &code, existed)) {
+    if (existed && !regular) {
+        result.error = tr("%1 is not a file.").arg(QDir::toNativeSeparators(path));
+    } else if (tryOpen(path, &result.error, &code, existed)) {
         result.outcome = existed ? OpenOutcome::Opened : OpenOutcome::Created;
         result.error.clear();
         return result;
     }
-    if (!existed || isTransient(code))
-        return result;
+    if (!existed || isTransient(code) || m_cancelOpening)
+        return m_cancelOpening ? cancelled() : result;
+    if (!mayChangeFiles())
+        return cancelled();
 
     qWarning().noquote() << "The store" << path << "cannot be read:" << result.error;
     result.setAsidePath = setAside(path);
@@ -268,9 +319,9 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
 {
     m_reader = std::make_unique<Database>();
     Database &db = *m_reader;
-    auto fail = [&](const QString &reason) {
+    auto fail = [&](const QString &reason, int failureCode = -1) {
         *error = reason.isEmpty() ? db.lastError() : reason;
-        *code = db.lastErrorCode();
+        *code = failureCode >= 0 ? failureCode : db.lastErrorCode();
         closeStore();
         m_context = std::make_unique<ObjectContext>();
         return false;
@@ -284,10 +335,16 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
         return false;
     }
     QString reason;
-    if (!StoreSchema::configure(db, &reason) || !StoreSchema::migrate(db, &reason))
+    if (!StoreSchema::configure(db, &reason))
         return fail(reason);
-    if (!m_context->load(db, &reason))
+    // Only the process that keeps the store brings it up to date.
+    const std::optional<qint64> version = db.queryInteger(QStringLiteral("PRAGMA user_version"));
+    if ((!version || *version != StoreSchema::currentVersion()) && !mayChangeFiles())
+        return fail(cancelled().error, SQLITE_INTERRUPT);
+    if (!StoreSchema::migrate(db, &reason))
         return fail(reason);
+    if (!m_context->load(db, &reason, &m_cancelOpening))
+        return fail(reason, m_cancelOpening ? SQLITE_INTERRUPT : -1);
     m_checkDue = check;
     // openConnections closes the reader when it fails: db is gone then. Its failure says
     // nothing about the file, which therefore stays where it is.
@@ -300,72 +357,75 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
     return true;
 }
 
-void ObjectStore::startCheck(const QString &path)
+void ObjectStore::scheduleCheck(int delayMs)
 {
-    auto check = std::make_shared<Check>();
-    m_check = check;
-    // The check reads every page of the file through the page cache of its own connection,
-    // which keeps the memory of a large store low; nothing waits for it.
-    m_checkResult = std::async(std::launch::async, [this, check, path]() -> std::optional<bool> {
-        Database checker;
-        if (!checker.open(path, false))
-            return std::nullopt;
-        {
-            std::lock_guard lock(check->mutex);
-            if (check->stopped)
-                return std::nullopt;
-            check->connection = checker.handle();
-        }
-        const bool passed = StoreSchema::passesQuickCheck(checker);
-        std::lock_guard lock(check->mutex);
-        check->connection = nullptr;
-        if (check->stopped)
-            return std::nullopt;
-        QMetaObject::invokeMethod(this, &ObjectStore::checkFinished, Qt::QueuedConnection);
-        return passed;
-    });
+    m_checkTimer.start(delayMs);
 }
 
-void ObjectStore::checkFinished()
+void ObjectStore::startCheck()
 {
-    takeOver();
-    // A check stopped meanwhile left no result; a newer one sends its own call.
-    if (!m_checkResult.valid()
-        || m_checkResult.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!m_writer || m_check)
         return;
-    applyCheck(m_checkResult.get(), false);
+    const quint64 generation = ++m_checkGeneration;
+    // The check reads every page of the file through the page cache of its own connection,
+    // which keeps the memory of a large store low; nothing waits for it. Its verdict travels
+    // with the call that announces it.
+    m_check = std::make_unique<StoreCheck>(m_path, [this, generation](StoreCheck::Verdict verdict) {
+        QMetaObject::invokeMethod(
+            this, [this, generation, verdict] { checkFinished(generation, verdict); },
+            Qt::QueuedConnection);
+    });
+    if (!m_check->isRunning()) {
+        m_check.reset();
+        scheduleCheck(m_checkRetryMs);
+    }
 }
 
-void ObjectStore::applyCheck(std::optional<bool> passed, bool atOpening)
+void ObjectStore::checkFinished(quint64 generation, StoreCheck::Verdict verdict)
 {
-    // Without a connection of its own the check runs on the reader, while nothing else does.
-    if (!passed && atOpening && m_reader && m_writer)
-        passed = StoreSchema::passesQuickCheck(*m_reader);
-    if (!passed || *passed || !m_writer)
+    // A check stopped meanwhile left no result for this store.
+    if (generation != m_checkGeneration)
+        return;
+    m_check.reset();
+    applyCheck(verdict, false);
+    emit checked(verdict);
+}
+
+void ObjectStore::applyCheck(StoreCheck::Verdict verdict, bool atOpening)
+{
+    switch (verdict) {
+    case StoreCheck::Verdict::Sound:
+        return;
+    case StoreCheck::Verdict::NotRun:
+        // Busy with another process, short of memory or stopped: nothing is known about the
+        // file, so nothing is done to it but to check it again later.
+        if (m_writer)
+            scheduleCheck(m_checkRetryMs);
+        return;
+    case StoreCheck::Verdict::Damaged:
+        break;
+    }
+    if (!m_writer)
         return;
     qWarning().noquote() << "The store" << m_path << "is damaged.";
     if (!atOpening) {
-        recoverAndReport(false);
+        recoverAndReport(Rewrite::Damaged);
         return;
     }
-    if (const std::optional<QString> aside = writeAnewFromMemory()) {
+    QString error;
+    if (const std::optional<QString> aside = writeAnewFromMemory(&error)) {
         m_openResult.outcome = OpenOutcome::Repaired;
         m_openResult.setAsidePath = *aside;
+    } else {
+        qWarning().noquote() << "The store could not be written anew:" << error;
+        m_rewriteDue = Rewrite::Damaged;
     }
 }
 
 void ObjectStore::stopCheck()
 {
     ++m_checkGeneration;
-    if (m_check) {
-        std::lock_guard lock(m_check->mutex);
-        m_check->stopped = true;
-        if (m_check->connection)
-            sqlite3_interrupt(m_check->connection);
-    }
-    if (m_checkResult.valid())
-        m_checkResult.wait();
-    m_checkResult = {};
+    m_checkTimer.stop();
     m_check.reset();
 }
 
@@ -379,10 +439,11 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
     };
     if (!m_reader || !m_reader->isOpen()) {
         m_reader = std::make_unique<Database>();
-        if (!m_reader->open(path, true) || !StoreSchema::configure(*m_reader, error)
+        if (!m_reader->open(path, false) || !StoreSchema::configure(*m_reader, error)
             || !StoreSchema::migrate(*m_reader, error))
             return fail(m_reader->lastError());
     }
+    sqlite3_busy_timeout(m_reader->handle(), kReaderBusyTimeoutMs);
     m_descriptionQuery = std::make_unique<Statement>(
         m_reader->prepare(QStringLiteral("SELECT text FROM descriptions WHERE app_id = ?1")));
     m_screenshotQuery = std::make_unique<Statement>(m_reader->prepare(QStringLiteral(
@@ -392,79 +453,17 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
     m_writer = std::make_unique<StoreWriter>();
     if (!m_writer->start(path, error))
         return fail(tr("The store cannot be written."));
-    m_context->setDescriptionLoader([this](qint64 appId) { return readDescription(appId); });
-    m_context->setScreenshotLoader([this](qint64 appId) { return readScreenshots(appId); });
+    m_context->setDescriptionLoader([this](qint64 appId, ObjectContext::ReadFailure *failure) {
+        return readDescription(appId, failure);
+    });
+    m_context->setScreenshotLoader([this](qint64 appId, ObjectContext::ReadFailure *failure) {
+        return readScreenshots(appId, failure);
+    });
     return true;
 }
 
-std::optional<QString> ObjectStore::writeAnewFromMemory()
-{
-    if (m_repairing)
-        return std::nullopt;
-    m_repairing = true;
-    // Read what can still be read of the damaged file before it goes, then take every
-    // record as changed: the next save writes them all.
-    m_context->markEverythingChanged();
-    // The writer finishes what is queued; those outcomes concern the damaged file only.
-    closeStore();
-    {
-        std::lock_guard lock(m_outcomesMutex);
-        m_outcomes.clear();
-    }
-    // A file removed from under the store leaves nothing to set aside; a damaged one, or one
-    // that took the store's place, is kept.
-    const bool present = QFileInfo::exists(m_path);
-    const QString aside = present ? setAside(m_path) : QString();
-    QString error;
-    std::optional<QString> repaired;
-    if (present && aside.isEmpty()) {
-        error = tr("The file %1 cannot be moved aside.").arg(QDir::toNativeSeparators(m_path));
-    } else if (QDir().mkpath(QFileInfo(m_path).absolutePath()) && openConnections(m_path, &error)) {
-        ChangeSet everything;
-        const quint64 ticket = m_context->takeChanges(everything);
-        const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(everything));
-        if (outcome.committed) {
-            m_context->changesCommitted(ticket);
-            repaired = aside;
-        } else {
-            m_context->changesFailed(ticket);
-            error = outcome.error;
-        }
-    }
-    if (!repaired) {
-        qWarning().noquote() << "The store could not be written anew:" << error;
-        // Without a fresh file saves go on against the old one, which may still take them.
-        if (!m_writer && !aside.isEmpty() && !QFileInfo::exists(m_path))
-            QFile::rename(aside, m_path);
-        if (!m_writer)
-            openConnections(m_path, &error);
-    } else {
-        qWarning().noquote() << "The store was written anew from memory; the file that was at its"
-                                " place is"
-                             << (aside.isEmpty() ? QStringLiteral("gone") : aside);
-    }
-    m_repairing = false;
-    return repaired;
-}
-
-std::optional<QString> ObjectStore::recover(bool moved)
-{
-    const std::optional<QString> aside = writeAnewFromMemory();
-    if (!aside)
-        return moved ? tr("The store file was removed or replaced.")
-                     : tr("The store file is damaged.");
-    if (const auto &tell = moved ? storeReplaced : storeRepaired)
-        tell(*aside);
-    return std::nullopt;
-}
-
-void ObjectStore::recoverAndReport(bool moved)
-{
-    if (const std::optional<QString> error = recover(moved); error && saveFailed)
-        saveFailed(*error);
-}
-
-std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
+std::optional<QByteArray> ObjectStore::readDescription(qint64 appId,
+                                                       ObjectContext::ReadFailure *failure)
 {
     if (!m_descriptionQuery)
         return std::nullopt;
@@ -479,7 +478,7 @@ std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
         description = QByteArray();
         break;
     case Statement::Step::Error:
-        readFailed("a description");
+        *failure = readFailed("a description");
         break;
     }
     // Resetting releases the read lock, so the writer is never kept waiting.
@@ -487,7 +486,8 @@ std::optional<QByteArray> ObjectStore::readDescription(qint64 appId)
     return description;
 }
 
-std::optional<std::vector<ScreenshotRow>> ObjectStore::readScreenshots(qint64 appId)
+std::optional<std::vector<ScreenshotRow>>
+ObjectStore::readScreenshots(qint64 appId, ObjectContext::ReadFailure *failure)
 {
     if (!m_screenshotQuery)
         return std::nullopt;
@@ -499,20 +499,33 @@ std::optional<std::vector<ScreenshotRow>> ObjectStore::readScreenshots(qint64 ap
         rows.push_back(
             { query.integer(0), appId, query.integer(1), query.text(2, TextLimits::kLink) });
     if (step == Statement::Step::Error)
-        readFailed("screenshots");
+        *failure = readFailed("screenshots");
     query.reset();
     if (step == Statement::Step::Error)
         return std::nullopt;
     return rows;
 }
 
-void ObjectStore::readFailed(const char *what)
+ObjectContext::ReadFailure ObjectStore::readFailed(const char *what)
 {
-    qWarning().noquote() << "Cannot read" << what << "from the store:" << m_reader->lastError();
+    const int code = m_reader->lastErrorCode();
+    const QString kind = QStringLiteral("Cannot read %1 from the store").arg(QLatin1String(what));
+    m_log.warn(kind, kind + QStringLiteral(": ") + m_reader->lastError());
+    if (isTransient(code))
+        return ObjectContext::ReadFailure::Retry;
     // Not from inside a getter: the repair closes the connection this read uses.
-    if (StoreSchema::isDamage(m_reader->lastErrorCode()) && !m_repairing)
+    if (StoreSchema::isDamage(code) && !m_repairing) {
         QMetaObject::invokeMethod(
-            this, [this] { recoverAndReport(false); }, Qt::QueuedConnection);
+            this, [this] { recoverAndReport(Rewrite::Damaged); }, Qt::QueuedConnection);
+    } else if (m_writer && !m_repairing) {
+        // Tables gone: the file left its path or was emptied, which the writer tells.
+        m_writer->submit({}, [this](const StoreWriter::Outcome &outcome) {
+            if (outcome.moved)
+                QMetaObject::invokeMethod(
+                    this, [this] { recoverAndReport(Rewrite::Moved); }, Qt::QueuedConnection);
+        });
+    }
+    return ObjectContext::ReadFailure::Lost;
 }
 
 QString ObjectStore::setAside(const QString &path)
@@ -524,7 +537,7 @@ QString ObjectStore::setAside(const QString &path)
         const QString suffix = attempt == 0 ? QString() : QStringLiteral("-%1").arg(attempt);
         target = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
             + QStringLiteral(".unreadable-") + stamp + suffix + QLatin1Char('.') + info.suffix();
-        if (!QFileInfo::exists(target))
+        if (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink())
             break;
     }
     if (!QFile::rename(path, target))
@@ -539,6 +552,12 @@ QString ObjectStore::setAside(const QString &path)
 std::optional<QString> ObjectStore::save(bool async)
 {
     takeOver();
+    if (m_rewriteDue != Rewrite::None) {
+        // Everything the context holds goes into the fresh file, pending changes with it.
+        const std::optional<QString> error = recover(m_rewriteDue);
+        if (!error || !m_writer)
+            return error;
+    }
     if (!async && m_writer && m_context->hasChangesInFlight()) {
         // A synchronous save covers everything before it: wait for the earlier saves and
         // take back what failed, so that it is written now.
@@ -563,20 +582,30 @@ std::optional<QString> ObjectStore::save(bool async)
         return std::nullopt;
     }
     const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(changes));
-    if (outcome.damaged || outcome.moved)
-        return recover(outcome.moved);
+    if (outcome.damaged || outcome.moved) {
+        m_context->changesFailed(ticket);
+        return recover(outcome.moved ? Rewrite::Moved : Rewrite::Damaged);
+    }
     finishSave(ticket, outcome);
     return outcome.committed ? std::nullopt : std::optional<QString>(outcome.error);
 }
 
+bool ObjectStore::hasUnsavedChanges()
+{
+    takeOver();
+    deliverOutcomes();
+    return m_rewriteDue != Rewrite::None || m_context->hasChanges()
+        || m_context->hasChangesInFlight();
+}
+
 std::optional<QString> ObjectStore::writeAnewIfMoved()
 {
-    // Nothing to write, but a store file removed meanwhile would take every list with it when
-    // the program quits.
+    // Nothing to write, but a store file removed or emptied meanwhile would take every list
+    // with it when the program quits.
     if (!m_writer || !m_writer->submitAndWait({}).moved)
         return std::nullopt;
-    qWarning().noquote() << "The store file was removed or replaced.";
-    return recover(true);
+    qWarning().noquote() << "The store file was removed, replaced or emptied.";
+    return recover(Rewrite::Moved);
 }
 
 void ObjectStore::deliverOutcomes()
@@ -601,13 +630,12 @@ void ObjectStore::finishSave(quint64 ticket, const StoreWriter::Outcome &outcome
             saveSucceeded();
         return;
     }
-    if (outcome.damaged || outcome.moved) {
-        qWarning().noquote() << "Saving the store failed:" << outcome.error;
-        recoverAndReport(outcome.moved);
-        return;
-    }
     qWarning().noquote() << "Saving the store failed:" << outcome.error;
     m_context->changesFailed(ticket);
+    if (outcome.damaged || outcome.moved) {
+        recoverAndReport(outcome.moved ? Rewrite::Moved : Rewrite::Damaged);
+        return;
+    }
     if (saveFailed)
         saveFailed(outcome.error);
 }

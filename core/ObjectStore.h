@@ -4,22 +4,28 @@
 // ObjectContext (on a worker thread while the application starts, if asked), and saves the
 // context's changes through a writer thread with its own connection, one transaction per save. A
 // file that cannot be opened or is not a store of ours is renamed aside (never deleted) and a fresh
-// store takes its place. A file that opens but that SQLite finds damaged, at opening or on any
-// later save, is repaired from memory: everything the context holds goes into a fresh file and the
-// damaged one is set aside. So is a store file removed or replaced while the program runs, as its
-// next save finds. Descriptions and screenshots stay in the file until an application's are first
-// read, which keeps opening quick and memory low for large stores. The store's folder is locked for
-// as long as a store is open, so that two processes never write one store. ListsController owns the
-// one instance of the application.
+// store takes its place. A file that SQLite finds damaged, at opening, in the check of the whole
+// file a moment later, or on any later save, is repaired from memory: everything the context holds
+// goes into a fresh file and the damaged one is set aside. So is a store file removed, replaced or
+// emptied while the program runs, as its next save finds. A fresh file is written beside the store
+// and takes its place only once it is whole; when that cannot be done, every later save tries
+// again. Descriptions and screenshots stay in the file until an application's are first read, which
+// keeps opening quick and memory low for large stores. The store's folder is locked for as long as
+// a store is open, so that two processes never write one store. ListsController owns the one
+// instance of the application.
 
 #include "core/ObjectContext.h"
+#include "core/StoreCheck.h"
+#include "core/StoreLock.h"
 #include "core/StoreWriter.h"
+#include "platform/ThrottledLog.h"
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <future>
 #include <memory>
@@ -54,9 +60,16 @@ public:
         QString error;
     };
 
+    // Whether a store opened in the background may change files (create the folder or the
+    // store, migrate, set an unreadable file aside, repair) before allowFileChanges().
+    enum class FileChanges { Allowed, AwaitPermission };
+
     // How long a store opened in the background waits for another process to let it go: a
     // later launch that only hands its link to the running one holds it for a moment.
     static constexpr int kBackgroundLockWaitMs = 1000;
+    // When the check of the whole file runs after opening, and again after it could not run.
+    static constexpr int kCheckDelayMs = 1000;
+    static constexpr int kCheckRetryMs = 60000;
 
     explicit ObjectStore(QObject *parent = nullptr);
     ~ObjectStore() override;
@@ -67,8 +80,13 @@ public:
     // needs the store (any but path()) waits for the worker and then takes the loaded graph
     // over on its own thread, the UI thread, in one step: nothing is touched by two threads at
     // once. The check of the whole file runs a moment later; a damaged file it finds is written
-    // anew from memory, as when damage shows while running (storeRepaired).
-    void openInBackground(const QString &path, int lockWaitMs = kBackgroundLockWaitMs);
+    // anew from memory, as when damage shows while running (storeRepaired). A launch that may
+    // still hand over to another one asks the worker to await permission before it changes
+    // anything; the first call that needs the store gives it.
+    void openInBackground(const QString &path, int lockWaitMs = kBackgroundLockWaitMs,
+                          FileChanges changes = FileChanges::Allowed);
+    // This process keeps the store: the worker may change files.
+    void allowFileChanges();
     // How opening went.
     const OpenResult &openResult();
     // Runs the handler on the UI thread once the store is taken over; at once when it was.
@@ -79,11 +97,18 @@ public:
 
     ObjectContext &context();
 
-    // Writes the pending changes in one transaction; nothing when nothing changed. async
-    // returns at once and reports a failure through saveFailed later; otherwise the call
-    // returns after the commit (and every earlier one) with the error, if any. Failed
-    // changes stay pending.
+    // Writes the pending changes in one transaction; nothing when nothing changed. A store
+    // that must be written anew is tried first. async returns at once and reports a failure
+    // through saveFailed later; otherwise the call returns after the commit (and every earlier
+    // one) with the error, if any. Failed changes stay pending.
     std::optional<QString> save(bool async);
+    // True while something the context holds has not reached the store.
+    bool hasUnsavedChanges();
+    // For changes that cannot reach the store when the program ends: writes everything the
+    // context holds into a new store file beside the store (or, when its folder cannot be
+    // written, in the folder above or the home folder) and returns its path; none, with the
+    // reason, when nothing could be written. Nothing pending changes.
+    std::optional<QString> keepUnsavedChanges(QString *error);
 
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
@@ -91,52 +116,73 @@ public:
     // Called on the UI thread when a store found damaged while running was written anew;
     // the damaged file was set aside at the given path.
     std::function<void(const QString &setAsidePath)> storeRepaired;
-    // Called on the UI thread when the store file was found removed or replaced and written
-    // anew from memory; a file that had taken its place was set aside at the given path (none
-    // when the file was removed).
+    // Called on the UI thread when the store file was found removed, replaced or emptied and
+    // written anew from memory; a file that had taken its place was set aside at the given
+    // path (none when the file was removed or emptied).
     std::function<void(const QString &setAsidePath)> storeReplaced;
 
     // The file next to the store that marks it in use.
     static QString lockPath(const QString &storePath);
 
+    // For tests: when the check of the whole file runs.
+    void setCheckTimes(int delayMs, int retryMs);
+
+signals:
+    // The check of the whole file ended, with its verdict (also when it could not run).
+    void checked(tanvill::StoreCheck::Verdict verdict);
+
 private:
+    // Why the store must be written anew.
+    enum class Rewrite { None, Damaged, Moved };
+
     // The worker's part of opening.
     OpenResult openNow(const QString &path, int lockWaitMs);
+    // On the worker: waits until this process may change files; false when it may not.
+    bool mayChangeFiles();
     // Waits for a background open and takes its outcome over; with `waitForCheck` also for
     // the check of the whole file, so that a damaged file is repaired first.
     void takeOver(bool waitForCheck = false);
+    void scheduleCheck(int delayMs);
     // Starts the check of the whole file on a connection and a thread of its own.
-    void startCheck(const QString &path);
-    void checkFinished();
+    void startCheck();
+    void checkFinished(quint64 generation, StoreCheck::Verdict verdict);
     // Repairs a file the check found damaged; `atOpening` while the outcome can still say so.
-    void applyCheck(std::optional<bool> passed, bool atOpening);
+    void applyCheck(StoreCheck::Verdict verdict, bool atOpening);
     void stopCheck();
     bool lock(const QString &path, OpenResult *result);
     // Clears the way for the lock file when something else stands at its path.
     bool clearLockPath(const QString &lockFile, QString *error);
-    // With `check`, also starts the check of every page of the file.
+    // With `check`, also has the check of every page of the file run.
     bool tryOpen(const QString &path, QString *error, int *code, bool check = false);
     // Opens the connections and the writer on a migrated store, without loading records.
     bool openConnections(const QString &path, QString *error);
     void closeStore();
     QString setAside(const QString &path);
-    // Writes the whole context to a fresh file at the store's path, setting aside what is
-    // there now (a damaged file, or one that took the store's place); the path that went to
-    // (empty when nothing was there), or none (with the changes pending again) on failure.
-    std::optional<QString> writeAnewFromMemory();
-    // After the writer found the file damaged (or moved from its path): writes it anew and
-    // tells the owner; the error when that failed.
-    std::optional<QString> recover(bool moved);
-    void recoverAndReport(bool moved);
+
+    // Writes the whole context to a fresh file that then takes the store's place, setting
+    // aside what is there now (a damaged file, or one that took the store's place); the path
+    // that went to (empty when nothing, or an empty file, was there), or none with the reason.
+    // Nothing is set aside or left half-written when it fails, and pending changes stay pending.
+    std::optional<QString> writeAnewFromMemory(QString *error);
+    // Writes every record the context holds into a new store file at path.
+    bool writeSnapshot(const QString &path, QString *error);
+    // Puts the fresh file at the store's path, setting aside what was there.
+    bool putInPlace(const QString &fresh, QString *setAsidePath, QString *error);
+    // Writes the store anew and tells the owner; the error when that failed, after which
+    // every save tries again.
+    std::optional<QString> recover(Rewrite why);
+    void recoverAndReport(Rewrite why);
     // For a save with nothing to write: the file is written anew when it left its path.
     std::optional<QString> writeAnewIfMoved();
     void finishSave(quint64 ticket, const StoreWriter::Outcome &outcome);
     // Applies the outcomes of asynchronous saves that the writer reported.
     void deliverOutcomes();
-    std::optional<QByteArray> readDescription(qint64 appId);
-    std::optional<std::vector<ScreenshotRow>> readScreenshots(qint64 appId);
-    // A read on the UI thread failed: repairs the file later when SQLite found it damaged.
-    void readFailed(const char *what);
+    std::optional<QByteArray> readDescription(qint64 appId, ObjectContext::ReadFailure *failure);
+    std::optional<std::vector<ScreenshotRow>> readScreenshots(qint64 appId,
+                                                              ObjectContext::ReadFailure *failure);
+    // A read on the UI thread failed: repairs the file later when SQLite found it damaged,
+    // or when it left its path or was emptied.
+    ObjectContext::ReadFailure readFailed(const char *what);
 
     QString m_path;
     std::unique_ptr<ObjectContext> m_context;
@@ -144,21 +190,29 @@ private:
     std::unique_ptr<Statement> m_descriptionQuery;
     std::unique_ptr<Statement> m_screenshotQuery;
     std::unique_ptr<StoreWriter> m_writer;
-    std::unique_ptr<QLockFile> m_lock;
+    StoreLock m_lock;
     bool m_repairing = false;
+    Rewrite m_rewriteDue = Rewrite::None;
 
     // While a background open runs, its worker owns everything above.
     std::future<OpenResult> m_opening;
     std::atomic<bool> m_cancelOpening = false;
+    std::mutex m_permissionMutex;
+    std::condition_variable m_permissionChanged;
+    bool m_fileChangesAllowed = true;
     OpenResult m_openResult;
     std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
-    // The check of the whole file: due once a store is opened; true when sound, none when it
-    // could not run.
+
+    // The check of the whole file: due once a store is opened.
     bool m_checkDue = false;
     quint64 m_checkGeneration = 0;
-    struct Check;
-    std::shared_ptr<Check> m_check;
-    std::future<std::optional<bool>> m_checkResult;
+    std::unique_ptr<StoreCheck> m_check;
+    QTimer m_checkTimer;
+    int m_checkDelayMs = kCheckDelayMs;
+    int m_checkRetryMs = kCheckRetryMs;
+
+    // Reads that fail may fail by the thousand.
+    ThrottledLog m_log;
 
     struct Outcome
     {

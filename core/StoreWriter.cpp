@@ -176,19 +176,30 @@ bool StoreWriter::fileHasMoved() const
         && moved != 0;
 }
 
+bool StoreWriter::fileWasEmptied() const
+{
+    // Only a clear answer counts: a file that cannot be read just now is not gone.
+    const std::optional<qint64> tables = m_database->queryInteger(QStringLiteral(
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'apps'"));
+    return tables && *tables == 0;
+}
+
 StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
 {
     // SQLite refuses to write a file that left its path, and would refuse for ever; checked
-    // first, so that the removal is found even when a save has nothing to write.
-    if (fileHasMoved())
-        return { false, QStringLiteral("The store file was removed or replaced."), false, true };
+    // first, so that the removal is found even when a save has nothing to write. A file cut
+    // to nothing in place is an empty database to SQLite, without a table of ours.
+    if (fileHasMoved() || (changes.isEmpty() && fileWasEmptied()))
+        return { false, QStringLiteral("The store file was removed, replaced or emptied."), false,
+                 true };
     if (changes.isEmpty())
         return { true };
     Database &db = *m_database;
     Statements &statements = *m_statements;
     auto fail = [&] {
-        return Outcome { false, db.lastError(), StoreSchema::isDamage(db.lastErrorCode()),
-                         fileHasMoved() };
+        const QString error = db.lastError();
+        const bool damaged = StoreSchema::isDamage(db.lastErrorCode());
+        return Outcome { false, error, damaged, !damaged && (fileHasMoved() || fileWasEmptied()) };
     };
     Transaction transaction(db);
     if (!transaction.isActive())

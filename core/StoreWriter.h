@@ -30,7 +30,8 @@ public:
         // SQLite found the file damaged.
         bool damaged = false;
         // The store's path no longer leads to the file this writer has open: it was removed
-        // or another file took its place. Nothing written to the old file would last.
+        // or another file took its place; or the file was emptied where it is. Nothing written
+        // to it would last.
         bool moved = false;
     };
     // Runs on the writer thread with the outcome.
@@ -60,6 +61,7 @@ private:
     void run();
     Outcome commit(const ChangeSet &changes);
     bool fileHasMoved() const;
+    bool fileWasEmptied() const;
 
     std::unique_ptr<Database> m_database;
     std::unique_ptr<Statements> m_statements;

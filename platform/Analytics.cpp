@@ -1,13 +1,16 @@
 #include "platform/Analytics.h"
 
 #include "platform/Identity.h"
+#include "platform/RegularFile.h"
 #include "platform/SharedInstance.h"
 
+#include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+
+#include <utility>
 
 namespace tanvill {
 
@@ -30,13 +33,15 @@ void Analytics::track(const QString &name, const QVariantMap &properties)
     const QString folder = applicationFolder(QStandardPaths::GenericDataLocation);
     if (!QDir().mkpath(folder))
         return;
-    QFile log(folder + QStringLiteral("/analytics.jsonl"));
-    if (!log.open(QIODevice::Append | QIODevice::WriteOnly))
-        return;
     QJsonObject line { { QStringLiteral("event"), name },
                        { QStringLiteral("time"), event.time.toString(Qt::ISODate) },
                        { QStringLiteral("properties"), QJsonObject::fromVariantMap(properties) } };
-    log.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    // Something other than a file in the log's place (a FIFO nobody reads) would block the
+    // UI thread: the event then stays in memory only.
+    if (!appendToRegularFile(folder + QStringLiteral("/analytics.jsonl"),
+                             QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n')
+        && !std::exchange(m_writeFailureLogged, true))
+        qWarning("Usage events cannot be written to %s/analytics.jsonl", qPrintable(folder));
 }
 
 QStringList Analytics::eventNames() const

@@ -33,6 +33,7 @@ public:
 
 private:
     std::vector<AnalyticsEvent> m_events;
+    bool m_writeFailureLogged = false;
 };
 
 } // namespace tanvill

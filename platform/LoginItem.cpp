@@ -1,6 +1,7 @@
 #include "platform/LoginItem.h"
 
 #include "platform/Identity.h"
+#include "platform/RegularFile.h"
 #include "platform/Strings.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,11 @@
 #include <QStandardPaths>
 
 namespace tanvill {
+
+namespace {
+// An autostart entry is a few lines; more is not ours.
+constexpr qint64 kMaxEntryBytes = 64 * 1024;
+} // namespace
 
 LoginItem::LoginItem()
     : LoginItem(defaultAutostartFolder(), QCoreApplication::applicationFilePath())
@@ -33,11 +39,10 @@ QString LoginItem::filePath() const
 
 bool LoginItem::isEnabled() const
 {
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    const std::optional<QByteArray> entry = readRegularFile(filePath(), kMaxEntryBytes);
+    if (!entry)
         return false;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
+    for (const QByteArray &line : entry->split('\n')) {
         const qsizetype equals = line.indexOf('=');
         if (equals > 0 && line.left(equals).trimmed() == "Hidden"
             && line.mid(equals + 1).trimmed() == "true")

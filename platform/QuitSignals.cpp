@@ -16,10 +16,24 @@ namespace {
 
 // [0] is written by the handler, [1] read by the event loop.
 int g_pipe[2] = { -1, -1 };
+volatile sig_atomic_t g_deadlineSeconds = 0;
+volatile sig_atomic_t g_deadlineArmed = 0;
+
+extern "C" void endAtDeadline(int)
+{
+    static const char message[]
+        = "Tanvill did not end in time after being asked to; it ends now.\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    ::_exit(1);
+}
 
 extern "C" void writeSignalNumber(int signalNumber)
 {
     const int savedErrno = errno;
+    if (g_deadlineSeconds > 0 && !g_deadlineArmed) {
+        g_deadlineArmed = 1;
+        ::alarm(unsigned(g_deadlineSeconds));
+    }
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     // Nothing else is safe here; a full pipe just drops the repeat.
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[0], &byte, 1);
@@ -48,6 +62,15 @@ QuitSignals::QuitSignals(std::initializer_list<int> signalNumbers, std::function
     action.sa_flags = SA_RESTART;
     for (int signalNumber : m_signals)
         ::sigaction(signalNumber, &action, nullptr);
+}
+
+void QuitSignals::setDeadline(unsigned seconds)
+{
+    struct sigaction action = {};
+    action.sa_handler = endAtDeadline;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGALRM, &action, nullptr);
+    g_deadlineSeconds = sig_atomic_t(seconds);
 }
 
 QuitSignals::~QuitSignals()

@@ -3,6 +3,9 @@
 // Turns SIGTERM and SIGINT into an orderly quit: the signal handler only writes the signal's
 // number into a pipe, and the event loop reads it and runs the handler on the UI thread.
 // The application installs one at start-up so that a stopped process still saves its store.
+// With a deadline, a process whose UI thread is stuck (or whose orderly quit takes too long)
+// still ends: that many seconds after the first signal it exits at once, from the signal's
+// own timer. The store's file is safe then too: a write cut short is rolled back.
 
 #include <QObject>
 
@@ -24,6 +27,9 @@ public:
     ~QuitSignals() override;
 
     bool isInstalled() const { return m_notifier != nullptr; }
+
+    // Ends the process this long after the first signal, whatever the UI thread is doing.
+    void setDeadline(unsigned seconds);
 
 private:
     void readSignals();

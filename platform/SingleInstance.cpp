@@ -53,7 +53,9 @@ struct SingleInstance::Peer
 
 void SingleInstance::drop(Peer &peer, const char *reason)
 {
-    qWarning("Dropped a connection to the running instance: %s", reason);
+    const QString message = QStringLiteral("Dropped a connection to the running instance: %1")
+                                .arg(QLatin1String(reason));
+    m_log.warn(message, message);
     peer.done = true;
     peer.timer->stop();
     peer.socket->abort();
@@ -189,7 +191,9 @@ void SingleInstance::acceptConnections()
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         if (m_peerCount >= kMaxPeers) {
-            qWarning("Dropped a connection to the running instance: too many connections");
+            const QString message = QStringLiteral(
+                "Dropped a connection to the running instance: too many connections");
+            m_log.warn(message, message);
             socket->abort();
             socket->deleteLater();
             continue;
@@ -203,7 +207,7 @@ void SingleInstance::acceptConnections()
         peer->timer = new QTimer(socket);
         peer->timer->setSingleShot(true);
         connect(peer->timer, &QTimer::timeout, socket,
-                [peer] { drop(*peer, "no message in time"); });
+                [this, peer] { drop(*peer, "no message in time"); });
         peer->timer->start(m_peerTimeoutMs);
         connect(socket, &QLocalSocket::readyRead, this, [this, peer] { readMessage(*peer); });
         if (socket->bytesAvailable() > 0)

@@ -11,6 +11,8 @@
 // serves a few connections at once and closes the others unanswered; a launch that finds it
 // busy like that tries again for a few seconds before it gives up.
 
+#include "platform/ThrottledLog.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -80,13 +82,15 @@ private:
     Role listen();
     void acceptConnections();
     void readMessage(Peer &peer);
-    static void drop(Peer &peer, const char *reason);
+    void drop(Peer &peer, const char *reason);
 
     QString m_socketPath;
     QString m_errorString;
     QLocalServer *m_server = nullptr;
     int m_peerCount = 0;
     int m_peerTimeoutMs = kPeerTimeoutMs;
+    // A process that keeps connecting must not fill the log.
+    ThrottledLog m_log;
 };
 
 } // namespace tanvill

@@ -1,8 +1,15 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Identity.h"
+#include "platform/RegularFile.h"
 #include "platform/SharedInstance.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -37,6 +44,31 @@ std::optional<double> toNumber(const QVariant &value)
     return number;
 }
 
+// QSettings reads its file whole and waits for it: a FIFO or a device in its place would hang
+// the program before any window shows. Whatever stands there is moved aside, and settings
+// start afresh in a new file.
+QString moveAsideUnlessRegular(const QString &filePath)
+{
+    if (isRegularFileOrAbsent(filePath))
+        return filePath;
+    const QFileInfo info(filePath);
+    const QString aside = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
+        + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))
+        + QLatin1Char('.') + info.suffix();
+    if (QFile::rename(filePath, aside)) {
+        qWarning().noquote() << filePath << "was no settings file; it was moved to" << aside;
+        return filePath;
+    }
+    // Settings kept for this session only, rather than no session at all.
+    const QString instead = QDir::temp().filePath(QStringLiteral("%1-%2.conf")
+                                                      .arg(bundleIdentifier())
+                                                      .arg(QCoreApplication::applicationPid()));
+    qWarning().noquote() << filePath << "is no settings file and cannot be moved; settings go to"
+                         << instead << "for now";
+    return instead;
+}
+
 } // namespace
 
 UserDefaults &UserDefaults::standard()
@@ -51,7 +83,8 @@ QString UserDefaults::defaultFilePath()
 }
 
 UserDefaults::UserDefaults(const QString &filePath)
-    : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
+    : m_settings(
+        std::make_unique<QSettings>(moveAsideUnlessRegular(filePath), QSettings::IniFormat))
 { }
 
 UserDefaults::~UserDefaults()

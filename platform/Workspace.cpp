@@ -1,12 +1,12 @@
 #include "platform/Workspace.h"
 
+#include "platform/RegularFile.h"
 #include "platform/SharedInstance.h"
 
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
@@ -28,13 +28,14 @@ QStringList searchPath(const char *variable, const QString &fallback)
 // (mimeapps.list, defaults.list, mimeinfo.cache).
 QStringList entriesIn(const QString &path, const QString &key, const QStringList &groups)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // mimeinfo.cache of a large system runs to a few hundred kilobytes.
+    const std::optional<QByteArray> contents = readRegularFile(path, 8 * 1024 * 1024);
+    if (!contents)
         return {};
     QStringList ids;
     bool inGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray &bytes : contents->split('\n')) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inGroup = groups.contains(line.mid(1, line.size() - 2));
             continue;

@@ -26,6 +26,7 @@
 #include "store/AppUpdater.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLayout>
 #include <QMainWindow>
@@ -249,12 +250,14 @@ void AppDelegate::terminate()
 
 bool AppDelegate::saveBeforeQuitting(bool mayAsk)
 {
+    ObjectStore &store = m_services.listsController().objectStore();
     for (;;) {
-        const std::optional<QString> error = m_services.listsController().objectStore().save(false);
+        const std::optional<QString> error = store.save(false);
         if (!error)
             return true;
         if (!mayAsk) {
             qCritical().noquote() << "The store could not be saved before quitting:" << *error;
+            keepUnsavedChanges(false);
             return true;
         }
         Alert alert;
@@ -264,9 +267,36 @@ bool AppDelegate::saveBeforeQuitting(bool mayAsk)
             = Strings::localizedFormat(QStringLiteral("QuitSaveFailedMessage"), { *error });
         alert.buttons = { Strings::localized("QuitSaveFailedRetry"),
                           Strings::localized("QuitSaveFailedQuitAnyway") };
-        if (m_services.alertPresenter().runModal(alert).buttonIndex != 0)
+        if (m_services.alertPresenter().runModal(alert).buttonIndex != 0) {
+            keepUnsavedChanges(true);
             return true;
+        }
     }
+}
+
+void AppDelegate::keepUnsavedChanges(bool tell)
+{
+    // Once per quit: the save at the very end fails the same way.
+    if (std::exchange(m_unsavedChangesKept, true))
+        return;
+    QString error;
+    const std::optional<QString> kept
+        = m_services.listsController().objectStore().keepUnsavedChanges(&error);
+    if (!kept && error.isEmpty())
+        return;
+    if (!kept)
+        qCritical().noquote() << "Your unsaved changes could not be kept anywhere:" << error;
+    if (!tell)
+        return;
+    Alert alert;
+    alert.style = kept ? Alert::Style::Informational : Alert::Style::Critical;
+    alert.messageText
+        = Strings::localized(kept ? "UnsavedChangesKeptTitle" : "UnsavedChangesLostTitle");
+    alert.informativeText = kept
+        ? Strings::localizedFormat(QStringLiteral("UnsavedChangesKeptMessage"),
+                                   { QDir::toNativeSeparators(*kept) })
+        : error;
+    m_services.alertPresenter().runModal(alert);
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -333,16 +363,17 @@ void AppDelegate::handleLink(const QString &link, std::function<void()> finished
         finished();
         return;
     }
-    m_services.analytics().track(QStringLiteral("Safari Extension"));
     if (!m_services.listsController().lists().empty()) {
         showMainWindow();
         mainWindowController().contentViewController()->tryAddingApp(*identifier, finished);
+        m_services.analytics().track(QStringLiteral("Safari Extension"));
     } else {
         bringToFront(&welcomeWindowController());
         Alert alert;
         alert.style = Alert::Style::Warning;
         alert.messageText = Strings::localized("AddAppNoListNotice");
         m_services.alertPresenter().runModal(alert);
+        m_services.analytics().track(QStringLiteral("Safari Extension"));
         finished();
     }
 }

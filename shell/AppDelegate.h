@@ -169,6 +169,9 @@ private:
     void setUpTrayIcon();
     void processPendingMessages();
     void handleLink(const QString &link, std::function<void()> finished);
+    // Changes that cannot reach the store when the program ends go to a file beside it; with
+    // `tell`, the user learns where.
+    void keepUnsavedChanges(bool tell);
 
     Services &m_services;
     ChangesWindowController m_changesWindowController;
@@ -198,6 +201,7 @@ private:
     QTimer m_messageTimer;
     bool m_terminating = false;
     bool m_quitRequested = false;
+    bool m_unsavedChangesKept = false;
     QStringList m_pendingMessages;
     std::function<void()> m_quit;
     SharedRegistration<AppDelegate> m_registration { this };

@@ -153,6 +153,54 @@ TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
     EXPECT_EQ(first.process.exitCode(), 0);
 }
 
+TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
+{
+    test::TestServices services { { .listsController = false } };
+    {
+        ListsController seed;
+        seed.createList("Watched");
+        seed.saveWithAsync(false);
+    }
+    test::FakeHttpServer server;
+    server.setHandler("/lookup", [](const test::FakeRequest &request) {
+        const bool slack = request.query.queryItemValue("id") == "803453959";
+        return test::FakeResponse::file(
+            test::fixturesDir()
+            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
+    });
+    // Neither runs yet: one of them becomes the running program and must add its own link,
+    // the other hands its link over.
+    RunningProgram a(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
+    RunningProgram b(server.baseUrl(), { "tanvill:///addApp?id=803453959" });
+    ASSERT_TRUE(a.process.waitForStarted(10000) && b.process.waitForStarted(10000));
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            return a.process.state() == QProcess::NotRunning
+                || b.process.state() == QProcess::NotRunning;
+        },
+        20000));
+    RunningProgram &runner = a.process.state() == QProcess::NotRunning ? b : a;
+    // Each addition is saved as it is made.
+    ASSERT_TRUE(test::waitFor(
+        [] {
+            Database file;
+            return file.open(ListsController::defaultStorePath(), false)
+                && file.queryInteger("SELECT count(*) FROM apps") == 2;
+        },
+        20000))
+        << runner.output.toStdString();
+    ::kill(pid_t(runner.process.processId()), SIGTERM);
+    ASSERT_TRUE(runner.process.waitForFinished(15000));
+    EXPECT_EQ(runner.process.exitCode(), 0) << runner.output.toStdString();
+
+    ListsController reopened;
+    QStringList identifiers;
+    for (const App *app : reopened.apps())
+        identifiers << app->identifier();
+    identifiers.sort();
+    EXPECT_EQ(identifiers, QStringList({ "803453959", "904280696" }));
+}
+
 namespace {
 
 // A runtime folder of its own: the launch cannot reach a running instance to hand over to

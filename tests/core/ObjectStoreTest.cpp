@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 
 #include "core/Database.h"
+#include "core/StoreLock.h"
 #include "core/StoreSchema.h"
 #include "core/TextLimits.h"
 #include "support/TestEnvironment.h"
@@ -9,6 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <limits>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -297,11 +301,12 @@ TEST_F(Store, DescriptionsAreReadFromTheFileWhenFirstAsked)
     // A read that fails is tried again, not taken for an empty description.
     reopen();
     bool readable = false;
-    context().setDescriptionLoader([&](qint64) -> std::optional<QByteArray> {
-        if (!readable)
-            return std::nullopt;
-        return QByteArray("Shorter");
-    });
+    context().setDescriptionLoader(
+        [&](qint64, ObjectContext::ReadFailure *) -> std::optional<QByteArray> {
+            if (!readable)
+                return std::nullopt;
+            return QByteArray("Shorter");
+        });
     App *unread = controller().apps().front();
     EXPECT_EQ(unread->appStoreDescription(), "");
     readable = true;
@@ -440,4 +445,93 @@ TEST_F(Store, HugeTextsInTheFileAreCutWhereTheyAreRead)
     reopen();
     EXPECT_EQ(controller().apps().front()->name(), QString(1023, QLatin1Char('x')));
     EXPECT_EQ(controller().apps().front()->appStoreDescription().size(), TextLimits::kLongText);
+}
+
+TEST_F(Store, LockFilesThatNameNoLiveHolderMakeWay)
+{
+    const QString lock = ObjectStore::lockPath(storePath());
+    const QString elsewhere = dataFolder() + "/elsewhere";
+    // What a power cut, a crash or a stray program can leave at the lock's path.
+    const auto leave = [&](int which) {
+        QFile file(which == 2 ? elsewhere : lock);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        if (which == 1)
+            file.write(QByteArray(300, '\x9c'));
+        if (which == 2) {
+            file.write("4242\nsomething\n");
+            ASSERT_TRUE(QFile::link(elsewhere, lock));
+        }
+        if (which == 3) {
+            ASSERT_TRUE(file.resize(qint64(500) * 1024 * 1024));
+        }
+    };
+    for (int which = 0; which < 4; ++which) {
+        SCOPED_TRACE(which);
+        close();
+        QFile::remove(lock);
+        leave(which);
+        EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    }
+
+    // A live holder whose file names no process still holds the store, and no message
+    // names a process 0.
+    close();
+    const int fd = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    reopen();
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::InUse);
+    EXPECT_FALSE(controller().openResult().error.contains("process"));
+    ::close(fd);
+}
+
+TEST_F(Store, ALaunchThatMayStillHandOverChangesNoFile)
+{
+    close();
+    writeFile("this is no store of ours");
+    const QByteArray original = readFile(storePath());
+    // Two launches at once: the one that hands its link over took the lock first, and the
+    // one that runs on waits for it.
+    auto handingOver = std::make_unique<ObjectStore>();
+    handingOver->openInBackground(storePath(), 10000, ObjectStore::FileChanges::AwaitPermission);
+    ASSERT_TRUE(test::waitFor([&] {
+        StoreLock probe;
+        qint64 holder = 0;
+        QString error;
+        return probe.tryLock(ObjectStore::lockPath(storePath()), &holder, &error)
+            == StoreLock::Result::Held;
+    }));
+    auto runningOn = std::make_unique<ObjectStore>();
+    runningOn->openInBackground(storePath(), 10000);
+    handingOver.reset();
+
+    // Only the one that runs on sets the unreadable file aside, and says so.
+    ListsController opened(std::move(runningOn));
+    EXPECT_EQ(opened.openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
+    ASSERT_EQ(setAsideFiles().size(), 1);
+    EXPECT_EQ(readFile(dataFolder() + "/" + setAsideFiles().front()), original);
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+    EXPECT_EQ(alerts->errors.front().code, 2);
+}
+
+TEST_F(Store, RecordsWithIdsOfAnyValueLoadAndNewOnesTakeIdsNobodyHas)
+{
+    close();
+    const QString largest = QString::number(std::numeric_limits<qint64>::max());
+    runSql("INSERT INTO lists (id, idx, name) VALUES (" + largest + ", 0, 'Edge')");
+    for (const QString &id :
+         { QStringLiteral("1"), QStringLiteral("2"), QString::number(qint64(1) << 62), largest })
+        runSql("INSERT INTO apps (id, list_id, position, name) VALUES (" + id + ", " + largest
+               + ", " + id + " % 1000, 'App " + id + "')");
+    runSql("INSERT INTO screenshots (id, app_id, url) VALUES (" + largest + ", 1, 'one.png')");
+
+    reopen();
+    ASSERT_EQ(controller().apps().size(), 4u);
+    addApp(controller().lists().front(), "New", 1);
+    controller().createList("Second");
+    controller().saveWithAsync(false);
+    EXPECT_EQ(countRows("SELECT count(*) FROM apps"), 5);
+    EXPECT_EQ(countRows("SELECT count(*) FROM lists"), 2);
+    EXPECT_EQ(countRows("SELECT count(*) FROM screenshots"), 2);
+    EXPECT_EQ(countRows("SELECT count(*) FROM apps WHERE name LIKE 'App %'"), 4);
 }

@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 
 #include "core/Database.h"
+#include "core/StoreCheck.h"
 #include "core/StoreSchema.h"
 #include "support/TestEnvironment.h"
 
@@ -121,28 +122,129 @@ TEST_F(StoreDamage, AStoreDamagedWhileRunningIsWrittenAnewFromMemory)
     }
 }
 
-TEST_F(StoreDamage, AStoreFileRemovedOrReplacedWhileRunningIsWrittenAnewFromMemory)
+TEST_F(StoreDamage, AStoreFileRemovedReplacedOrEmptiedWhileRunningIsWrittenAnewFromMemory)
 {
     fill();
     App *app = controller().lists().front()->apps().back();
-    for (const bool replaced : { false, true }) {
-        ASSERT_TRUE(QFile::remove(storePath()));
-        EXPECT_TRUE(!replaced || QFile(storePath()).open(QIODevice::WriteOnly));
-        app->setNotes(replaced ? QStringLiteral("replaced") : QStringLiteral("removed"));
+    enum Fault { Removed, Replaced, Emptied };
+    for (const Fault fault : { Removed, Replaced, Emptied }) {
+        SCOPED_TRACE(int(fault));
+        if (fault == Emptied) {
+            // Cut to nothing in place (": > Tanvill.sqlite"): the same file, no tables.
+            ASSERT_TRUE(QFile::resize(storePath(), 0));
+        } else {
+            ASSERT_TRUE(QFile::remove(storePath()));
+        }
+        if (fault == Replaced) {
+            QFile other(storePath());
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+            other.write("another program's file");
+        }
+        const size_t told = alerts->errors.size();
+        app->setNotes(QStringLiteral("fault %1").arg(int(fault)));
         controller().saveWithAsync(true);
-        ASSERT_TRUE(test::waitFor([&] { return alerts->errors.size() == (replaced ? 2u : 1u); }));
+        ASSERT_TRUE(test::waitFor([&] { return alerts->errors.size() == told + 1; }));
         EXPECT_EQ(alerts->errors.back().code, 6);
     }
     // Later saves succeed and nobody is told anything more.
     app->setNotes(QStringLiteral("later"));
     controller().saveWithAsync(false);
     test::drainEvents();
-    EXPECT_EQ(alerts->errors.size(), 2u);
+    EXPECT_EQ(alerts->errors.size(), 3u);
     EXPECT_EQ(setAsideFiles().size(), 1);
-    // Removed with nothing left to save: quitting writes it anew.
-    ASSERT_TRUE(QFile::remove(storePath()));
+    // Gone, or emptied, with nothing left to save: quitting writes it anew.
+    ASSERT_TRUE(QFile::resize(storePath(), 0));
     expectEverythingKept();
     EXPECT_EQ(controller().apps().back()->notes(), "later");
+}
+
+TEST_F(StoreDamage, ARewriteThatFailedIsTriedAgainWithEveryLaterSave)
+{
+    fill();
+    // The folder goes, and cannot be made again for a while.
+    ASSERT_TRUE(QDir(dataFolder()).removeRecursively());
+    QFile blocker(dataFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    App *app = controller().lists().front()->apps().back();
+    app->setNotes("while the folder cannot be made");
+    controller().saveWithAsync(false);
+    ASSERT_EQ(alerts->errors.size(), 1u);
+    EXPECT_EQ(alerts->errors.back().code, 1);
+    EXPECT_TRUE(
+        alerts->errors.back().recoverySuggestion.contains(QDir::toNativeSeparators(dataFolder())))
+        << alerts->errors.back().recoverySuggestion.toStdString();
+    EXPECT_TRUE(controller().objectStore().hasUnsavedChanges());
+
+    ASSERT_TRUE(blocker.remove());
+    app->setNotes("once it can");
+    controller().saveWithAsync(false);
+    ASSERT_EQ(alerts->errors.size(), 2u);
+    EXPECT_EQ(alerts->errors.back().code, 6);
+    EXPECT_FALSE(controller().objectStore().hasUnsavedChanges());
+    expectEverythingKept();
+    EXPECT_EQ(controller().apps().back()->notes(), "once it can");
+}
+
+TEST_F(StoreDamage, WhatTheFileCannotGiveJustNowIsNeverWrittenAsEmpty)
+{
+    fill();
+    reopen();
+    // Another process holds the file while it is removed from under the store: nothing of it
+    // can be read for the fresh file.
+    Database other;
+    ASSERT_TRUE(other.open(storePath(), false));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    ASSERT_TRUE(QFile::remove(storePath()));
+    App *app = controller().apps().back();
+    app->setNotes("while held");
+    controller().saveWithAsync(false);
+    EXPECT_FALSE(QFileInfo::exists(storePath()));
+    ASSERT_EQ(alerts->errors.size(), 1u);
+    EXPECT_EQ(alerts->errors.back().code, 1);
+
+    ASSERT_TRUE(other.exec("COMMIT"));
+    other.close();
+    app->setNotes("let go");
+    controller().saveWithAsync(false);
+    EXPECT_EQ(alerts->errors.back().code, 6);
+    expectEverythingKept();
+    for (const App *kept : controller().apps())
+        EXPECT_EQ(kept->appStoreDescription().size(), 2500);
+}
+
+TEST_F(StoreDamage, DamageTheDelayedCheckFindsIsRepairedAndACheckThatCannotRunIsNot)
+{
+    fill();
+    close();
+    // Another process keeps the file locked while the check runs: the check cannot run,
+    // which says nothing about the file.
+    std::vector<StoreCheck::Verdict> verdicts;
+    reopenInBackground(0, 10);
+    QObject::connect(&controller().objectStore(), &ObjectStore::checked,
+                     [&](StoreCheck::Verdict verdict) { verdicts.push_back(verdict); });
+    ASSERT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    Database other;
+    ASSERT_TRUE(other.open(storePath(), false));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    ASSERT_TRUE(test::waitFor([&] { return !verdicts.empty(); }, 10000));
+    EXPECT_EQ(verdicts.front(), StoreCheck::Verdict::NotRun);
+    ASSERT_TRUE(other.exec("COMMIT"));
+    ASSERT_TRUE(
+        test::waitFor([&] { return verdicts.back() == StoreCheck::Verdict::Sound; }, 10000));
+    test::drainEvents();
+    EXPECT_TRUE(alerts->errors.empty());
+    EXPECT_TRUE(setAsideFiles().isEmpty());
+
+    // Damage where loading does not look: the check a moment after opening finds it, and the
+    // store is written anew.
+    close();
+    damagePage(middlePage());
+    reopenInBackground(0, 60000);
+    EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+    EXPECT_EQ(alerts->errors.front().code, 4);
+    EXPECT_EQ(setAsideFiles().size(), 1);
+    expectEverythingKept();
 }
 
 TEST_F(StoreDamage, AStoreDamagedWhereLoadingDoesNotLookIsRepairedAtOpening)

@@ -23,6 +23,16 @@ ListsController &StoreTest::reopen()
     return *m_controller;
 }
 
+ListsController &StoreTest::reopenInBackground(int checkDelayMs, int checkRetryMs)
+{
+    m_controller.reset();
+    auto store = std::make_unique<ObjectStore>();
+    store->setCheckTimes(checkDelayMs, checkRetryMs);
+    store->openInBackground(storePath());
+    m_controller = std::make_unique<ListsController>(std::move(store));
+    return *m_controller;
+}
+
 App *StoreTest::addApp(List *list, const QString &name, int screenshots)
 {
     App *app = context().insertApp(list);

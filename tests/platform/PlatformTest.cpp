@@ -1,12 +1,20 @@
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
+#include "platform/Identity.h"
 #include "platform/MainQueue.h"
+#include "platform/RegularFile.h"
 #include "platform/SharedInstance.h"
+#include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace tanvill;
 
@@ -112,6 +120,30 @@ TEST(SharedInstance, RegistrationsNestAndEndWithTheirOwner)
     }
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(Analytics::shared(), "Analytics::shared");
+}
+
+TEST(RegularFile, TheProgramsOwnFilesNeverWaitOnWhatStandsInTheirPlace)
+{
+    test::IsolatedHome home;
+    const QString folder = applicationFolder(QStandardPaths::GenericDataLocation);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString log = folder + "/analytics.jsonl";
+    const QString settings = home.path() + "/Tanvill.conf";
+    // FIFOs nobody writes to or reads from: opening them would block for ever.
+    for (const QString &path : { log, settings })
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    Analytics analytics;
+    analytics.track("Create List");
+    EXPECT_EQ(analytics.eventNames(), QStringList { "Create List" });
+    EXPECT_FALSE(readRegularFile(log, 1024));
+
+    // Settings start afresh, with what stood in their place moved aside.
+    {
+        UserDefaults defaults(settings);
+        defaults.setValue("selectedList", 2);
+    }
+    EXPECT_EQ(UserDefaults(settings).integer("selectedList", 0), 2);
+    EXPECT_EQ(QDir(home.path()).entryList({ "Tanvill.unreadable-*.conf" }, QDir::System).size(), 1);
 }
 
 TEST(Analytics, EventsAreRecordedInOrder)

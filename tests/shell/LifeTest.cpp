@@ -15,6 +15,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
@@ -121,6 +123,10 @@ TEST_F(LifeTest, ALinkWithoutAnyListShowsTheWelcomeWindowAndAddsNothing)
 {
     delegate.applicationDidFinishLaunching();
     delegate.welcomeWindowController().close();
+    // The link is counted once it was handled, the notice answered.
+    alerts->whileShowing = [&](const Alert &) {
+        EXPECT_EQ(events("Safari Extension"), 0);
+    };
     delegate.handleMessage("tanvill:///addApp?id=123");
     EXPECT_TRUE(welcomeShown());
     EXPECT_FALSE(mainShown());
@@ -281,11 +287,20 @@ TEST_F(LifeTest, QuittingSavesWhatIsPendingAndAFailedSaveIsOfferedAgain)
     EXPECT_EQ(file.queryText("SELECT name FROM lists WHERE idx = 0"), "Renamed");
 
     // Quit Anyway ends the program with the failure shown (the store's own report of the
-    // failure takes an answer too).
+    // failure takes an answer too); what could not be written is kept in a file beside the
+    // store, and the user is told where.
     runSql("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN SELECT RAISE(ABORT, 'no'); END");
-    list->setName("Lost");
+    list->setName("Kept");
     alerts->preparedAnswers = { { 1, false }, { 1, false } };
     delegate.terminate();
     EXPECT_EQ(quits, 2);
-    EXPECT_EQ(alerts->alerts.size(), 3u);
+    ASSERT_EQ(alerts->alerts.size(), 4u);
+    const QStringList kept = QDir(QFileInfo(ListsController::defaultStorePath()).path())
+                                 .entryList({ "Tanvill.unsaved-*.sqlite" });
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(alerts->alerts.back().informativeText.contains(kept.front()));
+    Database keptFile;
+    ASSERT_TRUE(keptFile.open(
+        QFileInfo(ListsController::defaultStorePath()).path() + "/" + kept.front(), false));
+    EXPECT_EQ(keptFile.queryText("SELECT name FROM lists WHERE idx = 0"), "Kept");
 }
