@@ -116,7 +116,8 @@ std::optional<QString> ObjectStore::writeAnewFromMemory(QString *error)
     }
     if (unread.lost > 0)
         qWarning().noquote() << unread.lost
-                             << "descriptions or screenshot lists were lost with the damaged file.";
+                             << "descriptions or screenshot lists could no longer be read from the"
+                                " file; they are left empty until the store gives them again.";
 
     // The writer finishes what is queued; those outcomes concern the old file only, so what
     // they carried is pending again and goes into the fresh file.

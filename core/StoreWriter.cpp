@@ -4,6 +4,7 @@
 #include "core/StoreSchema.h"
 
 #include <future>
+#include <system_error>
 
 #include <sqlite3.h>
 
@@ -129,7 +130,13 @@ bool StoreWriter::start(const QString &path, QString *error)
             *error = db.lastError();
         return false;
     }
-    m_thread = std::thread([this] { run(); });
+    try {
+        m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error &failure) {
+        if (error)
+            *error = QString::fromLocal8Bit(failure.what());
+        return false;
+    }
     return true;
 }
 
