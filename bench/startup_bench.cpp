@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -53,7 +54,11 @@ struct User
     {
         const QString dataFolder = home.filePath(".local/share/com.tanvill.Tanvill");
         QDir().mkpath(dataFolder);
+        // Private, as a runtime folder must be: Qt would otherwise use a shared one, where the
+        // program would find any Tanvill already running and hand over to it.
         QDir().mkpath(home.filePath("runtime"));
+        QFile::setPermissions(home.filePath("runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ObjectStore store;
         store.open(dataFolder + "/Tanvill.sqlite");
         ObjectContext &context = store.context();
