@@ -78,10 +78,8 @@ TEST_F(ChangeLogTest, RatingTextsPerFormAndRoundingHalfToEven)
               Strings::localizedFormat("NoRatingLongDescription", { QString::fromUtf8("4.5★") }));
     EXPECT_EQ(ChangeLog::ratingChangeDescription({ 4.5f, 0.0f }, false),
               Strings::localizedFormat("NoRatingShortDescription", { QString::fromUtf8("4.5★") }));
-    for (bool longForm : { true, false })
-        EXPECT_EQ(
-            ChangeLog::ratingChangeDescription({ 0.0f, 4.0f }, longForm),
-            Strings::localizedFormat("RatingAvailableDescription", { QString::fromUtf8("4★") }));
+    EXPECT_EQ(ChangeLog::ratingChangeDescription({ 0.0f, 4.0f }, false),
+              Strings::localizedFormat("RatingAvailableDescription", { QString::fromUtf8("4★") }));
 
     const QString shortText = ChangeLog::ratingChangeDescription({ 3.5f, 4.0f }, false);
     EXPECT_EQ(shortText,
@@ -93,8 +91,29 @@ TEST_F(ChangeLogTest, RatingTextsPerFormAndRoundingHalfToEven)
 
 TEST_F(ChangeLogTest, VersionTextNamesBothVersionsAsStored)
 {
-    const QString text = ChangeLog::versionChangeDescription({ "1.0 <b>", "2.0" });
+    const QString text = ChangeLog::versionChangeDescription({ "1.0 <b>", "2.0" }, false);
     EXPECT_EQ(text, Strings::localizedFormat("VersionChangeDescription", { "1.0 <b>", "2.0" }));
+}
+
+TEST_F(ChangeLogTest, LongTextsEndWithAFullStopAndShortOnesWithout)
+{
+    const std::vector<std::pair<const char *, AppUpdate>> updates {
+        { "price drop", AppUpdate("A", Change<Decimal> { price("2.99"), price("0") }) },
+        { "price rise", AppUpdate("A", Change<Decimal> { price("0"), price("2.99") }) },
+        { "rating withdrawn", AppUpdate("A", std::nullopt, Change<float> { 4.5f, 0.0f }) },
+        { "first rating", AppUpdate("A", std::nullopt, Change<float> { 0.0f, 4.0f }) },
+        { "new rating", AppUpdate("A", std::nullopt, Change<float> { 3.5f, 4.0f }) },
+        { "version", AppUpdate("A", std::nullopt, std::nullopt, Change<QString> { "1", "1.1" }) },
+    };
+    for (const auto &[name, update] : updates) {
+        for (const bool longForm : { true, false }) {
+            QString text;
+            ChangeLog::updateDescription([&](const QString &t) { text = t; }, {}, {}, {}, {}, {},
+                                         update, longForm);
+            EXPECT_EQ(text.endsWith(QLatin1Char('.')), longForm)
+                << name << ": " << qPrintable(text);
+        }
+    }
 }
 
 TEST_F(ChangeLogTest, LabelsFillFromTheTopInPriceRatingVersionOrder)
