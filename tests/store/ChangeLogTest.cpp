@@ -97,22 +97,15 @@ TEST_F(ChangeLogTest, VersionTextNamesBothVersionsAsStored)
 
 TEST_F(ChangeLogTest, LongTextsEndWithAFullStopAndShortOnesWithout)
 {
-    const std::vector<std::pair<const char *, AppUpdate>> updates {
-        { "price drop", AppUpdate("A", Change<Decimal> { price("2.99"), price("0") }) },
-        { "price rise", AppUpdate("A", Change<Decimal> { price("0"), price("2.99") }) },
-        { "rating withdrawn", AppUpdate("A", std::nullopt, Change<float> { 4.5f, 0.0f }) },
-        { "first rating", AppUpdate("A", std::nullopt, Change<float> { 0.0f, 4.0f }) },
-        { "new rating", AppUpdate("A", std::nullopt, Change<float> { 3.5f, 4.0f }) },
-        { "version", AppUpdate("A", std::nullopt, std::nullopt, Change<QString> { "1", "1.1" }) },
-    };
-    for (const auto &[name, update] : updates) {
-        for (const bool longForm : { true, false }) {
-            QString text;
-            ChangeLog::updateDescription([&](const QString &t) { text = t; }, {}, {}, {}, {}, {},
-                                         update, longForm);
-            EXPECT_EQ(text.endsWith(QLatin1Char('.')), longForm)
-                << name << ": " << qPrintable(text);
-        }
+    for (const bool longForm : { true, false }) {
+        for (const QString &text :
+             { ChangeLog::priceChangeDescription({ price("2.99"), price("0") }, longForm),
+               ChangeLog::priceChangeDescription({ price("0"), price("2.99") }, longForm),
+               ChangeLog::ratingChangeDescription({ 4.5f, 0.0f }, longForm),
+               ChangeLog::ratingChangeDescription({ 0.0f, 4.0f }, longForm),
+               ChangeLog::ratingChangeDescription({ 3.5f, 4.0f }, longForm),
+               ChangeLog::versionChangeDescription({ "1", "1.1" }, longForm) })
+            EXPECT_EQ(text.endsWith(QLatin1Char('.')), longForm) << qPrintable(text);
     }
 }
 
