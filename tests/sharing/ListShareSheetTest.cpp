@@ -273,13 +273,11 @@ TEST_F(ListShareSheetTest, WhileSendingTheSheetStaysUntilTheRequestsTimeRunsOut)
     ASSERT_TRUE(waitFor([&] { return sharing.sharedBodies().size() == 1; }));
     EXPECT_FALSE(sheet->cancelButton()->isVisible());
     QTest::keyClick(sheet, Qt::Key_Escape);
-    sheet->cancel();
     EXPECT_EQ(sheet->state(), ListShareSheet::State::Working);
     EXPECT_EQ(services.httpClient().runningRequestCount(), 1);
     EXPECT_EQ(completions, 0);
 
     ASSERT_TRUE(waitForState(sheet, ListShareSheet::State::Preparing));
-    ASSERT_EQ(alerts.alerts.size(), 1u);
     ASSERT_TRUE(sheet->cancelButton()->isVisible());
     QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
     EXPECT_EQ(completions, 1);
