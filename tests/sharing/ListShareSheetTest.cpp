@@ -274,7 +274,6 @@ TEST_F(ListShareSheetTest, WhileSendingTheSheetStaysUntilTheRequestsTimeRunsOut)
     EXPECT_FALSE(sheet->cancelButton()->isVisible());
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_EQ(sheet->state(), ListShareSheet::State::Working);
-    EXPECT_EQ(services.httpClient().runningRequestCount(), 1);
     EXPECT_EQ(completions, 0);
 
     ASSERT_TRUE(waitForState(sheet, ListShareSheet::State::Preparing));
