@@ -21,6 +21,7 @@
 #include "store/AppStoreOperation.h"
 #include "store/AppUpdate.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -124,7 +125,9 @@ public:
     // Looks every application up once, stores what changed and reports the price, version
     // and rating changes; RefreshFailed when every look-up failed, and then nothing is written.
     // A reload the user asked for (High) goes ahead of every waiting refresh look-up and
-    // looks its applications up even where a refresh is about to.
+    // looks its applications up even where a refresh is about to. A refresh leaves an
+    // application to such a reload under way and ends after it; whichever of their look-ups
+    // finds a change, the refresh reports it too.
     void reloadApps(
         const std::vector<App *> &apps,
         std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)> completion,
@@ -143,8 +146,10 @@ private:
         = std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>;
 
     std::vector<AddCompletion> takePendingAdditions(const QString &identifier);
-    void applyReloadResults(const std::vector<CachedApp> &results, const QStringList &identifiers,
-                            qsizetype givenCount, const ReloadCompletion &completion);
+    struct ReloadBatch;
+    void applyReloadResults(const std::shared_ptr<ReloadBatch> &batch);
+    void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update);
+    void endWaitsFor(const QStringList &identifiers);
 
     void setUpStore();
     void storeOpened(const ObjectStore::OpenResult &result);
@@ -155,8 +160,10 @@ private:
     std::unique_ptr<ObjectStore> m_store;
     // The visible lists in order, worked out again after every change to them.
     mutable std::optional<std::vector<List *>> m_lists;
-    // Store identifiers whose refresh is under way.
-    QSet<QString> m_reloadingApps;
+    // Store identifiers whose refresh is under way, each with whether the user asked for it.
+    QHash<QString, bool> m_reloadingApps;
+    // The refreshes and reloads not yet ended, oldest first.
+    std::vector<std::shared_ptr<ReloadBatch>> m_reloadBatches;
     List *m_archive = nullptr;
     bool m_saveFailureReported = false;
     // Completions waiting for the look-up of an identifier being added.

@@ -2,8 +2,10 @@
 
 #include "controls/ColorGridView.h"
 #include "controls/PopoverShape.h"
+#include "controls/TextFieldLength.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/TextLimits.h"
 #include "lists/TransitionTiming.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -52,6 +54,8 @@ ListEditor::ListEditor(ListsController &lists, Presentation presentation, QWidge
     m_nameTextField = new QLineEdit(this);
     m_nameTextField->setPlaceholderText(Strings::localized(QStringLiteral("List Name")));
     m_nameTextField->setAccessibleName(Strings::localized(QStringLiteral("List Name")));
+    // No longer than a list's name is kept, so that the name typed is the name read back.
+    limitTextLength(m_nameTextField, TextLimits::kShortText);
     nameRow->addWidget(m_nameTextField, 1);
     m_colorWell = new ColorWell(this);
     m_colorWell->setFixedSize(m_colorWell->sizeHint());

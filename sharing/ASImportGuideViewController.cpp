@@ -119,6 +119,7 @@ void ASImportGuideViewController::showUserStep()
 {
     auto *step = new ASUserViewController;
     step->delegate = this;
+    step->usernameTextField()->setText(m_username);
     showStep(step);
 }
 
@@ -128,6 +129,7 @@ void ASImportGuideViewController::userViewControllerDidSubmitUsername(ASUserView
     if (m_closed)
         return;
     m_apps.reset();
+    m_username = username;
     // A previous importer stops here and reports nothing more.
     m_importer = std::make_unique<AppShopperImporter>(username);
     const QPointer<ASImportGuideViewController> self(this);

@@ -55,6 +55,8 @@ protected:
 
 private:
     void showStep(QWidget *step);
+    // A fresh user-name step holding the name last submitted, so that the user may correct it
+    // or submit it again.
     void showUserStep();
     void identifiersFound(qint64 count);
     void appsDownloaded(qint64 downloaded, qint64 overall);
@@ -68,6 +70,8 @@ private:
     std::unique_ptr<AppShopperImporter> m_importer;
     // The applications that can be imported, by platform; set while the import step shows.
     std::optional<AppShopperImporter::Result> m_apps;
+    // The name last submitted: a user-name step shown again after a failure starts with it.
+    QString m_username;
     QPointer<QWidget> m_currentStep;
     QPointer<QPropertyAnimation> m_resizeAnimation;
     // A QObject pointer: the window is compared while it may be mid-destruction.

@@ -372,15 +372,11 @@ void ListShareSheet::handleShareResponse(const HttpResult &result, bool sentAffi
 
 void ListShareSheet::cancel(QAbstractButton *sender)
 {
-    if (m_dismissing)
+    if (m_dismissing || m_state == State::Working)
         return;
     m_dismissing = true;
     if (sender)
         sender->setEnabled(false);
-    if (m_requestId != 0) {
-        HttpClient::shared().cancel(m_requestId);
-        m_requestId = 0;
-    }
     if (m_helpPopover)
         m_helpPopover->close();
     if (m_backgroundView) {
@@ -453,15 +449,16 @@ void ListShareSheet::applyState(State previous)
     const QList<QWidget *> form { m_emailFieldLabel, m_emailTextField, m_emailFieldHelpLabel,
                                   m_allowModificationCheckbox };
     if (previous == State::Preparing && m_state == State::Working) {
-        // The form keeps what was typed; only cancelling stays possible.
-        for (QWidget *widget : form)
+        // The form keeps what was typed for a second try. The sheet waits for the answer: a
+        // request left behind could still publish the list.
+        for (QWidget *widget : form + QList<QWidget *> { m_cancelButton })
             widget->hide();
         m_sendButton->setEnabled(false);
         m_workingIndicator->show();
         m_workingIndicator->startAnimation();
         setFocus();
     } else if (previous == State::Working && m_state == State::Preparing) {
-        for (QWidget *widget : form)
+        for (QWidget *widget : form + QList<QWidget *> { m_cancelButton })
             widget->show();
         m_sendButton->setEnabled(true);
         controlTextDidChange();

@@ -3,9 +3,9 @@
 // Publishes one list through the list-sharing service and hands the user the link it answers
 // with. The sheet slides in from above the window's content over a dimming layer, takes an
 // optional e-mail address and whether others may change the list, sends the list, spins while
-// it waits (the user may still cancel, which stops the request) and turns into a narrow bar
-// showing the link with "Share", "Copy" and "Done". Every failure leads back to the form with
-// an alert. The list header page opens it with present().
+// it waits (it stays until the answer comes or the request's time runs out) and turns into a
+// narrow bar showing the link with "Share", "Copy" and "Done". Every failure leads back to the
+// form with an alert. The list header page opens it with present().
 
 #include "controls/ModalBackgroundView.h"
 #include "platform/HttpClient.h"
@@ -62,7 +62,8 @@ public:
 
     // The actions of the sheet's buttons and keys.
     void share();
-    // Stops a request under way and lets the sheet leave; `sender` is disabled at once.
+    // Lets the sheet leave; `sender` is disabled at once. Nothing happens while a request is
+    // under way: its answer, or the failure at its time limit, brings the form back first.
     void cancel(QAbstractButton *sender = nullptr);
     void copyLink();
     // Opens the menu of ways to pass the link on, at the "Share" button.

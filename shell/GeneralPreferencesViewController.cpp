@@ -73,16 +73,12 @@ QList<qint64> GeneralPreferencesViewController::updateIntervalChoices()
 
 QString GeneralPreferencesViewController::updateIntervalTitle(qint64 seconds)
 {
-    const auto counted = [](qint64 count, const char *one, const char *many) {
-        return count == 1 ? Strings::localized(one)
-                          : Strings::localizedFormat(QString::fromLatin1(many), { count });
-    };
     if (seconds > 0 && seconds % 86400 == 0)
-        return counted(seconds / 86400, "RefreshEveryDay", "RefreshEveryDays");
+        return Strings::localizedFormat(QStringLiteral("RefreshEveryDays"), { seconds / 86400 });
     if (seconds > 0 && seconds % 3600 == 0)
-        return counted(seconds / 3600, "RefreshEveryHour", "RefreshEveryHours");
+        return Strings::localizedFormat(QStringLiteral("RefreshEveryHours"), { seconds / 3600 });
     if (seconds > 0 && seconds % 60 == 0)
-        return counted(seconds / 60, "RefreshEveryMinute", "RefreshEveryMinutes");
+        return Strings::localizedFormat(QStringLiteral("RefreshEveryMinutes"), { seconds / 60 });
     return Strings::localizedFormat(QStringLiteral("RefreshEverySeconds"), { seconds });
 }
 

@@ -1,6 +1,8 @@
 #include "shell/WelcomeViewController.h"
 
+#include "controls/TextFieldLength.h"
 #include "core/ListsController.h"
+#include "core/TextLimits.h"
 #include "core/Theme.h"
 #include "platform/Strings.h"
 
@@ -49,6 +51,8 @@ WelcomeViewController::WelcomeViewController(ListsController &lists, QWidget *pa
     m_nameField = new QLineEdit(this);
     m_nameField->setPlaceholderText(Strings::localized("WelcomeNamePlaceholder"));
     m_nameField->setMinimumHeight(30);
+    // No longer than a list's name is kept, so that the name typed is the name read back.
+    limitTextLength(m_nameField, TextLimits::kShortText);
     m_createButton = new QPushButton(Strings::localized("WelcomeCreateButton"), this);
     m_createButton->setMinimumHeight(30);
     m_createButton->setMinimumWidth(110);

@@ -48,6 +48,15 @@ QString storeCurrencyText(const Decimal &price)
     return QString(reinterpret_cast<const QChar *>(buffer.data()), length);
 }
 
+// The long form is told in sentences and ends like one, also where a text serves both forms;
+// the short form is a line of the history and ends bare.
+QString ended(QString text, bool longForm)
+{
+    if (longForm)
+        text += Strings::localized(QStringLiteral("UpdateNotificationSubtitleSuffix"));
+    return text;
+}
+
 } // namespace
 
 QString ChangeLog::priceText(const Decimal &price)
@@ -108,18 +117,19 @@ QString ChangeLog::ratingChangeDescription(const Change<float> &change, bool lon
                                                  : QStringLiteral("NoRatingShortDescription"),
                                         { last });
     if (change.last == 0.0f)
-        return Strings::localizedFormat(QStringLiteral("RatingAvailableDescription"), { current });
-    QString text = Strings::localizedFormat(QStringLiteral("RatingChangeLongDescription"),
-                                            { last, current });
-    if (longForm)
-        text += Strings::localized(QStringLiteral("UpdateNotificationSubtitleSuffix"));
-    return text;
+        return ended(
+            Strings::localizedFormat(QStringLiteral("RatingAvailableDescription"), { current }),
+            longForm);
+    return ended(
+        Strings::localizedFormat(QStringLiteral("RatingChangeLongDescription"), { last, current }),
+        longForm);
 }
 
-QString ChangeLog::versionChangeDescription(const Change<QString> &change)
+QString ChangeLog::versionChangeDescription(const Change<QString> &change, bool longForm)
 {
-    return Strings::localizedFormat(QStringLiteral("VersionChangeDescription"),
-                                    { change.last, change.current });
+    return ended(Strings::localizedFormat(QStringLiteral("VersionChangeDescription"),
+                                          { change.last, change.current }),
+                 longForm);
 }
 
 void ChangeLog::updateDescription(const LabelSetter &label1, const Closure &closure1,
@@ -134,7 +144,7 @@ void ChangeLog::updateDescription(const LabelSetter &label1, const Closure &clos
     if (update.ratingChange)
         texts << ratingChangeDescription(*update.ratingChange, longForm);
     if (update.versionChange)
-        texts << versionChangeDescription(*update.versionChange);
+        texts << versionChangeDescription(*update.versionChange, longForm);
 
     const std::array<const LabelSetter *, 3> labels { &label1, &label2, &label3 };
     for (qsizetype i = 0; i < texts.size(); ++i) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // Tells the changes of one refresh as sentences: a price, rating and version text in a long
-// form (Latest Changes window) and a short form (history popover), and the filling of up to
-// three text labels from one AppUpdate. Used by the windows that show changes.
+// form, each ending with a full stop, and a short form without one, and the filling of up to
+// three text labels from one AppUpdate. The Latest Changes window and the history popover
+// show the long form.
 
 #include "store/AppUpdate.h"
 
@@ -21,7 +22,7 @@ public:
 
     static QString priceChangeDescription(const Change<Decimal> &change, bool longForm = true);
     static QString ratingChangeDescription(const Change<float> &change, bool longForm = true);
-    static QString versionChangeDescription(const Change<QString> &change);
+    static QString versionChangeDescription(const Change<QString> &change, bool longForm = true);
 
     // Fills the labels from the top with the present changes in the order price, rating,
     // version (a missing label still takes its position), runs closures 1..n and then calls

@@ -407,6 +407,34 @@ TEST_F(Refreshing, WhatTheUserAsksForGoesAheadOfTheRefreshStillFiveAtOnce)
     EXPECT_EQ(store.server().maxConcurrentConnections(), 5);
 }
 
+TEST_F(Refreshing, AChangeAReloadOfTheUserFindsDuringARefreshIsTheRefreshsToo)
+{
+    for (const bool userFirst : { false, true }) {
+        const QString id = userFirst ? "2" : "1";
+        const auto apps = watch({ result(id, "Changed"), result(id + "0") });
+        test::FakeStoreApp changed = storeApp(result(id, "Changed"));
+        changed.version = "2.0";
+        // The first look-up of the app answers late and the second at once.
+        store.setLookup(changed, 1000);
+        RefreshOutcome refreshing;
+        int reloads = 0;
+        const auto reload = [&] {
+            controller().reloadApps(
+                { apps[0] }, [&](auto, auto) { ++reloads; }, Operation::QueuePriority::High);
+        };
+        userFirst ? reload() : start(apps, refreshing);
+        ASSERT_TRUE(test::waitFor([&] { return store.lookupCount(id) == 1; }));
+        store.setLookup(changed);
+        userFirst ? start(apps, refreshing) : reload();
+        ASSERT_TRUE(test::waitFor([&] { return refreshing.calls == 1; }, 10000));
+        EXPECT_EQ(reloads, 1) << "the refresh ends after the reload";
+        EXPECT_EQ(refreshing.updates,
+                  std::vector({ AppUpdate("Changed", std::nullopt, std::nullopt,
+                                          Change<QString> { "1.0", "2.0" }) }));
+        EXPECT_EQ(store.lookupCount(id), userFirst ? 1 : 2) << "a refresh leaves it to the user";
+    }
+}
+
 TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
 {
     const auto apps = watch({ result("1", "Archived"), result("2", "Watched") }, 150);

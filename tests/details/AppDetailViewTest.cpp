@@ -12,6 +12,7 @@
 #include "platform/Clipboard.h"
 #include "platform/QuitSignals.h"
 #include "platform/Strings.h"
+#include "store/ChangeLog.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -208,8 +209,7 @@ TEST_F(DetailView, TheHistoryShowsOneLinePerChangeAndFollowsRefreshes)
         EXPECT_EQ(history.thirdLabel()->isHidden(), c.lines < 3);
         if (c.version) {
             const Label *last = c.lines == 3 ? history.thirdLabel() : history.secondLabel();
-            EXPECT_EQ(last->fullString(),
-                      Strings::localizedFormat("VersionChangeDescription", { "1.0", "2.4.1" }));
+            EXPECT_EQ(last->fullString(), ChangeLog::versionChangeDescription({ "1.0", "2.4.1" }));
         }
         if (c.lines == 1 && !c.rating) {
             EXPECT_TRUE(history.firstLabel()->fullString().isEmpty());

@@ -5,10 +5,12 @@
 #include "ListsTestSupport.h"
 #include "controls/ColorGridView.h"
 #include "controls/KeyboardFocus.h"
+#include "core/TextLimits.h"
 #include "lists/ListCreator.h"
 #include "platform/NotificationCenter.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -254,4 +256,18 @@ TEST_F(ListEditorTest, NewListSheetClosesWithoutAListOnEscapeOrCancel)
     EXPECT_EQ(delegate.appeared, 2);
     EXPECT_EQ(delegate.disappeared, 2);
     EXPECT_EQ(editorNotifications, 0);
+}
+
+TEST_F(ListEditorTest, ALongNameIsTakenAsFarAsItIsKeptAndReadBackAsTyped)
+{
+    List *renamed = makeLists({ { "Work" } }).front();
+    // Pasted, as such a name would be, with a character of two code units across the limit.
+    const QString kept(TextLimits::kShortText - 1, QLatin1Char('w'));
+    QApplication::clipboard()->setText(kept + QString::fromUtf8("😀") + QString(500, 'x'));
+    ListEditor *editor = openEditor(renamed);
+    editor->nameTextField()->selectAll();
+    QTest::keySequence(editor->nameTextField(), QKeySequence::Paste);
+    QTest::keyClick(editor->nameTextField(), Qt::Key_Return);
+    EXPECT_EQ(renamed->name(), kept);
+    EXPECT_EQ(services.reopenListsController().lists().front()->name(), kept);
 }

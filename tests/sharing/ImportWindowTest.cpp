@@ -72,6 +72,7 @@ protected:
     {
         auto *user = step<ASUserViewController>();
         ASSERT_NE(user, nullptr);
+        user->usernameTextField()->clear();
         QTest::keyClicks(user->usernameTextField(), name);
         QTest::mouseClick(user->startButton(), Qt::LeftButton);
     }
@@ -258,7 +259,7 @@ TEST_F(ImportWindowTest, AnExistingListIsChosenByTheListItselfNotItsName)
     EXPECT_EQ(completions, 1);
 }
 
-TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToAFreshUserStep)
+TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToTheUserStepWithTheNameTyped)
 {
     serveWishlist("kept", { { "700000001", "software" }, { "700000002", "software" } });
     List *mine = lists().createList("Mine", ThemeName::Blue);
@@ -274,8 +275,9 @@ TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToAFreshUserStep)
     EXPECT_EQ(alerts.alerts.back().informativeText, Strings::localized("ASImportNoAppsHint"));
     auto *fresh = step<ASUserViewController>();
     ASSERT_NE(fresh, nullptr);
-    EXPECT_TRUE(fresh->usernameTextField()->text().isEmpty());
+    EXPECT_EQ(fresh->usernameTextField()->text(), "kept");
     EXPECT_TRUE(fresh->usernameTextField()->isEnabled());
+    EXPECT_TRUE(fresh->startButton()->isEnabled());
     EXPECT_EQ(lists().lists().size(), listsBefore);
 
     saveWithAlertSheet(window, alerts.alerts.back(), "import-no-apps");
@@ -286,6 +288,7 @@ TEST_F(ImportWindowTest, NothingToImportOrAFailureLeadsBackToAFreshUserStep)
     ASSERT_TRUE(waitFor([&] { return alerts.alerts.size() == alertsBefore + 2; }, 10000));
     EXPECT_EQ(alerts.alerts.back().messageText, Strings::localized("No wish list found!"));
     ASSERT_NE(step<ASUserViewController>(), nullptr);
+    EXPECT_EQ(step<ASUserViewController>()->usernameTextField()->text(), "nobody");
     EXPECT_TRUE(step<ASUserViewController>()->usernameTextField()->isEnabled());
     EXPECT_EQ(completions, 0);
 }

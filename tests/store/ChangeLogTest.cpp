@@ -78,10 +78,10 @@ TEST_F(ChangeLogTest, RatingTextsPerFormAndRoundingHalfToEven)
               Strings::localizedFormat("NoRatingLongDescription", { QString::fromUtf8("4.5★") }));
     EXPECT_EQ(ChangeLog::ratingChangeDescription({ 4.5f, 0.0f }, false),
               Strings::localizedFormat("NoRatingShortDescription", { QString::fromUtf8("4.5★") }));
-    for (bool longForm : { true, false })
-        EXPECT_EQ(
-            ChangeLog::ratingChangeDescription({ 0.0f, 4.0f }, longForm),
-            Strings::localizedFormat("RatingAvailableDescription", { QString::fromUtf8("4★") }));
+    const QString rated = ChangeLog::ratingChangeDescription({ 0.0f, 4.0f }, false);
+    EXPECT_EQ(rated,
+              Strings::localizedFormat("RatingAvailableDescription", { QString::fromUtf8("4★") }));
+    EXPECT_EQ(ChangeLog::ratingChangeDescription({ 0.0f, 4.0f }), rated + ".") << "a sentence";
 
     const QString shortText = ChangeLog::ratingChangeDescription({ 3.5f, 4.0f }, false);
     EXPECT_EQ(shortText,
@@ -91,10 +91,11 @@ TEST_F(ChangeLogTest, RatingTextsPerFormAndRoundingHalfToEven)
               shortText + Strings::localized("UpdateNotificationSubtitleSuffix"));
 }
 
-TEST_F(ChangeLogTest, VersionTextNamesBothVersionsAsStored)
+TEST_F(ChangeLogTest, VersionTextNamesBothVersionsAsStoredAndEndsLikeTheOthers)
 {
-    const QString text = ChangeLog::versionChangeDescription({ "1.0 <b>", "2.0" });
+    const QString text = ChangeLog::versionChangeDescription({ "1.0 <b>", "2.0" }, false);
     EXPECT_EQ(text, Strings::localizedFormat("VersionChangeDescription", { "1.0 <b>", "2.0" }));
+    EXPECT_EQ(ChangeLog::versionChangeDescription({ "1.0 <b>", "2.0" }), text + ".");
 }
 
 TEST_F(ChangeLogTest, LabelsFillFromTheTopInPriceRatingVersionOrder)
