@@ -255,13 +255,18 @@ void ObjectContext::forgetChanges()
 {
     for (App *app : m_liveApps)
         app->m_descriptionChanged = false;
+    clearPendingChanges();
+    m_inFlight.clear();
+}
+
+void ObjectContext::clearPendingChanges()
+{
     m_changedLists.clear();
     m_changedApps.clear();
     m_changedScreenshots.clear();
     m_deletedLists.clear();
     m_deletedApps.clear();
     m_deletedScreenshots.clear();
-    m_inFlight.clear();
 }
 
 quint64 ObjectContext::takeChanges(ChangeSet &changes)
@@ -298,13 +303,7 @@ quint64 ObjectContext::takeChanges(ChangeSet &changes)
     inFlight.deletedLists = std::move(m_deletedLists);
     inFlight.deletedApps = std::move(m_deletedApps);
     inFlight.deletedScreenshots = std::move(m_deletedScreenshots);
-
-    m_changedLists.clear();
-    m_changedApps.clear();
-    m_changedScreenshots.clear();
-    m_deletedLists.clear();
-    m_deletedApps.clear();
-    m_deletedScreenshots.clear();
+    clearPendingChanges();
 
     const quint64 ticket = m_nextTicket++;
     m_inFlight.emplace(ticket, std::move(inFlight));

@@ -161,6 +161,7 @@ private:
     bool loadScreenshots(const App *app, bool emptyWhenLost = false,
                          ReadFailure *failure = nullptr);
     void clear();
+    void clearPendingChanges();
     // Ids for new records: none of them is, or was, the id of a row of the store.
     qint64 newId(IdRange &range, const std::function<bool(qint64)> &taken);
 
