@@ -24,8 +24,9 @@ namespace tanvill {
 
 class TableView;
 
-// How inserted rows come in and removed rows go. SlideLeft and SlideRight name a side: rows come
-// in from it and go out towards it. SlideUp and SlideDown name the motion, in and out alike.
+// How inserted rows come in and removed rows go. The four slides name the motion, in and out
+// alike: a row inserted with SlideRight comes in from the left, moving right, and one removed
+// with it leaves towards the right.
 enum class TableEffect { None, Fade, Gap, SlideUp, SlideDown, SlideLeft, SlideRight };
 
 // One change made to a table, as recorded for tests (TableView::setRecordsChanges).

@@ -273,11 +273,11 @@ void TableView::startMotion(TableRowView *view, int row)
         case TableEffect::SlideDown:
             motion = { 0, -height, true };
             break;
-        case TableEffect::SlideLeft:
-            motion.dx = -width;
-            break;
-        case TableEffect::SlideRight:
+        case TableEffect::SlideLeft: // in from the right, moving left
             motion.dx = width;
+            break;
+        case TableEffect::SlideRight: // in from the left, moving right
+            motion.dx = -width;
             break;
         }
     } else {

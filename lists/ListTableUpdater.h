@@ -2,9 +2,11 @@
 
 // Plays the row changes of a list representation on the table that shows it: inserted rows
 // open a gap, removed rows fade, moved rows move, and when all rows are replaced the old ones
-// leave and the new ones come in from the side of the list they belong to (a later list from
-// the right, an earlier one from the left, the same list in a new order from above). Changes
-// before the table first asked for its rows are not played; the table reads them then.
+// slide out and the new ones slide in by where the new list stands: for a later list the old
+// rows slide out to the left and the new ones slide right into place, for an earlier list the
+// other way round, and for the same list in a new order the old rows slide down and the new
+// ones up. Changes before the table first asked for its rows are not played; the table reads
+// them then.
 //
 // The list table and the archive table each own one and make it their representation's
 // delegate.

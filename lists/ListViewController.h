@@ -4,8 +4,8 @@
 // with SectionHeaderCell rows when the list is sorted or grouped into sections. It follows
 // the selected list (never the archive, never past the last list), "listSorting",
 // "listGrouping" and "displayPlatformIcons", and shows every change of the list's rows as an
-// animated change of the table: a new list slides in from the side of its position, a new
-// order from above. Each application row gets its own AppSummaryController, which fills it
+// animated change of the table: a new list slides in sideways by its position, a new order
+// from below. Each application row gets its own AppSummaryController, which fills it
 // and carries out its buttons and menu; a click on a row hands that controller to the detail
 // window manager. When the list is neither sorted nor grouped, rows can be dragged to reorder
 // the list. After a week of use with five watched applications it shows the rating prompt

@@ -137,8 +137,9 @@ TEST(TableViewUpdates, EffectsStartWhereTheyShouldAndAreRecorded)
         { TableEffect::Gap, { 0, 0 }, true },
         { TableEffect::SlideUp, { 0, 40 }, true },
         { TableEffect::SlideDown, { 0, -40 }, true },
-        { TableEffect::SlideLeft, { -width, 0 }, false },
-        { TableEffect::SlideRight, { width, 0 }, false },
+        // Slides name the motion: SlideLeft comes in from the right, SlideRight from the left.
+        { TableEffect::SlideLeft, { width, 0 }, false },
+        { TableEffect::SlideRight, { -width, 0 }, false },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.effect));
