@@ -8,6 +8,7 @@
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "lists/ArchiveWindowController.h"
+#include "lists/ListEditorDelegate.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
@@ -124,6 +125,11 @@ void AppDelegate::observe()
     center.addObserver(
         ListsControllerDidRearrangeLists, this,
         [this](const Notification &) { selectedListChanged(); }, lists);
+    // A list renamed in its editor: Delete and the Window menu name the list anew.
+    center.addObserver(ListEditorDidUpateListNotification, this, [this](const Notification &) {
+        updateMenus();
+        retitleMainWindowItem();
+    });
 }
 
 void AppDelegate::selectedListChanged()

@@ -6,6 +6,7 @@
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
 #include "lists/ArchiveWindowController.h"
+#include "lists/ListEditor.h"
 #include "lists/ListOrderViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/NotificationCenter.h"
@@ -17,9 +18,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -273,6 +276,21 @@ TEST_F(MenusTest, AMovedListRetitlesDeleteAndTheWindowMenu)
     EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Work”");
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
               "Work");
+}
+
+TEST_F(MenusTest, ARenamedListRetitlesDeleteAndTheWindowMenuOnceItsEditorCloses)
+{
+    makeLists({ "Home", "My Wishlist" }, 1);
+    delegate.showMainWindow();
+    menu.editListItem->trigger();
+    auto *editor = delegate.mainWindowController().findChild<ListEditor *>();
+    ASSERT_NE(editor, nullptr);
+    editor->nameTextField()->selectAll();
+    QTest::keyClicks(editor->nameTextField(), "Games");
+    editor->close();
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Games”");
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
+              "Games");
 }
 
 TEST_F(MenusTest, TheListOrderSheetKeepsTheListMenuOffUntilItCloses)
