@@ -1,5 +1,7 @@
 #include "controls/TableRowView.h"
 
+#include "controls/TableView.h"
+
 namespace tanvill {
 
 TableRowView::TableRowView(QWidget *parent) : QWidget(parent) { }
@@ -29,6 +31,13 @@ QPixmap TableRowView::snapshot()
     image.fill(palette().color(QPalette::Base));
     render(&image, {}, {}, QWidget::DrawChildren);
     return image;
+}
+
+TableView *TableRowView::tableView() const
+{
+    // Rows stand in the table's viewport.
+    const QWidget *viewport = parentWidget();
+    return qobject_cast<TableView *>(viewport ? viewport->parentWidget() : nullptr);
 }
 
 void TableRowView::pointerSettled(bool) { }

@@ -6,6 +6,8 @@
 
 namespace tanvill {
 
+class TableView;
+
 // The base of every row widget a TableView shows: application rows, section-title rows, the
 // cells of the detail table. The table tells it whether it floats (a group row held at the
 // top of the visible area) and whether it is selected; a subclass paints from those.
@@ -27,6 +29,9 @@ public:
 
     // The image under the pointer while the row is dragged: the row as drawn.
     virtual QPixmap snapshot();
+
+    // The table showing the row; none while it is not in one.
+    TableView *tableView() const;
 
 protected:
     // After isFloating() or isSelected() changed; repaints by default.

@@ -186,6 +186,11 @@ public:
     void selectRow(int row);
     void deselectAll();
 
+    // Tells every row widget whether the pointer is over it (TableRowView::pointerSettled):
+    // after rows moved under a pointer that stood still, or a popup took the pointer's enter
+    // and leave events.
+    void settlePointer();
+
     // Dropping: only drags carrying one of these formats are considered.
     void registerForDraggedTypes(const QStringList &formats);
     void setAcceptsDropsFromOtherSources(bool accepts) { m_acceptsForeignDrops = accepts; }
@@ -259,10 +264,8 @@ private:
     void finishAnimation();
     void record(TableChange::Kind kind, const QList<int> &rows, int to, TableEffect effect);
 
-    // Dragging (TableViewDrag.cpp)
+    // Dragging (TableViewInput.cpp)
     void startDrag(int row);
-    // Tells every row widget whether the pointer is over it (TableRowView::pointerSettled).
-    void settlePointer();
     std::optional<TableDrop> proposedDrop(const QDropEvent *event) const;
     Qt::DropAction validate(const TableDrop &drop);
     void setDropIndicator(int row, DropOperation operation);

@@ -5,10 +5,12 @@
 #include "controls/HoverButton.h"
 #include "controls/Images.h"
 #include "controls/Label.h"
+#include "controls/TableView.h"
 #include "core/SettingsKeys.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
@@ -17,6 +19,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmapCache>
+#include <QTimer>
 
 static void initListImages()
 {
@@ -184,6 +187,7 @@ QMenu *AppCell::contextMenu()
 QMenu *AppCell::newContextMenu()
 {
     auto *menu = new RowMenu(this);
+    connect(menu, &QMenu::aboutToHide, this, &AppCell::settleHoverAfterMenu);
     const auto add = [menu](const QString &title, const QKeySequence &key) {
         auto *item = new QAction(Strings::localized(title), menu);
         if (!key.isEmpty()) {
@@ -202,6 +206,8 @@ QMenu *AppCell::newContextMenu()
         add(QStringLiteral("Reload"), QKeySequence(Qt::Key_R));
         QAction *move = add(QStringLiteral("Move to List"), {});
         move->setMenu(new QMenu(menu));
+        // Also popped up on its own, by the move button.
+        connect(move->menu(), &QMenu::aboutToHide, this, &AppCell::settleHoverAfterMenu);
         add(QStringLiteral("Archive"), QKeySequence(Qt::Key_A));
     }
     add(QStringLiteral("Delete"), QKeySequence(Qt::Key_Backspace));
@@ -344,6 +350,19 @@ void AppCell::pointerSettled(bool overRow)
 {
     setHoverButtonsShown(overRow && m_configuration == Configuration::List
                          && window()->isActiveWindow());
+}
+
+void AppCell::settleHoverAfterMenu()
+{
+    // While a menu is open the pointer's enter and leave events go astray: a row can be left
+    // entered for good (a submenu shut with Escape), so once the last menu has gone every row
+    // of the table asks where the pointer is.
+    QTimer::singleShot(0, this, [this] {
+        if (QApplication::activePopupWidget())
+            return;
+        if (TableView *table = tableView())
+            table->settlePointer();
+    });
 }
 
 void AppCell::leaveEvent(QEvent *event)

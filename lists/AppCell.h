@@ -97,6 +97,7 @@ protected:
 private:
     HoverButton *makeHoverButton(const QString &imageName, const QString &toolTip);
     void setHoverButtonsShown(bool shown);
+    void settleHoverAfterMenu();
     void layoutViews();
 
     Configuration m_configuration;
