@@ -149,6 +149,8 @@ void TableView::reloadData()
     rebuildOffsets();
     if (m_selectedRow >= count)
         setSelectedRowInternal(-1);
+    if (m_currentRow >= 0)
+        m_currentRow = currentRowNear(std::min(m_currentRow, count - 1), 1);
     updateScrollRange();
     layoutRows();
 }
@@ -249,7 +251,7 @@ void TableView::resizeEvent(QResizeEvent *event)
 void TableView::scrollContentsBy(int, int)
 {
     layoutRows();
-    if (!m_ghosts.empty() || m_dropRow >= 0)
+    if (!m_ghosts.empty() || m_dropRow >= 0 || showsCurrentRow())
         m_overlay->update();
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 class QDrag;
+class QPainter;
 class QMimeData;
 class QTimer;
 class QVariantAnimation;
@@ -115,7 +116,8 @@ public:
 // animated effects inside beginUpdates/endUpdates; indexes follow the usual table rules: each
 // call applies to the rows as the previous calls left them, removed indexes name rows before
 // the call, inserted indexes name rows after it. Rows can be dragged out and dropped between
-// rows, with a drop-above indicator. An optional header widget scrolls with the rows.
+// rows, with a drop-above indicator. An optional header widget scrolls with the rows. Tables
+// that turn keyboard use on have a current row the keys move and act on.
 class TableView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -186,6 +188,18 @@ public:
     void selectRow(int row);
     void deselectAll();
 
+    // Keyboard use, off unless turned on: a current row that the arrow keys, Page Up/Down, Home
+    // and End move (section rows are passed over), shown as a ring while the keyboard works the
+    // table; Return and Space act on it as a click does, the Menu key and Shift+F10 give its
+    // widget a keyboard context menu event.
+    void setKeyboardNavigation(bool on);
+    int currentRow() const { return m_currentRow; }
+    // Makes `row` current (-1: none) and scrolls it into view; a section row is passed over
+    // for the next row below it.
+    void setCurrentRow(int row);
+    // The ring marks the current row now: the table has the focus and the keyboard works it.
+    bool showsCurrentRow() const;
+
     // Tells every row widget whether the pointer is over it (TableRowView::pointerSettled):
     // after rows moved under a pointer that stood still, or a popup took the pointer's enter
     // and leave events.
@@ -209,7 +223,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -264,6 +282,17 @@ private:
     void finishAnimation();
     void record(TableChange::Kind kind, const QList<int> &rows, int to, TableEffect effect);
 
+    // Keyboard (TableViewKeys.cpp)
+    bool moveCurrentRow(const QKeyEvent *event);
+    // The row nearest `row` that can be current, looking `step` (1 or -1) first; -1 for none.
+    int currentRowNear(int row, int step) const;
+    int firstVisibleRow() const;
+    void scrollCurrentRowToVisible();
+    void activateCurrentRow();
+    void openCurrentRowMenu();
+    void showCurrentRow(bool shows);
+    void paintCurrentRow(QPainter &painter);
+
     // Dragging (TableViewInput.cpp)
     void startDrag(int row);
     std::optional<TableDrop> proposedDrop(const QDropEvent *event) const;
@@ -311,6 +340,11 @@ private:
     int m_selectedRow = -1;
     int m_pressedRow = -1;
     QPoint m_pressPoint;
+
+    // Keyboard
+    bool m_keyboardNavigation = false;
+    int m_currentRow = -1;
+    bool m_currentRowShown = false; // the keyboard works the table
 
     // Drag and drop
     QStringList m_draggedTypes;

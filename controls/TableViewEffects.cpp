@@ -231,6 +231,11 @@ void TableView::commitUpdates()
     const int oldSelection = m_selectedRow;
     if (oldSelection >= 0)
         m_selectedRow = oldSelection < oldCount ? oldToNew[size_t(oldSelection)] : -1;
+    if (m_currentRow >= 0) {
+        // A removed current row leaves the keyboard on the row that took its place.
+        const int stays = m_currentRow < oldCount ? oldToNew[size_t(m_currentRow)] : -1;
+        m_currentRow = stays >= 0 ? stays : currentRowNear(std::min(m_currentRow, count - 1), 1);
+    }
 
     for (const auto &[view, row] : removedViews) {
         if (m_delegate)
@@ -310,7 +315,7 @@ void TableView::animationStep(double progress)
 {
     m_progress = progress;
     placeRowViews(scrollPosition());
-    if (!m_ghosts.empty())
+    if (!m_ghosts.empty() || showsCurrentRow())
         m_overlay->update();
 }
 
@@ -364,6 +369,7 @@ void TableView::paintOverlay(QWidget *overlay)
         painter.drawPixmap(frame.topLeft(), ghost.image);
     }
     painter.setOpacity(1.0);
+    paintCurrentRow(painter);
 
     if (m_dropRow < 0 || m_dropRow > numberOfRows())
         return;

@@ -1,11 +1,10 @@
-// Where rows are, selection, clicks, keys and scrolling, dragging rows out and dropping them
-// between rows.
+// Where rows are, selection, clicks and scrolling, dragging rows out and dropping them between
+// rows.
 #include "controls/TableView.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
-#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -130,22 +129,14 @@ void TableView::setSelectedRowInternal(int row)
         m_delegate->selectionDidChange(this);
 }
 
-void TableView::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Home)
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
-    else if (event->key() == Qt::Key_End)
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-    else
-        QAbstractScrollArea::keyPressEvent(event);
-}
-
 void TableView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return QAbstractScrollArea::mousePressEvent(event);
     m_pressPoint = event->position().toPoint();
     m_pressedRow = rowAt(m_pressPoint);
+    // The pointer works the table now: the ring waits for the next key.
+    showCurrentRow(false);
     event->accept();
 }
 
@@ -168,6 +159,9 @@ void TableView::mouseReleaseEvent(QMouseEvent *event)
         return;
     if (m_allowsSelection && (!m_delegate || m_delegate->shouldSelectRow(this, pressed)))
         selectRow(pressed);
+    // The keys go on from the row clicked.
+    if (m_keyboardNavigation && !isGroupRow(pressed))
+        m_currentRow = pressed;
     if (m_delegate)
         m_delegate->rowClicked(this, pressed);
 }

@@ -49,6 +49,8 @@ ArchiveViewController::ArchiveViewController(ListsController &lists, UserDefault
                                  [] { return new SectionHeaderCell; });
     m_tableView->setDataSource(this);
     m_tableView->setDelegate(this);
+    // The keys move a current row and open its menu; Return opens nothing, as a click does.
+    m_tableView->setKeyboardNavigation(true);
 
     // Over the rows, so that it is never hidden behind a row that fades out.
     m_placeholderLabel = new Label(m_tableView);

@@ -5,8 +5,9 @@
 // archive is sorted or grouped into sections, in the sorting and grouping chosen for every
 // list. Like the list table it follows "listSorting", "listGrouping" and
 // "displayPlatformIcons" and shows every change of the archive as an animated change of its
-// rows; unlike it, rows are never selected or dragged and a click opens nothing. While the
-// archive is empty one centred text lies over the table.
+// rows; unlike it, rows are never selected or dragged and a click (or Return on the row the
+// keys have made current) opens nothing. While the archive is empty one centred text lies
+// over the table.
 //
 // ArchiveWindowController makes it as the content of the archive window.
 

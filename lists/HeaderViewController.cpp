@@ -14,7 +14,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 
+#include <QFocusEvent>
 #include <QKeySequence>
+#include <QTimer>
 
 static void initListImages()
 {
@@ -62,6 +64,10 @@ HeaderViewController::HeaderViewController(ListsController &lists, QWidget *pare
     m_preferencesButton->setToolTip(Strings::localized(QStringLiteral("Preferences")));
     m_preferencesButton->setAccessibleName(m_preferencesButton->toolTip());
     setHoverButtonsVisible(false);
+    for (QWidget *control :
+         { static_cast<QWidget *>(m_nameImplicitControl), static_cast<QWidget *>(m_shareButton),
+           static_cast<QWidget *>(m_preferencesButton) })
+        control->installEventFilter(this);
 
     connect(m_nameImplicitControl, &QAbstractButton::clicked, this,
             &HeaderViewController::editList);
@@ -217,19 +223,62 @@ void HeaderViewController::showEvent(QShowEvent *event)
 void HeaderViewController::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    setHoverButtonsVisible(false);
+    m_pointerInside = false;
+    m_keyboardInside = false;
+    updateHoverButtons();
 }
 
 void HeaderViewController::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
-    setHoverButtonsVisible(true);
+    m_pointerInside = true;
+    updateHoverButtons();
 }
 
 void HeaderViewController::leaveEvent(QEvent *event)
 {
     QWidget::leaveEvent(event);
-    setHoverButtonsVisible(false);
+    m_pointerInside = false;
+    updateHoverButtons();
+}
+
+void HeaderViewController::updateHoverButtons()
+{
+    setHoverButtonsVisible(m_pointerInside || m_keyboardInside);
+}
+
+bool HeaderViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        keyboardFocusMoved(static_cast<QWidget *>(watched), static_cast<QFocusEvent *>(event));
+    return QWidget::eventFilter(watched, event);
+}
+
+void HeaderViewController::keyboardFocusMoved(QWidget *control, const QFocusEvent *event)
+{
+    // Hidden buttons cannot take the focus, so they show as soon as the keyboard reaches the
+    // name, and stay while it is on one of the three.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        return; // another window or a menu took the focus for a while
+    const bool wasShown = m_pointerInside || m_keyboardInside;
+    if (event->gotFocus()) {
+        m_keyboardInside = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+            || reason == Qt::ShortcutFocusReason;
+    } else {
+        const QWidget *next = window()->focusWidget();
+        m_keyboardInside = m_keyboardInside && next && next != this && isAncestorOf(next);
+    }
+    updateHoverButtons();
+    // Shift+Tab from below comes to the name past the buttons, hidden until now: it goes on to
+    // the last of them, as it would had they been there.
+    if (event->gotFocus() && reason == Qt::BacktabFocusReason && !wasShown
+        && control == m_nameImplicitControl) {
+        QTimer::singleShot(0, m_preferencesButton, [this] {
+            if (m_nameImplicitControl->hasFocus() && m_preferencesButton->isVisible())
+                m_preferencesButton->setFocus(Qt::BacktabFocusReason);
+        });
+    }
 }
 
 void HeaderViewController::resizeEvent(QResizeEvent *event)

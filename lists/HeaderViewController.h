@@ -18,9 +18,9 @@ class ListsController;
 // One page of the main window's list header: the list's name on a flat button that opens the
 // list editor, a line with the number of applications and their total price, the list's light
 // colour behind them, and share and preferences buttons that show while the pointer is over
-// the page. The header pager makes one per list it shows. The page keeps its line current on
-// the list's updates and on refreshes, and follows every keystroke and colour choice of its
-// editor.
+// the page, or while the keyboard works the page (Tab goes from the name to them). The header pager
+// makes one per list it shows. The page keeps its line current on the list's updates and on
+// refreshes, and follows every keystroke and colour choice of its editor.
 class HeaderViewController : public QWidget, public ListEditorDelegate
 {
     Q_OBJECT
@@ -70,12 +70,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setUpObservers();
     void updateDetail();
     void updateShareButton();
     void setHoverButtonsVisible(bool visible);
+    void updateHoverButtons();
+    void keyboardFocusMoved(QWidget *button, const QFocusEvent *event);
     void layOut();
 
     ListsController &m_lists;
@@ -87,6 +90,9 @@ private:
     HeaderButton *m_preferencesButton = nullptr;
     QPointer<ListEditor> m_editor;
     bool m_shareSheetShown = false;
+    bool m_pointerInside = false;
+    // The keyboard's focus is on the name or one of the buttons, brought there by the keyboard.
+    bool m_keyboardInside = false;
 };
 
 } // namespace tanvill

@@ -44,6 +44,8 @@ ListViewController::ListViewController(ListsController &lists, UserDefaults &set
     m_tableView->setDataSource(this);
     m_tableView->setDelegate(this);
     m_tableView->registerForDraggedTypes({ kDragType });
+    // Return opens the current row's details as a click does; the Menu key opens its menu.
+    m_tableView->setKeyboardNavigation(true);
 
     setUpObservers();
 }

@@ -6,10 +6,11 @@
 // "listGrouping" and "displayPlatformIcons", and shows every change of the list's rows as an
 // animated change of the table: a new list slides in sideways by its position, a new order
 // from below. Each application row gets its own AppSummaryController, which fills it
-// and carries out its buttons and menu; a click on a row hands that controller to the detail
-// window manager. When the list is neither sorted nor grouped, rows can be dragged to reorder
-// the list. After a week of use with five watched applications it shows the rating prompt
-// above the rows, until the user answers it.
+// and carries out its buttons and menu; a click on a row, or Return on the row the keys
+// have made current, hands that controller to the detail window manager. When the list is
+// neither sorted nor grouped, rows can be dragged to reorder the list. After a week of use
+// with five watched applications it shows the rating prompt above the rows, until the user
+// answers it.
 //
 // The main window places it in its list area; it needs no more of its parent.
 

@@ -5,6 +5,7 @@
 
 #include "controls/TableView.h"
 
+#include <QContextMenuEvent>
 #include <QMimeData>
 #include <QPainter>
 
@@ -26,8 +27,15 @@ class DemoRow : public TableRowView
 {
 public:
     DemoItem item;
+    int keyboardMenus = 0;
 
 protected:
+    void contextMenuEvent(QContextMenuEvent *event) override
+    {
+        keyboardMenus += event->reason() == QContextMenuEvent::Keyboard;
+        event->accept();
+    }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);

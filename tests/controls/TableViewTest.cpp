@@ -1,5 +1,6 @@
 // The table every list window stands on: widgets only for the rows in view, reused; rows of
 // any height; floating section rows; scrolling; and changes that follow the table index rules.
+#include "ControlsTestSupport.h"
 #include "DemoTable.h"
 #include "support/TestEnvironment.h"
 
@@ -205,6 +206,52 @@ TEST(TableViewRows, ClicksReachTheDelegateAndSelectOnlyWhenSelectionIsOn)
     QTest::mouseClick(demo.table.viewport(), Qt::LeftButton, {}, demo.table.rectOfRow(4).center());
     EXPECT_EQ(demo.table.selectedRow(), 2);
     EXPECT_EQ(demo.clicks, (std::vector<int> { 2, 2, 4 }));
+}
+
+TEST(TableViewRows, KeysMoveAVisibleCurrentRowPastSectionsAndActOnItAsAClickDoes)
+{
+    // Sections at rows 0, 5, 10; each 22 + 4 × 85. The view is 400 high.
+    DemoTable demo(sections(3, 4));
+    demo.table.setKeyboardNavigation(true);
+    ASSERT_TRUE(test::activate(&demo.table));
+    EXPECT_EQ(demo.table.currentRow(), -1);
+    EXPECT_FALSE(demo.table.showsCurrentRow());
+
+    const struct
+    {
+        Qt::Key key;
+        int current;
+    } steps[] = {
+        { Qt::Key_Down, 1 },     { Qt::Key_Down, 2 }, { Qt::Key_Up, 1 },   { Qt::Key_Up, 1 },
+        { Qt::Key_PageDown, 6 }, { Qt::Key_Up, 4 },   { Qt::Key_Down, 6 }, { Qt::Key_End, 14 },
+        { Qt::Key_PageUp, 8 },   { Qt::Key_Home, 1 },
+    };
+    for (const auto &step : steps) {
+        QTest::keyClick(&demo.table, step.key);
+        EXPECT_EQ(demo.table.currentRow(), step.current) << step.key;
+        // In full view, and clear of the section title floating at the top.
+        const QRect row = demo.table.rectOfRow(step.current);
+        EXPECT_TRUE(demo.table.viewport()->rect().contains(row)) << step.current;
+        if (const int floating = demo.table.floatingRow(); floating >= 0) {
+            EXPECT_FALSE(demo.table.rectOfRow(floating).intersects(row)) << step.current;
+        }
+    }
+
+    QTest::keyClick(&demo.table, Qt::Key_Down);
+    QTest::keyClick(&demo.table, Qt::Key_Return);
+    QTest::keyClick(&demo.table, Qt::Key_Space);
+    EXPECT_EQ(demo.clicks, (std::vector<int> { 2, 2 }));
+    QTest::keyClick(&demo.table, Qt::Key_F10, Qt::ShiftModifier);
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {}, {});
+    QApplication::sendEvent(&demo.table, &menuKey);
+    EXPECT_EQ(static_cast<test::DemoRow *>(demo.table.rowViewAtRow(2))->keyboardMenus, 2);
+
+    // The pointer takes over: the ring goes, and the keys go on from the row clicked.
+    QTest::mouseClick(demo.table.viewport(), Qt::LeftButton, {}, demo.table.rectOfRow(3).center());
+    EXPECT_FALSE(demo.table.showsCurrentRow());
+    QTest::keyClick(&demo.table, Qt::Key_Down);
+    EXPECT_EQ(demo.table.currentRow(), 4);
+    EXPECT_TRUE(demo.table.showsCurrentRow());
 }
 
 TEST(TableViewRows, HeaderCanTakeItselfAwayFromItsOwnButton)

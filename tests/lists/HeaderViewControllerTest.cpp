@@ -15,7 +15,9 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QVBoxLayout>
 
 using namespace tanvill;
 
@@ -137,6 +139,40 @@ TEST_F(HeaderPageTest, ShareAndPreferencesShowOnlyWhileThePointerIsOverThePage)
     page->hide();
     page->show();
     EXPECT_FALSE(page->preferencesButton()->isVisible());
+}
+
+TEST_F(HeaderPageTest, TabAndShiftTabReachShareAndPreferencesThroughTheName)
+{
+    QWidget window;
+    auto *header = new HeaderViewController(lists(), &window);
+    header->setList(makeLists({ { "Work", ThemeName::Navy, { 1.0 } } }).front());
+    auto *below = new QPushButton(QStringLiteral("Below"), &window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(header);
+    layout->addWidget(below);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    below->setFocus();
+
+    const auto tab = [](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+    };
+    tab(Qt::Key_Tab);
+    EXPECT_TRUE(header->nameImplicitControl()->hasFocus());
+    EXPECT_TRUE(header->shareButton()->isVisible());
+    tab(Qt::Key_Tab);
+    EXPECT_TRUE(header->shareButton()->hasFocus());
+    tab(Qt::Key_Tab);
+    EXPECT_TRUE(header->preferencesButton()->hasFocus());
+    tab(Qt::Key_Tab);
+    EXPECT_TRUE(below->hasFocus());
+    EXPECT_FALSE(header->preferencesButton()->isVisible());
+
+    tab(Qt::Key_Backtab);
+    EXPECT_TRUE(test::waitFor([&] { return header->preferencesButton()->hasFocus(); }));
+    tab(Qt::Key_Backtab);
+    EXPECT_TRUE(header->shareButton()->hasFocus());
 }
 
 TEST_F(HeaderPageTest, ShareOpensOneSheetAtATimeAndPreferencesReachTheShell)

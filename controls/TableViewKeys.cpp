@@ -1,0 +1,303 @@
+// Working the table with the keyboard: the current row, the keys that move it and act on it,
+// and its ring.
+#include "controls/TableView.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace tanvill {
+
+namespace {
+
+// The ring stands this far inside the row, clear of the row's own edges and separator.
+constexpr int kRingInset = 3;
+constexpr qreal kRingLineWidth = 2.0;
+constexpr qreal kRingCornerRadius = 5.0;
+
+bool isPlain(const QKeyEvent *event)
+{
+    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+} // namespace
+
+void TableView::setKeyboardNavigation(bool on)
+{
+    m_keyboardNavigation = on;
+    if (!on) {
+        m_currentRow = -1;
+        showCurrentRow(false);
+    }
+}
+
+bool TableView::showsCurrentRow() const
+{
+    return m_keyboardNavigation && m_currentRowShown && m_currentRow >= 0 && hasFocus();
+}
+
+void TableView::showCurrentRow(bool shows)
+{
+    if (m_currentRowShown == shows)
+        return;
+    m_currentRowShown = shows;
+    m_overlay->update();
+}
+
+int TableView::currentRowNear(int row, int step) const
+{
+    const int count = numberOfRows();
+    if (count == 0)
+        return -1;
+    // Section rows stand alone between application rows, so each search takes a step or two.
+    for (const int direction : { step, -step }) {
+        for (int candidate = std::clamp(row, 0, count - 1); candidate >= 0 && candidate < count;
+             candidate += direction) {
+            if (!isGroupRow(candidate))
+                return candidate;
+        }
+    }
+    return -1;
+}
+
+int TableView::firstVisibleRow() const
+{
+    const int top = std::max(scrollPosition(), m_headerHeight);
+    if (numberOfRows() == 0 || top >= contentHeight())
+        return currentRowNear(0, 1);
+    int row = rowAtContentY(top);
+    // A row cut by the top edge is not the first one seen.
+    if (rowTop(row) < scrollPosition() && row + 1 < numberOfRows())
+        ++row;
+    return currentRowNear(row, 1);
+}
+
+void TableView::setCurrentRow(int row)
+{
+    m_currentRow = row < 0 ? -1 : currentRowNear(row, 1);
+    scrollCurrentRowToVisible();
+    m_overlay->update();
+}
+
+void TableView::scrollCurrentRowToVisible()
+{
+    if (m_currentRow < 0)
+        return;
+    const int row = m_currentRow;
+    int top = rowTop(row);
+    const int bottom = top + rowHeight(row);
+    // The first row shows what stands above it (the header, its section's title); any other
+    // row keeps clear of the title of its section, which floats over the top of the rows.
+    if (row == currentRowNear(0, 1)) {
+        top = 0;
+    } else if (const auto group = std::upper_bound(m_groupRows.begin(), m_groupRows.end(), row);
+               group != m_groupRows.begin()) {
+        top -= rowHeight(*(group - 1));
+    }
+    const int height = viewport()->height();
+    if (top < scrollPosition())
+        setScrollPosition(top);
+    else if (bottom > scrollPosition() + height)
+        setScrollPosition(std::min(top, bottom - height));
+}
+
+bool TableView::moveCurrentRow(const QKeyEvent *event)
+{
+    const int count = numberOfRows();
+    if (count == 0)
+        return false;
+    const int current = m_currentRow;
+    int row = -1;
+    switch (event->key()) {
+    case Qt::Key_Home:
+        row = currentRowNear(0, 1);
+        break;
+    case Qt::Key_End:
+        row = currentRowNear(count - 1, -1);
+        break;
+    case Qt::Key_Down:
+        row = current < 0 ? firstVisibleRow() : currentRowNear(current + 1, 1);
+        // At the last row the keyboard stays where it is.
+        if (current >= 0 && row < current)
+            row = current;
+        break;
+    case Qt::Key_Up:
+        row = current < 0 ? firstVisibleRow() : currentRowNear(current - 1, -1);
+        if (current >= 0 && row > current)
+            row = current;
+        break;
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp: {
+        if (current < 0) {
+            row = firstVisibleRow();
+            break;
+        }
+        const bool down = event->key() == Qt::Key_PageDown;
+        const int page = std::max(1, viewport()->height());
+        const int y = rowTop(current) + (down ? page : -page);
+        if (y >= contentHeight())
+            row = currentRowNear(count - 1, -1);
+        else if (y < rowTop(0))
+            row = currentRowNear(0, 1);
+        else
+            row = currentRowNear(rowAtContentY(y), down ? 1 : -1);
+        break;
+    }
+    default:
+        return false;
+    }
+    m_currentRow = row;
+    showCurrentRow(true);
+    scrollCurrentRowToVisible();
+    m_overlay->update();
+    return true;
+}
+
+void TableView::activateCurrentRow()
+{
+    const int row = m_currentRow;
+    if (row < 0)
+        return;
+    showCurrentRow(true);
+    // Scrolled away with the wheel, the row comes back first: what acts on it is its widget.
+    scrollCurrentRowToVisible();
+    m_overlay->update();
+    // What a click on the row does.
+    if (m_allowsSelection && (!m_delegate || m_delegate->shouldSelectRow(this, row)))
+        selectRow(row);
+    if (m_delegate)
+        m_delegate->rowClicked(this, row);
+}
+
+void TableView::openCurrentRowMenu()
+{
+    if (m_currentRow < 0)
+        m_currentRow = firstVisibleRow();
+    if (m_currentRow < 0)
+        return;
+    showCurrentRow(true);
+    scrollCurrentRowToVisible();
+    m_overlay->update();
+    TableRowView *view = rowViewAtRow(m_currentRow);
+    if (!view)
+        return;
+    // The row's own menu, as a right-click opens it, at the middle of the row.
+    const QPoint point = view->rect().center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, point, view->mapToGlobal(point));
+    QCoreApplication::sendEvent(view, &menuEvent);
+}
+
+void TableView::keyPressEvent(QKeyEvent *event)
+{
+    if (m_keyboardNavigation && isPlain(event)) {
+        if (moveCurrentRow(event))
+            return event->accept();
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            activateCurrentRow();
+            return event->accept();
+        default:
+            break;
+        }
+    }
+    // Shift+F10 stands for the Menu key, whose context menu event the platform sends itself.
+    if (m_keyboardNavigation && event->key() == Qt::Key_F10
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+        openCurrentRowMenu();
+        return event->accept();
+    }
+    if (event->key() == Qt::Key_Home)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    else if (event->key() == Qt::Key_End)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+void TableView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_keyboardNavigation && event->reason() == QContextMenuEvent::Keyboard) {
+        openCurrentRowMenu();
+        return event->accept();
+    }
+    QAbstractScrollArea::contextMenuEvent(event);
+}
+
+bool TableView::event(QEvent *event)
+{
+    const bool tab = event->type() == QEvent::KeyPress
+        && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Tab
+            || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Backtab);
+    const bool handled = QAbstractScrollArea::event(event);
+    // Tab in a window where the table is all there is to reach keeps the focus here, without a
+    // focus event: the keyboard works the table all the same.
+    if (tab && m_keyboardNavigation && hasFocus()) {
+        if (m_currentRow < 0)
+            m_currentRow = firstVisibleRow();
+        showCurrentRow(true);
+    }
+    return handled;
+}
+
+void TableView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    if (!m_keyboardNavigation)
+        return;
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        if (m_currentRow < 0)
+            m_currentRow = firstVisibleRow();
+        showCurrentRow(true);
+        break;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+        // Back from another window or a menu: the ring comes back where the keyboard left it.
+        break;
+    default:
+        showCurrentRow(false);
+        break;
+    }
+    m_overlay->update();
+}
+
+void TableView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    if (m_keyboardNavigation)
+        m_overlay->update();
+}
+
+void TableView::paintCurrentRow(QPainter &painter)
+{
+    if (!showsCurrentRow())
+        return;
+    const QRect row = rectOfRow(m_currentRow);
+    if (row.isEmpty())
+        return;
+    painter.save();
+    // A section title floating over the row stays on top of the ring.
+    if (const TableRowView *floating = rowViewAtRow(m_floatingRow);
+        floating && m_floatingRow != m_currentRow)
+        painter.setClipRegion(QRegion(viewport()->rect()) - floating->geometry());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor accent
+        = QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
+    painter.setPen(QPen(accent, kRingLineWidth));
+    painter.setBrush(Qt::NoBrush);
+    const qreal inset = kRingInset + kRingLineWidth / 2;
+    painter.drawRoundedRect(QRectF(row).adjusted(inset, inset, -inset, -inset), kRingCornerRadius,
+                            kRingCornerRadius);
+    painter.restore();
+}
+
+} // namespace tanvill
