@@ -110,10 +110,12 @@ void ColorWell::toggleColorGrid()
     if (isColorGridShown()) {
         if (m_delegate)
             m_delegate->wantsToDismissColorGrid(this, grid);
+        m_indicatorFlipped = false;
     } else {
         grid->setColorWell(this);
         if (m_delegate)
             m_delegate->wantsToPresentColorGrid(this, grid);
+        m_indicatorFlipped = true;
     }
     updateToolTip();
     update();

@@ -68,8 +68,14 @@ public:
     bool isColorGridShown() const;
 
     bool isMouseOverIndicatorShown() const { return m_showMouseOverIndicator; }
-    // True while the chevron points up, that is while the grid is shown.
-    bool isIndicatorFlipped() const { return isColorGridShown(); }
+    // True while the chevron points up: a click asked for the grid, and no click asked it away.
+    // Without a delegate every click asks for a grid that never comes, so the chevron turns up
+    // at the first click and stays; with one it turns down again once the grid is gone, also
+    // when its host took it off screen itself.
+    bool isIndicatorFlipped() const
+    {
+        return m_indicatorFlipped && (!m_delegate || isColorGridShown());
+    }
 
     static constexpr qreal kCornerRadius = 4.0;
     static constexpr qreal kIndicatorSide = 13.0;
@@ -98,6 +104,7 @@ private:
     QPointer<ColorGridView> m_colorGridView;
     QColor m_swatchColor = Qt::transparent;
     bool m_showMouseOverIndicator = false;
+    bool m_indicatorFlipped = false;
 };
 
 } // namespace tanvill

@@ -185,10 +185,14 @@ TEST_F(ColorWellTest, ClicksToggleTheGridTheChevronAndTheTooltip)
     EXPECT_EQ(well->colorGridView()->selectedIndexPath(), (IndexPath { 0, 0 }));
     QTest::mouseClick(well, Qt::LeftButton);
 
-    // Without a delegate a click changes nothing on screen.
+    // Without a delegate a click only turns the chevron up, where it stays.
     well->setDelegate(nullptr);
-    QTest::mouseClick(well, Qt::LeftButton);
-    EXPECT_FALSE(well->isColorGridShown());
+    EXPECT_FALSE(well->isIndicatorFlipped());
+    for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(well, Qt::LeftButton);
+        EXPECT_FALSE(well->isColorGridShown());
+        EXPECT_TRUE(well->isIndicatorFlipped());
+    }
 }
 
 TEST_F(ColorWellTest, HoverIndicatorOnlyInTheActiveWindow)
