@@ -155,6 +155,9 @@ public:
     int scrollPosition() const;
     void setScrollPosition(int y);
     void scrollRowToVisible(int row);
+    // Shows the scroll bar for a moment, as a scroll does, when the rows are longer than the
+    // view; the rows stay where they are.
+    void flashScrollers();
 
     // Changes. Outside a bracket each call is a bracket of its own.
     void beginUpdates();

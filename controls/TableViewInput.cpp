@@ -98,6 +98,18 @@ void TableView::scrollRowToVisible(int row)
         setScrollPosition(bottom - viewport()->height());
 }
 
+void TableView::flashScrollers()
+{
+    // The scroll bar shows itself whenever the rows scroll, and fades: a step there and back
+    // within one turn of the event loop moves nothing on screen.
+    QScrollBar *bar = verticalScrollBar();
+    if (bar->maximum() <= bar->minimum())
+        return;
+    const int value = bar->value();
+    bar->setValue(value < bar->maximum() ? value + 1 : value - 1);
+    bar->setValue(value);
+}
+
 void TableView::setAllowsSelection(bool allows)
 {
     m_allowsSelection = allows;

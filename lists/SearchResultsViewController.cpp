@@ -216,6 +216,8 @@ void SearchResultsViewController::addApp(SearchResultCell *cell)
 void SearchResultsViewController::didChangeScope()
 {
     reloadResults();
+    // The scroll bar shows for a moment, so that a longer list reads as one.
+    m_tableView->flashScrollers();
     scrollToTop();
     m_settings.setValue(kLastSelectedSearchScope, m_scopeSegmentedControl->selectedSegment());
 }
