@@ -184,3 +184,57 @@ TEST(MessageBoxAlertPresenter, AHugeMessageIsShortenedSoTheBoxAndItsButtonFitThe
     const QAbstractButton *ok = box->buttons().constFirst();
     EXPECT_LE(ok->mapTo(box.get(), ok->rect().bottomLeft()).y(), box->height());
 }
+
+TEST(MessageBoxAlertPresenter, AnAlertWhoseWindowIsNotOnScreenOpensCentredOnTheScreen)
+{
+    QWidget window;
+    window.resize(400, 300);
+    Alert alert;
+    alert.messageText = Strings::localized("LinkOpenFailedPageTitle");
+    alert.window = &window;
+    MessageBoxAlertPresenter presenter;
+    presenter.present(alert);
+    QMessageBox *box = visibleMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    const QRect screen = box->screen()->availableGeometry();
+    EXPECT_LE((box->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+    box->close();
+
+    // An alert over an alert belongs to the window under both, which outlives the first.
+    window.show();
+    presenter.present(alert);
+    QPointer<QMessageBox> first = visibleMessageBox();
+    ASSERT_TRUE(first && first->parentWidget() == &window);
+    alert.window = first.data();
+    presenter.present(alert);
+    const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>();
+    EXPECT_EQ(boxes.size(), 2);
+    for (QMessageBox *each : boxes)
+        each->close();
+}
+
+TEST(MessageBoxAlertPresenter, ALongNameWithoutSpacesIsShortenedInTheMiddleAndTheSentenceFits)
+{
+    QWidget window;
+    window.resize(420, 640);
+    window.show();
+    Alert alert;
+    alert.messageText = Strings::localizedFormat("DuplicateAppNotice", { QString(1024, 'W') });
+    alert.window = &window;
+    MessageBoxAlertPresenter().present(alert);
+    QMessageBox *box = visibleMessageBox();
+    ASSERT_NE(box, nullptr);
+    box->grab().save(test::testOutputDir("windows") + "/alert-long-name.png");
+    EXPECT_LE(box->width(), window.width());
+    EXPECT_TRUE(box->text().contains(QString(8, 'W') + QChar(0x2026) + QString(8, 'W')));
+    EXPECT_TRUE(box->text().endsWith(QString(8, 'W') + "”.")) << "the sentence ends as written";
+    const auto *label = box->findChild<QLabel *>("qt_msgbox_label");
+    ASSERT_NE(label, nullptr);
+    EXPECT_LE(QFontMetrics(label->font())
+                  .boundingRect(label->rect(), Qt::TextWordWrap, label->text())
+                  .width(),
+              label->width());
+    box->close();
+}
