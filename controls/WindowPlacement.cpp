@@ -97,6 +97,19 @@ QScreen *screenOfFrame(const QRect &frame)
     return best ? best : screenOfWindow(nullptr);
 }
 
+// `frame` moved, and shrunk where it is larger, into `available`; never smaller than `minimum`.
+QRect frameFittedInto(const QRect &frame, const QRect &available, const QSize &minimum)
+{
+    QRect fitted(
+        frame.topLeft(),
+        frame.size().boundedTo(available.size()).expandedTo(minimum.boundedTo(frame.size())));
+    fitted.moveLeft(std::clamp(fitted.left(), available.left(),
+                               std::max(available.left(), available.right() - fitted.width() + 1)));
+    fitted.moveTop(std::clamp(fitted.top(), available.top(),
+                              std::max(available.top(), available.bottom() - fitted.height() + 1)));
+    return fitted;
+}
+
 void fitOnScreen(QWidget &window, const QWidget *reference);
 
 // Once the window manager has framed the window, moves it by what the guessed frame was off
@@ -187,18 +200,6 @@ protected:
 };
 
 } // namespace
-
-QRect frameFittedInto(const QRect &frame, const QRect &available, const QSize &minimum)
-{
-    QRect fitted(
-        frame.topLeft(),
-        frame.size().boundedTo(available.size()).expandedTo(minimum.boundedTo(frame.size())));
-    fitted.moveLeft(std::clamp(fitted.left(), available.left(),
-                               std::max(available.left(), available.right() - fitted.width() + 1)));
-    fitted.moveTop(std::clamp(fitted.top(), available.top(),
-                              std::max(available.top(), available.bottom() - fitted.height() + 1)));
-    return fitted;
-}
 
 void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference)
 {

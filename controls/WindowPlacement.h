@@ -28,10 +28,6 @@ void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference =
 // gives it; only its size is fitted.
 void keepOnScreen(QWidget *window);
 
-// The frame `frame` moved and shrunk into `available` as keepOnScreen does; `minimum` is the
-// smallest frame the window takes.
-QRect frameFittedInto(const QRect &frame, const QRect &available, const QSize &minimum);
-
 // The screen `window` is on while shown, else the one under the pointer.
 QScreen *screenOfWindow(const QWidget *window);
 

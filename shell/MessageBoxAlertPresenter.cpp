@@ -127,11 +127,14 @@ void fitTextsToScreen(QMessageBox *box, Alert alert)
     auto *messageLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
     auto *informativeLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
     if (!alert.selectableText) {
-        if (messageLabel)
-            alert.messageText = withLongWordsShortened(alert.messageText, messageLabel->font());
-        if (informativeLabel)
-            alert.informativeText
-                = withLongWordsShortened(alert.informativeText, informativeLabel->font());
+        // Only so much is ever shown: words beyond that need no shortening.
+        const auto shortenWords = [](const QString &text, const QLabel *label) {
+            return label ? withLongWordsShortened(TextLimits::capped(text, 4 * kMaxAlertTextLength),
+                                                  label->font())
+                         : text;
+        };
+        alert.messageText = shortenWords(alert.messageText, messageLabel);
+        alert.informativeText = shortenWords(alert.informativeText, informativeLabel);
     }
     const auto heightOf = [width](const QLabel *label, const QString &text) {
         if (!label || text.isEmpty())
