@@ -64,9 +64,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        auto *box = static_cast<QMessageBox *>(watched);
-        if ((event->type() == QEvent::Show || event->type() == QEvent::Resize)
-            && !(box->windowHandle() && box->windowHandle()->isExposed()))
+        if (event->type() != QEvent::Show && event->type() != QEvent::Resize)
+            return false;
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        if (box && !(box->windowHandle() && box->windowHandle()->isExposed()))
             centreOnScreen(box, screenOfWindow(QApplication::activeWindow()));
         return false;
     }
