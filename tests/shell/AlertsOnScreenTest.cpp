@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -188,7 +189,6 @@ TEST(MessageBoxAlertPresenter, AHugeMessageIsShortenedSoTheBoxAndItsButtonFitThe
 TEST(MessageBoxAlertPresenter, AnAlertWhoseWindowIsNotOnScreenOpensCentredOnTheScreen)
 {
     QWidget window;
-    window.resize(400, 300);
     Alert alert;
     alert.messageText = Strings::localized("LinkOpenFailedPageTitle");
     alert.window = &window;
@@ -197,22 +197,15 @@ TEST(MessageBoxAlertPresenter, AnAlertWhoseWindowIsNotOnScreenOpensCentredOnTheS
     QMessageBox *box = visibleMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->parentWidget(), nullptr);
-    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
-    const QRect screen = box->screen()->availableGeometry();
-    EXPECT_LE((box->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+    const QPoint centre = box->screen()->availableGeometry().center();
+    EXPECT_LE((box->frameGeometry().center() - centre).manhattanLength(), 2);
     box->close();
-
-    // An alert over an alert belongs to the window under both, which outlives the first.
+    // One over another alert goes to the window under both: the first takes its children along.
     window.show();
     presenter.present(alert);
-    QPointer<QMessageBox> first = visibleMessageBox();
-    ASSERT_TRUE(first && first->parentWidget() == &window);
-    alert.window = first.data();
+    alert.window = window.findChild<QMessageBox *>();
     presenter.present(alert);
-    const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>();
-    EXPECT_EQ(boxes.size(), 2);
-    for (QMessageBox *each : boxes)
-        each->close();
+    EXPECT_EQ(window.findChildren<QMessageBox *>(Qt::FindDirectChildrenOnly).size(), 2);
 }
 
 TEST(MessageBoxAlertPresenter, ALongNameWithoutSpacesIsShortenedInTheMiddleAndTheSentenceFits)
@@ -228,13 +221,8 @@ TEST(MessageBoxAlertPresenter, ALongNameWithoutSpacesIsShortenedInTheMiddleAndTh
     ASSERT_NE(box, nullptr);
     box->grab().save(test::testOutputDir("windows") + "/alert-long-name.png");
     EXPECT_LE(box->width(), window.width());
-    EXPECT_TRUE(box->text().contains(QString(8, 'W') + QChar(0x2026) + QString(8, 'W')));
-    EXPECT_TRUE(box->text().endsWith(QString(8, 'W') + "”.")) << "the sentence ends as written";
+    EXPECT_TRUE(QRegularExpression("“W{8,}…W{8,}”\\.$").match(box->text()).hasMatch());
     const auto *label = box->findChild<QLabel *>("qt_msgbox_label");
-    ASSERT_NE(label, nullptr);
-    EXPECT_LE(QFontMetrics(label->font())
-                  .boundingRect(label->rect(), Qt::TextWordWrap, label->text())
-                  .width(),
-              label->width());
+    EXPECT_LE(label->sizeHint().width(), label->width()) << "the sentence fits the box";
     box->close();
 }

@@ -227,10 +227,9 @@ TEST_F(AppDelegateTest, AMailNoProgramOpensIsShownWithWhatItWasToCarryToCopy)
     services.workspace().openURL(AppDetailViewController::emailUrl("Things 3", link));
     ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 2; }));
     qputenv("PATH", path);
-    for (const Alert &alert : alerts->alerts) {
-        EXPECT_EQ(alert.messageText, Strings::localized("LinkOpenFailedMailTitle"));
-        EXPECT_TRUE(alert.selectableText);
-    }
+    for (const Alert &alert : alerts->alerts)
+        EXPECT_TRUE(alert.selectableText
+                    && alert.messageText == Strings::localized("LinkOpenFailedMailTitle"));
     EXPECT_TRUE(alerts->alerts[0].informativeText.endsWith(
         "\n\n" + Strings::localized("FeedbackMailAddress")));
     EXPECT_TRUE(alerts->alerts[1].informativeText.endsWith(
