@@ -1,8 +1,9 @@
 #pragma once
 
 // Keeps a window's place and size between closings and between runs under an autosave name
-// ("MainWindowFrame", "ArchiveWindowFrame"), in the settings key that windowFrameSettingsKey names.
-// The windows the application delegate keeps use it.
+// ("MainWindowFrame", "ArchiveWindowFrame", "DetailWindowFrame"), in the settings key that
+// windowFrameSettingsKey names. The windows the application delegate keeps and the detail
+// windows use it.
 
 #include <QString>
 
