@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -35,9 +36,19 @@ bool isTextEntry(const QWidget *widget)
     return combo && combo->isEditable();
 }
 
+// A button of an exclusive group: the group hands Tab to its focused button, taking it from the
+// others, so an arrow key's move to another one arrives at a button that has not got it yet.
+bool isExclusiveGroupButton(const QWidget *widget)
+{
+    const auto *button = qobject_cast<const QAbstractButton *>(widget);
+    return button && button->isCheckable()
+        && (button->group() ? button->group()->exclusive() : button->autoExclusive());
+}
+
 bool wantsRing(const QWidget *widget)
 {
-    return !widget->isWindow() && widget->parentWidget() && (widget->focusPolicy() & Qt::TabFocus)
+    return !widget->isWindow() && widget->parentWidget()
+        && ((widget->focusPolicy() & Qt::TabFocus) || isExclusiveGroupButton(widget))
         && !isTextEntry(widget) && !widget->property(kNoRingProperty).toBool();
 }
 

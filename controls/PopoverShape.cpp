@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTransform>
 #include <QWidget>
 
 #include <algorithm>
@@ -65,6 +66,13 @@ bool x11CompositingManagerRuns()
 
 QPainterPath PopoverShape::outline(const QRectF &bounds, qreal arrowX) const
 {
+    if (arrowEdge == ArrowEdge::Bottom) {
+        // The same outline upside down: the half pixels stay on half pixels.
+        const QTransform flip
+            = QTransform::fromTranslate(0, bounds.top() + bounds.bottom()).scale(1, -1);
+        return flip.map(
+            PopoverShape { cornerRadius, arrowHeight, arrowHalfWidth }.outline(bounds, arrowX));
+    }
     const QRectF body = bounds.adjusted(0.5, arrowHeight + 0.5, -0.5, -0.5);
     QPainterPath shape;
     shape.addRoundedRect(body, cornerRadius, cornerRadius);
@@ -77,22 +85,57 @@ QPainterPath PopoverShape::outline(const QRectF &bounds, qreal arrowX) const
     return shape.united(arrow);
 }
 
-PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QSize &size) const
+PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QSize &size,
+                                                 bool mayOpenAbove) const
 {
     const QRect anchorRect(anchor.mapToGlobal(QPoint(0, 0)), anchor.size());
     QPoint origin(anchorRect.center().x() - size.width() / 2, anchorRect.bottom() + 1);
+    ArrowEdge edge = ArrowEdge::Top;
     if (const QScreen *screen = anchor.screen()) {
         const QRect available = screen->availableGeometry();
         origin.setX(std::clamp(origin.x(), available.left(),
                                std::max(available.left(), available.right() - size.width() + 1)));
-        origin.setY(
-            std::min(origin.y(), std::max(available.top(), available.bottom() - size.height())));
+        const bool roomBelow = origin.y() + size.height() - 1 <= available.bottom();
+        const bool roomAbove = anchorRect.top() - size.height() >= available.top();
+        if (!roomBelow && roomAbove && mayOpenAbove) {
+            origin.setY(anchorRect.top() - size.height());
+            edge = ArrowEdge::Bottom;
+        } else {
+            origin.setY(std::min(origin.y(),
+                                 std::max(available.top(), available.bottom() - size.height())));
+        }
     }
     // A popover narrower than its corners and arrow still gets a valid range.
     const int inset = int(arrowHalfWidth + cornerRadius);
     const int arrowX = std::clamp(anchorRect.center().x() - origin.x(), inset,
                                   std::max(inset, size.width() - inset));
-    return { origin, arrowX };
+    return { origin, arrowX, edge };
+}
+
+void PopoverShape::paint(QPainter &painter, const QWidget &popover, qreal arrowX,
+                         const QColor &fill, const QColor &border) const
+{
+    const QRegion cut = popover.mask();
+    if (!cut.isEmpty()) {
+        // The border's colour laid over the fill, as the outline's edge shows it.
+        const qreal alpha = border.alphaF();
+        const auto over = [alpha](qreal top, qreal bottom) {
+            return float(top * alpha + bottom * (1 - alpha));
+        };
+        const QColor edge = QColor::fromRgbF(over(border.redF(), fill.redF()),
+                                             over(border.greenF(), fill.greenF()),
+                                             over(border.blueF(), fill.blueF()));
+        painter.save();
+        painter.setClipRegion(cut);
+        painter.fillRect(popover.rect(), edge);
+        painter.restore();
+    }
+    const QPainterPath shape = outline(QRectF(popover.rect()), arrowX);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(shape, fill);
+    painter.strokePath(shape, QPen(border, 1.0));
+    painter.restore();
 }
 
 void PopoverShape::shapeWindow(QWidget &popover, qreal arrowX) const

@@ -1,8 +1,10 @@
 #pragma once
 
 // The outline of a popover: a rounded body with a small arrow on its top edge pointing up at
-// what opened it. The outline runs on half pixels so that a one-pixel border stays sharp.
+// what opened it (or, for a popover that opened above it, on its bottom edge pointing down).
+// The outline runs on half pixels so that a one-pixel border stays sharp.
 
+#include <QColor>
 #include <QPainterPath>
 #include <QPoint>
 #include <QRectF>
@@ -10,29 +12,44 @@
 
 #include <optional>
 
+class QPainter;
 class QWidget;
 
 namespace tanvill {
 
 struct PopoverShape
 {
+    enum class ArrowEdge { Top, Bottom };
+
     qreal cornerRadius = 8;
-    // How far the arrow stands above the body, and half its width at the body.
+    // How far the arrow stands out of the body, and half its width at the body.
     qreal arrowHeight = 8;
     qreal arrowHalfWidth = 8;
+    ArrowEdge arrowEdge = ArrowEdge::Top;
 
-    // The outline filling `bounds` (the arrow's tip on its top edge), the arrow's tip at
-    // `arrowX` from the left.
+    // The outline filling `bounds` (the arrow's tip on its edge), the arrow's tip at `arrowX`
+    // from the left.
     QPainterPath outline(const QRectF &bounds, qreal arrowX) const;
 
     // Where a popover of `size` opens: centred below `anchor`, kept on the anchor's screen, with
-    // its arrow pointing at the anchor's centre yet clear of the rounded corners.
+    // its arrow pointing at the anchor's centre yet clear of the rounded corners. With
+    // `mayOpenAbove`, a popover that has no room below the anchor but has above opens there,
+    // its arrow on its bottom edge, rather than over the anchor.
     struct Placement
     {
         QPoint origin;
         int arrowX = 0;
+        ArrowEdge arrowEdge = ArrowEdge::Top;
     };
-    Placement placeBelow(const QWidget &anchor, const QSize &size) const;
+    Placement placeBelow(const QWidget &anchor, const QSize &size, bool mayOpenAbove = false) const;
+
+    // Paints the popover: its outline filled with `fill` (opaque) and drawn in `border`, a line
+    // one point wide. A window cut to its outline (see shapeWindow) is first painted whole, cut
+    // and all, in the colour of its edge: the cut runs along whole points, and at a scale
+    // above one each point is several pixels, some of them beyond the smooth outline, which
+    // would show black.
+    void paint(QPainter &painter, const QWidget &popover, qreal arrowX, const QColor &fill,
+               const QColor &border) const;
 
     // Fits the popover's window to the outline. Where the window system cannot show through
     // translucent windows (X11 without a compositing manager) the corners around the outline

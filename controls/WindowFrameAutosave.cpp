@@ -1,5 +1,6 @@
 #include "controls/WindowFrameAutosave.h"
 
+#include "controls/WindowPlacement.h"
 #include "core/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
@@ -29,8 +30,12 @@ protected:
         switch (event->type()) {
         case QEvent::Move:
         case QEvent::Resize:
-            // Only a frame the user has seen is worth keeping.
-            if (window->isVisible())
+            // Only a frame the user has seen is worth keeping, and on X11 only once the window
+            // manager has framed the window: until then its place is its content's, not its
+            // frame's, which move() expects back.
+            if (window->isVisible()
+                && (window->frameGeometry() != window->geometry()
+                    || QGuiApplication::platformName() != QLatin1String("xcb")))
                 save(window);
             break;
         case QEvent::Hide:
@@ -92,6 +97,8 @@ void setFrameAutosaveName(QWidget *window, const QString &name, UserDefaults &se
         }
     }
     window->installEventFilter(new FrameSaver(window, key, settings));
+    // A frame kept from a larger screen, or one that has gone, still opens on this one.
+    keepOnScreen(window);
 }
 
 } // namespace tanvill

@@ -1,26 +1,35 @@
 #include "controls/WindowPlacement.h"
 
+#include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
+#include <QEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
 
 namespace tanvill {
 
 namespace {
 
-constexpr char kCorrectionName[] = "tanvill_frameCorrection";
+constexpr char kWatcherName[] = "tanvill_frameWatcher";
+constexpr char kKeeperName[] = "tanvill_screenKeeper";
 // An X11 window manager frames a new window moments after it is mapped; one that has not by
 // then draws no frame.
 constexpr int kFrameWaitMilliseconds = 2000;
 constexpr int kFramePollMilliseconds = 40;
 
+// Qt knows the window's frame: it is on screen, or was until it was hidden.
+bool hasKnownFrame(const QWidget &window)
+{
+    return window.frameGeometry() != window.geometry();
+}
+
 bool isFramed(const QWidget &window)
 {
-    return window.isVisible() && window.frameGeometry() != window.geometry();
+    return window.isVisible() && hasKnownFrame(window);
 }
 
 QMargins frameMargins(const QWidget &window)
@@ -31,19 +40,105 @@ QMargins frameMargins(const QWidget &window)
              frame.right() - client.right(), frame.bottom() - client.bottom() };
 }
 
-// Once the window manager has framed the window, moves it by what the guessed frame was off,
-// so that the frame stands where it was meant to.
-class FrameCorrection : public QObject
+bool isDecoratedWindow(const QWidget &widget)
+{
+    return widget.isWindow() && !(widget.windowFlags() & Qt::FramelessWindowHint)
+        && (widget.windowType() == Qt::Window || widget.windowType() == Qt::Dialog);
+}
+
+// The frame `window` has, or else the one it is expected to get: that of `reference`, or of
+// any framed window of the application; none when there is none to go by.
+QMargins expectedFrameMargins(const QWidget &window, const QWidget *reference)
+{
+    if (hasKnownFrame(window))
+        return frameMargins(window);
+    if (reference && isFramed(*reference))
+        return frameMargins(*reference);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *other : windows) {
+        if (other != &window && isDecoratedWindow(*other) && isFramed(*other))
+            return frameMargins(*other);
+    }
+    return {};
+}
+
+// The window's frame as it stands: a window without a known frame is placed by its content.
+QRect currentFrame(const QWidget &window, const QMargins &margins)
+{
+    if (hasKnownFrame(window))
+        return window.frameGeometry();
+    return QRect(window.geometry().topLeft() - QPoint(margins.left(), margins.top()),
+                 window.size().grownBy(margins));
+}
+
+// Puts the window's frame at `frame`: its content goes inside the frame's margins, and the
+// window manager draws the frame around it.
+void setFrame(QWidget &window, const QRect &frame, const QMargins &margins)
+{
+    window.setGeometry(QRect(frame.topLeft() + QPoint(margins.left(), margins.top()),
+                             frame.size().shrunkBy(margins)));
+}
+
+QScreen *screenOfFrame(const QRect &frame)
+{
+    if (QScreen *screen = QGuiApplication::screenAt(frame.center()))
+        return screen;
+    QScreen *best = nullptr;
+    qint64 bestArea = 0;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (QScreen *screen : screens) {
+        const QRect overlap = screen->availableGeometry() & frame;
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    return best ? best : screenOfWindow(nullptr);
+}
+
+// `frame` moved, and shrunk where it is larger, into `available`; never smaller than `minimum`.
+QRect frameFittedInto(const QRect &frame, const QRect &available, const QSize &minimum)
+{
+    QRect fitted(
+        frame.topLeft(),
+        frame.size().boundedTo(available.size()).expandedTo(minimum.boundedTo(frame.size())));
+    fitted.moveLeft(std::clamp(fitted.left(), available.left(),
+                               std::max(available.left(), available.right() - fitted.width() + 1)));
+    fitted.moveTop(std::clamp(fitted.top(), available.top(),
+                              std::max(available.top(), available.bottom() - fitted.height() + 1)));
+    return fitted;
+}
+
+void fitOnScreen(QWidget &window, const QWidget *reference);
+
+// Once the window manager has framed the window, moves it by what the guessed frame was off
+// (when it was meant to stand at a given place) and fits it, real frame and all, on its screen.
+class FrameWatcher : public QObject
 {
 public:
-    FrameCorrection(QWidget *window, const QPoint &intendedFrameOrigin)
+    FrameWatcher(QWidget *window, std::optional<QPoint> intendedFrameOrigin)
         : QObject(window), m_window(window), m_intended(intendedFrameOrigin)
     {
-        setObjectName(QLatin1String(kCorrectionName));
+        setObjectName(QLatin1String(kWatcherName));
         auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, &FrameCorrection::check);
+        connect(poll, &QTimer::timeout, this, &FrameWatcher::check);
         poll->start(kFramePollMilliseconds);
         QTimer::singleShot(kFrameWaitMilliseconds, this, &QObject::deleteLater);
+    }
+
+    // Watches `window` until it is framed, unless a watcher already does.
+    static void watch(QWidget *window, std::optional<QPoint> intendedFrameOrigin)
+    {
+        // Only an X11 window manager frames a window after it is shown.
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return;
+        QObject *waiting
+            = window->findChild<QObject *>(QLatin1String(kWatcherName), Qt::FindDirectChildrenOnly);
+        if (waiting && !intendedFrameOrigin)
+            return;
+        delete waiting;
+        new FrameWatcher(window, intendedFrameOrigin);
     }
 
 private:
@@ -51,14 +146,57 @@ private:
     {
         if (!isFramed(*m_window))
             return;
-        const QPoint error = m_window->frameGeometry().topLeft() - m_intended;
-        if (!error.isNull())
-            m_window->move(m_window->pos() - error);
+        if (m_intended) {
+            const QPoint error = m_window->frameGeometry().topLeft() - *m_intended;
+            if (!error.isNull())
+                m_window->move(m_window->pos() - error);
+        }
+        fitOnScreen(*m_window, nullptr);
         deleteLater();
     }
 
     QWidget *m_window;
-    QPoint m_intended;
+    std::optional<QPoint> m_intended;
+};
+
+void fitOnScreen(QWidget &window, const QWidget *reference)
+{
+    const QMargins margins = expectedFrameMargins(window, reference);
+    const bool framed = hasKnownFrame(window);
+    const QRect frame = currentFrame(window, margins);
+    // A window the window manager places keeps that place; it only has to fit.
+    const bool placed = framed || window.testAttribute(Qt::WA_Moved);
+    const QScreen *screen
+        = placed ? screenOfFrame(frame) : screenOfWindow(QApplication::activeWindow());
+    if (screen) {
+        const QRect fitted = frameFittedInto(frame, screen->availableGeometry(),
+                                             window.minimumSize().grownBy(margins));
+        if (!placed && fitted.size() != frame.size())
+            window.resize(fitted.size().shrunkBy(margins));
+        else if (placed && fitted != frame)
+            setFrame(window, fitted, margins);
+    }
+    if (!isFramed(window))
+        FrameWatcher::watch(&window, std::nullopt);
+}
+
+class ScreenKeeper : public QObject
+{
+public:
+    explicit ScreenKeeper(QWidget *window) : QObject(window)
+    {
+        setObjectName(QLatin1String(kKeeperName));
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Sent before the window is mapped: it appears where it fits.
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            fitOnScreen(*static_cast<QWidget *>(watched), nullptr);
+        return false;
+    }
 };
 
 } // namespace
@@ -71,28 +209,23 @@ void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const bool framed = isFramed(*window);
-    const QMargins margins = framed         ? frameMargins(*window)
-        : reference && isFramed(*reference) ? frameMargins(*reference)
-                                            : QMargins();
+    const QMargins margins = expectedFrameMargins(*window, reference);
     const QRect available = screen->availableGeometry();
-    QRect frame(QPoint(), window->size().grownBy(margins));
+    QRect frame = frameFittedInto(currentFrame(*window, margins), available,
+                                  window->minimumSize().grownBy(margins));
     frame.moveCenter(available.center());
     frame.moveLeft(std::max(frame.left(), available.left()));
     frame.moveTop(std::max(frame.top(), available.top()));
-    if (framed) {
-        // A framed window's position is its frame's.
-        window->move(frame.topLeft());
-        return;
-    }
-    // Unframed, the window is placed by its content; the window manager puts its frame around.
-    window->setGeometry(
-        QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), window->size()));
-    // Only an X11 window manager frames a window after it is shown.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    delete window->findChild<QObject *>(QLatin1String(kCorrectionName), Qt::FindDirectChildrenOnly);
-    new FrameCorrection(window, frame.topLeft());
+    setFrame(*window, frame, margins);
+    if (!isFramed(*window))
+        FrameWatcher::watch(window, frame.topLeft());
+}
+
+void keepOnScreen(QWidget *window)
+{
+    if (window
+        && !window->findChild<QObject *>(QLatin1String(kKeeperName), Qt::FindDirectChildrenOnly))
+        new ScreenKeeper(window);
 }
 
 QScreen *screenOfWindow(const QWidget *window)

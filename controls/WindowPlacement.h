@@ -1,7 +1,10 @@
 #pragma once
 
-// Where secondary windows (preferences, wish-list import) open: centred on the screen the user
-// works on, their window-manager frame included, so that no title bar starts off the screen.
+// Where windows open. Secondary windows (preferences, wish-list import) and alerts without a
+// window open centred on the screen the user works on, their window-manager frame included, so
+// that no title bar starts off the screen. Every window opens within the available area of its
+// screen: a remembered frame from a larger or a missing screen, or a default size taller than
+// a small screen, is moved and shrunk onto the screen as the window is shown.
 // An X11 window manager frames a window only once it is shown; until then its frame is taken
 // to be like that of a window already on screen (the main window), and once the frame is known
 // the window is moved by what that guess was off.
@@ -14,9 +17,16 @@ class QWidget;
 namespace tanvill {
 
 // Centres `window`, frame included, in the available area of `screen` (the primary screen when
-// null); a window larger than that area keeps its top-left corner on it. `reference` is a
-// framed window whose frame the unframed `window` is expected to get; null guesses none.
+// null), shrinking it where the area is smaller (never below its minimum size; then its
+// top-left corner stays on the area). `reference` is a framed window whose frame the unframed
+// `window` is expected to get; null looks for any framed window of the application.
 void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference = nullptr);
+
+// From now on, each time `window` is shown, moves it and if need be shrinks it (never below
+// its minimum size) by as little as it takes for its frame to lie in the available area of the
+// screen it opens on. A window without a place of its own keeps the one the window manager
+// gives it; only its size is fitted.
+void keepOnScreen(QWidget *window);
 
 // The screen `window` is on while shown, else the one under the pointer.
 QScreen *screenOfWindow(const QWidget *window);

@@ -27,8 +27,10 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace tanvill {
 
@@ -443,8 +445,32 @@ Screenshot *AppDetailViewController::screenshotAtIndex(ScreenshotGrid *, int ind
     return app->screenshots()[size_t(index)];
 }
 
+namespace {
+
+// The window moves when dragged by its background, as the main window does.
+bool startMovingWindow(QWidget *widget, const QMouseEvent *event)
+{
+    QWindow *window = widget->window()->windowHandle();
+    return event->button() == Qt::LeftButton && window && window->startSystemMove();
+}
+
+} // namespace
+
+void AppDetailViewController::mousePressEvent(QMouseEvent *event)
+{
+    if (startMovingWindow(this, event))
+        event->accept();
+    else
+        QWidget::mousePressEvent(event);
+}
+
 bool AppDetailViewController::eventFilter(QObject *watched, QEvent *event)
 {
+    // The rows select nothing: a press on them that no control took (the description, the
+    // space around the pictures) is one on the window's background.
+    if (watched == m_tableView->viewport() && event->type() == QEvent::MouseButtonPress
+        && startMovingWindow(this, static_cast<QMouseEvent *>(event)))
+        return true;
     // The description row follows the table's width.
     if (watched == m_tableView->viewport() && event->type() == QEvent::Resize
         && m_tableView->viewport()->width() != m_tableWidth) {

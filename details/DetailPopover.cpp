@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace tanvill {
@@ -73,13 +72,10 @@ void DetailPopover::keyPressEvent(QKeyEvent *event)
 void DetailPopover::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const qreal arrowX = m_arrowX >= 0 ? m_arrowX : width() / 2.0;
-    const QPainterPath shape
-        = PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.outline(rect(), arrowX);
-    painter.fillPath(shape, palette().color(QPalette::Window).lighter(112));
-    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.14f), 1.0));
-    painter.drawPath(shape);
+    PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.paint(
+        painter, *this, arrowX, palette().color(QPalette::Window).lighter(112),
+        QColor::fromRgbF(1, 1, 1, 0.14f));
 }
 
 } // namespace tanvill

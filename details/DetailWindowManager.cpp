@@ -1,6 +1,7 @@
 #include "details/DetailWindowManager.h"
 
 #include "controls/AppShell.h"
+#include "controls/WindowFrameAutosave.h"
 #include "core/App.h"
 #include "core/ListsController.h"
 #include "core/SettingsKeys.h"
@@ -10,8 +11,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SharedInstance.h"
 #include "platform/UserDefaults.h"
-
-#include <QByteArray>
 
 namespace tanvill {
 
@@ -130,10 +129,9 @@ DetailWindow *DetailWindowManager::makeWindow()
     connect(window, &DetailWindow::didResignKey, this,
             &DetailWindowManager::detailWindowDidResignKey);
 
-    const QByteArray frame = QByteArray::fromBase64(
-        settings().string(windowFrameSettingsKey(kFrameAutosaveName)).toLatin1());
-    if (!frame.isEmpty())
-        window->restoreGeometry(frame);
+    // Every detail window opens where one was last moved or resized to (and keeps saving its
+    // frame there), unless an open one stands there already.
+    setFrameAutosaveName(window, kFrameAutosaveName, settings());
     for (bool moved = true; moved;) {
         moved = false;
         for (const auto &[identifier, open] : m_windows) {
@@ -169,8 +167,6 @@ void DetailWindowManager::detailWindowWillClose(DetailWindow *window)
     if (entry == m_windows.end())
         return;
     m_windows.erase(entry);
-    settings().setValue(windowFrameSettingsKey(kFrameAutosaveName),
-                        QString::fromLatin1(window->saveGeometry().toBase64()));
     if (AppShell *shell = AppShell::current())
         shell->removeWindowsItem(window);
     if (window == m_keyWindow) {

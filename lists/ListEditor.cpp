@@ -15,7 +15,6 @@
 #include <QHideEvent>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -329,13 +328,9 @@ void ListEditor::paintEvent(QPaintEvent *event)
         return;
     }
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const PopoverShape popover { kCornerRadius, kArrowHeight, kArrowHalfWidth };
-    const QPainterPath shape
-        = popover.outline(QRectF(rect()), m_arrowX >= 0 ? m_arrowX : width() / 2.0);
-    painter.fillPath(shape, palette().color(QPalette::Window).lighter(112));
-    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.14f), 1.0));
-    painter.drawPath(shape);
+    PopoverShape { kCornerRadius, kArrowHeight, kArrowHalfWidth }.paint(
+        painter, *this, m_arrowX >= 0 ? m_arrowX : width() / 2.0,
+        palette().color(QPalette::Window).lighter(112), QColor::fromRgbF(1, 1, 1, 0.14f));
 }
 
 } // namespace tanvill

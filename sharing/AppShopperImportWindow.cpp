@@ -27,6 +27,7 @@ AppShopperImportWindow::AppShopperImportWindow(ListsController &lists, QWidget *
     // The first step's size, so that the window is placed by the size it opens with.
     resize(ASUserViewController::kSize);
     closeWindowOnStandardKeys(this, true);
+    keepOnScreen(this);
 }
 
 AppShopperImportWindow::~AppShopperImportWindow() = default;

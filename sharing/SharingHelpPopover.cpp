@@ -1,11 +1,9 @@
 #include "sharing/SharingHelpPopover.h"
 
-#include "controls/PopoverShape.h"
 #include "platform/Strings.h"
 
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace tanvill {
@@ -15,6 +13,8 @@ const QColor kFill(0xf7, 0xf7, 0xf7);
 const QColor kBorder(0, 0, 0, 60);
 const QColor kText(0x1e, 0x1e, 0x1e);
 constexpr int kRadius = 8;
+// Around the texts, besides the arrow.
+constexpr QMargins kMargins(16, 14, 16, 16);
 } // namespace
 
 SharingHelpPopover::SharingHelpPopover(QWidget *parent)
@@ -40,7 +40,7 @@ SharingHelpPopover::SharingHelpPopover(QWidget *parent)
     m_text->setWordWrap(true);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 14 + kArrowHeight, 16, 16);
+    layout->setContentsMargins(kMargins + QMargins(0, kArrowHeight, 0, 0));
     layout->setSpacing(8);
     layout->addWidget(m_title);
     layout->addWidget(m_text);
@@ -48,25 +48,29 @@ SharingHelpPopover::SharingHelpPopover(QWidget *parent)
     setFixedHeight(heightForWidth(kWidth) > 0 ? heightForWidth(kWidth) : sizeHint().height());
 }
 
+PopoverShape SharingHelpPopover::shape() const
+{
+    return { kRadius, kArrowHeight, kArrowHeight, m_arrowEdge };
+}
+
 void SharingHelpPopover::showBelow(QWidget *anchor)
 {
-    const PopoverShape shape { kRadius, kArrowHeight, kArrowHeight };
-    const PopoverShape::Placement placement = shape.placeBelow(*anchor, size());
+    // Near the bottom of the screen the note opens above its button, never over it.
+    const PopoverShape::Placement placement = shape().placeBelow(*anchor, size(), true);
     m_arrowX = placement.arrowX;
+    m_arrowEdge = placement.arrowEdge;
+    const bool above = m_arrowEdge == PopoverShape::ArrowEdge::Bottom;
+    layout()->setContentsMargins(
+        kMargins + QMargins(0, above ? 0 : kArrowHeight, 0, above ? kArrowHeight : 0));
     move(placement.origin);
-    shape.shapeWindow(*this, m_arrowX);
+    shape().shapeWindow(*this, m_arrowX);
     show();
 }
 
 void SharingHelpPopover::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QPainterPath path
-        = PopoverShape { kRadius, kArrowHeight, kArrowHeight }.outline(rect(), m_arrowX);
-    painter.setPen(QPen(kBorder, 1));
-    painter.setBrush(kFill);
-    painter.drawPath(path);
+    shape().paint(painter, *this, m_arrowX, kFill, kBorder);
 }
 
 } // namespace tanvill

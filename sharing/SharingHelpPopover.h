@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/PopoverShape.h"
+
 #include <QFrame>
 
 class QLabel;
@@ -15,7 +17,8 @@ class SharingHelpPopover : public QFrame
 public:
     explicit SharingHelpPopover(QWidget *parent = nullptr);
 
-    // Shows the popover below `anchor`, its arrow at the anchor's centre, kept on the screen.
+    // Shows the popover below `anchor`, its arrow at the anchor's centre, kept on the screen;
+    // above the anchor, its arrow pointing down, when the screen has no room below it.
     void showBelow(QWidget *anchor);
 
     QLabel *textLabel() const { return m_text; }
@@ -27,9 +30,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    PopoverShape shape() const;
+
     QLabel *m_title;
     QLabel *m_text;
     int m_arrowX = kWidth / 2;
+    PopoverShape::ArrowEdge m_arrowEdge = PopoverShape::ArrowEdge::Top;
 };
 
 } // namespace tanvill

@@ -31,11 +31,37 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace tanvill {
 
 namespace {
+
+// What a mail to no one in particular (a link shared by mail) was to carry, for the user to
+// send by hand: the links of its text (the whole text when it has none), then its subject,
+// shortened as in menus when it holds a long name.
+QString mailContent(const QUrl &mail)
+{
+    const QUrlQuery query(mail);
+    const QString body = query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
+    QStringList links;
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    for (const QString &word : body.split(space, Qt::SkipEmptyParts)) {
+        const QUrl link(word, QUrl::StrictMode);
+        if (link.isValid()
+            && (link.scheme() == QLatin1String("https") || link.scheme() == QLatin1String("http")))
+            links.append(word);
+    }
+    QString content = links.isEmpty() ? body.trimmed() : links.join(QLatin1Char('\n'));
+    const QString subject = query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded);
+    if (!subject.isEmpty())
+        content += QStringLiteral("\n\n")
+            + Strings::localizedFormat(QStringLiteral("LinkOpenFailedMailSubject"),
+                                       { elidedName(subject, QApplication::font("QMessageBox")) });
+    return content;
+}
 
 // The maker's page under `path` on the service host; empty when no host is configured.
 QUrl servicePage(const QString &pagePath)
@@ -169,16 +195,22 @@ void AppDelegate::sendFeedback()
 
 void AppDelegate::showLinkFailure(const QUrl &url)
 {
-    // A mail link's address is what the user needs, not the whole link with its subject.
+    // A mail link's address is what the user needs, not the whole link with its subject; a
+    // mail to no one, what it was to send.
     const bool mail = url.scheme() == QLatin1String("mailto");
     Alert alert;
     alert.style = Alert::Style::Warning;
     alert.messageText = Strings::localized(mail ? QStringLiteral("LinkOpenFailedMailTitle")
                                                 : QStringLiteral("LinkOpenFailedPageTitle"));
-    alert.informativeText
-        = Strings::localizedFormat(mail ? QStringLiteral("LinkOpenFailedMailMessage")
-                                        : QStringLiteral("LinkOpenFailedPageMessage"),
-                                   { mail ? url.path() : url.toString() });
+    if (!mail)
+        alert.informativeText = Strings::localizedFormat(
+            QStringLiteral("LinkOpenFailedPageMessage"), { url.toString() });
+    else if (!url.path().isEmpty())
+        alert.informativeText
+            = Strings::localizedFormat(QStringLiteral("LinkOpenFailedMailMessage"), { url.path() });
+    else
+        alert.informativeText = Strings::localizedFormat(
+            QStringLiteral("LinkOpenFailedMailContentMessage"), { mailContent(url) });
     alert.selectableText = true;
     alert.window = QApplication::activeWindow();
     m_services.alertPresenter().present(alert);

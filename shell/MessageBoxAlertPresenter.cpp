@@ -1,17 +1,21 @@
 #include "shell/MessageBoxAlertPresenter.h"
 
+#include "controls/MenuItemTitle.h"
 #include "controls/SheetFit.h"
+#include "controls/WindowPlacement.h"
 #include "core/TextLimits.h"
 #include "platform/Strings.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextBoundaryFinder>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -35,10 +39,60 @@ QMessageBox::Icon iconFor(Alert::Style style)
     return QMessageBox::Warning;
 }
 
+// The window the alert is a sheet on, if it can be one: a window on screen. An alert whose
+// window has closed (or was never shown) opens on its own rather than over nothing at the
+// screen's corner; one over another alert goes to that alert's window, as the alert under it
+// goes once answered and would take its children with it.
 QWidget *windowOf(const Alert &alert)
 {
     auto *widget = qobject_cast<QWidget *>(alert.window.data());
-    return widget ? widget->window() : nullptr;
+    QWidget *window = widget ? widget->window() : nullptr;
+    while (qobject_cast<QMessageBox *>(window))
+        window = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    if (window && (!window->isVisible() || window->isMinimized()))
+        return nullptr;
+    return window;
+}
+
+// Centres a box without a window on the screen the user works on, its frame included, once it
+// has taken its size (a message box sizes itself as it shows) and until it is on screen.
+class ScreenCentring : public QObject
+{
+public:
+    explicit ScreenCentring(QMessageBox *box) : QObject(box) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show && event->type() != QEvent::Resize)
+            return false;
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        if (box && !(box->windowHandle() && box->windowHandle()->isExposed()))
+            centreOnScreen(box, screenOfWindow(QApplication::activeWindow()));
+        return false;
+    }
+};
+
+// A word (a run of text that cannot wrap) no shorter than this may be too wide for a box.
+constexpr qsizetype kLongWordLength = 20;
+
+// `text` with every word too wide for a box (a long name without spaces) shortened in the
+// middle, as menus shorten names, so that the text wraps inside the box and ends as written.
+QString withLongWordsShortened(const QString &text, const QFont &font)
+{
+    QString shown;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+    qsizetype start = 0;
+    for (qsizetype end = lines.toNextBoundary(); end != -1; end = lines.toNextBoundary()) {
+        qsizetype wordEnd = end;
+        while (wordEnd > start && text[wordEnd - 1].isSpace())
+            --wordEnd;
+        const QString word = text.mid(start, wordEnd - start);
+        shown += word.size() >= kLongWordLength ? elidedName(word, font) : word;
+        shown += text.mid(wordEnd, end - wordEnd);
+        start = end;
+    }
+    return shown + text.mid(start);
 }
 
 // What a box needs besides its texts: title bar, margins, buttons, the suppression box.
@@ -56,8 +110,9 @@ QString shortened(const QString &text, qsizetype length)
 
 // Shortens the box's texts (each cut with "…") until, wrapped at the narrowest width a box
 // takes, they leave room for the buttons on the box's screen: a message of any length keeps
-// its buttons on screen. The cost depends on the screen, not on the length of the texts.
-void fitTextsToScreen(QMessageBox *box, const Alert &alert)
+// its buttons on screen. The cost depends on the screen, not on the length of the texts. Texts
+// that are not there to be copied have their long words shortened first.
+void fitTextsToScreen(QMessageBox *box, Alert alert)
 {
     const QScreen *screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -72,6 +127,16 @@ void fitTextsToScreen(QMessageBox *box, const Alert &alert)
     const int budget = std::max(0, available.height() - kAlertChromeHeight);
     auto *messageLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
     auto *informativeLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!alert.selectableText) {
+        // Only so much is ever shown: words beyond that need no shortening.
+        const auto shortenWords = [](const QString &text, const QLabel *label) {
+            return label ? withLongWordsShortened(TextLimits::capped(text, 4 * kMaxAlertTextLength),
+                                                  label->font())
+                         : text;
+        };
+        alert.messageText = shortenWords(alert.messageText, messageLabel);
+        alert.informativeText = shortenWords(alert.informativeText, informativeLabel);
+    }
     const auto heightOf = [width](const QLabel *label, const QString &text) {
         if (!label || text.isEmpty())
             return 0;
@@ -116,8 +181,11 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
     QWidget *window = windowOf(alert);
     auto *box = new QMessageBox(window);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
-    // A sheet never wider than its window.
-    keepSheetInsideWindow(box);
+    // A sheet never wider than its window; an alert of its own in the middle of the screen.
+    if (window)
+        keepSheetInsideWindow(box);
+    else
+        new ScreenCentring(box);
     box->setIcon(iconFor(alert.style));
     box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText);

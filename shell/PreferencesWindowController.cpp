@@ -9,6 +9,7 @@ PreferencesWindowController::PreferencesWindowController(const PreferencesServic
     : m_window(std::make_unique<PreferencesViewController>(services))
 {
     listInWindowsMenuWhileOpen(m_window.get());
+    keepOnScreen(m_window.get());
 }
 
 PreferencesWindowController::~PreferencesWindowController() = default;

@@ -1,6 +1,7 @@
 #include "store/widgets/ChangesWindowController.h"
 
 #include "controls/DarkStyle.h"
+#include "controls/WindowPlacement.h"
 #include "controls/WindowShortcuts.h"
 #include "controls/WindowsMenuEntry.h"
 #include "core/SettingsKeys.h"
@@ -69,6 +70,7 @@ void ChangesWindowController::showWindow(const std::vector<AppUpdate> &updates)
         }
     }
     window->installEventFilter(new FrameKeeper(window));
+    keepOnScreen(window);
     listInWindowsMenuWhileOpen(window);
     closeWindowOnStandardKeys(window);
 

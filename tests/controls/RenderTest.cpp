@@ -13,6 +13,7 @@
 #include "controls/Label.h"
 #include "controls/LongPressMenuButton.h"
 #include "controls/PageControl.h"
+#include "controls/PopoverShape.h"
 #include "controls/ProgressHUD.h"
 #include "controls/RatingView.h"
 #include "controls/TabBarBackgroundView.h"
@@ -203,4 +204,35 @@ TEST_F(RenderTest, Overlays)
     hud->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 2000));
     save(&stage, QStringLiteral("progress-hud"));
+}
+
+TEST(PopoverShapeTest, AtTwiceTheScaleEveryPixelThroughTheCutIsPainted)
+{
+    // Without a compositor the window is cut along whole points: at twice the scale each is
+    // four pixels, and one left transparent shows black.
+    PopoverShape::setWindowSystemShowsTranslucency(false);
+    for (const auto edge : { PopoverShape::ArrowEdge::Top, PopoverShape::ArrowEdge::Bottom }) {
+        QWidget popover;
+        popover.resize(240, 90);
+        const PopoverShape shape { 8, 9, 9, edge };
+        shape.shapeWindow(popover, 60);
+        QImage image(popover.size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        shape.paint(painter, popover, 60, QColor(0x3a, 0x3a, 0x3c),
+                    QColor::fromRgbF(1, 1, 1, .14f));
+        painter.end();
+        image.save(test::testOutputDir("windows")
+                   + QString("/popover-scale2-%1.png").arg(int(edge)));
+        const QRegion cut = popover.mask();
+        int transparent = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                transparent
+                    += cut.contains(QPoint(x / 2, y / 2)) && qAlpha(image.pixel(x, y)) < 255;
+        }
+        EXPECT_EQ(transparent, 0);
+    }
+    PopoverShape::setWindowSystemShowsTranslucency(std::nullopt);
 }

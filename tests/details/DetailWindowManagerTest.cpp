@@ -3,11 +3,13 @@
 #include "DetailTestSupport.h"
 
 #include "controls/Label.h"
+#include "core/SettingsKeys.h"
 #include "details/AppDetailViewController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
 
 #include <QApplication>
+#include <QScreen>
 
 using namespace tanvill;
 
@@ -169,4 +171,22 @@ TEST_F(DetailWindows, DeletedApplicationsOpenNothingAndTheirWindowsClose)
     lists().archiveApp(apps[1]);
     EXPECT_TRUE(manager.windowControllers().empty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsItsFrameAsItMoves)
+{
+    // A frame kept from a larger screen: lower, further right and taller than this one.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QString key = windowFrameSettingsKey(DetailWindowManager::kFrameAutosaveName);
+    const QPoint corner = screen.bottomRight() - QPoint(90, 90);
+    services.settings().setValue(
+        key, QString("%1 %2 760 %3").arg(corner.x()).arg(corner.y()).arg(screen.height() + 200));
+    open(0);
+    DetailWindow *window = windowOf(0);
+    EXPECT_EQ(window->frameGeometry(), screen.intersected(window->frameGeometry()));
+    EXPECT_EQ(window->frameGeometry().height(), screen.height());
+    // Moved, the window keeps its frame at once, not only when it closes.
+    window->move(screen.topLeft() + QPoint(30, 40));
+    EXPECT_TRUE(services.settings().string(key).startsWith(
+        QString("%1 %2 ").arg(screen.left() + 30).arg(screen.top() + 40)));
 }

@@ -7,6 +7,7 @@
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "sharing/ListShareSheet.h"
+#include "sharing/SharingHelpPopover.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
 
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionButton>
 #include <QSvgRenderer>
 #include <QTest>
@@ -371,4 +373,21 @@ TEST_F(ListShareSheetTest, TheCheckBoxReadsBothStatesOnTheLightCard)
     box->setChecked(true);
     const QColor checked = box->grab().toImage().pixelColor(indicator.center());
     EXPECT_GT(checked.blue(), checked.red() + 60) << "the accent colour";
+}
+
+TEST(SharingHelpPopoverTest, NearTheBottomOfTheScreenTheNoteOpensAboveItsButton)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const bool nearBottom : { false, true }) {
+        QWidget button;
+        button.setGeometry(100, nearBottom ? screen.bottom() - 40 : screen.top() + 20, 24, 24);
+        button.show();
+        auto *popover = new SharingHelpPopover(&button);
+        popover->showBelow(&button);
+        const QRect note(popover->mapToGlobal(QPoint(0, 0)), popover->size());
+        const QRect anchor = button.geometry();
+        EXPECT_EQ(nearBottom ? note.bottom() < anchor.top() : note.top() > anchor.bottom(), true);
+        if (nearBottom)
+            popover->grab().save(QDir(testOutputDir("windows")).filePath("share-help-above.png"));
+    }
 }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -183,4 +184,45 @@ TEST(MessageBoxAlertPresenter, AHugeMessageIsShortenedSoTheBoxAndItsButtonFitThe
     EXPECT_LE(box->frameGeometry().height(), box->screen()->availableGeometry().height());
     const QAbstractButton *ok = box->buttons().constFirst();
     EXPECT_LE(ok->mapTo(box.get(), ok->rect().bottomLeft()).y(), box->height());
+}
+
+TEST(MessageBoxAlertPresenter, AnAlertWhoseWindowIsNotOnScreenOpensCentredOnTheScreen)
+{
+    QWidget window;
+    Alert alert;
+    alert.messageText = Strings::localized("LinkOpenFailedPageTitle");
+    alert.window = &window;
+    MessageBoxAlertPresenter presenter;
+    presenter.present(alert);
+    QMessageBox *box = visibleMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    const QPoint centre = box->screen()->availableGeometry().center();
+    EXPECT_LE((box->frameGeometry().center() - centre).manhattanLength(), 2);
+    box->close();
+    // One over another alert goes to the window under both: the first takes its children along.
+    window.show();
+    presenter.present(alert);
+    alert.window = window.findChild<QMessageBox *>();
+    presenter.present(alert);
+    EXPECT_EQ(window.findChildren<QMessageBox *>(Qt::FindDirectChildrenOnly).size(), 2);
+}
+
+TEST(MessageBoxAlertPresenter, ALongNameWithoutSpacesIsShortenedInTheMiddleAndTheSentenceFits)
+{
+    QWidget window;
+    window.resize(420, 640);
+    window.show();
+    Alert alert;
+    alert.messageText = Strings::localizedFormat("DuplicateAppNotice", { QString(1024, 'W') });
+    alert.window = &window;
+    MessageBoxAlertPresenter().present(alert);
+    QMessageBox *box = visibleMessageBox();
+    ASSERT_NE(box, nullptr);
+    box->grab().save(test::testOutputDir("windows") + "/alert-long-name.png");
+    EXPECT_LE(box->width(), window.width());
+    EXPECT_TRUE(QRegularExpression("“W{8,}…W{8,}”\\.$").match(box->text()).hasMatch());
+    const auto *label = box->findChild<QLabel *>("qt_msgbox_label");
+    EXPECT_LE(label->sizeHint().width(), label->width()) << "the sentence fits the box";
+    box->close();
 }

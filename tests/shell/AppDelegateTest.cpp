@@ -3,6 +3,7 @@
 #include "controls/ProgressHUD.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "details/AppDetailViewController.h"
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
@@ -10,6 +11,7 @@
 #include "lists/MainWindowController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/PreferencesWindowController.h"
@@ -209,7 +211,7 @@ TEST_F(AppDelegateTest, ShareListIsOffForAnEmptyListLikeTheHeadersButton)
     services.listsController().deleteApp(kept);
     EXPECT_FALSE(share->isEnabled());
 }
-TEST_F(AppDelegateTest, AMailNoProgramOpensIsShownWithItsAddressToCopy)
+TEST_F(AppDelegateTest, AMailNoProgramOpensIsShownWithWhatItWasToCarryToCopy)
 {
     // A desktop without a mail program: xdg-open gives up.
     QTemporaryDir bin;
@@ -220,10 +222,20 @@ TEST_F(AppDelegateTest, AMailNoProgramOpensIsShownWithItsAddressToCopy)
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8() + ':' + path);
     delegate.sendFeedback();
-    ASSERT_TRUE(test::waitFor([&] { return !alerts->alerts.empty(); }));
+    // A shared link goes to no one: its link and subject are what the user sends by hand.
+    const QString link = "https://apps.apple.com/us/app/id904280696?mt=12&ct=tanvill";
+    services.workspace().openURL(AppDetailViewController::emailUrl("Things 3", link));
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 2; }));
     qputenv("PATH", path);
-    EXPECT_EQ(alerts->alerts[0].messageText, Strings::localized("LinkOpenFailedMailTitle"));
+    for (const Alert &alert : alerts->alerts)
+        EXPECT_TRUE(alert.selectableText
+                    && alert.messageText == Strings::localized("LinkOpenFailedMailTitle"));
     EXPECT_TRUE(alerts->alerts[0].informativeText.endsWith(
         "\n\n" + Strings::localized("FeedbackMailAddress")));
-    EXPECT_TRUE(alerts->alerts[0].selectableText);
+    EXPECT_TRUE(alerts->alerts[1].informativeText.endsWith(
+        "\n\n" + link + "\n\n"
+        + Strings::localizedFormat("LinkOpenFailedMailSubject", { "Things 3" })));
+    const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[1]));
+    box->show();
+    box->grab().save(test::testOutputDir("windows") + "/alert-mail-link.png");
 }

@@ -1,5 +1,6 @@
 // The preferences window driven through its widgets: panes, bindings to the settings file,
 // launch at login, the store country, the affiliate token and the extension page.
+#include "controls/KeyboardFocus.h"
 #include "platform/Strings.h"
 #include "shell/AdvancedPreferencesViewController.h"
 #include "shell/DefaultSettings.h"
@@ -14,6 +15,7 @@
 #include "support/TestServices.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -116,6 +118,22 @@ TEST_F(PreferencesTest, ToolbarSwitchesPanesAndTheWindowTakesEachPanesFirstSize)
     for (const QString &key :
          QSettings(UserDefaults::defaultFilePath(), QSettings::IniFormat).allKeys())
         EXPECT_FALSE(key.contains("Frame")) << "the window keeps no frame of its own";
+}
+
+TEST_F(PreferencesTest, ArrowKeysChangeThePaneAndTheFocusRingGoesWithThem)
+{
+    PreferencesViewController &view = window();
+    controller->showWindow();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.tabButton(0)->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(focusRingTarget(), view.tabButton(0));
+    for (const int pane : { 1, 2, 1 }) {
+        QTest::keyClick(QApplication::focusWidget(),
+                        pane > view.selectedTabIndex() ? Qt::Key_Right : Qt::Key_Left);
+        EXPECT_EQ(view.selectedTabIndex(), pane);
+        EXPECT_EQ(focusRingTarget(), view.tabButton(pane)) << pane;
+    }
 }
 
 TEST_F(PreferencesTest, ResizingToAnotherPaneAnimatesAndEndsAtItsSize)
