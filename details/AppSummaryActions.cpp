@@ -130,8 +130,10 @@ void AppSummaryController::deleteApp()
     alert.buttons
         = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
     alert.cancelButton = 1;
-    // A sheet on the window the user asked in (the list, the archive or the detail window).
+    // On the window the user asked in (the list, the archive or the detail window); nothing
+    // else takes input until it is answered.
     alert.window = QApplication::activeWindow();
+    alert.blocksApplication = true;
     // The question does not hold up the event loop; the row that asked may be reused for
     // another application meanwhile, so the answer keeps this controller (and with it the
     // application it asked about) until it comes.

@@ -33,6 +33,9 @@ struct Alert
     // The window the alert belongs to (a top-level widget): it is shown as a sheet on that
     // window, which alone it blocks. None: it blocks the whole application.
     QPointer<QObject> window;
+    // Shown on its window, but blocking the whole application until answered, as the
+    // questions before deleting something do.
+    bool blocksApplication = false;
 
     // The index cancelButton names among the buttons shown.
     int cancelButtonIndex() const;

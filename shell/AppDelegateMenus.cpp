@@ -258,8 +258,10 @@ void AppDelegate::deleteList()
     alert.informativeText = Strings::localized(QStringLiteral("This can't be undone."));
     alert.buttons
         = { Strings::localized(QStringLiteral("Yes")), Strings::localized(QStringLiteral("No")) };
+    // On the main window, blocking the whole application until answered.
     if (m_mainWindowController && m_mainWindowController->isVisible())
         alert.window = m_mainWindowController.get();
+    alert.blocksApplication = true;
     AlertPresenter &alerts = m_services.alertPresenter();
     if (alerts.runModal(alert).buttonIndex != 0 || list->isDeleted())
         return;

@@ -180,7 +180,8 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
 {
     QWidget *window = windowOf(alert);
     auto *box = new QMessageBox(window);
-    box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setWindowModality(window && !alert.blocksApplication ? Qt::WindowModal
+                                                              : Qt::ApplicationModal);
     // A sheet never wider than its window; an alert of its own in the middle of the screen.
     if (window)
         keepSheetInsideWindow(box);

@@ -212,6 +212,7 @@ TEST_F(AppSummary, DeletingAsksFirstAndOnlyYesDeletes)
     EXPECT_TRUE(services.alerts().alerts[0].messageText.contains("Notes"));
     EXPECT_EQ(services.alerts().alerts[0].buttons, QStringList({ "Yes", "No" }));
     EXPECT_EQ(services.alerts().alerts[0].cancelButtonIndex(), 1);
+    EXPECT_TRUE(services.alerts().alerts[0].blocksApplication);
     EXPECT_FALSE(app->isDeleted());
     EXPECT_TRUE(posted.isEmpty());
 
