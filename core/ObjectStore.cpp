@@ -152,6 +152,7 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
     m_openResult = {};
     m_cancelOpening = false;
     m_fileChangesAllowed = changes == FileChanges::Allowed;
+    m_awaitedPermission = !m_fileChangesAllowed;
     const auto work = [this, path, lockWaitMs] {
         OpenResult result = openNow(path, lockWaitMs);
         // Taken over once the event loop runs at the latest, so that the outcome is told even
@@ -175,6 +176,12 @@ void ObjectStore::allowFileChanges()
         m_fileChangesAllowed = true;
     }
     m_permissionChanged.notify_all();
+}
+
+bool ObjectStore::fileChangesAllowed()
+{
+    std::lock_guard lock(m_permissionMutex);
+    return m_fileChangesAllowed;
 }
 
 bool ObjectStore::mayChangeFiles()
@@ -253,11 +260,17 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         return result;
     }
 
-    const auto lockWaitEnd
-        = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs);
+    const auto lockWaitStart = std::chrono::steady_clock::now();
     while (!lock(path, &result)) {
+        // A launch that is known to run on has found no other in its session to hand over
+        // to: whoever holds the store there is a launch about to hand its link over and let
+        // go, however slowly a busy machine lets it get there.
+        const int waitMs = m_awaitedPermission && fileChangesAllowed()
+            ? std::max(lockWaitMs, kKeeperLockWaitMs)
+            : lockWaitMs;
         if (result.outcome != OpenOutcome::InUse || m_cancelOpening
-            || std::chrono::steady_clock::now() >= lockWaitEnd)
+            || std::chrono::steady_clock::now() - lockWaitStart
+                >= std::chrono::milliseconds(waitMs))
             return result;
         std::this_thread::sleep_for(std::chrono::milliseconds(kLockRetryMs));
         result = {};

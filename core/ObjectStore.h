@@ -67,6 +67,8 @@ public:
     // How long a store opened in the background waits for another process to let it go: a
     // later launch that only hands its link to the running one holds it for a moment.
     static constexpr int kBackgroundLockWaitMs = 1000;
+    // How long it waits once it is allowed to change files after awaiting permission.
+    static constexpr int kKeeperLockWaitMs = 5000;
     // When the check of the whole file runs after opening, and again after it could not run.
     static constexpr int kCheckDelayMs = 1000;
     static constexpr int kCheckRetryMs = 60000;
@@ -139,6 +141,7 @@ private:
     OpenResult openNow(const QString &path, int lockWaitMs);
     // On the worker: waits until this process may change files; false when it may not.
     bool mayChangeFiles();
+    bool fileChangesAllowed();
     // Waits for a background open and takes its outcome over; with `waitForCheck` also for
     // the check of the whole file, so that a damaged file is repaired first.
     void takeOver(bool waitForCheck = false);
@@ -200,6 +203,7 @@ private:
     std::mutex m_permissionMutex;
     std::condition_variable m_permissionChanged;
     bool m_fileChangesAllowed = true;
+    bool m_awaitedPermission = false;
     OpenResult m_openResult;
     std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
 
