@@ -68,7 +68,7 @@ public:
     // later launch that only hands its link to the running one holds it for a moment.
     static constexpr int kBackgroundLockWaitMs = 1000;
     // How long it waits once it is allowed to change files after awaiting permission.
-    static constexpr int kKeeperLockWaitMs = 5000;
+    static constexpr int kKeeperLockWaitMs = 3000;
     // When the check of the whole file runs after opening, and again after it could not run.
     static constexpr int kCheckDelayMs = 1000;
     static constexpr int kCheckRetryMs = 60000;

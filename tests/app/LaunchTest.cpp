@@ -67,6 +67,20 @@ struct RunningProgram
     QString output;
 };
 
+// Of two programs started together, the one still running once the other has ended; none
+// when they did not start or neither ended in time.
+RunningProgram *theOneLeft(RunningProgram &a, RunningProgram &b)
+{
+    if (!a.process.waitForStarted(10000) || !b.process.waitForStarted(10000))
+        return nullptr;
+    const auto ended = [](const RunningProgram &program) {
+        return program.process.state() == QProcess::NotRunning;
+    };
+    if (!test::waitFor([&] { return ended(a) || ended(b); }, 20000))
+        return nullptr;
+    return ended(a) ? &b : &a;
+}
+
 } // namespace
 
 TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
@@ -172,14 +186,8 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
     // the other hands its link over.
     RunningProgram a(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
     RunningProgram b(server.baseUrl(), { "tanvill:///addApp?id=803453959" });
-    ASSERT_TRUE(a.process.waitForStarted(10000) && b.process.waitForStarted(10000));
-    ASSERT_TRUE(test::waitFor(
-        [&] {
-            return a.process.state() == QProcess::NotRunning
-                || b.process.state() == QProcess::NotRunning;
-        },
-        20000));
-    RunningProgram &runner = a.process.state() == QProcess::NotRunning ? b : a;
+    RunningProgram *runner = theOneLeft(a, b);
+    ASSERT_NE(runner, nullptr);
     // Each addition is saved as it is made.
     ASSERT_TRUE(test::waitFor(
         [] {
@@ -188,10 +196,10 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
                 && file.queryInteger("SELECT count(*) FROM apps") == 2;
         },
         20000))
-        << runner.output.toStdString();
-    ::kill(pid_t(runner.process.processId()), SIGTERM);
-    ASSERT_TRUE(runner.process.waitForFinished(15000));
-    EXPECT_EQ(runner.process.exitCode(), 0) << runner.output.toStdString();
+        << runner->output.toStdString();
+    ::kill(pid_t(runner->process.processId()), SIGTERM);
+    ASSERT_TRUE(runner->process.waitForFinished(15000));
+    EXPECT_EQ(runner->process.exitCode(), 0) << runner->output.toStdString();
 
     ListsController reopened;
     QStringList identifiers;
@@ -258,16 +266,11 @@ TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
         QTemporaryDir runtimeB;
         RunningProgram a(server.baseUrl(), {}, ownSession(runtimeA, home.path()));
         RunningProgram b(server.baseUrl(), {}, ownSession(runtimeB, home.path()));
-        ASSERT_TRUE(a.process.waitForStarted(10000) && b.process.waitForStarted(10000));
         // One of the two quits at once; the other keeps running.
-        ASSERT_TRUE(test::waitFor(
-            [&] {
-                return a.process.state() == QProcess::NotRunning
-                    || b.process.state() == QProcess::NotRunning;
-            },
-            15000));
-        RunningProgram &quitter = a.process.state() == QProcess::NotRunning ? a : b;
-        RunningProgram &runner = &quitter == &a ? b : a;
+        RunningProgram *left = theOneLeft(a, b);
+        ASSERT_NE(left, nullptr);
+        RunningProgram &runner = *left;
+        RunningProgram &quitter = left == &a ? b : a;
         quitter.output += QString::fromUtf8(quitter.process.readAll());
         EXPECT_TRUE(quitter.output.contains("Tanvill is already running."))
             << quitter.output.toStdString();
