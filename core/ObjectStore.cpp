@@ -463,6 +463,7 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
         "SELECT id, position, url FROM screenshots WHERE app_id = ?1 ORDER BY position, id")));
     if (!m_descriptionQuery->isValid() || !m_screenshotQuery->isValid())
         return fail(m_reader->lastError());
+    ++m_connections;
     m_writer = std::make_unique<StoreWriter>();
     if (!m_writer->start(path, error))
         return fail(tr("The store cannot be written."));
@@ -526,16 +527,34 @@ ObjectContext::ReadFailure ObjectStore::readFailed(const char *what)
     m_log.warn(kind, kind + QStringLiteral(": ") + m_reader->lastError());
     if (isTransient(code))
         return ObjectContext::ReadFailure::Retry;
-    // Not from inside a getter: the repair closes the connection this read uses.
-    if (StoreSchema::isDamage(code) && !m_repairing) {
+    if (m_repairing || m_recoveryQueued || !m_writer)
+        return ObjectContext::ReadFailure::Lost;
+    // Once for a run of failing reads, and not from inside a getter: the repair closes the
+    // connection this read uses. A repair that happened meanwhile makes it needless.
+    m_recoveryQueued = true;
+    const quint64 connections = m_connections;
+    const auto recoverUnlessDone = [this, connections](Rewrite why) {
+        m_recoveryQueued = false;
+        if (connections == m_connections && m_writer)
+            recoverAndReport(why);
+    };
+    if (StoreSchema::isDamage(code)) {
         QMetaObject::invokeMethod(
-            this, [this] { recoverAndReport(Rewrite::Damaged); }, Qt::QueuedConnection);
-    } else if (m_writer && !m_repairing) {
+            this, [recoverUnlessDone] { recoverUnlessDone(Rewrite::Damaged); },
+            Qt::QueuedConnection);
+    } else {
         // Tables gone: the file left its path or was emptied, which the writer tells.
-        m_writer->submit({}, [this](const StoreWriter::Outcome &outcome) {
-            if (outcome.moved)
-                QMetaObject::invokeMethod(
-                    this, [this] { recoverAndReport(Rewrite::Moved); }, Qt::QueuedConnection);
+        m_writer->submit({}, [this, recoverUnlessDone](const StoreWriter::Outcome &outcome) {
+            const bool moved = outcome.moved;
+            QMetaObject::invokeMethod(
+                this,
+                [this, moved, recoverUnlessDone] {
+                    if (moved)
+                        recoverUnlessDone(Rewrite::Moved);
+                    else
+                        m_recoveryQueued = false;
+                },
+                Qt::QueuedConnection);
         });
     }
     return ObjectContext::ReadFailure::Lost;

@@ -195,6 +195,9 @@ private:
     std::unique_ptr<StoreWriter> m_writer;
     StoreLock m_lock;
     bool m_repairing = false;
+    // Counts the connections opened, so that a repair asked for on older ones is let go.
+    quint64 m_connections = 0;
+    bool m_recoveryQueued = false;
     Rewrite m_rewriteDue = Rewrite::None;
 
     // While a background open runs, its worker owns everything above.

@@ -158,6 +158,23 @@ TEST_F(StoreDamage, AStoreFileRemovedReplacedOrEmptiedWhileRunningIsWrittenAnewF
     EXPECT_EQ(controller().apps().back()->notes(), "later");
 }
 
+TEST_F(StoreDamage, ReadsFailingByTheHundredRepairTheStoreOnce)
+{
+    fill();
+    reopen();
+    // Emptied in place before anything was read: every description read fails.
+    ASSERT_TRUE(QFile::resize(storePath(), 0));
+    for (const App *app : controller().apps())
+        app->appStoreDescription();
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+    test::drainEvents();
+    ASSERT_EQ(alerts->errors.size(), 1u);
+    EXPECT_EQ(alerts->errors.front().code, 6);
+    // What the emptied file held but nobody had read is gone; every record is kept.
+    reopen();
+    EXPECT_EQ(controller().apps().size(), size_t(kApps));
+}
+
 TEST_F(StoreDamage, ARewriteThatFailedIsTriedAgainWithEveryLaterSave)
 {
     fill();
