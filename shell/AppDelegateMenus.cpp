@@ -125,7 +125,7 @@ void AppDelegate::updateMenus()
         setNameMenuItemTitle(menu.deleteListMenuItem, selected->name(),
                              Strings::localized(QStringLiteral("Delete \"%@\"")));
     } else {
-        menu.deleteListMenuItem->setText(Strings::localized(QStringLiteral("Delete")));
+        menu.deleteListMenuItem->setText(Strings::localized(QStringLiteral("MenuDeleteList")));
         menu.deleteListMenuItem->setToolTip(QString());
     }
     menu.deleteListMenuItem->setEnabled(count > 1);
@@ -404,7 +404,8 @@ void AppDelegate::updateAppMenu(int listCount)
         if (list->index() == own)
             continue;
         QAction *item = move->addAction(QString());
-        setNameMenuItemTitle(item, list->name());
+        setNameMenuItemTitle(item, list->name(),
+                             numberedMenuItemFormat(int(move->actions().size()) - 1));
         connect(item, &QAction::triggered, controller,
                 [controller, list] { controller->moveApp(list); });
     }
