@@ -105,7 +105,6 @@ void AppDelegate::connectMenu()
     connect(menu.latestChangesMenuItem, &QAction::triggered, this, &AppDelegate::showLatestChanges);
     connect(menu.showArchiveItem, &QAction::triggered, this, &AppDelegate::showArchive);
     connect(menu.supportPageItem, &QAction::triggered, this, &AppDelegate::showSupportPage);
-    menu.supportPageItem->setEnabled(servicePage(QStringLiteral("/faq/")).isValid());
 }
 
 void AppDelegate::updateMenus()
@@ -301,9 +300,12 @@ void AppDelegate::selectPreviousList()
 
 void AppDelegate::showSupportPage()
 {
+    // Without the maker's site, support is asked for by mail, as from an error's alert.
     const QUrl page = servicePage(QStringLiteral("/faq/"));
     if (page.isValid())
         m_services.workspace().openURL(page);
+    else
+        presentFeedbackWindow();
 }
 
 void AppDelegate::rearrangeLists()

@@ -405,4 +405,11 @@ TEST_F(MenusTest, EveryMenuAndItemIsReachedFromTheKeyboard)
         while (QWidget *popup = QApplication::activePopupWidget())
             QTest::keyClick(popup, Qt::Key_Escape);
     }
+
+    // Without a site of the maker's, support is asked for by mail, as feedback is.
+    qunsetenv("TANVILL_SERVICE_URL");
+    QList<QUrl> mails;
+    services.workspace().setOpener([&mails](const QUrl &url) { return mails << url, true; });
+    menu.supportPageItem->trigger();
+    EXPECT_EQ(mails.value(0).scheme(), "mailto");
 }
