@@ -222,7 +222,11 @@ ListShareSheet::ListShareSheet(QWidget *parent)
             shareLink();
     });
     connect(m_helpButton, &QPushButton::clicked, this, [this] {
-        if (m_state != State::Done)
+        if (m_state == State::Done)
+            return;
+        if (m_helpPopover)
+            m_helpPopover->close();
+        else
             showHelp();
     });
 
@@ -448,6 +452,9 @@ void ListShareSheet::applyState(State previous)
 {
     const QList<QWidget *> form { m_emailFieldLabel, m_emailTextField, m_emailFieldHelpLabel,
                                   m_allowModificationCheckbox };
+    // The help is about the form; it goes with it.
+    if (m_state != State::Preparing && m_helpPopover)
+        m_helpPopover->close();
     if (previous == State::Preparing && m_state == State::Working) {
         // The form keeps what was typed for a second try. The sheet waits for the answer: a
         // request left behind could still publish the list.
