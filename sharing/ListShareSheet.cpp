@@ -32,6 +32,7 @@
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tanvill {
 
@@ -163,7 +164,8 @@ ListShareSheet::ListShareSheet(QWidget *parent)
       m_allowModificationCheckbox(
           new QCheckBox(Strings::localized(QStringLiteral("ShareSheetAllowModification")), this)),
       m_topSeparator(separator(this)), m_bottomSeparator(separator(this)),
-      m_helpButton(new HelpButton(this)), m_workingIndicator(new SpinningIndicator(this))
+      m_helpButton(new HelpButton(this)), m_workingIndicator(new SpinningIndicator(this)),
+      m_copiedNoticeTimer(new QTimer(this))
 {
     setPalette(sheetPalette(palette()));
     setFocusPolicy(Qt::StrongFocus);
@@ -228,6 +230,12 @@ ListShareSheet::ListShareSheet(QWidget *parent)
             m_helpPopover->close();
         else
             showHelp();
+    });
+    // "Copied" stands on the Copy button for a moment after each copy.
+    m_copiedNoticeTimer->setSingleShot(true);
+    connect(m_copiedNoticeTimer, &QTimer::timeout, this, [this] {
+        if (m_state == State::Done)
+            m_cancelButton->setText(Strings::localized(QStringLiteral("Copy")));
     });
 
     auto *shadow = new QGraphicsDropShadowEffect(this);
@@ -411,6 +419,8 @@ void ListShareSheet::copyLink()
         return;
     }
     Clipboard::setText(m_link);
+    m_cancelButton->setText(Strings::localized(QStringLiteral("Copied")));
+    m_copiedNoticeTimer->start(animationDuration() == 0 ? 0 : kCopiedNoticeMilliseconds);
 }
 
 void ListShareSheet::shareLink()

@@ -179,6 +179,10 @@ TEST_F(ListShareSheetTest, PostsTheListAndShowsTheLinkToCopyOrMail)
 
     QTest::keyClick(sheet, Qt::Key_C);
     EXPECT_EQ(Clipboard::text(), sheet->link());
+    // The button says it copied, for a moment.
+    EXPECT_EQ(sheet->cancelButton()->text(), Strings::localized("Copied"));
+    EXPECT_TRUE(
+        waitFor([&] { return sheet->cancelButton()->text() == Strings::localized("Copy"); }));
     QTest::keyClick(sheet, Qt::Key_S);
     ASSERT_NE(sheet->sharingMenu(), nullptr);
     ASSERT_EQ(sheet->sharingMenu()->actions().size(), 2);
