@@ -129,12 +129,11 @@ TEST_F(AppDelegateTest, WindowsLeaveTheWindowMenuWhenTheyGo)
     EXPECT_EQ(delegate.windowMenu().itemCount(), 1);
     shell->changeWindowsItem(other.get(), "Slack");
     EXPECT_EQ(delegate.windowMenu().itemForWindow(other.get())->text(), "&1 Slack");
-    // Each entry is numbered by its place, which is its shortcut letter.
     auto last = std::make_unique<QWidget>();
     shell->addWindowsItem(last.get(), "Things 3");
-    EXPECT_EQ(delegate.windowMenu().itemForWindow(last.get())->text(), "&2 Things 3");
     other.reset();
-    EXPECT_EQ(delegate.windowMenu().itemForWindow(last.get())->text(), "&1 Things 3");
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(last.get())->text(), "&1 Things 3")
+        << "renumbered";
     last.reset();
     EXPECT_EQ(delegate.windowMenu().itemCount(), 0);
     EXPECT_EQ(delegate.windowMenu().menu()->actions().size(), 0);
