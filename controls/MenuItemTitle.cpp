@@ -47,9 +47,19 @@ QString menuTitleText(const QString &name)
 void setNameMenuItemTitle(QAction *item, const QString &name, const QString &format)
 {
     const QString shown = elidedName(name, QApplication::font("QMenu"));
-    const QString title = format.isEmpty() ? shown : Strings::format(format, { shown });
-    item->setText(menuTitleText(title));
+    const QString title = menuTitleText(shown);
+    item->setText(format.isEmpty() ? title : Strings::format(format, { title }));
     item->setToolTip(shown == name ? QString() : toolTipText(name));
+}
+
+QString numberedMenuItemFormat(int position)
+{
+    constexpr int digits = 9;
+    constexpr int letters = 26;
+    if (position < 0 || position >= digits + letters)
+        return QStringLiteral("%@");
+    const QChar mark = position < digits ? QChar(u'1' + position) : QChar(u'A' + position - digits);
+    return QStringLiteral("&") + mark + QStringLiteral(" %@");
 }
 
 void addNamePopUpItem(QComboBox *popUp, const QString &name, const QVariant &data)

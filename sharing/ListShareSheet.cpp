@@ -32,6 +32,7 @@
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tanvill {
 
@@ -163,7 +164,8 @@ ListShareSheet::ListShareSheet(QWidget *parent)
       m_allowModificationCheckbox(
           new QCheckBox(Strings::localized(QStringLiteral("ShareSheetAllowModification")), this)),
       m_topSeparator(separator(this)), m_bottomSeparator(separator(this)),
-      m_helpButton(new HelpButton(this)), m_workingIndicator(new SpinningIndicator(this))
+      m_helpButton(new HelpButton(this)), m_workingIndicator(new SpinningIndicator(this)),
+      m_copiedNoticeTimer(new QTimer(this))
 {
     setPalette(sheetPalette(palette()));
     setFocusPolicy(Qt::StrongFocus);
@@ -222,8 +224,18 @@ ListShareSheet::ListShareSheet(QWidget *parent)
             shareLink();
     });
     connect(m_helpButton, &QPushButton::clicked, this, [this] {
-        if (m_state != State::Done)
+        if (m_state == State::Done)
+            return;
+        if (m_helpPopover)
+            m_helpPopover->close();
+        else
             showHelp();
+    });
+    // "Copied" stands on the Copy button for a moment after each copy.
+    m_copiedNoticeTimer->setSingleShot(true);
+    connect(m_copiedNoticeTimer, &QTimer::timeout, this, [this] {
+        if (m_state == State::Done)
+            m_cancelButton->setText(Strings::localized(QStringLiteral("Copy")));
     });
 
     auto *shadow = new QGraphicsDropShadowEffect(this);
@@ -407,6 +419,8 @@ void ListShareSheet::copyLink()
         return;
     }
     Clipboard::setText(m_link);
+    m_cancelButton->setText(Strings::localized(QStringLiteral("Copied")));
+    m_copiedNoticeTimer->start(animationDuration() == 0 ? 0 : kCopiedNoticeMilliseconds);
 }
 
 void ListShareSheet::shareLink()
@@ -448,6 +462,9 @@ void ListShareSheet::applyState(State previous)
 {
     const QList<QWidget *> form { m_emailFieldLabel, m_emailTextField, m_emailFieldHelpLabel,
                                   m_allowModificationCheckbox };
+    // The help is about the form; it goes with it.
+    if (m_state != State::Preparing && m_helpPopover)
+        m_helpPopover->close();
     if (previous == State::Preparing && m_state == State::Working) {
         // The form keeps what was typed for a second try. The sheet waits for the answer: a
         // request left behind could still publish the list.

@@ -27,6 +27,7 @@
 class QAbstractButton;
 class QGraphicsOpacityEffect;
 class QPushButton;
+class QTimer;
 
 namespace tanvill {
 
@@ -104,6 +105,8 @@ public:
     // Narrower than this, the link bar puts its buttons on a second row under the link.
     static constexpr int kOneRowLinkBarWidth = 448;
     static constexpr int kTwoRowLinkBarHeight = 96;
+    // How long the Copy button says "Copied" after a copy (none while animations are instant).
+    static constexpr int kCopiedNoticeMilliseconds = 1500;
 
 signals:
     void stateChanged(ListShareSheet::State state);
@@ -155,6 +158,7 @@ private:
     SpinningIndicator *m_workingIndicator;
     QPointer<SharingHelpPopover> m_helpPopover;
     QPointer<QMenu> m_sharingMenu;
+    QTimer *m_copiedNoticeTimer;
 };
 
 } // namespace tanvill

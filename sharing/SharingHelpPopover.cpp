@@ -2,6 +2,8 @@
 
 #include "platform/Strings.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -18,12 +20,16 @@ constexpr QMargins kMargins(16, 14, 16, 16);
 } // namespace
 
 SharingHelpPopover::SharingHelpPopover(QWidget *parent)
-    : QFrame(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
+    // A tool tip's window rather than a popup's: it is shown without taking the keyboard or
+    // the pointer from the window beneath.
+    : QFrame(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
       m_title(new QLabel(Strings::localized(QStringLiteral("ShareSheetHelpTitle")), this)),
       m_text(new QLabel(Strings::localized(QStringLiteral("ShareSheetHelpText")), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, kText);
     setPalette(colours);
@@ -64,7 +70,48 @@ void SharingHelpPopover::showBelow(QWidget *anchor)
         kMargins + QMargins(0, above ? 0 : kArrowHeight, 0, above ? kArrowHeight : 0));
     move(placement.origin);
     shape().shapeWindow(*this, m_arrowX);
+    if (!m_anchor)
+        qApp->installEventFilter(this);
+    m_anchor = anchor;
     show();
+}
+
+bool SharingHelpPopover::eventFilter(QObject *watched, QEvent *event)
+{
+    // Closes as a popup would, but lets every event go on where it was going: the click that
+    // closes the note also reaches what was clicked.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonPress: {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        // The anchor toggles the note itself.
+        if (widget && widget != this && !isAncestorOf(widget) && widget != m_anchor)
+            close();
+        break;
+    }
+    case QEvent::KeyPress:
+        // Escape closes the note and nothing else.
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+            && qobject_cast<QWidget *>(watched)) {
+            close();
+            return true;
+        }
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Hide:
+    case QEvent::WindowDeactivate:
+        // Left behind by its window, the note would point at nothing.
+        if (m_anchor && watched == m_anchor->window())
+            close();
+        break;
+    case QEvent::ApplicationDeactivate:
+        close();
+        break;
+    default:
+        break;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void SharingHelpPopover::paintEvent(QPaintEvent *)

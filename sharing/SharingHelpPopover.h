@@ -3,14 +3,17 @@
 #include "controls/PopoverShape.h"
 
 #include <QFrame>
+#include <QPointer>
 
 class QLabel;
 
 namespace tanvill {
 
 // The note that explains list sharing: a popover with an arrow pointing at the share sheet's
-// help button, closed by a click anywhere else or by Escape. The share sheet opens it from its
-// help button, and by itself the first time a list is shared.
+// help button, closed by a click anywhere else, by Escape, or when its window moves or goes to
+// the background. It never takes the keyboard: what the user types goes on to the sheet's
+// focused field while they read. The share sheet opens it from its help button, and by itself
+// the first time a list is shared.
 class SharingHelpPopover : public QFrame
 {
     Q_OBJECT
@@ -28,6 +31,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     PopoverShape shape() const;
@@ -36,6 +40,7 @@ private:
     QLabel *m_text;
     int m_arrowX = kWidth / 2;
     PopoverShape::ArrowEdge m_arrowEdge = PopoverShape::ArrowEdge::Top;
+    QPointer<QWidget> m_anchor;
 };
 
 } // namespace tanvill

@@ -105,7 +105,6 @@ void AppDelegate::connectMenu()
     connect(menu.latestChangesMenuItem, &QAction::triggered, this, &AppDelegate::showLatestChanges);
     connect(menu.showArchiveItem, &QAction::triggered, this, &AppDelegate::showArchive);
     connect(menu.supportPageItem, &QAction::triggered, this, &AppDelegate::showSupportPage);
-    menu.supportPageItem->setEnabled(servicePage(QStringLiteral("/faq/")).isValid());
 }
 
 void AppDelegate::updateMenus()
@@ -125,7 +124,7 @@ void AppDelegate::updateMenus()
         setNameMenuItemTitle(menu.deleteListMenuItem, selected->name(),
                              Strings::localized(QStringLiteral("Delete \"%@\"")));
     } else {
-        menu.deleteListMenuItem->setText(Strings::localized(QStringLiteral("Delete")));
+        menu.deleteListMenuItem->setText(Strings::localized(QStringLiteral("MenuDeleteList")));
         menu.deleteListMenuItem->setToolTip(QString());
     }
     menu.deleteListMenuItem->setEnabled(count > 1);
@@ -301,9 +300,12 @@ void AppDelegate::selectPreviousList()
 
 void AppDelegate::showSupportPage()
 {
+    // Without the maker's site, support is asked for by mail, as from an error's alert.
     const QUrl page = servicePage(QStringLiteral("/faq/"));
     if (page.isValid())
         m_services.workspace().openURL(page);
+    else
+        presentFeedbackWindow();
 }
 
 void AppDelegate::rearrangeLists()
@@ -404,7 +406,8 @@ void AppDelegate::updateAppMenu(int listCount)
         if (list->index() == own)
             continue;
         QAction *item = move->addAction(QString());
-        setNameMenuItemTitle(item, list->name());
+        setNameMenuItemTitle(item, list->name(),
+                             numberedMenuItemFormat(int(move->actions().size()) - 1));
         connect(item, &QAction::triggered, controller,
                 [controller, list] { controller->moveApp(list); });
     }

@@ -6,7 +6,10 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace tanvill {
 
@@ -27,6 +30,26 @@ QAction *addChoice(QMenu *menu, QActionGroup *group, const char *key)
     return item;
 }
 
+// Opens the bar's first menu with its first item current, as a title's Alt+letter does, so
+// that the arrows walk on from there.
+void openFirstMenu(QMenuBar *bar)
+{
+    const QList<QAction *> titles = bar->actions();
+    const auto title = std::find_if(titles.begin(), titles.end(), [](const QAction *action) {
+        return action->menu() && action->isVisible() && action->isEnabled();
+    });
+    if (title == titles.end())
+        return;
+    bar->setActiveAction(*title);
+    QMenu *menu = (*title)->menu();
+    for (QAction *item : menu->actions()) {
+        if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+            menu->setActiveAction(item);
+            break;
+        }
+    }
+}
+
 } // namespace
 
 MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
@@ -40,8 +63,14 @@ MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
       m_helpMenu(std::make_unique<QMenu>(Strings::localized("MenuHelp"))), m_windowMenu(windowMenu)
 {
     QMenu *menu = m_applicationMenu.get();
-    preferencesItem = addItem(menu, "MenuPreferences", QKeySequence::Preferences);
+    preferencesItem = addItem(menu, "MenuPreferences");
     preferencesItem->setMenuRole(QAction::PreferencesRole);
+    // The desktop's own key for the preferences, where it has one, and Ctrl+, everywhere.
+    QList<QKeySequence> preferencesKeys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    if (const QKeySequence comma(Qt::CTRL | Qt::Key_Comma); !preferencesKeys.contains(comma))
+        preferencesKeys.append(comma);
+    preferencesItem->setShortcuts(preferencesKeys);
+    preferencesItem->setShortcutContext(Qt::ApplicationShortcut);
     appShopperImportItem = addItem(menu, "MenuAppShopperImport");
     menu->addSeparator();
     sendFeedbackItem = addItem(menu, "MenuSendFeedback");
@@ -63,7 +92,7 @@ MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
     nextListMenuItem = addItem(menu, "MenuNextList", QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     menu->addSeparator();
     deleteListMenuItem
-        = addItem(menu, "Delete", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backspace));
+        = addItem(menu, "MenuDeleteList", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backspace));
     // Titles that hold a long list name are shortened; the whole name is their tool tip.
     m_listMenu->setToolTipsVisible(true);
     m_moveAppMenu->setToolTipsVisible(true);
@@ -123,6 +152,10 @@ QMenuBar *MainMenu::installMenuBar(QWidget *window)
         if (menu)
             bar->addMenu(menu);
     }
+    // F10 reaches the menus of the window that has the keyboard; Alt and a title's letter
+    // reach one menu.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), bar), &QShortcut::activated, bar,
+            [bar] { openFirstMenu(bar); });
     return bar;
 }
 

@@ -4,7 +4,9 @@
 // the main, archive and detail windows, so that a command means the same wherever it is chosen.
 // The application delegate makes it, connects every item to its action and enables the items
 // that depend on the data (AppDelegate::updateMenus). The List and App submenus are reached by
-// position too: the windows switch single items off while one of their views is open.
+// position too: the windows switch single items off while one of their views is open. Every
+// title and item has a shortcut letter of its own within its menu (Alt and the letter of a
+// title opens its menu); F10 opens the first menu.
 //
 //   Tanvill: Preferences…, Import from AppShopper…, Send Feedback…, Quit Tanvill
 //   List:    New List…, Edit List…, Share List…, Rearrange Lists…, Previous List, Next List,
@@ -37,7 +39,7 @@ public:
     MainMenu(QMenu *windowMenu, bool withAppIdentifierItem);
     ~MainMenu() override;
 
-    // Gives `window` a menu bar holding these menus; the window owns the bar.
+    // Gives `window` a menu bar holding these menus, opened by F10; the window owns the bar.
     QMenuBar *installMenuBar(QWidget *window);
     // The menus in menu-bar order.
     QList<QMenu *> menus() const;

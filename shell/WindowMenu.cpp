@@ -10,7 +10,7 @@
 namespace tanvill {
 
 WindowMenu::WindowMenu()
-    : m_menu(std::make_unique<QMenu>(Strings::localized(QStringLiteral("Window"))))
+    : m_menu(std::make_unique<QMenu>(Strings::localized(QStringLiteral("MenuWindow"))))
 {
     m_menu->setToolTipsVisible(true);
 }
@@ -22,7 +22,8 @@ void WindowMenu::addWindowsItem(QWidget *window, const QString &title)
     if (!window || m_items.contains(window))
         return;
     QAction *item = m_menu->addAction(QString());
-    setNameMenuItemTitle(item, title);
+    item->setData(title);
+    setNameMenuItemTitle(item, title, numberedMenuItemFormat(int(m_menu->actions().size()) - 1));
     const QPointer<QWidget> target(window);
     connect(item, &QAction::triggered, this, [target] {
         if (!target)
@@ -37,8 +38,11 @@ void WindowMenu::addWindowsItem(QWidget *window, const QString &title)
 
 void WindowMenu::changeWindowsItem(QWidget *window, const QString &title)
 {
-    if (QAction *item = m_items.value(window))
-        setNameMenuItemTitle(item, title);
+    if (QAction *item = m_items.value(window)) {
+        item->setData(title);
+        setNameMenuItemTitle(item, title,
+                             numberedMenuItemFormat(int(m_menu->actions().indexOf(item))));
+    }
 }
 
 void WindowMenu::removeWindowsItem(QWidget *window)
@@ -50,6 +54,11 @@ void WindowMenu::removeWindowsItem(QWidget *window)
     disconnect(window, nullptr, this, nullptr);
     m_menu->removeAction(item);
     delete item;
+    // The entries below move up and take the numbers of their new places.
+    const QList<QAction *> entries = m_menu->actions();
+    for (int position = 0; position < entries.size(); ++position)
+        setNameMenuItemTitle(entries[position], entries[position]->data().toString(),
+                             numberedMenuItemFormat(position));
 }
 
 } // namespace tanvill

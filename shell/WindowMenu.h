@@ -13,9 +13,10 @@ class QWidget;
 namespace tanvill {
 
 // The application's Window menu: one entry per window shown through it, titled as asked (a
-// list's name for the main window); choosing an entry brings that window to the front. Adding a
-// window twice changes nothing, and an entry goes when its window is destroyed. The application
-// delegate owns it; the menu bar shows its menu.
+// list's name for the main window) after its number, which is its shortcut letter ("1 Home");
+// choosing an entry brings that window to the front. Adding a window twice changes nothing, and
+// an entry goes when its window is destroyed. The application delegate owns it; the menu bar
+// shows its menu.
 class WindowMenu : public QObject
 {
     Q_OBJECT
@@ -29,7 +30,8 @@ public:
     void changeWindowsItem(QWidget *window, const QString &title);
     void removeWindowsItem(QWidget *window);
 
-    // The entry of a window; null when it has none. Its text shows the title as given.
+    // The entry of a window; null when it has none. Its text shows the title as given, after
+    // the entry's number.
     QAction *itemForWindow(QWidget *window) const { return m_items.value(window); }
     int itemCount() const { return int(m_items.size()); }
 

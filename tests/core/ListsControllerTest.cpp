@@ -260,6 +260,8 @@ TEST_F(Lists, ControllerErrorsCarryTheirTexts)
         = listsControllerError(ListsControllerErrorCode::AlreadyInList, { "Games" });
     EXPECT_TRUE(duplicate.description.contains("Games"));
     EXPECT_EQ(duplicate.recoverySuggestion, Strings::localized("MoveAppTutorial"));
+    // It names the item of the app's menu as that menu titles it.
+    EXPECT_TRUE(duplicate.recoverySuggestion.contains(Strings::localized("Move to List")));
     EXPECT_TRUE(duplicate.recoveryOptions.isEmpty());
     const Error reload = listsControllerError(ListsControllerErrorCode::RefreshFailed, { 1 });
     EXPECT_EQ(reload.description, "Failed to reload " + Strings::localized("app") + "!");

@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -178,6 +179,10 @@ TEST_F(ListShareSheetTest, PostsTheListAndShowsTheLinkToCopyOrMail)
 
     QTest::keyClick(sheet, Qt::Key_C);
     EXPECT_EQ(Clipboard::text(), sheet->link());
+    // The button says it copied, for a moment.
+    EXPECT_EQ(sheet->cancelButton()->text(), Strings::localized("Copied"));
+    EXPECT_TRUE(
+        waitFor([&] { return sheet->cancelButton()->text() == Strings::localized("Copy"); }));
     QTest::keyClick(sheet, Qt::Key_S);
     ASSERT_NE(sheet->sharingMenu(), nullptr);
     ASSERT_EQ(sheet->sharingMenu()->actions().size(), 2);
@@ -346,6 +351,23 @@ TEST_F(ListShareSheetTest, TheHelpOpensByItselfOnlyTheFirstTime)
     EXPECT_EQ(second->helpPopover(), nullptr);
     QTest::mouseClick(second->helpButton(), Qt::LeftButton);
     EXPECT_NE(second->helpPopover(), nullptr) << "the help button still opens it";
+}
+
+TEST_F(ListShareSheetTest, WhileTheFirstHelpIsShownTypingReachesTheEmailField)
+{
+    services.settings().setValue("hasSeenListSharingInfo", false);
+    ListShareSheet *sheet = present();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(waitFor([&] { return sheet->helpPopover() && sheet->helpPopover()->isVisible(); }));
+    QPointer<SharingHelpPopover> help = sheet->helpPopover();
+    // Keys come to the window, as from the keyboard; Escape closes the help only.
+    for (const char c : std::string("me@example.org"))
+        QTest::keyClick(window->windowHandle(), c);
+    EXPECT_EQ(sheet->emailTextField()->text(), "me@example.org");
+    EXPECT_TRUE(help && help->isVisible());
+    QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(!help || !help->isVisible());
+    EXPECT_EQ(completions, 0);
 }
 
 TEST(SharingImagesTest, TheShareListImageIsShipped)

@@ -109,14 +109,14 @@ TEST_F(AppDelegateTest, TheWindowMenuNamesTheMainWindowAfterTheSelectedList)
     delegate.showMainWindow();
     QAction *item = delegate.windowMenu().itemForWindow(&delegate.mainWindowController());
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->text(), "Games");
+    EXPECT_EQ(item->text(), "&1 Games");
     services.settings().setValue("selectedList", 2);
-    EXPECT_EQ(item->text(), "R&&D");
+    EXPECT_EQ(item->text(), "&1 R&&D");
     // Deleting lists changes the selected one without a new position being written.
     services.settings().setValue("selectedList", 0);
     alerts->preparedAnswers = { { 0, false } };
     delegate.deleteList();
-    EXPECT_EQ(item->text(), "Tools");
+    EXPECT_EQ(item->text(), "&1 Tools");
 }
 
 TEST_F(AppDelegateTest, WindowsLeaveTheWindowMenuWhenTheyGo)
@@ -128,8 +128,13 @@ TEST_F(AppDelegateTest, WindowsLeaveTheWindowMenuWhenTheyGo)
     shell->addWindowsItem(other.get(), "Things 3");
     EXPECT_EQ(delegate.windowMenu().itemCount(), 1);
     shell->changeWindowsItem(other.get(), "Slack");
-    EXPECT_EQ(delegate.windowMenu().itemForWindow(other.get())->text(), "Slack");
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(other.get())->text(), "&1 Slack");
+    auto last = std::make_unique<QWidget>();
+    shell->addWindowsItem(last.get(), "Things 3");
     other.reset();
+    EXPECT_EQ(delegate.windowMenu().itemForWindow(last.get())->text(), "&1 Things 3")
+        << "renumbered";
+    last.reset();
     EXPECT_EQ(delegate.windowMenu().itemCount(), 0);
     EXPECT_EQ(delegate.windowMenu().menu()->actions().size(), 0);
 }
@@ -172,7 +177,7 @@ TEST_F(AppDelegateTest, LatestChangesIsInTheWindowMenuOnlyWhileItIsOpen)
         changes.showWindow({ AppUpdate(name) });
     EXPECT_EQ(delegate.windowMenu().itemCount(), 1) << "the new window took the old one's place";
     EXPECT_EQ(delegate.windowMenu().itemForWindow(changes.currentWindow())->text(),
-              Strings::localized("Latest Changes"));
+              "&1 " + Strings::localized("Latest Changes"));
     changes.currentWindow()->close();
     EXPECT_EQ(delegate.windowMenu().itemCount(), 0);
 }

@@ -90,7 +90,7 @@ TEST_F(LifeTest, AFirstStartShowsTheWelcomeWindowAndAStoreWithListsTheMainWindow
     EXPECT_FALSE(welcomeShown());
     ASSERT_EQ(delegate.windowMenu().itemCount(), 1);
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
-              "Games");
+              "&1 Games");
 }
 
 TEST_F(LifeTest, ALinkAddsTheAppToTheSelectedListThroughTheMainWindow)

@@ -11,8 +11,10 @@
 #include "lists/MainWindowController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "shell/AppDelegate.h"
+#include "shell/PreferencesWindowController.h"
 #include "store/CachedApp.h"
 #include "support/TestEnvironment.h"
 
@@ -90,13 +92,13 @@ struct MenuState
 TEST(Menus, ItemsFollowTheListsAndTheSelectedList)
 {
     const MenuState cases[] = {
-        { {}, 0, false, false, false, "Delete", false, false, false },
-        { { "Home" }, 0, true, true, false, "Delete", false, false, false },
-        { { "Home", "Work" }, 0, true, true, true, "Delete “Home”", true, false, true },
-        { { "Home", "Work" }, 1, true, true, true, "Delete “Work”", true, true, false },
+        { {}, 0, false, false, false, "&Delete", false, false, false },
+        { { "Home" }, 0, true, true, false, "&Delete", false, false, false },
+        { { "Home", "Work" }, 0, true, true, true, "&Delete “Home”", true, false, true },
+        { { "Home", "Work" }, 1, true, true, true, "&Delete “Work”", true, true, false },
         // Names are shown as written: no shortcut letter, no second expansion.
-        { { "R&D", "%@", "Games" }, 0, true, true, true, "Delete “R&&D”", true, false, true },
-        { { "R&D", "%@", "Games" }, 1, true, true, true, "Delete “%@”", true, true, true },
+        { { "R&D", "%@", "Games" }, 0, true, true, true, "&Delete “R&&D”", true, false, true },
+        { { "R&D", "%@", "Games" }, 1, true, true, true, "&Delete “%@”", true, true, true },
     };
     for (const MenuState &c : cases) {
         SCOPED_TRACE(c.lists.join(',').toStdString() + " selected " + std::to_string(c.selected));
@@ -133,11 +135,11 @@ TEST_F(MenusTest, TheAppMenuActsOnTheFocusedDetailWindowsAppOnly)
     focus(things.get());
     for (int index = MainMenu::kViewInStoreIndex; index <= MainMenu::kDeleteAppIndex; ++index)
         EXPECT_TRUE(appItem(index)->isEnabled()) << index;
-    EXPECT_EQ(moveTitles(), (QStringList { "Work", "Games" }));
+    EXPECT_EQ(moveTitles(), (QStringList { "&1 Work", "&2 Games" }));
     // Moved elsewhere, the application's own list leaves the Move submenu.
     menu.moveAppMenu()->actions()[1]->trigger();
     EXPECT_EQ(apps[0]->list()->name(), "Games");
-    EXPECT_EQ(moveTitles(), (QStringList { "Home", "Work" }));
+    EXPECT_EQ(moveTitles(), (QStringList { "&1 Home", "&2 Work" }));
 
     // Focus moves to Slack's window: Archive reaches Slack, and Slack only.
     focus(slack.get());
@@ -166,7 +168,7 @@ TEST_F(MenusTest, AFocusedDetailWindowGetsTheMenuBarAndItsAppTheAppMenu)
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->actions(), delegate.mainWindowController().menuBar()->actions());
     EXPECT_TRUE(appItem(MainMenu::kReloadIndex)->isEnabled());
-    EXPECT_EQ(moveTitles(), QStringList { "Work" });
+    EXPECT_EQ(moveTitles(), QStringList { "&1 Work" });
     window->close();
     EXPECT_TRUE(test::waitFor([&] { return !appItem(MainMenu::kReloadIndex)->isEnabled(); }));
 }
@@ -178,7 +180,7 @@ TEST_F(MenusTest, MovingToListsOfEqualNamesReachesTheOneChosen)
     auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
                                                    services.listsController());
     focus(controller.get());
-    EXPECT_EQ(moveTitles(), (QStringList { "G&&G", "G&&G" }));
+    EXPECT_EQ(moveTitles(), (QStringList { "&1 G&&G", "&2 G&&G" }));
     menu.moveAppMenu()->actions()[1]->trigger();
     EXPECT_EQ(app->list()->index(), 2);
 
@@ -263,7 +265,7 @@ TEST_F(MenusTest, DeletingAListAsksAndDeletesTheListItAskedAbout)
         names << list->name();
     EXPECT_EQ(names, (QStringList { "Home", "Games" }));
     // The menu names the list selected now.
-    EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Games”");
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "&Delete “Games”");
 }
 
 TEST_F(MenusTest, AMovedListRetitlesDeleteAndTheWindowMenu)
@@ -273,9 +275,9 @@ TEST_F(MenusTest, AMovedListRetitlesDeleteAndTheWindowMenu)
     List *work = services.listsController().lists()[1];
     services.listsController().moveList(work, 0);
     // "selectedList" still says 0, which is "Work" now.
-    EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Work”");
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "&Delete “Work”");
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
-              "Work");
+              "&1 Work");
 }
 
 TEST_F(MenusTest, ARenamedListRetitlesDeleteAndTheWindowMenuOnceItsEditorCloses)
@@ -288,9 +290,9 @@ TEST_F(MenusTest, ARenamedListRetitlesDeleteAndTheWindowMenuOnceItsEditorCloses)
     editor->nameTextField()->selectAll();
     QTest::keyClicks(editor->nameTextField(), "Games");
     editor->close();
-    EXPECT_EQ(menu.deleteListMenuItem->text(), "Delete “Games”");
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "&Delete “Games”");
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
-              "Games");
+              "&1 Games");
 }
 
 TEST_F(MenusTest, TheListOrderSheetKeepsTheListMenuOffUntilItCloses)
@@ -360,4 +362,50 @@ TEST_F(MenusTest, LongListNamesAreShortenedInTheMiddleWithTheWholeNameAsToolTip)
             << shown.toStdString();
         EXPECT_EQ(item->toolTip(), longName);
     }
+}
+
+TEST_F(MenusTest, EveryMenuAndItemIsReachedFromTheKeyboard)
+{
+    makeLists({ "Home", "R&D" }, 1);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    // Every title and item has a shortcut letter that no other one of its menu has.
+    QList<QList<QAction *>> menus { window.menuBar()->actions() };
+    for (qsizetype i = 0; i < menus.size(); ++i) {
+        QList<QKeySequence> seen;
+        for (QAction *item : menus[i]) {
+            const QKeySequence letter = QKeySequence::mnemonic(item->text());
+            EXPECT_TRUE(item->isSeparator() || (!letter.isEmpty() && !seen.contains(letter)))
+                << item->text().toStdString();
+            seen << letter;
+            if (item->menu())
+                menus << item->menu()->actions();
+        }
+    }
+
+    const std::pair<QList<QKeyCombination>, QWidget *> walks[] = {
+        { { Qt::Key_F10 }, menu.applicationMenu() },
+        { { Qt::Key_F10, Qt::Key_Right }, menu.listMenu() },
+        { { Qt::ALT | Qt::Key_W }, delegate.windowMenu().menu() },
+        { { Qt::ALT | Qt::Key_V, Qt::Key_S }, menu.sortingMenu() },
+        { { Qt::CTRL | Qt::Key_Comma }, delegate.preferencesWindowController().window() },
+    };
+    for (const auto &[keys, shown] : walks) {
+        SCOPED_TRACE(QKeySequence(keys[0]).toString().toStdString());
+        // Closed popups can leave the offscreen platform's active window behind.
+        QApplication::setActiveWindow(&window);
+        for (const QKeyCombination key : keys) {
+            QWidget *popup = QApplication::activePopupWidget();
+            QTest::keyClick(popup ? popup : &window, key.key(), key.keyboardModifiers());
+        }
+        EXPECT_TRUE(shown->isVisible());
+        while (QWidget *popup = QApplication::activePopupWidget())
+            QTest::keyClick(popup, Qt::Key_Escape);
+    }
+
+    qunsetenv("TANVILL_SERVICE_URL"); // no site of the maker's: support is asked for by mail
+    QList<QUrl> mails;
+    services.workspace().setOpener([&mails](const QUrl &url) { return mails << url, true; });
+    menu.supportPageItem->trigger();
+    EXPECT_EQ(mails.value(0).scheme(), "mailto");
 }

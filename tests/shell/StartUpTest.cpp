@@ -108,7 +108,7 @@ TEST(StartUp, FromAnEmptyHomeToAListWithALinkedAppAndBack)
         EXPECT_FALSE(welcome.isVisible());
         ASSERT_TRUE(delegate.mainWindowController().isVisible());
         EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
-                  "Wishlist");
+                  "&1 Wishlist");
         EXPECT_EQ(delegate.windowMenu().itemCount(), 1);
         EXPECT_TRUE(delegate.mainMenu().listSubmenuItem->isEnabled());
         EXPECT_TRUE(delegate.mainMenu().appSubmenuItem->isEnabled());
