@@ -259,6 +259,14 @@ void keepOnScreen(QWidget *window)
         new ScreenKeeper(window);
 }
 
+QSize availableContentSize(const QWidget &window)
+{
+    const QScreen *screen = window.screen();
+    if (!screen)
+        return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return screen->availableGeometry().size().shrunkBy(expectedFrameMargins(window, nullptr));
+}
+
 bool standsWherePlaced(const QWidget &window)
 {
     if (window.property(kPlacingProperty).toBool()

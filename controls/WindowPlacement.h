@@ -36,6 +36,10 @@ bool standsWherePlaced(const QWidget &window);
 // the place this module last put it.
 void forgetPlacement(QWidget &window);
 
+// The largest content size `window` can have with its frame inside the available area of its
+// screen (the one its place lies on while hidden).
+QSize availableContentSize(const QWidget &window);
+
 // The screen `window` is on while shown, else the one under the pointer.
 QScreen *screenOfWindow(const QWidget *window);
 
