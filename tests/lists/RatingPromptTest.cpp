@@ -3,6 +3,7 @@
 #include "ListTableTestSupport.h"
 
 #include "controls/BorderedButton.h"
+#include "lists/MainViewController.h"
 #include "platform/Analytics.h"
 #include "platform/Strings.h"
 
@@ -34,12 +35,12 @@ struct RatingPromptTest : ListTableTest
             lists().archiveApp(app);
     }
 
-    ListViewController &openAtNow()
+    ListViewController &openAtNow(QSize size = { 560, 480 })
     {
         clock = [this] {
             return now;
         };
-        return open();
+        return open(size);
     }
 
     QDateTime now;
@@ -163,5 +164,29 @@ TEST_F(RatingPromptTest, EveryAnswerEndsThePromptForGoodAndDoesWhatItSays)
         EXPECT_EQ(view.ratingPrompt(), nullptr);
         UserDefaults restarted(UserDefaults::defaultFilePath());
         EXPECT_TRUE(restarted.boolean("completedReviewPrompt"));
+    }
+}
+
+TEST_F(RatingPromptTest, EachQuestionIsWholeAtTheMainWindowsSmallestWidth)
+{
+    prepare(10 * 24h, 5);
+    ListViewController &view = openAtNow({ MainViewController::kMinimumWidth, 480 });
+    RatingPromptView *prompt = view.ratingPrompt();
+    ASSERT_NE(prompt, nullptr);
+    for (const RatingPromptState state :
+         { RatingPromptState::Enjoy, RatingPromptState::Rate, RatingPromptState::Feedback }) {
+        SCOPED_TRACE(rawValue(state).toStdString());
+        prompt->setState(state);
+        test::drainEvents();
+        const Label *question = prompt->titleLabel();
+        EXPECT_EQ(question->text().toStdString(), question->fullString().toStdString());
+        const QRect wrapped = question->fontMetrics().boundingRect(
+            QRect(0, 0, question->width(), 10'000), Qt::TextWordWrap, question->text());
+        EXPECT_LE(wrapped.height(), question->height()) << "every line of the question shows";
+        EXPECT_LE(question->geometry().right(), prompt->cancelButton()->geometry().left());
+        const QWidget *firstRow = view.tableView()->rowViewAtRow(0);
+        ASSERT_NE(firstRow, nullptr);
+        EXPECT_GT(firstRow->geometry().top(), prompt->geometry().bottom())
+            << "the rows start below it";
     }
 }
