@@ -118,7 +118,8 @@ public:
     // Search and refresh (ListsControllerRefresh.cpp). Each completion runs once on the UI
     // thread with exactly one of its two values.
 
-    // Searches the three platforms; NoSearchResults when none of them found anything.
+    // Searches the three platforms; when none of them answered, the error of a store that
+    // could not be reached, else NoSearchResults.
     void
     searchApps(const QString &term,
                std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion);

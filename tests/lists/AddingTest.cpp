@@ -156,18 +156,30 @@ TEST_F(AddingTest, AFailedAddOffersSupportWhichOpensOnlyAnAbsoluteWebLink)
     EXPECT_EQ(list(0)->apps().size(), 0u);
 }
 
-TEST_F(AddingTest, ASearchWithoutResultsSaysSoAndLeavesTheFieldOpenAndEnabled)
+TEST_F(AddingTest, ASearchWithoutResultsOrWithoutTheStoreSaysWhichAndLeavesTheFieldOpen)
 {
     setSearch("zzzz", {});
+    for (const char *scope : { "macSoftware", "software", "iPadSoftware" })
+        fakeStore.setSearch("offline", scope,
+                            FakeResponse::behaving(FakeResponse::Behaviour::Drop));
+    const struct
+    {
+        const char *term;
+        const char *says;
+    } cases[] = { { "zzzz", "NoResults" }, { "offline", "StoreUnreachable" } };
     AddAppViewController *field = openAddField();
-    submit(field, "zzzz");
-    EXPECT_FALSE(field->isEnabled());
-    ASSERT_TRUE(waitFor([this] { return !services.alerts().alerts.empty(); }));
-    EXPECT_EQ(services.alerts().alerts.front().messageText, Strings::localized("NoResults"));
-    EXPECT_EQ(main().addAppViewController(), field);
-    EXPECT_TRUE(field->isEnabled());
-    EXPECT_EQ(main().searchResultsViewController(), nullptr);
-    EXPECT_TRUE(waitForHudGone());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.term);
+        services.alerts().alerts.clear();
+        submit(field, c.term);
+        EXPECT_FALSE(field->isEnabled());
+        ASSERT_TRUE(waitFor([this] { return !services.alerts().alerts.empty(); }));
+        EXPECT_EQ(services.alerts().alerts.front().messageText, Strings::localized(c.says));
+        EXPECT_EQ(main().addAppViewController(), field);
+        EXPECT_TRUE(field->isEnabled());
+        EXPECT_EQ(main().searchResultsViewController(), nullptr);
+        EXPECT_TRUE(waitForHudGone());
+    }
 }
 
 TEST_F(AddingTest, ASecondSearchReusesTheResultsAndTheFieldClosesThemWithIt)

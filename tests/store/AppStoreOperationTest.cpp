@@ -1,6 +1,7 @@
 #include "store/AppStoreOperation.h"
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
+#include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
@@ -216,35 +217,56 @@ TEST_F(AppStoreOperationTest, FailingServersAndStrayRedirectsEndInErrorsThatSayW
         const Outcome outcome = lookUpOnce(identifier);
         ASSERT_TRUE(outcome.error) << testCase.name;
         EXPECT_FALSE(outcome.app) << testCase.name;
-        EXPECT_TRUE(outcome.error->description.contains(testCase.says))
-            << testCase.name << ": " << outcome.error->description.toStdString();
+        // Said in the heading, or in the system's text beneath it.
+        const QString said = outcome.error->description + "\n" + outcome.error->recoverySuggestion;
+        EXPECT_TRUE(said.contains(testCase.says)) << testCase.name << ": " << said.toStdString();
         EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
     }
     EXPECT_EQ(store.lookupCount("1"), 0);
 }
 
-TEST_F(AppStoreOperationTest, FailedTransfersEndInTheirOwnError)
+TEST_F(AppStoreOperationTest, FailedTransfersSayTheStoreCouldNotBeReachedOverTheSystemsText)
 {
     HttpClient::shared().setDefaultTimeoutMs(300);
     FakeResponse huge;
     huge.generatedBodySize = 50LL * 1024 * 1024;
     huge.body = "{\"results\":[";
-    const FakeResponse cases[]
-        = { FakeResponse::behaving(Behaviour::Stall), FakeResponse::behaving(Behaviour::Drop),
-            FakeResponse::behaving(Behaviour::Reset), FakeResponse::behaving(Behaviour::Truncate),
-            huge };
+    const struct
+    {
+        const char *name;
+        FakeResponse response;
+        const char *storeUrl; // where the store is looked for, when not the fake one
+    } cases[] = {
+        { "no answer", FakeResponse::behaving(Behaviour::Stall), nullptr },
+        { "dropped", FakeResponse::behaving(Behaviour::Drop), nullptr },
+        { "reset", FakeResponse::behaving(Behaviour::Reset), nullptr },
+        { "too large", huge, nullptr },
+        // Nothing listens on port 1.
+        { "refused", FakeResponse::json(FakeStore::lookupReply({ "1", "App", "1.0", 0 })),
+          "http://127.0.0.1:1" },
+    };
     int index = 0;
-    for (const auto &response : cases) {
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
         const QString identifier = QString::number(++index);
-        store.setLookup(identifier, response);
+        store.setLookup(identifier, testCase.response);
+        if (testCase.storeUrl)
+            qputenv("TANVILL_STORE_URL", testCase.storeUrl);
         const Outcome outcome = lookUpOnce(identifier);
-        ASSERT_TRUE(outcome.error) << index;
-        if (response.behaviour == Behaviour::Truncate)
-            continue; // half a reply may also read as an unreadable one
-        EXPECT_NE(outcome.error->domain, "com.tanvill.Tanvill.AppStoreOperation") << index;
-        EXPECT_FALSE(outcome.error->description.isEmpty()) << index;
+        qputenv("TANVILL_STORE_URL", store.server().baseUrl().toEncoded());
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->domain, "com.tanvill.Tanvill.HttpClient");
+        EXPECT_EQ(outcome.error->description, Strings::localized("StoreUnreachable"));
+        // The system's own text beneath the heading, then what to do.
+        const QStringList paragraphs = outcome.error->recoverySuggestion.split("\n\n");
+        ASSERT_EQ(paragraphs.size(), 2) << outcome.error->recoverySuggestion.toStdString();
+        EXPECT_FALSE(paragraphs[0].isEmpty());
+        EXPECT_EQ(paragraphs[1], Strings::localized("ErrorSupportSuggestion"));
         EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
     }
+    // Half a reply may also read as an unreadable one; an error either way.
+    store.setLookup("9", FakeResponse::behaving(Behaviour::Truncate));
+    EXPECT_TRUE(lookUpOnce("9").error);
 }
 
 TEST_F(AppStoreOperationTest, MalformedIdentifiersAreRefusedWithoutARequest)
