@@ -108,7 +108,9 @@ public:
     void moveApp(App *app, List *list);
     // To another position within its own list.
     void moveApp(App *app, int toIndex);
-    void archiveApp(App *app);
+    // The first archiving ever explains the archive, in a notice on `noticeWindow` (the window
+    // the user archived in) when given.
+    void archiveApp(App *app, QObject *noticeWindow = nullptr);
     // AlreadyInList, naming the list, when an application outside the archive has the
     // identifier.
     std::optional<Error> canAddAppWithIdentifier(const QString &identifier) const;

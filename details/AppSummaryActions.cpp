@@ -115,7 +115,8 @@ void AppSummaryController::archiveApp()
         return;
     // The row showing this controller may drop it while the archive is announced.
     const std::shared_ptr<AppSummaryController> keep = shared_from_this();
-    m_lists.archiveApp(m_app);
+    // Rows, menus and price buttons act only in the active window: the one the user is in.
+    m_lists.archiveApp(m_app, QApplication::activeWindow());
 }
 
 void AppSummaryController::deleteApp()

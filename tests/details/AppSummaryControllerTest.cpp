@@ -2,6 +2,7 @@
 // does, from a price button, hover buttons and a row's menu.
 #include "details/AppSummaryController.h"
 #include "controls/BorderedButton.h"
+#include "controls/ControlsTestSupport.h"
 #include "controls/HoverButton.h"
 #include "controls/Label.h"
 #include "controls/ProgressHUD.h"
@@ -225,6 +226,20 @@ TEST_F(AppSummary, DeletingAsksFirstAndOnlyYesDeletes)
     EXPECT_EQ(posted,
               QStringList({ ListsControllerWillUpdateList, ListsControllerWillDeleteApp,
                             ListsControllerDidUpdateList }));
+}
+
+TEST_F(AppSummary, TheFirstArchiveNoticeOpensOnTheWindowTheUserArchivedIn)
+{
+    services.settings().setValue("hasSeenFirstArchiveNotice", false);
+    QWidget mainWindow;
+    QWidget detailWindow;
+    detailWindow.show();
+    ASSERT_TRUE(test::activate(&mainWindow));
+    AppSummaryController::create(app)->archiveApp();
+    ASSERT_EQ(services.alerts().alerts.size(), 1u);
+    EXPECT_EQ(services.alerts().alerts[0].messageText, Strings::localized("FirstArchiveTitle"));
+    EXPECT_EQ(services.alerts().alerts[0].window, &mainWindow);
+    EXPECT_TRUE(services.alerts().alerts[0].blocksApplication);
 }
 
 TEST_F(AppSummary, ActionsOnAnApplicationArchivedOrDeletedElsewhereDoNothing)
