@@ -267,7 +267,7 @@ TEST_F(AppSummary, ActionsOnAnApplicationArchivedOrDeletedElsewhereDoNothing)
     EXPECT_TRUE(services.alerts().alerts.empty());
 }
 
-TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersTheSupportPage)
+TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersAMailToTheMakers)
 {
     test::FakeStore store;
     QWidget window;
@@ -295,11 +295,10 @@ TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersTheSupportPage)
     services.alerts().preparedAnswers = { { 1, false } };
     controller->reloadApp();
     ASSERT_TRUE(test::waitFor([&] { return !controller->isReloading(); }));
-    ASSERT_EQ(services.alerts().errors.size(), 1u);
-    EXPECT_EQ(services.alerts().errors[0].recoveryOptions,
-              QStringList({ "OK", "Request Support" }));
+    ASSERT_EQ(services.alerts().alerts.size(), 1u);
+    EXPECT_EQ(services.alerts().alerts[0].buttons, QStringList({ "OK", "Request Support" }));
     ASSERT_TRUE(test::waitFor([&] { return !services.openedLinks().isEmpty(); }));
-    EXPECT_EQ(services.openedLinks().last(), QUrl(Strings::localized("SupportURL")));
+    EXPECT_EQ(services.openedLinks().last().scheme(), "mailto");
 }
 
 TEST_F(AppSummary, ReleasedViewsNoLongerActOrChangeForTheController)
