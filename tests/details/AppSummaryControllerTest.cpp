@@ -231,15 +231,13 @@ TEST_F(AppSummary, DeletingAsksFirstAndOnlyYesDeletes)
 TEST_F(AppSummary, TheFirstArchiveNoticeOpensOnTheWindowTheUserArchivedIn)
 {
     services.settings().setValue("hasSeenFirstArchiveNotice", false);
-    QWidget mainWindow;
-    QWidget detailWindow;
+    QWidget mainWindow, detailWindow;
     detailWindow.show();
     ASSERT_TRUE(test::activate(&mainWindow));
     AppSummaryController::create(app)->archiveApp();
     ASSERT_EQ(services.alerts().alerts.size(), 1u);
     EXPECT_EQ(services.alerts().alerts[0].messageText, Strings::localized("FirstArchiveTitle"));
     EXPECT_EQ(services.alerts().alerts[0].window, &mainWindow);
-    EXPECT_TRUE(services.alerts().alerts[0].blocksApplication);
 }
 
 TEST_F(AppSummary, ActionsOnAnApplicationArchivedOrDeletedElsewhereDoNothing)

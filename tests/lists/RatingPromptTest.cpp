@@ -35,12 +35,12 @@ struct RatingPromptTest : ListTableTest
             lists().archiveApp(app);
     }
 
-    ListViewController &openAtNow(QSize size = { 560, 480 })
+    ListViewController &openAtNow()
     {
         clock = [this] {
             return now;
         };
-        return open(size);
+        return open();
     }
 
     QDateTime now;
@@ -170,23 +170,16 @@ TEST_F(RatingPromptTest, EveryAnswerEndsThePromptForGoodAndDoesWhatItSays)
 TEST_F(RatingPromptTest, EachQuestionIsWholeAtTheMainWindowsSmallestWidth)
 {
     prepare(10 * 24h, 5);
-    ListViewController &view = openAtNow({ MainViewController::kMinimumWidth, 480 });
-    RatingPromptView *prompt = view.ratingPrompt();
+    RatingPromptView *prompt = open({ MainViewController::kMinimumWidth, 480 }).ratingPrompt();
     ASSERT_NE(prompt, nullptr);
-    for (const RatingPromptState state :
+    for (const auto state :
          { RatingPromptState::Enjoy, RatingPromptState::Rate, RatingPromptState::Feedback }) {
-        SCOPED_TRACE(rawValue(state).toStdString());
         prompt->setState(state);
         test::drainEvents();
         const Label *question = prompt->titleLabel();
-        EXPECT_EQ(question->text().toStdString(), question->fullString().toStdString());
         const QRect wrapped = question->fontMetrics().boundingRect(
-            QRect(0, 0, question->width(), 10'000), Qt::TextWordWrap, question->text());
-        EXPECT_LE(wrapped.height(), question->height()) << "every line of the question shows";
-        EXPECT_LE(question->geometry().right(), prompt->cancelButton()->geometry().left());
-        const QWidget *firstRow = view.tableView()->rowViewAtRow(0);
-        ASSERT_NE(firstRow, nullptr);
-        EXPECT_GT(firstRow->geometry().top(), prompt->geometry().bottom())
-            << "the rows start below it";
+            QRect(0, 0, question->width(), 10'000), Qt::TextWordWrap, question->fullString());
+        EXPECT_LE(wrapped.height(), question->height()) << "every line of it shows";
+        EXPECT_GT(table->tableView()->rowViewAtRow(0)->y(), prompt->geometry().bottom());
     }
 }

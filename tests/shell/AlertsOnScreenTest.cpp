@@ -231,30 +231,18 @@ TEST(MessageBoxAlertPresenter, AnAlertNamingAFileShowsItsPathWholeAndLetsItBeCop
 {
     const QString path = "/home/someone/AVeryLongFolderNameThatTheUserGaveTheirHomeFolder"
                          "/.local/share/com.tanvill.Tanvill/Tanvill.unsaved-20240501-100000.sqlite";
-    const struct
-    {
-        const char *name;
-        QString message, information;
-    } cases[] = {
-        { "beneath the heading", Strings::localized("StoreSetAsideNotice"),
-          Strings::localizedFormat("StoreSetAsideSuggestion", { path }) },
-        { "in the heading", "Your changes were kept in " + path + ".", "" },
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        Alert alert;
-        alert.messageText = c.message;
-        alert.informativeText = c.information;
+    Alert beneath, inHeading;
+    beneath.messageText = Strings::localized("StoreSetAsideNotice");
+    beneath.informativeText = Strings::localizedFormat("StoreSetAsideSuggestion", { path });
+    inHeading.messageText = "Your changes were kept in " + path + ".";
+    for (const Alert &alert : { beneath, inHeading }) {
         const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alert));
         box->show();
         const auto *label = box->findChild<QLabel *>(
-            c.information.isEmpty() ? "qt_msgbox_label" : "qt_msgbox_informativelabel");
-        ASSERT_NE(label, nullptr);
+            alert.informativeText.isEmpty() ? "qt_msgbox_label" : "qt_msgbox_informativelabel");
         EXPECT_TRUE(label->text().contains(path)) << label->text().toStdString();
         EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
         EXPECT_LE(label->sizeHint().width(), label->width()) << "the path wraps inside the box";
-        EXPECT_LE(box->frameGeometry().width(), box->screen()->availableGeometry().width());
-        if (c.information.isEmpty())
-            box->grab().save(test::testOutputDir("windows") + "/alert-file-path.png");
+        box->grab().save(test::testOutputDir("windows") + "/alert-file-path.png");
     }
 }

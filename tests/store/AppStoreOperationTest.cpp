@@ -227,46 +227,37 @@ TEST_F(AppStoreOperationTest, FailingServersAndStrayRedirectsEndInErrorsThatSayW
 
 TEST_F(AppStoreOperationTest, FailedTransfersSayTheStoreCouldNotBeReachedOverTheSystemsText)
 {
+    // The heading in plain words, the system's own text beneath it, then what to do.
+    const auto saysUnreachable = [](const Outcome &outcome) {
+        const QString advice = "\n\n" + Strings::localized("ErrorSupportSuggestion");
+        return outcome.error && outcome.error->description == Strings::localized("StoreUnreachable")
+            && outcome.error->recoverySuggestion.endsWith(advice)
+            && outcome.error->recoverySuggestion.size() > advice.size()
+            && outcome.error->recoveryOptions == QStringList({ "OK", "Request Support" });
+    };
     HttpClient::shared().setDefaultTimeoutMs(300);
     FakeResponse huge;
     huge.generatedBodySize = 50LL * 1024 * 1024;
     huge.body = "{\"results\":[";
-    const struct
-    {
-        const char *name;
-        FakeResponse response;
-        const char *storeUrl; // where the store is looked for, when not the fake one
-    } cases[] = {
-        { "no answer", FakeResponse::behaving(Behaviour::Stall), nullptr },
-        { "dropped", FakeResponse::behaving(Behaviour::Drop), nullptr },
-        { "reset", FakeResponse::behaving(Behaviour::Reset), nullptr },
-        { "too large", huge, nullptr },
-        // Nothing listens on port 1.
-        { "refused", FakeResponse::json(FakeStore::lookupReply({ "1", "App", "1.0", 0 })),
-          "http://127.0.0.1:1" },
-    };
+    const FakeResponse cases[]
+        = { FakeResponse::behaving(Behaviour::Stall), FakeResponse::behaving(Behaviour::Drop),
+            FakeResponse::behaving(Behaviour::Reset), FakeResponse::behaving(Behaviour::Truncate),
+            huge };
     int index = 0;
-    for (const auto &testCase : cases) {
-        SCOPED_TRACE(testCase.name);
+    for (const auto &response : cases) {
         const QString identifier = QString::number(++index);
-        store.setLookup(identifier, testCase.response);
-        if (testCase.storeUrl)
-            qputenv("TANVILL_STORE_URL", testCase.storeUrl);
+        store.setLookup(identifier, response);
         const Outcome outcome = lookUpOnce(identifier);
-        qputenv("TANVILL_STORE_URL", store.server().baseUrl().toEncoded());
-        ASSERT_TRUE(outcome.error);
-        EXPECT_EQ(outcome.error->domain, "com.tanvill.Tanvill.HttpClient");
-        EXPECT_EQ(outcome.error->description, Strings::localized("StoreUnreachable"));
-        // The system's own text beneath the heading, then what to do.
-        const QStringList paragraphs = outcome.error->recoverySuggestion.split("\n\n");
-        ASSERT_EQ(paragraphs.size(), 2) << outcome.error->recoverySuggestion.toStdString();
-        EXPECT_FALSE(paragraphs[0].isEmpty());
-        EXPECT_EQ(paragraphs[1], Strings::localized("ErrorSupportSuggestion"));
-        EXPECT_EQ(outcome.error->recoveryOptions, QStringList({ "OK", "Request Support" }));
+        ASSERT_TRUE(outcome.error) << index;
+        if (response.behaviour == Behaviour::Truncate)
+            continue; // half a reply may also read as an unreadable one
+        EXPECT_TRUE(saysUnreachable(outcome)) << index;
     }
-    // Half a reply may also read as an unreadable one; an error either way.
-    store.setLookup("9", FakeResponse::behaving(Behaviour::Truncate));
-    EXPECT_TRUE(lookUpOnce("9").error);
+    // Nothing listens on port 1.
+    qputenv("TANVILL_STORE_URL", "http://127.0.0.1:1");
+    const Outcome refused = lookUpOnce("1");
+    qputenv("TANVILL_STORE_URL", store.server().baseUrl().toEncoded());
+    EXPECT_TRUE(saysUnreachable(refused));
 }
 
 TEST_F(AppStoreOperationTest, MalformedIdentifiersAreRefusedWithoutARequest)
