@@ -16,6 +16,9 @@ namespace {
 
 constexpr char kWatcherName[] = "tanvill_frameWatcher";
 constexpr char kKeeperName[] = "tanvill_screenKeeper";
+// While this module moves or resizes a window, and the place and size it left it at.
+constexpr char kPlacingProperty[] = "tanvillPlacing";
+constexpr char kPlacedFrameProperty[] = "tanvillPlacedFrame";
 // An X11 window manager frames a new window moments after it is mapped; one that has not by
 // then draws no frame.
 constexpr int kFrameWaitMilliseconds = 2000;
@@ -39,6 +42,30 @@ QMargins frameMargins(const QWidget &window)
     return { client.left() - frame.left(), client.top() - frame.top(),
              frame.right() - client.right(), frame.bottom() - client.bottom() };
 }
+
+// Marks the window as placed by this module while it lives, and notes where it left it.
+class Placing
+{
+public:
+    explicit Placing(QWidget &window)
+        : m_window(window), m_outer(window.property(kPlacingProperty).toBool())
+    {
+        m_window.setProperty(kPlacingProperty, true);
+    }
+    ~Placing()
+    {
+        if (m_outer)
+            return;
+        m_window.setProperty(kPlacingProperty, QVariant());
+        m_window.setProperty(kPlacedFrameProperty, QRect(m_window.pos(), m_window.size()));
+    }
+    Placing(const Placing &) = delete;
+    Placing &operator=(const Placing &) = delete;
+
+private:
+    QWidget &m_window;
+    bool m_outer;
+};
 
 bool isDecoratedWindow(const QWidget &widget)
 {
@@ -146,6 +173,8 @@ private:
     {
         if (!isFramed(*m_window))
             return;
+        // The window now stands at its framed place, even where nothing needs to move.
+        const Placing placing(*m_window);
         if (m_intended) {
             const QPoint error = m_window->frameGeometry().topLeft() - *m_intended;
             if (!error.isNull())
@@ -161,6 +190,7 @@ private:
 
 void fitOnScreen(QWidget &window, const QWidget *reference)
 {
+    const Placing placing(window);
     const QMargins margins = expectedFrameMargins(window, reference);
     const bool framed = hasKnownFrame(window);
     const QRect frame = currentFrame(window, margins);
@@ -209,6 +239,7 @@ void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    const Placing placing(*window);
     const QMargins margins = expectedFrameMargins(*window, reference);
     const QRect available = screen->availableGeometry();
     QRect frame = frameFittedInto(currentFrame(*window, margins), available,
@@ -226,6 +257,28 @@ void keepOnScreen(QWidget *window)
     if (window
         && !window->findChild<QObject *>(QLatin1String(kKeeperName), Qt::FindDirectChildrenOnly))
         new ScreenKeeper(window);
+}
+
+QSize availableContentSize(const QWidget &window)
+{
+    const QScreen *screen = window.screen();
+    if (!screen)
+        return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return screen->availableGeometry().size().shrunkBy(expectedFrameMargins(window, nullptr));
+}
+
+bool standsWherePlaced(const QWidget &window)
+{
+    if (window.property(kPlacingProperty).toBool()
+        || window.findChild<QObject *>(QLatin1String(kWatcherName), Qt::FindDirectChildrenOnly))
+        return true;
+    const QVariant placed = window.property(kPlacedFrameProperty);
+    return placed.isValid() && placed.toRect() == QRect(window.pos(), window.size());
+}
+
+void forgetPlacement(QWidget &window)
+{
+    window.setProperty(kPlacedFrameProperty, QVariant());
 }
 
 QScreen *screenOfWindow(const QWidget *window)

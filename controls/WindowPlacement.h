@@ -28,6 +28,18 @@ void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference =
 // gives it; only its size is fitted.
 void keepOnScreen(QWidget *window);
 
+// Whether the window stands where one of the functions above put it: they are placing it, the
+// window manager has yet to frame it, or it has not moved or been resized since. Its frame is
+// then not one the user chose, and is not to be kept as such.
+bool standsWherePlaced(const QWidget &window);
+// Takes the window's present frame to be the user's from now on, even where it comes back to
+// the place this module last put it.
+void forgetPlacement(QWidget &window);
+
+// The largest content size `window` can have with its frame inside the available area of its
+// screen (the one its place lies on while hidden).
+QSize availableContentSize(const QWidget &window);
+
 // The screen `window` is on while shown, else the one under the pointer.
 QScreen *screenOfWindow(const QWidget *window);
 

@@ -108,7 +108,9 @@ public:
     void moveApp(App *app, List *list);
     // To another position within its own list.
     void moveApp(App *app, int toIndex);
-    void archiveApp(App *app);
+    // The first archiving ever explains the archive, in a notice on `noticeWindow` (the window
+    // the user archived in) when given.
+    void archiveApp(App *app, QObject *noticeWindow = nullptr);
     // AlreadyInList, naming the list, when an application outside the archive has the
     // identifier.
     std::optional<Error> canAddAppWithIdentifier(const QString &identifier) const;
@@ -118,7 +120,8 @@ public:
     // Search and refresh (ListsControllerRefresh.cpp). Each completion runs once on the UI
     // thread with exactly one of its two values.
 
-    // Searches the three platforms; NoSearchResults when none of them found anything.
+    // Searches the three platforms; when none of them answered, the error of a store that
+    // could not be reached, else NoSearchResults.
     void
     searchApps(const QString &term,
                std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion);

@@ -201,7 +201,7 @@ void ListsController::moveApp(App *app, int toIndex)
                 ListUpdate { listIndex, std::nullopt, position, newPosition }.userInfo());
 }
 
-void ListsController::archiveApp(App *app)
+void ListsController::archiveApp(App *app, QObject *noticeWindow)
 {
     if (!app || app->isDeleted() || !app->list() || app->archived())
         return;
@@ -214,6 +214,9 @@ void ListsController::archiveApp(App *app)
         notice.style = Alert::Style::Informational;
         notice.messageText = Strings::localized(QStringLiteral("FirstArchiveTitle"));
         notice.informativeText = Strings::localized(QStringLiteral("FirstArchiveMessage"));
+        // On the window the user archived in, answered before anything else goes on.
+        notice.window = noticeWindow;
+        notice.blocksApplication = true;
         AlertPresenter::current().runModal(notice);
         UserDefaults::standard().setValue(SettingsKeys::HasSeenFirstArchiveNotice, true);
     }

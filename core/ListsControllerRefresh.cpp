@@ -70,6 +70,8 @@ void ListsController::searchApps(
     std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion)
 {
     auto results = std::make_shared<SearchResults>();
+    // Why a scope failed when the store could not be reached at all.
+    auto unreachable = std::make_shared<std::optional<Error>>();
     std::vector<std::shared_ptr<Operation>> batch;
     for (const auto scope :
          { AppStoreSearchOperationScope::Phone, AppStoreSearchOperationScope::Pad,
@@ -80,15 +82,21 @@ void ListsController::searchApps(
         operation->successHandler = [results, scope](const std::vector<CachedApp> &apps) {
             (*results)[scope] = apps;
         };
+        operation->errorHandler = [unreachable](const Error &error, AppStoreOperation *) {
+            if (!*unreachable && error.domain == Error::domainFor(QStringLiteral("HttpClient")))
+                *unreachable = error;
+        };
         batch.push_back(operation);
     }
     QPointer<ListsController> guard(this);
     m_appStoreOperationQueue.addOperations(
-        batch, [guard, results, completion = std::move(completion)] {
+        batch, [guard, results, unreachable, completion = std::move(completion)] {
             if (!guard || !completion)
                 return;
+            // A store that could not be reached is not one where nothing matched.
             if (results->empty())
-                completion(listsControllerError(ListsControllerErrorCode::NoSearchResults),
+                completion(unreachable->value_or(
+                               listsControllerError(ListsControllerErrorCode::NoSearchResults)),
                            std::nullopt);
             else
                 completion(std::nullopt, std::move(*results));

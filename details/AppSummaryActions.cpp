@@ -11,7 +11,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/Clipboard.h"
 #include "platform/Strings.h"
-#include "platform/WebLink.h"
+#include "platform/SupportRequest.h"
 #include "platform/Workspace.h"
 
 #include <QAction>
@@ -23,18 +23,6 @@
 #include <algorithm>
 
 namespace tanvill {
-
-namespace {
-
-// The support page, when the string table gives a usable web address for it.
-void openSupportPage()
-{
-    const QUrl url(Strings::localized(QStringLiteral("SupportURL")), QUrl::StrictMode);
-    if (isWebLink(url))
-        Workspace::shared().openURL(url);
-}
-
-} // namespace
 
 bool AppSummaryController::actionsAllowed() const
 {
@@ -115,7 +103,8 @@ void AppSummaryController::archiveApp()
         return;
     // The row showing this controller may drop it while the archive is announced.
     const std::shared_ptr<AppSummaryController> keep = shared_from_this();
-    m_lists.archiveApp(m_app);
+    // Rows, menus and price buttons act only in the active window: the one the user is in.
+    m_lists.archiveApp(m_app, QApplication::activeWindow());
 }
 
 void AppSummaryController::deleteApp()
@@ -167,11 +156,8 @@ void AppSummaryController::reloadApp()
                 self->m_reloading = false;
             if (!error)
                 return;
-            AlertPresenter::current().presentError(*error, hud ? hud->window() : nullptr,
-                                                   [](const AlertAnswer &answer) {
-                                                       if (answer.buttonIndex == 1)
-                                                           openSupportPage();
-                                                   });
+            presentErrorOfferingSupport(*error, AlertPresenter::current(), Workspace::shared(),
+                                        hud ? hud->window() : nullptr);
         },
         Operation::QueuePriority::High);
 }

@@ -109,7 +109,7 @@ public:
     // Asks first; only "Yes" deletes.
     void deleteApp();
     // Refreshes the application from the store behind a busy overlay over the active window;
-    // a failure is shown, and its "Request Support" opens the support page.
+    // a failure is shown, and its "Request Support" starts a mail to the makers.
     void reloadApp();
 
     // Whether a refresh started here is under way.

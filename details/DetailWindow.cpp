@@ -1,10 +1,12 @@
 #include "details/DetailWindow.h"
 
+#include "controls/WindowPlacement.h"
 #include "controls/WindowShortcuts.h"
 #include "details/AppDetailViewController.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace tanvill {
 
@@ -14,9 +16,31 @@ DetailWindow::DetailWindow(ListsController &lists, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_content);
-    setMinimumSize(kMinimumSize);
+    fitMinimumSizeToScreen();
     resize(kDefaultSize);
     closeWindowOnStandardKeys(this);
+}
+
+void DetailWindow::setVisible(bool visible)
+{
+    // Before the window is shown and fitted onto its screen, which it must be able to fit.
+    if (visible)
+        fitMinimumSizeToScreen();
+    QWidget::setVisible(visible);
+    if (visible && !m_followsScreen && windowHandle()) {
+        m_followsScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this,
+                &DetailWindow::fitMinimumSizeToScreen);
+    }
+}
+
+void DetailWindow::fitMinimumSizeToScreen()
+{
+    const QSize available = availableContentSize(*this);
+    QSize minimum = kMinimumSize;
+    if (minimum.height() > available.height())
+        minimum.setHeight(kSmallScreenMinimumHeight);
+    setMinimumSize(minimum.boundedTo(available));
 }
 
 bool DetailWindow::event(QEvent *event)

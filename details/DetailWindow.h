@@ -20,7 +20,13 @@ public:
     AppDetailViewController *contentViewController() const { return m_content; }
 
     static constexpr QSize kDefaultSize { 760, 820 };
+    // The smallest size the content is laid out for. On a screen that cannot hold it (a small
+    // one at twice the scale) the window may be made as small as its header over a few lines
+    // of its content, which scrolls, and never needs more than the screen.
     static constexpr QSize kMinimumSize { 460, 600 };
+    static constexpr int kSmallScreenMinimumHeight = 320;
+
+    void setVisible(bool visible) override;
 
 signals:
     void willClose(DetailWindow *window);
@@ -32,7 +38,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void fitMinimumSizeToScreen();
+
     AppDetailViewController *m_content;
+    bool m_followsScreen = false;
 };
 
 } // namespace tanvill

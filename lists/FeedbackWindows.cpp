@@ -1,6 +1,7 @@
 #include "lists/FeedbackWindows.h"
 
 #include "platform/Strings.h"
+#include "platform/SupportRequest.h"
 #include "platform/Workspace.h"
 
 #include <QUrl>
@@ -15,12 +16,7 @@ void presentRatingWindow()
 
 void presentFeedbackWindow()
 {
-    const QByteArray address
-        = QUrl::toPercentEncoding(Strings::localized(QStringLiteral("FeedbackMailAddress")), "@");
-    const QByteArray subject
-        = QUrl::toPercentEncoding(Strings::localized(QStringLiteral("FeedbackMailSubject")));
-    Workspace::shared().openURL(
-        QUrl::fromEncoded("mailto:" + address + "?subject=" + subject, QUrl::StrictMode));
+    Workspace::shared().openURL(feedbackMailUrl());
 }
 
 } // namespace tanvill

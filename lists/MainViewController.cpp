@@ -56,7 +56,7 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
       m_addButtonMenu(new QMenu(this))
 {
     setAutoFillBackground(true);
-    setMinimumSize(320, kHeaderHeight + kTabBarHeight + 140);
+    setMinimumSize(kMinimumWidth, kHeaderHeight + kTabBarHeight + 140);
 
     m_headerController->setObjectName(QStringLiteral("headerController"));
 

@@ -127,6 +127,8 @@ public:
     void listEditorDidAppear(ListEditor *editor) override;
     void listEditorDidDisappear(ListEditor *editor) override;
 
+    // The main window's narrowest width, the one every strip and sheet in it is made for.
+    static constexpr int kMinimumWidth = 320;
     static constexpr int kHeaderHeight = 96;
     static constexpr int kTabBarHeight = 50;
     static constexpr int kRaisedTabBarHeight = 70;

@@ -9,7 +9,7 @@
 #include "lists/SearchResultsViewController.h"
 #include "lists/SearchViewPresentationAnimator.h"
 #include "lists/TransitionTiming.h"
-#include "platform/SupportPage.h"
+#include "platform/SupportRequest.h"
 #include "store/CachedApp.h"
 
 #include <QDebug>

@@ -4,6 +4,11 @@
 #include "controls/Label.h"
 #include "platform/Strings.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <limits>
+
 namespace tanvill {
 
 namespace {
@@ -60,6 +65,9 @@ RatingPromptView::RatingPromptView(QWidget *parent) : QWidget(parent)
     QFont font = m_titleLabel->font();
     font.setPixelSize(14);
     m_titleLabel->setFont(font);
+    // The question is read whole: it wraps in a narrow window, and the strip grows with it.
+    m_titleLabel->setTruncateString(false);
+    m_titleLabel->setWordWrap(true);
     m_cancelButton = new BorderedButton(this);
     m_continueButton = new BorderedButton(this);
     for (BorderedButton *button : { m_cancelButton, m_continueButton }) {
@@ -134,14 +142,31 @@ void RatingPromptView::resizeEvent(QResizeEvent *event)
 
 void RatingPromptView::layoutViews()
 {
-    const int buttonHeight = 26, top = (height() - buttonHeight) / 2;
-    int right = width() - 16;
-    for (BorderedButton *button : { m_continueButton, m_cancelButton }) {
+    constexpr int kButtonHeight = 26, kSide = 16, kTextMargin = 10;
+    QRect buttonFrames[2];
+    int right = width() - kSide;
+    for (int i = 0; i < 2; ++i) {
+        const BorderedButton *button = i == 0 ? m_continueButton : m_cancelButton;
         const int buttonWidth = std::max(button->sizeHint().width(), 84);
-        button->setGeometry(right - buttonWidth, top, buttonWidth, buttonHeight);
+        buttonFrames[i] = QRect(right - buttonWidth, 0, buttonWidth, kButtonHeight);
         right -= buttonWidth + 10;
     }
-    m_titleLabel->setGeometry(16, 0, std::max(0, right - 16 - 6), height());
+    const int textWidth = std::max(1, right - kSide - 6);
+    const int textHeight
+        = m_titleLabel->fontMetrics()
+              .boundingRect(QRect(0, 0, textWidth, std::numeric_limits<int>::max() / 2),
+                            Qt::TextWordWrap, m_titleLabel->fullString())
+              .height();
+    const int stripHeight = std::max(kHeight, textHeight + 2 * kTextMargin);
+    if (stripHeight != height() && width() > 0) {
+        setFixedHeight(stripHeight);
+        // The table reads its header's height again when the header asks to be laid out.
+        QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+    }
+    const int top = (height() - kButtonHeight) / 2;
+    m_continueButton->setGeometry(buttonFrames[0].translated(0, top));
+    m_cancelButton->setGeometry(buttonFrames[1].translated(0, top));
+    m_titleLabel->setGeometry(kSide, 0, textWidth, height());
 }
 
 } // namespace tanvill

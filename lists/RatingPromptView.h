@@ -37,6 +37,8 @@ class RatingPromptView : public QWidget
 {
     Q_OBJECT
 public:
+    // The strip's height with its question on one line; a question wrapped in a narrow window
+    // makes it taller.
     static constexpr int kHeight = 54;
 
     explicit RatingPromptView(QWidget *parent = nullptr);

@@ -2,6 +2,7 @@
 
 #include "core/TextLimits.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkFailure.h"
 #include "platform/Strings.h"
 #include "sharing/WishlistPage.h"
 #include "store/AppStoreOperation.h"
@@ -25,14 +26,12 @@ struct AppShopperImporter::Run
 
 namespace {
 
-// A page request that ended without an answer, handed on as it is.
+// A page request that ended without an answer: the wish-list site could not be reached.
 Error transferError(const HttpResult &result)
 {
-    Error error;
-    error.domain = Error::domainFor(QStringLiteral("HttpClient"));
-    error.code = int(result.networkError);
-    error.description = TextLimits::capped(result.errorText, TextLimits::kMessage);
-    return error;
+    return networkFailureError(result,
+                               Strings::localized(QStringLiteral("WishlistSiteUnreachable")),
+                               TextLimits::capped(result.errorText, TextLimits::kMessage));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "platform/Analytics.h"
 #include "platform/Clipboard.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkFailure.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -357,9 +358,12 @@ void ListShareSheet::handleShareResponse(const HttpResult &result, bool sentAffi
 {
     if (result.statusCode == 0 && result.transferFailed()) {
         setState(State::Preparing);
+        const Error error = networkFailureError(
+            result, Strings::localized(QStringLiteral("SharingServiceUnreachable")),
+            TextLimits::capped(result.errorText, TextLimits::kMessage),
+            Strings::localized(QStringLiteral("ShareFailedSuggestion")));
         AlertPresenter::current().runModal(
-            warning(this, TextLimits::capped(result.errorText, TextLimits::kMessage),
-                    Strings::localized(QStringLiteral("ShareFailedSuggestion"))));
+            warning(this, error.description, error.recoverySuggestion));
         return;
     }
     const ShareReply reply = ShareReply::parse(result.statusCode, result.body);

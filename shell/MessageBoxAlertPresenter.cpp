@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTextBoundaryFinder>
 #include <QWindow>
@@ -93,6 +94,15 @@ QString withLongWordsShortened(const QString &text, const QFont &font)
         start = end;
     }
     return shown + text.mid(start);
+}
+
+// Whether `text` names a file by its absolute path ("/home/…/Tanvill.unsaved-…"): one the
+// user is told to find or use, so the alert shows it whole and lets it be copied.
+bool namesFile(const QString &text)
+{
+    static const QRegularExpression path(
+        QStringLiteral(R"((?:^|[\s"'(\[\x{201C}\x{2018}])~?/[^\s/]+/\S)"));
+    return path.match(text).hasMatch();
 }
 
 // What a box needs besides its texts: title bar, margins, buttons, the suppression box.
@@ -176,8 +186,11 @@ void fitTextsToScreen(QMessageBox *box, Alert alert)
 
 } // namespace
 
-QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &alert)
+QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &givenAlert)
 {
+    Alert alert = givenAlert;
+    if (namesFile(alert.messageText) || namesFile(alert.informativeText))
+        alert.selectableText = true;
     QWidget *window = windowOf(alert);
     auto *box = new QMessageBox(window);
     box->setWindowModality(window && !alert.blocksApplication ? Qt::WindowModal

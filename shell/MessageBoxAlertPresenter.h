@@ -21,7 +21,9 @@ public:
     AlertAnswer runModal(const Alert &alert) override;
 
     // The message box for an alert, not shown yet; its buttons carry their index in the
-    // alert's buttons as the property "alertButtonIndex".
+    // alert's buttons as the property "alertButtonIndex". An alert whose text names a file by
+    // its path (one set aside, one that keeps changes) shows it whole and can be copied, as
+    // one marked selectable can.
     static QMessageBox *messageBox(const Alert &alert);
     // The answer a finished message box made by messageBox() gives.
     static AlertAnswer answer(const QMessageBox &box, const Alert &alert);

@@ -3,6 +3,7 @@
 #include "core/SettingsKeys.h"
 #include "core/TextLimits.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkFailure.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 
@@ -26,15 +27,15 @@ Error storeError(int code, const char *descriptionKey, const QVariantList &argum
     return error;
 }
 
-// A transfer that never produced an answer (refused, reset, timed out, too large). It offers
-// the same way out as the store's own errors, since the windows show them alike.
+// A transfer that never produced an answer (refused, reset, timed out, too large): the store
+// could not be reached. It offers the same way out as the store's own errors, since the
+// windows show them alike.
 Error transferError(const HttpResult &result)
 {
-    Error error;
-    error.domain = Error::domainFor(QStringLiteral("HttpClient"));
-    error.code = int(result.networkError);
-    error.description = TextLimits::capped(result.errorText, TextLimits::kMessage);
-    error.recoverySuggestion = Strings::localized(QStringLiteral("ErrorSupportSuggestion"));
+    Error error
+        = networkFailureError(result, Strings::localized(QStringLiteral("StoreUnreachable")),
+                              TextLimits::capped(result.errorText, TextLimits::kMessage),
+                              Strings::localized(QStringLiteral("ErrorSupportSuggestion")));
     error.recoveryOptions = { Strings::localized(QStringLiteral("OK")),
                               Strings::localized(QStringLiteral("Request Support")) };
     return error;

@@ -2,6 +2,7 @@
 // does, from a price button, hover buttons and a row's menu.
 #include "details/AppSummaryController.h"
 #include "controls/BorderedButton.h"
+#include "controls/ControlsTestSupport.h"
 #include "controls/HoverButton.h"
 #include "controls/Label.h"
 #include "controls/ProgressHUD.h"
@@ -227,6 +228,18 @@ TEST_F(AppSummary, DeletingAsksFirstAndOnlyYesDeletes)
                             ListsControllerDidUpdateList }));
 }
 
+TEST_F(AppSummary, TheFirstArchiveNoticeOpensOnTheWindowTheUserArchivedIn)
+{
+    services.settings().setValue("hasSeenFirstArchiveNotice", false);
+    QWidget mainWindow, detailWindow;
+    detailWindow.show();
+    ASSERT_TRUE(test::activate(&mainWindow));
+    AppSummaryController::create(app)->archiveApp();
+    ASSERT_EQ(services.alerts().alerts.size(), 1u);
+    EXPECT_EQ(services.alerts().alerts[0].messageText, Strings::localized("FirstArchiveTitle"));
+    EXPECT_EQ(services.alerts().alerts[0].window, &mainWindow);
+}
+
 TEST_F(AppSummary, ActionsOnAnApplicationArchivedOrDeletedElsewhereDoNothing)
 {
     const auto listRow = AppSummaryController::create(app);
@@ -252,7 +265,7 @@ TEST_F(AppSummary, ActionsOnAnApplicationArchivedOrDeletedElsewhereDoNothing)
     EXPECT_TRUE(services.alerts().alerts.empty());
 }
 
-TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersTheSupportPage)
+TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersAMailToTheMakers)
 {
     test::FakeStore store;
     QWidget window;
@@ -280,11 +293,10 @@ TEST_F(AppSummary, ReloadingShowsTheOverlayAndAFailureOffersTheSupportPage)
     services.alerts().preparedAnswers = { { 1, false } };
     controller->reloadApp();
     ASSERT_TRUE(test::waitFor([&] { return !controller->isReloading(); }));
-    ASSERT_EQ(services.alerts().errors.size(), 1u);
-    EXPECT_EQ(services.alerts().errors[0].recoveryOptions,
-              QStringList({ "OK", "Request Support" }));
+    ASSERT_EQ(services.alerts().alerts.size(), 1u);
+    EXPECT_EQ(services.alerts().alerts[0].buttons, QStringList({ "OK", "Request Support" }));
     ASSERT_TRUE(test::waitFor([&] { return !services.openedLinks().isEmpty(); }));
-    EXPECT_EQ(services.openedLinks().last(), QUrl(Strings::localized("SupportURL")));
+    EXPECT_EQ(services.openedLinks().last().scheme(), "mailto");
 }
 
 TEST_F(AppSummary, ReleasedViewsNoLongerActOrChangeForTheController)

@@ -173,20 +173,30 @@ TEST_F(DetailWindows, DeletedApplicationsOpenNothingAndTheirWindowsClose)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsItsFrameAsItMoves)
+TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
 {
     // A frame kept from a larger screen: lower, further right and taller than this one.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const QString key = windowFrameSettingsKey(DetailWindowManager::kFrameAutosaveName);
     const QPoint corner = screen.bottomRight() - QPoint(90, 90);
-    services.settings().setValue(
-        key, QString("%1 %2 760 %3").arg(corner.x()).arg(corner.y()).arg(screen.height() + 200));
+    const QString chosen
+        = QString("%1 %2 760 %3").arg(corner.x()).arg(corner.y()).arg(screen.height() + 200);
+    services.settings().setValue(key, chosen);
     open(0);
     DetailWindow *window = windowOf(0);
     EXPECT_EQ(window->frameGeometry(), screen.intersected(window->frameGeometry()));
     EXPECT_EQ(window->frameGeometry().height(), screen.height());
-    // Moved, the window keeps its frame at once, not only when it closes.
+    window->hide();
+    EXPECT_EQ(services.settings().string(key), chosen) << "fitting it is not saved";
+    // Moved, the window keeps the size chosen, at once, not only when it closes; resized, its
+    // new size.
+    window->show();
     window->move(screen.topLeft() + QPoint(30, 40));
-    EXPECT_TRUE(services.settings().string(key).startsWith(
-        QString("%1 %2 ").arg(screen.left() + 30).arg(screen.top() + 40)));
+    EXPECT_EQ(services.settings().string(key),
+              QString("%1 %2 760 %3")
+                  .arg(screen.left() + 30)
+                  .arg(screen.top() + 40)
+                  .arg(screen.height() + 200));
+    window->resize(500, 620);
+    EXPECT_TRUE(services.settings().string(key).endsWith(" 500 620"));
 }

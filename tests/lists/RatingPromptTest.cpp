@@ -3,6 +3,7 @@
 #include "ListTableTestSupport.h"
 
 #include "controls/BorderedButton.h"
+#include "lists/MainViewController.h"
 #include "platform/Analytics.h"
 #include "platform/Strings.h"
 
@@ -163,5 +164,22 @@ TEST_F(RatingPromptTest, EveryAnswerEndsThePromptForGoodAndDoesWhatItSays)
         EXPECT_EQ(view.ratingPrompt(), nullptr);
         UserDefaults restarted(UserDefaults::defaultFilePath());
         EXPECT_TRUE(restarted.boolean("completedReviewPrompt"));
+    }
+}
+
+TEST_F(RatingPromptTest, EachQuestionIsWholeAtTheMainWindowsSmallestWidth)
+{
+    prepare(10 * 24h, 5);
+    RatingPromptView *prompt = open({ MainViewController::kMinimumWidth, 480 }).ratingPrompt();
+    ASSERT_NE(prompt, nullptr);
+    for (const auto state :
+         { RatingPromptState::Enjoy, RatingPromptState::Rate, RatingPromptState::Feedback }) {
+        prompt->setState(state);
+        test::drainEvents();
+        const Label *question = prompt->titleLabel();
+        const QRect wrapped = question->fontMetrics().boundingRect(
+            QRect(0, 0, question->width(), 10'000), Qt::TextWordWrap, question->fullString());
+        EXPECT_LE(wrapped.height(), question->height()) << "every line of it shows";
+        EXPECT_GT(table->tableView()->rowViewAtRow(0)->y(), prompt->geometry().bottom());
     }
 }

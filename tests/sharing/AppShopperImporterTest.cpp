@@ -1,5 +1,6 @@
 #include "SharingTestSupport.h"
 
+#include "platform/Strings.h"
 #include "sharing/AppShopperImporter.h"
 #include "support/FakeListServices.h"
 
@@ -189,7 +190,8 @@ TEST_F(AppShopperImporterTest, FailuresEndTheRunWithTheirErrors)
     EXPECT_FALSE(dropped.result);
     ASSERT_TRUE(dropped.error);
     EXPECT_EQ(dropped.error->domain, "com.tanvill.Tanvill.HttpClient");
-    EXPECT_FALSE(dropped.error->description.isEmpty());
+    EXPECT_EQ(dropped.error->description, Strings::localized("WishlistSiteUnreachable"));
+    EXPECT_FALSE(dropped.error->recoverySuggestion.isEmpty()) << "the system's text";
     EXPECT_EQ(store.lookupRequestCount(), lookUpsBefore);
 }
 

@@ -226,3 +226,23 @@ TEST(MessageBoxAlertPresenter, ALongNameWithoutSpacesIsShortenedInTheMiddleAndTh
     EXPECT_LE(label->sizeHint().width(), label->width()) << "the sentence fits the box";
     box->close();
 }
+
+TEST(MessageBoxAlertPresenter, AnAlertNamingAFileShowsItsPathWholeAndLetsItBeCopied)
+{
+    const QString path = "/home/someone/AVeryLongFolderNameThatTheUserGaveTheirHomeFolder"
+                         "/.local/share/com.tanvill.Tanvill/Tanvill.unsaved-20240501-100000.sqlite";
+    Alert beneath, inHeading;
+    beneath.messageText = Strings::localized("StoreSetAsideNotice");
+    beneath.informativeText = Strings::localizedFormat("StoreSetAsideSuggestion", { path });
+    inHeading.messageText = "Your changes were kept in " + path + ".";
+    for (const Alert &alert : { beneath, inHeading }) {
+        const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alert));
+        box->show();
+        const auto *label = box->findChild<QLabel *>(
+            alert.informativeText.isEmpty() ? "qt_msgbox_label" : "qt_msgbox_informativelabel");
+        EXPECT_TRUE(label->text().contains(path)) << label->text().toStdString();
+        EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        EXPECT_LE(label->sizeHint().width(), label->width()) << "the path wraps inside the box";
+        box->grab().save(test::testOutputDir("windows") + "/alert-file-path.png");
+    }
+}

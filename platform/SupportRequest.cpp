@@ -1,4 +1,4 @@
-#include "platform/SupportPage.h"
+#include "platform/SupportRequest.h"
 
 #include "platform/AlertPresenter.h"
 #include "platform/Strings.h"
@@ -6,14 +6,13 @@
 
 namespace tanvill {
 
-QUrl supportPageUrl()
+QUrl feedbackMailUrl()
 {
-    const QUrl url(Strings::localized(QStringLiteral("SupportURL")).trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return {};
-    return url;
+    const QByteArray address
+        = QUrl::toPercentEncoding(Strings::localized(QStringLiteral("FeedbackMailAddress")), "@");
+    const QByteArray subject
+        = QUrl::toPercentEncoding(Strings::localized(QStringLiteral("FeedbackMailSubject")));
+    return QUrl::fromEncoded("mailto:" + address + "?subject=" + subject, QUrl::StrictMode);
 }
 
 void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Workspace &workspace,
@@ -23,10 +22,8 @@ void presentErrorOfferingSupport(const Error &error, AlertPresenter &alerts, Wor
     alerts.present(
         alertForError(error, window),
         [offersSupport, &workspace, answered = std::move(answered)](const AlertAnswer &answer) {
-            if (offersSupport && answer.buttonIndex == 1) {
-                if (const QUrl page = supportPageUrl(); !page.isEmpty())
-                    workspace.openURL(page);
-            }
+            if (offersSupport && answer.buttonIndex == 1)
+                workspace.openURL(feedbackMailUrl());
             if (answered)
                 answered();
         });
