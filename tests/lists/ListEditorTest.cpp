@@ -235,6 +235,65 @@ TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
     EXPECT_EQ(lists().lists()[1]->color(), "orange");
 }
 
+TEST_F(ListEditorTest, ColourGridKeysMoveItsRingAndCloseItButNeverTheSheet)
+{
+    makeLists({ { "Home" } });
+    QWidget window;
+    window.show();
+    auto *creator = new ListCreator(lists(), &window);
+    creator->setAnimationDuration(0);
+    creator->setRandomSource([](quint32) { return 0u; });
+    creator->open();
+    QApplication::setActiveWindow(creator);
+    QTest::keyClicks(creator->nameTextField(), "Errands");
+    creator->colorWell()->setFocus(Qt::TabFocusReason);
+    ColorGridView *grid = creator->colorWell()->colorGridView();
+    const auto ring = [grid]() -> std::optional<IndexPath> {
+        for (const ColorGridView::Cell &cell : grid->cells()) {
+            if (cell.selected)
+                return cell.indexPath;
+        }
+        return std::nullopt;
+    };
+
+    const struct
+    {
+        Qt::Key key;
+        bool open;
+        ThemeName color;
+    } steps[] = {
+        { Qt::Key_Space, true, ThemeName::Yellow },
+        { Qt::Key_Right, true, ThemeName::Orange },
+        { Qt::Key_Down, true, ThemeName::Cyan },
+        { Qt::Key_Right, true, ThemeName::LightGreen },
+        { Qt::Key_Return, false, ThemeName::LightGreen }, // taken, and no list made
+        { Qt::Key_Space, true, ThemeName::LightGreen },
+        { Qt::Key_Up, true, ThemeName::Pink },
+        { Qt::Key_Space, false, ThemeName::Pink },
+        { Qt::Key_Space, true, ThemeName::Pink },
+        { Qt::Key_Enter, false, ThemeName::Pink },
+        { Qt::Key_Space, true, ThemeName::Pink },
+        { Qt::Key_Left, true, ThemeName::Orange },
+        { Qt::Key_Escape, false, ThemeName::Orange }, // the grid only
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(testing::Message()
+                     << "key " << QKeySequence(step.key).toString().toStdString());
+        QTest::keyClick(creator->colorWell(), step.key);
+        ASSERT_TRUE(creator->isVisible());
+        EXPECT_EQ(creator->isColorGridOpen(), step.open);
+        EXPECT_EQ(creator->selectedColor(), Theme { step.color });
+        if (step.open) {
+            EXPECT_EQ(ring(), creator->colorWell()->selectedIndexPath()) << "the ring follows";
+        }
+        EXPECT_EQ(lists().lists().size(), 1u);
+    }
+    // With the grid closed Return is the sheet's again.
+    QTest::keyClick(creator->colorWell(), Qt::Key_Return);
+    ASSERT_EQ(lists().lists().size(), 2u);
+    EXPECT_EQ(lists().lists()[1]->color(), "orange");
+}
+
 TEST_F(ListEditorTest, NewListSheetClosesWithoutAListOnEscapeOrCancel)
 {
     makeLists({ { "Home" } });
