@@ -97,6 +97,13 @@ public:
     virtual void selectionDidChange(TableView *) { }
     // A press and release on the same row, whether or not selection is on.
     virtual void rowClicked(TableView *, int) { }
+    // Return or Space on the current row: what a click does, unless the table's rows do
+    // something else for the keyboard. False lets the key go on (to a sheet's default button).
+    virtual bool rowActivated(TableView *table, int row)
+    {
+        rowClicked(table, row);
+        return true;
+    }
 
     // Dragging out: fill `data` for the rows and answer true to start a drag.
     virtual bool writeRows(TableView *, const QList<int> &, QMimeData *) { return false; }
@@ -194,7 +201,9 @@ public:
     // Keyboard use, off unless turned on: a current row that the arrow keys, Page Up/Down, Home
     // and End move (section rows are passed over), shown as a ring while the keyboard works the
     // table; Return and Space act on it as a click does, the Menu key and Shift+F10 give its
-    // widget a keyboard context menu event.
+    // widget a keyboard context menu event. Alt+Up and Alt+Down move the current row one place
+    // as dragging it into the gap beyond its neighbour would: through the delegate's writeRows,
+    // validateDrop and acceptDrop, so only tables that take such drags move rows.
     void setKeyboardNavigation(bool on);
     int currentRow() const { return m_currentRow; }
     // Makes `row` current (-1: none) and scrolls it into view; a section row is passed over
@@ -291,7 +300,10 @@ private:
     int currentRowNear(int row, int step) const;
     int firstVisibleRow() const;
     void scrollCurrentRowToVisible();
-    void activateCurrentRow();
+    // Alt+Up (-1) and Alt+Down (1); false when the row stays.
+    bool moveCurrentRowOnePlace(int step);
+    // False when nothing acted on the row.
+    bool activateCurrentRow();
     void openCurrentRowMenu();
     void showCurrentRow(bool shows);
     void paintCurrentRow(QPainter &painter);

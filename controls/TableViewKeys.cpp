@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -158,20 +159,38 @@ bool TableView::moveCurrentRow(const QKeyEvent *event)
     return true;
 }
 
-void TableView::activateCurrentRow()
+bool TableView::moveCurrentRowOnePlace(int step)
+{
+    const int from = m_currentRow;
+    // The gap the row would be dropped into: above the row before it, or below the row after.
+    const int gap = step < 0 ? from - 1 : from + 2;
+    if (from < 0 || !m_delegate || gap < 0 || gap > numberOfRows())
+        return false;
+    QMimeData data;
+    if (!m_delegate->writeRows(this, { from }, &data))
+        return false;
+    const TableDrop drop { &data, true, gap, DropOperation::Above };
+    if (validate(drop) == Qt::IgnoreAction || !m_delegate->acceptDrop(this, drop))
+        return false;
+    // The move has taken the current row along with it.
+    showCurrentRow(true);
+    scrollCurrentRowToVisible();
+    m_overlay->update();
+    return true;
+}
+
+bool TableView::activateCurrentRow()
 {
     const int row = m_currentRow;
     if (row < 0)
-        return;
+        return false;
     showCurrentRow(true);
     // Scrolled away with the wheel, the row comes back first: what acts on it is its widget.
     scrollCurrentRowToVisible();
     m_overlay->update();
-    // What a click on the row does.
     if (m_allowsSelection && (!m_delegate || m_delegate->shouldSelectRow(this, row)))
         selectRow(row);
-    if (m_delegate)
-        m_delegate->rowClicked(this, row);
+    return m_delegate && m_delegate->rowActivated(this, row);
 }
 
 void TableView::openCurrentRowMenu()
@@ -201,11 +220,18 @@ void TableView::keyPressEvent(QKeyEvent *event)
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space:
-            activateCurrentRow();
-            return event->accept();
+            if (activateCurrentRow())
+                return event->accept();
+            // Nothing to do on the row: the window's default button may take the key.
+            return event->ignore();
         default:
             break;
         }
+    }
+    if (m_keyboardNavigation && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
+        moveCurrentRowOnePlace(event->key() == Qt::Key_Up ? -1 : 1);
+        return event->accept();
     }
     // Shift+F10 stands for the Menu key, whose context menu event the platform sends itself.
     if (m_keyboardNavigation && event->key() == Qt::Key_F10
