@@ -206,9 +206,16 @@ public:
     // validateDrop and acceptDrop, so only tables that take such drags move rows.
     void setKeyboardNavigation(bool on);
     int currentRow() const { return m_currentRow; }
-    // Makes `row` current (-1: none) and scrolls it into view; a section row is passed over
-    // for the next row below it.
-    void setCurrentRow(int row);
+    // Makes `row` current (-1: none) and scrolls it into view unless asked not to (the rows are
+    // on their way there already); a section row is passed over for the next row below it.
+    void setCurrentRow(int row, bool scrollToVisible = true);
+    // Tab and Shift+Tab go through the controls inside the rows (an Add button), row by row from
+    // the current one on, each scrolled into view as it takes the focus; rows not made yet are
+    // made on the way. Row widgets give such controls Qt::ClickFocus, so that the window's own
+    // Tab order passes them by and the table alone leads the keyboard through them: after the
+    // table itself, top to bottom, then on to what follows the table. A control's row becomes
+    // the current row, and the keys that move the current row work from it.
+    void setTabsThroughRowControls(bool on) { m_tabsThroughRowControls = on; }
     // The ring marks the current row now: the table has the focus and the keyboard works it.
     bool showsCurrentRow() const;
 
@@ -238,6 +245,7 @@ protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -302,6 +310,16 @@ private:
     void scrollCurrentRowToVisible();
     // Alt+Up (-1) and Alt+Down (1); false when the row stays.
     bool moveCurrentRowOnePlace(int step);
+    // Row controls that Tab reaches pass the keys that move the current row to the table.
+    void watchRowControls(TableRowView *view);
+    bool rowControlKeyPressed(QWidget *control, const QKeyEvent *event);
+    // The row whose widget holds `widget`, -1 for none.
+    int rowOfWidget(const QWidget *widget) const;
+    bool holdsFocus(const TableRowView *view) const;
+    // Tab from `focus` (the table or a control in a row) to the next control in the rows.
+    bool focusRowControl(QWidget *focus, bool next);
+    // The widget Tab reaches after the table, outside it.
+    QWidget *nextTabStopAfterTable() const;
     // False when nothing acted on the row.
     bool activateCurrentRow();
     void openCurrentRowMenu();
@@ -360,6 +378,7 @@ private:
     bool m_keyboardNavigation = false;
     int m_currentRow = -1;
     bool m_currentRowShown = false; // the keyboard works the table
+    bool m_tabsThroughRowControls = false;
 
     // Drag and drop
     QStringList m_draggedTypes;

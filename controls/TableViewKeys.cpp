@@ -1,6 +1,8 @@
 // Working the table with the keyboard: the current row, the keys that move it and act on it,
-// and its ring.
+// its ring, and Tab through the controls in the rows.
 #include "controls/TableView.h"
+
+#include "controls/KeyboardFocus.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -24,6 +26,22 @@ constexpr qreal kRingCornerRadius = 5.0;
 bool isPlain(const QKeyEvent *event)
 {
     return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+// The controls of a row that take the focus, in reading order.
+QList<QWidget *> rowControls(const TableRowView *view)
+{
+    QList<QWidget *> controls;
+    for (QWidget *child : view->findChildren<QWidget *>()) {
+        if ((child->focusPolicy() & Qt::ClickFocus) && child->isEnabled()
+            && child->isVisibleTo(view))
+            controls.append(child);
+    }
+    std::sort(controls.begin(), controls.end(), [view](const QWidget *a, const QWidget *b) {
+        const QPoint pa = a->mapTo(view, QPoint()), pb = b->mapTo(view, QPoint());
+        return std::pair(pa.y(), pa.x()) < std::pair(pb.y(), pb.x());
+    });
+    return controls;
 }
 
 } // namespace
@@ -78,10 +96,11 @@ int TableView::firstVisibleRow() const
     return currentRowNear(row, 1);
 }
 
-void TableView::setCurrentRow(int row)
+void TableView::setCurrentRow(int row, bool scrollToVisible)
 {
     m_currentRow = row < 0 ? -1 : currentRowNear(row, 1);
-    scrollCurrentRowToVisible();
+    if (scrollToVisible)
+        scrollCurrentRowToVisible();
     m_overlay->update();
 }
 
@@ -284,6 +303,8 @@ void TableView::focusInEvent(QFocusEvent *event)
         if (m_currentRow < 0)
             m_currentRow = firstVisibleRow();
         showCurrentRow(true);
+        // What the keyboard reaches is in view.
+        scrollCurrentRowToVisible();
         break;
     case Qt::ActiveWindowFocusReason:
     case Qt::PopupFocusReason:
@@ -294,6 +315,128 @@ void TableView::focusInEvent(QFocusEvent *event)
         break;
     }
     m_overlay->update();
+}
+
+void TableView::watchRowControls(TableRowView *view)
+{
+    for (QWidget *child : view->findChildren<QWidget *>()) {
+        if (child->focusPolicy() & Qt::ClickFocus)
+            child->installEventFilter(this);
+    }
+}
+
+bool TableView::rowControlKeyPressed(QWidget *control, const QKeyEvent *event)
+{
+    // The keys that move the current row go on from the control's row, and the table takes
+    // the keyboard back; a button would take an arrow for Tab.
+    const int row = rowOfWidget(control);
+    if (!m_keyboardNavigation || row < 0 || !isPlain(event)
+        || control != QApplication::focusWidget())
+        return false;
+    const int current = std::exchange(m_currentRow, row);
+    if (!moveCurrentRow(event)) {
+        m_currentRow = current;
+        return false;
+    }
+    setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+int TableView::rowOfWidget(const QWidget *widget) const
+{
+    while (widget && widget->parentWidget() != viewport())
+        widget = widget->parentWidget();
+    return rowForView(qobject_cast<const TableRowView *>(widget));
+}
+
+bool TableView::holdsFocus(const TableRowView *view) const
+{
+    const QWidget *focus = window()->focusWidget();
+    return view && focus && view->isAncestorOf(focus);
+}
+
+bool TableView::focusRowControl(QWidget *focus, bool next)
+{
+    const int step = next ? 1 : -1;
+    int row = m_currentRow >= 0 ? m_currentRow : firstVisibleRow();
+    QWidget *from = nullptr; // the control Tab leaves, in `row`
+    if (focus != this) {
+        row = rowOfWidget(focus);
+        from = focus;
+    } else if (!next) {
+        return false;
+    }
+    const int scroll = scrollPosition();
+    for (; row >= 0 && row < numberOfRows(); row += step) {
+        if (isGroupRow(row))
+            continue;
+        // A row without a widget gets one in view.
+        if (!rowViewAtRow(row))
+            scrollRowToVisible(row);
+        const TableRowView *view = rowViewAtRow(row);
+        if (!view)
+            continue;
+        const QList<QWidget *> controls = rowControls(view);
+        qsizetype index = next ? 0 : controls.size() - 1;
+        if (from) {
+            const qsizetype at = controls.indexOf(from);
+            if (at >= 0)
+                index = at + step;
+            from = nullptr;
+        }
+        if (index < 0 || index >= controls.size())
+            continue;
+        m_currentRow = row;
+        scrollCurrentRowToVisible();
+        controls[index]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    setScrollPosition(scroll);
+    return false;
+}
+
+QWidget *TableView::nextTabStopAfterTable() const
+{
+    for (QWidget *widget = nextInFocusChain(); widget && widget != this;
+         widget = widget->nextInFocusChain()) {
+        const QWidget *target = widget->focusProxy() ? widget->focusProxy() : widget;
+        if (widget->window() == window() && !isAncestorOf(widget)
+            && (target->focusPolicy() & Qt::TabFocus) && target->isEnabled()
+            && widget->isVisibleTo(window()))
+            return widget;
+    }
+    return nullptr;
+}
+
+bool TableView::focusNextPrevChild(bool next)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (!m_keyboardNavigation || !m_tabsThroughRowControls || !focus
+        || (focus != this && !isAncestorOf(focus)))
+        return QAbstractScrollArea::focusNextPrevChild(next);
+    // A control that lost its row, or was just turned off (an Add button once pressed): the
+    // keyboard stays on the table, on that row.
+    if (focus != this && (rowOfWidget(focus) < 0 || !focus->isEnabled())) {
+        const bool byKeyboard = focusRingTarget() == focus;
+        if (const int row = rowOfWidget(focus); row >= 0)
+            m_currentRow = row;
+        setFocus(byKeyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        return true;
+    }
+    if (focusRowControl(focus, next))
+        return true;
+    if (focus == this)
+        return QAbstractScrollArea::focusNextPrevChild(next);
+    // Before the first control stands the table itself; after the last, what follows it.
+    if (!next) {
+        setFocus(Qt::BacktabFocusReason);
+        return true;
+    }
+    QWidget *after = nextTabStopAfterTable();
+    if (!after)
+        return false;
+    after->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 void TableView::focusOutEvent(QFocusEvent *event)
