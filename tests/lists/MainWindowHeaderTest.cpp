@@ -3,9 +3,12 @@
 // and the editor under the list's name.
 #include "MainWindowTestSupport.h"
 #include "controls/ColorWell.h"
+#include "controls/ControlsTestSupport.h"
 #include "controls/ImplicitButton.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "controls/PageControl.h"
+#include "lists/AddButton.h"
 #include "lists/HeaderButton.h"
 #include "lists/HeaderController.h"
 #include "lists/HeaderViewController.h"
@@ -162,4 +165,38 @@ TEST_F(MainWindowHeaderTest, RendersTheHeaderUnderThePointerAndItsEditor)
     QTest::keyClick(order, Qt::Key_Escape);
     drainEvents();
     EXPECT_EQ(completions, 1);
+}
+
+TEST_F(MainWindowHeaderTest, AfterDeletingAListTheKeyboardIsOnTheTableOrTheAddButton)
+{
+    QWidget question; // stands for the question asked before deleting, or another window
+    question.resize(200, 100);
+    TableView *table = main().listViewController()->tableView();
+    const struct
+    {
+        bool activeAtDeletion; // else the window comes back after the deletion
+        bool neighbourHasApps;
+    } cases[] = { { true, false }, { false, false }, { true, true }, { false, true } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.activeAtDeletion << c.neighbourHasApps);
+        if (c.neighbourHasApps && list(1)->apps().empty())
+            keep("100000001", "Kept", list(1));
+        List *doomed = lists().createList("Doomed");
+        ASSERT_TRUE(activate(&window()));
+        // The keyboard was on the deleted list's page.
+        page()->nameImplicitControl()->setFocus(Qt::TabFocusReason);
+        if (!c.activeAtDeletion) {
+            ASSERT_TRUE(activate(&question));
+        }
+        ASSERT_FALSE(lists().deleteList(doomed));
+        if (!c.activeAtDeletion) {
+            EXPECT_EQ(QApplication::focusWidget(), nullptr);
+            ASSERT_TRUE(activate(&window()));
+        }
+        QWidget *expected = c.neighbourHasApps ? static_cast<QWidget *>(table)
+                                               : static_cast<QWidget *>(main().addButton());
+        EXPECT_EQ(QApplication::focusWidget(), expected);
+        EXPECT_EQ(focusRingTarget(), expected);
+        EXPECT_EQ(table->showsCurrentRow(), c.neighbourHasApps);
+    }
 }
