@@ -169,34 +169,21 @@ TEST_F(MainWindowHeaderTest, RendersTheHeaderUnderThePointerAndItsEditor)
 
 TEST_F(MainWindowHeaderTest, AfterDeletingAListTheKeyboardIsOnTheTableOrTheAddButton)
 {
-    QWidget question; // stands for the question asked before deleting, or another window
-    question.resize(200, 100);
+    QWidget question; // the question asked before deleting, or any other window
     TableView *table = main().listViewController()->tableView();
-    const struct
-    {
-        bool activeAtDeletion; // else the window comes back after the deletion
-        bool neighbourHasApps;
-    } cases[] = { { true, false }, { false, false }, { true, true }, { false, true } };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.activeAtDeletion << c.neighbourHasApps);
-        if (c.neighbourHasApps && list(1)->apps().empty())
+    // The window active again before the deletion or after; the list left empty or not.
+    for (const auto &[activeFirst, withApps] : { std::pair(true, false), std::pair(false, false),
+                                                 std::pair(true, true), std::pair(false, true) }) {
+        if (withApps && list(1)->apps().empty())
             keep("100000001", "Kept", list(1));
         List *doomed = lists().createList("Doomed");
         ASSERT_TRUE(activate(&window()));
-        // The keyboard was on the deleted list's page.
-        page()->nameImplicitControl()->setFocus(Qt::TabFocusReason);
-        if (!c.activeAtDeletion) {
-            ASSERT_TRUE(activate(&question));
-        }
+        page()->nameImplicitControl()->setFocus(Qt::TabFocusReason); // the keyboard on its page
+        ASSERT_TRUE(activate(activeFirst ? static_cast<QWidget *>(&window()) : &question));
         ASSERT_FALSE(lists().deleteList(doomed));
-        if (!c.activeAtDeletion) {
-            EXPECT_EQ(QApplication::focusWidget(), nullptr);
-            ASSERT_TRUE(activate(&window()));
-        }
-        QWidget *expected = c.neighbourHasApps ? static_cast<QWidget *>(table)
-                                               : static_cast<QWidget *>(main().addButton());
-        EXPECT_EQ(QApplication::focusWidget(), expected);
-        EXPECT_EQ(focusRingTarget(), expected);
-        EXPECT_EQ(table->showsCurrentRow(), c.neighbourHasApps);
+        ASSERT_TRUE(activate(&window()));
+        QWidget *expected = withApps ? static_cast<QWidget *>(table) : main().addButton();
+        EXPECT_EQ(focusRingTarget(), expected) << activeFirst << withApps;
+        EXPECT_EQ(table->showsCurrentRow(), withApps);
     }
 }
