@@ -122,11 +122,14 @@ void ColorWell::toggleColorGrid()
 }
 
 // Space opens and closes the grid, Escape closes it; the arrows choose among the colours, as a
-// click on a swatch does. Return is left to the sheet's default button.
+// click on a swatch does, and the grid's ring follows them. While the grid is open, Return
+// takes the colour chosen and closes the grid, as Space does; otherwise it is left to the
+// sheet's default button.
 void ColorWell::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (key == Qt::Key_Space || (key == Qt::Key_Escape && isColorGridShown())) {
+    const bool confirms = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (key == Qt::Key_Space || ((key == Qt::Key_Escape || confirms) && isColorGridShown())) {
         toggleColorGrid();
         return;
     }
@@ -145,8 +148,13 @@ void ColorWell::keyPressEvent(QKeyEvent *event)
     if (column >= 0 && row >= 0 && unsigned(column) < m_dataSource->numberOfColumnsInColorWell(this)
         && unsigned(row) < m_dataSource->numberOfRowsInColorWell(this)) {
         const IndexPath next { unsigned(column), unsigned(row) };
-        if (m_dataSource->colorAt(this, next))
+        if (m_dataSource->colorAt(this, next)) {
             setSelectedIndexPath(next);
+            // A choice made in code leaves the grid's cells as they were; this one is the
+            // user's, made in the grid.
+            if (isColorGridShown())
+                m_colorGridView->setNeedsDisplay();
+        }
     }
 }
 

@@ -36,9 +36,10 @@ public:
 };
 
 // A small rounded swatch of the current colour with a chevron under the mouse; a click (or
-// Space) asks the delegate to show or hide the well's colour grid, the arrow keys choose a colour,
-// and a choice in the grid sets the colour and emits colorWellDidSelectColor. The list editor and
-// list-creation sheet use it.
+// Space) asks the delegate to show or hide the well's colour grid, the arrow keys choose a colour
+// (the open grid's ring follows them; Return or Space closes it, Escape too), and a choice in the
+// grid sets the colour and emits colorWellDidSelectColor. The list editor and list-creation sheet
+// use it.
 class ColorWell : public QWidget
 {
     Q_OBJECT

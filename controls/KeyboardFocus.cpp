@@ -47,9 +47,12 @@ bool isExclusiveGroupButton(const QWidget *widget)
 
 bool wantsRing(const QWidget *widget)
 {
+    const QVariant noRing = widget->property(kNoRingProperty);
+    // A control its container leads the keyboard to asks for its ring in so many words.
+    const bool asked = noRing.isValid() && !noRing.toBool();
     return !widget->isWindow() && widget->parentWidget()
-        && ((widget->focusPolicy() & Qt::TabFocus) || isExclusiveGroupButton(widget))
-        && !isTextEntry(widget) && !widget->property(kNoRingProperty).toBool();
+        && ((widget->focusPolicy() & Qt::TabFocus) || isExclusiveGroupButton(widget) || asked)
+        && !isTextEntry(widget) && !noRing.toBool();
 }
 
 class RingView : public QWidget

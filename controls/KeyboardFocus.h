@@ -19,7 +19,9 @@ void installKeyboardFocus(QApplication &application);
 QWidget *focusRingTarget();
 
 // A widget that takes the focus without being a control a user tabs to (an overlay that only
-// swallows keys, a sheet's own frame) gets no ring.
+// swallows keys, a sheet's own frame) gets no ring. A control that the window's Tab order passes
+// by, because its container leads the keyboard to it (a button in a table row), gets one when
+// set to show it.
 void setShowsFocusRing(QWidget *widget, bool shows);
 
 } // namespace tanvill

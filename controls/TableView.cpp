@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGraphicsEffect>
+#include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimer>
@@ -230,6 +231,9 @@ bool TableView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_header && event->type() == QEvent::LayoutRequest)
         updateHeaderHeight();
+    if (event->type() == QEvent::KeyPress && watched != m_header && watched->isWidgetType()
+        && rowControlKeyPressed(static_cast<QWidget *>(watched), static_cast<QKeyEvent *>(event)))
+        return true;
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
@@ -280,7 +284,9 @@ void TableView::layoutRows()
 
         std::vector<int> leaving;
         for (const auto &[row, view] : m_views) {
-            const bool wanted = (row >= first && row <= last) || row == floating;
+            // A row holding the keyboard's focus stays, or the focus would go with it.
+            const bool wanted
+                = (row >= first && row <= last) || row == floating || holdsFocus(view);
             if (!wanted && !(view && m_motions.count(view)))
                 leaving.push_back(row);
         }
@@ -359,6 +365,8 @@ void TableView::addRowView(int row)
         view->setParent(viewport());
     view->setSelected(row == m_selectedRow);
     view->setFloating(false);
+    if (m_tabsThroughRowControls)
+        watchRowControls(view);
     if (m_committing && m_commitAnimated)
         startMotion(view, row);
 }

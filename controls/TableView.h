@@ -97,6 +97,13 @@ public:
     virtual void selectionDidChange(TableView *) { }
     // A press and release on the same row, whether or not selection is on.
     virtual void rowClicked(TableView *, int) { }
+    // Return or Space on the current row: what a click does, unless the table's rows do
+    // something else for the keyboard. False lets the key go on (to a sheet's default button).
+    virtual bool rowActivated(TableView *table, int row)
+    {
+        rowClicked(table, row);
+        return true;
+    }
 
     // Dragging out: fill `data` for the rows and answer true to start a drag.
     virtual bool writeRows(TableView *, const QList<int> &, QMimeData *) { return false; }
@@ -194,12 +201,21 @@ public:
     // Keyboard use, off unless turned on: a current row that the arrow keys, Page Up/Down, Home
     // and End move (section rows are passed over), shown as a ring while the keyboard works the
     // table; Return and Space act on it as a click does, the Menu key and Shift+F10 give its
-    // widget a keyboard context menu event.
+    // widget a keyboard context menu event. Alt+Up and Alt+Down move the current row one place
+    // as dragging it into the gap beyond its neighbour would: through the delegate's writeRows,
+    // validateDrop and acceptDrop, so only tables that take such drags move rows.
     void setKeyboardNavigation(bool on);
     int currentRow() const { return m_currentRow; }
-    // Makes `row` current (-1: none) and scrolls it into view; a section row is passed over
-    // for the next row below it.
-    void setCurrentRow(int row);
+    // Makes `row` current (-1: none) and scrolls it into view unless asked not to (the rows are
+    // on their way there already); a section row is passed over for the next row below it.
+    void setCurrentRow(int row, bool scrollToVisible = true);
+    // Tab and Shift+Tab go through the controls inside the rows (an Add button), row by row from
+    // the current one on, each scrolled into view as it takes the focus; rows not made yet are
+    // made on the way. Row widgets give such controls Qt::ClickFocus, so that the window's own
+    // Tab order passes them by and the table alone leads the keyboard through them: after the
+    // table itself, top to bottom, then on to what follows the table. A control's row becomes
+    // the current row, and the keys that move the current row work from it.
+    void setTabsThroughRowControls(bool on) { m_tabsThroughRowControls = on; }
     // The ring marks the current row now: the table has the focus and the keyboard works it.
     bool showsCurrentRow() const;
 
@@ -229,6 +245,7 @@ protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -291,7 +308,20 @@ private:
     int currentRowNear(int row, int step) const;
     int firstVisibleRow() const;
     void scrollCurrentRowToVisible();
-    void activateCurrentRow();
+    // Alt+Up (-1) and Alt+Down (1); false when the row stays.
+    bool moveCurrentRowOnePlace(int step);
+    // Row controls that Tab reaches pass the keys that move the current row to the table.
+    void watchRowControls(TableRowView *view);
+    bool rowControlKeyPressed(QWidget *control, const QKeyEvent *event);
+    // The row whose widget holds `widget`, -1 for none.
+    int rowOfWidget(const QWidget *widget) const;
+    bool holdsFocus(const TableRowView *view) const;
+    // Tab from `focus` (the table or a control in a row) to the next control in the rows.
+    bool focusRowControl(QWidget *focus, bool next);
+    // The widget Tab reaches after the table, outside it.
+    QWidget *nextTabStopAfterTable() const;
+    // False when nothing acted on the row.
+    bool activateCurrentRow();
     void openCurrentRowMenu();
     void showCurrentRow(bool shows);
     void paintCurrentRow(QPainter &painter);
@@ -348,6 +378,7 @@ private:
     bool m_keyboardNavigation = false;
     int m_currentRow = -1;
     bool m_currentRowShown = false; // the keyboard works the table
+    bool m_tabsThroughRowControls = false;
 
     // Drag and drop
     QStringList m_draggedTypes;

@@ -1,11 +1,14 @@
 // Working the table with the keyboard: the current row, the keys that move it and act on it,
-// and its ring.
+// its ring, and Tab through the controls in the rows.
 #include "controls/TableView.h"
+
+#include "controls/KeyboardFocus.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -23,6 +26,22 @@ constexpr qreal kRingCornerRadius = 5.0;
 bool isPlain(const QKeyEvent *event)
 {
     return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+// The controls of a row that take the focus, in reading order.
+QList<QWidget *> rowControls(const TableRowView *view)
+{
+    QList<QWidget *> controls;
+    for (QWidget *child : view->findChildren<QWidget *>()) {
+        if ((child->focusPolicy() & Qt::ClickFocus) && child->isEnabled()
+            && child->isVisibleTo(view))
+            controls.append(child);
+    }
+    std::sort(controls.begin(), controls.end(), [view](const QWidget *a, const QWidget *b) {
+        const QPoint pa = a->mapTo(view, QPoint()), pb = b->mapTo(view, QPoint());
+        return std::pair(pa.y(), pa.x()) < std::pair(pb.y(), pb.x());
+    });
+    return controls;
 }
 
 } // namespace
@@ -77,10 +96,11 @@ int TableView::firstVisibleRow() const
     return currentRowNear(row, 1);
 }
 
-void TableView::setCurrentRow(int row)
+void TableView::setCurrentRow(int row, bool scrollToVisible)
 {
     m_currentRow = row < 0 ? -1 : currentRowNear(row, 1);
-    scrollCurrentRowToVisible();
+    if (scrollToVisible)
+        scrollCurrentRowToVisible();
     m_overlay->update();
 }
 
@@ -158,20 +178,38 @@ bool TableView::moveCurrentRow(const QKeyEvent *event)
     return true;
 }
 
-void TableView::activateCurrentRow()
+bool TableView::moveCurrentRowOnePlace(int step)
+{
+    const int from = m_currentRow;
+    // The gap the row would be dropped into: above the row before it, or below the row after.
+    const int gap = step < 0 ? from - 1 : from + 2;
+    if (from < 0 || !m_delegate || gap < 0 || gap > numberOfRows())
+        return false;
+    QMimeData data;
+    if (!m_delegate->writeRows(this, { from }, &data))
+        return false;
+    const TableDrop drop { &data, true, gap, DropOperation::Above };
+    if (validate(drop) == Qt::IgnoreAction || !m_delegate->acceptDrop(this, drop))
+        return false;
+    // The move has taken the current row along with it.
+    showCurrentRow(true);
+    scrollCurrentRowToVisible();
+    m_overlay->update();
+    return true;
+}
+
+bool TableView::activateCurrentRow()
 {
     const int row = m_currentRow;
     if (row < 0)
-        return;
+        return false;
     showCurrentRow(true);
     // Scrolled away with the wheel, the row comes back first: what acts on it is its widget.
     scrollCurrentRowToVisible();
     m_overlay->update();
-    // What a click on the row does.
     if (m_allowsSelection && (!m_delegate || m_delegate->shouldSelectRow(this, row)))
         selectRow(row);
-    if (m_delegate)
-        m_delegate->rowClicked(this, row);
+    return m_delegate && m_delegate->rowActivated(this, row);
 }
 
 void TableView::openCurrentRowMenu()
@@ -201,11 +239,18 @@ void TableView::keyPressEvent(QKeyEvent *event)
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space:
-            activateCurrentRow();
-            return event->accept();
+            if (activateCurrentRow())
+                return event->accept();
+            // Nothing to do on the row: the window's default button may take the key.
+            return event->ignore();
         default:
             break;
         }
+    }
+    if (m_keyboardNavigation && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
+        moveCurrentRowOnePlace(event->key() == Qt::Key_Up ? -1 : 1);
+        return event->accept();
     }
     // Shift+F10 stands for the Menu key, whose context menu event the platform sends itself.
     if (m_keyboardNavigation && event->key() == Qt::Key_F10
@@ -258,6 +303,8 @@ void TableView::focusInEvent(QFocusEvent *event)
         if (m_currentRow < 0)
             m_currentRow = firstVisibleRow();
         showCurrentRow(true);
+        // What the keyboard reaches is in view.
+        scrollCurrentRowToVisible();
         break;
     case Qt::ActiveWindowFocusReason:
     case Qt::PopupFocusReason:
@@ -268,6 +315,128 @@ void TableView::focusInEvent(QFocusEvent *event)
         break;
     }
     m_overlay->update();
+}
+
+void TableView::watchRowControls(TableRowView *view)
+{
+    for (QWidget *child : view->findChildren<QWidget *>()) {
+        if (child->focusPolicy() & Qt::ClickFocus)
+            child->installEventFilter(this);
+    }
+}
+
+bool TableView::rowControlKeyPressed(QWidget *control, const QKeyEvent *event)
+{
+    // The keys that move the current row go on from the control's row, and the table takes
+    // the keyboard back; a button would take an arrow for Tab.
+    const int row = rowOfWidget(control);
+    if (!m_keyboardNavigation || row < 0 || !isPlain(event)
+        || control != QApplication::focusWidget())
+        return false;
+    const int current = std::exchange(m_currentRow, row);
+    if (!moveCurrentRow(event)) {
+        m_currentRow = current;
+        return false;
+    }
+    setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+int TableView::rowOfWidget(const QWidget *widget) const
+{
+    while (widget && widget->parentWidget() != viewport())
+        widget = widget->parentWidget();
+    return rowForView(qobject_cast<const TableRowView *>(widget));
+}
+
+bool TableView::holdsFocus(const TableRowView *view) const
+{
+    const QWidget *focus = window()->focusWidget();
+    return view && focus && view->isAncestorOf(focus);
+}
+
+bool TableView::focusRowControl(QWidget *focus, bool next)
+{
+    const int step = next ? 1 : -1;
+    int row = m_currentRow >= 0 ? m_currentRow : firstVisibleRow();
+    QWidget *from = nullptr; // the control Tab leaves, in `row`
+    if (focus != this) {
+        row = rowOfWidget(focus);
+        from = focus;
+    } else if (!next) {
+        return false;
+    }
+    const int scroll = scrollPosition();
+    for (; row >= 0 && row < numberOfRows(); row += step) {
+        if (isGroupRow(row))
+            continue;
+        // A row without a widget gets one in view.
+        if (!rowViewAtRow(row))
+            scrollRowToVisible(row);
+        const TableRowView *view = rowViewAtRow(row);
+        if (!view)
+            continue;
+        const QList<QWidget *> controls = rowControls(view);
+        qsizetype index = next ? 0 : controls.size() - 1;
+        if (from) {
+            const qsizetype at = controls.indexOf(from);
+            if (at >= 0)
+                index = at + step;
+            from = nullptr;
+        }
+        if (index < 0 || index >= controls.size())
+            continue;
+        m_currentRow = row;
+        scrollCurrentRowToVisible();
+        controls[index]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    setScrollPosition(scroll);
+    return false;
+}
+
+QWidget *TableView::nextTabStopAfterTable() const
+{
+    for (QWidget *widget = nextInFocusChain(); widget && widget != this;
+         widget = widget->nextInFocusChain()) {
+        const QWidget *target = widget->focusProxy() ? widget->focusProxy() : widget;
+        if (widget->window() == window() && !isAncestorOf(widget)
+            && (target->focusPolicy() & Qt::TabFocus) && target->isEnabled()
+            && widget->isVisibleTo(window()))
+            return widget;
+    }
+    return nullptr;
+}
+
+bool TableView::focusNextPrevChild(bool next)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (!m_keyboardNavigation || !m_tabsThroughRowControls || !focus
+        || (focus != this && !isAncestorOf(focus)))
+        return QAbstractScrollArea::focusNextPrevChild(next);
+    // A control that lost its row, or was just turned off (an Add button once pressed): the
+    // keyboard stays on the table, on that row.
+    if (focus != this && (rowOfWidget(focus) < 0 || !focus->isEnabled())) {
+        const bool byKeyboard = focusRingTarget() == focus;
+        if (const int row = rowOfWidget(focus); row >= 0)
+            m_currentRow = row;
+        setFocus(byKeyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        return true;
+    }
+    if (focusRowControl(focus, next))
+        return true;
+    if (focus == this)
+        return QAbstractScrollArea::focusNextPrevChild(next);
+    // Before the first control stands the table itself; after the last, what follows it.
+    if (!next) {
+        setFocus(Qt::BacktabFocusReason);
+        return true;
+    }
+    QWidget *after = nextTabStopAfterTable();
+    if (!after)
+        return false;
+    after->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 void TableView::focusOutEvent(QFocusEvent *event)

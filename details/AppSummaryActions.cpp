@@ -77,9 +77,7 @@ void AppSummaryController::showMoveMenu(QWidget *sender)
         QMenu *submenu = moveSubmenu(view);
         if (!submenu)
             continue;
-        // A disabled item offers nothing to pick.
-        if (!static_cast<QMenu *>(view.object.data())->actions().at(3)->isEnabled())
-            return;
+        // With the item off, the submenu only says that there is nowhere to move to.
         submenu->popup(sender->mapToGlobal(QPoint(sender->width(), sender->height())));
         return;
     }

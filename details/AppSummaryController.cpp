@@ -330,12 +330,15 @@ void AppSummaryController::updateMoveMenu(BoundView &binding)
     QMenu *submenu = moveSubmenu(binding);
     if (!submenu)
         return;
-    // With a single list there is nowhere to move to: the item is off and offers nothing, so
-    // no entry of a deleted list can be picked.
+    // With a single list there is nowhere to move to: the item is off, and its submenu (which
+    // the move button shows on its own) says so and offers nothing, so no entry of a deleted
+    // list can be picked.
     const bool enabled = m_lists.lists().size() >= 2;
     qobject_cast<QMenu *>(binding.object)->actions().at(3)->setEnabled(enabled);
     submenu->clear();
     submenu->setToolTipsVisible(true);
+    if (!enabled)
+        submenu->addAction(Strings::localized(QStringLiteral("No other lists")))->setEnabled(false);
     // Filled as it opens: a table makes a menu for every row in view, and each names every list.
     if (enabled && !binding.fillsMoveMenu) {
         binding.fillsMoveMenu = true;

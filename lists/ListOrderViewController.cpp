@@ -92,6 +92,8 @@ ListOrderViewController::ListOrderViewController(ListsController &lists, QWidget
     m_tableView->registerRowView(kListCell, [] { return new ListCell; });
     m_tableView->registerForDraggedTypes({ ListDragType });
     m_tableView->setDropFeedback(TableView::DropFeedback::Gap);
+    // The arrows pick a list, Alt+Up and Alt+Down move it as a drag would.
+    m_tableView->setKeyboardNavigation(true);
     column->addWidget(m_tableView, 1);
     column->addSpacing(10);
 

@@ -12,8 +12,9 @@ namespace tanvill {
 class ListsController;
 
 // The sheet in which the user puts the lists in a new order: one coloured pill per list,
-// dragged into the gap between two others. Each drop moves the list through the lists
-// controller at once (which saves and announces it). Rows cannot be selected. The sheet
+// dragged into the gap between two others, or picked with the arrow keys and moved one place
+// with Alt+Up and Alt+Down. Each move goes through the lists controller at once (which saves
+// and announces it). Rows cannot be selected; a ring marks the one the keys work on. The sheet
 // follows lists made or deleted while it is open, keeps within the screen (its table scrolls)
 // and runs its completion once however it closes: Done, Escape or closing the window. The
 // menu bar's Rearrange Lists command opens it with present().
@@ -51,6 +52,8 @@ public:
     TableRowView *rowView(TableView *table, int row) override;
     // TableViewDelegate
     bool shouldSelectRow(TableView *, int) override { return false; }
+    // Return is the Done button's.
+    bool rowActivated(TableView *, int) override { return false; }
     bool writeRows(TableView *table, const QList<int> &rows, QMimeData *data) override;
     Qt::DropAction validateDrop(TableView *table, const TableDrop &drop) override;
     bool acceptDrop(TableView *table, const TableDrop &drop) override;

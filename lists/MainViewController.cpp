@@ -2,6 +2,7 @@
 
 #include "controls/AppShell.h"
 #include "controls/TabBarBackgroundView.h"
+#include "controls/TableView.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
@@ -27,6 +28,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace tanvill {
 
@@ -98,6 +100,9 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
         center.addObserver(
             name, this, [this](const Notification &) { updateShakeAnimation(); }, lists);
     }
+    center.addObserver(
+        ListsControllerDidDeleteList, this, [this](const Notification &) { listWasDeleted(); },
+        lists);
 }
 
 MainViewController::~MainViewController()
@@ -171,7 +176,37 @@ bool MainViewController::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_tabBar && event->type() == QEvent::Resize)
         layoutTabBar();
+    // Sent before the window gives the focus back to where it was; what is set now stays.
+    if (watched == window() && event->type() == QEvent::WindowActivate
+        && std::exchange(m_focusListOnActivation, false)) {
+        window()->removeEventFilter(this);
+        focusListArea();
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainViewController::listWasDeleted()
+{
+    // The deleted list's page may have held the focus, and the question asked before deleting
+    // holds it until its window is gone; whichever comes last, the keyboard lands on the list.
+    if (!isVisible())
+        return;
+    if (window()->isActiveWindow()) {
+        focusListArea();
+        return;
+    }
+    m_focusListOnActivation = true;
+    window()->installEventFilter(this);
+    window()->activateWindow();
+}
+
+void MainViewController::focusListArea()
+{
+    TableView *table = m_listViewController->tableView();
+    if (table->isVisible() && table->numberOfRows() > 0)
+        table->setFocus(Qt::ShortcutFocusReason);
+    else if (m_addButton->isVisible())
+        m_addButton->setFocus(Qt::ShortcutFocusReason);
 }
 
 void MainViewController::mousePressEvent(QMouseEvent *event)

@@ -156,6 +156,10 @@ private:
     void presentError(const Error &error, std::function<void()> answered = {});
     void stopShakeAnimation();
     void layoutTabBar();
+    // After a list is deleted the keyboard goes to the table, or to the add button when the
+    // list left selected is empty: at once in the active window, else once it is active again.
+    void listWasDeleted();
+    void focusListArea();
 
     MainWindowServices m_services;
     HeaderController *m_headerController;
@@ -174,6 +178,7 @@ private:
     QPointer<QWidget> m_viewBelowTabBar;
 
     std::vector<Presentation> m_presentations;
+    bool m_focusListOnActivation = false;
 };
 
 } // namespace tanvill

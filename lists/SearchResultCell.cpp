@@ -2,6 +2,7 @@
 
 #include "controls/AppIconView.h"
 #include "controls/BorderedButton.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "controls/RatingView.h"
 
@@ -39,6 +40,10 @@ SearchResultCell::SearchResultCell(Layout layout, QWidget *parent)
     m_addButton->setFont(buttonFont);
     m_addButton->setWidthConstraint(kButtonWidth);
     m_addButton->setFixedHeight(kButtonHeight);
+    // The results table leads Tab from row to row; the window's own order would take the
+    // buttons in the order their rows were made.
+    m_addButton->setFocusPolicy(Qt::ClickFocus);
+    setShowsFocusRing(m_addButton, true);
 
     if (layout == Layout::Rating)
         m_ratingView = new RatingView(this);

@@ -57,6 +57,9 @@ SearchResultsViewController::SearchResultsViewController(ListsController &listsC
         return new SearchResultCell(SearchResultCell::Layout::NoRating);
     });
     m_tableView->setDataSource(this);
+    m_tableView->setDelegate(this);
+    m_tableView->setKeyboardNavigation(true);
+    m_tableView->setTabsThroughRowControls(true);
 
     QFont placeholderFont = m_placeholderLabel->font();
     placeholderFont.setPixelSize(18);
@@ -76,6 +79,7 @@ SearchResultsViewController::~SearchResultsViewController()
 {
     // The table must not ask for rows while this controller is half destroyed.
     m_tableView->setDataSource(nullptr);
+    m_tableView->setDelegate(nullptr);
 }
 
 void SearchResultsViewController::setRandomSource(std::function<quint32(quint32)> random)
@@ -139,6 +143,8 @@ void SearchResultsViewController::selectScope()
         }
     }
     m_scopeSegmentedControl->setSelectedSegment(segment);
+    // The keys start again on the new results, from the first row seen.
+    m_tableView->setCurrentRow(-1);
     reloadResults();
 }
 
@@ -195,6 +201,14 @@ TableRowView *SearchResultsViewController::rowView(TableView *table, int row)
     return cell;
 }
 
+bool SearchResultsViewController::rowActivated(TableView *table, int row)
+{
+    if (auto *cell = qobject_cast<SearchResultCell *>(table->rowViewAtRow(row));
+        cell && cell->addButton()->isEnabled())
+        cell->addButton()->click();
+    return true;
+}
+
 void SearchResultsViewController::addApp(SearchResultCell *cell)
 {
     BorderedButton *button = cell->addButton();
@@ -216,6 +230,8 @@ void SearchResultsViewController::addApp(SearchResultCell *cell)
 void SearchResultsViewController::didChangeScope()
 {
     reloadResults();
+    // The rows scroll to the top: the keys start from there.
+    m_tableView->setCurrentRow(0, false);
     // The scroll bar shows for a moment, so that a longer list reads as one.
     m_tableView->flashScrollers();
     scrollToTop();
@@ -237,7 +253,15 @@ void SearchResultsViewController::scrollToTop()
     m_scroll->setStartValue(from);
     m_scroll->setEndValue(0);
     connect(m_scroll, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant &value) { m_tableView->setScrollPosition(value.toInt()); });
+            [this, placed = from](const QVariant &value) mutable {
+                // The keys or the wheel scrolled meanwhile: theirs is the last word.
+                if (m_tableView->scrollPosition() != placed) {
+                    m_scroll->stop();
+                    return;
+                }
+                placed = value.toInt();
+                m_tableView->setScrollPosition(placed);
+            });
     m_scroll->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

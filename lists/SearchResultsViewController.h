@@ -24,8 +24,12 @@ class UserDefaults;
 // open: one platform at a time (Mac, iPhone, iPad, chosen with a segmented control), a row per
 // result with an Add button that puts it into the selected list, and a centred text when the
 // platform has nothing. Opens on the platform chosen last when it has results, else on the
-// first that has some. The main window's controller makes and presents it.
-class SearchResultsViewController : public QWidget, private TableViewDataSource
+// first that has some. The keys work the rows as they do the list table's, Return or Space
+// adding the current row's result as its Add button would; Tab goes from the table through the
+// Add buttons, top to bottom. The main window's controller makes and presents it.
+class SearchResultsViewController : public QWidget,
+                                    private TableViewDataSource,
+                                    private TableViewDelegate
 {
     Q_OBJECT
 public:
@@ -73,6 +77,8 @@ private:
     int numberOfRows(TableView *table) override;
     int heightOfRow(TableView *table, int row) override;
     TableRowView *rowView(TableView *table, int row) override;
+    // TableViewDelegate
+    bool rowActivated(TableView *table, int row) override;
 
     void selectScope();
     const std::vector<CachedApp> *resultsOfSelectedScope() const;

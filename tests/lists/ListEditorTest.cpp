@@ -220,13 +220,28 @@ TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
     QTest::keyClick(creator->nameTextField(), Qt::Key_Tab);
     ASSERT_TRUE(creator->colorWell()->hasFocus());
     EXPECT_EQ(focusRingTarget(), creator->colorWell()) << "the focus is marked";
-    // Space opens the grid, an arrow chooses, Escape closes the grid but not the sheet.
-    QTest::keyClick(creator->colorWell(), Qt::Key_Space);
-    QTest::keyClick(creator->colorWell(), Qt::Key_Right);
-    EXPECT_EQ(creator->selectedColor(), Theme { ThemeName::Orange });
-    QTest::keyClick(creator->colorWell(), Qt::Key_Escape);
-    EXPECT_FALSE(creator->isColorGridOpen());
+    ColorWell *well = creator->colorWell();
+    // The ring follows the arrows; Return, Space and Escape close the grid, never the sheet.
+    const struct
+    {
+        Qt::Key key;
+        bool open;
+        ThemeName color;
+    } steps[]
+        = { { Qt::Key_Space, true, ThemeName::Yellow },  { Qt::Key_Right, true, ThemeName::Orange },
+            { Qt::Key_Down, true, ThemeName::Cyan },     { Qt::Key_Return, false, ThemeName::Cyan },
+            { Qt::Key_Space, true, ThemeName::Cyan },    { Qt::Key_Up, true, ThemeName::Orange },
+            { Qt::Key_Escape, false, ThemeName::Orange } };
+    for (const auto &step : steps) {
+        QTest::keyClick(well, step.key);
+        EXPECT_EQ(creator->isColorGridOpen(), step.open) << step.key;
+        EXPECT_EQ(creator->selectedColor(), Theme { step.color }) << step.key;
+        for (const ColorGridView::Cell &cell : well->colorGridView()->cells())
+            EXPECT_TRUE(!step.open
+                        || cell.selected == (cell.indexPath == well->selectedIndexPath()));
+    }
     ASSERT_TRUE(creator->isVisible());
+    ASSERT_EQ(lists().lists().size(), 1u);
     QTest::keyClick(creator->colorWell(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), creator->createButton());

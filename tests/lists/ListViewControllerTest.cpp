@@ -4,6 +4,7 @@
 
 #include "controls/BorderedButton.h"
 #include "controls/HoverButton.h"
+#include "lists/ListOrderViewController.h"
 #include "platform/Clipboard.h"
 
 #include <QCursor>
@@ -221,6 +222,33 @@ TEST_F(ListTableTest, DraggingRowsReordersAnUnsortedListByTheGapItIsDroppedIn)
             EXPECT_EQ(view.listRepresentation().appAtRow(c.movedTo), dragged);
         }
     }
+}
+
+TEST_F(ListTableTest, AltArrowsMoveTheCurrentAppOrListOnePlaceAsADragWould)
+{
+    test::watchMany(lists(), games, 2);
+    TableView *apps = open({ 500, 600 }).tableView();
+    auto *sheet = new ListOrderViewController(lists(), window.get());
+    sheet->open();
+    const QStringList appNames = shownNames();
+    // A key, then the current row and where the rows shown stood at first.
+    const auto press = [&](TableView *table, QKeyCombination key, int current, QString places) {
+        QTest::keyClick(table, key.key(), key.keyboardModifiers());
+        QString shown;
+        for (int row = 0; row < table->numberOfRows(); ++row)
+            shown += QString::number(table == apps ? appNames.indexOf(shownNames()[row])
+                                                   : int(lists().lists()[row] == tools));
+        EXPECT_EQ(std::pair(table->currentRow(), shown), std::pair(current, places));
+    };
+    press(apps, Qt::Key_Down, 0, "01");
+    press(apps, Qt::ALT | Qt::Key_Down, 1, "10");
+    press(apps, Qt::ALT | Qt::Key_Down, 1, "10");
+    press(sheet->tableView(), Qt::Key_Down, 0, "01");
+    press(sheet->tableView(), Qt::ALT | Qt::Key_Down, 1, "10");
+    press(sheet->tableView(), Qt::ALT | Qt::Key_Up, 0, "01");
+    press(sheet->tableView(), Qt::ALT | Qt::Key_Up, 0, "01");
+    QTest::keyClick(sheet->tableView(), Qt::Key_Return); // the Done button's
+    EXPECT_FALSE(sheet->isVisible());
 }
 
 TEST_F(ListTableTest, AfterADropTheHoverButtonsShowOnTheRowUnderThePointerAtOnce)

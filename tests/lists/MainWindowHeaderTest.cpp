@@ -3,9 +3,12 @@
 // and the editor under the list's name.
 #include "MainWindowTestSupport.h"
 #include "controls/ColorWell.h"
+#include "controls/ControlsTestSupport.h"
 #include "controls/ImplicitButton.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "controls/PageControl.h"
+#include "lists/AddButton.h"
 #include "lists/HeaderButton.h"
 #include "lists/HeaderController.h"
 #include "lists/HeaderViewController.h"
@@ -162,4 +165,25 @@ TEST_F(MainWindowHeaderTest, RendersTheHeaderUnderThePointerAndItsEditor)
     QTest::keyClick(order, Qt::Key_Escape);
     drainEvents();
     EXPECT_EQ(completions, 1);
+}
+
+TEST_F(MainWindowHeaderTest, AfterDeletingAListTheKeyboardIsOnTheTableOrTheAddButton)
+{
+    QWidget question; // the question asked before deleting, or any other window
+    TableView *table = main().listViewController()->tableView();
+    // The window active again before the deletion or after; the list left empty or not.
+    for (const auto &[activeFirst, withApps] : { std::pair(true, false), std::pair(false, false),
+                                                 std::pair(true, true), std::pair(false, true) }) {
+        if (withApps && list(1)->apps().empty())
+            keep("100000001", "Kept", list(1));
+        List *doomed = lists().createList("Doomed");
+        ASSERT_TRUE(activate(&window()));
+        page()->nameImplicitControl()->setFocus(Qt::TabFocusReason); // the keyboard on its page
+        ASSERT_TRUE(activate(activeFirst ? static_cast<QWidget *>(&window()) : &question));
+        ASSERT_FALSE(lists().deleteList(doomed));
+        ASSERT_TRUE(activate(&window()));
+        QWidget *expected = withApps ? static_cast<QWidget *>(table) : main().addButton();
+        EXPECT_EQ(focusRingTarget(), expected) << activeFirst << withApps;
+        EXPECT_EQ(table->showsCurrentRow(), withApps);
+    }
 }

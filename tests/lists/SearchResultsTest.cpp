@@ -1,6 +1,8 @@
 // The search results: which platform they open on, their rows and their Add buttons.
 #include "MainWindowTestSupport.h"
 #include "controls/BorderedButton.h"
+#include "controls/ControlsTestSupport.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "controls/SegmentedControl.h"
 #include "lists/SearchResultCell.h"
@@ -167,4 +169,45 @@ TEST_F(SearchResultsTest, ChoosingAPlatformIsRememberedAndShowsItsFirstRow)
     chooseSegment(2);
     EXPECT_EQ(settings().integer("lastSelectedSearchScope"), 2);
     EXPECT_TRUE(waitFor([this] { return view.tableView()->scrollPosition() == 0; }));
+}
+
+TEST_F(SearchResultsTest, KeysWorkTheRowsAndTabGoesThroughEveryAddButtonTopToBottom)
+{
+    std::vector<CachedApp> mac;
+    for (int i = 0; i < 19; ++i)
+        mac.push_back(result(QString::number(100000100 + i)));
+    view.setResults(SearchResults { { Scope::Mac, mac }, { Scope::Phone, mac } });
+    ASSERT_TRUE(activate(&view));
+    TableView *table = view.tableView();
+    QWidget *segments = view.scopeSegmentedControl();
+    segments->setFocus(Qt::TabFocusReason);
+    // A key, then the row in view whose Add button or table row is ringed, and the apps added.
+    const auto press = [&](Qt::Key key, int row, bool onButton, std::size_t added) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QWidget *ringed = onButton ? cell(row)->addButton() : static_cast<QWidget *>(table);
+        EXPECT_EQ(std::tuple(table->currentRow(), focusRingTarget(), table->showsCurrentRow(),
+                             list(0)->apps().size()),
+                  std::tuple(row, ringed, !onButton, added))
+            << key;
+        EXPECT_TRUE(table->viewport()->rect().contains(table->rectOfRow(row)));
+    };
+    press(Qt::Key_Tab, 0, false, 0);
+    press(Qt::Key_Return, 0, false, 1);
+    press(Qt::Key_Tab, 1, true, 1); // past the one added
+    table->setScrollPosition(800); // wheeled away, the keyboard stays where it was
+    EXPECT_TRUE(qobject_cast<BorderedButton *>(focusRingTarget())
+                && table->scrollPosition() == 800);
+    press(Qt::Key_Down, 2, false, 1);
+    press(Qt::Key_End, 18, false, 1);
+    press(Qt::Key_Space, 18, false, 2);
+    // The platform switched while the rows scroll: Tab takes every Add button top to bottom.
+    transitions::setInstant(false);
+    QTest::keyClick(table, Qt::Key_Backtab);
+    QTest::keyClick(segments, Qt::Key_Right);
+    QTest::keyClick(segments, Qt::Key_Left);
+    press(Qt::Key_Tab, 0, false, 2); // the first row, though added
+    for (int row = 1; row < 18; ++row)
+        press(Qt::Key_Tab, row, true, 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), segments);
 }
