@@ -97,8 +97,7 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     case StoreLock::Result::Failed:
         break;
     }
-    result->error = tr("The lock file %1 cannot be written (%2).")
-                        .arg(QDir::toNativeSeparators(lockFile), error);
+    result->error = error;
     return false;
 }
 
