@@ -30,6 +30,8 @@ bool isTransient(int code)
 }
 
 constexpr int kLockRetryMs = 20;
+// How long opening waits for another program that holds the store's file.
+constexpr int kOpeningBusyWaitMs = 2000;
 // The UI thread reads descriptions and screenshots on demand: it waits out a commit of the
 // writer, but not a lock another process keeps on the file.
 constexpr int kReaderBusyTimeoutMs = 100;
@@ -287,6 +289,8 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
                            .arg(QDir::toNativeSeparators(path));
         return result;
     }
+    if (regular && !awaitFile(path, &result))
+        return result;
     if (regular && StoreSchema::isNewerStore(path)) {
         result.outcome = OpenOutcome::Newer;
         result.error = tr("The store %1 was written by a newer version of Tanvill.")
@@ -325,6 +329,38 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
     }
     result.outcome = OpenOutcome::ReplacedUnreadable;
     return result;
+}
+
+bool ObjectStore::awaitFile(const QString &path, OpenResult *result)
+{
+    // Another program that holds the file (one in the middle of writing it) may keep it for as
+    // long as it likes: the user hears of it after a moment, rather than once every statement
+    // of opening has waited its turn.
+    Database probe;
+    if (!probe.open(path, false))
+        return true; // opening proper says what is wrong
+    struct Waiting
+    {
+        std::chrono::steady_clock::time_point deadline;
+        const std::atomic<bool> *cancel;
+    } waiting { std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpeningBusyWaitMs),
+                &m_cancelOpening };
+    sqlite3_busy_handler(
+        probe.handle(),
+        [](void *context, int) -> int {
+            const auto *wait = static_cast<const Waiting *>(context);
+            if (*wait->cancel || std::chrono::steady_clock::now() >= wait->deadline)
+                return 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kLockRetryMs));
+            return 1;
+        },
+        &waiting);
+    if (probe.queryInteger(QStringLiteral("PRAGMA schema_version"))
+        || probe.lastErrorCode() != SQLITE_BUSY)
+        return true;
+    result->error = tr("Another program is using the file %1 (%2).")
+                        .arg(QDir::toNativeSeparators(path), probe.lastError());
+    return false;
 }
 
 bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool check)

@@ -155,6 +155,8 @@ private:
     bool lock(const QString &path, OpenResult *result);
     // Clears the way for the lock file when something else stands at its path.
     bool clearLockPath(const QString &lockFile, QString *error);
+    // False, with the reason, when another program keeps the file locked for long.
+    bool awaitFile(const QString &path, OpenResult *result);
     // With `check`, also has the check of every page of the file run.
     bool tryOpen(const QString &path, QString *error, int *code, bool check = false);
     // Opens the connections and the writer on a migrated store, without loading records.

@@ -7,6 +7,7 @@
 #include "platform/FileLock.h"
 #include "support/TestEnvironment.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -529,6 +530,18 @@ TEST_F(Store, WithoutFlockAStoreIsStillKeptToOneProcessAndWithoutLocksTheMessage
     const ObjectStore::OpenResult result = ObjectStore().open(storePath());
     EXPECT_EQ(result.outcome, ObjectStore::OpenOutcome::Failed);
     EXPECT_TRUE(result.error.contains("cannot lock files")) << result.error.toStdString();
+}
+
+TEST_F(Store, AnotherProgramHoldingTheFileIsToldOfWithinMoments)
+{
+    close();
+    Database other;
+    ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
+    const QDeadlineTimer soon(4000);
+    const ObjectStore::OpenResult result = ObjectStore().open(storePath());
+    // Every statement of opening used to wait five seconds in turn.
+    EXPECT_FALSE(soon.hasExpired());
+    EXPECT_TRUE(result.error.contains("Another program")) << result.error.toStdString();
 }
 
 TEST_F(Store, ALaunchThatMayStillHandOverChangesNoFile)
