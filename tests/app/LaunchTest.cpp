@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 using namespace tanvill;
 
@@ -81,6 +82,51 @@ RunningProgram *theOneLeft(RunningProgram &a, RunningProgram &b)
     return ended(a) ? &b : &a;
 }
 
+// Serves the look-ups of the two apps the links of these tests name.
+void serveLookups(test::FakeHttpServer &server)
+{
+    server.setHandler("/lookup", [](const test::FakeRequest &request) {
+        const bool slack = request.query.queryItemValue("id") == "803453959";
+        return test::FakeResponse::file(
+            test::fixturesDir()
+            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
+    });
+}
+
+void seedOneList()
+{
+    ListsController seed;
+    seed.createList("Watched");
+    seed.saveWithAsync(false);
+}
+
+qint64 appsInStore()
+{
+    Database file;
+    return file.open(ListsController::defaultStorePath(), false)
+        ? file.queryInteger("SELECT count(*) FROM apps").value_or(-1)
+        : -1;
+}
+
+// Hands a message over to the program as a later launch would, once it listens: answered only
+// from its event loop.
+bool handsOver(const QString &message = SingleInstance::kReopenMessage,
+               std::function<void()> beforeForwarding = {})
+{
+    if (!test::waitFor([] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 20000))
+        return false;
+    SingleInstance later;
+    later.beforeForwarding = std::move(beforeForwarding);
+    return later.start(message, 20000) == SingleInstance::Role::Forwarded;
+}
+
+bool endsCleanlyOnSigterm(RunningProgram &program)
+{
+    ::kill(pid_t(program.process.processId()), SIGTERM);
+    return program.process.waitForFinished(15000)
+        && program.process.exitStatus() == QProcess::NormalExit && program.process.exitCode() == 0;
+}
+
 } // namespace
 
 TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
@@ -113,10 +159,7 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
         << program.output.toStdString();
     EXPECT_EQ(server.requests().front().query.queryItemValue("id"), kThingsIdentifier);
 
-    ::kill(pid_t(program.process.processId()), SIGTERM);
-    ASSERT_TRUE(program.process.waitForFinished(15000));
-    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.output.toStdString();
-    EXPECT_EQ(program.process.exitCode(), 0);
+    ASSERT_TRUE(endsCleanlyOnSigterm(program)) << program.output.toStdString();
 
     ListsController reopened;
     const std::vector<App *> apps = reopened.apps();
@@ -133,9 +176,8 @@ TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
     test::FakeHttpServer server;
     RunningProgram program(server.baseUrl());
     ASSERT_TRUE(program.process.waitForStarted(10000));
-    // Give the program time to reach its event loop, where the signal is handled.
-    ASSERT_TRUE(
-        test::waitFor([&] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 10000));
+    // The signal is handled once the event loop runs.
+    ASSERT_TRUE(handsOver());
     ::kill(pid_t(program.process.processId()), SIGINT);
     ASSERT_TRUE(program.process.waitForFinished(15000));
     EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
@@ -162,26 +204,15 @@ TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
     EXPECT_TRUE(first.output.contains("Message from another launch: " + link));
     EXPECT_EQ(first.process.state(), QProcess::Running);
 
-    ::kill(pid_t(first.process.processId()), SIGTERM);
-    ASSERT_TRUE(first.process.waitForFinished(15000));
-    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_TRUE(endsCleanlyOnSigterm(first)) << first.output.toStdString();
 }
 
 TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
 {
     test::TestServices services { { .listsController = false } };
-    {
-        ListsController seed;
-        seed.createList("Watched");
-        seed.saveWithAsync(false);
-    }
+    seedOneList();
     test::FakeHttpServer server;
-    server.setHandler("/lookup", [](const test::FakeRequest &request) {
-        const bool slack = request.query.queryItemValue("id") == "803453959";
-        return test::FakeResponse::file(
-            test::fixturesDir()
-            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
-    });
+    serveLookups(server);
     // Neither runs yet: one of them becomes the running program and must add its own link,
     // the other hands its link over.
     RunningProgram a(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
@@ -189,17 +220,9 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
     RunningProgram *runner = theOneLeft(a, b);
     ASSERT_NE(runner, nullptr);
     // Each addition is saved as it is made.
-    ASSERT_TRUE(test::waitFor(
-        [] {
-            Database file;
-            return file.open(ListsController::defaultStorePath(), false)
-                && file.queryInteger("SELECT count(*) FROM apps") == 2;
-        },
-        20000))
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
         << runner->output.toStdString();
-    ::kill(pid_t(runner->process.processId()), SIGTERM);
-    ASSERT_TRUE(runner->process.waitForFinished(15000));
-    EXPECT_EQ(runner->process.exitCode(), 0) << runner->output.toStdString();
+    EXPECT_TRUE(endsCleanlyOnSigterm(*runner)) << runner->output.toStdString();
 
     ListsController reopened;
     QStringList identifiers;
@@ -229,12 +252,12 @@ QMap<QString, QString> ownSession(const QTemporaryDir &runtime, const QString &h
 
 TEST(Launch, AnInstanceThatCannotHandOverLeavesTheStoreAloneAndQuitsSayingWhy)
 {
+    test::TestServices services { { .listsController = false } };
     test::FakeHttpServer server;
     RunningProgram first(server.baseUrl());
     ASSERT_TRUE(first.process.waitForStarted(10000));
-    ASSERT_TRUE(
-        test::waitFor([&] { return QFile::exists(ListsController::defaultStorePath()); }, 10000));
-    test::waitFor([] { return false; }, 300);
+    // Launch has finished, the store made and loaded, once the event loop answers.
+    ASSERT_TRUE(handsOver()) << first.output.toStdString();
     const QByteArray before = [] {
         QFile store(ListsController::defaultStorePath());
         return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
@@ -252,9 +275,7 @@ TEST(Launch, AnInstanceThatCannotHandOverLeavesTheStoreAloneAndQuitsSayingWhy)
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
     EXPECT_EQ(store.readAll(), before);
 
-    ::kill(pid_t(first.process.processId()), SIGTERM);
-    ASSERT_TRUE(first.process.waitForFinished(15000));
-    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_TRUE(endsCleanlyOnSigterm(first)) << first.output.toStdString();
 }
 
 TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
@@ -277,9 +298,7 @@ TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
         EXPECT_FALSE(quitter.output.contains("already exists"));
         test::waitFor([] { return false; }, 200);
         EXPECT_EQ(runner.process.state(), QProcess::Running) << round;
-        ::kill(pid_t(runner.process.processId()), SIGTERM);
-        ASSERT_TRUE(runner.process.waitForFinished(15000));
-        EXPECT_EQ(runner.process.exitCode(), 0) << runner.output.toStdString();
+        ASSERT_TRUE(endsCleanlyOnSigterm(runner)) << runner.output.toStdString();
 
         Database database;
         ASSERT_TRUE(
