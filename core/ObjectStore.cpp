@@ -103,6 +103,16 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     return false;
 }
 
+bool ObjectStore::isInUse(const QString &storePath)
+{
+    if (!QFileInfo(QFileInfo(storePath).absolutePath()).isDir())
+        return false;
+    StoreLock probe;
+    qint64 holder = 0;
+    QString error;
+    return probe.tryLock(lockPath(storePath), &holder, &error) == StoreLock::Result::Held;
+}
+
 bool ObjectStore::clearLockPath(const QString &lockFile, QString *error)
 {
     // A lock file is a small regular file. Anything else at its path (a folder, a link, a
@@ -153,7 +163,6 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
     m_openResult = {};
     m_cancelOpening = false;
     m_fileChangesAllowed = changes == FileChanges::Allowed;
-    m_awaitedPermission = !m_fileChangesAllowed;
     const auto work = [this, path, lockWaitMs] {
         OpenResult result = openNow(path, lockWaitMs);
         // Taken over once the event loop runs at the latest, so that the outcome is told even
@@ -261,19 +270,22 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         return result;
     }
 
-    const auto lockWaitStart = std::chrono::steady_clock::now();
+    // A launch that may still hand its link over waits for as long as it does not know: the
+    // holder may be a launch of its session that hands over and lets go, however slowly a busy
+    // desktop lets the two get there. The wait counts from when this process may change files,
+    // that is from when it knows it runs on.
+    std::optional<std::chrono::steady_clock::time_point> lockWaitStart;
     while (!lock(path, &result)) {
-        // A launch that is known to run on has found no other in its session to hand over
-        // to: whoever holds the store there is a launch about to hand its link over and let
-        // go, however slowly a busy machine lets it get there.
-        const int waitMs = m_awaitedPermission && fileChangesAllowed()
-            ? std::max(lockWaitMs, kKeeperLockWaitMs)
-            : lockWaitMs;
-        if (result.outcome != OpenOutcome::InUse || m_cancelOpening
-            || std::chrono::steady_clock::now() - lockWaitStart
-                >= std::chrono::milliseconds(waitMs))
+        if (result.outcome != OpenOutcome::InUse || m_cancelOpening)
             return result;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kLockRetryMs));
+        const auto now = std::chrono::steady_clock::now();
+        if (fileChangesAllowed() && !lockWaitStart)
+            lockWaitStart = now;
+        if (lockWaitStart && now - *lockWaitStart >= std::chrono::milliseconds(lockWaitMs))
+            return result;
+        std::unique_lock permission(m_permissionMutex);
+        m_permissionChanged.wait_for(permission, std::chrono::milliseconds(kLockRetryMs),
+                                     [this] { return m_cancelOpening.load(); });
         result = {};
     }
 

@@ -2,6 +2,7 @@
 #include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/StoreLock.h"
 #include "core/StoreSchema.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
@@ -9,6 +10,9 @@
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -16,7 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace tanvill;
 
@@ -305,4 +312,62 @@ TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
             database.open(home.path() + "/.local/share/com.tanvill.Tanvill/Tanvill.sqlite", false));
         EXPECT_EQ(database.queryInteger("PRAGMA user_version"), StoreSchema::currentVersion());
     }
+}
+
+TEST(Launch, ALaunchWhoseHandOverIsCutOffRunsOnAndAddsItsLink)
+{
+    // Something answers at the socket that is no running Tanvill: one that reads the link,
+    // closes and removes its socket (it was quitting), or another program that never answers.
+    for (const bool quitting : { true, false }) {
+        SCOPED_TRACE(quitting ? "quitting" : "another program");
+        test::TestServices services { { .listsController = false } };
+        seedOneList();
+        test::FakeHttpServer server;
+        serveLookups(server);
+        QLocalServer standIn;
+        ASSERT_TRUE(standIn.listen(SingleInstance::defaultSocketPath()));
+        QObject::connect(&standIn, &QLocalServer::newConnection, [&] {
+            if (!quitting)
+                return;
+            std::unique_ptr<QLocalSocket> peer(standIn.nextPendingConnection());
+            peer->waitForReadyRead(5000);
+            standIn.close();
+        });
+        RunningProgram program(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
+        ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
+            << program.output.toStdString();
+        EXPECT_TRUE(endsCleanlyOnSigterm(program)) << program.output.toStdString();
+    }
+}
+
+TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
+{
+    test::TestServices services { { .listsController = false } };
+    seedOneList();
+    test::FakeHttpServer server;
+    serveLookups(server);
+    // A launch that will hand its link over has the store, and the one that runs on finds the
+    // launches' lock held for a while: a slow desktop start.
+    StoreLock handingOver;
+    qint64 holder = 0;
+    QString error;
+    ASSERT_EQ(handingOver.tryLock(ObjectStore::lockPath(ListsController::defaultStorePath()),
+                                  &holder, &error),
+              StoreLock::Result::Locked);
+    const QByteArray turnsPath = QFile::encodeName(SingleInstance::defaultSocketPath() + ".lock");
+    const int turns = ::open(turnsPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(turns, LOCK_EX), 0);
+    RunningProgram late(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
+    ASSERT_TRUE(late.process.waitForStarted(10000));
+    // How late it gets there is the point: a launch used to give up a second after it began.
+    QElapsedTimer started;
+    started.start();
+    test::waitFor([&] { return started.elapsed() >= 1500; }, 3000);
+    ::unlink(turnsPath.constData());
+    ::close(turns);
+    // The other launch lets go of the store as it hands its link over.
+    EXPECT_TRUE(handsOver("tanvill:///addApp?id=803453959", [&] { handingOver.unlock(); }));
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
+        << late.output.toStdString();
+    EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
 }
