@@ -11,6 +11,7 @@
 #include "support/TestServices.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMap>
@@ -303,8 +304,11 @@ TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
         EXPECT_TRUE(quitter.output.contains("Tanvill is already running."))
             << quitter.output.toStdString();
         EXPECT_FALSE(quitter.output.contains("already exists"));
-        test::waitFor([] { return false; }, 200);
-        EXPECT_EQ(runner.process.state(), QProcess::Running) << round;
+        // The one left runs on: its event loop answers a launch of its session.
+        const QString socket = (left == &a ? runtimeA : runtimeB).path() + "/"
+            + QFileInfo(SingleInstance::defaultSocketPath()).fileName();
+        ASSERT_TRUE(test::waitFor([&] { return QFile::exists(socket); }, 20000));
+        EXPECT_EQ(SingleInstance(socket).start("reopen", 20000), SingleInstance::Role::Forwarded);
         ASSERT_TRUE(endsCleanlyOnSigterm(runner)) << runner.output.toStdString();
 
         Database database;
