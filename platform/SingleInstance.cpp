@@ -234,26 +234,27 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
     m_unansweredSocket.reset();
     // Pauses between tries grow, so that a busy instance is not met with a flood.
     int pauseMs = 50;
-    Role role = Role::NotAnswered;
     for (;;) {
         m_errorString.clear();
         bool busy = false;
-        role = attempt(message, timeoutMs, busy);
+        const Role role = attempt(message, timeoutMs, busy);
+        if (role != Role::NotAnswered)
+            return role;
+        // What took no message is no running instance when nothing holds what one would hold
+        // (another program, or an instance that is ending): this launch takes its place.
+        if (m_unansweredSocket && instanceMayBeRunning && !instanceMayBeRunning())
+            return takeOver(message, timeoutMs);
         if (!busy)
-            break;
+            return role;
         if (busyDeadline.remainingTime() < pauseMs) {
             m_errorString = QStringLiteral("the running instance stayed busy with other "
                                            "connections for %1 s")
                                 .arg(double(busyRetryMs) / 1000.0, 0, 'g', 2);
-            break;
+            return role;
         }
         QThread::msleep(ulong(pauseMs));
         pauseMs = std::min(pauseMs * 2, 400);
     }
-    if (role != Role::NotAnswered || !m_unansweredSocket || !instanceMayBeRunning
-        || instanceMayBeRunning())
-        return role;
-    return takeOver(message, timeoutMs);
 }
 
 SingleInstance::Role SingleInstance::attempt(const QString &message, int timeoutMs, bool &busy)
