@@ -33,11 +33,11 @@ constexpr unsigned kQuitDeadlineSeconds = 2;
 int main(int argc, char **argv)
 {
     setUpAllocator();
-    // A launch that only hands its link over finds the store held by the running instance and
-    // gives up on it. One started at the same moment as the instance that runs on may take the
-    // store first: it lets go of it before it hands its link over, and that instance waits.
-    // Until it knows that it runs on, a launch only reads: creating, migrating, setting aside
-    // or repairing the store is left to the launch that keeps it.
+    // A launch that only hands its link over lets go of the store before it does: one started
+    // at the same moment as the instance that runs on may have taken it first, and that
+    // instance waits for it. Until it knows that it runs on, a launch only reads (creating,
+    // migrating, setting aside or repairing the store is left to the launch that keeps it), and
+    // it waits for a store another process holds for as long as it does not know.
     const QString storePath = ListsController::defaultStorePath();
     auto store = std::make_unique<ObjectStore>();
     store->openInBackground(storePath, ObjectStore::kKeeperLockWaitMs,
