@@ -33,13 +33,14 @@ constexpr unsigned kQuitDeadlineSeconds = 2;
 int main(int argc, char **argv)
 {
     setUpAllocator();
-    // A launch that only hands its link over finds the store held by the running instance and
-    // gives up on it. One started at the same moment as the instance that runs on may take the
-    // store first: it lets go of it before it hands its link over, and that instance waits.
-    // Until it knows that it runs on, a launch only reads: creating, migrating, setting aside
-    // or repairing the store is left to the launch that keeps it.
+    // A launch that only hands its link over lets go of the store before it does: one started
+    // at the same moment as the instance that runs on may have taken it first, and that
+    // instance waits for it. Until it knows that it runs on, a launch only reads (creating,
+    // migrating, setting aside or repairing the store is left to the launch that keeps it), and
+    // it waits for a store another process holds for as long as it does not know.
+    const QString storePath = ListsController::defaultStorePath();
     auto store = std::make_unique<ObjectStore>();
-    store->openInBackground(ListsController::defaultStorePath(), ObjectStore::kBackgroundLockWaitMs,
+    store->openInBackground(storePath, ObjectStore::kKeeperLockWaitMs,
                             ObjectStore::FileChanges::AwaitPermission);
     QApplication app(argc, argv);
     // Ends the event loop at once: quit() would first close every window, and closing the last
@@ -62,6 +63,12 @@ int main(int argc, char **argv)
     instance.beforeForwarding = [&store] {
         store.reset();
     };
+    // A running Tanvill holds the store: when nobody does, whatever listens at the socket
+    // without answering is something else, or a Tanvill that is ending.
+    instance.instanceMayBeRunning = [&store, &storePath] {
+        store.reset();
+        return ObjectStore::isInUse(storePath);
+    };
     const QString ownMessage = SingleInstance::messageFromArguments(QApplication::arguments());
     switch (instance.start(ownMessage)) {
     case SingleInstance::Role::Forwarded:
@@ -76,7 +83,13 @@ int main(int argc, char **argv)
     case SingleInstance::Role::Primary:
         break;
     }
-    store->allowFileChanges();
+    if (store) {
+        store->allowFileChanges();
+    } else {
+        // It let go of the store to hand over, but nothing took its link: it runs on after all.
+        store = std::make_unique<ObjectStore>();
+        store->openInBackground(storePath, ObjectStore::kKeeperLockWaitMs);
+    }
 
     ServicesOptions options;
     options.objectStore = std::move(store);

@@ -30,6 +30,8 @@ bool isTransient(int code)
 }
 
 constexpr int kLockRetryMs = 20;
+// How long opening waits for another program that holds the store's file.
+constexpr int kOpeningBusyWaitMs = 2000;
 // The UI thread reads descriptions and screenshots on demand: it waits out a commit of the
 // writer, but not a lock another process keeps on the file.
 constexpr int kReaderBusyTimeoutMs = 100;
@@ -97,9 +99,18 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     case StoreLock::Result::Failed:
         break;
     }
-    result->error = tr("The lock file %1 cannot be written (%2).")
-                        .arg(QDir::toNativeSeparators(lockFile), error);
+    result->error = error;
     return false;
+}
+
+bool ObjectStore::isInUse(const QString &storePath)
+{
+    if (!QFileInfo(QFileInfo(storePath).absolutePath()).isDir())
+        return false;
+    StoreLock probe;
+    qint64 holder = 0;
+    QString error;
+    return probe.tryLock(lockPath(storePath), &holder, &error) == StoreLock::Result::Held;
 }
 
 bool ObjectStore::clearLockPath(const QString &lockFile, QString *error)
@@ -152,7 +163,6 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
     m_openResult = {};
     m_cancelOpening = false;
     m_fileChangesAllowed = changes == FileChanges::Allowed;
-    m_awaitedPermission = !m_fileChangesAllowed;
     const auto work = [this, path, lockWaitMs] {
         OpenResult result = openNow(path, lockWaitMs);
         // Taken over once the event loop runs at the latest, so that the outcome is told even
@@ -260,19 +270,22 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         return result;
     }
 
-    const auto lockWaitStart = std::chrono::steady_clock::now();
+    // A launch that may still hand its link over waits for as long as it does not know: the
+    // holder may be a launch of its session that hands over and lets go, however slowly a busy
+    // desktop lets the two get there. The wait counts from when this process may change files,
+    // that is from when it knows it runs on.
+    std::optional<std::chrono::steady_clock::time_point> lockWaitStart;
     while (!lock(path, &result)) {
-        // A launch that is known to run on has found no other in its session to hand over
-        // to: whoever holds the store there is a launch about to hand its link over and let
-        // go, however slowly a busy machine lets it get there.
-        const int waitMs = m_awaitedPermission && fileChangesAllowed()
-            ? std::max(lockWaitMs, kKeeperLockWaitMs)
-            : lockWaitMs;
-        if (result.outcome != OpenOutcome::InUse || m_cancelOpening
-            || std::chrono::steady_clock::now() - lockWaitStart
-                >= std::chrono::milliseconds(waitMs))
+        if (result.outcome != OpenOutcome::InUse || m_cancelOpening)
             return result;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kLockRetryMs));
+        const auto now = std::chrono::steady_clock::now();
+        if (fileChangesAllowed() && !lockWaitStart)
+            lockWaitStart = now;
+        if (lockWaitStart && now - *lockWaitStart >= std::chrono::milliseconds(lockWaitMs))
+            return result;
+        std::unique_lock permission(m_permissionMutex);
+        m_permissionChanged.wait_for(permission, std::chrono::milliseconds(kLockRetryMs),
+                                     [this] { return m_cancelOpening.load(); });
         result = {};
     }
 
@@ -288,6 +301,8 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
                            .arg(QDir::toNativeSeparators(path));
         return result;
     }
+    if (regular && !awaitFile(path, &result))
+        return result;
     if (regular && StoreSchema::isNewerStore(path)) {
         result.outcome = OpenOutcome::Newer;
         result.error = tr("The store %1 was written by a newer version of Tanvill.")
@@ -326,6 +341,38 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
     }
     result.outcome = OpenOutcome::ReplacedUnreadable;
     return result;
+}
+
+bool ObjectStore::awaitFile(const QString &path, OpenResult *result)
+{
+    // Another program that holds the file (one in the middle of writing it) may keep it for as
+    // long as it likes: the user hears of it after a moment, rather than once every statement
+    // of opening has waited its turn.
+    Database probe;
+    if (!probe.open(path, false))
+        return true; // opening proper says what is wrong
+    struct Waiting
+    {
+        std::chrono::steady_clock::time_point deadline;
+        const std::atomic<bool> *cancel;
+    } waiting { std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpeningBusyWaitMs),
+                &m_cancelOpening };
+    sqlite3_busy_handler(
+        probe.handle(),
+        [](void *context, int) -> int {
+            const auto *wait = static_cast<const Waiting *>(context);
+            if (*wait->cancel || std::chrono::steady_clock::now() >= wait->deadline)
+                return 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kLockRetryMs));
+            return 1;
+        },
+        &waiting);
+    if (probe.queryInteger(QStringLiteral("PRAGMA schema_version"))
+        || probe.lastErrorCode() != SQLITE_BUSY)
+        return true;
+    result->error = tr("Another program is using the file %1 (%2).")
+                        .arg(QDir::toNativeSeparators(path), probe.lastError());
+    return false;
 }
 
 bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool check)

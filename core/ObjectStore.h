@@ -64,10 +64,12 @@ public:
     // store, migrate, set an unreadable file aside, repair) before allowFileChanges().
     enum class FileChanges { Allowed, AwaitPermission };
 
-    // How long a store opened in the background waits for another process to let it go: a
-    // later launch that only hands its link to the running one holds it for a moment.
+    // How long a store opened in the background waits for another process to let it go,
+    // counted from when it may change files: a launch that only hands its link to the running
+    // one holds it for a moment.
     static constexpr int kBackgroundLockWaitMs = 1000;
-    // How long it waits once it is allowed to change files after awaiting permission.
+    // How long the launch that runs on waits: one of its session that is about to hand its link
+    // over may be slower to get there than it.
     static constexpr int kKeeperLockWaitMs = 3000;
     // When the check of the whole file runs after opening, and again after it could not run.
     static constexpr int kCheckDelayMs = 1000;
@@ -84,7 +86,8 @@ public:
     // once. The check of the whole file runs a moment later; a damaged file it finds is written
     // anew from memory, as when damage shows while running (storeRepaired). A launch that may
     // still hand over to another one asks the worker to await permission before it changes
-    // anything; the first call that needs the store gives it.
+    // anything; the first call that needs the store gives it. Such a worker also waits for a
+    // store another process holds until it has permission, and then lockWaitMs more.
     void openInBackground(const QString &path, int lockWaitMs = kBackgroundLockWaitMs,
                           FileChanges changes = FileChanges::Allowed);
     // This process keeps the store: the worker may change files.
@@ -125,6 +128,8 @@ public:
 
     // The file next to the store that marks it in use.
     static QString lockPath(const QString &storePath);
+    // True while another process holds the store at storePath.
+    static bool isInUse(const QString &storePath);
 
     // For tests: when the check of the whole file runs.
     void setCheckTimes(int delayMs, int retryMs);
@@ -155,6 +160,8 @@ private:
     bool lock(const QString &path, OpenResult *result);
     // Clears the way for the lock file when something else stands at its path.
     bool clearLockPath(const QString &lockFile, QString *error);
+    // False, with the reason, when another program keeps the file locked for long.
+    bool awaitFile(const QString &path, OpenResult *result);
     // With `check`, also has the check of every page of the file run.
     bool tryOpen(const QString &path, QString *error, int *code, bool check = false);
     // Opens the connections and the writer on a migrated store, without loading records.
@@ -206,7 +213,6 @@ private:
     std::mutex m_permissionMutex;
     std::condition_variable m_permissionChanged;
     bool m_fileChangesAllowed = true;
-    bool m_awaitedPermission = false;
     OpenResult m_openResult;
     std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
 

@@ -1,11 +1,14 @@
 #pragma once
 
-// The lock that keeps one process at a time on a store: a small file next to it, locked with
-// flock(2) for as long as the store is open. The system lets go of the lock when its process
-// ends however it ends, so a lock file left by a crash or a power cut (empty, cut short, full
-// of noise) never stands in the way: only a live lock counts. The file names its holder's
-// process in the first line, as Qt's lock files do, for the message to the user; at most a
-// few hundred bytes of it are read.
+// The lock that keeps one process at a time on a store, held for as long as the store is open.
+// The store's folder is locked: nothing can delete that from under a running program while the
+// store is in it. A small file next to the store is locked as well, for older versions, which
+// lock only that file, and to name its holder's process in the first line, as Qt's lock files
+// do, for the message to the user; at most a few hundred bytes of it are read. The system lets
+// go of both locks when their process ends however it ends, so a lock file left by a crash or a
+// power cut (empty, cut short, full of noise, one this user may not write) never stands in the
+// way: only a live lock counts. Where the file system cannot lock folders, the file's lock
+// alone keeps the store.
 
 #include <QString>
 
@@ -17,7 +20,7 @@ public:
     enum class Result {
         Locked, // this object holds the lock
         Held, // another holder has it
-        Failed, // the lock file cannot be made or opened
+        Failed, // the lock cannot be taken: error says why
     };
 
     StoreLock() = default;
@@ -25,21 +28,29 @@ public:
     StoreLock(const StoreLock &) = delete;
     StoreLock &operator=(const StoreLock &) = delete;
 
-    // Takes the lock at path without waiting. With Held, holderPid is the holder's process
-    // when the file names it (0 when not); with Failed, error says why.
+    // Takes the lock for the lock file at path without waiting. With Held, holderPid is the
+    // holder's process when the file names it (0 when not); with Failed, error is a sentence
+    // for the user. Called again while the folder is still locked (its lock file went), it keeps
+    // the folder locked and takes the file anew.
     Result tryLock(const QString &path, qint64 *holderPid, QString *error);
     // Removes the file and lets go.
     void unlock();
 
     bool isLocked() const { return m_fd >= 0; }
-    // True while the file at the lock's path is the one this object holds: a lock file removed
-    // with its folder marks nothing any more.
+    // True while the file at the lock's path is the one this object holds, in the folder it
+    // holds: a lock file removed, or removed with its folder, marks nothing any more.
     bool isInPlace() const;
     QString path() const { return m_path; }
 
 private:
+    bool folderInPlace() const;
+    void closeFile();
+    // Makes way for a lock file this user cannot open for writing, when nobody holds it.
+    Result replaceUnwritable(const QByteArray &name, qint64 *holderPid, QString *error);
+
     QString m_path;
     int m_fd = -1;
+    int m_folderFd = -1;
 };
 
 } // namespace tanvill

@@ -1,13 +1,17 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/FileLock.h"
 #include "platform/Identity.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QThread>
@@ -16,8 +20,16 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tanvill {
 
@@ -26,6 +38,112 @@ namespace {
 constexpr int kHeaderBytes = 4;
 // Connections handled at once; more are closed at once, so a flood costs nothing.
 constexpr int kMaxPeers = 8;
+// A connection that has sent nothing for this long makes room for a new one when every place
+// is taken: a launch sends its message as soon as it is connected.
+constexpr int kIdleBeforeMakingRoomMs = 100;
+constexpr int kLockPollMs = 10;
+
+QString describe(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool sameFile(int fd, const QByteArray &name)
+{
+    struct stat opened
+    {
+    };
+    struct stat atPath
+    {
+    };
+    return ::fstat(fd, &opened) == 0 && ::lstat(name.constData(), &atPath) == 0
+        && opened.st_dev == atPath.st_dev && opened.st_ino == atPath.st_ino;
+}
+
+// Clears a path in the user's runtime folder of what stands there: nothing of it is ours to
+// keep but a folder's content, which is moved aside.
+bool makeWay(const QByteArray &name)
+{
+    struct stat status
+    {
+    };
+    if (::lstat(name.constData(), &status) != 0)
+        return errno == ENOENT;
+    if (!S_ISDIR(status.st_mode))
+        return ::unlink(name.constData()) == 0;
+    if (::rmdir(name.constData()) == 0)
+        return true;
+    const QByteArray aside
+        = name + ".unused-" + QByteArray::number(QDateTime::currentMSecsSinceEpoch());
+    return ::rename(name.constData(), aside.constData()) == 0;
+}
+
+// The lock that launches of one session take in turn to find the running instance or become
+// it: a regular file, opened without waiting (a FIFO there would block for ever), and whatever
+// else stands at its path makes way. The file stays when the lock is let go: a launch waiting
+// on it would otherwise lock a file nobody else sees.
+class InstanceLock
+{
+public:
+    InstanceLock() = default;
+    InstanceLock(const InstanceLock &) = delete;
+    InstanceLock &operator=(const InstanceLock &) = delete;
+    ~InstanceLock() { unlock(); }
+
+    // Waits up to timeoutMs; Failed when no lock can be had there at all.
+    FileLock::Result lock(const QString &path, int timeoutMs, QString *error)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        const QDeadlineTimer deadline(timeoutMs);
+        int waysMade = 0;
+        for (;;) {
+            const int fd = ::open(name.constData(),
+                                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+            const int openError = fd < 0 ? errno : 0;
+            struct stat status
+            {
+            };
+            if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+                if (fd >= 0)
+                    ::close(fd);
+                // A link, a FIFO, a folder, a file this user may not write.
+                if (openError != ENOENT && waysMade++ < 3 && makeWay(name))
+                    continue;
+                *error = QStringLiteral("%1 cannot be used as a lock (%2)")
+                             .arg(QDir::toNativeSeparators(path),
+                                  openError ? describe(openError)
+                                            : QStringLiteral("not a regular file"));
+                return FileLock::Result::Failed;
+            }
+            int lockError = 0;
+            const FileLock::Result result = FileLock::lockExclusive(fd, &lockError);
+            if (result == FileLock::Result::Locked && sameFile(fd, name)) {
+                m_fd = fd;
+                return result;
+            }
+            ::close(fd);
+            if (result == FileLock::Result::Failed) {
+                *error = describe(lockError);
+                return result;
+            }
+            if (result == FileLock::Result::Held) {
+                if (deadline.hasExpired())
+                    return result;
+                QThread::msleep(kLockPollMs);
+            }
+        }
+    }
+
+    void unlock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
 
 QByteArray frame(const QByteArray &payload)
 {
@@ -48,6 +166,7 @@ struct SingleInstance::Peer
     QLocalSocket *socket = nullptr;
     QTimer *timer = nullptr;
     QByteArray buffer;
+    QElapsedTimer connected;
     bool done = false;
 };
 
@@ -68,8 +187,27 @@ SingleInstance::SingleInstance(QString socketPath, QObject *parent)
 
 SingleInstance::~SingleInstance()
 {
-    if (m_server)
-        m_server->close();
+    if (!m_server)
+        return;
+    // Removes only the name the socket was made under.
+    m_server->close();
+    // A launch that took this one's place (it no longer answered while it ended) keeps its
+    // socket.
+    InstanceLock lock;
+    QString error;
+    if (lock.lock(lockPath(), 100, &error) != FileLock::Result::Held && m_ownSocket
+        && socketId() == m_ownSocket)
+        ::unlink(QFile::encodeName(m_socketPath).constData());
+}
+
+std::optional<SingleInstance::FileId> SingleInstance::socketId() const
+{
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(m_socketPath).constData(), &status) != 0)
+        return std::nullopt;
+    return FileId { quint64(status.st_dev), quint64(status.st_ino) };
 }
 
 QString SingleInstance::defaultSocketPath()
@@ -93,12 +231,19 @@ QString SingleInstance::messageFromArguments(const QStringList &arguments)
 SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs, int busyRetryMs)
 {
     const QDeadlineTimer busyDeadline(busyRetryMs);
+    m_unansweredSocket.reset();
     // Pauses between tries grow, so that a busy instance is not met with a flood.
     int pauseMs = 50;
     for (;;) {
         m_errorString.clear();
         bool busy = false;
         const Role role = attempt(message, timeoutMs, busy);
+        if (role != Role::NotAnswered)
+            return role;
+        // What took no message is no running instance when nothing holds what one would hold
+        // (another program, or an instance that is ending): this launch takes its place.
+        if (m_unansweredSocket && instanceMayBeRunning && !instanceMayBeRunning())
+            return takeOver(message, timeoutMs);
         if (!busy)
             return role;
         if (busyDeadline.remainingTime() < pauseMs) {
@@ -115,26 +260,61 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
 SingleInstance::Role SingleInstance::attempt(const QString &message, int timeoutMs, bool &busy)
 {
     // Connecting and listening happen under a lock, so that two launches at once cannot both
-    // find no instance, and a stale socket is removed only while no one else can listen.
-    QLockFile lock(m_socketPath + QStringLiteral(".lock"));
-    if (!lock.tryLock(timeoutMs)) {
-        m_errorString = QStringLiteral("another launch holds %1").arg(lock.fileName());
+    // find no instance, and a stale socket is replaced only while no one else can listen.
+    InstanceLock lock;
+    QString lockError;
+    switch (lock.lock(lockPath(), timeoutMs, &lockError)) {
+    case FileLock::Result::Locked:
+        break;
+    case FileLock::Result::Held:
+        m_errorString = QStringLiteral("another launch holds %1").arg(lockPath());
         return Role::NotAnswered;
+    case FileLock::Result::Failed:
+        // Launches at the same moment may both find no instance then; the store's lock still
+        // keeps them from working on one store.
+        qWarning().noquote() << "Launches cannot take turns:" << lockError;
+        break;
     }
 
+    const std::optional<FileId> listening = socketId();
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
     if (socket.waitForConnected(timeoutMs)) {
         lock.unlock();
         if (const std::function<void()> release = std::exchange(beforeForwarding, {}))
             release();
-        return forward(socket, message, timeoutMs, busy);
+        const Role role = forward(socket, message, timeoutMs, busy);
+        if (role == Role::NotAnswered)
+            m_unansweredSocket = listening;
+        return role;
     }
     if (socket.error() == QLocalSocket::SocketTimeoutError) {
+        m_unansweredSocket = listening;
         m_errorString = QStringLiteral("the running instance does not accept connections");
         return Role::NotAnswered;
     }
     // No socket, or one left behind by an instance that ended without removing it.
+    return listen();
+}
+
+SingleInstance::Role SingleInstance::takeOver(const QString &message, int timeoutMs)
+{
+    InstanceLock lock;
+    QString lockError;
+    if (lock.lock(lockPath(), timeoutMs, &lockError) == FileLock::Result::Held) {
+        m_errorString = QStringLiteral("another launch holds %1").arg(lockPath());
+        return Role::NotAnswered;
+    }
+    if (socketId() != m_unansweredSocket) {
+        // Another launch took its place meanwhile: that one answers.
+        lock.unlock();
+        bool busy = false;
+        m_errorString.clear();
+        return attempt(message, timeoutMs, busy);
+    }
+    qWarning().noquote() << "No running Tanvill listens at" << m_socketPath
+                         << "(" + m_errorString + "); this one takes its place.";
+    m_errorString.clear();
     return listen();
 }
 
@@ -171,26 +351,65 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
 
 SingleInstance::Role SingleInstance::listen()
 {
-    auto server = std::make_unique<QLocalServer>(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_socketPath)) {
-        if (server->serverError() == QAbstractSocket::AddressInUseError)
-            QLocalServer::removeServer(m_socketPath);
-        if (!server->listen(m_socketPath)) {
-            m_errorString = server->errorString();
-            return Role::Alone;
-        }
+    const QByteArray name = QFile::encodeName(m_socketPath);
+    const QByteArray fresh
+        = name + ".new-" + QByteArray::number(QCoreApplication::applicationPid());
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (size_t(fresh.size()) >= sizeof address.sun_path) {
+        m_errorString = QStringLiteral("the path %1 is too long for a socket").arg(m_socketPath);
+        return Role::Alone;
     }
+    std::copy(fresh.begin(), fresh.end(), address.sun_path);
+    ::unlink(fresh.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const auto fail = [&](int error) {
+        m_errorString = describe(error);
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(fresh.constData());
+        return Role::Alone;
+    };
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        || ::chmod(fresh.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, SOMAXCONN) != 0)
+        return fail(errno);
+    // Replaces in one step whatever is there: a socket left by a crash, or one at which nothing
+    // answers.
+    if (::rename(fresh.constData(), name.constData()) != 0
+        && !((errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) && makeWay(name)
+             && ::rename(fresh.constData(), name.constData()) == 0))
+        return fail(errno);
+    auto server = std::make_unique<QLocalServer>(this);
+    if (!server->listen(qintptr(fd))) {
+        m_errorString = server->errorString();
+        ::close(fd);
+        return Role::Alone;
+    }
+    m_ownSocket = socketId();
     m_server = server.release();
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     return Role::Primary;
+}
+
+bool SingleInstance::makeRoom()
+{
+    for (const std::shared_ptr<Peer> &peer : m_peers) {
+        if (!peer->done && peer->buffer.isEmpty()
+            && peer->connected.elapsed() >= kIdleBeforeMakingRoomMs) {
+            drop(*peer, "it sent nothing while another connected");
+            return true;
+        }
+    }
+    return false;
 }
 
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (m_peerCount >= kMaxPeers) {
+        const auto serving = std::count_if(m_peers.begin(), m_peers.end(),
+                                           [](const auto &peer) { return !peer->done; });
+        if (serving >= kMaxPeers && !makeRoom()) {
             const QString message = QStringLiteral(
                 "Dropped a connection to the running instance: too many connections");
             m_log.warn(message, message);
@@ -198,12 +417,15 @@ void SingleInstance::acceptConnections()
             socket->deleteLater();
             continue;
         }
-        ++m_peerCount;
-        connect(socket, &QObject::destroyed, this, [this] { --m_peerCount; });
         // Qt stops reading from the peer once this much waits, so a flood stays bounded.
         socket->setReadBufferSize(kHeaderBytes + kMaxMessageBytes + 1);
         auto peer = std::make_shared<Peer>();
         peer->socket = socket;
+        peer->connected.start();
+        m_peers.push_back(peer);
+        connect(socket, &QObject::destroyed, this, [this, gone = peer.get()] {
+            std::erase_if(m_peers, [gone](const auto &served) { return served.get() == gone; });
+        });
         peer->timer = new QTimer(socket);
         peer->timer->setSingleShot(true);
         connect(peer->timer, &QTimer::timeout, socket,

@@ -8,8 +8,13 @@
 // On the socket a message is a 4-byte big-endian length and that many bytes of UTF-8; the
 // answer is a message "ok". A peer that sends more than one message, an over-long or
 // malformed one, or nothing within a second is dropped without a report. A running instance
-// serves a few connections at once and closes the others unanswered; a launch that finds it
-// busy like that tries again for a few seconds before it gives up.
+// serves a few connections at once; when all are taken, one that has sent nothing for a moment
+// makes room for a new one, and only when none has is the new one closed unanswered. A launch
+// that finds it busy like that tries again for a few seconds before it gives up.
+//
+// Launches take turns through a lock file beside the socket. The socket is made under another
+// name and renamed into place, so that it replaces what was there in one step, and an instance
+// that ends removes it only while it is still its own.
 
 #include "platform/ThrottledLog.h"
 
@@ -18,6 +23,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 class QLocalServer;
 class QLocalSocket;
@@ -63,6 +71,10 @@ public:
     // Runs once, before a launch hands its message to the running instance, which may wait
     // for what this launch holds.
     std::function<void()> beforeForwarding;
+    // Asked when whatever listens at the socket takes no message: false when no running
+    // instance can be behind it (what one would hold is free), and this launch then listens in
+    // its place. Unset, an instance is taken to be running.
+    std::function<bool()> instanceMayBeRunning;
 
     // For tests: how long the running instance waits for a peer's message.
     void setPeerTimeoutMs(int milliseconds) { m_peerTimeoutMs = milliseconds; }
@@ -76,18 +88,32 @@ signals:
 
 private:
     struct Peer;
+    struct FileId
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileId &) const = default;
+    };
 
+    QString lockPath() const { return m_socketPath + QStringLiteral(".lock"); }
+    std::optional<FileId> socketId() const;
     Role attempt(const QString &message, int timeoutMs, bool &busy);
     Role forward(QLocalSocket &socket, const QString &message, int timeoutMs, bool &busy);
+    Role takeOver(const QString &message, int timeoutMs);
     Role listen();
     void acceptConnections();
+    bool makeRoom();
     void readMessage(Peer &peer);
     void drop(Peer &peer, const char *reason);
 
     QString m_socketPath;
     QString m_errorString;
     QLocalServer *m_server = nullptr;
-    int m_peerCount = 0;
+    // The socket this instance listens at, and one at which nothing took the message.
+    std::optional<FileId> m_ownSocket;
+    std::optional<FileId> m_unansweredSocket;
+    // The connections being served, oldest first.
+    std::vector<std::shared_ptr<Peer>> m_peers;
     int m_peerTimeoutMs = kPeerTimeoutMs;
     // A process that keeps connecting must not fill the log.
     ThrottledLog m_log;

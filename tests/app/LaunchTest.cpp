@@ -2,6 +2,7 @@
 #include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/StoreLock.h"
 #include "core/StoreSchema.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
@@ -9,6 +10,10 @@
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -16,6 +21,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace tanvill;
 
@@ -81,6 +90,51 @@ RunningProgram *theOneLeft(RunningProgram &a, RunningProgram &b)
     return ended(a) ? &b : &a;
 }
 
+// Serves the look-ups of the two apps the links of these tests name.
+void serveLookups(test::FakeHttpServer &server)
+{
+    server.setHandler("/lookup", [](const test::FakeRequest &request) {
+        const bool slack = request.query.queryItemValue("id") == "803453959";
+        return test::FakeResponse::file(
+            test::fixturesDir()
+            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
+    });
+}
+
+void seedOneList()
+{
+    ListsController seed;
+    seed.createList("Watched");
+    seed.saveWithAsync(false);
+}
+
+qint64 appsInStore()
+{
+    Database file;
+    return file.open(ListsController::defaultStorePath(), false)
+        ? file.queryInteger("SELECT count(*) FROM apps").value_or(-1)
+        : -1;
+}
+
+// Hands a message over to the program as a later launch would, once it listens: answered only
+// from its event loop.
+bool handsOver(const QString &message = SingleInstance::kReopenMessage,
+               std::function<void()> beforeForwarding = {})
+{
+    if (!test::waitFor([] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 20000))
+        return false;
+    SingleInstance later;
+    later.beforeForwarding = std::move(beforeForwarding);
+    return later.start(message, 20000) == SingleInstance::Role::Forwarded;
+}
+
+bool endsCleanlyOnSigterm(RunningProgram &program)
+{
+    ::kill(pid_t(program.process.processId()), SIGTERM);
+    return program.process.waitForFinished(15000)
+        && program.process.exitStatus() == QProcess::NormalExit && program.process.exitCode() == 0;
+}
+
 } // namespace
 
 TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
@@ -113,10 +167,7 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
         << program.output.toStdString();
     EXPECT_EQ(server.requests().front().query.queryItemValue("id"), kThingsIdentifier);
 
-    ::kill(pid_t(program.process.processId()), SIGTERM);
-    ASSERT_TRUE(program.process.waitForFinished(15000));
-    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.output.toStdString();
-    EXPECT_EQ(program.process.exitCode(), 0);
+    ASSERT_TRUE(endsCleanlyOnSigterm(program)) << program.output.toStdString();
 
     ListsController reopened;
     const std::vector<App *> apps = reopened.apps();
@@ -133,9 +184,8 @@ TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
     test::FakeHttpServer server;
     RunningProgram program(server.baseUrl());
     ASSERT_TRUE(program.process.waitForStarted(10000));
-    // Give the program time to reach its event loop, where the signal is handled.
-    ASSERT_TRUE(
-        test::waitFor([&] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 10000));
+    // The signal is handled once the event loop runs.
+    ASSERT_TRUE(handsOver());
     ::kill(pid_t(program.process.processId()), SIGINT);
     ASSERT_TRUE(program.process.waitForFinished(15000));
     EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
@@ -162,26 +212,15 @@ TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
     EXPECT_TRUE(first.output.contains("Message from another launch: " + link));
     EXPECT_EQ(first.process.state(), QProcess::Running);
 
-    ::kill(pid_t(first.process.processId()), SIGTERM);
-    ASSERT_TRUE(first.process.waitForFinished(15000));
-    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_TRUE(endsCleanlyOnSigterm(first)) << first.output.toStdString();
 }
 
 TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
 {
     test::TestServices services { { .listsController = false } };
-    {
-        ListsController seed;
-        seed.createList("Watched");
-        seed.saveWithAsync(false);
-    }
+    seedOneList();
     test::FakeHttpServer server;
-    server.setHandler("/lookup", [](const test::FakeRequest &request) {
-        const bool slack = request.query.queryItemValue("id") == "803453959";
-        return test::FakeResponse::file(
-            test::fixturesDir()
-            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
-    });
+    serveLookups(server);
     // Neither runs yet: one of them becomes the running program and must add its own link,
     // the other hands its link over.
     RunningProgram a(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
@@ -189,17 +228,9 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
     RunningProgram *runner = theOneLeft(a, b);
     ASSERT_NE(runner, nullptr);
     // Each addition is saved as it is made.
-    ASSERT_TRUE(test::waitFor(
-        [] {
-            Database file;
-            return file.open(ListsController::defaultStorePath(), false)
-                && file.queryInteger("SELECT count(*) FROM apps") == 2;
-        },
-        20000))
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
         << runner->output.toStdString();
-    ::kill(pid_t(runner->process.processId()), SIGTERM);
-    ASSERT_TRUE(runner->process.waitForFinished(15000));
-    EXPECT_EQ(runner->process.exitCode(), 0) << runner->output.toStdString();
+    EXPECT_TRUE(endsCleanlyOnSigterm(*runner)) << runner->output.toStdString();
 
     ListsController reopened;
     QStringList identifiers;
@@ -229,12 +260,12 @@ QMap<QString, QString> ownSession(const QTemporaryDir &runtime, const QString &h
 
 TEST(Launch, AnInstanceThatCannotHandOverLeavesTheStoreAloneAndQuitsSayingWhy)
 {
+    test::TestServices services { { .listsController = false } };
     test::FakeHttpServer server;
     RunningProgram first(server.baseUrl());
     ASSERT_TRUE(first.process.waitForStarted(10000));
-    ASSERT_TRUE(
-        test::waitFor([&] { return QFile::exists(ListsController::defaultStorePath()); }, 10000));
-    test::waitFor([] { return false; }, 300);
+    // Launch has finished, the store made and loaded, once the event loop answers.
+    ASSERT_TRUE(handsOver()) << first.output.toStdString();
     const QByteArray before = [] {
         QFile store(ListsController::defaultStorePath());
         return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
@@ -252,9 +283,7 @@ TEST(Launch, AnInstanceThatCannotHandOverLeavesTheStoreAloneAndQuitsSayingWhy)
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
     EXPECT_EQ(store.readAll(), before);
 
-    ::kill(pid_t(first.process.processId()), SIGTERM);
-    ASSERT_TRUE(first.process.waitForFinished(15000));
-    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_TRUE(endsCleanlyOnSigterm(first)) << first.output.toStdString();
 }
 
 TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
@@ -275,15 +304,74 @@ TEST(Launch, TwoFirstStartsAtOnceLeaveOneRunningOnASoundStore)
         EXPECT_TRUE(quitter.output.contains("Tanvill is already running."))
             << quitter.output.toStdString();
         EXPECT_FALSE(quitter.output.contains("already exists"));
-        test::waitFor([] { return false; }, 200);
-        EXPECT_EQ(runner.process.state(), QProcess::Running) << round;
-        ::kill(pid_t(runner.process.processId()), SIGTERM);
-        ASSERT_TRUE(runner.process.waitForFinished(15000));
-        EXPECT_EQ(runner.process.exitCode(), 0) << runner.output.toStdString();
+        // The one left runs on: its event loop answers a launch of its session.
+        const QString socket = (left == &a ? runtimeA : runtimeB).path() + "/"
+            + QFileInfo(SingleInstance::defaultSocketPath()).fileName();
+        ASSERT_TRUE(test::waitFor([&] { return QFile::exists(socket); }, 20000));
+        EXPECT_EQ(SingleInstance(socket).start("reopen", 20000), SingleInstance::Role::Forwarded);
+        ASSERT_TRUE(endsCleanlyOnSigterm(runner)) << runner.output.toStdString();
 
         Database database;
         ASSERT_TRUE(
             database.open(home.path() + "/.local/share/com.tanvill.Tanvill/Tanvill.sqlite", false));
         EXPECT_EQ(database.queryInteger("PRAGMA user_version"), StoreSchema::currentVersion());
     }
+}
+
+TEST(Launch, ALaunchWhoseHandOverIsCutOffRunsOnAndAddsItsLink)
+{
+    // Something answers at the socket that is no running Tanvill: one that reads the link,
+    // closes and removes its socket (it was quitting), or another program that never answers.
+    for (const bool quitting : { true, false }) {
+        SCOPED_TRACE(quitting ? "quitting" : "another program");
+        test::TestServices services { { .listsController = false } };
+        seedOneList();
+        test::FakeHttpServer server;
+        serveLookups(server);
+        QLocalServer standIn;
+        ASSERT_TRUE(standIn.listen(SingleInstance::defaultSocketPath()));
+        QObject::connect(&standIn, &QLocalServer::newConnection, [&] {
+            if (!quitting)
+                return;
+            std::unique_ptr<QLocalSocket> peer(standIn.nextPendingConnection());
+            peer->waitForReadyRead(5000);
+            standIn.close();
+        });
+        RunningProgram program(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
+        ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
+            << program.output.toStdString();
+        EXPECT_TRUE(endsCleanlyOnSigterm(program)) << program.output.toStdString();
+    }
+}
+
+TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
+{
+    test::TestServices services { { .listsController = false } };
+    seedOneList();
+    test::FakeHttpServer server;
+    serveLookups(server);
+    // A launch that will hand its link over has the store, and the one that runs on finds the
+    // launches' lock held for a while: a slow desktop start.
+    StoreLock handingOver;
+    qint64 holder = 0;
+    QString error;
+    ASSERT_EQ(handingOver.tryLock(ObjectStore::lockPath(ListsController::defaultStorePath()),
+                                  &holder, &error),
+              StoreLock::Result::Locked);
+    const QByteArray turnsPath = QFile::encodeName(SingleInstance::defaultSocketPath() + ".lock");
+    const int turns = ::open(turnsPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(turns, LOCK_EX), 0);
+    RunningProgram late(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
+    ASSERT_TRUE(late.process.waitForStarted(10000));
+    // How late it gets there is the point: a launch used to give up a second after it began.
+    QElapsedTimer started;
+    started.start();
+    test::waitFor([&] { return started.elapsed() >= 1500; }, 3000);
+    ::unlink(turnsPath.constData());
+    ::close(turns);
+    // The other launch lets go of the store as it hands its link over.
+    EXPECT_TRUE(handsOver("tanvill:///addApp?id=803453959", [&] { handingOver.unlock(); }));
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
+        << late.output.toStdString();
+    EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
 }

@@ -4,21 +4,43 @@
 #include "core/StoreLock.h"
 #include "core/StoreSchema.h"
 #include "core/TextLimits.h"
+#include "platform/FileLock.h"
 #include "support/TestEnvironment.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <limits>
+#include <linux/capability.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tanvill;
 
 namespace {
+
+// File permissions hold for this thread, and the threads it starts, as they do for a user: the
+// tests may run as root.
+struct WithFilePermissions
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved[2] {};
+    WithFilePermissions()
+    {
+        ::syscall(SYS_capget, &header, saved);
+        __user_cap_data_struct reduced[2] = { saved[0], saved[1] };
+        for (const int capability : { CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER })
+            reduced[capability / 32].effective &= ~(1u << (capability % 32));
+        ::syscall(SYS_capset, &header, reduced);
+    }
+    ~WithFilePermissions() { ::syscall(SYS_capset, &header, saved); }
+};
 
 class Store : public test::StoreTest
 {
@@ -464,12 +486,22 @@ TEST_F(Store, LockFilesThatNameNoLiveHolderMakeWay)
         if (which == 3) {
             ASSERT_TRUE(file.resize(qint64(500) * 1024 * 1024));
         }
+        // Read-only, unreadable, or another user's that only they may read.
+        if (which == 4)
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        if (which == 5)
+            file.setPermissions({});
+        if (which == 6) {
+            ASSERT_EQ(::fchown(file.handle(), 65534, 65534), 0);
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
     };
-    for (int which = 0; which < 4; ++which) {
+    for (int which = 0; which < 7; ++which) {
         SCOPED_TRACE(which);
         close();
         QFile::remove(lock);
         leave(which);
+        const WithFilePermissions asAUser;
         EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
     }
 
@@ -483,6 +515,33 @@ TEST_F(Store, LockFilesThatNameNoLiveHolderMakeWay)
     EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::InUse);
     EXPECT_FALSE(controller().openResult().error.contains("process"));
     ::close(fd);
+}
+
+TEST_F(Store, WithoutFlockAStoreIsStillKeptToOneProcessAndWithoutLocksTheMessageSaysSo)
+{
+    close();
+    const auto restore
+        = qScopeGuard([] { FileLock::setSupportForTests(FileLock::Support::System); });
+    FileLock::setSupportForTests(FileLock::Support::NoFlock);
+    EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    EXPECT_EQ(ObjectStore().open(storePath()).outcome, ObjectStore::OpenOutcome::InUse);
+    close();
+    FileLock::setSupportForTests(FileLock::Support::NoLocks);
+    const ObjectStore::OpenResult result = ObjectStore().open(storePath());
+    EXPECT_EQ(result.outcome, ObjectStore::OpenOutcome::Failed);
+    EXPECT_TRUE(result.error.contains("cannot lock files")) << result.error.toStdString();
+}
+
+TEST_F(Store, AnotherProgramHoldingTheFileIsToldOfWithinMoments)
+{
+    close();
+    Database other;
+    ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
+    const QDeadlineTimer soon(4000);
+    const ObjectStore::OpenResult result = ObjectStore().open(storePath());
+    // Every statement of opening used to wait five seconds in turn.
+    EXPECT_FALSE(soon.hasExpired());
+    EXPECT_TRUE(result.error.contains("Another program")) << result.error.toStdString();
 }
 
 TEST_F(Store, ALaunchThatMayStillHandOverChangesNoFile)

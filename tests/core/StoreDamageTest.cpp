@@ -290,6 +290,13 @@ TEST_F(StoreDamage, OneProcessAtATimeHoldsTheStore)
     EXPECT_TRUE(second.context().lists().empty());
     second.context().insertList()->setName("Stale");
     EXPECT_TRUE(second.save(false).has_value()) << "a store in other hands is never written";
+    // Whatever becomes of the lock file meanwhile: removed, or put back naming nobody.
+    for (const bool putBack : { false, true }) {
+        QFile::remove(ObjectStore::lockPath(storePath()));
+        ASSERT_TRUE(!putBack
+                    || QFile(ObjectStore::lockPath(storePath())).open(QIODevice::WriteOnly));
+        EXPECT_EQ(ObjectStore().open(storePath()).outcome, ObjectStore::OpenOutcome::InUse);
+    }
 
     close();
     ObjectStore third;

@@ -2,6 +2,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QtEndian>
@@ -10,6 +11,7 @@
 #include <future>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -121,6 +123,43 @@ TEST(SingleInstance, IdleConnectionsAreDroppedAndALaunchMeetingThemWaitsItsTurn)
     // Answered only once the running instance took the message.
     EXPECT_EQ(launchWith("tanvill:///addApp?id=7"), SingleInstance::Role::Forwarded);
     EXPECT_TRUE(test::waitFor([&] { return idle[7].state() == QLocalSocket::UnconnectedState; }));
+}
+
+TEST(SingleInstance, ConnectionsKeptOpenIdleDoNotKeepLaunchesOut)
+{
+    SingleInstance running(socketPath());
+    running.setPeerTimeoutMs(60000);
+    ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+    QLocalSocket idle[8];
+    for (QLocalSocket &socket : idle)
+        socket.connectToServer(socketPath());
+    for (const char *link : { "tanvill:///addApp?id=1", "tanvill:///addApp?id=2" })
+        EXPECT_EQ(launchWith(link), SingleInstance::Role::Forwarded) << link;
+}
+
+TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
+{
+    const QByteArray lock = QFile::encodeName(socketPath() + ".lock");
+    // A FIFO or a folder at the lock; a program listening at the socket that takes nothing,
+    // while nothing holds what a running instance would hold.
+    for (int which = 0; which < 3; ++which) {
+        SCOPED_TRACE(which);
+        ::unlink(lock.constData());
+        if (which == 0) {
+            ASSERT_EQ(::mkfifo(lock.constData(), 0600), 0);
+        } else if (which == 1) {
+            ASSERT_EQ(::mkdir(lock.constData(), 0700) | ::mkdir(lock + "/inside", 0700), 0);
+        }
+        QLocalServer silent;
+        ASSERT_TRUE(which < 2 || silent.listen(socketPath()));
+        SingleInstance running(socketPath());
+        running.instanceMayBeRunning = [] {
+            return false;
+        };
+        EXPECT_EQ(running.start("reopen", 300), SingleInstance::Role::Primary)
+            << running.errorString().toStdString();
+        EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);
+    }
 }
 
 TEST(SingleInstance, AnInstanceThatDoesNotAnswerEndsTheLaunchWithinItsTimeout)
