@@ -243,6 +243,7 @@ TEST_F(ImageCacheTest, AFolderThatCannotBeMadeLeavesTheMemoryLevelWorking)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     static QStringList console;
+    console.clear();
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext &, const QString &line) { console << line; });
     const QString folder = blocker.fileName() + "/ImageCache";
