@@ -125,6 +125,33 @@ TEST_F(Store, StoresOfOtherProgramsAreSetAsideAndNewerVersionsLeftAsTheyAre)
     EXPECT_EQ(setAsideFiles().size(), 1);
 }
 
+TEST_F(Store, AStoreOfAVersionNoTanvillWritesIsSetAsideAndReported)
+{
+    // user_version is a signed 32-bit number.
+    for (const qint64 version : { -1, -5, -2147483647 - 1 }) {
+        SCOPED_TRACE(version);
+        close();
+        QDir(dataFolder()).removeRecursively();
+        alerts->errors.clear();
+        reopen().createList("Old");
+        controller().saveWithAsync(false);
+        close();
+        runSql(QStringLiteral("PRAGMA user_version = %1").arg(version));
+        const QByteArray unknown = readFile(storePath());
+        reopen();
+        expectSetAsideAndReported(unknown);
+    }
+    for (const qint64 version : { 2, 2147483647 }) {
+        SCOPED_TRACE(version);
+        close();
+        runSql(QStringLiteral("PRAGMA user_version = %1").arg(version));
+        const QByteArray newer = readFile(storePath());
+        EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Newer);
+        close();
+        EXPECT_EQ(readFile(storePath()), newer);
+    }
+}
+
 TEST_F(Store, ALockPathThatIsNoFileMakesWayAndTheStoreOpens)
 {
     const QString lock = ObjectStore::lockPath(storePath());
