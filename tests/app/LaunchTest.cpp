@@ -9,6 +9,8 @@
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <future>
 
 using namespace tanvill;
 
@@ -81,14 +84,10 @@ RunningProgram *theOneLeft(RunningProgram &a, RunningProgram &b)
     return ended(a) ? &b : &a;
 }
 
-} // namespace
-
-TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
+// A store watching one app whose version the store's reply changes, with notifications of
+// new versions on.
+void seedWatchedThings(test::TestServices &services)
 {
-    test::TestServices services { { .listsController = false } };
-    test::FakeHttpServer server;
-    server.setRoute(
-        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
     {
         ListsController seed;
         List *list = seed.createList("Watched");
@@ -106,6 +105,17 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
     }
     services.settings().setValue("NotifyAboutChanges.Version", true);
     services.settings().sync();
+}
+
+} // namespace
+
+TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
+{
+    test::TestServices services { { .listsController = false } };
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    seedWatchedThings(services);
 
     RunningProgram program(server.baseUrl());
     ASSERT_TRUE(program.process.waitForStarted(10000));
@@ -125,6 +135,47 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
     EXPECT_EQ(apps[0]->lastVersion(), "3.7");
     EXPECT_EQ(apps[0]->price(), *Decimal::fromString("49.99"));
     EXPECT_EQ(apps[0]->lastPrice(), *Decimal::fromString("39.99"));
+}
+
+TEST(Launch, QuittingWhileAnotherProgramHoldsTheStoreEndsCleanlyAndKeepsTheChanges)
+{
+    test::TestServices services { { .listsController = false } };
+    seedWatchedThings(services);
+    test::FakeHttpServer server;
+    std::promise<void> answer;
+    const std::shared_future<void> answered = answer.get_future().share();
+    server.setHandler("/lookup", [answered](const test::FakeRequest &) {
+        answered.wait();
+        return test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json");
+    });
+    RunningProgram program(server.baseUrl());
+    // The program has loaded the store and refreshes it: now another one takes the store.
+    ASSERT_TRUE(test::waitFor([&] { return server.requestCount("/lookup") == 1; }, 20000));
+    Database other;
+    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    answer.set_value();
+    ASSERT_TRUE(program.waitForOutput("There is 1 version update."))
+        << program.output.toStdString();
+
+    ::kill(pid_t(program.process.processId()), SIGTERM);
+    ASSERT_TRUE(program.process.waitForFinished(15000));
+    program.output += QString::fromUtf8(program.process.readAll());
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0) << program.output.toStdString();
+    ASSERT_TRUE(other.exec("COMMIT"));
+    other.close();
+
+    // The store is as the other program left it; the refreshed version is in the kept file.
+    const QString folder = QFileInfo(ListsController::defaultStorePath()).path();
+    const QStringList kept = QDir(folder).entryList({ "Tanvill.unsaved-*.sqlite" }, QDir::Files);
+    ASSERT_EQ(kept.size(), 1) << program.output.toStdString();
+    Database keptFile;
+    ASSERT_TRUE(keptFile.open(folder + "/" + kept.front(), false));
+    EXPECT_EQ(keptFile.queryText("SELECT version FROM apps"), "3.8");
+    ListsController reopened;
+    ASSERT_EQ(reopened.apps().size(), 1u);
+    EXPECT_EQ(reopened.apps()[0]->version(), "3.7");
 }
 
 TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)

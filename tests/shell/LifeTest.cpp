@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
@@ -303,4 +304,84 @@ TEST_F(LifeTest, QuittingSavesWhatIsPendingAndAFailedSaveIsOfferedAgain)
     ASSERT_TRUE(keptFile.open(
         QFileInfo(ListsController::defaultStorePath()).path() + "/" + kept.front(), false));
     EXPECT_EQ(keptFile.queryText("SELECT name FROM lists WHERE idx = 0"), "Kept");
+}
+
+namespace {
+
+// The store's writes of lists fail, like a full disk, until the trigger is dropped.
+void refuseListWrites()
+{
+    Database database;
+    ASSERT_TRUE(database.open(ListsController::defaultStorePath(), true));
+    ASSERT_TRUE(database.exec("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN "
+                              "SELECT RAISE(ABORT, 'disk full'); END"));
+}
+
+QStringList keptFiles()
+{
+    return QDir(QFileInfo(ListsController::defaultStorePath()).path())
+        .entryList({ "Tanvill.unsaved-*.sqlite" }, QDir::Files);
+}
+
+QString keptListName(const QString &file)
+{
+    Database kept;
+    if (!kept.open(QFileInfo(ListsController::defaultStorePath()).path() + "/" + file, false))
+        return {};
+    return kept.queryText("SELECT name FROM lists WHERE idx = 0").value_or(QString());
+}
+
+} // namespace
+
+TEST_F(LifeTest, EveryQuitWithChangesThatCannotBeWrittenKeepsThem)
+{
+    List *list = services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    refuseListWrites();
+    // The desktop's session ends, but the logout is cancelled: Tanvill runs on.
+    list->setName("First");
+    EXPECT_TRUE(delegate.saveBeforeQuitting(false));
+    ASSERT_EQ(keptFiles().size(), 1);
+    EXPECT_TRUE(alerts->alerts.empty());
+
+    // A later change, then Quit Anyway: kept again, and the user is told where.
+    list->setName("Second");
+    alerts->preparedAnswers = { { 1, false }, { 1, false } };
+    delegate.terminate();
+    EXPECT_EQ(quits, 1);
+    QMap<QString, QString> kept;
+    for (const QString &file : keptFiles())
+        kept.insert(keptListName(file), file);
+    ASSERT_EQ(kept.keys(), QStringList({ "First", "Second" }));
+    EXPECT_TRUE(alerts->alerts.back().informativeText.contains(kept["Second"]));
+    // The end of that quit keeps nothing new: nothing changed.
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(keptFiles().size(), 2);
+}
+
+TEST_F(LifeTest, ChangesKeptWithoutAskingAreNamedOnceAtTheNextStart)
+{
+    List *list = services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    refuseListWrites();
+    list->setName("Kept");
+    // SIGTERM, or the end of the session.
+    delegate.applicationWillTerminate();
+    ASSERT_EQ(keptFiles().size(), 1);
+    EXPECT_TRUE(alerts->alerts.empty());
+
+    for (const int start : { 1, 2 }) {
+        SCOPED_TRACE(start);
+        alerts->alerts.clear();
+        AppDelegate next(services);
+        next.applicationDidFinishLaunching();
+        if (start == 2) {
+            EXPECT_TRUE(alerts->alerts.empty());
+            continue;
+        }
+        ASSERT_EQ(alerts->alerts.size(), 1u);
+        EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFiles().front()));
+        EXPECT_TRUE(alerts->alerts[0].informativeText.contains(
+            QDir::toNativeSeparators(ListsController::defaultStorePath())));
+    }
 }
