@@ -191,6 +191,9 @@ void StoreWriter::run()
             m_jobs.pop_front();
         }
         const Outcome outcome = commit(job.changes);
+        // Let go of the rows before the caller hears: its records share their texts, which it
+        // may change as soon as it knows.
+        job.changes = {};
         if (job.completion)
             job.completion(outcome);
     }
