@@ -176,8 +176,8 @@ TEST(StoreCrash, AStoreWrittenAnewIsAtItsPathAtEveryMomentAndTakesItAfterACrash)
         if (child == 0) {
             ObjectStore store;
             store.open(path);
-            store.writeStepHook = [crashAt](Step step) {
-                if (step == crashAt)
+            store.writeStepHook = [last = crashAt](Step step) {
+                if (step == last)
                     _exit(0);
             };
             store.context().apps().front()->setName("Renamed");
