@@ -143,6 +143,14 @@ void ListsController::reportOpening()
     case ObjectStore::OpenOutcome::Repaired:
         reportRepair(openResult.setAsidePath);
         return;
+    case ObjectStore::OpenOutcome::RewriteFinished:
+        // Nothing to tell when no file of the user's was set aside.
+        if (!openResult.setAsidePath.isEmpty())
+            AlertPresenter::current().presentError(
+                storeError(8, QStringLiteral("StoreRewriteFinishedNotice"),
+                           QStringLiteral("StoreRewriteFinishedSuggestion"),
+                           QDir::toNativeSeparators(openResult.setAsidePath)));
+        return;
     default:
         break;
     }

@@ -108,6 +108,7 @@ void ObjectContext::deleteObject(Screenshot *screenshot)
     screenshot->m_deleted = true;
     m_changedScreenshots.erase(screenshot);
     m_deletedScreenshots.push_back(screenshot->objectId());
+    ++m_edits;
 }
 
 void ObjectContext::deleteObject(App *app)
@@ -126,6 +127,7 @@ void ObjectContext::deleteObject(App *app)
     eraseValue(m_liveApps, app);
     m_changedApps.erase(app);
     m_deletedApps.push_back(app->objectId());
+    ++m_edits;
 }
 
 void ObjectContext::deleteObject(List *list)
@@ -139,6 +141,7 @@ void ObjectContext::deleteObject(List *list)
     eraseValue(m_liveLists, list);
     m_changedLists.erase(list);
     m_deletedLists.push_back(list->objectId());
+    ++m_edits;
 }
 
 bool ObjectContext::hasChanges() const
@@ -322,14 +325,14 @@ void ObjectContext::changesFailed(quint64 ticket)
         return;
     InFlight &failed = found->second;
     // Every row is written whole, so marking the records changed again writes their
-    // current state, whatever later saves did in between.
+    // current state, whatever later saves did in between. Nobody edited them now.
     for (List *list : failed.lists) {
         if (!list->isDeleted())
-            markChanged(list);
+            m_changedLists.insert(list);
     }
     for (App *app : failed.apps) {
         if (!app->isDeleted())
-            markChanged(app);
+            m_changedApps.insert(app);
     }
     for (App *app : failed.appsWithDescription) {
         if (!app->isDeleted())
@@ -337,7 +340,7 @@ void ObjectContext::changesFailed(quint64 ticket)
     }
     for (Screenshot *screenshot : failed.screenshots) {
         if (!screenshot->isDeleted())
-            markChanged(screenshot);
+            m_changedScreenshots.insert(screenshot);
     }
     m_deletedLists.insert(m_deletedLists.end(), failed.deletedLists.begin(),
                           failed.deletedLists.end());
@@ -347,10 +350,17 @@ void ObjectContext::changesFailed(quint64 ticket)
     m_inFlight.erase(found);
 }
 
-ObjectContext::UnreadContent ObjectContext::readAllContent()
+ObjectContext::UnreadContent ObjectContext::readAllContent(const QDeadlineTimer &until,
+                                                           bool *complete)
 {
     UnreadContent unread;
+    if (complete)
+        *complete = false;
     for (App *app : m_liveApps) {
+        if (app->m_description && app->m_screenshotsLoaded)
+            continue;
+        if (until.hasExpired())
+            return unread;
         if (!app->m_description) {
             ReadFailure failure = ReadFailure::Retry;
             app->m_description = loadDescription(app, &failure);
@@ -367,9 +377,11 @@ ObjectContext::UnreadContent ObjectContext::readAllContent()
         if (!app->m_description || !app->m_screenshotsLoaded) {
             // The file is busy or short of memory: what it holds is read another time.
             ++unread.notNow;
-            break;
+            return unread;
         }
     }
+    if (complete)
+        *complete = true;
     return unread;
 }
 

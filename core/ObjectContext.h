@@ -12,6 +12,7 @@
 #include "core/List.h"
 #include "core/Screenshot.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <algorithm>
@@ -107,7 +108,9 @@ public:
         int lost = 0;
         int notNow = 0;
     };
-    UnreadContent readAllContent();
+    // With `until`, only reads until then; `complete` says whether everything is read.
+    UnreadContent readAllContent(const QDeadlineTimer &until = QDeadlineTimer::Forever,
+                                 bool *complete = nullptr);
     // Every live record as rows, with the descriptions and screenshots read so far; the
     // changes stay as they are.
     ChangeSet snapshot() const;
@@ -115,6 +118,9 @@ public:
     void requeueChangesInFlight();
     // The whole graph reached a fresh file: nothing is pending any more.
     void forgetChanges();
+    // Grows with every change made to a record (inserting, setting, deleting): two equal
+    // counts mean that nothing was changed in between.
+    quint64 editCount() const { return m_edits; }
 
 private:
     friend class App;
@@ -147,9 +153,21 @@ private:
     static ListRow rowOf(const List *list);
     static AppRow rowOf(const App *app, bool withDescription);
     static ScreenshotRow rowOf(const Screenshot *screenshot);
-    void markChanged(List *list) { m_changedLists.insert(list); }
-    void markChanged(App *app) { m_changedApps.insert(app); }
-    void markChanged(Screenshot *screenshot) { m_changedScreenshots.insert(screenshot); }
+    void markChanged(List *list)
+    {
+        ++m_edits;
+        m_changedLists.insert(list);
+    }
+    void markChanged(App *app)
+    {
+        ++m_edits;
+        m_changedApps.insert(app);
+    }
+    void markChanged(Screenshot *screenshot)
+    {
+        ++m_edits;
+        m_changedScreenshots.insert(screenshot);
+    }
     // None when the read failed, so that the next request tries again.
     std::optional<QByteArray> loadDescription(const App *app, ReadFailure *failure = nullptr) const;
     // The application's stored screenshots; none when the read failed.
@@ -182,6 +200,7 @@ private:
     IdRange m_appIds;
     IdRange m_screenshotIds;
     quint64 m_nextTicket = 1;
+    quint64 m_edits = 0;
     std::map<quint64, InFlight> m_inFlight;
     DescriptionLoader m_descriptionLoader;
     ScreenshotLoader m_screenshotLoader;

@@ -4,6 +4,7 @@
 #include "core/StoreSchema.h"
 #include "core/StoreWriter.h"
 #include "core/TextLimits.h"
+#include "platform/QuitSignals.h"
 #include "platform/RegularFile.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <chrono>
 #include <system_error>
@@ -61,6 +63,10 @@ ObjectStore::~ObjectStore()
     m_permissionChanged.notify_all();
     if (m_opening.valid())
         m_opening.get();
+    // A fresh file being written is put in its place; nothing is left to tell.
+    if (m_rewrite && m_rewrite->writing.valid())
+        m_rewrite->writing.wait();
+    m_rewrite.reset();
     closeStore();
     m_lock.unlock();
 }
@@ -289,6 +295,15 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         result = {};
     }
 
+    // A store written anew that a crash kept from taking its place holds the latest of
+    // everything: it takes that place now.
+    bool finishedRewrite = false;
+    if (QFileInfo::exists(freshPath(path))) {
+        if (!mayChangeFiles())
+            return cancelled();
+        finishedRewrite = finishCutShortRewrite(path, &result);
+    }
+
     const QFileInfo info(path);
     const bool existed = info.exists();
     // A FIFO or a device would keep SQLite waiting for ever, and a folder never opens: they
@@ -318,7 +333,9 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
     if (existed && !regular) {
         result.error = tr("%1 is not a file.").arg(QDir::toNativeSeparators(path));
     } else if (tryOpen(path, &result.error, &code, existed)) {
-        result.outcome = existed ? OpenOutcome::Opened : OpenOutcome::Created;
+        result.outcome = finishedRewrite ? OpenOutcome::RewriteFinished
+            : existed                    ? OpenOutcome::Opened
+                                         : OpenOutcome::Created;
         result.error.clear();
         return result;
     }
@@ -419,7 +436,8 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
 
 void ObjectStore::scheduleCheck(int delayMs)
 {
-    m_checkTimer.start(delayMs);
+    if (!m_quitting)
+        m_checkTimer.start(delayMs);
 }
 
 void ObjectStore::startCheck()
@@ -485,8 +503,26 @@ void ObjectStore::applyCheck(StoreCheck::Verdict verdict, bool atOpening)
 void ObjectStore::stopCheck()
 {
     ++m_checkGeneration;
-    m_checkTimer.stop();
+    // A timer stops on its own thread only. The worker of a background open never finds it
+    // running: opening stopped it first.
+    if (m_checkTimer.thread() == QThread::currentThread())
+        m_checkTimer.stop();
     m_check.reset();
+}
+
+void ObjectStore::prepareToQuit()
+{
+    const auto until
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuitLockWaitMs);
+    m_lockWaitsEndBy = until.time_since_epoch().count();
+    m_quitting = true;
+    // While a background open runs, its worker owns the writer; it is bounded when taken over.
+    if (m_opening.valid())
+        return;
+    // The check reads the whole file under a shared lock, which the last commits would wait for.
+    stopCheck();
+    if (m_writer)
+        m_writer->endLockWaitsBy(until);
 }
 
 bool ObjectStore::openConnections(const QString &path, QString *error)
@@ -514,6 +550,9 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
     m_writer = std::make_unique<StoreWriter>();
     if (!m_writer->start(path, error))
         return fail(tr("The store cannot be written."));
+    if (m_quitting)
+        m_writer->endLockWaitsBy(std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(m_lockWaitsEndBy.load())));
     m_context->setDescriptionLoader([this](qint64 appId, ObjectContext::ReadFailure *failure) {
         return readDescription(appId, failure);
     });
@@ -574,7 +613,7 @@ ObjectContext::ReadFailure ObjectStore::readFailed(const char *what)
     m_log.warn(kind, kind + QStringLiteral(": ") + m_reader->lastError());
     if (isTransient(code))
         return ObjectContext::ReadFailure::Retry;
-    if (m_repairing || m_recoveryQueued || !m_writer)
+    if (m_rewrite || m_recoveryQueued || !m_writer)
         return ObjectContext::ReadFailure::Lost;
     // Once for a run of failing reads, and not from inside a getter: the repair closes the
     // connection this read uses. A repair that happened meanwhile makes it needless.
@@ -630,9 +669,25 @@ QString ObjectStore::setAside(const QString &path)
 
 std::optional<QString> ObjectStore::save(bool async)
 {
+    // Quitting waits for this save: what it writes may be all there is of it.
+    std::optional<QuitSignals::DeadlineHold> writing;
+    if (!async)
+        writing.emplace();
     takeOver();
+    if (m_rewrite) {
+        // Changes made while the store is written anew are saved once it is in place.
+        if (async)
+            return std::nullopt;
+        const std::optional<QString> error = recover(m_rewrite->why);
+        if (error || !m_writer)
+            return error;
+    }
     if (m_rewriteDue != Rewrite::None) {
         // Everything the context holds goes into the fresh file, pending changes with it.
+        if (async) {
+            recoverAndReport(m_rewriteDue);
+            return std::nullopt;
+        }
         const std::optional<QString> error = recover(m_rewriteDue);
         if (!error || !m_writer)
             return error;
@@ -673,7 +728,7 @@ bool ObjectStore::hasUnsavedChanges()
 {
     takeOver();
     deliverOutcomes();
-    return m_rewriteDue != Rewrite::None || m_context->hasChanges()
+    return m_rewriteDue != Rewrite::None || m_rewrite || m_context->hasChanges()
         || m_context->hasChangesInFlight();
 }
 

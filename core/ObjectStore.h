@@ -7,12 +7,14 @@
 // store takes its place. A file that SQLite finds damaged, at opening, in the check of the whole
 // file a moment later, or on any later save, is repaired from memory: everything the context holds
 // goes into a fresh file and the damaged one is set aside. So is a store file removed, replaced or
-// emptied while the program runs, as its next save finds. A fresh file is written beside the store
-// and takes its place only once it is whole; when that cannot be done, every later save tries
-// again. Descriptions and screenshots stay in the file until an application's are first read, which
-// keeps opening quick and memory low for large stores. The store's folder is locked for as long as
-// a store is open, so that two processes never write one store. ListsController owns the one
-// instance of the application.
+// emptied while the program runs, as its next save finds. A fresh file is written beside the store,
+// from a copy of the graph and off the UI thread, and takes its place only once it is whole, in
+// one rename: the store's path always holds a file. A whole one that a crash kept from its place
+// takes it at the next opening. When that cannot be done, every later save tries again.
+// Descriptions and screenshots stay in the file until an application's are first read, which keeps
+// opening quick and memory low for large stores. The store's folder is locked for as long as a
+// store is open, so that two processes never write one store. ListsController owns the one instance
+// of the application.
 
 #include "core/ObjectContext.h"
 #include "core/StoreCheck.h"
@@ -25,6 +27,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <future>
@@ -47,6 +50,9 @@ public:
         Created, // a new, empty store
         ReplacedUnreadable, // the old file was set aside and a new store created
         Repaired, // the damaged file was set aside and what it held written anew
+        // A store written anew that a crash kept from its place took it now; what stood there
+        // was set aside (none when nothing, or an empty file, did).
+        RewriteFinished,
         InUse, // another process has the store open: nothing is read or saved
         Newer, // a later version wrote the store: it is left untouched, nothing read or saved
         Failed, // no store: nothing can be saved
@@ -54,7 +60,8 @@ public:
     struct OpenResult
     {
         OpenOutcome outcome = OpenOutcome::Failed;
-        // Where the unreadable or damaged file went (ReplacedUnreadable, Repaired).
+        // Where the unreadable or damaged file went (ReplacedUnreadable, Repaired,
+        // RewriteFinished).
         QString setAsidePath;
         // Why the old file was set aside, or why no store could be opened.
         QString error;
@@ -112,8 +119,24 @@ public:
     // For changes that cannot reach the store when the program ends: writes everything the
     // context holds into a new store file beside the store (or, when its folder cannot be
     // written, in the folder above or the home folder) and returns its path; none, with the
-    // reason, when nothing could be written. Nothing pending changes.
+    // reason, when nothing could be written. Nothing pending changes. The file is only given
+    // its name once it is whole; asked again with nothing changed since, it gives that file.
     std::optional<QString> keepUnsavedChanges(QString *error);
+
+    // The program is quitting: the check of the whole file stops, and from now on the waits
+    // for another process's lock on the store end kQuitLockWaitMs from now, all of them
+    // together, so that what cannot be written by then goes to keepUnsavedChanges.
+    void prepareToQuit();
+    static constexpr int kQuitLockWaitMs = 2000;
+
+    // For tests: the steps of writing a file beside the store (the store written anew, or the
+    // changes kept at quitting), run on the thread that writes it.
+    enum class WriteStep {
+        Writing, // begun under a name of its own, not whole yet
+        Whole, // whole, under the name that says so (the store's only)
+        OldKept, // the file at the store's path is also under its set-aside name (store's only)
+    };
+    std::function<void(WriteStep step)> writeStepHook;
 
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
@@ -167,20 +190,68 @@ private:
     // Opens the connections and the writer on a migrated store, without loading records.
     bool openConnections(const QString &path, QString *error);
     void closeStore();
-    QString setAside(const QString &path);
+    static QString setAside(const QString &path);
+
+    // What writing a fresh file gave.
+    struct Written
+    {
+        bool whole = false;
+        // Where what stood at the store's path went (empty when nothing, or an empty file, did).
+        QString setAsidePath;
+        QString error;
+    };
+    // A store being written anew: first what the file still holds is read into the context, a
+    // slice at a time on the UI thread; then the whole graph is copied and written beside the
+    // store on a thread of its own, while the program goes on (its changes wait for the fresh
+    // file); last the fresh file takes the store's place.
+    struct RewriteJob
+    {
+        Rewrite why = Rewrite::None;
+        quint64 generation = 0;
+        int lost = 0;
+        // The changes the copy carries.
+        quint64 ticket = 0;
+        std::future<Written> writing;
+    };
 
     // Writes the whole context to a fresh file that then takes the store's place, setting
     // aside what is there now (a damaged file, or one that took the store's place); the path
     // that went to (empty when nothing, or an empty file, was there), or none with the reason.
     // Nothing is set aside or left half-written when it fails, and pending changes stay pending.
+    // Goes on with a rewrite under way, and waits for it.
     std::optional<QString> writeAnewFromMemory(QString *error);
-    // Writes every record the context holds into a new store file at path.
-    bool writeSnapshot(const QString &path, QString *error);
-    // Puts the fresh file at the store's path, setting aside what was there.
-    bool putInPlace(const QString &fresh, QString *setAsidePath, QString *error);
-    // Writes the store anew and tells the owner; the error when that failed, after which
+    // Reads a slice of what the file still holds for the rewrite under way, then starts
+    // writing once everything is read.
+    void continueRewrite(quint64 generation);
+    // Closes the store and writes a copy of the graph beside it on a thread of its own.
+    bool startWriting(QString *error);
+    // The thread of the rewrite under way finished.
+    void rewriteWritten(quint64 generation);
+    // The fresh file is in place (or not): the store opens on it.
+    std::optional<QString> finishRewrite(const Written &written, QString *error);
+    // Tells the owner of a store written anew; the reason when it could not be, after which
+    // every save tries again.
+    std::optional<QString> concludeRewrite(Rewrite why, const std::optional<QString> &aside,
+                                           const QString &error);
+    // Writes every record of the copy into a new store file at path.
+    static bool writeSnapshot(const QString &path, const ChangeSet &everything, QString *error,
+                              const std::function<void(WriteStep)> &hook);
+    // On the rewrite's thread: writes the copy beside the store and puts it in its place.
+    static Written writeFresh(const QString &storePath, const ChangeSet &everything,
+                              const std::function<void(WriteStep)> &hook);
+    // Puts the whole fresh file at the store's path, keeping what was there aside: the store's
+    // path holds one or the other at every moment.
+    static bool putInPlace(const QString &storePath, const QString &fresh, QString *setAsidePath,
+                           QString *error, const std::function<void(WriteStep)> &hook);
+    // Where a fresh file waits for the store's place, and where it is written until whole.
+    static QString freshPath(const QString &storePath);
+    static QString partialPath(const QString &storePath);
+    // A whole fresh file left by a crash takes the store's place; false when there is none.
+    bool finishCutShortRewrite(const QString &path, OpenResult *result);
+    // Writes the store anew now and tells the owner; the error when that failed, after which
     // every save tries again.
     std::optional<QString> recover(Rewrite why);
+    // The same in the background: the owner hears of a failure through saveFailed.
     void recoverAndReport(Rewrite why);
     // For a save with nothing to write: the file is written anew when it left its path.
     std::optional<QString> writeAnewIfMoved();
@@ -201,7 +272,8 @@ private:
     std::unique_ptr<Statement> m_screenshotQuery;
     std::unique_ptr<StoreWriter> m_writer;
     StoreLock m_lock;
-    bool m_repairing = false;
+    std::unique_ptr<RewriteJob> m_rewrite;
+    quint64 m_rewriteGeneration = 0;
     // Counts the connections opened, so that a repair asked for on older ones is let go.
     quint64 m_connections = 0;
     bool m_recoveryQueued = false;
@@ -223,6 +295,13 @@ private:
     QTimer m_checkTimer;
     int m_checkDelayMs = kCheckDelayMs;
     int m_checkRetryMs = kCheckRetryMs;
+
+    // Quitting: no check, and every wait for another process's lock ends by then.
+    std::atomic<bool> m_quitting = false;
+    std::atomic<std::chrono::steady_clock::rep> m_lockWaitsEndBy = 0;
+    // The file keepUnsavedChanges wrote last, and the context's edit count then.
+    QString m_keptPath;
+    quint64 m_keptAtEdit = 0;
 
     // Reads that fail may fail by the thousand.
     ThrottledLog m_log;

@@ -28,6 +28,7 @@ const std::vector<const SettingsKey *> &SettingsKeys::all()
         &AffiliateToken,
         &EnableSuperSecretAppIdentifierMenuItem,
         &ForceTanvillAPI,
+        &KeptUnsavedChanges,
     };
     return keys;
 }

@@ -59,6 +59,10 @@ inline const SettingsKey EnableSuperSecretAppIdentifierMenuItem {
 };
 inline const SettingsKey ForceTanvillAPI { QStringLiteral("forceTanvillAPI"), {} };
 
+// Written by the program for its next start: the file holding the changes it could not save
+// when it last quit.
+inline const SettingsKey KeptUnsavedChanges { QStringLiteral("keptUnsavedChanges"), {} };
+
 // Every key above, in table order.
 const std::vector<const SettingsKey *> &all();
 

@@ -118,6 +118,9 @@ bool migrate(Database &database, QString *error)
         return fail(database.lastError());
     if (*version > currentVersion())
         return fail(QStringLiteral("the store was written by a newer version (%1)").arg(*version));
+    // No version of Tanvill writes one below zero: the file is not a store it can read.
+    if (*version < 0)
+        return fail(QStringLiteral("the store has an unknown version (%1)").arg(*version));
     if (*version == currentVersion())
         return transaction.commit() || fail(database.lastError());
     if (*version == 0) {

@@ -30,6 +30,8 @@ struct StoreWriter::Statements
 
 namespace {
 
+constexpr int kLockPollMs = 10;
+
 const char kAppColumns[] = "id, list_id, position, identifier, name, developer, price, last_price,"
                            " rating, last_rating, icon_url, kind, app_store_url, version,"
                            " last_version, notes";
@@ -107,6 +109,7 @@ bool StoreWriter::start(const QString &path, QString *error)
         return false;
     }
     Database &db = *m_database;
+    sqlite3_busy_handler(db.handle(), &StoreWriter::waitForLock, this);
     m_statements = std::make_unique<Statements>(Statements {
         db.prepare(QStringLiteral("INSERT INTO lists (id, idx, name, color) VALUES (?1, ?2, "
                                   "?3, ?4) ON CONFLICT(id) DO UPDATE SET idx = excluded.idx,"
@@ -157,6 +160,24 @@ StoreWriter::Outcome StoreWriter::submitAndWait(ChangeSet changes)
     return result.get();
 }
 
+void StoreWriter::endLockWaitsBy(std::chrono::steady_clock::time_point until)
+{
+    m_lockWaitsEndBy = until.time_since_epoch().count();
+}
+
+int StoreWriter::waitForLock(void *context, int attempts)
+{
+    auto *writer = static_cast<StoreWriter *>(context);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempts == 0)
+        writer->m_lockWaitStart = now;
+    if (now - writer->m_lockWaitStart >= std::chrono::milliseconds(kLockWaitMs)
+        || now.time_since_epoch().count() >= writer->m_lockWaitsEndBy.load())
+        return 0;
+    sqlite3_sleep(kLockPollMs);
+    return 1;
+}
+
 void StoreWriter::run()
 {
     for (;;) {
@@ -170,6 +191,9 @@ void StoreWriter::run()
             m_jobs.pop_front();
         }
         const Outcome outcome = commit(job.changes);
+        // Let go of the rows before the caller hears: its records share their texts, which it
+        // may change as soon as it knows.
+        job.changes = {};
         if (job.completion)
             job.completion(outcome);
     }

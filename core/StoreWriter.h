@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -50,6 +52,12 @@ public:
     void submit(ChangeSet changes, Completion completion);
     Outcome submitAndWait(ChangeSet changes);
 
+    // How long one commit waits for another process to let go of the file.
+    static constexpr int kLockWaitMs = 5000;
+    // From now on no wait for another process's lock lasts past `until`, the one under way
+    // included: the program is quitting, and what cannot be written by then is kept elsewhere.
+    void endLockWaitsBy(std::chrono::steady_clock::time_point until);
+
 private:
     struct Job
     {
@@ -62,6 +70,8 @@ private:
     Outcome commit(const ChangeSet &changes);
     bool fileHasMoved() const;
     bool fileWasEmptied() const;
+    // SQLite's busy handler: whether to wait a little more for another process's lock.
+    static int waitForLock(void *writer, int attempts);
 
     std::unique_ptr<Database> m_database;
     std::unique_ptr<Statements> m_statements;
@@ -70,6 +80,10 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
     bool m_stopping = false;
+    // Written by the writer thread only, while it waits.
+    std::chrono::steady_clock::time_point m_lockWaitStart;
+    std::atomic<std::chrono::steady_clock::rep> m_lockWaitsEndBy
+        = std::chrono::steady_clock::time_point::max().time_since_epoch().count();
 };
 
 } // namespace tanvill

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace tanvill {
@@ -18,9 +19,20 @@ namespace {
 int g_pipe[2] = { -1, -1 };
 volatile sig_atomic_t g_deadlineSeconds = 0;
 volatile sig_atomic_t g_deadlineArmed = 0;
+// Lock-free, so the signal handler may read and write them.
+std::atomic<int> g_holds = 0;
+std::atomic<bool> g_deadlinePassedWhileHeld = false;
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 extern "C" void endAtDeadline(int)
 {
+    if (g_holds.load() > 0) {
+        g_deadlinePassedWhileHeld.store(true);
+        // The last hold may have gone between the two looks without seeing the flag: then
+        // the deadline ends the process now.
+        if (g_holds.load() > 0 || !g_deadlinePassedWhileHeld.exchange(false))
+            return;
+    }
     static const char message[]
         = "Tanvill did not end in time after being asked to; it ends now.\n";
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
@@ -69,8 +81,22 @@ void QuitSignals::setDeadline(unsigned seconds)
     struct sigaction action = {};
     action.sa_handler = endAtDeadline;
     sigemptyset(&action.sa_mask);
+    // A deadline put off by a hold returns into whatever the process was doing.
+    action.sa_flags = SA_RESTART;
     ::sigaction(SIGALRM, &action, nullptr);
     g_deadlineSeconds = sig_atomic_t(seconds);
+}
+
+QuitSignals::DeadlineHold::DeadlineHold()
+{
+    g_holds.fetch_add(1);
+}
+
+QuitSignals::DeadlineHold::~DeadlineHold()
+{
+    // What is left of the quit after the write gets a whole deadline of its own.
+    if (g_holds.fetch_sub(1) == 1 && g_deadlinePassedWhileHeld.exchange(false))
+        ::alarm(unsigned(g_deadlineSeconds));
 }
 
 QuitSignals::~QuitSignals()

@@ -5,7 +5,9 @@
 // The application installs one at start-up so that a stopped process still saves its store.
 // With a deadline, a process whose UI thread is stuck (or whose orderly quit takes too long)
 // still ends: that many seconds after the first signal it exits at once, from the signal's
-// own timer. The store's file is safe then too: a write cut short is rolled back.
+// own timer. The store's file is safe then too: a write cut short is rolled back. A write that
+// holds the only copy of the user's data is never cut short: while a DeadlineHold exists the
+// deadline waits, and once the last hold goes, a deadline that passed meanwhile counts anew.
 
 #include <QObject>
 
@@ -30,6 +32,17 @@ public:
 
     // Ends the process this long after the first signal, whatever the UI thread is doing.
     void setDeadline(unsigned seconds);
+
+    // Held, on any thread, for as long as the process writes what it would otherwise lose:
+    // the saves and copies of the store that quitting waits for. Holds may nest and overlap.
+    class DeadlineHold
+    {
+    public:
+        DeadlineHold();
+        ~DeadlineHold();
+        DeadlineHold(const DeadlineHold &) = delete;
+        DeadlineHold &operator=(const DeadlineHold &) = delete;
+    };
 
 private:
     void readSignals();

@@ -13,6 +13,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
+#include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -28,6 +29,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
 #include <QMainWindow>
@@ -168,6 +170,7 @@ void AppDelegate::applicationDidFinishLaunching()
     updateMenus();
     setSortingAndGroupingFromSettings();
     setUpTrayIcon();
+    tellAboutKeptChanges();
     m_launched = true;
     processPendingMessages();
 }
@@ -257,10 +260,18 @@ void AppDelegate::terminate()
 bool AppDelegate::saveBeforeQuitting(bool mayAsk)
 {
     ObjectStore &store = m_services.listsController().objectStore();
+    // Without anybody to ask, the save and the copy of what it could not write are one write
+    // of the user's data: the quit deadline waits for the two together.
+    std::optional<QuitSignals::DeadlineHold> writing;
+    if (!mayAsk)
+        writing.emplace();
     for (;;) {
         const std::optional<QString> error = store.save(false);
-        if (!error)
+        if (!error) {
+            // Changes kept earlier (a logout that was then cancelled) are in the store now.
+            settings().remove(SettingsKeys::KeptUnsavedChanges);
             return true;
+        }
         if (!mayAsk) {
             qCritical().noquote() << "The store could not be saved before quitting:" << *error;
             keepUnsavedChanges(false);
@@ -282,9 +293,8 @@ bool AppDelegate::saveBeforeQuitting(bool mayAsk)
 
 void AppDelegate::keepUnsavedChanges(bool tell)
 {
-    // Once per quit: the save at the very end fails the same way.
-    if (std::exchange(m_unsavedChangesKept, true))
-        return;
+    // Asked again at the end of the same quit, with nothing changed since, the store gives
+    // the file it kept then.
     QString error;
     const std::optional<QString> kept
         = m_services.listsController().objectStore().keepUnsavedChanges(&error);
@@ -292,8 +302,20 @@ void AppDelegate::keepUnsavedChanges(bool tell)
         return;
     if (!kept)
         qCritical().noquote() << "Your unsaved changes could not be kept anywhere:" << error;
-    if (!tell)
+    if (!tell) {
+        // Nobody was told of this file yet: the next start does.
+        if (kept && *kept != m_keptChangesShown) {
+            settings().setValue(SettingsKeys::KeptUnsavedChanges, *kept);
+            // The process may end before the settings are written on their own.
+            settings().sync();
+        }
         return;
+    }
+    if (kept) {
+        // Told now, of a file holding the latest of everything.
+        m_keptChangesShown = *kept;
+        settings().remove(SettingsKeys::KeptUnsavedChanges);
+    }
     Alert alert;
     alert.style = kept ? Alert::Style::Informational : Alert::Style::Critical;
     alert.messageText
@@ -305,9 +327,29 @@ void AppDelegate::keepUnsavedChanges(bool tell)
     m_services.alertPresenter().runModal(alert);
 }
 
+void AppDelegate::tellAboutKeptChanges()
+{
+    const QString kept = settings().string(SettingsKeys::KeptUnsavedChanges);
+    if (kept.isEmpty())
+        return;
+    settings().remove(SettingsKeys::KeptUnsavedChanges);
+    // Gone: the user has dealt with it.
+    if (!QFileInfo(kept).isFile())
+        return;
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = Strings::localized("UnsavedChangesKeptOnQuitTitle");
+    alert.informativeText = Strings::localizedFormat(
+        QStringLiteral("UnsavedChangesKeptOnQuitMessage"),
+        { QDir::toNativeSeparators(kept),
+          QDir::toNativeSeparators(m_services.listsController().objectStore().path()) });
+    m_services.alertPresenter().present(alert);
+}
+
 void AppDelegate::applicationWillTerminate()
 {
     m_services.appUpdater().stopUpdater();
+    m_services.listsController().objectStore().prepareToQuit();
     saveBeforeQuitting(false);
 }
 

@@ -73,7 +73,9 @@ public:
     // Ends the event loop (tests give their own).
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
     // Writes the store and waits for everything pending to reach the file. With `mayAsk`, a
-    // failure is shown with Retry and Quit Anyway; returns whether the process may end.
+    // failure is shown with Retry and Quit Anyway; without, what cannot be written is kept in
+    // a file beside the store, and the next start says where. Returns whether the process
+    // may end.
     bool saveBeforeQuitting(bool mayAsk);
     // The end of the process (the event loop is over: Quit, SIGTERM, SIGINT, the session
     // ending): stops the updater and saves without asking anyone.
@@ -170,8 +172,11 @@ private:
     void processPendingMessages();
     void handleLink(const QString &link, std::function<void()> finished);
     // Changes that cannot reach the store when the program ends go to a file beside it; with
-    // `tell`, the user learns where.
+    // `tell`, the user learns where; the next start tells them in any case.
     void keepUnsavedChanges(bool tell);
+    // Once, at the start after changes were kept at quitting: where they are and how to go on
+    // with them.
+    void tellAboutKeptChanges();
 
     Services &m_services;
     ChangesWindowController m_changesWindowController;
@@ -201,8 +206,9 @@ private:
     QTimer m_messageTimer;
     bool m_terminating = false;
     bool m_quitRequested = false;
-    bool m_unsavedChangesKept = false;
     QStringList m_pendingMessages;
+    // The file of kept changes the user was shown at quitting.
+    QString m_keptChangesShown;
     std::function<void()> m_quit;
     SharedRegistration<AppDelegate> m_registration { this };
     AppShellRegistration m_shellRegistration { this };

@@ -10,6 +10,7 @@
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -23,6 +24,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -135,14 +137,10 @@ bool endsCleanlyOnSigterm(RunningProgram &program)
         && program.process.exitStatus() == QProcess::NormalExit && program.process.exitCode() == 0;
 }
 
-} // namespace
-
-TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
+// A store watching one app whose version the store's reply changes, with notifications of
+// new versions on.
+void seedWatchedThings(test::TestServices &services)
 {
-    test::TestServices services { { .listsController = false } };
-    test::FakeHttpServer server;
-    server.setRoute(
-        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
     {
         ListsController seed;
         List *list = seed.createList("Watched");
@@ -160,6 +158,17 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
     }
     services.settings().setValue("NotifyAboutChanges.Version", true);
     services.settings().sync();
+}
+
+} // namespace
+
+TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
+{
+    test::TestServices services { { .listsController = false } };
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    seedWatchedThings(services);
 
     RunningProgram program(server.baseUrl());
     ASSERT_TRUE(program.process.waitForStarted(10000));
@@ -176,6 +185,40 @@ TEST(Launch, RefreshesAtOnceNotifiesAndSavesTheStoreWhenTerminated)
     EXPECT_EQ(apps[0]->lastVersion(), "3.7");
     EXPECT_EQ(apps[0]->price(), *Decimal::fromString("49.99"));
     EXPECT_EQ(apps[0]->lastPrice(), *Decimal::fromString("39.99"));
+}
+
+TEST(Launch, QuittingWhileAnotherProgramHoldsTheStoreEndsCleanlyAndKeepsTheChanges)
+{
+    test::TestServices services { { .listsController = false } };
+    seedWatchedThings(services);
+    test::FakeHttpServer server;
+    std::promise<void> answer;
+    server.setHandler("/lookup", [answered = answer.get_future().share()](const auto &) {
+        answered.wait();
+        return test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json");
+    });
+    RunningProgram program(server.baseUrl());
+    // The program has loaded the store and refreshes it: now another one takes the store.
+    ASSERT_TRUE(test::waitFor([&] { return server.requestCount("/lookup") == 1; }, 20000));
+    Database other;
+    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    answer.set_value();
+    ASSERT_TRUE(program.waitForOutput("There is 1 version update."))
+        << program.output.toStdString();
+
+    ::kill(pid_t(program.process.processId()), SIGTERM);
+    ASSERT_TRUE(program.process.waitForFinished(15000));
+    EXPECT_TRUE(program.process.exitStatus() == QProcess::NormalExit
+                && program.process.exitCode() == 0)
+        << program.process.readAll().toStdString();
+    // The refreshed version is in the kept file.
+    const QDir folder = QFileInfo(ListsController::defaultStorePath()).dir();
+    const QStringList kept = folder.entryList({ "Tanvill.unsaved-*.sqlite" });
+    ASSERT_EQ(kept.size(), 1);
+    Database keptFile;
+    ASSERT_TRUE(keptFile.open(folder.filePath(kept.front()), false));
+    EXPECT_EQ(keptFile.queryText("SELECT version FROM apps"), "3.8");
 }
 
 TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)

@@ -1,9 +1,12 @@
 #include "core/Database.h"
 #include "core/ListsController.h"
+#include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -147,4 +150,62 @@ TEST(StoreCrash, KilledWritersLeaveAnIntactFileWithEveryAcknowledgedSave)
     EXPECT_GT(totalAcknowledged, 0);
     RecordProperty("rounds", rounds);
     RecordProperty("acknowledged", totalAcknowledged);
+}
+
+TEST(StoreCrash, AStoreWrittenAnewIsAtItsPathAtEveryMomentAndTakesItAfterACrash)
+{
+    using Step = ObjectStore::WriteStep;
+    // Where the program dies, and whether it was keeping its changes at quitting rather than
+    // writing the store anew.
+    for (const auto &[crashAt, keeping] :
+         { std::pair { Step::Whole, false }, { Step::OldKept, false }, { Step::Writing, true } }) {
+        SCOPED_TRACE(int(crashAt));
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/Tanvill.sqlite");
+        test::TestServices services { { .listsController = false } };
+        {
+            ObjectStore seed;
+            seed.open(path);
+            for (int i = 0; i < 20; ++i)
+                seed.context().insertApp(seed.context().insertList());
+            seed.save(false);
+        }
+        const QByteArray another = "another program's file";
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ObjectStore store;
+            store.open(path);
+            store.writeStepHook = [last = crashAt](Step step) {
+                if (step == last)
+                    _exit(0);
+            };
+            store.context().apps().front()->setName("Renamed");
+            QString error;
+            if (keeping)
+                store.keepUnsavedChanges(&error);
+            QFile::remove(path);
+            if (QFile file(path); file.open(QIODevice::WriteOnly))
+                file.write(another);
+            store.save(false);
+            _exit(5);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "never reached";
+        if (keeping) {
+            EXPECT_TRUE(QDir(dir.path()).entryList({ "Tanvill.unsaved-*" }).isEmpty());
+            continue;
+        }
+        QFile atPath(path);
+        ASSERT_TRUE(atPath.open(QIODevice::ReadOnly));
+        EXPECT_EQ(atPath.readAll(), another) << "the store's path was left empty";
+        // The next start puts the fresh file in place, keeps what stood there and says so.
+        ListsController reopened(path);
+        EXPECT_EQ(reopened.openResult().outcome, ObjectStore::OpenOutcome::RewriteFinished);
+        EXPECT_EQ(reopened.lists().size(), 20u);
+        EXPECT_EQ(reopened.managedObjectContext()->apps().front()->name(), "Renamed");
+        ASSERT_TRUE(test::waitFor([&] { return !services.alerts().errors.empty(); }));
+        EXPECT_EQ(services.alerts().errors.front().code, 8);
+    }
 }

@@ -10,6 +10,10 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <QScopeGuard>
+
+#include <atomic>
+#include <future>
 #include <thread>
 
 using namespace tanvill;
@@ -156,6 +160,35 @@ TEST_F(StoreDamage, AStoreFileRemovedReplacedOrEmptiedWhileRunningIsWrittenAnewF
     ASSERT_TRUE(QFile::resize(storePath(), 0));
     expectEverythingKept();
     EXPECT_EQ(controller().apps().back()->notes(), "later");
+}
+
+TEST_F(StoreDamage, ChangesMadeWhileTheStoreIsWrittenAnewAreSavedOnceItIsInPlace)
+{
+    fill();
+    // The fresh file is held half-written while the program goes on.
+    std::promise<void> release;
+    auto letGo = qScopeGuard([&] { release.set_value(); });
+    std::atomic<bool> writing = false;
+    controller().objectStore().writeStepHook
+        = [&, released = release.get_future().share()](ObjectStore::WriteStep) {
+              writing = true;
+              released.wait();
+          };
+    ASSERT_TRUE(QFile::remove(storePath()));
+    controller().apps().front()->setNotes("before");
+    controller().saveWithAsync(true);
+    ASSERT_TRUE(test::waitFor([&] { return writing.load(); }));
+    controller().apps().front()->setNotes("while written");
+    controller().createList("Tools");
+    EXPECT_TRUE(alerts->errors.empty()) << "changes that wait for the fresh file are no failure";
+    letGo.dismiss();
+    release.set_value();
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+    EXPECT_EQ(alerts->errors.front().code, 6);
+    ASSERT_TRUE(test::waitFor([&] { return !controller().objectStore().hasUnsavedChanges(); }));
+    reopen();
+    EXPECT_EQ(controller().lists().size(), 2u);
+    EXPECT_EQ(countRows("SELECT count(*) FROM apps WHERE notes = 'while written'"), 1);
 }
 
 TEST_F(StoreDamage, ReadsFailingByTheHundredRepairTheStoreOnce)

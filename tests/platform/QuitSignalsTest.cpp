@@ -1,8 +1,12 @@
 #include "platform/QuitSignals.h"
 #include "support/TestEnvironment.h"
 
+#include <QScopeGuard>
+
 #include <csignal>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,4 +47,54 @@ TEST(QuitSignals, AProcessWhoseUiThreadIsStuckStillEndsByItsDeadline)
     ASSERT_TRUE(test::waitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 5000));
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+TEST(QuitSignals, TheDeadlineWaitsForAWriteOfTheUsersDataAndEndsAStuckRestAfterIt)
+{
+    int line[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, line), 0);
+    // Signals are held back until the child waits for them.
+    sigset_t all;
+    sigset_t others;
+    sigfillset(&all);
+    ::sigprocmask(SIG_BLOCK, &all, &others);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QuitSignals quitSignals({ SIGTERM }, [](int) {});
+        quitSignals.setDeadline(1);
+        char go = 0;
+        {
+            QuitSignals::DeadlineHold writing;
+            // Woken by the signal, then by its deadline, which passes while the write goes on.
+            ::sigsuspend(&others);
+            ::sigsuspend(&others);
+            if (::write(line[1], "p", 1) != 1 || ::read(line[1], &go, 1) != 1)
+                ::_exit(3);
+        }
+        // The write is done; what follows is stuck, and the deadline, counted anew, ends it.
+        ::sigprocmask(SIG_SETMASK, &others, nullptr);
+        for (;;)
+            ::pause();
+    }
+    ::sigprocmask(SIG_SETMASK, &others, nullptr);
+    ASSERT_NE(child, -1);
+    int status = 0;
+    // A child that never ends goes with the test.
+    const auto reap = qScopeGuard([&] {
+        if (::waitpid(child, &status, WNOHANG) == 0 && ::kill(child, SIGKILL) == 0)
+            ::waitpid(child, &status, 0);
+        ::close(line[0]);
+    });
+    ::close(line[1]);
+    ::kill(child, SIGTERM);
+    pollfd told { line[0], POLLIN, 0 };
+    char byte = 0;
+    ASSERT_EQ(::poll(&told, 1, 10000), 1);
+    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the deadline cut the write off";
+    ASSERT_EQ(::read(line[0], &byte, 1), 1);
+    ASSERT_EQ(::write(line[0], "g", 1), 1);
+    // The line ends with the child.
+    ASSERT_EQ(::poll(&told, 1, 10000), 1);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
 }

@@ -17,6 +17,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
+#include <QSet>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
@@ -303,4 +305,50 @@ TEST_F(LifeTest, QuittingSavesWhatIsPendingAndAFailedSaveIsOfferedAgain)
     ASSERT_TRUE(keptFile.open(
         QFileInfo(ListsController::defaultStorePath()).path() + "/" + kept.front(), false));
     EXPECT_EQ(keptFile.queryText("SELECT name FROM lists WHERE idx = 0"), "Kept");
+}
+
+namespace {
+
+// Makes the store refuse to write lists; then gives the list's name in each kept file.
+QMap<QString, QString> keptLists(bool refuseFirst = false)
+{
+    const QDir folder = QFileInfo(ListsController::defaultStorePath()).dir();
+    QMap<QString, QString> names;
+    Database file;
+    if (refuseFirst && file.open(ListsController::defaultStorePath(), true))
+        file.exec("CREATE TRIGGER refuse BEFORE UPDATE ON lists BEGIN "
+                  "SELECT RAISE(ABORT, 'disk full'); END");
+    for (const QString &kept : folder.entryList({ "Tanvill.unsaved-*.sqlite" })) {
+        if (file.open(folder.filePath(kept), false))
+            names.insert(kept, file.queryText("SELECT name FROM lists").value_or(""));
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWhereOnce)
+{
+    List *list = services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    keptLists(true);
+    // The session ends, but the logout is cancelled: Tanvill runs on.
+    list->setName("First");
+    EXPECT_TRUE(delegate.saveBeforeQuitting(false));
+    // A later change, then SIGTERM: kept again, once, and nobody is asked.
+    list->setName("Second");
+    delegate.applicationWillTerminate();
+    delegate.applicationWillTerminate();
+    EXPECT_TRUE(alerts->alerts.empty());
+    const QMap<QString, QString> kept = keptLists();
+    ASSERT_EQ(QSet<QString>(kept.cbegin(), kept.cend()), QSet<QString>({ "First", "Second" }));
+    // The next start names the latest, and the store it goes in place of; later ones do not.
+    for (const size_t told : { 1u, 0u }) {
+        alerts->alerts.clear();
+        AppDelegate next(services);
+        next.applicationDidFinishLaunching();
+        ASSERT_EQ(alerts->alerts.size(), told);
+        for (const QString &name : { kept.key("Second"), ListsController::defaultStorePath() })
+            EXPECT_TRUE(!told || alerts->alerts[0].informativeText.contains(name));
+    }
 }
