@@ -43,6 +43,19 @@ struct HttpClient::Request
         if (reply)
             reply->abort();
     }
+
+    // Stops the transfer without a word to anyone. Only our handlers (see send()) are cut: the
+    // reply's own link to its transfer must stay, or abort() would leave the transfer running
+    // and its connection taken until the server answers.
+    void abandon()
+    {
+        if (!reply)
+            return;
+        QObject::disconnect(reply, &QNetworkReply::metaDataChanged, reply, nullptr);
+        QObject::disconnect(reply, &QNetworkReply::readyRead, reply, nullptr);
+        QObject::disconnect(reply, &QNetworkReply::finished, reply, nullptr);
+        reply->abort();
+    }
 };
 
 QByteArray HttpResult::header(const QByteArray &name) const
@@ -71,8 +84,7 @@ HttpClient::~HttpClient()
     m_requests.clear();
     for (const auto &request : requests) {
         if (request->reply) {
-            request->reply->disconnect();
-            request->reply->abort();
+            request->abandon();
             delete request->reply;
         }
     }
@@ -298,8 +310,7 @@ void HttpClient::cancel(RequestId id)
     if (!request->reply)
         return;
     QNetworkReply *reply = request->reply;
-    reply->disconnect();
-    reply->abort();
+    request->abandon();
     reply->deleteLater();
 }
 

@@ -4,6 +4,7 @@
 #include "controls/ImplicitButton.h"
 #include "controls/LongPressMenuButton.h"
 #include "core/Theme.h"
+#include "support/LaterEvents.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -199,7 +200,9 @@ TEST_F(LongPressMenuButtonTest, QuickClickActsOnceWithoutMenu)
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10), 50);
     EXPECT_EQ(clicks.count(), 1);
     EXPECT_FALSE(button.isDown());
-    EXPECT_FALSE(shown.wait(button.longPressInterval() + 100));
+    // The press's own timer, had it run on, would have fired by now.
+    ASSERT_TRUE(test::waitPastTimer(button.longPressInterval()));
+    EXPECT_EQ(shown.count(), 0);
     EXPECT_FALSE(menu.isVisible());
     EXPECT_EQ(clicks.count(), 1);
 }
@@ -222,7 +225,10 @@ TEST_F(LongPressMenuButtonTest, SecondPressWaitsTheWholeIntervalAgain)
 {
     QSignalSpy shown(&button, &LongPressMenuButton::menuShown);
     QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_FALSE(shown.wait(button.longPressInterval() / 2)) << "a click shows no menu";
+    // Half the interval passes before the next press: a wait left over from the click would
+    // end half way through that press.
+    ASSERT_TRUE(test::waitPastTimer(button.longPressInterval() / 2));
+    EXPECT_EQ(shown.count(), 0) << "a click shows no menu";
     QElapsedTimer held;
     held.start();
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
@@ -246,7 +252,8 @@ TEST_F(LongPressMenuButtonTest, LongPressWithoutMenuIsASlowClick)
     QSignalSpy clicks(&button, &QAbstractButton::clicked);
     QSignalSpy shown(&button, &LongPressMenuButton::menuShown);
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_FALSE(shown.wait(60)) << "held past the interval, with no menu to show";
+    ASSERT_TRUE(test::waitPastTimer(button.longPressInterval()));
+    EXPECT_EQ(shown.count(), 0) << "held past the interval, with no menu to show";
     EXPECT_TRUE(button.isDown());
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(clicks.count(), 1);
@@ -263,7 +270,8 @@ TEST_F(LongPressMenuButtonTest, DisablingOrHidingWhileHeldEndsTheHold)
     button.setEnabled(true);
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
     button.hide();
-    EXPECT_FALSE(shown.wait(150));
+    ASSERT_TRUE(test::waitPastTimer(button.longPressInterval()));
+    EXPECT_EQ(shown.count(), 0);
     EXPECT_FALSE(menu.isVisible());
     EXPECT_FALSE(button.isDown());
 

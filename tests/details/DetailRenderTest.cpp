@@ -3,9 +3,12 @@
 // description, and the window at its minimum size.
 #include "DetailTestSupport.h"
 
+#include "controls/AppIconView.h"
 #include "details/AppDetailViewController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
+#include "details/ScreenshotGrid.h"
+#include "store/widgets/ImageViewBinding.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -33,8 +36,29 @@ struct DetailRender : test::DetailTest
         DetailWindow *window = manager.windowForIdentifier(app->identifier());
         window->resize(size);
         EXPECT_TRUE(test::activate(window));
-        test::waitFor([] { return false; }, 50);
-        return window->contentViewController();
+        AppDetailViewController *view = window->contentViewController();
+        EXPECT_TRUE(test::waitFor([&] { return showsItsPictures(view); }, 10000));
+        return view;
+    }
+
+    // The icon and every screenshot, large and small, stand in the window, each the picture
+    // of its own link.
+    bool showsItsPictures(const AppDetailViewController *view) const
+    {
+        const ImageCache &cache = services.imageCache();
+        const QImage icon = cache.cachedImage(wantedImageUrl(view->iconView()));
+        if (icon.isNull() || view->iconView()->image() != icon)
+            return false;
+        const ScreenshotGrid *grid = view->screenshotGrid();
+        std::vector<const ScreenshotImageView *> shots;
+        for (const MiniatureScreenshotCell *cell : grid->cells())
+            shots.push_back(cell->imageView());
+        if (!shots.empty())
+            shots.push_back(grid->selectedImageView());
+        return std::all_of(shots.begin(), shots.end(), [&](const ScreenshotImageView *shot) {
+            const QImage picture = cache.cachedImage(wantedImageUrl(shot));
+            return !picture.isNull() && shot->imageSize() == picture.deviceIndependentSize();
+        });
     }
 
     std::vector<std::shared_ptr<AppSummaryController>> controllers;

@@ -61,7 +61,7 @@ inline void cacheLetterIcons(const std::vector<App *> &apps, int hue, int hueSte
 // `overlay` drawn over it where it stands.
 inline void saveWindowRender(QWidget *window, const QString &name, QWidget *overlay = nullptr)
 {
-    waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 2000);
+    ASSERT_TRUE(waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 10000));
     drainEvents();
     QImage image = window->grab().toImage();
     if (overlay) {

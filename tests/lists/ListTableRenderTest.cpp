@@ -110,7 +110,7 @@ TEST_F(ListTableRender, RatingPromptInEachQuestion)
 TEST_F(ListTableRender, DragInProgress)
 {
     open({ 620, 520 });
-    test::waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 2000);
+    ASSERT_TRUE(test::waitFor([] { return ImageCache::shared().loadingLinkCount() == 0; }, 10000));
     test::drainEvents();
     TableView &view = *table->tableView();
     const QPoint start = view.rectOfRow(1).topLeft() + QPoint(150, 30);

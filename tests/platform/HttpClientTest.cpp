@@ -150,6 +150,11 @@ TEST_F(HttpClientTest, CancelledRequestsAndRequestsOfDeadContextsCallNothing)
     const auto id = client.get(server.url("/slow"), [&](const HttpResult &) { ++calls; });
     client.cancel(id);
     client.cancel(id);
+    // Cancelled while the server holds it, a request lets go of its connection (see below).
+    server.setRoute("/stalled", FakeResponse::behaving(Behaviour::Stall));
+    const auto stalled = client.get(server.url("/stalled"), [&](const HttpResult &) { ++calls; });
+    ASSERT_TRUE(test::waitFor([&] { return server.requestCount("/stalled") == 1; }));
+    client.cancel(stalled);
 
     HttpRequestOptions options;
     auto *context = new QObject;

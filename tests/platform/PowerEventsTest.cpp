@@ -9,6 +9,22 @@
 
 using namespace tanvill;
 
+namespace {
+
+// Counts a signal the test sends after the ones it wants delivered: the bus hands one sender's
+// signals over in the order they were sent.
+class BusSentinel : public QObject
+{
+    Q_OBJECT
+public slots:
+    void arrived() { ++count; }
+
+public:
+    int count = 0;
+};
+
+} // namespace
+
 TEST(PowerEvents, AScreenThatWakesIsReportedWhereTheDesktopOffersTheScreenSaver)
 {
     const QString program = QStandardPaths::findExecutable("dbus-daemon");
@@ -23,6 +39,16 @@ TEST(PowerEvents, AScreenThatWakesIsReportedWhereTheDesktopOffersTheScreenSaver)
     PowerEvents events(QDBusConnection(QString()), session);
     int wakes = 0;
     QObject::connect(&events, &PowerEvents::screensDidWake, [&] { ++wakes; });
+    BusSentinel sentinel;
+    ASSERT_TRUE(session.connect(QString(), "/test/Sentinel", "org.tanvill.Test", "Sentinel",
+                                &sentinel, SLOT(arrived())));
+    // The bus has taken up what this connection listens for once it answers a later call.
+    ASSERT_EQ(
+        session
+            .call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                 "org.freedesktop.DBus", "GetId"))
+            .type(),
+        QDBusMessage::ReplyMessage);
     QDBusConnection desktop = QDBusConnection::connectToBus(address, "desktop");
     ASSERT_TRUE(desktop.isConnected());
     const auto send = [&](bool active) {
@@ -35,7 +61,8 @@ TEST(PowerEvents, AScreenThatWakesIsReportedWhereTheDesktopOffersTheScreenSaver)
     send(false);
     ASSERT_TRUE(test::waitFor([&] { return wakes > 0; }));
     send(true);
-    test::waitFor([] { return false; }, 200);
+    desktop.send(QDBusMessage::createSignal("/test/Sentinel", "org.tanvill.Test", "Sentinel"));
+    ASSERT_TRUE(test::waitFor([&] { return sentinel.count > 0; }));
     EXPECT_EQ(wakes, 1) << "the screen saver starting is no wake";
 
     QDBusConnection::disconnectFromBus("desktop");
@@ -43,3 +70,5 @@ TEST(PowerEvents, AScreenThatWakesIsReportedWhereTheDesktopOffersTheScreenSaver)
     daemon.kill();
     daemon.waitForFinished(5000);
 }
+
+#include "PowerEventsTest.moc"

@@ -13,6 +13,8 @@
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
+#include "support/LaterEvents.h"
+#include "support/ManualAnimationClock.h"
 
 #include <QComboBox>
 #include <QMessageBox>
@@ -300,13 +302,14 @@ TEST_F(ImportWindowTest, OpensWhollyOnTheScreenAndAfterAnEmptyWishListShowsTheWh
     EXPECT_LE((window->frameGeometry().center() - screen.center()).manhattanLength(), 2);
 
     // The download step shows and goes at once; its change of size must not outlast it.
+    ManualAnimationClock clock;
     ASImportGuideViewController::setAnimationDuration(120);
     site.setWishlistPage("nobody", 0, FakeResponse::bytes("<html><p>None</p></html>", "text/html"));
     submit("nobody");
     ASSERT_TRUE(waitFor([&] { return !alerts.alerts.empty(); }));
     EXPECT_EQ(alerts.alerts.back().messageText, Strings::localized("No wish list found!"));
     EXPECT_EQ(alerts.alerts.back().window, window) << "a sheet on the import window";
-    waitFor([] { return false; }, 400);
+    clock.advance(400);
     EXPECT_EQ(window->size(), ASUserViewController::kSize);
     saveWithAlertSheet(window, alerts.alerts.back(), "import-no-wish-list");
 
@@ -332,7 +335,8 @@ TEST_F(ImportWindowTest, ClosingMidDownloadStopsItsRequestsAndCallsNothingMore)
     EXPECT_EQ(services.httpClient().runningRequestCount(), 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    waitFor([] { return false; }, 500);
+    // Every look-up was let go, as the store sees it, and an answer asked for later has come.
+    ASSERT_TRUE(waitForLaterAnswer(store.server()));
     EXPECT_EQ(completions, 1);
     EXPECT_TRUE(alerts.alerts.empty());
     EXPECT_TRUE(lists().lists().empty());

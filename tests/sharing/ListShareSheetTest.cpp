@@ -10,6 +10,7 @@
 #include "sharing/SharingHelpPopover.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
+#include "support/LaterEvents.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -346,7 +347,9 @@ TEST_F(ListShareSheetTest, TheHelpOpensByItselfOnlyTheFirstTime)
     first->helpPopover()->close();
     first->cancel();
     ListShareSheet *second = present();
-    waitFor([] { return false; }, 500);
+    // The help opens by itself by a timer started as the sheet appears: every timer pending now
+    // has fired.
+    ASSERT_TRUE(waitPastPendingSingleShots());
     EXPECT_EQ(second->helpPopover(), nullptr);
     QTest::mouseClick(second->helpButton(), Qt::LeftButton);
     EXPECT_NE(second->helpPopover(), nullptr) << "the help button still opens it";
