@@ -200,10 +200,7 @@ void ObjectStore::takeOver(bool waitForCheck)
     m_openResult = m_opening.get();
     if (std::exchange(m_checkDue, false)) {
         if (waitForCheck) {
-            Database checker;
-            applyCheck(checker.open(m_path, false) ? StoreCheck::check(checker)
-                                                   : StoreCheck::Verdict::NotRun,
-                       true);
+            applyCheck(StoreCheck::checkAndWait(m_path), true);
         } else {
             // A moment later, so that it takes nothing from the first paint of the windows.
             scheduleCheck(m_checkDelayMs);
