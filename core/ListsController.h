@@ -148,7 +148,9 @@ private:
     std::vector<AddCompletion> takePendingAdditions(const QString &identifier);
     struct ReloadBatch;
     void applyReloadResults(const std::shared_ptr<ReloadBatch> &batch);
-    void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update);
+    // Tells the batches under way but `applying` of an answer applied.
+    void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update,
+                           const ReloadBatch *applying);
     void endWaitsFor(const QStringList &identifiers);
 
     void setUpStore();

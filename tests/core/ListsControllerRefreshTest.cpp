@@ -435,6 +435,31 @@ TEST_F(Refreshing, AChangeAReloadOfTheUserFindsDuringARefreshIsTheRefreshsToo)
     }
 }
 
+TEST_F(Refreshing, ChangesOfOneAppFoundByTwoLookUpsAreReportedAsOne)
+{
+    const auto apps = watch({ result("1", "Changed") });
+    // The refresh's own answer comes late, with a new price too; the user's reload answers
+    // at once with the new version only.
+    test::FakeStoreApp late = storeApp(result("1", "Changed"));
+    late.version = "2.0";
+    late.price = 1.99;
+    store.setLookup(late, 1000);
+    RefreshOutcome refreshing;
+    start(apps, refreshing);
+    ASSERT_TRUE(test::waitFor([&] { return store.lookupCount("1") == 1; }));
+    test::FakeStoreApp early = late;
+    early.price = 0.99;
+    store.setLookup(early);
+    controller().reloadApps(
+        { apps[0] }, [](auto, auto) {}, Operation::QueuePriority::High);
+    ASSERT_TRUE(test::waitFor([&] { return refreshing.calls == 1; }, 10000));
+    EXPECT_EQ(refreshing.updates,
+              std::vector({ AppUpdate(
+                  "Changed",
+                  Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") },
+                  std::nullopt, Change<QString> { "1.0", "2.0" }) }));
+}
+
 TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
 {
     const auto apps = watch({ result("1", "Archived"), result("2", "Watched") }, 150);
