@@ -90,6 +90,11 @@ struct ListsController::ReloadBatch
     Applying applying;
 };
 
+void ListsController::writeRefreshLine(const QString &line)
+{
+    QTextStream(stdout) << line << Qt::endl;
+}
+
 void ListsController::searchApps(
     const QString &term,
     std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion)
@@ -152,19 +157,22 @@ void ListsController::reloadApps(
         operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
         // would update a record nobody asked about and leave this one as it was.
-        operation->successHandler = [batch, identifier, app](const CachedApp &answer) {
+        operation->successHandler = [this, batch, identifier, app](const CachedApp &answer) {
             if (answer.identifier == identifier) {
                 batch->results.push_back(answer);
                 // Records are kept while the context lives, deleted ones too.
                 if (!app->isDeleted())
                     dropStoredDetails(batch->results.back(), *app);
             } else
-                QTextStream(stdout) << "Refreshing " << identifier << " gave application "
-                                    << answer.identifier << Qt::endl;
+                m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
+                                  QStringLiteral("Refreshing %1 gave application %2")
+                                      .arg(identifier, answer.identifier));
         };
-        operation->errorHandler = [identifier](const Error &error, AppStoreOperation *) {
-            QTextStream(stdout) << "Refreshing " << identifier << " failed: " << error.description
-                                << Qt::endl;
+        // Without a network every look-up fails: one line, and later their count.
+        operation->errorHandler = [this, identifier](const Error &error, AppStoreOperation *) {
+            m_refreshLog.warn(
+                QStringLiteral("Refreshing an application failed"),
+                QStringLiteral("Refreshing %1 failed: %2").arg(identifier, error.description));
         };
         operations.push_back(operation);
         batch->lookedUp.insert(identifier);

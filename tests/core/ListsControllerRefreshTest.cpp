@@ -7,6 +7,8 @@
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QRegularExpression>
+
 #include <nlohmann/json.hpp>
 
 using namespace tanvill;
@@ -458,6 +460,29 @@ TEST_F(Refreshing, ChangesOfOneAppFoundByTwoLookUpsAreReportedAsOne)
                   "Changed",
                   Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") },
                   std::nullopt, Change<QString> { "1.0", "2.0" }) }));
+}
+
+TEST_F(Refreshing, LookUpsFailingByTheThousandWriteALineOfEachKindAndTheirCount)
+{
+    std::vector<CachedApp> results;
+    for (int i = 1; i <= 6; ++i)
+        results.push_back(result(QString::number(i)));
+    const auto apps = watch(results);
+    for (int i = 1; i <= 3; ++i) {
+        store.setLookup(QString::number(i), FakeResponse::withStatus(500));
+        store.setLookup(QString::number(i + 3),
+                        FakeResponse::json(FakeStore::lookupReply(storeApp(result("99")))));
+    }
+    testing::internal::CaptureStdout();
+    refresh(apps);
+    close(); // tells the counts
+    const QStringList lines = QString::fromStdString(testing::internal::GetCapturedStdout())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(lines.filter(QRegularExpression("^Refreshing [123] failed: .+")).size(), 1);
+    EXPECT_EQ(lines.filter(QRegularExpression("^Refreshing [456] gave application 99$")).size(), 1);
+    EXPECT_TRUE(lines.contains("… and 2 more times: Refreshing an application failed"));
+    EXPECT_TRUE(lines.contains("… and 2 more times: A look-up gave another application"));
 }
 
 TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
