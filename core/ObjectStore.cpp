@@ -4,6 +4,7 @@
 #include "core/StoreSchema.h"
 #include "core/StoreWriter.h"
 #include "core/TextLimits.h"
+#include "platform/Allocator.h"
 #include "platform/RegularFile.h"
 
 #include <QDateTime>
@@ -61,6 +62,9 @@ ObjectStore::~ObjectStore()
         m_opening.get();
     closeStore();
     m_lock.unlock();
+    // What the records held goes back to the system with them, not into the heaps.
+    m_context.reset();
+    giveBackFreedMemory();
 }
 
 QString ObjectStore::lockPath(const QString &storePath)
