@@ -18,6 +18,7 @@
 #include "core/Theme.h"
 #include "platform/Error.h"
 #include "platform/OperationQueue.h"
+#include "platform/ThrottledLog.h"
 #include "store/AppStoreOperation.h"
 #include "store/AppUpdate.h"
 
@@ -151,8 +152,12 @@ private:
     std::vector<AddCompletion> takePendingAdditions(const QString &identifier);
     struct ReloadBatch;
     void applyReloadResults(const std::shared_ptr<ReloadBatch> &batch);
-    void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update);
+    // Tells the batches under way but `applying` of an answer applied.
+    void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update,
+                           const ReloadBatch *applying);
     void endWaitsFor(const QStringList &identifiers);
+    // To standard output, where the refresh's lines have always gone.
+    static void writeRefreshLine(const QString &line);
 
     void setUpStore();
     void storeOpened(const ObjectStore::OpenResult &result);
@@ -171,6 +176,8 @@ private:
     bool m_saveFailureReported = false;
     // Completions waiting for the look-up of an identifier being added.
     std::map<QString, std::vector<AddCompletion>> m_pendingAdditions;
+    // The lines of failed look-ups, which come by the thousand without a network.
+    ThrottledLog m_refreshLog { &ListsController::writeRefreshLine };
     // Last, so that it cancels its operations before anything they use goes away.
     OperationQueue m_appStoreOperationQueue { 5 };
 };

@@ -14,34 +14,48 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QTextStream>
+
+#include <utility>
 
 namespace tanvill {
 
 namespace {
 
-// Puts a change into a list of changes, where an earlier change of the same application gives
-// way: each kind of change then reads as the application's record now holds it.
-void addChange(std::vector<AppUpdate> &changes, QStringList &identifiers, const QString &identifier,
-               const AppUpdate &update)
+// A batch's changes, one per application in the order they were first found; an application
+// found changed again is looked up by its identifier, so that a refresh of many thousand
+// applications takes no longer per change than a small one.
+struct BatchChanges
 {
-    const qsizetype known = identifiers.indexOf(identifier);
-    if (known < 0) {
-        changes.push_back(update);
-        identifiers << identifier;
-        return;
+    std::vector<AppUpdate> updates;
+    QHash<QString, size_t> positions;
+
+    // An earlier change of the same application gives way: each kind of change then reads as
+    // the application's record now holds it.
+    void add(const QString &identifier, const AppUpdate &update)
+    {
+        const auto known = positions.constFind(identifier);
+        if (known == positions.cend()) {
+            positions.insert(identifier, updates.size());
+            updates.push_back(update);
+            return;
+        }
+        AppUpdate &earlier = updates[*known];
+        earlier.app = update.app;
+        if (update.pricingChange)
+            earlier.pricingChange = update.pricingChange;
+        if (update.ratingChange)
+            earlier.ratingChange = update.ratingChange;
+        if (update.versionChange)
+            earlier.versionChange = update.versionChange;
     }
-    AppUpdate &earlier = changes[size_t(known)];
-    earlier.app = update.app;
-    if (update.pricingChange)
-        earlier.pricingChange = update.pricingChange;
-    if (update.ratingChange)
-        earlier.ratingChange = update.ratingChange;
-    if (update.versionChange)
-        earlier.versionChange = update.versionChange;
-}
+};
+
+// How long one slice of applying a refresh's answers holds the UI thread.
+constexpr qint64 kApplySliceMs = 20;
 
 } // namespace
 
@@ -58,12 +72,28 @@ struct ListsController::ReloadBatch
     // Identifiers a reload the user asked for is looking up: this batch ends after it.
     QSet<QString> awaited;
     bool lookUpsFinished = false;
-    // Its changes so far (other look-ups of its applications add theirs), by identifier.
-    std::vector<AppUpdate> changes;
-    QStringList changedIdentifiers;
+    // Its changes so far (other look-ups of its applications add theirs).
+    BatchChanges changes;
     // Whether another look-up of one of its applications answered.
     bool answeredElsewhere = false;
+
+    // Where applying its answers stands, from one slice to the next.
+    struct Applying
+    {
+        bool started = false;
+        size_t next = 0;
+        QHash<QString, App *> watched;
+        QSet<QString> reloaded;
+        bool written = false;
+        QString currencyCode;
+    };
+    Applying applying;
 };
+
+void ListsController::writeRefreshLine(const QString &line)
+{
+    QTextStream(stdout) << line << Qt::endl;
+}
 
 void ListsController::searchApps(
     const QString &term,
@@ -135,19 +165,22 @@ void ListsController::reloadApps(
         operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
         // would update a record nobody asked about and leave this one as it was.
-        operation->successHandler = [batch, identifier, app](const CachedApp &answer) {
+        operation->successHandler = [this, batch, identifier, app](const CachedApp &answer) {
             if (answer.identifier == identifier) {
                 batch->results.push_back(answer);
                 // Records are kept while the context lives, deleted ones too.
                 if (!app->isDeleted())
                     dropStoredDetails(batch->results.back(), *app);
             } else
-                QTextStream(stdout) << "Refreshing " << identifier << " gave application "
-                                    << answer.identifier << Qt::endl;
+                m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
+                                  QStringLiteral("Refreshing %1 gave application %2")
+                                      .arg(identifier, answer.identifier));
         };
-        operation->errorHandler = [identifier](const Error &error, AppStoreOperation *) {
-            QTextStream(stdout) << "Refreshing " << identifier << " failed: " << error.description
-                                << Qt::endl;
+        // Without a network every look-up fails: one line, and later their count.
+        operation->errorHandler = [this, identifier](const Error &error, AppStoreOperation *) {
+            m_refreshLog.warn(
+                QStringLiteral("Refreshing an application failed"),
+                QStringLiteral("Refreshing %1 failed: %2").arg(identifier, error.description));
         };
         operations.push_back(operation);
         batch->lookedUp.insert(identifier);
@@ -182,8 +215,8 @@ void ListsController::reloadApps(
 
 void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &batch)
 {
-    std::erase(m_reloadBatches, batch);
     const auto endMarks = [this, &batch] {
+        std::erase(m_reloadBatches, batch);
         for (const QString &identifier : std::as_const(batch->marked))
             m_reloadingApps.remove(identifier);
         endWaitsFor(batch->marked);
@@ -198,56 +231,73 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
                                                    { qint64(batch->givenCount) }),
                               std::nullopt);
         else
-            batch->completion(std::nullopt, std::move(batch->changes));
+            batch->completion(std::nullopt, std::move(batch->changes.updates));
         return;
     }
 
-    // The first watched record of each identifier, found once per batch.
-    QHash<QString, App *> watched;
-    for (App *app : apps()) {
-        if (!watched.contains(app->identifier()))
-            watched.insert(app->identifier(), app);
+    ReloadBatch::Applying &applying = batch->applying;
+    if (!std::exchange(applying.started, true)) {
+        applying.currencyCode = batch->results.front().currencyCode;
+        // The first watched record of each identifier, found once per batch.
+        for (App *app : apps()) {
+            if (!applying.watched.contains(app->identifier()))
+                applying.watched.insert(app->identifier(), app);
+        }
     }
-    QSet<QString> reloaded;
-    bool written = false;
+    // Tens of thousands of answers are applied a slice at a time, so that the windows stay
+    // responsive meanwhile. The batch stays among those under way until its last slice: a
+    // reload that finds a change in between still reports it to this batch too.
+    QElapsedTimer slice;
+    slice.start();
     ObjectContext &context = *managedObjectContext();
-
-    for (const CachedApp &result : batch->results) {
-        App *app = watched.value(result.identifier);
-        if (!app || app->isDeleted())
+    while (applying.next < batch->results.size()) {
+        if (applying.next > 0 && slice.hasExpired(kApplySliceMs)) {
+            QPointer<ListsController> guard(this);
+            MainQueue::async([guard, batch] {
+                if (guard)
+                    guard->applyReloadResults(batch);
+            });
+            return;
+        }
+        // Let go of each answer once applied: what is freed is spread over the slices too.
+        const CachedApp result = std::move(batch->results[applying.next++]);
+        App *app = applying.watched.value(result.identifier);
+        // Deleted or archived since the batch began, as when that happens during its look-up.
+        if (!app || app->isDeleted() || !app->list() || app->list()->index() < 0)
             continue;
 
-        written |= copyStoreDetails(*app, result, context);
+        applying.written |= copyStoreDetails(*app, result, context);
         const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
         const std::optional<AppUpdate> update = applyRefreshChanges(*app, found);
         if (update)
-            addChange(batch->changes, batch->changedIdentifiers, result.identifier, *update);
-        shareReloadResult(result.identifier, update);
-        reloaded.insert(result.identifier);
+            batch->changes.add(result.identifier, *update);
+        shareReloadResult(result.identifier, update, batch.get());
+        applying.reloaded.insert(result.identifier);
     }
     endMarks();
 
-    UserDefaults::standard().setValue(SettingsKeys::CurrencyCode,
-                                      batch->results.front().currencyCode);
-    if (written || !batch->changes.empty())
+    UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, applying.currencyCode);
+    if (applying.written || !batch->changes.updates.empty())
         saveWithAsync(true);
     NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, this,
-                                             AppReload { reloaded }.userInfo());
+                                             AppReload { applying.reloaded }.userInfo());
     if (batch->completion)
-        batch->completion(std::nullopt, std::move(batch->changes));
+        batch->completion(std::nullopt, std::move(batch->changes.updates));
 }
 
 void ListsController::shareReloadResult(const QString &identifier,
-                                        const std::optional<AppUpdate> &update)
+                                        const std::optional<AppUpdate> &update,
+                                        const ReloadBatch *applying)
 {
     // Once applied, the answer leaves nothing to find for the other look-ups of the
     // application, so the batches that include it hear of it here.
     for (const std::shared_ptr<ReloadBatch> &other : m_reloadBatches) {
-        if (!other->lookedUp.contains(identifier) && !other->awaited.contains(identifier))
+        if (other.get() == applying
+            || (!other->lookedUp.contains(identifier) && !other->awaited.contains(identifier)))
             continue;
         other->answeredElsewhere = true;
         if (update)
-            addChange(other->changes, other->changedIdentifiers, identifier, *update);
+            other->changes.add(identifier, *update);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "core/StoreSchema.h"
 #include "core/StoreWriter.h"
 #include "core/TextLimits.h"
+#include "platform/Allocator.h"
 #include "platform/QuitSignals.h"
 #include "platform/RegularFile.h"
 
@@ -69,6 +70,9 @@ ObjectStore::~ObjectStore()
     m_rewrite.reset();
     closeStore();
     m_lock.unlock();
+    // What the records held goes back to the system with them, not into the heaps.
+    m_context.reset();
+    giveBackFreedMemory();
 }
 
 QString ObjectStore::lockPath(const QString &storePath)
@@ -216,10 +220,7 @@ void ObjectStore::takeOver(bool waitForCheck)
     m_openResult = m_opening.get();
     if (std::exchange(m_checkDue, false)) {
         if (waitForCheck) {
-            Database checker;
-            applyCheck(checker.open(m_path, false) ? StoreCheck::check(checker)
-                                                   : StoreCheck::Verdict::NotRun,
-                       true);
+            applyCheck(StoreCheck::checkAndWait(m_path), true);
         } else {
             // A moment later, so that it takes nothing from the first paint of the windows.
             scheduleCheck(m_checkDelayMs);

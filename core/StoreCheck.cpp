@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <future>
 #include <system_error>
 
 namespace tanvill {
@@ -62,6 +63,17 @@ StoreCheck::~StoreCheck()
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
+}
+
+StoreCheck::Verdict StoreCheck::checkAndWait(const QString &path)
+{
+    std::promise<Verdict> promise;
+    std::future<Verdict> verdict = promise.get_future();
+    StoreCheck running(path, [&promise](Verdict found) { promise.set_value(found); });
+    if (running.isRunning())
+        return verdict.get();
+    Database checker;
+    return checker.open(path, false) ? check(checker) : Verdict::NotRun;
 }
 
 StoreCheck::Verdict StoreCheck::check(Database &database, const std::atomic<bool> *stop)

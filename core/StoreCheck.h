@@ -37,6 +37,11 @@ public:
 
     // Checks an open connection on this thread; a set `stop` ends the check as NotRun.
     static Verdict check(Database &database, const std::atomic<bool> *stop = nullptr);
+    // Checks the file at path and waits for the verdict. The check runs on a thread of its
+    // own all the same: what its connection allocates then stays off this thread's heap, where
+    // it would sit among the records loaded after it and keep memory that they free from being
+    // given back. Without a thread to be had, it runs here.
+    static Verdict checkAndWait(const QString &path);
 
 private:
     std::atomic<bool> m_stop = false;

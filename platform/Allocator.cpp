@@ -25,4 +25,11 @@ void setUpAllocator()
 #endif
 }
 
+void giveBackFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 } // namespace tanvill

@@ -14,4 +14,9 @@ namespace tanvill {
 
 void setUpAllocator();
 
+// Gives the memory freed inside the heaps back to the system. The library by itself gives back
+// only what lies above the highest block still in use, so after a large graph of records is
+// freed a few small blocks left high in a heap could keep tens of megabytes resident.
+void giveBackFreedMemory();
+
 } // namespace tanvill

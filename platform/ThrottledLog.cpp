@@ -4,7 +4,12 @@
 
 namespace tanvill {
 
-ThrottledLog::ThrottledLog(int quietMs, QObject *parent) : QObject(parent)
+ThrottledLog::ThrottledLog(int quietMs, QObject *parent)
+    : ThrottledLog([](const QString &line) { qWarning().noquote() << line; }, quietMs, parent)
+{ }
+
+ThrottledLog::ThrottledLog(Writer writer, int quietMs, QObject *parent)
+    : QObject(parent), m_write(std::move(writer))
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(quietMs);
@@ -20,7 +25,7 @@ void ThrottledLog::warn(const QString &kind, const QString &message)
 {
     if (!m_seen.value(kind)) {
         m_seen.insert(kind, true);
-        qWarning().noquote() << message;
+        m_write(message);
         if (!m_timer.isActive())
             m_timer.start();
         return;
@@ -31,8 +36,7 @@ void ThrottledLog::warn(const QString &kind, const QString &message)
 void ThrottledLog::flush()
 {
     for (auto it = m_suppressed.cbegin(); it != m_suppressed.cend(); ++it)
-        qWarning().noquote()
-            << QStringLiteral("… and %1 more times: %2").arg(it.value()).arg(it.key());
+        m_write(QStringLiteral("… and %1 more times: %2").arg(it.value()).arg(it.key()));
     // A kind that was quiet for the whole while is news again.
     const bool flood = !m_suppressed.isEmpty();
     m_suppressed.clear();

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 namespace tanvill {
 
 class ThrottledLog : public QObject
@@ -19,7 +21,11 @@ class ThrottledLog : public QObject
 public:
     static constexpr int kQuietMs = 10000;
 
+    // Where the lines go: warnings unless said otherwise.
+    using Writer = std::function<void(const QString &line)>;
+
     explicit ThrottledLog(int quietMs = kQuietMs, QObject *parent = nullptr);
+    explicit ThrottledLog(Writer writer, int quietMs = kQuietMs, QObject *parent = nullptr);
     ~ThrottledLog() override;
 
     // Logs the message, or counts it when one of its kind was logged within the while.
@@ -28,6 +34,7 @@ public:
 private:
     void flush();
 
+    Writer m_write;
     QTimer m_timer;
     QHash<QString, qint64> m_suppressed;
     QHash<QString, bool> m_seen;

@@ -7,6 +7,8 @@
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QRegularExpression>
+
 #include <nlohmann/json.hpp>
 
 using namespace tanvill;
@@ -433,6 +435,52 @@ TEST_F(Refreshing, AChangeAReloadOfTheUserFindsDuringARefreshIsTheRefreshsToo)
                                           Change<QString> { "1.0", "2.0" }) }));
         EXPECT_EQ(store.lookupCount(id), userFirst ? 1 : 2) << "a refresh leaves it to the user";
     }
+}
+
+TEST_F(Refreshing, ChangesOfOneAppFoundByTwoLookUpsAreReportedAsOne)
+{
+    const auto apps = watch({ result("1", "Changed") });
+    // The refresh's own answer comes late with a new version and price; the user's reload
+    // answers at once with the new version only.
+    test::FakeStoreApp answer = storeApp(result("1", "Changed"));
+    answer.version = "2.0";
+    answer.price = 1.99;
+    store.setLookup(answer, 1000);
+    RefreshOutcome refreshing;
+    start(apps, refreshing);
+    ASSERT_TRUE(test::waitFor([&] { return store.lookupCount("1") == 1; }));
+    answer.price = 0.99;
+    store.setLookup(answer);
+    controller().reloadApps(
+        { apps[0] }, [](auto, auto) {}, Operation::QueuePriority::High);
+    ASSERT_TRUE(test::waitFor([&] { return refreshing.calls == 1; }, 10000));
+    const Change<Decimal> price { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") };
+    const Change<QString> version { "1.0", "2.0" };
+    EXPECT_EQ(refreshing.updates, std::vector({ AppUpdate("Changed", price, {}, version) }));
+}
+
+TEST_F(Refreshing, LookUpsFailingByTheThousandWriteALineOfEachKindAndTheirCount)
+{
+    std::vector<CachedApp> results;
+    for (int i = 1; i <= 6; ++i)
+        results.push_back(result(QString::number(i)));
+    const auto apps = watch(results);
+    for (int i = 1; i <= 3; ++i) {
+        store.setLookup(QString::number(i), FakeResponse::withStatus(500));
+        store.setLookup(QString::number(i + 3),
+                        FakeResponse::json(FakeStore::lookupReply(storeApp(result("99")))));
+    }
+    testing::internal::CaptureStdout();
+    refresh(apps);
+    close(); // tells the counts
+    const QStringList lines = QString::fromStdString(testing::internal::GetCapturedStdout())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 4);
+    for (const char *line :
+         { "^Refreshing [123] failed: .+", "^Refreshing [456] gave application 99$",
+           "^… and 2 more times: Refreshing an application failed$",
+           "^… and 2 more times: A look-up gave another application$" })
+        EXPECT_EQ(lines.filter(QRegularExpression(QString::fromUtf8(line))).size(), 1) << line;
 }
 
 TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)

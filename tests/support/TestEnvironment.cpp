@@ -39,16 +39,20 @@ IsolatedHome::~IsolatedHome()
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
+    // Once a pass, and its answer always heard: a condition may take what it finds (reap a
+    // child, read a socket), and a second look would find it gone. The deadline is read
+    // before the look, so that one look is taken after the time is up.
     QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
+    for (;;) {
+        const bool expired = deadline.hasExpired();
+        if (condition())
+            return true;
+        if (expired)
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QCoreApplication::sendPostedEvents();
-        if (!condition())
-            QThread::usleep(200);
+        QThread::usleep(200);
     }
-    return true;
 }
 
 void drainEvents()

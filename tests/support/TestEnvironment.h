@@ -32,7 +32,8 @@ private:
     std::vector<std::pair<QByteArray, std::optional<QByteArray>>> m_previous;
 };
 
-// Runs the event loop until `condition` holds or `timeoutMs` passes; returns the condition.
+// Runs the event loop until `condition` holds or `timeoutMs` passes; returns whether it held.
+// The condition is evaluated once per pass, so it may have side effects.
 bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
 
 // Runs the event loop once for everything already queued (posted handlers, zero timers).
