@@ -9,6 +9,7 @@
 // that the figures of memory are the application's alone.
 
 #include "SampleApps.h"
+#include "UiBlockWatch.h"
 
 #include "core/ListsController.h"
 #include "platform/Allocator.h"
@@ -181,29 +182,6 @@ void print(const QString &name, double value, const char *unit)
 {
     print(qPrintable(name), value, unit);
 }
-
-// The longest time the UI thread went without running its event loop while it lived.
-class UiBlockWatch
-{
-public:
-    UiBlockWatch()
-    {
-        m_timer.setInterval(1);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_sinceLast.nsecsElapsed());
-            m_sinceLast.restart();
-        });
-        m_sinceLast.start();
-        m_timer.start();
-    }
-    double longestMs() const { return double(m_longest) / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_sinceLast;
-    qint64 m_longest = 0;
-};
 
 bool makeStore(const QString &path, StoreSize size)
 {
