@@ -7,11 +7,11 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
+#include "support/LaterEvents.h"
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -22,11 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <future>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace tanvill;
 
@@ -201,24 +198,18 @@ TEST(Launch, QuittingWhileAnotherProgramHoldsTheStoreEndsCleanlyAndKeepsTheChang
     // The program has loaded the store and refreshes it: now another one takes the store.
     ASSERT_TRUE(test::waitFor([&] { return server.requestCount("/lookup") == 1; }, 20000));
     Database other;
-    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
-    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false)
+                && other.exec("BEGIN EXCLUSIVE"));
     answer.set_value();
     ASSERT_TRUE(program.waitForOutput("There is 1 version update."))
         << program.output.toStdString();
-
-    ::kill(pid_t(program.process.processId()), SIGTERM);
-    ASSERT_TRUE(program.process.waitForFinished(15000));
-    EXPECT_TRUE(program.process.exitStatus() == QProcess::NormalExit
-                && program.process.exitCode() == 0)
-        << program.process.readAll().toStdString();
-    // The refreshed version is in the kept file.
+    EXPECT_TRUE(endsCleanlyOnSigterm(program)) << program.output.toStdString();
+    // The refreshed version is in the one kept file.
     const QDir folder = QFileInfo(ListsController::defaultStorePath()).dir();
     const QStringList kept = folder.entryList({ "Tanvill.unsaved-*.sqlite" });
     ASSERT_EQ(kept.size(), 1);
-    Database keptFile;
-    ASSERT_TRUE(keptFile.open(folder.filePath(kept.front()), false));
-    EXPECT_EQ(keptFile.queryText("SELECT version FROM apps"), "3.8");
+    ASSERT_TRUE(other.open(folder.filePath(kept.front()), false));
+    EXPECT_EQ(other.queryText("SELECT version FROM apps"), "3.8");
 }
 
 TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
@@ -395,23 +386,19 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     serveLookups(server);
     // A launch that will hand its link over has the store, and the one that runs on finds the
     // launches' lock held for a while: a slow desktop start.
-    StoreLock handingOver;
+    StoreLock handingOver, turns;
     qint64 holder = 0;
     QString error;
-    ASSERT_EQ(handingOver.tryLock(ObjectStore::lockPath(ListsController::defaultStorePath()),
-                                  &holder, &error),
-              StoreLock::Result::Locked);
-    const QByteArray turnsPath = QFile::encodeName(SingleInstance::defaultSocketPath() + ".lock");
-    const int turns = ::open(turnsPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_EQ(::flock(turns, LOCK_EX), 0);
+    for (const auto &[lock, path] :
+         { std::pair { &handingOver, ObjectStore::lockPath(ListsController::defaultStorePath()) },
+           { &turns, SingleInstance::defaultSocketPath() + ".lock" } })
+        ASSERT_EQ(lock->tryLock(path, &holder, &error), StoreLock::Result::Locked)
+            << error.toStdString();
     RunningProgram late(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
     ASSERT_TRUE(late.process.waitForStarted(10000));
     // How late it gets there is the point: a launch used to give up a second after it began.
-    QElapsedTimer started;
-    started.start();
-    test::waitFor([&] { return started.elapsed() >= 1500; }, 3000);
-    ::unlink(turnsPath.constData());
-    ::close(turns);
+    ASSERT_TRUE(test::waitPastTimer(1500));
+    turns.unlock();
     // The other launch lets go of the store as it hands its link over.
     EXPECT_TRUE(handsOver("tanvill:///addApp?id=803453959", [&] { handingOver.unlock(); }));
     ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
