@@ -7,7 +7,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
-#include "support/LaterEvents.h"
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 

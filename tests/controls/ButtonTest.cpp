@@ -4,7 +4,7 @@
 #include "controls/ImplicitButton.h"
 #include "controls/LongPressMenuButton.h"
 #include "core/Theme.h"
-#include "support/LaterEvents.h"
+#include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>

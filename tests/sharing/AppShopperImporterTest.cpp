@@ -3,7 +3,7 @@
 #include "platform/Strings.h"
 #include "sharing/AppShopperImporter.h"
 #include "support/FakeListServices.h"
-#include "support/LaterEvents.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

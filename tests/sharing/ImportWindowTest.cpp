@@ -13,8 +13,8 @@
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
-#include "support/LaterEvents.h"
 #include "support/ManualAnimationClock.h"
+#include "support/TestEnvironment.h"
 
 #include <QComboBox>
 #include <QMessageBox>

@@ -10,7 +10,7 @@
 #include "sharing/SharingHelpPopover.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
-#include "support/LaterEvents.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QCheckBox>
