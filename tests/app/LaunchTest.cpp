@@ -88,17 +88,6 @@ RunningProgram *theOneLeft(RunningProgram &a, RunningProgram &b)
     return ended(a) ? &b : &a;
 }
 
-// Serves the look-ups of the two apps the links of these tests name.
-void serveLookups(test::FakeHttpServer &server)
-{
-    server.setHandler("/lookup", [](const test::FakeRequest &request) {
-        const bool slack = request.query.queryItemValue("id") == "803453959";
-        return test::FakeResponse::file(
-            test::fixturesDir()
-            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
-    });
-}
-
 void seedOneList()
 {
     ListsController seed;
@@ -114,16 +103,15 @@ qint64 appsInStore()
         : -1;
 }
 
-// Hands a message over to the program as a later launch would, once it listens: answered only
+// Hands a reopen over to the program as a later launch would, once it listens: answered only
 // from its event loop.
-bool handsOver(const QString &message = SingleInstance::kReopenMessage,
-               std::function<void()> beforeForwarding = {})
+bool handsOver(std::function<void()> beforeForwarding = {})
 {
     if (!test::waitFor([] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 20000))
         return false;
     SingleInstance later;
     later.beforeForwarding = std::move(beforeForwarding);
-    return later.start(message, 20000) == SingleInstance::Role::Forwarded;
+    return later.start(SingleInstance::kReopenMessage, 20000) == SingleInstance::Role::Forwarded;
 }
 
 bool endsCleanlyOnSigterm(RunningProgram &program)
@@ -253,7 +241,12 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
     test::TestServices services { { .listsController = false } };
     seedOneList();
     test::FakeHttpServer server;
-    serveLookups(server);
+    server.setHandler("/lookup", [](const test::FakeRequest &request) {
+        const bool slack = request.query.queryItemValue("id") == "803453959";
+        return test::FakeResponse::file(
+            test::fixturesDir()
+            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
+    });
     // Neither runs yet: one of them becomes the running program and must add its own link,
     // the other hands its link over.
     RunningProgram a(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
@@ -355,12 +348,13 @@ TEST(Launch, ALaunchWhoseHandOverIsCutOffRunsOnAndAddsItsLink)
 {
     // Something answers at the socket that is no running Tanvill: one that reads the link,
     // closes and removes its socket (it was quitting), or another program that never answers.
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
     for (const bool quitting : { true, false }) {
         SCOPED_TRACE(quitting ? "quitting" : "another program");
         test::TestServices services { { .listsController = false } };
         seedOneList();
-        test::FakeHttpServer server;
-        serveLookups(server);
         QLocalServer standIn;
         ASSERT_TRUE(standIn.listen(SingleInstance::defaultSocketPath()));
         QObject::connect(&standIn, &QLocalServer::newConnection, [&] {
@@ -382,9 +376,10 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     test::TestServices services { { .listsController = false } };
     seedOneList();
     test::FakeHttpServer server;
-    serveLookups(server);
-    // A launch that will hand its link over has the store, and the one that runs on finds the
-    // launches' lock held for a while: a slow desktop start.
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    // A launch that will hand over has the store, and the one that runs on finds the launches'
+    // lock held for a while: a slow desktop start.
     StoreLock handingOver, turns;
     qint64 holder = 0;
     QString error;
@@ -398,9 +393,9 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     // How late it gets there is the point: a launch used to give up a second after it began.
     ASSERT_TRUE(test::waitPastTimer(1500));
     turns.unlock();
-    // The other launch lets go of the store as it hands its link over.
-    EXPECT_TRUE(handsOver("tanvill:///addApp?id=803453959", [&] { handingOver.unlock(); }));
-    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
+    // The other launch lets go of the store as it hands over.
+    EXPECT_TRUE(handsOver([&] { handingOver.unlock(); }));
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
         << late.output.toStdString();
     EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
 }
