@@ -32,8 +32,7 @@ TEST(QuitSignals, AProcessWhoseUiThreadIsStuckStillEndsByItsDeadlineOnceItsWrite
         int line[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, line), 0);
         // Signals are held back until the child waits for them.
-        sigset_t all;
-        sigset_t others;
+        sigset_t all, others;
         sigfillset(&all);
         ::sigprocmask(SIG_BLOCK, &all, &others);
         const pid_t child = ::fork();

@@ -145,11 +145,9 @@ TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
     for (int which = 0; which < 3; ++which) {
         SCOPED_TRACE(which);
         ::unlink(lock.constData());
-        if (which == 0) {
-            ASSERT_EQ(::mkfifo(lock.constData(), 0600), 0);
-        } else if (which == 1) {
-            ASSERT_EQ(::mkdir(lock.constData(), 0700) | ::mkdir(lock + "/inside", 0700), 0);
-        }
+        ASSERT_TRUE(which != 0 || ::mkfifo(lock.constData(), 0600) == 0);
+        ASSERT_TRUE(which != 1
+                    || (::mkdir(lock.constData(), 0700) | ::mkdir(lock + "/inside", 0700)) == 0);
         QLocalServer silent;
         ASSERT_TRUE(which < 2 || silent.listen(socketPath()));
         SingleInstance running(socketPath());
