@@ -14,7 +14,6 @@
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
 #include "support/ManualAnimationClock.h"
-#include "support/TestEnvironment.h"
 
 #include <QComboBox>
 #include <QMessageBox>
