@@ -11,7 +11,6 @@
 #include "support/TestServices.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -22,11 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <future>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace tanvill;
 
@@ -92,17 +88,6 @@ RunningProgram *theOneLeft(RunningProgram &a, RunningProgram &b)
     return ended(a) ? &b : &a;
 }
 
-// Serves the look-ups of the two apps the links of these tests name.
-void serveLookups(test::FakeHttpServer &server)
-{
-    server.setHandler("/lookup", [](const test::FakeRequest &request) {
-        const bool slack = request.query.queryItemValue("id") == "803453959";
-        return test::FakeResponse::file(
-            test::fixturesDir()
-            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
-    });
-}
-
 void seedOneList()
 {
     ListsController seed;
@@ -118,16 +103,15 @@ qint64 appsInStore()
         : -1;
 }
 
-// Hands a message over to the program as a later launch would, once it listens: answered only
+// Hands a reopen over to the program as a later launch would, once it listens: answered only
 // from its event loop.
-bool handsOver(const QString &message = SingleInstance::kReopenMessage,
-               std::function<void()> beforeForwarding = {})
+bool handsOver(std::function<void()> beforeForwarding = {})
 {
     if (!test::waitFor([] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 20000))
         return false;
     SingleInstance later;
     later.beforeForwarding = std::move(beforeForwarding);
-    return later.start(message, 20000) == SingleInstance::Role::Forwarded;
+    return later.start(SingleInstance::kReopenMessage, 20000) == SingleInstance::Role::Forwarded;
 }
 
 bool endsCleanlyOnSigterm(RunningProgram &program)
@@ -201,24 +185,18 @@ TEST(Launch, QuittingWhileAnotherProgramHoldsTheStoreEndsCleanlyAndKeepsTheChang
     // The program has loaded the store and refreshes it: now another one takes the store.
     ASSERT_TRUE(test::waitFor([&] { return server.requestCount("/lookup") == 1; }, 20000));
     Database other;
-    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
-    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false)
+                && other.exec("BEGIN EXCLUSIVE"));
     answer.set_value();
     ASSERT_TRUE(program.waitForOutput("There is 1 version update."))
         << program.output.toStdString();
-
-    ::kill(pid_t(program.process.processId()), SIGTERM);
-    ASSERT_TRUE(program.process.waitForFinished(15000));
-    EXPECT_TRUE(program.process.exitStatus() == QProcess::NormalExit
-                && program.process.exitCode() == 0)
-        << program.process.readAll().toStdString();
-    // The refreshed version is in the kept file.
+    EXPECT_TRUE(endsCleanlyOnSigterm(program)) << program.output.toStdString();
+    // The refreshed version is in the one kept file.
     const QDir folder = QFileInfo(ListsController::defaultStorePath()).dir();
     const QStringList kept = folder.entryList({ "Tanvill.unsaved-*.sqlite" });
     ASSERT_EQ(kept.size(), 1);
-    Database keptFile;
-    ASSERT_TRUE(keptFile.open(folder.filePath(kept.front()), false));
-    EXPECT_EQ(keptFile.queryText("SELECT version FROM apps"), "3.8");
+    ASSERT_TRUE(other.open(folder.filePath(kept.front()), false));
+    EXPECT_EQ(other.queryText("SELECT version FROM apps"), "3.8");
 }
 
 TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
@@ -263,7 +241,12 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
     test::TestServices services { { .listsController = false } };
     seedOneList();
     test::FakeHttpServer server;
-    serveLookups(server);
+    server.setHandler("/lookup", [](const test::FakeRequest &request) {
+        const bool slack = request.query.queryItemValue("id") == "803453959";
+        return test::FakeResponse::file(
+            test::fixturesDir()
+            + (slack ? "/store/lookup/mac-slack.json" : "/store/lookup/mac-things.json"));
+    });
     // Neither runs yet: one of them becomes the running program and must add its own link,
     // the other hands its link over.
     RunningProgram a(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
@@ -365,12 +348,13 @@ TEST(Launch, ALaunchWhoseHandOverIsCutOffRunsOnAndAddsItsLink)
 {
     // Something answers at the socket that is no running Tanvill: one that reads the link,
     // closes and removes its socket (it was quitting), or another program that never answers.
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
     for (const bool quitting : { true, false }) {
         SCOPED_TRACE(quitting ? "quitting" : "another program");
         test::TestServices services { { .listsController = false } };
         seedOneList();
-        test::FakeHttpServer server;
-        serveLookups(server);
         QLocalServer standIn;
         ASSERT_TRUE(standIn.listen(SingleInstance::defaultSocketPath()));
         QObject::connect(&standIn, &QLocalServer::newConnection, [&] {
@@ -392,29 +376,26 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     test::TestServices services { { .listsController = false } };
     seedOneList();
     test::FakeHttpServer server;
-    serveLookups(server);
-    // A launch that will hand its link over has the store, and the one that runs on finds the
-    // launches' lock held for a while: a slow desktop start.
-    StoreLock handingOver;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    // A launch that will hand over has the store, and the one that runs on finds the launches'
+    // lock held for a while: a slow desktop start.
+    StoreLock handingOver, turns;
     qint64 holder = 0;
     QString error;
-    ASSERT_EQ(handingOver.tryLock(ObjectStore::lockPath(ListsController::defaultStorePath()),
-                                  &holder, &error),
-              StoreLock::Result::Locked);
-    const QByteArray turnsPath = QFile::encodeName(SingleInstance::defaultSocketPath() + ".lock");
-    const int turns = ::open(turnsPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_EQ(::flock(turns, LOCK_EX), 0);
+    for (const auto &[lock, path] :
+         { std::pair { &handingOver, ObjectStore::lockPath(ListsController::defaultStorePath()) },
+           { &turns, SingleInstance::defaultSocketPath() + ".lock" } })
+        ASSERT_EQ(lock->tryLock(path, &holder, &error), StoreLock::Result::Locked)
+            << error.toStdString();
     RunningProgram late(server.baseUrl(), { "tanvill:///addApp?id=904280696" });
     ASSERT_TRUE(late.process.waitForStarted(10000));
     // How late it gets there is the point: a launch used to give up a second after it began.
-    QElapsedTimer started;
-    started.start();
-    test::waitFor([&] { return started.elapsed() >= 1500; }, 3000);
-    ::unlink(turnsPath.constData());
-    ::close(turns);
-    // The other launch lets go of the store as it hands its link over.
-    EXPECT_TRUE(handsOver("tanvill:///addApp?id=803453959", [&] { handingOver.unlock(); }));
-    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 2; }, 20000))
+    ASSERT_TRUE(test::waitPastTimer(1500));
+    turns.unlock();
+    // The other launch lets go of the store as it hands over.
+    EXPECT_TRUE(handsOver([&] { handingOver.unlock(); }));
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
         << late.output.toStdString();
     EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
 }

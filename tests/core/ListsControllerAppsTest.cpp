@@ -5,7 +5,6 @@
 #include "platform/MainQueue.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
-#include "support/LaterEvents.h"
 #include "support/TestEnvironment.h"
 
 using namespace tanvill;

@@ -149,24 +149,14 @@ TEST_F(Store, StoresOfOtherProgramsAreSetAsideAndNewerVersionsLeftAsTheyAre)
 
 TEST_F(Store, AStoreOfAVersionNoTanvillWritesIsSetAsideAndReported)
 {
-    // user_version is a signed 32-bit number; above the current one is a newer store.
-    for (const qint64 version : { -1, -5, -2147483647 - 1, 2, 2147483647 }) {
-        SCOPED_TRACE(version);
-        close();
-        QDir(dataFolder()).removeRecursively();
-        alerts->errors.clear();
-        reopen().createList("Old");
-        close();
-        runSql(QStringLiteral("PRAGMA user_version = %1").arg(version));
-        const QByteArray original = readFile(storePath());
-        reopen();
-        if (version < 0) {
-            expectSetAsideAndReported(original);
-        } else {
-            EXPECT_EQ(controller().openResult().outcome, ObjectStore::OpenOutcome::Newer);
-            EXPECT_EQ(readFile(storePath()), original);
-        }
-    }
+    // user_version is a signed number, and no version of Tanvill's is below zero.
+    controller().createList("Old");
+    controller().saveWithAsync(false);
+    close();
+    runSql("PRAGMA user_version = -1");
+    const QByteArray original = readFile(storePath());
+    reopen();
+    expectSetAsideAndReported(original);
 }
 
 TEST_F(Store, ALockPathThatIsNoFileMakesWayAndTheStoreOpens)

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
-#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -25,96 +24,58 @@ TEST(QuitSignals, SignalsReachTheHandlerOnTheEventLoopNotInsideTheSignal)
     EXPECT_EQ(received, (std::vector<int> { SIGTERM, SIGINT }));
 }
 
-TEST(QuitSignals, AProcessWhoseUiThreadIsStuckStillEndsByItsDeadline)
+TEST(QuitSignals, AProcessWhoseUiThreadIsStuckStillEndsByItsDeadlineOnceItsWriteIsDone)
 {
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        ::close(ready[0]);
-        QuitSignals quitSignals({ SIGTERM }, [](int) { ::_exit(0); });
-        quitSignals.setDeadline(1);
-        [[maybe_unused]] const ssize_t written = ::write(ready[1], "r", 1);
-        // Stuck, as on a FIFO that nobody writes: the event loop never runs.
-        for (;;)
-            ::pause();
-    }
-    std::optional<int> status;
-    const auto reap = qScopeGuard([&] {
-        if (!status) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, nullptr, 0);
+    // Stuck at once, or first writing the user's data while the deadline passes.
+    for (const bool writing : { false, true }) {
+        SCOPED_TRACE(writing);
+        int line[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, line), 0);
+        // Signals are held back until the child waits for them.
+        sigset_t all, others;
+        sigfillset(&all);
+        ::sigprocmask(SIG_BLOCK, &all, &others);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            QuitSignals quitSignals({ SIGTERM }, [](int) { ::_exit(0); });
+            quitSignals.setDeadline(1);
+            if (writing) {
+                QuitSignals::DeadlineHold hold;
+                char go = 0;
+                // Woken by the signal, then by its deadline, which passes during the write.
+                ::sigsuspend(&others);
+                ::sigsuspend(&others);
+                if (::write(line[1], "p", 1) != 1 || ::read(line[1], &go, 1) != 1)
+                    ::_exit(3);
+            }
+            // Stuck, as on a FIFO that nobody writes: the event loop never runs. The deadline,
+            // counted anew once the write is done, ends it.
+            ::sigprocmask(SIG_SETMASK, &others, nullptr);
+            for (;;)
+                ::pause();
         }
-    });
-    // Only the child holds the writing end now, so a child that dies early ends the wait.
-    ::close(ready[1]);
-    pollfd readable { ready[0], POLLIN, 0 };
-    char byte = 0;
-    const bool caught = ::poll(&readable, 1, 20000) == 1 && ::read(ready[0], &byte, 1) == 1;
-    ::close(ready[0]);
-    ASSERT_TRUE(caught);
-
-    ::kill(child, SIGTERM);
-    // The deadline is a second; a loaded machine may take a while to run the child at all.
-    ASSERT_TRUE(test::waitFor(
-        [&] {
-            int ended = 0;
-            if (!status && ::waitpid(child, &ended, WNOHANG) == child)
-                status = ended;
-            return status.has_value();
-        },
-        20000));
-    EXPECT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), 1);
-}
-
-TEST(QuitSignals, TheDeadlineWaitsForAWriteOfTheUsersDataAndEndsAStuckRestAfterIt)
-{
-    int line[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, line), 0);
-    // Signals are held back until the child waits for them.
-    sigset_t all;
-    sigset_t others;
-    sigfillset(&all);
-    ::sigprocmask(SIG_BLOCK, &all, &others);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        QuitSignals quitSignals({ SIGTERM }, [](int) {});
-        quitSignals.setDeadline(1);
-        char go = 0;
-        {
-            QuitSignals::DeadlineHold writing;
-            // Woken by the signal, then by its deadline, which passes while the write goes on.
-            ::sigsuspend(&others);
-            ::sigsuspend(&others);
-            if (::write(line[1], "p", 1) != 1 || ::read(line[1], &go, 1) != 1)
-                ::_exit(3);
-        }
-        // The write is done; what follows is stuck, and the deadline, counted anew, ends it.
         ::sigprocmask(SIG_SETMASK, &others, nullptr);
-        for (;;)
-            ::pause();
+        ASSERT_NE(child, -1);
+        int status = 0;
+        // A child that never ends goes with the test.
+        const auto reap = qScopeGuard([&] {
+            if (::waitpid(child, &status, WNOHANG) == 0 && ::kill(child, SIGKILL) == 0)
+                ::waitpid(child, &status, 0);
+            ::close(line[0]);
+        });
+        ::close(line[1]);
+        ::kill(child, SIGTERM);
+        pollfd told { line[0], POLLIN, 0 };
+        char byte = 0;
+        if (writing) {
+            ASSERT_EQ(::poll(&told, 1, 20000), 1);
+            EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the deadline cut the write off";
+            ASSERT_EQ(::read(line[0], &byte, 1), 1);
+            ASSERT_EQ(::write(line[0], "g", 1), 1);
+        }
+        // The line ends with the child; a loaded machine may take a while to run it at all.
+        ASSERT_EQ(::poll(&told, 1, 20000), 1);
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
     }
-    ::sigprocmask(SIG_SETMASK, &others, nullptr);
-    ASSERT_NE(child, -1);
-    int status = 0;
-    // A child that never ends goes with the test.
-    const auto reap = qScopeGuard([&] {
-        if (::waitpid(child, &status, WNOHANG) == 0 && ::kill(child, SIGKILL) == 0)
-            ::waitpid(child, &status, 0);
-        ::close(line[0]);
-    });
-    ::close(line[1]);
-    ::kill(child, SIGTERM);
-    pollfd told { line[0], POLLIN, 0 };
-    char byte = 0;
-    ASSERT_EQ(::poll(&told, 1, 10000), 1);
-    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the deadline cut the write off";
-    ASSERT_EQ(::read(line[0], &byte, 1), 1);
-    ASSERT_EQ(::write(line[0], "g", 1), 1);
-    // The line ends with the child.
-    ASSERT_EQ(::poll(&told, 1, 10000), 1);
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
 }

@@ -3,7 +3,6 @@
 #include "platform/Strings.h"
 #include "sharing/AppShopperImporter.h"
 #include "support/FakeListServices.h"
-#include "support/LaterEvents.h"
 
 #include <gtest/gtest.h>
 

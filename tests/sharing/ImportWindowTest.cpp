@@ -13,7 +13,6 @@
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
-#include "support/LaterEvents.h"
 #include "support/ManualAnimationClock.h"
 
 #include <QComboBox>

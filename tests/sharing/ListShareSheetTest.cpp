@@ -10,7 +10,6 @@
 #include "sharing/SharingHelpPopover.h"
 #include "sharing/SpinningIndicator.h"
 #include "support/FakeListServices.h"
-#include "support/LaterEvents.h"
 
 #include <QApplication>
 #include <QCheckBox>

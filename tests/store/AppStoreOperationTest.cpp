@@ -4,7 +4,6 @@
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeStore.h"
-#include "support/LaterEvents.h"
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 

@@ -15,6 +15,8 @@
 
 namespace tanvill::test {
 
+class FakeHttpServer;
+
 // Points HOME and the XDG folders at a fresh temporary folder for the life of the object,
 // so that settings, the object store and caches start empty; then points them back.
 class IsolatedHome
@@ -38,6 +40,19 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
 
 // Runs the event loop once for everything already queued (posted handlers, zero timers).
 void drainEvents();
+
+// Waits for an event that can only come after another, so that a test can show that something
+// did not happen once it had its chance. Until a precise timer a little longer than
+// `intervalMs`, started now, has fired: every timer of at most `intervalMs` started before,
+// precise or coarse, has fired by then.
+bool waitPastTimer(int intervalMs, int timeoutMs = 10000);
+// Until every single-shot timer of this thread pending now (QTimer::singleShot, delay()) has
+// fired, then runs what they posted. False when Qt keeps them where this cannot look.
+bool waitPastPendingSingleShots(int timeoutMs = 10000);
+// Once `server` holds no request, until an answer it gives after `delayMs`, asked for through
+// the process's HTTP client, and what it set going have come: the answer to anything asked
+// before, on any connection, has reached the client by then.
+bool waitForLaterAnswer(FakeHttpServer &server, int delayMs = 0, int timeoutMs = 10000);
 
 // The folder holding the real store replies (lookup/, search/).
 QString fixturesDir();
