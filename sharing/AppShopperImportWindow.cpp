@@ -66,6 +66,7 @@ void AppShopperImportWindow::place(const QWidget *mainWindow)
         }
     }
     centreOnScreen(this, screenOfWindow(mainWindow), mainWindow);
+    m_fitted = saved.size() == 2;
 }
 
 void AppShopperImportWindow::resizeEvent(QResizeEvent *event)
@@ -82,6 +83,8 @@ void AppShopperImportWindow::closeEvent(QCloseEvent *event)
 
 void AppShopperImportWindow::saveFrame()
 {
+    if (m_fitted && standsWherePlaced(*this))
+        return;
     // pos() includes the window frame, as move() expects it back.
     UserDefaults::standard().setValue(kFrameKey,
                                       QStringLiteral("%1 %2").arg(pos().x()).arg(pos().y()));

@@ -39,6 +39,9 @@ private:
 
     ASImportGuideViewController *m_guide;
     bool m_placed = false;
+    // Centred because the place it was left at is off every screen now: that is no choice of
+    // the user's, so it is not saved over their place unless they move the window.
+    bool m_fitted = false;
 };
 
 } // namespace tanvill

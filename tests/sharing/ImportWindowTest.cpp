@@ -4,6 +4,7 @@
 #include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsControllerNotifications.h"
+#include "core/SettingsKeys.h"
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -314,6 +315,26 @@ TEST_F(ImportWindowTest, OpensWhollyOnTheScreenAndAfterAnEmptyWishListShowsTheWh
 
     QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
     EXPECT_EQ(completions, 1);
+}
+
+TEST_F(ImportWindowTest, APlaceOffTheScreenNowIsKeptUntilTheUserMovesTheWindow)
+{
+    // Left where a larger screen reached: it opens centred, and only a move of the user's
+    // replaces that place.
+    const QString key = windowFrameSettingsKey(QStringLiteral("ASImportWindowFrame"));
+    const QRect screen = window->screen()->availableGeometry();
+    const QString leftAt = QStringLiteral("%1 %2").arg(screen.right() + 400).arg(screen.top());
+    for (const bool moved : { false, true }) {
+        UserDefaults::standard().setValue(key, leftAt);
+        AppShopperImportWindow again(lists());
+        again.showWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+        EXPECT_TRUE(screen.contains(again.frameGeometry()));
+        if (moved)
+            again.move(again.pos() + QPoint(10, 10));
+        again.close();
+        EXPECT_EQ(UserDefaults::standard().string(key) == leftAt, !moved);
+    }
 }
 
 TEST_F(ImportWindowTest, ClosingMidDownloadStopsItsRequestsAndCallsNothingMore)
