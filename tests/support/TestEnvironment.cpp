@@ -3,14 +3,11 @@
 #include "platform/HttpClient.h"
 #include "support/FakeHttpServer.h"
 
-#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QEventLoop>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
-#include <algorithm>
 #include <memory>
 
 namespace tanvill::test {
@@ -80,28 +77,6 @@ bool waitPastTimer(int intervalMs, int timeoutMs)
     QTimer::singleShot(sentinelMs, Qt::PreciseTimer, QCoreApplication::instance(),
                        [fired] { *fired = true; });
     return waitFor([&] { return *fired; }, sentinelMs + timeoutMs);
-}
-
-bool waitPastPendingSingleShots(int timeoutMs)
-{
-    // QTimer::singleShot keeps each timer in an object of its own, a child of the thread's event
-    // dispatcher, deleted once it has fired. One started here must be found among them: a Qt
-    // that keeps them elsewhere fails here rather than proving nothing.
-    QTimer::singleShot(1, Qt::PreciseTimer, QCoreApplication::instance(), [] {});
-    QList<QPointer<QObject>> timers;
-    for (QObject *child : QAbstractEventDispatcher::instance()->children()) {
-        if (qstrcmp(child->metaObject()->className(), "QSingleShotTimer") == 0)
-            timers << child;
-    }
-    if (timers.isEmpty()) {
-        qWarning("waitPastPendingSingleShots: single-shot timers cannot be found");
-        return false;
-    }
-    const bool fired = waitFor(
-        [&] { return std::all_of(timers.begin(), timers.end(), [](const auto &t) { return !t; }); },
-        timeoutMs);
-    drainEvents();
-    return fired;
 }
 
 bool waitForLaterAnswer(FakeHttpServer &server, int delayMs, int timeoutMs)

@@ -46,9 +46,6 @@ void drainEvents();
 // `intervalMs`, started now, has fired: every timer of at most `intervalMs` started before,
 // precise or coarse, has fired by then.
 bool waitPastTimer(int intervalMs, int timeoutMs = 10000);
-// Until every single-shot timer of this thread pending now (QTimer::singleShot, delay()) has
-// fired, then runs what they posted. False when Qt keeps them where this cannot look.
-bool waitPastPendingSingleShots(int timeoutMs = 10000);
 // Once `server` holds no request, until an answer it gives after `delayMs`, asked for through
 // the process's HTTP client, and what it set going have come: the answer to anything asked
 // before, on any connection, has reached the client by then.
