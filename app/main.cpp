@@ -8,7 +8,7 @@
 // The object store loads on a worker thread from the start, while the rest is made.
 #include "controls/DarkStyle.h"
 #include "core/ListsController.h"
-#include "core/ObjectStore.h"
+#include "core/store/ObjectStore.h"
 #include "platform/Allocator.h"
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"

@@ -1,7 +1,7 @@
 #include "core/ObjectContext.h"
 
-#include "core/Database.h"
 #include "core/TextLimits.h"
+#include "core/store/Database.h"
 
 #include <QRandomGenerator>
 

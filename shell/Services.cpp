@@ -1,7 +1,7 @@
 #include "shell/Services.h"
 
 #include "core/ListsController.h"
-#include "core/ObjectStore.h"
+#include "core/store/ObjectStore.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/HttpClient.h"

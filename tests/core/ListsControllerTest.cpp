@@ -1,4 +1,4 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"

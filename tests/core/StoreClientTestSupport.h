@@ -4,7 +4,7 @@
 // controller on a fresh store, a fake store service, store results made to order and a
 // record of the controller's notifications.
 
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 
 #include "store/CachedApp.h"
 #include "support/FakeStore.h"

@@ -1,10 +1,10 @@
 #include "SharingTestSupport.h"
 
 #include "controls/Label.h"
-#include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsControllerNotifications.h"
 #include "core/SettingsKeys.h"
+#include "core/store/Database.h"
 #include "platform/Analytics.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"

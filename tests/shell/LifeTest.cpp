@@ -1,8 +1,8 @@
 // Start-up, reopen, links from later launches and quitting, through the application delegate.
 #include "ShellTestSupport.h"
-#include "core/Database.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/store/Database.h"
 #include "lists/MainWindowController.h"
 #include "platform/Analytics.h"
 #include "platform/Strings.h"

@@ -1,6 +1,6 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 
-#include "core/Database.h"
+#include "core/store/Database.h"
 
 #include <QDir>
 

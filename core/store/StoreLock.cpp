@@ -1,4 +1,4 @@
-#include "core/StoreLock.h"
+#include "core/store/StoreLock.h"
 
 #include "platform/FileLock.h"
 

@@ -1,5 +1,5 @@
-#include "core/Database.h"
 #include "core/ListsController.h"
+#include "core/store/Database.h"
 #include "support/TestEnvironment.h"
 #include "support/TestServices.h"
 

@@ -1,7 +1,7 @@
-#include "core/StoreWriter.h"
+#include "core/store/StoreWriter.h"
 
-#include "core/Database.h"
-#include "core/StoreSchema.h"
+#include "core/store/Database.h"
+#include "core/store/StoreSchema.h"
 
 #include <future>
 #include <system_error>

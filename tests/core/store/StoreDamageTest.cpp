@@ -1,8 +1,8 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 
-#include "core/Database.h"
-#include "core/StoreCheck.h"
-#include "core/StoreSchema.h"
+#include "core/store/Database.h"
+#include "core/store/StoreCheck.h"
+#include "core/store/StoreSchema.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>

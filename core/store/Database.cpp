@@ -1,4 +1,4 @@
-#include "core/Database.h"
+#include "core/store/Database.h"
 
 #include "core/TextLimits.h"
 

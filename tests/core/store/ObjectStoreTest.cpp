@@ -1,9 +1,9 @@
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 
-#include "core/Database.h"
-#include "core/StoreLock.h"
-#include "core/StoreSchema.h"
 #include "core/TextLimits.h"
+#include "core/store/Database.h"
+#include "core/store/StoreLock.h"
+#include "core/store/StoreSchema.h"
 #include "platform/FileLock.h"
 #include "support/TestEnvironment.h"
 

@@ -1,6 +1,6 @@
-#include "core/StoreSchema.h"
+#include "core/store/StoreSchema.h"
 
-#include "core/Database.h"
+#include "core/store/Database.h"
 
 #include <QStringList>
 

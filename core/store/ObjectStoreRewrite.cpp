@@ -1,10 +1,10 @@
 // Writing a store anew from memory: after damage, after the file left its path or was emptied,
 // and for changes that cannot reach the store when the program ends.
-#include "core/ObjectStore.h"
+#include "core/store/ObjectStore.h"
 
-#include "core/Database.h"
-#include "core/StoreSchema.h"
-#include "core/StoreWriter.h"
+#include "core/store/Database.h"
+#include "core/store/StoreSchema.h"
+#include "core/store/StoreWriter.h"
 #include "platform/QuitSignals.h"
 #include "platform/RegularFile.h"
 

@@ -1,7 +1,7 @@
-#include "core/StoreCheck.h"
+#include "core/store/StoreCheck.h"
 
-#include "core/Database.h"
-#include "core/StoreSchema.h"
+#include "core/store/Database.h"
+#include "core/store/StoreSchema.h"
 
 #include <sqlite3.h>
 

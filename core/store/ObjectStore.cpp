@@ -1,9 +1,9 @@
-#include "core/ObjectStore.h"
+#include "core/store/ObjectStore.h"
 
-#include "core/Database.h"
-#include "core/StoreSchema.h"
-#include "core/StoreWriter.h"
 #include "core/TextLimits.h"
+#include "core/store/Database.h"
+#include "core/store/StoreSchema.h"
+#include "core/store/StoreWriter.h"
 #include "platform/Allocator.h"
 #include "platform/QuitSignals.h"
 #include "platform/RegularFile.h"

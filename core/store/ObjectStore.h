@@ -17,9 +17,9 @@
 // of the application.
 
 #include "core/ObjectContext.h"
-#include "core/StoreCheck.h"
-#include "core/StoreLock.h"
-#include "core/StoreWriter.h"
+#include "core/store/StoreCheck.h"
+#include "core/store/StoreLock.h"
+#include "core/store/StoreWriter.h"
 #include "platform/ThrottledLog.h"
 
 #include <QObject>
