@@ -41,109 +41,9 @@ constexpr int kMaxPeers = 8;
 // A connection that has sent nothing for this long makes room for a new one when every place
 // is taken: a launch sends its message as soon as it is connected.
 constexpr int kIdleBeforeMakingRoomMs = 100;
-constexpr int kLockPollMs = 10;
-
-QString describe(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool sameFile(int fd, const QByteArray &name)
-{
-    struct stat opened
-    {
-    };
-    struct stat atPath
-    {
-    };
-    return ::fstat(fd, &opened) == 0 && ::lstat(name.constData(), &atPath) == 0
-        && opened.st_dev == atPath.st_dev && opened.st_ino == atPath.st_ino;
-}
-
-// Clears a path in the user's runtime folder of what stands there: nothing of it is ours to
-// keep but a folder's content, which is moved aside.
-bool makeWay(const QByteArray &name)
-{
-    struct stat status
-    {
-    };
-    if (::lstat(name.constData(), &status) != 0)
-        return errno == ENOENT;
-    if (!S_ISDIR(status.st_mode))
-        return ::unlink(name.constData()) == 0;
-    if (::rmdir(name.constData()) == 0)
-        return true;
-    const QByteArray aside
-        = name + ".unused-" + QByteArray::number(QDateTime::currentMSecsSinceEpoch());
-    return ::rename(name.constData(), aside.constData()) == 0;
-}
-
 // The lock that launches of one session take in turn to find the running instance or become
-// it: a regular file, opened without waiting (a FIFO there would block for ever), and whatever
-// else stands at its path makes way. The file stays when the lock is let go: a launch waiting
-// on it would otherwise lock a file nobody else sees.
-class InstanceLock
-{
-public:
-    InstanceLock() = default;
-    InstanceLock(const InstanceLock &) = delete;
-    InstanceLock &operator=(const InstanceLock &) = delete;
-    ~InstanceLock() { unlock(); }
-
-    // Waits up to timeoutMs; Failed when no lock can be had there at all.
-    FileLock::Result lock(const QString &path, int timeoutMs, QString *error)
-    {
-        const QByteArray name = QFile::encodeName(path);
-        const QDeadlineTimer deadline(timeoutMs);
-        int waysMade = 0;
-        for (;;) {
-            const int fd = ::open(name.constData(),
-                                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-            const int openError = fd < 0 ? errno : 0;
-            struct stat status
-            {
-            };
-            if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-                if (fd >= 0)
-                    ::close(fd);
-                // A link, a FIFO, a folder, a file this user may not write.
-                if (openError != ENOENT && waysMade++ < 3 && makeWay(name))
-                    continue;
-                *error = QStringLiteral("%1 cannot be used as a lock (%2)")
-                             .arg(QDir::toNativeSeparators(path),
-                                  openError ? describe(openError)
-                                            : QStringLiteral("not a regular file"));
-                return FileLock::Result::Failed;
-            }
-            int lockError = 0;
-            const FileLock::Result result = FileLock::lockExclusive(fd, &lockError);
-            if (result == FileLock::Result::Locked && sameFile(fd, name)) {
-                m_fd = fd;
-                return result;
-            }
-            ::close(fd);
-            if (result == FileLock::Result::Failed) {
-                *error = describe(lockError);
-                return result;
-            }
-            if (result == FileLock::Result::Held) {
-                if (deadline.hasExpired())
-                    return result;
-                QThread::msleep(kLockPollMs);
-            }
-        }
-    }
-
-    void unlock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
+// it. Its file stays when the lock is let go.
+constexpr mode_t kLockMode = 0600;
 
 QByteArray frame(const QByteArray &payload)
 {
@@ -193,9 +93,9 @@ SingleInstance::~SingleInstance()
     m_server->close();
     // A launch that took this one's place (it no longer answered while it ended) keeps its
     // socket.
-    InstanceLock lock;
+    FileLock lock;
     QString error;
-    if (lock.lock(lockPath(), 100, &error) != FileLock::Result::Held && m_ownSocket
+    if (lock.lock(lockPath(), kLockMode, true, 100, &error) != FileLock::Result::Held && m_ownSocket
         && socketId() == m_ownSocket)
         ::unlink(QFile::encodeName(m_socketPath).constData());
 }
@@ -261,9 +161,9 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
 {
     // Connecting and listening happen under a lock, so that two launches at once cannot both
     // find no instance, and a stale socket is replaced only while no one else can listen.
-    InstanceLock lock;
+    FileLock lock;
     QString lockError;
-    switch (lock.lock(lockPath(), timeoutMs, &lockError)) {
+    switch (lock.lock(lockPath(), kLockMode, true, timeoutMs, &lockError)) {
     case FileLock::Result::Locked:
         break;
     case FileLock::Result::Held:
@@ -299,9 +199,9 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
 
 SingleInstance::Role SingleInstance::takeOver(const QString &message, int timeoutMs)
 {
-    InstanceLock lock;
+    FileLock lock;
     QString lockError;
-    if (lock.lock(lockPath(), timeoutMs, &lockError) == FileLock::Result::Held) {
+    if (lock.lock(lockPath(), kLockMode, true, timeoutMs, &lockError) == FileLock::Result::Held) {
         m_errorString = QStringLiteral("another launch holds %1").arg(lockPath());
         return Role::NotAnswered;
     }
@@ -364,7 +264,7 @@ SingleInstance::Role SingleInstance::listen()
     ::unlink(fresh.constData());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const auto fail = [&](int error) {
-        m_errorString = describe(error);
+        m_errorString = describeError(error);
         if (fd >= 0)
             ::close(fd);
         ::unlink(fresh.constData());

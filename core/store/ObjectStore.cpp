@@ -46,8 +46,8 @@ ObjectStore::OpenResult cancelled()
 
 } // namespace
 
-ObjectStore::ObjectStore(QObject *parent)
-    : QObject(parent), m_context(std::make_unique<ObjectContext>())
+ObjectStore::ObjectStore(LockSupport locks, QObject *parent)
+    : QObject(parent), m_context(std::make_unique<ObjectContext>()), m_lock(locks)
 {
     m_checkTimer.setSingleShot(true);
     connect(&m_checkTimer, &QTimer::timeout, this, &ObjectStore::startCheck);
@@ -93,8 +93,6 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     const QString lockFile = lockPath(path);
     if (m_lock.isLocked() && m_lock.path() == lockFile)
         return true;
-    if (!clearLockPath(lockFile, &result->error))
-        return false;
     qint64 holder = 0;
     QString error;
     switch (m_lock.tryLock(lockFile, &holder, &error)) {
@@ -113,37 +111,16 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
     return false;
 }
 
-bool ObjectStore::isInUse(const QString &storePath)
+bool ObjectStore::isInUse(const QString &storePath, LockSupport support)
 {
     if (!QFileInfo(QFileInfo(storePath).absolutePath()).isDir())
         return false;
-    StoreLock probe;
+    // A lock that cannot be had at all says nothing about who holds the store: only one
+    // that is had says it is free.
+    StoreLock probe(support);
     qint64 holder = 0;
     QString error;
-    return probe.tryLock(lockPath(storePath), &holder, &error) == StoreLock::Result::Held;
-}
-
-bool ObjectStore::clearLockPath(const QString &lockFile, QString *error)
-{
-    // A lock file is a small regular file. Anything else at its path (a folder, a link, a
-    // FIFO) would stop every start; like a stale lock it makes way, and nothing in it is lost:
-    // a link or an empty folder goes, anything else is set aside.
-    const QFileInfo info(lockFile);
-    if (!info.isSymLink() && isRegularFileOrAbsent(lockFile))
-        return true;
-    bool cleared = info.isSymLink() ? QFile::remove(lockFile) : QDir().rmdir(lockFile);
-    const QString aside = cleared ? QString() : setAside(lockFile);
-    cleared = cleared || !aside.isEmpty();
-    if (!cleared) {
-        *error = tr("%1 stands where the lock file belongs and cannot be moved: remove it, then "
-                    "start Tanvill again.")
-                     .arg(QDir::toNativeSeparators(lockFile));
-        return false;
-    }
-    qWarning().noquote() << lockFile << "was no lock file;"
-                         << (aside.isEmpty() ? QStringLiteral("it was removed.")
-                                             : QStringLiteral("it was moved to ") + aside);
-    return true;
+    return probe.tryLock(lockPath(storePath), &holder, &error) != StoreLock::Result::Locked;
 }
 
 void ObjectStore::closeStore()

@@ -82,7 +82,8 @@ public:
     static constexpr int kCheckDelayMs = 1000;
     static constexpr int kCheckRetryMs = 60000;
 
-    explicit ObjectStore(QObject *parent = nullptr);
+    // Tests take the store's lock as on file systems with fewer locks.
+    explicit ObjectStore(LockSupport locks = LockSupport::System, QObject *parent = nullptr);
     ~ObjectStore() override;
 
     // Opens the store and loads it before returning; a damaged file is repaired first.
@@ -151,8 +152,8 @@ public:
 
     // The file next to the store that marks it in use.
     static QString lockPath(const QString &storePath);
-    // True while another process holds the store at storePath.
-    static bool isInUse(const QString &storePath);
+    // True while another process holds the store at storePath, or when nobody can tell.
+    static bool isInUse(const QString &storePath, LockSupport locks = LockSupport::System);
 
     // For tests: when the check of the whole file runs.
     void setCheckTimes(int delayMs, int retryMs);
@@ -181,8 +182,6 @@ private:
     void applyCheck(StoreCheck::Verdict verdict, bool atOpening);
     void stopCheck();
     bool lock(const QString &path, OpenResult *result);
-    // Clears the way for the lock file when something else stands at its path.
-    bool clearLockPath(const QString &lockFile, QString *error);
     // False, with the reason, when another program keeps the file locked for long.
     bool awaitFile(const QString &path, OpenResult *result);
     // With `check`, also has the check of every page of the file run.

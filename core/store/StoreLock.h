@@ -2,13 +2,16 @@
 
 // The lock that keeps one process at a time on a store, held for as long as the store is open.
 // The store's folder is locked: nothing can delete that from under a running program while the
-// store is in it. A small file next to the store is locked as well, for older versions, which
-// lock only that file, and to name its holder's process in the first line, as Qt's lock files
-// do, for the message to the user; at most a few hundred bytes of it are read. The system lets
-// go of both locks when their process ends however it ends, so a lock file left by a crash or a
-// power cut (empty, cut short, full of noise, one this user may not write) never stands in the
-// way: only a live lock counts. Where the file system cannot lock folders, the file's lock
-// alone keeps the store.
+// store is in it, and every file put at the store's path goes in through the folder held. A
+// small file next to the store is locked as well, for older versions, which lock only that
+// file, and to name its holder's process in the first line, as Qt's lock files do, for the
+// message to the user; at most a few hundred bytes of it are read. The system lets go of both
+// locks when their process ends however it ends, so a lock file left by a crash or a power cut
+// (empty, cut short, full of noise, one this user may not write) never stands in the way: only
+// a live lock counts. Where the file system cannot lock folders, the file's lock alone keeps
+// the store. ObjectStore and StoreRewrite hold it.
+
+#include "platform/FileLock.h"
 
 #include <QString>
 
@@ -23,33 +26,37 @@ public:
         Failed, // the lock cannot be taken: error says why
     };
 
-    StoreLock() = default;
+    explicit StoreLock(LockSupport support = LockSupport::System)
+        : m_support(support), m_file(support)
+    { }
     ~StoreLock();
     StoreLock(const StoreLock &) = delete;
     StoreLock &operator=(const StoreLock &) = delete;
 
     // Takes the lock for the lock file at path without waiting. With Held, holderPid is the
     // holder's process when the file names it (0 when not); with Failed, error is a sentence
-    // for the user. Called again while the folder is still locked (its lock file went), it keeps
-    // the folder locked and takes the file anew.
+    // for the user. Called again while it holds the folder at the path (its lock file went),
+    // it keeps the folder and takes the file anew; when the folder it holds left the path, it
+    // lets go of that one and locks the folder now there.
     Result tryLock(const QString &path, qint64 *holderPid, QString *error);
     // Removes the file and lets go.
     void unlock();
 
-    bool isLocked() const { return m_fd >= 0; }
+    bool isLocked() const { return m_file.isLocked(); }
     // True while the file at the lock's path is the one this object holds, in the folder it
     // holds: a lock file removed, or removed with its folder, marks nothing any more.
     bool isInPlace() const;
     QString path() const { return m_path; }
+    // The folder held, wherever it is now (-1 when none is).
+    int folderDescriptor() const { return m_folderFd; }
+    LockSupport support() const { return m_support; }
 
 private:
     bool folderInPlace() const;
-    void closeFile();
-    // Makes way for a lock file this user cannot open for writing, when nobody holds it.
-    Result replaceUnwritable(const QByteArray &name, qint64 *holderPid, QString *error);
 
+    LockSupport m_support;
     QString m_path;
-    int m_fd = -1;
+    FileLock m_file;
     int m_folderFd = -1;
 };
 

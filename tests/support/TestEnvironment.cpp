@@ -10,6 +10,9 @@
 
 #include <memory>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace tanvill::test {
 
 IsolatedHome::IsolatedHome()
@@ -41,6 +44,31 @@ IsolatedHome::~IsolatedHome()
         else
             qunsetenv(name.constData());
     }
+}
+
+namespace {
+
+__user_cap_header_struct capabilityHeader()
+{
+    return { _LINUX_CAPABILITY_VERSION_3, 0 };
+}
+
+} // namespace
+
+WithFilePermissions::WithFilePermissions()
+{
+    __user_cap_header_struct header = capabilityHeader();
+    ::syscall(SYS_capget, &header, m_saved);
+    __user_cap_data_struct reduced[2] = { m_saved[0], m_saved[1] };
+    for (const int capability : { CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER })
+        reduced[capability / 32].effective &= ~(1u << (capability % 32));
+    ::syscall(SYS_capset, &header, reduced);
+}
+
+WithFilePermissions::~WithFilePermissions()
+{
+    __user_cap_header_struct header = capabilityHeader();
+    ::syscall(SYS_capset, &header, m_saved);
 }
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)

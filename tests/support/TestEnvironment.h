@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <linux/capability.h>
+
 namespace tanvill::test {
 
 class FakeHttpServer;
@@ -32,6 +34,20 @@ public:
 private:
     QTemporaryDir m_dir;
     std::vector<std::pair<QByteArray, std::optional<QByteArray>>> m_previous;
+};
+
+// File permissions hold for this thread, and the threads it starts, as they do for a user, for
+// the life of the object: the tests may run as root.
+class WithFilePermissions
+{
+public:
+    WithFilePermissions();
+    ~WithFilePermissions();
+    WithFilePermissions(const WithFilePermissions &) = delete;
+    WithFilePermissions &operator=(const WithFilePermissions &) = delete;
+
+private:
+    __user_cap_data_struct m_saved[2] {};
 };
 
 // Runs the event loop until `condition` holds or `timeoutMs` passes; returns whether it held.
