@@ -1,23 +1,22 @@
 #pragma once
 
-// The object store: opens (or creates) the SQLite file, loads the graph into an
-// ObjectContext (on a worker thread while the application starts, if asked), and saves the
-// context's changes through a writer thread with its own connection, one transaction per save. A
-// file that cannot be opened or is not a store of ours is renamed aside (never deleted) and a fresh
-// store takes its place. A file that SQLite finds damaged, at opening, in the check of the whole
-// file a moment later, or on any later save, is repaired from memory: everything the context holds
-// goes into a fresh file and the damaged one is set aside. So is a store file removed, replaced or
-// emptied while the program runs, as its next save finds. A fresh file is written beside the store,
-// from a copy of the graph and off the UI thread, and takes its place only once it is whole, in
-// one rename: the store's path always holds a file. A whole one that a crash kept from its place
-// takes it at the next opening. When that cannot be done, every later save tries again.
-// Descriptions and screenshots stay in the file until an application's are first read, which keeps
-// opening quick and memory low for large stores. The store's folder is locked for as long as a
-// store is open, so that two processes never write one store. ListsController owns the one instance
-// of the application.
+// The object store: opens (or creates) the SQLite file, loads the graph into an ObjectContext
+// (on a worker thread while the application starts, if asked), reads what loading left in the
+// file when it is first asked for, saves the context's changes through a writer thread with its
+// own connection, one transaction per save, and hands the store over to a later launch's owner
+// by letting it go. A file that cannot be opened or is not a store of ours is renamed aside
+// (never deleted) and a fresh store takes its place. The file is locked for as long as a store
+// is open (StoreLock), so that two processes never write one store; when it is damaged, or
+// removed, replaced or emptied while the program runs, StoreRewrite writes it anew from memory.
+// Descriptions and screenshots stay in the file until an application's are first read, which
+// keeps opening quick and memory low for large stores; such a read on the UI thread never waits
+// for another process's lock on the file, only for this process's writer. ListsController owns
+// the one instance of the application.
 
 #include "core/ObjectContext.h"
+#include "core/store/LockWaitLimit.h"
 #include "core/store/StoreCheck.h"
+#include "core/store/StoreFiles.h"
 #include "core/store/StoreLock.h"
 #include "core/store/StoreWriter.h"
 #include "platform/ThrottledLog.h"
@@ -27,7 +26,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <future>
@@ -40,6 +38,7 @@ namespace tanvill {
 
 class Database;
 class Statement;
+class StoreRewrite;
 
 class ObjectStore : public QObject
 {
@@ -65,15 +64,23 @@ public:
         QString setAsidePath;
         // Why the old file was set aside, or why no store could be opened.
         QString error;
+        // A file at the name a rewrite uses that was not this store's own unfinished rewrite:
+        // it was left where it is, and the user is told of it.
+        QString leftoverPath;
     };
+    static bool isUsable(OpenOutcome outcome)
+    {
+        return outcome != OpenOutcome::InUse && outcome != OpenOutcome::Newer
+            && outcome != OpenOutcome::Failed;
+    }
 
     // Whether a store opened in the background may change files (create the folder or the
     // store, migrate, set an unreadable file aside, repair) before allowFileChanges().
     enum class FileChanges { Allowed, AwaitPermission };
 
     // How long a store opened in the background waits for another process to let it go,
-    // counted from when it may change files: a launch that only hands its link to the running
-    // one holds it for a moment.
+    // counted from when it may change files: a launch that only hands its link over holds it
+    // for a moment.
     static constexpr int kBackgroundLockWaitMs = 1000;
     // How long the launch that runs on waits: one of its session that is about to hand its link
     // over may be slower to get there than it.
@@ -81,6 +88,8 @@ public:
     // When the check of the whole file runs after opening, and again after it could not run.
     static constexpr int kCheckDelayMs = 1000;
     static constexpr int kCheckRetryMs = 60000;
+    // How long all waits for another process's lock together last once the program quits.
+    static constexpr int kQuitLockWaitMs = 2000;
 
     // Tests take the store's lock as on file systems with fewer locks.
     explicit ObjectStore(LockSupport locks = LockSupport::System, QObject *parent = nullptr);
@@ -128,16 +137,11 @@ public:
     // for another process's lock on the store end kQuitLockWaitMs from now, all of them
     // together, so that what cannot be written by then goes to keepUnsavedChanges.
     void prepareToQuit();
-    static constexpr int kQuitLockWaitMs = 2000;
 
     // For tests: the steps of writing a file beside the store (the store written anew, or the
     // changes kept at quitting), run on the thread that writes it.
-    enum class WriteStep {
-        Writing, // begun under a name of its own, not whole yet
-        Whole, // whole, under the name that says so (the store's only)
-        OldKept, // the file at the store's path is also under its set-aside name (store's only)
-    };
-    std::function<void(WriteStep step)> writeStepHook;
+    using WriteStep = StoreFiles::Step;
+    StoreFiles::StepHook writeStepHook;
 
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
@@ -149,11 +153,18 @@ public:
     // written anew from memory; a file that had taken its place was set aside at the given
     // path (none when the file was removed or emptied).
     std::function<void(const QString &setAsidePath)> storeReplaced;
+    // Called on the UI thread when the store's folder left its path while the program ran and
+    // another copy of Tanvill holds the folder now there: nothing is written into it, and
+    // everything the context holds was kept at the given path instead (and is kept there again
+    // with every later save).
+    std::function<void(const QString &keptPath)> storeTaken;
 
     // The file next to the store that marks it in use.
     static QString lockPath(const QString &storePath);
     // True while another process holds the store at storePath, or when nobody can tell.
     static bool isInUse(const QString &storePath, LockSupport locks = LockSupport::System);
+    // Where changes that cannot reach the store at storePath are kept, first to last.
+    static QStringList keptChangesFolders(const QString &storePath);
 
     // For tests: when the check of the whole file runs.
     void setCheckTimes(int delayMs, int retryMs);
@@ -163,8 +174,7 @@ signals:
     void checked(tanvill::StoreCheck::Verdict verdict);
 
 private:
-    // Why the store must be written anew.
-    enum class Rewrite { None, Damaged, Moved };
+    friend class StoreRewrite;
 
     // The worker's part of opening.
     OpenResult openNow(const QString &path, int lockWaitMs);
@@ -189,69 +199,7 @@ private:
     // Opens the connections and the writer on a migrated store, without loading records.
     bool openConnections(const QString &path, QString *error);
     void closeStore();
-    static QString setAside(const QString &path);
 
-    // What writing a fresh file gave.
-    struct Written
-    {
-        bool whole = false;
-        // Where what stood at the store's path went (empty when nothing, or an empty file, did).
-        QString setAsidePath;
-        QString error;
-    };
-    // A store being written anew: first what the file still holds is read into the context, a
-    // slice at a time on the UI thread; then the whole graph is copied and written beside the
-    // store on a thread of its own, while the program goes on (its changes wait for the fresh
-    // file); last the fresh file takes the store's place.
-    struct RewriteJob
-    {
-        Rewrite why = Rewrite::None;
-        quint64 generation = 0;
-        int lost = 0;
-        // The changes the copy carries.
-        quint64 ticket = 0;
-        std::future<Written> writing;
-    };
-
-    // Writes the whole context to a fresh file that then takes the store's place, setting
-    // aside what is there now (a damaged file, or one that took the store's place); the path
-    // that went to (empty when nothing, or an empty file, was there), or none with the reason.
-    // Nothing is set aside or left half-written when it fails, and pending changes stay pending.
-    // Goes on with a rewrite under way, and waits for it.
-    std::optional<QString> writeAnewFromMemory(QString *error);
-    // Reads a slice of what the file still holds for the rewrite under way, then starts
-    // writing once everything is read.
-    void continueRewrite(quint64 generation);
-    // Closes the store and writes a copy of the graph beside it on a thread of its own.
-    bool startWriting(QString *error);
-    // The thread of the rewrite under way finished.
-    void rewriteWritten(quint64 generation);
-    // The fresh file is in place (or not): the store opens on it.
-    std::optional<QString> finishRewrite(const Written &written, QString *error);
-    // Tells the owner of a store written anew; the reason when it could not be, after which
-    // every save tries again.
-    std::optional<QString> concludeRewrite(Rewrite why, const std::optional<QString> &aside,
-                                           const QString &error);
-    // Writes every record of the copy into a new store file at path.
-    static bool writeSnapshot(const QString &path, const ChangeSet &everything, QString *error,
-                              const std::function<void(WriteStep)> &hook);
-    // On the rewrite's thread: writes the copy beside the store and puts it in its place.
-    static Written writeFresh(const QString &storePath, const ChangeSet &everything,
-                              const std::function<void(WriteStep)> &hook);
-    // Puts the whole fresh file at the store's path, keeping what was there aside: the store's
-    // path holds one or the other at every moment.
-    static bool putInPlace(const QString &storePath, const QString &fresh, QString *setAsidePath,
-                           QString *error, const std::function<void(WriteStep)> &hook);
-    // Where a fresh file waits for the store's place, and where it is written until whole.
-    static QString freshPath(const QString &storePath);
-    static QString partialPath(const QString &storePath);
-    // A whole fresh file left by a crash takes the store's place; false when there is none.
-    bool finishCutShortRewrite(const QString &path, OpenResult *result);
-    // Writes the store anew now and tells the owner; the error when that failed, after which
-    // every save tries again.
-    std::optional<QString> recover(Rewrite why);
-    // The same in the background: the owner hears of a failure through saveFailed.
-    void recoverAndReport(Rewrite why);
     // For a save with nothing to write: the file is written anew when it left its path.
     std::optional<QString> writeAnewIfMoved();
     void finishSave(quint64 ticket, const StoreWriter::Outcome &outcome);
@@ -263,20 +211,23 @@ private:
     // A read on the UI thread failed: repairs the file later when SQLite found it damaged,
     // or when it left its path or was emptied.
     ObjectContext::ReadFailure readFailed(const char *what);
+    // SQLite's busy handler of the reader: waits a moment for this process's writer only.
+    static int waitForWriter(void *store, int attempts);
 
     QString m_path;
+    // The identity the store's file carries, and every file written anew from it.
+    quint32 m_identity = 0;
     std::unique_ptr<ObjectContext> m_context;
     std::unique_ptr<Database> m_reader;
     std::unique_ptr<Statement> m_descriptionQuery;
     std::unique_ptr<Statement> m_screenshotQuery;
     std::unique_ptr<StoreWriter> m_writer;
+    LockWaitLimit m_lockWaits;
     StoreLock m_lock;
-    std::unique_ptr<RewriteJob> m_rewrite;
-    quint64 m_rewriteGeneration = 0;
+    std::unique_ptr<StoreRewrite> m_rewrite;
     // Counts the connections opened, so that a repair asked for on older ones is let go.
     quint64 m_connections = 0;
     bool m_recoveryQueued = false;
-    Rewrite m_rewriteDue = Rewrite::None;
 
     // While a background open runs, its worker owns everything above.
     std::future<OpenResult> m_opening;
@@ -294,13 +245,6 @@ private:
     QTimer m_checkTimer;
     int m_checkDelayMs = kCheckDelayMs;
     int m_checkRetryMs = kCheckRetryMs;
-
-    // Quitting: no check, and every wait for another process's lock ends by then.
-    std::atomic<bool> m_quitting = false;
-    std::atomic<std::chrono::steady_clock::rep> m_lockWaitsEndBy = 0;
-    // The file keepUnsavedChanges wrote last, and the context's edit count then.
-    QString m_keptPath;
-    quint64 m_keptAtEdit = 0;
 
     // Reads that fail may fail by the thousand.
     ThrottledLog m_log;

@@ -1,8 +1,11 @@
 #include "core/store/StoreSchema.h"
 
 #include "core/store/Database.h"
+#include "platform/RegularFile.h"
 
+#include <QRandomGenerator>
 #include <QStringList>
+#include <QtEndian>
 
 #include <sqlite3.h>
 
@@ -66,6 +69,12 @@ bool isDamage(int sqliteCode)
     return (sqliteCode & 0xff) == SQLITE_CORRUPT || (sqliteCode & 0xff) == SQLITE_NOTADB;
 }
 
+bool isTransient(int code)
+{
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_NOMEM
+        || code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_INTERRUPT;
+}
+
 bool passesQuickCheck(Database &database)
 {
     const std::optional<QString> result = database.queryText(QStringLiteral("PRAGMA quick_check"));
@@ -80,6 +89,37 @@ bool isNewerStore(const QString &path)
     const std::optional<qint64> version
         = database.queryInteger(QStringLiteral("PRAGMA user_version"));
     return version && *version > currentVersion();
+}
+
+quint32 identity(Database &database)
+{
+    return quint32(database.queryInteger(QStringLiteral("PRAGMA application_id")).value_or(0));
+}
+
+bool setIdentity(Database &database, quint32 identity)
+{
+    // The pragma takes a signed 32-bit number.
+    return database.exec(QStringLiteral("PRAGMA application_id=%1").arg(qint32(identity)));
+}
+
+quint32 ensureIdentity(Database &database)
+{
+    if (const quint32 existing = identity(database))
+        return existing;
+    quint32 fresh = 0;
+    while (fresh == 0)
+        fresh = QRandomGenerator::system()->generate();
+    return setIdentity(database, fresh) ? fresh : 0;
+}
+
+std::optional<quint32> identityInFile(const QString &path)
+{
+    // The header: the format's name, and the application id at offset 68.
+    static const QByteArray magic("SQLite format 3", 16);
+    const std::optional<QByteArray> header = readRegularFile(path, 100);
+    if (!header || header->size() < 100 || !header->startsWith(magic))
+        return std::nullopt;
+    return qFromBigEndian<quint32>(header->constData() + 68);
 }
 
 int currentVersion()

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace tanvill {
 
 class Database;
@@ -28,6 +30,20 @@ bool isNewerStore(const QString &path);
 
 // True for SQLite's result codes of a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB).
 bool isDamage(int sqliteCode);
+// True for failures that say nothing about the file itself (busy, locked, short of memory or
+// space, an I/O error, interrupted): it stays where it is.
+bool isTransient(int sqliteCode);
+
+// The identity a store carries in its header (SQLite's application id), which every file written
+// anew from it carries too: a file beside the store is taken for its own only with it. 0 for
+// none (a store no Tanvill gave one yet).
+quint32 identity(Database &database);
+bool setIdentity(Database &database, quint32 identity);
+// Gives an open store an identity when it has none; the identity, 0 when none could be given.
+quint32 ensureIdentity(Database &database);
+// The identity in the header of the file at path, read without SQLite; none when what is there
+// is no SQLite file.
+std::optional<quint32> identityInFile(const QString &path);
 
 // False when SQLite's quick check finds the file damaged (or cannot run it).
 bool passesQuickCheck(Database &database);

@@ -3,6 +3,8 @@
 #include "core/store/Database.h"
 #include "core/store/StoreSchema.h"
 
+#include <QScopeGuard>
+
 #include <future>
 #include <system_error>
 
@@ -86,7 +88,7 @@ bool deleteEach(Statement &statement, const std::vector<qint64> &ids)
 
 } // namespace
 
-StoreWriter::StoreWriter() = default;
+StoreWriter::StoreWriter(const LockWaitLimit *lockWaits) : m_lockWaits(lockWaits) { }
 
 StoreWriter::~StoreWriter()
 {
@@ -160,19 +162,14 @@ StoreWriter::Outcome StoreWriter::submitAndWait(ChangeSet changes)
     return result.get();
 }
 
-void StoreWriter::endLockWaitsBy(std::chrono::steady_clock::time_point until)
-{
-    m_lockWaitsEndBy = until.time_since_epoch().count();
-}
-
 int StoreWriter::waitForLock(void *context, int attempts)
 {
     auto *writer = static_cast<StoreWriter *>(context);
-    const auto now = std::chrono::steady_clock::now();
     if (attempts == 0)
-        writer->m_lockWaitStart = now;
-    if (now - writer->m_lockWaitStart >= std::chrono::milliseconds(kLockWaitMs)
-        || now.time_since_epoch().count() >= writer->m_lockWaitsEndBy.load())
+        writer->m_lockWaitStart = LockWaitLimit::Clock::now();
+    static const LockWaitLimit unlimited;
+    const LockWaitLimit &limit = writer->m_lockWaits ? *writer->m_lockWaits : unlimited;
+    if (limit.isOver(writer->m_lockWaitStart, std::chrono::milliseconds(kLockWaitMs)))
         return 0;
     sqlite3_sleep(kLockPollMs);
     return 1;
@@ -235,6 +232,8 @@ StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
     Transaction transaction(db);
     if (!transaction.isActive())
         return fail();
+    m_committing = true;
+    const auto committed = qScopeGuard([this] { m_committing = false; });
     for (const ListRow &row : changes.lists) {
         if (!runWith(statements.upsertList, row.id, row.index, row.name, row.color))
             return fail();

@@ -5,11 +5,11 @@
 // save; a synchronous save waits for its own commit (and so for every earlier one).
 
 #include "core/ChangeSet.h"
+#include "core/store/LockWaitLimit.h"
 
 #include <QString>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -39,7 +39,8 @@ public:
     // Runs on the writer thread with the outcome.
     using Completion = std::function<void(const Outcome &outcome)>;
 
-    StoreWriter();
+    // Its waits for another process's lock end by the limit's end as well, when one is given.
+    explicit StoreWriter(const LockWaitLimit *lockWaits = nullptr);
     // Commits what is queued, then stops the thread.
     ~StoreWriter();
     StoreWriter(const StoreWriter &) = delete;
@@ -54,9 +55,9 @@ public:
 
     // How long one commit waits for another process to let go of the file.
     static constexpr int kLockWaitMs = 5000;
-    // From now on no wait for another process's lock lasts past `until`, the one under way
-    // included: the program is quitting, and what cannot be written by then is kept elsewhere.
-    void endLockWaitsBy(std::chrono::steady_clock::time_point until);
+    // True while a commit holds the file's lock: a reader of this process that meets the lock
+    // waits for this writer, not for another process.
+    bool isCommitting() const { return m_committing.load(); }
 
 private:
     struct Job
@@ -80,10 +81,10 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
     bool m_stopping = false;
+    const LockWaitLimit *m_lockWaits;
     // Written by the writer thread only, while it waits.
-    std::chrono::steady_clock::time_point m_lockWaitStart;
-    std::atomic<std::chrono::steady_clock::rep> m_lockWaitsEndBy
-        = std::chrono::steady_clock::time_point::max().time_since_epoch().count();
+    LockWaitLimit::Clock::time_point m_lockWaitStart;
+    std::atomic<bool> m_committing = false;
 };
 
 } // namespace tanvill

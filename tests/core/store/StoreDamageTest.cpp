@@ -79,9 +79,10 @@ protected:
         EXPECT_TRUE(StoreSchema::passesQuickCheck(database));
     }
 
-    QStringList setAsideFiles() const
+    // The files set aside, named for why: "damaged" or "replaced".
+    QStringList setAsideFiles(const QString &why = "damaged") const
     {
-        return QDir(dataFolder()).entryList({ "Tanvill.unreadable-*.sqlite" }, QDir::Files);
+        return QDir(dataFolder()).entryList({ "Tanvill." + why + "-*.sqlite" }, QDir::Files);
     }
 };
 
@@ -153,7 +154,7 @@ TEST_F(StoreDamage, AStoreFileRemovedReplacedOrEmptiedWhileRunningIsWrittenAnewF
     controller().saveWithAsync(false);
     test::drainEvents();
     EXPECT_EQ(alerts->errors.size(), 3u);
-    EXPECT_EQ(setAsideFiles().size(), 1);
+    EXPECT_EQ(setAsideFiles("replaced").size(), 1);
     // Gone, or emptied, with nothing left to save: quitting writes it anew.
     ASSERT_TRUE(QFile::resize(storePath(), 0));
     expectEverythingKept();

@@ -1,0 +1,462 @@
+#include "core/store/StoreRewrite.h"
+
+#include "core/store/Database.h"
+#include "core/store/ObjectStore.h"
+#include "core/store/StoreLock.h"
+#include "core/store/StoreSchema.h"
+#include "core/store/StoreWriter.h"
+#include "platform/FileLock.h"
+#include "platform/QuitSignals.h"
+#include "platform/RegularFile.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace tanvill {
+
+namespace {
+
+// How long the UI thread reads for a rewrite at a time before it lets the program go on.
+constexpr int kReadSliceMs = 15;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("tanvill::StoreRewrite", text);
+}
+
+bool modifiedNoEarlier(const struct stat &file, const struct stat &than)
+{
+    return file.st_mtim.tv_sec != than.st_mtim.tv_sec
+        ? file.st_mtim.tv_sec > than.st_mtim.tv_sec
+        : file.st_mtim.tv_nsec >= than.st_mtim.tv_nsec;
+}
+
+// Whether the whole store `fresh`, of the given identity, is the unfinished rewrite of what
+// stands at the store's path: that carries the same identity and was not written after it, or
+// nothing of the user's stands there (nothing, an empty file, something SQLite cannot read).
+bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identity)
+{
+    struct stat store
+    {
+    };
+    struct stat written
+    {
+    };
+    if (::lstat(QFile::encodeName(storePath).constData(), &store) != 0)
+        return errno == ENOENT;
+    if (::stat(QFile::encodeName(fresh).constData(), &written) != 0)
+        return false;
+    if (!S_ISREG(store.st_mode) || store.st_size == 0)
+        return true;
+    // A store this user may not read stays the user's store: opening says so.
+    if (!QFileInfo(storePath).isReadable())
+        return false;
+    const std::optional<quint32> atPath = StoreSchema::identityInFile(storePath);
+    return !atPath || (*atPath == identity && modifiedNoEarlier(written, store));
+}
+
+} // namespace
+
+StoreRewrite::StoreRewrite(ObjectStore &store) : m_store(store) { }
+
+StoreRewrite::~StoreRewrite()
+{
+    if (m_job && m_job->writing.valid())
+        m_job->writing.wait();
+}
+
+void StoreRewrite::setDue(Why why)
+{
+    // The first reason stays: it says what the user is told about in the end.
+    if (m_due == Why::None)
+        m_due = why;
+}
+
+bool StoreRewrite::writeSnapshot(const QString &path, const ChangeSet &everything, quint32 identity,
+                                 QString *error, const StoreFiles::StepHook &hook)
+{
+    StoreFiles::removeStoreFile(path);
+    bool written = false;
+    {
+        Database database;
+        if (!database.open(path, true) || !StoreSchema::configure(database, error)
+            || !StoreSchema::migrate(database, error)
+            || !StoreSchema::setIdentity(database, identity)) {
+            if (error->isEmpty())
+                *error = database.lastError();
+        } else {
+            StoreWriter writer;
+            database.close();
+            if (writer.start(path, error)) {
+                if (hook)
+                    hook(StoreFiles::Step::Writing);
+                const StoreWriter::Outcome outcome = writer.submitAndWait(everything);
+                written = outcome.committed;
+                if (!written)
+                    *error = outcome.error;
+            }
+        }
+    }
+    if (!written)
+        StoreFiles::removeStoreFile(path);
+    return written;
+}
+
+StoreRewrite::Written StoreRewrite::writeFresh(const Target &target, StoreLock &lock,
+                                               const ChangeSet &everything)
+{
+    Written written;
+    const QString folder = QFileInfo(target.storePath).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        written.error
+            = tr("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+        return written;
+    }
+    // The folder now at the store's path is held before anything goes into it: the one this
+    // process held may have been moved, and another copy may hold the one there now.
+    qint64 holder = 0;
+    switch (lock.tryLock(ObjectStore::lockPath(target.storePath), &holder, &written.error)) {
+    case StoreLock::Result::Locked:
+        break;
+    case StoreLock::Result::Held:
+        written.error.clear();
+        if (const std::optional<QString> kept = keep(target, everything, &written.error))
+            written.keptPath = *kept;
+        return written;
+    case StoreLock::Result::Failed:
+        return written;
+    }
+    const int folderFd = lock.folderDescriptor();
+    // Written under a name of its own and renamed once whole: a file under the fresh name is
+    // always whole, and may take the store's place after a crash.
+    const QString partial = StoreFiles::partialPath(target.storePath);
+    const QString fresh = StoreFiles::freshPath(target.storePath);
+    if (!writeSnapshot(partial, everything, target.identity, &written.error, target.hook))
+        return written;
+    int renameError = StoreFiles::renameWithoutReplacing(folderFd, partial, fresh);
+    if (renameError == EEXIST) {
+        // Not this rewrite's: it is kept, never replaced.
+        const QString aside = StoreFiles::setAside(fresh, StoreFiles::Reason::Leftover);
+        qWarning().noquote() << fresh << "was not written by this rewrite; it was moved to"
+                             << aside;
+        renameError = aside.isEmpty()
+            ? EEXIST
+            : StoreFiles::renameWithoutReplacing(folderFd, partial, fresh);
+    }
+    if (renameError != 0) {
+        written.error
+            = tr("The new file cannot be put beside %1 (%2).")
+                  .arg(QDir::toNativeSeparators(target.storePath), describeError(renameError));
+        StoreFiles::removeStoreFile(partial);
+        return written;
+    }
+    if (target.hook)
+        target.hook(StoreFiles::Step::Whole);
+    if (!StoreFiles::putInPlace(folderFd, target.storePath, fresh, target.why,
+                                &written.setAsidePath, &written.error, target.hook)) {
+        StoreFiles::removeStoreFile(fresh);
+        return written;
+    }
+    written.inPlace = true;
+    return written;
+}
+
+std::optional<QString> StoreRewrite::keep(const Target &target, const ChangeSet &everything,
+                                          QString *error)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (const QString &folder : ObjectStore::keptChangesFolders(target.storePath)) {
+        if (!QDir().mkpath(folder))
+            continue;
+        // Named only once whole: a quit cut short leaves no file that opens empty.
+        const QString partial = StoreFiles::keptPartialPath(folder);
+        if (!writeSnapshot(partial, everything, target.identity, error, target.hook))
+            continue;
+        // Kept again while another copy holds the store: the earlier file is brought up to date.
+        QString kept;
+        if (!target.keptPath.isEmpty() && QFileInfo(target.keptPath).absolutePath() == folder
+            && QFileInfo(target.keptPath).isFile()
+            && std::rename(QFile::encodeName(partial).constData(),
+                           QFile::encodeName(target.keptPath).constData())
+                == 0)
+            kept = target.keptPath;
+        else
+            kept = StoreFiles::giveFreeName(partial,
+                                            folder + QStringLiteral("/Tanvill.unsaved-") + stamp);
+        if (kept.isEmpty()) {
+            *error = tr("The file %1 cannot be named (%2).")
+                         .arg(QDir::toNativeSeparators(partial), describeError(errno));
+            StoreFiles::removeStoreFile(partial);
+            continue;
+        }
+        StoreFiles::syncFolder(folder);
+        qWarning().noquote() << "Everything Tanvill held was kept in" << kept;
+        return kept;
+    }
+    if (error->isEmpty())
+        *error = tr("No folder could be written.");
+    return std::nullopt;
+}
+
+bool StoreRewrite::takeUpLeftover(const QString &storePath, const StoreLock &lock,
+                                  QString *setAsidePath, QString *leftover)
+{
+    const QString fresh = StoreFiles::freshPath(storePath);
+    const QFileInfo info(fresh);
+    if (!info.exists() && !info.isSymLink())
+        return false;
+    *leftover = fresh;
+    // Only a whole file is ever given the fresh name; one an older version left half-written
+    // has a journal beside it, or no lists.
+    if (info.isSymLink() || !isRegularFileOrAbsent(fresh)
+        || QFileInfo::exists(fresh + QStringLiteral("-journal")))
+        return false;
+    quint32 identity = 0;
+    {
+        Database database;
+        if (!database.open(fresh, false)
+            || database.queryInteger(QStringLiteral("PRAGMA user_version"))
+                != StoreSchema::currentVersion()
+            || database.queryInteger(QStringLiteral("SELECT count(*) FROM lists")).value_or(0) == 0
+            || !StoreSchema::passesQuickCheck(database))
+            return false;
+        identity = StoreSchema::identity(database);
+    }
+    if (identity == 0 || !isOwnRewrite(storePath, fresh, identity)) {
+        qWarning().noquote() << fresh
+                             << "is not an unfinished rewrite of the store; it is left as it is.";
+        return false;
+    }
+    QString error;
+    if (!StoreFiles::putInPlace(lock.folderDescriptor(), storePath, fresh,
+                                StoreFiles::Reason::Superseded, setAsidePath, &error, {})) {
+        qWarning().noquote() << "A store written anew before Tanvill was stopped cannot take its"
+                                " place:"
+                             << error;
+        return false;
+    }
+    leftover->clear();
+    qWarning().noquote() << "A store written anew before Tanvill was stopped took its place; the"
+                            " file that was there is"
+                         << (setAsidePath->isEmpty() ? QStringLiteral("gone") : *setAsidePath);
+    return true;
+}
+
+std::optional<QString> StoreRewrite::writeAnew(QString *error)
+{
+    const QuitSignals::DeadlineHold writing;
+    if (!m_job) {
+        m_job = std::make_unique<Job>();
+        m_job->generation = ++m_generation;
+    }
+    if (!m_job->writing.valid()) {
+        // What the file still holds is read before it goes. What it cannot give just now
+        // (another process holds it, memory is short) is never written as empty: the rewrite
+        // waits.
+        const ObjectContext::UnreadContent unread = m_store.m_context->readAllContent();
+        m_job->lost += unread.lost;
+        if (unread.notNow > 0) {
+            m_job.reset();
+            *error = tr("The file of your lists cannot be read just now.");
+            return std::nullopt;
+        }
+        startWriting();
+    }
+    return finish(m_job->writing.get(), error);
+}
+
+void StoreRewrite::continueReading(quint64 generation)
+{
+    if (!m_job || m_job->generation != generation || m_job->writing.valid())
+        return;
+    bool complete = false;
+    const ObjectContext::UnreadContent unread
+        = m_store.m_context->readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
+    m_job->lost += unread.lost;
+    QString error;
+    if (unread.notNow > 0) {
+        error = tr("The file of your lists cannot be read just now.");
+    } else if (!complete) {
+        QMetaObject::invokeMethod(
+            &m_store, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
+        return;
+    } else {
+        startWriting();
+        return;
+    }
+    const Why why = m_job->why;
+    m_job.reset();
+    if (const std::optional<QString> failure = conclude(why, std::nullopt, error);
+        failure && m_store.saveFailed)
+        m_store.saveFailed(*failure);
+}
+
+void StoreRewrite::startWriting()
+{
+    ObjectStore &store = m_store;
+    // The writer finishes what is queued; those outcomes concern the old file only, so what
+    // they carried is pending again and goes into the fresh file.
+    store.closeStore();
+    {
+        std::lock_guard lock(store.m_outcomesMutex);
+        store.m_outcomes.clear();
+    }
+    store.m_context->requeueChangesInFlight();
+
+    // The copy carries every change made so far; later ones wait for the fresh file.
+    ChangeSet carried;
+    m_job->ticket = store.m_context->takeChanges(carried);
+    const auto everything = std::make_shared<const ChangeSet>(store.m_context->snapshot());
+    const quint64 generation = m_job->generation;
+    const quint64 edits = store.m_context->editCount();
+    const Target target { store.m_path, store.m_identity,
+                          m_job->why == Why::Moved ? StoreFiles::Reason::Replaced
+                                                   : StoreFiles::Reason::Damaged,
+                          m_takenKeptPath, store.writeStepHook };
+    const auto write = [this, generation, everything, target, edits, lock = &store.m_lock] {
+        Written written = writeFresh(target, *lock, *everything);
+        QMetaObject::invokeMethod(
+            &m_store, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
+        if (!written.keptPath.isEmpty()) {
+            // Asked to keep the changes at quitting with nothing changed since, it gives this.
+            QMetaObject::invokeMethod(
+                &m_store,
+                [this, kept = written.keptPath, edits] {
+                    m_keptPath = kept;
+                    m_keptAtEdit = edits;
+                },
+                Qt::QueuedConnection);
+        }
+        return written;
+    };
+    try {
+        m_job->writing = std::async(std::launch::async, write);
+    } catch (const std::system_error &) {
+        // No thread to be had: it is written on this one when its outcome is first asked for.
+        m_job->writing = std::async(std::launch::deferred, write);
+        QMetaObject::invokeMethod(
+            &m_store, [this, generation] { written(generation); }, Qt::QueuedConnection);
+    }
+}
+
+void StoreRewrite::written(quint64 generation)
+{
+    // Finished meanwhile by somebody who waited for it.
+    if (!m_job || m_job->generation != generation || !m_job->writing.valid())
+        return;
+    const Why why = m_job->why;
+    const Written written = m_job->writing.get();
+    QString error;
+    const std::optional<QString> aside = finish(written, &error);
+    const std::optional<QString> failure = conclude(why, aside, error);
+    // Another copy holding the store was told of as such.
+    if (failure && written.keptPath.isEmpty() && m_store.saveFailed)
+        m_store.saveFailed(*failure);
+    // Changes made while the fresh file was written.
+    if (aside && m_store.m_context->hasChanges())
+        m_store.save(true);
+}
+
+std::optional<QString> StoreRewrite::finish(const Written &written, QString *error)
+{
+    ObjectStore &store = m_store;
+    const std::unique_ptr<Job> job = std::move(m_job);
+    if (!written.inPlace) {
+        store.m_context->changesFailed(job->ticket);
+        *error = written.error;
+        if (!written.keptPath.isEmpty()) {
+            *error = tr("Another copy of Tanvill is using the folder of your lists; everything "
+                        "was kept in %1.")
+                         .arg(QDir::toNativeSeparators(written.keptPath));
+            if (std::exchange(m_takenKeptPath, written.keptPath) != written.keptPath
+                && store.storeTaken)
+                store.storeTaken(written.keptPath);
+        }
+        return std::nullopt;
+    }
+    m_takenKeptPath.clear();
+    store.m_context->changesCommitted(job->ticket);
+    if (job->lost > 0)
+        qWarning().noquote() << job->lost
+                             << "descriptions or screenshot lists could no longer be read from the"
+                                " file; they are left empty until the store gives them again.";
+    if (!store.openConnections(store.m_path, error)) {
+        // The file is whole, but nothing could be written to it from now on: everything is
+        // written anew with the next save.
+        return std::nullopt;
+    }
+    qWarning().noquote() << "The store was written anew from memory; the file that was at its"
+                            " place is"
+                         << (written.setAsidePath.isEmpty() ? QStringLiteral("gone")
+                                                            : written.setAsidePath);
+    return written.setAsidePath;
+}
+
+std::optional<QString> StoreRewrite::conclude(Why why, const std::optional<QString> &aside,
+                                              const QString &error)
+{
+    if (!aside) {
+        setDue(why);
+        qWarning().noquote() << "The store could not be written anew:" << error;
+        const QString reason = why == Why::Moved
+            ? tr("The store file was removed, replaced or emptied.")
+            : tr("The store file is damaged.");
+        return reason + QLatin1Char(' ') + error;
+    }
+    const Why told = m_due == Why::None ? why : m_due;
+    m_due = Why::None;
+    if (const auto &tell = told == Why::Moved ? m_store.storeReplaced : m_store.storeRepaired)
+        tell(*aside);
+    return std::nullopt;
+}
+
+std::optional<QString> StoreRewrite::recover(Why why)
+{
+    if (m_job)
+        why = m_job->why;
+    QString error;
+    const std::optional<QString> aside = writeAnew(&error);
+    return conclude(why, aside, error);
+}
+
+void StoreRewrite::recoverInBackground(Why why)
+{
+    // One under way writes everything the context holds.
+    if (m_job)
+        return;
+    m_job = std::make_unique<Job>();
+    m_job->why = why;
+    m_job->generation = ++m_generation;
+    continueReading(m_job->generation);
+}
+
+std::optional<QString> StoreRewrite::keepUnsavedChanges(QString *error)
+{
+    const QuitSignals::DeadlineHold writing;
+    ObjectContext &context = *m_store.m_context;
+    // Asked again at the end of the same quit: the file kept then holds it all.
+    if (!m_keptPath.isEmpty() && m_keptAtEdit == context.editCount()
+        && QFileInfo(m_keptPath).isFile())
+        return m_keptPath;
+    // A rescue copy takes what there is to take.
+    context.readAllContent();
+    const Target target {
+        m_store.m_path, m_store.m_identity, StoreFiles::Reason::Damaged, {}, m_store.writeStepHook
+    };
+    const std::optional<QString> kept = keep(target, context.snapshot(), error);
+    if (kept) {
+        m_keptPath = *kept;
+        m_keptAtEdit = context.editCount();
+    }
+    return kept;
+}
+
+} // namespace tanvill
