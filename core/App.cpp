@@ -64,6 +64,20 @@ void App::setAppStoreDescription(const QString &description)
     markChanged();
 }
 
+bool App::loadContent() const
+{
+    using Failure = ObjectContext::ReadFailure;
+    Failure failure = Failure::Lost;
+    if (!m_description) {
+        m_description = context()->loadDescription(this, &failure);
+        if (!m_description && failure == Failure::Retry)
+            return false;
+    }
+    failure = Failure::Lost;
+    return m_screenshotsLoaded || context()->loadScreenshots(this, false, &failure)
+        || failure != Failure::Retry;
+}
+
 const std::vector<Screenshot *> &App::screenshots() const
 {
     if (!m_screenshotsLoaded)

@@ -14,6 +14,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -83,6 +84,12 @@ void ListsController::setUpStore()
                                               : QStringLiteral("StoreReplacedSuggestion"),
                        QDir::toNativeSeparators(setAsidePath)));
     };
+    m_store->storeTaken = [this](const QString &keptPath) {
+        m_saveFailureReported = true; // every save keeps the changes in that file from now on
+        AlertPresenter::current().presentError(storeError(10, QStringLiteral("StoreTakenNotice"),
+                                                          QStringLiteral("StoreTakenSuggestion"),
+                                                          QDir::toNativeSeparators(keptPath)));
+    };
     UserDefaults::standard().observe(SettingsKeys::DisplayAppCountAsIconBadge, this,
                                      [this](const QVariant &) { updateDockTile(); });
     m_store->whenOpened([this](const ObjectStore::OpenResult &result) { storeOpened(result); });
@@ -100,14 +107,15 @@ void ListsController::storeOpened(const ObjectStore::OpenResult &result)
         const bool folderMissing = !QFileInfo(QFileInfo(storePath).absolutePath()).isDir();
         qWarning().noquote().nospace()
             << (folderMissing ? "Error creating documents directory: "
-                              : "Error adding persitent store: ")
+                              : "Error adding persistent store: ")
             << result.error << ", " << QDir::toNativeSeparators(storePath);
     } else if (result.outcome == ObjectStore::OpenOutcome::ReplacedUnreadable) {
-        qWarning().noquote().nospace() << "Error adding persitent store: " << result.error << ", "
+        qWarning().noquote().nospace() << "Error adding persistent store: " << result.error << ", "
                                        << QDir::toNativeSeparators(storePath);
     }
-    if (result.outcome != ObjectStore::OpenOutcome::Opened
-        && result.outcome != ObjectStore::OpenOutcome::Created)
+    if ((result.outcome != ObjectStore::OpenOutcome::Opened
+         && result.outcome != ObjectStore::OpenOutcome::Created)
+        || !result.leftoverPath.isEmpty())
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
     updateDockTile();
 }
@@ -131,10 +139,32 @@ void ListsController::reportRepair(const QString &setAsidePath)
                                                       QDir::toNativeSeparators(setAsidePath)));
 }
 
+void ListsController::reportLeftover(const QString &path)
+{
+    // Told once for each such file: it may hold something the user wants, and stays there.
+    const QFileInfo file(path);
+    const QString seen = QStringLiteral("%1 %2 %3")
+                             .arg(path)
+                             .arg(file.size())
+                             .arg(file.lastModified().toMSecsSinceEpoch());
+    UserDefaults &defaults = UserDefaults::standard();
+    if (!file.exists() || defaults.string(SettingsKeys::ToldStoreLeftover) == seen)
+        return;
+    defaults.setValue(SettingsKeys::ToldStoreLeftover, seen);
+    AlertPresenter::current().presentError(storeError(9, QStringLiteral("StoreLeftoverNotice"),
+                                                      QStringLiteral("StoreLeftoverSuggestion"),
+                                                      QDir::toNativeSeparators(path)));
+}
+
 void ListsController::reportOpening()
 {
     const ObjectStore::OpenResult &openResult = m_store->openResult();
+    if (ObjectStore::isUsable(openResult.outcome) && !openResult.leftoverPath.isEmpty())
+        reportLeftover(openResult.leftoverPath);
     switch (openResult.outcome) {
+    case ObjectStore::OpenOutcome::Opened:
+    case ObjectStore::OpenOutcome::Created:
+        return;
     case ObjectStore::OpenOutcome::ReplacedUnreadable:
         AlertPresenter::current().presentError(storeError(
             2, QStringLiteral("StoreSetAsideNotice"), QStringLiteral("StoreSetAsideSuggestion"),

@@ -162,6 +162,7 @@ private:
     void setUpStore();
     void storeOpened(const ObjectStore::OpenResult &result);
     void reportOpening();
+    void reportLeftover(const QString &path);
     void reportRepair(const QString &setAsidePath);
     void saveFailed(const QString &error);
 

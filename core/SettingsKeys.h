@@ -62,6 +62,9 @@ inline const SettingsKey ForceTanvillAPI { QStringLiteral("forceTanvillAPI"), {}
 // Written by the program for its next start: the file holding the changes it could not save
 // when it last quit.
 inline const SettingsKey KeptUnsavedChanges { QStringLiteral("keptUnsavedChanges"), {} };
+// Written by the program: the file beside the store it did not take up that the user was told
+// of (its path, size and time), so that the user is told of each such file once.
+inline const SettingsKey ToldStoreLeftover { QStringLiteral("toldStoreLeftover"), {} };
 
 // Every key above, in table order.
 const std::vector<const SettingsKey *> &all();

@@ -44,8 +44,12 @@ bool sameStoreText(const QString &a, const QString &b)
 bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
 {
     bool written = update(app, &App::name, &App::setName, result.name);
-    written
-        |= update(app, &App::appStoreDescription, &App::setAppStoreDescription, result.description);
+    // What the file cannot give just now is compared and written at a later refresh: new
+    // screenshots written blind would stand beside the ones still in the file.
+    const bool contentRead = app.loadContent();
+    if (contentRead)
+        written |= update(app, &App::appStoreDescription, &App::setAppStoreDescription,
+                          result.description);
     if (app.appKind() != result.kind) {
         app.setAppKind(result.kind);
         written = true;
@@ -53,7 +57,8 @@ bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
     written |= update(app, &App::developer, &App::setDeveloper, result.developer);
     written |= update(app, &App::iconUrl, &App::setIconUrl, result.iconUrl);
     written |= update(app, &App::appStoreUrl, &App::setAppStoreUrl, result.storeUrl);
-    if (!result.screenshotUrls.isEmpty() && !sameScreenshots(app, result.screenshotUrls)) {
+    if (contentRead && !result.screenshotUrls.isEmpty()
+        && !sameScreenshots(app, result.screenshotUrls)) {
         const std::vector<Screenshot *> old = app.screenshots();
         for (Screenshot *screenshot : old)
             context.deleteObject(screenshot);

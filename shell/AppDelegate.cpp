@@ -170,6 +170,10 @@ void AppDelegate::applicationDidFinishLaunching()
     updateMenus();
     setSortingAndGroupingFromSettings();
     setUpTrayIcon();
+    // Without its store this start says only that, and quits once the user has read it: the
+    // changes kept earlier and the links it was given wait for a start that opens the store.
+    if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
+        return;
     tellAboutKeptChanges();
     m_launched = true;
     processPendingMessages();
@@ -268,8 +272,10 @@ bool AppDelegate::saveBeforeQuitting(bool mayAsk)
     for (;;) {
         const std::optional<QString> error = store.save(false);
         if (!error) {
-            // Changes kept earlier (a logout that was then cancelled) are in the store now.
-            settings().remove(SettingsKeys::KeptUnsavedChanges);
+            // Changes kept earlier (a logout that was then cancelled) are in the store now,
+            // when there is one.
+            if (ObjectStore::isUsable(store.openResult().outcome))
+                settings().remove(SettingsKeys::KeptUnsavedChanges);
             return true;
         }
         if (!mayAsk) {
