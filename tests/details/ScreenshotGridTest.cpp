@@ -1,9 +1,10 @@
 // The screenshot viewer: where the thumbnails and the large picture stand, how thumbnails
 // take the shape of their pictures, press-drag-release selection, and pictures that arrive
-// late or come from links that are not web links.
+// late or come from links that are not web links, and the keys that reach and choose them.
 #include "DetailTestSupport.h"
 
 #include "controls/Images.h"
+#include "controls/KeyboardFocus.h"
 #include "core/Screenshot.h"
 #include "details/ScreenshotGrid.h"
 #include "store/widgets/ImageViewBinding.h"
@@ -193,4 +194,29 @@ TEST_F(Grid, LatePicturesAndLinksThatAreNotWebLinksChangeNothing)
     for (const char *name : { "screenshot-mac-placeholder", "screenshot-ipad-placeholder",
                               "screenshot-iphone-placeholder", "selected-screenshot-placeholder" })
         EXPECT_TRUE(Images::contains(name)) << name;
+}
+
+TEST_F(Grid, TheKeyboardReachesEveryThumbnailWithItsRingAndChoosesOne)
+{
+    show(watchApp({ "Keys", AppKind::Phone, std::vector<QSize>(3, QSize(300, 600)) }));
+    QApplication::setActiveWindow(&grid);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    grid.setFocus(); // the keyboard comes from the control before the thumbnails
+    struct Step
+    {
+        QKeyCombination key;
+        int focused, selected;
+    };
+    const Step steps[] = {
+        { Qt::Key_Tab, 0, 0 },     { Qt::Key_Right, 1, 0 }, { Qt::Key_Right, 2, 0 },
+        { Qt::Key_Right, 2, 0 },   { Qt::Key_Left, 1, 0 },  { Qt::Key_Return, 1, 1 },
+        { Qt::Key_Backtab, 0, 1 }, { Qt::Key_Space, 0, 0 }, { Qt::Key_Tab, 1, 0 },
+    };
+    for (const Step &step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key.key(), step.key.keyboardModifiers());
+        SCOPED_TRACE(QKeySequence(step.key).toString().toStdString());
+        EXPECT_EQ(focusRingTarget(), grid.cells()[size_t(step.focused)]);
+        EXPECT_EQ(grid.selectedIndex(), step.selected);
+        EXPECT_TRUE(grid.cells()[size_t(step.selected)]->isSelected());
+    }
 }
