@@ -199,24 +199,16 @@ TEST_F(Grid, LatePicturesAndLinksThatAreNotWebLinksChangeNothing)
 TEST_F(Grid, TheKeyboardReachesEveryThumbnailWithItsRingAndChoosesOne)
 {
     show(watchApp({ "Keys", AppKind::Phone, std::vector<QSize>(3, QSize(300, 600)) }));
-    QApplication::setActiveWindow(&grid);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    ASSERT_TRUE(test::activate(&grid));
     grid.setFocus(); // the keyboard comes from the control before the thumbnails
-    struct Step
-    {
-        QKeyCombination key;
-        int focused, selected;
-    };
-    const Step steps[] = {
-        { Qt::Key_Tab, 0, 0 },     { Qt::Key_Right, 1, 0 }, { Qt::Key_Right, 2, 0 },
-        { Qt::Key_Right, 2, 0 },   { Qt::Key_Left, 1, 0 },  { Qt::Key_Return, 1, 1 },
-        { Qt::Key_Backtab, 0, 1 }, { Qt::Key_Space, 0, 0 }, { Qt::Key_Tab, 1, 0 },
-    };
-    for (const Step &step : steps) {
-        QTest::keyClick(QApplication::focusWidget(), step.key.key(), step.key.keyboardModifiers());
-        SCOPED_TRACE(QKeySequence(step.key).toString().toStdString());
-        EXPECT_EQ(focusRingTarget(), grid.cells()[size_t(step.focused)]);
-        EXPECT_EQ(grid.selectedIndex(), step.selected);
-        EXPECT_TRUE(grid.cells()[size_t(step.selected)]->isSelected());
+    // A key, the thumbnail then focused and the one chosen.
+    const std::tuple<Qt::Key, int, int> steps[]
+        = { { Qt::Key_Tab, 0, 0 },   { Qt::Key_Right, 1, 0 },  { Qt::Key_Right, 2, 0 },
+            { Qt::Key_Right, 2, 0 }, { Qt::Key_Return, 2, 2 }, { Qt::Key_Backtab, 1, 2 },
+            { Qt::Key_Left, 0, 2 },  { Qt::Key_Space, 0, 0 } };
+    for (const auto &[key, focused, chosen] : steps) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(focusRingTarget(), grid.cells()[size_t(focused)]) << key;
+        EXPECT_TRUE(grid.selectedIndex() == chosen && grid.cells()[size_t(chosen)]->isSelected());
     }
 }

@@ -1,6 +1,4 @@
 #include "ShellTestSupport.h"
-#include "controls/ControlsTestSupport.h"
-#include "controls/KeyboardFocus.h"
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
@@ -26,7 +24,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -411,42 +408,4 @@ TEST_F(MenusTest, EveryMenuAndItemIsReachedFromTheKeyboard)
     services.workspace().setOpener([&mails](const QUrl &url) { return mails << url, true; });
     menu.supportPageItem->trigger();
     EXPECT_EQ(mails.value(0).scheme(), "mailto");
-}
-
-TEST_F(MenusTest, EscapeFromAMenuRingsItsTitleAndASecondGivesTheKeysBackToTheWindow)
-{
-    makeLists({ "Home" }, 0);
-    QMainWindow window;
-    auto *button = new QPushButton("Beneath", &window);
-    window.setCentralWidget(button);
-    QMenuBar *bar = menu.installMenuBar(&window);
-    window.setMenuBar(bar);
-    window.show();
-    for (const QKeyCombination opening : { QKeyCombination(Qt::Key_F10), Qt::ALT | Qt::Key_L }) {
-        SCOPED_TRACE(QKeySequence(opening).toString().toStdString());
-        QApplication::setActiveWindow(&window);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        button->clearFocus();
-        button->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(&window, opening.key(), opening.keyboardModifiers());
-        QWidget *popup = QApplication::activePopupWidget();
-        ASSERT_NE(popup, nullptr);
-        QTest::keyClick(popup, Qt::Key_Escape);
-        ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
-
-        // The bar holds the keys; its title says so.
-        ASSERT_TRUE(bar->hasFocus());
-        ASSERT_NE(bar->activeAction(), nullptr);
-        const QImage title = bar->grab(bar->actionGeometry(bar->activeAction())).toImage();
-        bool ringed = false;
-        for (int x = 0; x < title.width() && !ringed; ++x) {
-            for (int y = 0; y < title.height() && !ringed; ++y)
-                ringed = test::near(title.pixelColor(x, y), focusRingColor(), 24);
-        }
-        EXPECT_TRUE(ringed);
-
-        QTest::keyClick(bar, Qt::Key_Escape);
-        EXPECT_TRUE(button->hasFocus());
-        EXPECT_EQ(focusRingTarget(), button) << "the ring is back where the keyboard was";
-    }
 }
