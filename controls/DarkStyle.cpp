@@ -29,6 +29,24 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 
+    // Fusion marks a menu-bar title only while its menu is open. When the bar holds the keyboard
+    // with every menu closed (after Escape in a menu, or Alt alone), the title the keys work on
+    // wears the focus ring, and Escape gives the keyboard back to the window.
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_MenuBarItem || !widget || !widget->hasFocus()
+            || (option->state & (State_Selected | State_Sunken)) != State_Selected)
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(focusRingColor(), 2.0));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(1.0, 1.0, -1.0, -1.0), 4.0, 4.0);
+        painter->restore();
+    }
+
     // Fusion draws check boxes in the base colour with a faint outline, which all but vanishes
     // on a dark window: an outlined box, filled with the accent colour when checked.
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,

@@ -10,6 +10,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -77,10 +78,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        // The application's accent, whatever the palette of the card the control sits on.
-        const QColor accent
-            = QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
-        painter.setPen(QPen(accent, kLineWidth));
+        painter.setPen(QPen(focusRingColor(), kLineWidth));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(m_ring, kCornerRadius, kCornerRadius);
     }
@@ -147,15 +145,22 @@ private:
 
     void focusIn(QWidget *widget, Qt::FocusReason reason)
     {
+        // The menu bar only borrows the keys, and gives them back where it took them.
+        if (qobject_cast<QMenuBar *>(widget)) {
+            hide();
+            return;
+        }
         const bool byKeyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
             || reason == Qt::ShortcutFocusReason;
-        // Back from another window or a menu: the ring shows again where the keyboard left it.
-        const bool back = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-            && widget == m_keyboardFocus;
+        // Back from another window, a pop-up or the menu bar: the ring shows again where the
+        // keyboard left it in this window, whatever took the focus in the window left.
+        const bool back = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
+                           || reason == Qt::MenuBarFocusReason)
+            && m_keyboardFocus.contains(widget);
         if (byKeyboard)
-            m_keyboardFocus = widget;
+            rememberKeyboardFocus(widget->window(), widget);
         else if (!back)
-            m_keyboardFocus = nullptr;
+            rememberKeyboardFocus(widget->window(), nullptr);
         if ((!byKeyboard && !back) || !wantsRing(widget)) {
             hide();
             return;
@@ -195,8 +200,18 @@ private:
             m_ring->hide();
     }
 
+    // Each window keeps the widget the keyboard gave its focus to last, if it has it still: a
+    // pop-up or a window opened over it takes the focus in a way of its own.
+    void rememberKeyboardFocus(const QWidget *window, QWidget *widget)
+    {
+        m_keyboardFocus.removeIf(
+            [window](const QPointer<QWidget> &kept) { return !kept || kept->window() == window; });
+        if (widget)
+            m_keyboardFocus.append(widget);
+    }
+
     QPointer<QWidget> m_target;
-    QPointer<QWidget> m_keyboardFocus;
+    QList<QPointer<QWidget>> m_keyboardFocus;
     QPointer<RingView> m_ring;
 };
 
@@ -225,6 +240,11 @@ void setShowsFocusRing(QWidget *widget, bool shows)
 {
     if (widget)
         widget->setProperty(kNoRingProperty, !shows);
+}
+
+QColor focusRingColor()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
 }
 
 } // namespace tanvill

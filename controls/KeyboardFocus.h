@@ -3,10 +3,13 @@
 // Keyboard use in every window. A ring marks the control the keyboard works on: a rounded outline
 // in the accent colour around the focused control, shown once the focus came by the keyboard (Tab,
 // Shift+Tab, a shortcut) and kept while the focus stays, also when its window is left and
-// entered again. Text fields are left to their own focused frame. The ring is a widget over
-// the control, in the control's parent, and follows it as it moves, resizes or hides. Return
-// presses the focused button in windows that are no dialogs, as Space does (dialogs have their
-// default buttons). applyDarkStyle installs both for the program and the widget test programs.
+// entered again and when a pop-up, a menu or the menu bar hands the focus back. Text fields are
+// left to their own focused frame. The ring is a widget over the control, in the control's
+// parent, and follows it as it moves, resizes or hides. Return presses the focused button in
+// windows that are no dialogs, as Space does (dialogs have their default buttons).
+// applyDarkStyle installs both for the program and the widget test programs.
+
+#include <QColor>
 
 class QApplication;
 class QWidget;
@@ -23,5 +26,9 @@ QWidget *focusRingTarget();
 // by, because its container leads the keyboard to it (a button in a table row), gets one when
 // set to show it.
 void setShowsFocusRing(QWidget *widget, bool shows);
+
+// The colour of every ring: the application's accent, whatever the palette of the card the
+// control sits on.
+QColor focusRingColor();
 
 } // namespace tanvill

@@ -308,7 +308,9 @@ void TableView::focusInEvent(QFocusEvent *event)
         break;
     case Qt::ActiveWindowFocusReason:
     case Qt::PopupFocusReason:
-        // Back from another window or a menu: the ring comes back where the keyboard left it.
+    case Qt::MenuBarFocusReason:
+        // Back from another window, a menu or the menu bar: the ring comes back where the keyboard
+        // left it.
         break;
     default:
         showCurrentRow(false);
@@ -459,9 +461,7 @@ void TableView::paintCurrentRow(QPainter &painter)
         floating && m_floatingRow != m_currentRow)
         painter.setClipRegion(QRegion(viewport()->rect()) - floating->geometry());
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor accent
-        = QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
-    painter.setPen(QPen(accent, kRingLineWidth));
+    painter.setPen(QPen(focusRingColor(), kRingLineWidth));
     painter.setBrush(Qt::NoBrush);
     const qreal inset = kRingInset + kRingLineWidth / 2;
     painter.drawRoundedRect(QRectF(row).adjusted(inset, inset, -inset, -inset), kRingCornerRadius,

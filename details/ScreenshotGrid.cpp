@@ -7,6 +7,7 @@
 #include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -134,6 +135,7 @@ MiniatureScreenshotCell::MiniatureScreenshotCell(QWidget *parent)
     : QWidget(parent), m_imageView(new ScreenshotImageView(this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void MiniatureScreenshotCell::setSelected(bool selected)
@@ -272,6 +274,7 @@ void ScreenshotGrid::reloadData()
     const quint64 generation = m_generation;
     for (int i = 0; i < count; ++i) {
         auto *cell = new MiniatureScreenshotCell(this);
+        cell->installEventFilter(this);
         cell->setSelected(i == m_selectedIndex);
         m_cells.push_back(cell);
         const Screenshot *screenshot = source->screenshotAtIndex(this, i);
@@ -399,6 +402,43 @@ void ScreenshotGrid::track(const QPoint &point, bool released)
     }
     if (released && !hit && m_selectedIndex >= 0 && m_selectedIndex < int(m_cells.size()))
         m_cells[size_t(m_selectedIndex)]->setSelected(true);
+}
+
+bool ScreenshotGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto cell = std::find(m_cells.begin(), m_cells.end(), watched);
+    if (cell == m_cells.end())
+        return QWidget::eventFilter(watched, event);
+    const int index = int(cell - m_cells.begin());
+    if (event->type() == QEvent::FocusIn)
+        emit thumbnailFocused(*cell);
+    else if (event->type() == QEvent::KeyPress)
+        return thumbnailKeyPressed(index, static_cast<QKeyEvent *>(event));
+    return false;
+}
+
+bool ScreenshotGrid::thumbnailKeyPressed(int index, const QKeyEvent *event)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        // The arrows walk the row as Tab does, and stop at its ends.
+        const int next = index + (event->key() == Qt::Key_Left ? -1 : 1);
+        if (next >= 0 && next < int(m_cells.size()))
+            m_cells[size_t(next)]->setFocus(event->key() == Qt::Key_Left ? Qt::BacktabFocusReason
+                                                                         : Qt::TabFocusReason);
+        return true;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        setSelectedIndex(index);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void ScreenshotGrid::resizeEvent(QResizeEvent *)

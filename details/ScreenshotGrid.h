@@ -3,9 +3,10 @@
 // The screenshot viewer of the detail window: the selected screenshot large, over one row of
 // thumbnails of all the application's screenshots. Pressing on a thumbnail highlights it, the
 // highlight follows the pointer while the button is down, and releasing over a thumbnail selects
-// it (the large picture and the notch move to it). Pictures load through the image cache, with
-// placeholders standing in. The grid knows nothing of applications: a data source (the detail
-// view) gives it the count and each Screenshot record.
+// it (the large picture and the notch move to it). The keyboard reaches every thumbnail with Tab
+// or, from one of them, the Left and Right arrows, the focus ring on it; Return or Space selects
+// it. Pictures load through the image cache, with placeholders standing in. The grid knows nothing
+// of applications: a data source (the detail view) gives it the count and each Screenshot record.
 
 #include "core/AppKind.h"
 
@@ -66,7 +67,8 @@ private:
     bool m_fetching = false;
 };
 
-// One thumbnail: a framed picture, lightly filled while highlighted.
+// One thumbnail: a framed picture, lightly filled while highlighted. It takes the focus from the
+// keyboard only; the grid answers the keys and the pointer.
 class MiniatureScreenshotCell : public QWidget
 {
     Q_OBJECT
@@ -131,7 +133,12 @@ public:
     static constexpr QSize kIndicatorSize { 15, 10 };
     static constexpr int kBorderWidth = 1;
 
+signals:
+    // A thumbnail took the keyboard focus: whatever scrolls the grid brings it into view.
+    void thumbnailFocused(QWidget *thumbnail);
+
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -141,6 +148,8 @@ private:
     void clear();
     void setSelectedIndex(int index);
     void track(const QPoint &point, bool released);
+    // Left, Right, Return and Space on the focused thumbnail at `index`; false for other keys.
+    bool thumbnailKeyPressed(int index, const QKeyEvent *event);
     void thumbnailArrived(int index, AppKind kind);
     void layoutThumbnails();
     void placeIndicator();

@@ -24,6 +24,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void scrollToVisible(const QWidget *thumbnail);
+
     ScreenshotGrid *m_screenshotGrid;
 };
 

@@ -215,8 +215,16 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &givenAlert)
         label->setTextFormat(Qt::PlainText);
     fitTextsToScreen(box, alert);
     if (alert.selectableText) {
-        for (QLabel *label : box->findChildren<QLabel *>())
-            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // By the keyboard too: Tab reaches the texts, Ctrl+A and Ctrl+C copy them. The icon is
+        // no stop on the way.
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text().isEmpty())
+                continue;
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse
+                                           | Qt::TextSelectableByKeyboard);
+            // A label takes Tab only for its links of its own accord.
+            label->setFocusPolicy(Qt::StrongFocus);
+        }
     }
 
     const QStringList titles = alert.buttons.isEmpty()

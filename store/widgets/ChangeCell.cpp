@@ -33,9 +33,10 @@ double ChangeCell::rowHeightFor(int numberOfChanges)
     }
 }
 
-ChangeCell::ChangeCell(const QString &identifier, QWidget *parent) : QWidget(parent)
+ChangeCell::ChangeCell(const QString &identifier, QWidget *parent) : TableRowView(parent)
 {
     setObjectName(identifier);
+    setIdentifier(identifier);
     const int changeLines = identifier == QLatin1String("ChangeCell_1") ? 1
         : identifier == QLatin1String("ChangeCell_2")                   ? 2
                                                                         : 3;
@@ -88,7 +89,7 @@ void ChangeCell::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QWidget::mousePressEvent(event);
+    TableRowView::mousePressEvent(event);
 }
 
 } // namespace tanvill

@@ -4,16 +4,16 @@
 // AppUpdate. Its identifier ("ChangeCell_1" … "ChangeCell_3") says how many change lines it has.
 
 #include "controls/Label.h"
+#include "controls/TableRowView.h"
 #include "store/AppUpdate.h"
 
 #include <QPointer>
-#include <QWidget>
 
 #include <optional>
 
 namespace tanvill {
 
-class ChangeCell : public QWidget
+class ChangeCell : public TableRowView
 {
     Q_OBJECT
 
@@ -23,8 +23,6 @@ public:
     static double rowHeightFor(int numberOfChanges);
 
     ChangeCell(const QString &identifier, QWidget *parent = nullptr);
-
-    QString identifier() const { return objectName(); }
 
     Label *nameLabel() const { return m_nameLabel; }
     Label *changeOneLabel() const { return m_changeOneLabel; }

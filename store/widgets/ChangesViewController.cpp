@@ -2,8 +2,6 @@
 
 #include "store/widgets/ChangeCell.h"
 
-#include <QHeaderView>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -11,23 +9,26 @@
 namespace tanvill {
 
 ChangesViewController::ChangesViewController(QWidget *parent)
-    : QWidget(parent), m_tableView(new QTableWidget(this))
+    : QWidget(parent), m_tableView(new TableView(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tableView);
 
-    m_tableView->setColumnCount(1);
-    m_tableView->horizontalHeader()->hide();
-    m_tableView->horizontalHeader()->setStretchLastSection(true);
-    m_tableView->verticalHeader()->hide();
-    m_tableView->setShowGrid(false);
-    m_tableView->setFrameShape(QFrame::NoFrame);
-    m_tableView->setSelectionMode(QAbstractItemView::NoSelection);
-    m_tableView->setFocusPolicy(Qt::NoFocus);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_tableView->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    for (const int changes : { 1, 2, 3 }) {
+        const QString identifier = ChangeCell::identifierFor(changes);
+        m_tableView->registerRowView(identifier,
+                                     [identifier] { return new ChangeCell(identifier); });
+    }
+    m_tableView->setDataSource(this);
+    m_tableView->setDelegate(this);
+    m_tableView->setKeyboardNavigation(true);
+}
+
+ChangesViewController::~ChangesViewController()
+{
+    m_tableView->setDataSource(nullptr);
+    m_tableView->setDelegate(nullptr);
 }
 
 int ChangesViewController::numberOfRows() const
@@ -44,29 +45,55 @@ double ChangesViewController::heightOfRow(int row) const
 
 ChangeCell *ChangesViewController::cellAt(int row) const
 {
-    return qobject_cast<ChangeCell *>(m_tableView->cellWidget(row, 0));
+    return qobject_cast<ChangeCell *>(m_tableView->rowViewAtRow(row));
+}
+
+int ChangesViewController::numberOfRows(TableView *)
+{
+    return numberOfRows();
+}
+
+int ChangesViewController::heightOfRow(TableView *, int row)
+{
+    return int(std::lround(heightOfRow(row)));
+}
+
+TableRowView *ChangesViewController::rowView(TableView *table, int row)
+{
+    if (!m_updates || row < 0 || row >= int(m_updates->size()))
+        return nullptr;
+    const AppUpdate &update = (*m_updates)[size_t(row)];
+    auto *cell = table->makeView<ChangeCell>(ChangeCell::identifierFor(update.numberOfChanges()));
+    if (cell)
+        cell->setUpdate(update);
+    return cell;
+}
+
+bool ChangesViewController::shouldSelectRow(TableView *, int)
+{
+    return false;
+}
+
+bool ChangesViewController::rowActivated(TableView *, int)
+{
+    // A row has nothing to open.
+    return false;
 }
 
 void ChangesViewController::setUpdates(const std::optional<std::vector<AppUpdate>> &updates)
 {
     m_updates = updates;
-    reloadData();
+    m_tableView->setCurrentRow(-1);
+    m_tableView->reloadData();
     if (m_updates && int(m_updates->size()) <= kRowsShownWhole)
         resizeToRows(int(m_updates->size()));
 }
 
-void ChangesViewController::reloadData()
+void ChangesViewController::showEvent(QShowEvent *event)
 {
-    m_tableView->clearContents();
-    const int rows = numberOfRows();
-    m_tableView->setRowCount(rows);
-    for (int row = 0; row < rows; ++row) {
-        const AppUpdate &update = (*m_updates)[size_t(row)];
-        auto *cell = new ChangeCell(ChangeCell::identifierFor(update.numberOfChanges()));
-        cell->setUpdate(update);
-        m_tableView->setCellWidget(row, 0, cell);
-        m_tableView->setRowHeight(row, int(std::lround(heightOfRow(row))));
-    }
+    QWidget::showEvent(event);
+    // The scroll bar only shows while the rows move: a longer list says so as it opens.
+    m_tableView->flashScrollers();
 }
 
 void ChangesViewController::resizeToRows(int rows)

@@ -3,7 +3,10 @@
 // The content of the Latest Changes window: a table of AppUpdate records, one row per
 // application, sized to show up to four rows without scrolling. Made by the window
 // controller each time the window opens; it shows the list it was given and observes nothing.
+// The keyboard moves a ringed current row through it as through the list table (arrows, Page
+// Up/Down, Home and End); rows are never selected.
 
+#include "controls/TableView.h"
 #include "store/AppUpdate.h"
 
 #include <QWidget>
@@ -11,13 +14,11 @@
 #include <optional>
 #include <vector>
 
-class QTableWidget;
-
 namespace tanvill {
 
 class ChangeCell;
 
-class ChangesViewController : public QWidget
+class ChangesViewController : public QWidget, public TableViewDataSource, public TableViewDelegate
 {
     Q_OBJECT
 
@@ -27,8 +28,9 @@ public:
     static constexpr int kRowsShownWhole = 4;
 
     explicit ChangesViewController(QWidget *parent = nullptr);
+    ~ChangesViewController() override;
 
-    QTableWidget *tableView() const { return m_tableView; }
+    TableView *tableView() const { return m_tableView; }
     const std::optional<std::vector<AppUpdate>> &updates() const { return m_updates; }
     // Shows the list; with at most four updates the view (and its window, top edge kept)
     // takes the height of four tallest rows per update.
@@ -36,13 +38,23 @@ public:
 
     int numberOfRows() const;
     double heightOfRow(int row) const;
+    // The cell of a row in view (rows far out of view have none).
     ChangeCell *cellAt(int row) const;
 
+    // The table's data source and delegate.
+    int numberOfRows(TableView *table) override;
+    int heightOfRow(TableView *table, int row) override;
+    TableRowView *rowView(TableView *table, int row) override;
+    bool shouldSelectRow(TableView *table, int row) override;
+    bool rowActivated(TableView *table, int row) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
-    void reloadData();
     void resizeToRows(int rows);
 
-    QTableWidget *m_tableView;
+    TableView *m_tableView;
     std::optional<std::vector<AppUpdate>> m_updates;
 };
 

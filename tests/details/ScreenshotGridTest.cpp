@@ -1,9 +1,10 @@
 // The screenshot viewer: where the thumbnails and the large picture stand, how thumbnails
 // take the shape of their pictures, press-drag-release selection, and pictures that arrive
-// late or come from links that are not web links.
+// late or come from links that are not web links, and the keys that reach and choose them.
 #include "DetailTestSupport.h"
 
 #include "controls/Images.h"
+#include "controls/KeyboardFocus.h"
 #include "core/Screenshot.h"
 #include "details/ScreenshotGrid.h"
 #include "store/widgets/ImageViewBinding.h"
@@ -193,4 +194,21 @@ TEST_F(Grid, LatePicturesAndLinksThatAreNotWebLinksChangeNothing)
     for (const char *name : { "screenshot-mac-placeholder", "screenshot-ipad-placeholder",
                               "screenshot-iphone-placeholder", "selected-screenshot-placeholder" })
         EXPECT_TRUE(Images::contains(name)) << name;
+}
+
+TEST_F(Grid, TheKeyboardReachesEveryThumbnailWithItsRingAndChoosesOne)
+{
+    show(watchApp({ "Keys", AppKind::Phone, std::vector<QSize>(3, QSize(300, 600)) }));
+    ASSERT_TRUE(test::activate(&grid));
+    grid.setFocus(); // the keyboard comes from the control before the thumbnails
+    // A key, the thumbnail then focused and the one chosen.
+    const std::tuple<Qt::Key, int, int> steps[]
+        = { { Qt::Key_Tab, 0, 0 },   { Qt::Key_Right, 1, 0 },  { Qt::Key_Right, 2, 0 },
+            { Qt::Key_Right, 2, 0 }, { Qt::Key_Return, 2, 2 }, { Qt::Key_Backtab, 1, 2 },
+            { Qt::Key_Left, 0, 2 },  { Qt::Key_Space, 0, 0 } };
+    for (const auto &[key, focused, chosen] : steps) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(focusRingTarget(), grid.cells()[size_t(focused)]) << key;
+        EXPECT_TRUE(grid.selectedIndex() == chosen && grid.cells()[size_t(chosen)]->isSelected());
+    }
 }

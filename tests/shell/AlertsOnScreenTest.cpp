@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -244,5 +245,15 @@ TEST(MessageBoxAlertPresenter, AnAlertNamingAFileShowsItsPathWholeAndLetsItBeCop
         EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
         EXPECT_LE(label->sizeHint().width(), label->width()) << "the path wraps inside the box";
         box->grab().save(test::testOutputDir("windows") + "/alert-file-path.png");
+
+        // The keyboard alone copies it: Tab to the text, Ctrl+A, Ctrl+C.
+        QApplication::setActiveWindow(box.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+        EXPECT_EQ(QApplication::focusWidget(), box->defaultButton()) << "Space still answers";
+        for (int tabs = 0; tabs < 5 && QApplication::focusWidget() != label; ++tabs)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QApplication::clipboard()->text(), label->text());
     }
 }

@@ -1,4 +1,5 @@
 #include "controls/Label.h"
+#include "controls/TableView.h"
 #include "platform/Strings.h"
 #include "store/ChangeLog.h"
 #include "store/widgets/ChangeCell.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -49,6 +49,8 @@ TEST_F(ChangesWindowTest, RowsTakeTheirCellAndHeightFromTheNumberOfChanges)
     view.setUpdates(std::vector<AppUpdate> {
         update("One", false, false, true), update("Two", true, false, true),
         update("Three", true, true, true), update("None", false, false, false) });
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     ASSERT_EQ(view.numberOfRows(), 4);
     const QStringList identifiers { "ChangeCell_1", "ChangeCell_2", "ChangeCell_3",
                                     "ChangeCell_3" };
@@ -57,7 +59,7 @@ TEST_F(ChangesWindowTest, RowsTakeTheirCellAndHeightFromTheNumberOfChanges)
         ASSERT_NE(view.cellAt(row), nullptr);
         EXPECT_EQ(view.cellAt(row)->identifier(), identifiers[row]);
         EXPECT_EQ(view.heightOfRow(row), heights[size_t(row)]);
-        EXPECT_EQ(view.tableView()->rowHeight(row), int(heights[size_t(row)]));
+        EXPECT_EQ(view.tableView()->rectOfRow(row).height(), int(heights[size_t(row)]));
     }
 
     ChangeCell *two = view.cellAt(1);
@@ -113,7 +115,7 @@ TEST_F(ChangesWindowTest, RowsCannotBeSelectedAndNamesArePlainText)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     QTest::mouseClick(view.tableView()->viewport(), Qt::LeftButton, {}, QPoint(200, 30));
-    EXPECT_TRUE(view.tableView()->selectionModel()->selectedIndexes().isEmpty());
+    EXPECT_EQ(view.tableView()->selectedRow(), -1);
     Label *name = view.cellAt(0)->nameLabel();
     EXPECT_EQ(name->textFormat(), Qt::PlainText);
     EXPECT_EQ(name->fullString(), "<b>Bold</b> &amp; App");
@@ -148,4 +150,23 @@ TEST_F(ChangesWindowTest, ALongListOpensFourRowsTallAndScrolls)
     EXPECT_EQ(window->numberOfRows(), 7);
     EXPECT_EQ(window->height(), 456);
     window->close();
+}
+
+TEST_F(ChangesWindowTest, TheKeysMoveARingedRowThroughALongListAsInTheListTable)
+{
+    ChangesWindowController controller;
+    controller.showWindow(versionUpdates(13)); // rows of 64 points, seven in view
+    TableView *table = controller.currentWindow()->tableView();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.currentWindow()) && table->hasFocus());
+    const std::pair<Qt::Key, int> steps[]
+        = { { Qt::Key_Down, 0 }, { Qt::Key_Down, 1 }, { Qt::Key_PageDown, 8 },
+            { Qt::Key_End, 12 }, { Qt::Key_Up, 11 },  { Qt::Key_PageUp, 3 },
+            { Qt::Key_Home, 0 } };
+    for (const auto &[key, row] : steps) {
+        QTest::keyClick(table, key);
+        EXPECT_EQ(table->currentRow(), row);
+        EXPECT_TRUE(table->viewport()->rect().contains(table->rectOfRow(row)));
+    }
+    EXPECT_TRUE(table->showsCurrentRow());
+    controller.currentWindow()->close();
 }
