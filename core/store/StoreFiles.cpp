@@ -110,7 +110,7 @@ QString keptPartialPath(const QString &folder)
 QString asideStem(const QString &path, Reason why)
 {
     const QFileInfo info(path);
-    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.')
+    return info.absolutePath() + QLatin1Char('/') + info.baseName() + QLatin1Char('.')
         + QLatin1String(reasonName(why)) + QLatin1Char('-')
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
@@ -122,12 +122,7 @@ QString setAside(const QString &path, Reason why)
                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
         return {};
-    QString stem = asideStem(path, why);
-    // A lock file or another file that is no store keeps its own ending.
-    if (info.suffix() != QLatin1String("sqlite"))
-        stem = info.absolutePath() + QLatin1Char('/') + info.fileName() + QLatin1Char('.')
-            + QLatin1String(reasonName(why));
-    const QByteArray target = moveToFreeName(folderFd, nameOf(path), stem);
+    const QByteArray target = moveToFreeName(folderFd, nameOf(path), asideStem(path, why));
     ::close(folderFd);
     if (target.isEmpty())
         return {};
@@ -148,7 +143,7 @@ QString setAsideNameOf(const QString &storePath)
     if (::lstat(QFile::encodeName(storePath).constData(), &atPath) != 0 || !S_ISREG(atPath.st_mode)
         || atPath.st_nlink < 2)
         return {};
-    const QString prefix = store.completeBaseName() + QLatin1Char('.');
+    const QString prefix = store.baseName() + QLatin1Char('.');
     const QDir folder(store.absolutePath());
     for (const QString &entry : folder.entryList({ prefix + QStringLiteral("*-*.sqlite") },
                                                  QDir::Files | QDir::Hidden | QDir::System)) {

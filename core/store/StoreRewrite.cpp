@@ -32,15 +32,14 @@ QString tr(const char *text)
     return QCoreApplication::translate("tanvill::StoreRewrite", text);
 }
 
-bool modifiedNoEarlier(const struct stat &file, const struct stat &than)
+bool modifiedLater(const struct stat &file, const struct stat &than)
 {
-    return file.st_mtim.tv_sec != than.st_mtim.tv_sec
-        ? file.st_mtim.tv_sec > than.st_mtim.tv_sec
-        : file.st_mtim.tv_nsec >= than.st_mtim.tv_nsec;
+    return file.st_mtim.tv_sec != than.st_mtim.tv_sec ? file.st_mtim.tv_sec > than.st_mtim.tv_sec
+                                                      : file.st_mtim.tv_nsec > than.st_mtim.tv_nsec;
 }
 
 // Whether the whole store `fresh`, of the given identity, is the unfinished rewrite of what
-// stands at the store's path: that carries the same identity and was not written after it, or
+// stands at the store's path: that carries the same identity and was written before it, or
 // nothing of the user's stands there (nothing, an empty file, something SQLite cannot read).
 bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identity)
 {
@@ -60,7 +59,7 @@ bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identi
     if (!QFileInfo(storePath).isReadable())
         return false;
     const std::optional<quint32> atPath = StoreSchema::identityInFile(storePath);
-    return !atPath || (*atPath == identity && modifiedNoEarlier(written, store));
+    return !atPath || (*atPath == identity && modifiedLater(written, store));
 }
 
 } // namespace
@@ -250,11 +249,12 @@ bool StoreRewrite::takeUpLeftover(const QString &storePath, const StoreLock &loc
     return true;
 }
 
-std::optional<QString> StoreRewrite::writeAnew(QString *error)
+std::optional<QString> StoreRewrite::writeAnew(QString *error, Why why)
 {
     const QuitSignals::DeadlineHold writing;
     if (!m_job) {
         m_job = std::make_unique<Job>();
+        m_job->why = why;
         m_job->generation = ++m_generation;
     }
     if (!m_job->writing.valid()) {
@@ -423,7 +423,7 @@ std::optional<QString> StoreRewrite::recover(Why why)
     if (m_job)
         why = m_job->why;
     QString error;
-    const std::optional<QString> aside = writeAnew(&error);
+    const std::optional<QString> aside = writeAnew(&error, why);
     return conclude(why, aside, error);
 }
 

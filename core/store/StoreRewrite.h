@@ -56,7 +56,7 @@ public:
     void recoverInBackground(Why why);
     // Writes anew at opening, where the outcome tells of it: the path the damaged file went
     // to (empty when none), or none with the reason.
-    std::optional<QString> writeAnew(QString *error);
+    std::optional<QString> writeAnew(QString *error, Why why = Why::Damaged);
 
     // Writes everything the context holds into a file of its own beside the store, or in the
     // folder above or the home folder; see ObjectStore::keepUnsavedChanges.

@@ -2,7 +2,9 @@
 #include "ShellTestSupport.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/SettingsKeys.h"
 #include "core/store/Database.h"
+#include "core/store/ObjectStore.h"
 #include "lists/MainWindowController.h"
 #include "platform/Analytics.h"
 #include "platform/Strings.h"
@@ -338,4 +340,32 @@ TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWher
         for (const QString &name : { kept.value("Second"), ListsController::defaultStorePath() })
             EXPECT_TRUE(!told || alerts->alerts[0].informativeText.contains(name));
     }
+}
+
+TEST_F(LifeTest, AStartThatCannotOpenTheStoreLeavesTheKeptChangesNoticeToOneThatCan)
+{
+    const QString keptFile = home.path() + "/Tanvill.unsaved-20260101-000000.sqlite";
+    ASSERT_TRUE(QFile(keptFile).open(QIODevice::WriteOnly));
+    services.settings().setValue(SettingsKeys::KeptUnsavedChanges, keptFile);
+    {
+        // This test's own services hold the store, as another copy would.
+        RecordingAlertPresenter *blockedAlerts = nullptr;
+        ServicesOptions options = test::recordingServicesOptions(&blockedAlerts);
+        options.objectStore = std::make_unique<ObjectStore>();
+        options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+        Services blocked(std::move(options));
+        AppDelegate start(blocked);
+        start.setQuitHandler([] {});
+        start.handleMessage("tanvill:///addApp?id=904280696");
+        start.applicationDidFinishLaunching();
+        test::drainEvents();
+        start.applicationWillTerminate();
+        // It says only that it cannot open the store.
+        ASSERT_EQ(blockedAlerts->alerts.size(), 1u);
+        EXPECT_EQ(blockedAlerts->alerts[0].messageText, Strings::localized("StoreInUseNotice"));
+    }
+    AppDelegate next(services);
+    next.applicationDidFinishLaunching();
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
 }

@@ -205,6 +205,8 @@ TEST(StoreCrash, AStoreWrittenAnewIsAtItsPathAtEveryMomentAndTakesItAfterACrash)
         EXPECT_EQ(reopened.openResult().outcome, ObjectStore::OpenOutcome::RewriteFinished);
         EXPECT_EQ(reopened.lists().size(), 20u);
         EXPECT_EQ(reopened.managedObjectContext()->apps().front()->name(), "Renamed");
+        // What stood there is kept under one name, however far the rewrite had come.
+        EXPECT_EQ(QDir(dir.path()).entryList({ "Tanvill.*-*.sqlite" }).size(), 1);
         ASSERT_TRUE(test::waitFor([&] { return !services.alerts().errors.empty(); }));
         EXPECT_EQ(services.alerts().errors.front().code, 8);
     }

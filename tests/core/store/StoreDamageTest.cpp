@@ -1,11 +1,13 @@
 #include "support/StoreTestSupport.h"
 
+#include "core/StoreResultRecord.h"
 #include "core/store/Database.h"
 #include "core/store/StoreCheck.h"
 #include "core/store/StoreSchema.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtEndian>
@@ -257,6 +259,30 @@ TEST_F(StoreDamage, WhatTheFileCannotGiveJustNowIsNeverWrittenAsEmpty)
     expectEverythingKept();
     for (const App *kept : controller().apps())
         EXPECT_EQ(kept->appStoreDescription().size(), 2500);
+}
+
+TEST_F(StoreDamage, ARefreshWhileAnotherProgramHoldsTheFileNeitherWaitsForItNorDoublesScreenshots)
+{
+    fill();
+    reopen();
+    Database other;
+    ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
+    // The store's answers, applied as a refresh applies them: descriptions and screenshots are
+    // still in the file only.
+    QElapsedTimer clock;
+    clock.start();
+    for (App *app : controller().apps()) {
+        CachedApp answer;
+        answer.name = app->name();
+        answer.description = "A newer description.";
+        answer.screenshotUrls = { app->name() + "/shot0.png", app->name() + "/shot1.png" };
+        copyStoreDetails(*app, answer, context());
+    }
+    // Each read used to wait a tenth of a second on the UI thread: 24 s for these.
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_TRUE(other.exec("COMMIT"));
+    controller().saveWithAsync(false);
+    expectEverythingKept();
 }
 
 TEST_F(StoreDamage, DamageTheDelayedCheckFindsIsRepairedAndACheckThatCannotRunIsNot)

@@ -1,0 +1,149 @@
+// What stands beside the store, or where its folder was, never hides, splits or replaces the
+// user's lists.
+#include "support/StoreTestSupport.h"
+
+#include "core/store/Database.h"
+#include "core/store/StoreSchema.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace tanvill;
+
+namespace {
+
+class StoreFiles : public test::StoreTest
+{
+protected:
+    QString fresh() const { return storePath() + ".new"; }
+    QStringList names(const QString &pattern) const
+    {
+        return QDir(dataFolder()).entryList({ pattern }, QDir::Files);
+    }
+    QStringList listNames()
+    {
+        QStringList names;
+        for (const List *list : controller().lists())
+            names << list->name();
+        return names;
+    }
+    // A store of its own at path with one list of that name, the identity given or its own.
+    static void makeStore(const QString &path, const QString &list,
+                          std::optional<quint32> identity = std::nullopt)
+    {
+        {
+            ListsController other(path);
+            other.createList(list);
+            other.saveWithAsync(false);
+        }
+        if (identity) {
+            Database database;
+            ASSERT_TRUE(database.open(path, false)
+                        && StoreSchema::setIdentity(database, *identity));
+        }
+    }
+    quint32 identity() const { return StoreSchema::identityInFile(storePath()).value_or(0); }
+};
+
+} // namespace
+
+TEST_F(StoreFiles, OnlyTheStoresOwnUnfinishedRewriteTakesItsPlace)
+{
+    controller().createList("Mine");
+    controller().saveWithAsync(false);
+    ASSERT_NE(identity(), 0u);
+    close();
+    enum Leftover { FromAnotherHome, OfNoIdentity, OwnButOlderThanTheStore };
+    for (const Leftover leftover : { FromAnotherHome, OfNoIdentity, OwnButOlderThanTheStore }) {
+        SCOPED_TRACE(int(leftover));
+        QFile::remove(fresh());
+        if (leftover == OwnButOlderThanTheStore) {
+            // A copy of the store that an earlier start could not put in place; the store was
+            // written after it.
+            makeStore(fresh(), "Older", identity());
+            Database store;
+            ASSERT_TRUE(store.open(storePath(), false)
+                        && store.exec("UPDATE lists SET name = 'Mine'"));
+            QFile older(fresh());
+            ASSERT_TRUE(older.open(QIODevice::ReadWrite)
+                        && older.setFileTime(QFileInfo(storePath()).lastModified().addSecs(-60),
+                                             QFileDevice::FileModificationTime));
+        } else {
+            makeStore(fresh(), "Other", leftover == OfNoIdentity ? 0u : identity() + 1);
+        }
+        // Opened as it stands, the file left where it is, and the user told of it once.
+        for (const bool told : { true, false }) {
+            alerts->errors.clear();
+            EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+            EXPECT_EQ(listNames(), QStringList { "Mine" });
+            EXPECT_TRUE(QFile::exists(fresh()));
+            test::drainEvents();
+            ASSERT_EQ(alerts->errors.size(), size_t(told));
+            if (told) {
+                EXPECT_EQ(alerts->errors.front().code, 9);
+                EXPECT_TRUE(alerts->errors.front().recoverySuggestion.contains(fresh()));
+            }
+            close();
+        }
+        EXPECT_TRUE(names("Tanvill.*-*.sqlite").isEmpty()) << "nothing was set aside";
+    }
+    // A rewrite that needs the name moves the leftover aside rather than over it.
+    reopen().lists().front()->setName("Rewritten");
+    ASSERT_TRUE(QFile::remove(storePath()));
+    controller().saveWithAsync(false);
+    EXPECT_EQ(names("Tanvill.leftover-*.sqlite").size(), 1);
+    EXPECT_EQ(reopen().lists().front()->name(), "Rewritten");
+}
+
+TEST_F(StoreFiles, AMovedFolderIsNeverWrittenIntoWhileAnotherCopyHoldsTheOneAtItsPlace)
+{
+    controller().createList("Mine");
+    controller().saveWithAsync(false);
+    // The folder is moved while Tanvill runs, and another copy makes a fresh one.
+    const QString moved = dataFolder() + ".moved";
+    ASSERT_TRUE(QDir().rename(dataFolder(), moved));
+    ObjectStore other;
+    ASSERT_EQ(other.open(storePath()).outcome, ObjectStore::OpenOutcome::Created);
+
+    const auto kept = [&] {
+        const QStringList files = names("Tanvill.unsaved-*.sqlite");
+        Database file;
+        return files.size() == 1 && file.open(dataFolder() + "/" + files.front(), false)
+            ? file.queryText("SELECT name FROM lists").value_or("")
+            : QString::number(files.size());
+    };
+    controller().lists().front()->setName("First");
+    controller().saveWithAsync(true);
+    ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+    EXPECT_EQ(kept(), "First");
+    controller().lists().front()->setName("Second");
+    controller().saveWithAsync(true);
+    ASSERT_TRUE(test::waitFor([&] { return kept() == "Second"; })) << kept().toStdString();
+    // Told once, of the one file that keeps everything, up to date.
+    test::drainEvents();
+    ASSERT_EQ(alerts->errors.size(), 1u);
+    EXPECT_EQ(alerts->errors.front().code, 10);
+    EXPECT_TRUE(alerts->errors.front().recoverySuggestion.contains(
+        names("Tanvill.unsaved-*.sqlite").front()));
+    // The other copy's store is its own, and nothing was left beside it.
+    EXPECT_EQ(countRows("SELECT count(*) FROM lists"), 0);
+    EXPECT_EQ(names("Tanvill.sqlite*"), QStringList { "Tanvill.sqlite" });
+}
+
+TEST_F(StoreFiles, HalfWrittenFilesACrashLeftGoAtTheNextStart)
+{
+    close();
+    const QStringList partials = { storePath() + ".partial", storePath() + ".partial-journal",
+                                   dataFolder() + "/Tanvill.unsaved.sqlite.partial",
+                                   dataFolder() + "/Tanvill.unsaved.sqlite.partial-journal" };
+    for (const QString &partial : partials) {
+        QFile file(partial);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'p'));
+    }
+    EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    for (const QString &partial : partials)
+        EXPECT_FALSE(QFile::exists(partial)) << partial.toStdString();
+}
