@@ -5,10 +5,12 @@
 // of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
 // (or "reopen") to it and ends; the running one adds the linked app or shows its window, as it
 // does with a link it was started with.
-// The object store loads on a worker thread from the start, while the rest is made.
+// The object store loads on a worker thread from the start, while the rest is made; the launch's
+// hold on it (LaunchStoreHold) is let go of when the link is handed over, and taken back when
+// this launch runs on after all.
+#include "app/LaunchStoreHold.h"
 #include "controls/DarkStyle.h"
 #include "core/ListsController.h"
-#include "core/store/ObjectStore.h"
 #include "platform/Allocator.h"
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"
@@ -33,15 +35,7 @@ constexpr unsigned kQuitDeadlineSeconds = 2;
 int main(int argc, char **argv)
 {
     setUpAllocator();
-    // A launch that only hands its link over lets go of the store before it does: one started
-    // at the same moment as the instance that runs on may have taken it first, and that
-    // instance waits for it. Until it knows that it runs on, a launch only reads (creating,
-    // migrating, setting aside or repairing the store is left to the launch that keeps it), and
-    // it waits for a store another process holds for as long as it does not know.
-    const QString storePath = ListsController::defaultStorePath();
-    auto store = std::make_unique<ObjectStore>();
-    store->openInBackground(storePath, ObjectStore::kKeeperLockWaitMs,
-                            ObjectStore::FileChanges::AwaitPermission);
+    LaunchStoreHold store(ListsController::defaultStorePath());
     QApplication app(argc, argv);
     // Ends the event loop at once: quit() would first close every window, and closing the last
     // one is the user's way of asking to quit, with the warning. A signal that comes before
@@ -60,15 +54,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    instance.beforeForwarding = [&store] {
-        store.reset();
-    };
-    // A running Tanvill holds the store: when nobody does, whatever listens at the socket
-    // without answering is something else, or a Tanvill that is ending.
-    instance.instanceMayBeRunning = [&store, &storePath] {
-        store.reset();
-        return ObjectStore::isInUse(storePath);
-    };
+    instance.setLaunchHold(&store);
     const QString ownMessage = SingleInstance::messageFromArguments(QApplication::arguments());
     switch (instance.start(ownMessage)) {
     case SingleInstance::Role::Forwarded:
@@ -83,16 +69,9 @@ int main(int argc, char **argv)
     case SingleInstance::Role::Primary:
         break;
     }
-    if (store) {
-        store->allowFileChanges();
-    } else {
-        // It let go of the store to hand over, but nothing took its link: it runs on after all.
-        store = std::make_unique<ObjectStore>();
-        store->openInBackground(storePath, ObjectStore::kKeeperLockWaitMs);
-    }
 
     ServicesOptions options;
-    options.objectStore = std::move(store);
+    options.objectStore = store.runOn();
     Services services(std::move(options));
     // Setting up the fonts is the costliest step of drawing the first window: it is done now,
     // while the store may still be loading, rather than once the store is there.
@@ -103,6 +82,10 @@ int main(int argc, char **argv)
                          qInfo().noquote() << "Message from another launch:" << message;
                          delegate.handleMessage(message);
                      });
+    // Later launches are told at once that this one quits, however long its saving takes:
+    // they wait for its end and run on with their links.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance,
+                     &SingleInstance::beginQuitting);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     // The desktop session ends: write everything now, the process may not get further.

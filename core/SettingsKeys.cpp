@@ -29,6 +29,7 @@ const std::vector<const SettingsKey *> &SettingsKeys::all()
         &EnableSuperSecretAppIdentifierMenuItem,
         &ForceTanvillAPI,
         &KeptUnsavedChanges,
+        &PendingLinks,
         &ToldStoreLeftover,
     };
     return keys;

@@ -64,6 +64,9 @@ inline const SettingsKey ForceTanvillAPI { QStringLiteral("forceTanvillAPI"), {}
 inline const SettingsKey KeptUnsavedChanges { QStringLiteral("keptUnsavedChanges"), {} };
 // Written by the program: the file beside the store it did not take up that the user was told
 // of (its path, size and time), so that the user is told of each such file once.
+// Written by the program when it quits: the links other launches handed it that it had not
+// added yet, for its next start to add.
+inline const SettingsKey PendingLinks { QStringLiteral("pendingLinks"), {} };
 inline const SettingsKey ToldStoreLeftover { QStringLiteral("toldStoreLeftover"), {} };
 
 // Every key above, in table order.

@@ -23,9 +23,11 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -38,9 +40,11 @@ namespace {
 constexpr int kHeaderBytes = 4;
 // Connections handled at once; more are closed at once, so a flood costs nothing.
 constexpr int kMaxPeers = 8;
-// A connection that has sent nothing for this long makes room for a new one when every place
-// is taken: a launch sends its message as soon as it is connected.
+// A connection that has not sent its whole message after this long makes room for a new one
+// when every place is taken: a launch sends its message as soon as it is connected.
 constexpr int kIdleBeforeMakingRoomMs = 100;
+constexpr quint32 kMaxAnswerBytes = 16;
+constexpr int kQuittingPollMs = 50;
 // The lock that launches of one session take in turn to find the running instance or become
 // it. Its file stays when the lock is let go.
 constexpr mode_t kLockMode = 0600;
@@ -55,6 +59,12 @@ QByteArray frame(const QByteArray &payload)
 const QByteArray &answerFrame()
 {
     static const QByteArray answer = frame("ok");
+    return answer;
+}
+
+const QByteArray &quittingFrame()
+{
+    static const QByteArray answer = frame("quitting");
     return answer;
 }
 
@@ -85,12 +95,100 @@ SingleInstance::SingleInstance(QString socketPath, QObject *parent)
     : QObject(parent), m_socketPath(std::move(socketPath))
 { }
 
+// Answers every launch "quitting" from a thread of its own, on its own copy of the listening
+// socket, while the UI thread saves and ends: a launch that meets the instance then waits for
+// its end rather than taking a silence for a hang.
+class SingleInstance::QuittingAnswerer
+{
+public:
+    QuittingAnswerer(int listening, int peerTimeoutMs)
+        : m_listening(listening), m_peerTimeoutMs(peerTimeoutMs)
+    {
+        if (::pipe2(m_wake, O_CLOEXEC) == 0)
+            m_thread = std::thread([this] { run(); });
+    }
+    ~QuittingAnswerer()
+    {
+        if (m_thread.joinable()) {
+            [[maybe_unused]] const ssize_t woken = ::write(m_wake[1], "x", 1);
+            m_thread.join();
+            ::close(m_wake[0]);
+            ::close(m_wake[1]);
+        }
+        ::close(m_listening);
+    }
+    QuittingAnswerer(const QuittingAnswerer &) = delete;
+    QuittingAnswerer &operator=(const QuittingAnswerer &) = delete;
+
+private:
+    void run()
+    {
+        for (;;) {
+            pollfd waiting[2] = { { m_listening, POLLIN, 0 }, { m_wake[0], POLLIN, 0 } };
+            if (::poll(waiting, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (waiting[1].revents != 0)
+                return;
+            const int peer = ::accept4(m_listening, nullptr, nullptr, SOCK_CLOEXEC);
+            if (peer >= 0) {
+                answer(peer);
+                ::close(peer);
+            }
+        }
+    }
+
+    // Reads the launch's message, for a moment at most, so that the answer is what it finds.
+    void answer(int peer) const
+    {
+        QByteArray received;
+        const QDeadlineTimer deadline(m_peerTimeoutMs);
+        for (;;) {
+            if (received.size() >= kHeaderBytes
+                && received.size()
+                    >= kHeaderBytes + qsizetype(qFromBigEndian<quint32>(received.constData())))
+                break;
+            pollfd readable { peer, POLLIN, 0 };
+            if (deadline.hasExpired() || ::poll(&readable, 1, int(deadline.remainingTime())) <= 0)
+                return;
+            char bytes[512];
+            const ssize_t count = ::recv(peer, bytes, sizeof bytes, MSG_DONTWAIT);
+            if (count <= 0 || received.size() > kHeaderBytes + kMaxMessageBytes)
+                return;
+            received.append(bytes, qsizetype(count));
+        }
+        const QByteArray &quitting = quittingFrame();
+        [[maybe_unused]] const ssize_t sent
+            = ::send(peer, quitting.constData(), size_t(quitting.size()), MSG_NOSIGNAL);
+    }
+
+    int m_listening;
+    int m_peerTimeoutMs;
+    int m_wake[2] = { -1, -1 };
+    std::thread m_thread;
+};
+
+void SingleInstance::beginQuitting()
+{
+    if (!m_server || m_quittingAnswerer)
+        return;
+    const int listening = ::fcntl(int(m_server->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    // Removes only the name the socket was made under: the socket stays, through the copy.
+    m_server->close();
+    for (const std::shared_ptr<Peer> &peer : m_peers) {
+        if (!peer->done)
+            drop(*peer, "the instance is quitting");
+    }
+    if (listening >= 0)
+        m_quittingAnswerer = std::make_unique<QuittingAnswerer>(listening, m_peerTimeoutMs);
+}
+
 SingleInstance::~SingleInstance()
 {
     if (!m_server)
         return;
     // Removes only the name the socket was made under.
     m_server->close();
+    m_quittingAnswerer.reset();
     // A launch that took this one's place (it no longer answered while it ended) keeps its
     // socket.
     FileLock lock;
@@ -131,20 +229,37 @@ QString SingleInstance::messageFromArguments(const QStringList &arguments)
 SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs, int busyRetryMs)
 {
     const QDeadlineTimer busyDeadline(busyRetryMs);
+    std::optional<QDeadlineTimer> quittingDeadline;
     m_unansweredSocket.reset();
     // Pauses between tries grow, so that a busy instance is not met with a flood.
     int pauseMs = 50;
     for (;;) {
         m_errorString.clear();
-        bool busy = false;
-        const Role role = attempt(message, timeoutMs, busy);
+        Refusal refusal = Refusal::None;
+        const Role role = attempt(message, timeoutMs, refusal);
         if (role != Role::NotAnswered)
             return role;
-        // What took no message is no running instance when nothing holds what one would hold
+        if (refusal == Refusal::Quitting) {
+            // Its place is free once it has ended: this launch then listens in it, or hands its
+            // message to another launch that got there first.
+            if (!quittingDeadline)
+                quittingDeadline = QDeadlineTimer(m_quittingWaitMs);
+            if (quittingDeadline->hasExpired()) {
+                m_errorString = QStringLiteral("the running instance was still quitting after %1 s")
+                                    .arg(double(m_quittingWaitMs) / 1000.0, 0, 'g', 2);
+                return role;
+            }
+            QThread::msleep(kQuittingPollMs);
+            continue;
+        }
+        // What took no message is no running instance when nobody holds what one would hold
         // (another program, or an instance that is ending): this launch takes its place.
-        if (m_unansweredSocket && instanceMayBeRunning && !instanceMayBeRunning())
-            return takeOver(message, timeoutMs);
-        if (!busy)
+        if (m_unansweredSocket && m_hold) {
+            m_hold->letGoToHandOver();
+            if (!m_hold->heldByAnother())
+                return takeOver(message, timeoutMs);
+        }
+        if (refusal != Refusal::Busy)
             return role;
         if (busyDeadline.remainingTime() < pauseMs) {
             m_errorString = QStringLiteral("the running instance stayed busy with other "
@@ -157,7 +272,8 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
     }
 }
 
-SingleInstance::Role SingleInstance::attempt(const QString &message, int timeoutMs, bool &busy)
+SingleInstance::Role SingleInstance::attempt(const QString &message, int timeoutMs,
+                                             Refusal &refusal)
 {
     // Connecting and listening happen under a lock, so that two launches at once cannot both
     // find no instance, and a stale socket is replaced only while no one else can listen.
@@ -181,9 +297,9 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     socket.connectToServer(m_socketPath);
     if (socket.waitForConnected(timeoutMs)) {
         lock.unlock();
-        if (const std::function<void()> release = std::exchange(beforeForwarding, {}))
-            release();
-        const Role role = forward(socket, message, timeoutMs, busy);
+        if (m_hold)
+            m_hold->letGoToHandOver();
+        const Role role = forward(socket, message, timeoutMs, refusal);
         if (role == Role::NotAnswered)
             m_unansweredSocket = listening;
         return role;
@@ -208,9 +324,9 @@ SingleInstance::Role SingleInstance::takeOver(const QString &message, int timeou
     if (socketId() != m_unansweredSocket) {
         // Another launch took its place meanwhile: that one answers.
         lock.unlock();
-        bool busy = false;
+        Refusal refusal = Refusal::None;
         m_errorString.clear();
-        return attempt(message, timeoutMs, busy);
+        return attempt(message, timeoutMs, refusal);
     }
     qWarning().noquote() << "No running Tanvill listens at" << m_socketPath
                          << "(" + m_errorString + "); this one takes its place.";
@@ -219,7 +335,7 @@ SingleInstance::Role SingleInstance::takeOver(const QString &message, int timeou
 }
 
 SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString &message,
-                                             int timeoutMs, bool &busy)
+                                             int timeoutMs, Refusal &refusal)
 {
     const QByteArray payload = message.toUtf8();
     if (payload.isEmpty() || payload.size() > kMaxMessageBytes) {
@@ -228,20 +344,31 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
     }
     const QDeadlineTimer deadline(timeoutMs);
     socket.write(frame(payload));
-    QByteArray answer;
     while (socket.bytesToWrite() > 0 && !deadline.hasExpired()) {
         if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
             break;
     }
-    while (answer.size() < answerFrame().size() && !deadline.hasExpired()) {
+    // The answer: a short message of its own.
+    QByteArray answer;
+    qsizetype wanted = kHeaderBytes;
+    while (answer.size() < wanted && !deadline.hasExpired()) {
         if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
             break;
-        answer += socket.read(answerFrame().size() - answer.size());
+        answer += socket.read(wanted - answer.size());
+        if (answer.size() == kHeaderBytes && wanted == kHeaderBytes)
+            wanted
+                += std::min<quint32>(qFromBigEndian<quint32>(answer.constData()), kMaxAnswerBytes);
+    }
+    if (answer == quittingFrame()) {
+        refusal = Refusal::Quitting;
+        m_errorString = QStringLiteral("the running instance is quitting");
+        return Role::NotAnswered;
     }
     if (answer != answerFrame()) {
         // Closed before any answer, in time: the instance is serving too many others.
-        busy = answer.isEmpty() && !deadline.hasExpired()
-            && socket.state() != QLocalSocket::ConnectedState;
+        if (answer.isEmpty() && !deadline.hasExpired()
+            && socket.state() != QLocalSocket::ConnectedState)
+            refusal = Refusal::Busy;
         m_errorString = QStringLiteral("the running instance did not answer");
         return Role::NotAnswered;
     }
@@ -294,9 +421,8 @@ SingleInstance::Role SingleInstance::listen()
 bool SingleInstance::makeRoom()
 {
     for (const std::shared_ptr<Peer> &peer : m_peers) {
-        if (!peer->done && peer->buffer.isEmpty()
-            && peer->connected.elapsed() >= kIdleBeforeMakingRoomMs) {
-            drop(*peer, "it sent nothing while another connected");
+        if (!peer->done && peer->connected.elapsed() >= kIdleBeforeMakingRoomMs) {
+            drop(*peer, "it sent no whole message while another connected");
             return true;
         }
     }

@@ -175,6 +175,13 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
         return;
     tellAboutKeptChanges();
+    // Links the last run took but had not added when it quit come first.
+    const QStringList kept = settings().value(SettingsKeys::PendingLinks).toStringList();
+    settings().remove(SettingsKeys::PendingLinks);
+    for (auto link = kept.crbegin(); link != kept.crend(); ++link) {
+        if (!m_pendingMessages.contains(*link))
+            m_pendingMessages.prepend(*link);
+    }
     m_launched = true;
     processPendingMessages();
 }
@@ -352,8 +359,26 @@ void AppDelegate::tellAboutKeptChanges()
     m_services.alertPresenter().present(alert);
 }
 
+void AppDelegate::keepPendingLinks()
+{
+    // Their look-ups cannot end now: the next start adds them.
+    QStringList links;
+    if (m_handlingMessage && m_currentMessage != SingleInstance::kReopenMessage)
+        links << m_currentMessage;
+    for (const QString &message : std::as_const(m_pendingMessages)) {
+        if (message != SingleInstance::kReopenMessage && !links.contains(message))
+            links << message;
+    }
+    if (links.isEmpty())
+        return;
+    qWarning().noquote() << "Links not added yet are kept for the next start:" << links.join(' ');
+    settings().setValue(SettingsKeys::PendingLinks, links);
+    settings().sync();
+}
+
 void AppDelegate::applicationWillTerminate()
 {
+    keepPendingLinks();
     m_services.appUpdater().stopUpdater();
     m_services.listsController().objectStore().prepareToQuit();
     saveBeforeQuitting(false);

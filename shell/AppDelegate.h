@@ -78,7 +78,8 @@ public:
     // may end.
     bool saveBeforeQuitting(bool mayAsk);
     // The end of the process (the event loop is over: Quit, SIGTERM, SIGINT, the session
-    // ending): stops the updater and saves without asking anyone.
+    // ending): keeps the links not added yet for the next start, stops the updater and saves
+    // without asking anyone.
     void applicationWillTerminate();
 
     // A message from a later launch: a "tanvill:" link or "reopen". Links are taken one at a
@@ -177,6 +178,8 @@ private:
     // Once, at the start after changes were kept at quitting: where they are and how to go on
     // with them.
     void tellAboutKeptChanges();
+    // Keeps the links taken but not added yet for the next start.
+    void keepPendingLinks();
 
     Services &m_services;
     ChangesWindowController m_changesWindowController;

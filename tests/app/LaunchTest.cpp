@@ -8,6 +8,7 @@
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
+#include "support/TestLaunchHold.h"
 #include "support/TestServices.h"
 
 #include <QDir>
@@ -110,7 +111,9 @@ bool handsOver(std::function<void()> beforeForwarding = {})
     if (!test::waitFor([] { return QFile::exists(SingleInstance::defaultSocketPath()); }, 20000))
         return false;
     SingleInstance later;
-    later.beforeForwarding = std::move(beforeForwarding);
+    test::TestLaunchHold hold;
+    hold.onLetGo = std::move(beforeForwarding);
+    later.setLaunchHold(&hold);
     return later.start(SingleInstance::kReopenMessage, 20000) == SingleInstance::Role::Forwarded;
 }
 

@@ -1,10 +1,13 @@
 #include "platform/SingleInstance.h"
 #include "support/TestEnvironment.h"
+#include "support/TestLaunchHold.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -114,20 +117,55 @@ TEST(SingleInstance, MalformedOrOversizedMessagesAreDroppedAndLaterOnesStillArri
 
 TEST(SingleInstance, IdleConnectionsAreDroppedAndLaunchesMeetingThemAreTaken)
 {
-    // Idle peers go as their time is up, or the oldest as soon as every place is taken.
+    // Idle peers, silent or stalled after two bytes, go as their time is up, or the oldest as
+    // soon as every place is taken.
     for (const int peerTimeoutMs : { 200, 60000 }) {
-        SingleInstance running(socketPath());
-        running.setPeerTimeoutMs(peerTimeoutMs);
-        ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
-        QLocalSocket idle[8];
-        for (QLocalSocket &socket : idle)
-            socket.connectToServer(socketPath());
-        // Answered only once the running instance took the message.
-        for (const char *link : { "tanvill:///addApp?id=1", "tanvill:///addApp?id=2" })
-            EXPECT_EQ(launchWith(link), SingleInstance::Role::Forwarded) << link << peerTimeoutMs;
-        EXPECT_TRUE(
-            test::waitFor([&] { return idle[0].state() == QLocalSocket::UnconnectedState; }));
+        for (const QByteArray &sent : { QByteArray(), QByteArray(2, '\0') }) {
+            SingleInstance running(socketPath());
+            running.setPeerTimeoutMs(peerTimeoutMs);
+            ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+            QLocalSocket idle[8];
+            for (QLocalSocket &socket : idle) {
+                socket.connectToServer(socketPath());
+                ASSERT_TRUE(socket.waitForConnected());
+                socket.write(sent);
+                socket.flush();
+            }
+            // Answered only once the running instance took the message.
+            for (const char *link : { "tanvill:///addApp?id=1", "tanvill:///addApp?id=2" })
+                EXPECT_EQ(launchWith(link), SingleInstance::Role::Forwarded)
+                    << link << peerTimeoutMs << sent.size();
+            EXPECT_TRUE(
+                test::waitFor([&] { return idle[0].state() == QLocalSocket::UnconnectedState; }));
+        }
     }
+}
+
+TEST(SingleInstance, ALaunchMeetingAnInstanceThatQuitsWaitsForItsEndAndTakesItsPlace)
+{
+    auto running = std::make_unique<SingleInstance>(socketPath());
+    ASSERT_EQ(running->start("reopen"), SingleInstance::Role::Primary);
+    QStringList received;
+    QObject::connect(running.get(), &SingleInstance::messageReceived,
+                     [&](const QString &message) { received << message; });
+    // From now on this thread saves for longer than a launch waits for an answer.
+    running->beginQuitting();
+    std::optional<SingleInstance::Role> role;
+    bool reached = false;
+    std::unique_ptr<QThread> launch(QThread::create([&] {
+        SingleInstance later(socketPath());
+        const SingleInstance::Role taken = later.start("tanvill:///addApp?id=1", 300);
+        // It took the place: the socket is its own.
+        reached = QFileInfo(socketPath()).exists();
+        role = taken;
+    }));
+    launch->start();
+    EXPECT_FALSE(launch->wait(QDeadlineTimer(1500))) << "it did not wait for the end";
+    running.reset();
+    ASSERT_TRUE(launch->wait(QDeadlineTimer(10000)));
+    EXPECT_EQ(role, SingleInstance::Role::Primary);
+    EXPECT_TRUE(reached);
+    EXPECT_TRUE(received.isEmpty());
 }
 
 TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
@@ -144,9 +182,9 @@ TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
         QLocalServer silent;
         ASSERT_TRUE(which < 2 || silent.listen(socketPath()));
         SingleInstance running(socketPath());
-        running.instanceMayBeRunning = [] {
-            return false;
-        };
+        test::TestLaunchHold free;
+        free.heldElsewhere = false;
+        running.setLaunchHold(&free);
         EXPECT_EQ(running.start("reopen", 300), SingleInstance::Role::Primary)
             << running.errorString().toStdString();
         EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);

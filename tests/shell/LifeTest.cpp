@@ -364,8 +364,43 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreLeavesTheKeptChangesNoticeToOneThat
         ASSERT_EQ(blockedAlerts->alerts.size(), 1u);
         EXPECT_EQ(blockedAlerts->alerts[0].messageText, Strings::localized("StoreInUseNotice"));
     }
+    // The next start tells of the kept changes, then takes the link (there is no list here).
     AppDelegate next(services);
     next.applicationDidFinishLaunching();
-    ASSERT_EQ(alerts->alerts.size(), 1u);
+    ASSERT_EQ(alerts->alerts.size(), 2u);
     EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
+    EXPECT_EQ(alerts->alerts[1].messageText, Strings::localized("AddAppNoListNotice"));
+}
+
+TEST_F(LifeTest, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
+{
+    auto stalled = std::make_unique<test::FakeHttpServer>();
+    stalled->setRoute("/lookup",
+                      test::FakeResponse::behaving(test::FakeResponse::Behaviour::Stall));
+    qputenv("TANVILL_STORE_URL", stalled->baseUrl().toString().toUtf8());
+    services.listsController().createList("Games");
+    services.settings().setValue("selectedList", 0);
+    delegate.applicationDidFinishLaunching();
+    // The first link waits for the store's answer, the second for its turn: then a quit.
+    const QStringList links = { "tanvill:///addApp?id=904280696", "tanvill:///addApp?id=1" };
+    for (const QString &link : links)
+        delegate.handleMessage(link);
+    ASSERT_TRUE(test::waitFor([&] { return stalled->requestCount("/lookup") == 1; }));
+    delegate.applicationWillTerminate();
+
+    // The next start, and a store that answers.
+    stalled.reset();
+    test::FakeHttpServer server;
+    qputenv("TANVILL_STORE_URL", server.baseUrl().toString().toUtf8());
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    AppDelegate next(services);
+    next.setQuitHandler([] {});
+    next.applicationDidFinishLaunching();
+    ASSERT_TRUE(test::waitFor([&] { return !services.listsController().apps().empty(); }));
+    EXPECT_EQ(services.listsController().apps().front()->identifier(), "904280696");
+    // Both were taken from the settings: a later start adds nothing.
+    EXPECT_TRUE(test::waitFor([&] { return next.pendingMessageCount() == 0; }));
+    EXPECT_FALSE(services.settings().hasStoredValue("pendingLinks"));
+    qunsetenv("TANVILL_STORE_URL");
 }
