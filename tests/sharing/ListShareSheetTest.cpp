@@ -413,3 +413,41 @@ TEST(SharingHelpPopoverTest, NearTheBottomOfTheScreenTheNoteOpensAboveItsButton)
             popover->grab().save(QDir(testOutputDir("windows")).filePath("share-help-above.png"));
     }
 }
+
+TEST(SharingHelpPopoverTest, TheNoteKeepsClearOfTheFocusedFieldAndTakesOnlyItsWindowsEscape)
+{
+    // A form at the bottom of a small screen: no room under its button, and the note above the
+    // button would cover the field typed in, as at twice the scale.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.setGeometry(screen.left() + 40, screen.bottom() - 199, 400, 200);
+    auto *field = new QLineEdit(&window);
+    field->setGeometry(20, 20, 360, 28);
+    auto *box = new QCheckBox("Allow changes", &window);
+    box->setGeometry(20, 120, 360, 22);
+    auto *button = new QPushButton("?", &window);
+    button->setGeometry(20, 160, 30, 30);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    field->setFocus();
+    QPointer<SharingHelpPopover> popover = new SharingHelpPopover(&window);
+    popover->showBelow(button);
+    for (QWidget *focused : std::initializer_list<QWidget *> { field, box, button, field }) {
+        focused->setFocus();
+        const QRect note(popover->mapToGlobal(QPoint(0, 0)), popover->size());
+        EXPECT_FALSE(note.intersects(QRect(focused->mapToGlobal(QPoint(0, 0)), focused->size())))
+            << focused->metaObject()->className();
+        EXPECT_TRUE(screen.contains(note));
+    }
+    popover->grab().save(QDir(testOutputDir("windows")).filePath("share-help-clear-of-field.png"));
+
+    // A menu opened meanwhile closes on its own Escape; the note's window's Escape is the note's.
+    QMenu menu;
+    menu.addAction("Item");
+    menu.popup(screen.center());
+    QTest::keyClick(&menu, Qt::Key_Escape);
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_TRUE(popover && popover->isVisible());
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(!popover || !popover->isVisible());
+}
