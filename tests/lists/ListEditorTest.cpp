@@ -182,11 +182,12 @@ TEST_F(ListEditorTest, NewListSheetStartsOnARandomColourAndCreatesOneList)
     EXPECT_EQ(creator->selectedColor(), Theme { ThemeName::Green });
     EXPECT_EQ(delegate.appeared, 1);
     EXPECT_FALSE(creator->createButton()->isEnabled());
+    // Return without a name makes nothing.
+    QTest::keyClick(creator->nameTextField(), Qt::Key_Return);
+    EXPECT_TRUE(creator->isVisible());
 
     QTest::keyClicks(creator->nameTextField(), "Errands");
     EXPECT_TRUE(creator->createButton()->isEnabled());
-    QTest::keyClick(creator->nameTextField(), Qt::Key_Return);
-    EXPECT_TRUE(creator->isVisible());
     EXPECT_EQ(lists().lists().size(), 2u);
     QTest::mouseClick(creator->colorWell(), Qt::LeftButton);
     test::saveRender(creator, "list-creator-grid-open");
@@ -248,6 +249,20 @@ TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
     QTest::keyClick(creator->createButton(), Qt::Key_Return);
     ASSERT_EQ(lists().lists().size(), 2u);
     EXPECT_EQ(lists().lists()[1]->color(), "orange");
+}
+
+TEST_F(ListEditorTest, ReturnInTheNewListsNameFieldCreatesTheList)
+{
+    QWidget window;
+    window.show();
+    auto *creator = new ListCreator(lists(), &window);
+    QPointer<ListCreator> guard(creator);
+    creator->open();
+    QTest::keyClicks(creator->nameTextField(), "Errands");
+    QTest::keyClick(creator->nameTextField(), Qt::Key_Return);
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+    ASSERT_EQ(lists().lists().size(), 1u);
+    EXPECT_EQ(lists().lists()[0]->name(), "Errands");
 }
 
 TEST_F(ListEditorTest, NewListSheetClosesWithoutAListOnEscapeOrCancel)
