@@ -135,6 +135,18 @@ TEST_F(ListEditorTest, TypingRenamesTheListAtEveryKeystroke)
     EXPECT_EQ(delegate.disappeared, 1);
 }
 
+TEST_F(ListEditorTest, EscapeInTheGridPutsTheListsColourBack)
+{
+    List *list = makeLists({ { "Work", ThemeName::Red } }).front();
+    ColorWell *well = openEditor(list)->colorWell();
+    for (const Qt::Key key : { Qt::Key_Space, Qt::Key_Right, Qt::Key_Down })
+        QTest::keyClick(well, key);
+    ASSERT_EQ(list->color(), "green");
+    QTest::keyClick(well, Qt::Key_Escape);
+    EXPECT_EQ(list->color(), "red");
+    EXPECT_FALSE(well->isColorGridShown());
+}
+
 TEST_F(ListEditorTest, AnEmptiedNameIsPutBackAndTheEditIsSavedOnClose)
 {
     List *list = makeLists({ { "Work", ThemeName::Red } }).front();
@@ -222,17 +234,26 @@ TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
     ASSERT_TRUE(creator->colorWell()->hasFocus());
     EXPECT_EQ(focusRingTarget(), creator->colorWell()) << "the focus is marked";
     ColorWell *well = creator->colorWell();
-    // The ring follows the arrows; Return, Space and Escape close the grid, never the sheet.
+    // The ring follows the arrows, down from the first row's last places too; Return, Space
+    // and Escape close the grid, never the sheet, and Escape takes back what the arrows chose.
     const struct
     {
         Qt::Key key;
         bool open;
         ThemeName color;
-    } steps[]
-        = { { Qt::Key_Space, true, ThemeName::Yellow },  { Qt::Key_Right, true, ThemeName::Orange },
-            { Qt::Key_Down, true, ThemeName::Cyan },     { Qt::Key_Return, false, ThemeName::Cyan },
-            { Qt::Key_Space, true, ThemeName::Cyan },    { Qt::Key_Up, true, ThemeName::Orange },
-            { Qt::Key_Escape, false, ThemeName::Orange } };
+    } steps[] = {
+        { Qt::Key_Space, true, ThemeName::Yellow },   { Qt::Key_Right, true, ThemeName::Orange },
+        { Qt::Key_Down, true, ThemeName::Cyan },      { Qt::Key_Return, false, ThemeName::Cyan },
+        { Qt::Key_Space, true, ThemeName::Cyan },     { Qt::Key_Up, true, ThemeName::Orange },
+        { Qt::Key_Escape, false, ThemeName::Cyan },   { Qt::Key_Space, true, ThemeName::Cyan },
+        { Qt::Key_Up, true, ThemeName::Orange },      { Qt::Key_Right, true, ThemeName::Pink },
+        { Qt::Key_Right, true, ThemeName::Red },      { Qt::Key_Right, true, ThemeName::Purple },
+        { Qt::Key_Down, true, ThemeName::Green },     { Qt::Key_Up, true, ThemeName::Red },
+        { Qt::Key_Right, true, ThemeName::Purple },   { Qt::Key_Right, true, ThemeName::Navy },
+        { Qt::Key_Down, true, ThemeName::Green },     { Qt::Key_Escape, false, ThemeName::Cyan },
+        { Qt::Key_Space, true, ThemeName::Cyan },     { Qt::Key_Up, true, ThemeName::Orange },
+        { Qt::Key_Return, false, ThemeName::Orange },
+    };
     for (const auto &step : steps) {
         QTest::keyClick(well, step.key);
         EXPECT_EQ(creator->isColorGridOpen(), step.open) << step.key;
