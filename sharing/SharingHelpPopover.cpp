@@ -100,11 +100,12 @@ bool SharingHelpPopover::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     case QEvent::KeyPress: {
-        // Escape in the note's own window closes the note and nothing else; other windows keep
-        // their keys.
+        // Escape in the sheet that opened the note closes the note and nothing else; other
+        // windows, and the menu bar of the sheet's own, keep their keys.
         auto *widget = qobject_cast<QWidget *>(watched);
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && widget && m_anchor
-            && widget->window() == m_anchor->window()) {
+        const QWidget *owner = parentWidget();
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && widget && owner
+            && (widget == owner || owner->isAncestorOf(widget))) {
             close();
             return true;
         }

@@ -10,11 +10,11 @@ class QLabel;
 namespace tanvill {
 
 // The note that explains list sharing: a popover with an arrow pointing at the share sheet's
-// help button, closed by a click anywhere else, by Escape in the sheet's window, or when its
-// window moves or goes to the background. It never takes the keyboard: what the user types goes
-// on to the sheet's focused field while they read, and it never covers that field: it moves out
-// of the way when the focus moves. The share sheet opens it from its help button, and by itself
-// the first time a list is shared.
+// help button, closed by a click anywhere else, by Escape in the sheet, or when its window moves
+// or goes to the background. It never takes the keyboard: what the user types goes on to the
+// sheet's focused field while they read, and it never covers that field: it moves out of the way
+// when the focus moves. The share sheet opens it from its help button, and by itself the first
+// time a list is shared.
 class SharingHelpPopover : public QFrame
 {
     Q_OBJECT

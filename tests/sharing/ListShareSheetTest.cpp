@@ -414,23 +414,27 @@ TEST(SharingHelpPopoverTest, NearTheBottomOfTheScreenTheNoteOpensAboveItsButton)
     }
 }
 
-TEST(SharingHelpPopoverTest, TheNoteKeepsClearOfTheFocusedFieldAndTakesOnlyItsWindowsEscape)
+TEST(SharingHelpPopoverTest, TheNoteKeepsClearOfTheFocusedFieldAndTakesOnlyTheSheetsEscape)
 {
     // A form at the bottom of a small screen: no room under its button, and the note above the
     // button would cover the field typed in, as at twice the scale.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget window;
-    window.setGeometry(screen.left() + 40, screen.bottom() - 199, 400, 200);
-    auto *field = new QLineEdit(&window);
+    window.setGeometry(screen.left() + 40, screen.bottom() - 229, 400, 230);
+    auto *outside = new QLineEdit(&window); // the window's own, as its menu bar
+    outside->setGeometry(0, 0, 400, 24);
+    auto *sheet = new QWidget(&window);
+    sheet->setGeometry(0, 30, 400, 200);
+    auto *field = new QLineEdit(sheet);
     field->setGeometry(20, 20, 360, 28);
-    auto *box = new QCheckBox("Allow changes", &window);
+    auto *box = new QCheckBox("Allow changes", sheet);
     box->setGeometry(20, 120, 360, 22);
-    auto *button = new QPushButton("?", &window);
+    auto *button = new QPushButton("?", sheet);
     button->setGeometry(20, 160, 30, 30);
     window.show();
     QApplication::setActiveWindow(&window);
     field->setFocus();
-    QPointer<SharingHelpPopover> popover = new SharingHelpPopover(&window);
+    QPointer<SharingHelpPopover> popover = new SharingHelpPopover(sheet);
     popover->showBelow(button);
     for (QWidget *focused : std::initializer_list<QWidget *> { field, box, button, field }) {
         focused->setFocus();
@@ -441,12 +445,13 @@ TEST(SharingHelpPopoverTest, TheNoteKeepsClearOfTheFocusedFieldAndTakesOnlyItsWi
     }
     popover->grab().save(QDir(testOutputDir("windows")).filePath("share-help-clear-of-field.png"));
 
-    // A menu opened meanwhile closes on its own Escape; the note's window's Escape is the note's.
+    // Escape in another window, or outside the sheet, is not the note's.
     QMenu menu;
     menu.addAction("Item");
     menu.popup(screen.center());
     QTest::keyClick(&menu, Qt::Key_Escape);
     EXPECT_FALSE(menu.isVisible());
+    QTest::keyClick(outside, Qt::Key_Escape);
     EXPECT_TRUE(popover && popover->isVisible());
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_TRUE(!popover || !popover->isVisible());
