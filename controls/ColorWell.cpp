@@ -112,6 +112,7 @@ void ColorWell::toggleColorGrid()
             m_delegate->wantsToDismissColorGrid(this, grid);
         m_indicatorFlipped = false;
     } else {
+        m_indexPathWhenGridOpened = m_selectedIndexPath;
         grid->setColorWell(this);
         if (m_delegate)
             m_delegate->wantsToPresentColorGrid(this, grid);
@@ -121,14 +122,19 @@ void ColorWell::toggleColorGrid()
     update();
 }
 
-// Space opens and closes the grid, Escape closes it; the arrows choose among the colours, as a
-// click on a swatch does, and the grid's ring follows them. While the grid is open, Return
-// takes the colour chosen and closes the grid, as Space does; otherwise it is left to the
-// sheet's default button.
+// Space opens and closes the grid; the arrows choose among the colours, as a click on a swatch
+// does, and the grid's ring follows them. While the grid is open, Return takes the colour chosen
+// and closes the grid, as Space does, and Escape closes it on the colour it opened with;
+// otherwise both are left to the sheet.
 void ColorWell::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
     const bool confirms = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (key == Qt::Key_Escape && isColorGridShown()
+        && m_selectedIndexPath != m_indexPathWhenGridOpened) {
+        setSelectedIndexPath(m_indexPathWhenGridOpened);
+        m_colorGridView->setNeedsDisplay();
+    }
     if (key == Qt::Key_Space || ((key == Qt::Key_Escape || confirms) && isColorGridShown())) {
         toggleColorGrid();
         return;
@@ -142,20 +148,42 @@ void ColorWell::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
         return;
     }
+    if (const std::optional<IndexPath> next = neighbour(step)) {
+        setSelectedIndexPath(*next);
+        // A choice made in code leaves the grid's cells as they were; this one is the user's,
+        // made in the grid.
+        if (isColorGridShown())
+            m_colorGridView->setNeedsDisplay();
+    }
+}
+
+std::optional<IndexPath> ColorWell::neighbour(QPoint step)
+{
+    const int columns = int(m_dataSource->numberOfColumnsInColorWell(this));
+    const int rows = int(m_dataSource->numberOfRowsInColorWell(this));
     const int column = int(m_selectedIndexPath.column) + step.x();
     const int row = int(m_selectedIndexPath.row) + step.y();
-    // Off the grid, or onto a place without a colour: the choice stays.
-    if (column >= 0 && row >= 0 && unsigned(column) < m_dataSource->numberOfColumnsInColorWell(this)
-        && unsigned(row) < m_dataSource->numberOfRowsInColorWell(this)) {
-        const IndexPath next { unsigned(column), unsigned(row) };
-        if (m_dataSource->colorAt(this, next)) {
-            setSelectedIndexPath(next);
-            // A choice made in code leaves the grid's cells as they were; this one is the
-            // user's, made in the grid.
-            if (isColorGridShown())
-                m_colorGridView->setNeedsDisplay();
+    if (column < 0 || row < 0 || column >= columns || row >= rows)
+        return std::nullopt;
+    const auto colourAt = [this, row](int at) -> std::optional<IndexPath> {
+        const IndexPath path { unsigned(at), unsigned(row) };
+        return m_dataSource->colorAt(this, path) ? std::optional(path) : std::nullopt;
+    };
+    if (const std::optional<IndexPath> path = colourAt(column))
+        return path;
+    // Left and right stop at a place without a colour; up and down go to the nearest colour
+    // of that row, as a shorter row below the first one leaves its last places empty.
+    if (step.y() == 0)
+        return std::nullopt;
+    for (int distance = 1; distance < columns; ++distance) {
+        for (const int at : { column - distance, column + distance }) {
+            if (at >= 0 && at < columns) {
+                if (const std::optional<IndexPath> path = colourAt(at))
+                    return path;
+            }
         }
     }
+    return std::nullopt;
 }
 
 void ColorWell::paintEvent(QPaintEvent *)

@@ -37,9 +37,9 @@ public:
 
 // A small rounded swatch of the current colour with a chevron under the mouse; a click (or
 // Space) asks the delegate to show or hide the well's colour grid, the arrow keys choose a colour
-// (the open grid's ring follows them; Return or Space closes it, Escape too), and a choice in the
-// grid sets the colour and emits colorWellDidSelectColor. The list editor and list-creation sheet
-// use it.
+// (the open grid's ring follows them; Return or Space closes it on that colour, Escape on the
+// colour it opened with), and a choice in the grid sets the colour and emits
+// colorWellDidSelectColor. The list editor and list-creation sheet use it.
 class ColorWell : public QWidget
 {
     Q_OBJECT
@@ -97,11 +97,14 @@ protected:
 
 private:
     void updateToolTip();
+    // The place an arrow key's `step` leads to from the selected one; none off the grid.
+    std::optional<IndexPath> neighbour(QPoint step);
 
     std::optional<QColor> m_color;
     ColorWellDataSource *m_dataSource = nullptr;
     ColorWellDelegate *m_delegate = nullptr;
     IndexPath m_selectedIndexPath;
+    IndexPath m_indexPathWhenGridOpened;
     QPointer<ColorGridView> m_colorGridView;
     QColor m_swatchColor = Qt::transparent;
     bool m_showMouseOverIndicator = false;

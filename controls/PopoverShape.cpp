@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 #if defined(TANVILL_HAVE_XCB) && QT_CONFIG(xcb)
 #include <QtGui/qguiapplication_platform.h>
@@ -110,6 +111,34 @@ PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QS
     const int arrowX = std::clamp(anchorRect.center().x() - origin.x(), inset,
                                   std::max(inset, size.width() - inset));
     return { origin, arrowX, edge };
+}
+
+PopoverShape::Placement PopoverShape::placeClearOf(const QWidget &anchor, const QSize &size,
+                                                   const QRect &keepClear) const
+{
+    Placement placement = placeBelow(anchor, size, true);
+    if (!QRect(placement.origin, size).intersects(keepClear))
+        return placement;
+    const QRect anchorRect(anchor.mapToGlobal(QPoint(0, 0)), anchor.size());
+    const QRect available = anchor.screen() ? anchor.screen()->availableGeometry() : QRect();
+    const std::pair<int, ArrowEdge> places[] = {
+        { anchorRect.bottom() + 1, ArrowEdge::Top },
+        { anchorRect.top() - size.height(), ArrowEdge::Bottom },
+        { keepClear.bottom() + 1, ArrowEdge::Top },
+        { keepClear.top() - size.height(), ArrowEdge::Bottom },
+    };
+    for (const auto &[top, edge] : places) {
+        const QRect frame(QPoint(placement.origin.x(), top), size);
+        const bool onScreen = available.isNull()
+            || (frame.top() >= available.top() && frame.bottom() <= available.bottom());
+        if (onScreen && !frame.intersects(keepClear)) {
+            placement.origin.setY(top);
+            placement.arrowEdge = edge;
+            return placement;
+        }
+    }
+    // A screen too small for any of them: the popover stays where placeBelow puts it.
+    return placement;
 }
 
 void PopoverShape::paint(QPainter &painter, const QWidget &popover, qreal arrowX,

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QPainterPath>
 #include <QPoint>
+#include <QRect>
 #include <QRectF>
 #include <QSize>
 
@@ -42,6 +43,11 @@ struct PopoverShape
         ArrowEdge arrowEdge = ArrowEdge::Top;
     };
     Placement placeBelow(const QWidget &anchor, const QSize &size, bool mayOpenAbove = false) const;
+    // As placeBelow with mayOpenAbove, for a popover that must leave `keepClear` (global
+    // coordinates: the field the user types in) in sight: below the anchor, else above it, else
+    // right under `keepClear` or right over it, its arrow on the edge that faces it. A null
+    // `keepClear` asks for nothing more than placeBelow.
+    Placement placeClearOf(const QWidget &anchor, const QSize &size, const QRect &keepClear) const;
 
     // Paints the popover: its outline filled with `fill` (opaque) and drawn in `border`, a line
     // one point wide. A window cut to its outline (see shapeWindow) is first painted whole, cut

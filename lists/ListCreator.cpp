@@ -6,7 +6,6 @@
 #include "platform/Strings.h"
 
 #include <QBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,30 +40,19 @@ ListCreator::ListCreator(ListsController &lists, QWidget *parent)
     buttons->addStretch(1);
     m_cancelButton = new QPushButton(Strings::localized(QStringLiteral("Cancel")), this);
     m_createButton = new QPushButton(Strings::localized(QStringLiteral("Create")), this);
-    // Return presses Create, or the button that has the focus; Escape cancels. Return in the
-    // name field only ends the typing: the sheet stays open there.
+    // Return presses Create, or the button that has the focus, the name field's Return too:
+    // ending the typing leaves the sheet to its default button. Escape cancels.
     for (QPushButton *button : { m_cancelButton, m_createButton }) {
         button->setAutoDefault(true);
         buttons->addWidget(button);
     }
     m_createButton->setDefault(true);
-    nameTextField()->installEventFilter(this);
     // An empty name cannot be created.
     m_createButton->setEnabled(false);
     contentLayout()->addLayout(buttons);
 
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_createButton, &QPushButton::clicked, this, &ListCreator::create);
-}
-
-bool ListCreator::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == nameTextField() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            return true;
-    }
-    return ListEditor::eventFilter(watched, event);
 }
 
 void ListCreator::viewDidLoad()

@@ -10,7 +10,7 @@ namespace tanvill {
 
 // The new-list sheet: a name and a colour (a random one to begin with), and Create, which
 // makes the list at the end of the lists, selects it and closes the sheet; Return presses it,
-// but in the name field. Cancel or Escape close it without making anything. The main window
+// once the name is not empty. Cancel or Escape close it without making anything. The main window
 // presents it over itself, window-modal, as its List submenu's first command; it deletes itself
 // once closed.
 class ListCreator : public ListEditor
@@ -31,7 +31,6 @@ public:
     void create();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void viewDidLoad() override;
     void controlTextDidChange() override;
     void controlTextDidEndEditing() override;

@@ -61,8 +61,21 @@ PopoverShape SharingHelpPopover::shape() const
 
 void SharingHelpPopover::showBelow(QWidget *anchor)
 {
-    // Near the bottom of the screen the note opens above its button, never over it.
-    const PopoverShape::Placement placement = shape().placeBelow(*anchor, size(), true);
+    if (!m_anchor)
+        qApp->installEventFilter(this);
+    m_anchor = anchor;
+    place();
+    show();
+}
+
+void SharingHelpPopover::place()
+{
+    // What the user types into must stay in sight; the anchor itself is never covered.
+    const QWidget *focus = m_anchor->window()->focusWidget();
+    const QRect keepClear = focus && focus != m_anchor && !focus->isAncestorOf(m_anchor)
+        ? QRect(focus->mapToGlobal(QPoint(0, 0)), focus->size())
+        : QRect();
+    const PopoverShape::Placement placement = shape().placeClearOf(*m_anchor, size(), keepClear);
     m_arrowX = placement.arrowX;
     m_arrowEdge = placement.arrowEdge;
     const bool above = m_arrowEdge == PopoverShape::ArrowEdge::Bottom;
@@ -70,10 +83,7 @@ void SharingHelpPopover::showBelow(QWidget *anchor)
         kMargins + QMargins(0, above ? 0 : kArrowHeight, 0, above ? kArrowHeight : 0));
     move(placement.origin);
     shape().shapeWindow(*this, m_arrowX);
-    if (!m_anchor)
-        qApp->installEventFilter(this);
-    m_anchor = anchor;
-    show();
+    update();
 }
 
 bool SharingHelpPopover::eventFilter(QObject *watched, QEvent *event)
@@ -89,14 +99,24 @@ bool SharingHelpPopover::eventFilter(QObject *watched, QEvent *event)
             close();
         break;
     }
-    case QEvent::KeyPress:
-        // Escape closes the note and nothing else.
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
-            && qobject_cast<QWidget *>(watched)) {
+    case QEvent::KeyPress: {
+        // Escape in the sheet that opened the note closes the note and nothing else; other
+        // windows, and the menu bar of the sheet's own, keep their keys.
+        auto *widget = qobject_cast<QWidget *>(watched);
+        const QWidget *owner = parentWidget();
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && widget && owner
+            && (widget == owner || owner->isAncestorOf(widget))) {
             close();
             return true;
         }
         break;
+    }
+    case QEvent::FocusIn: {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && m_anchor && widget->window() == m_anchor->window())
+            place();
+        break;
+    }
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::Hide:

@@ -10,10 +10,11 @@ class QLabel;
 namespace tanvill {
 
 // The note that explains list sharing: a popover with an arrow pointing at the share sheet's
-// help button, closed by a click anywhere else, by Escape, or when its window moves or goes to
-// the background. It never takes the keyboard: what the user types goes on to the sheet's
-// focused field while they read. The share sheet opens it from its help button, and by itself
-// the first time a list is shared.
+// help button, closed by a click anywhere else, by Escape in the sheet, or when its window moves
+// or goes to the background. It never takes the keyboard: what the user types goes on to the
+// sheet's focused field while they read, and it never covers that field: it moves out of the way
+// when the focus moves. The share sheet opens it from its help button, and by itself the first
+// time a list is shared.
 class SharingHelpPopover : public QFrame
 {
     Q_OBJECT
@@ -21,7 +22,8 @@ public:
     explicit SharingHelpPopover(QWidget *parent = nullptr);
 
     // Shows the popover below `anchor`, its arrow at the anchor's centre, kept on the screen;
-    // above the anchor, its arrow pointing down, when the screen has no room below it.
+    // above the anchor, its arrow pointing down, when the screen has no room below it; next to
+    // the focused field of the anchor's window when either would cover that field.
     void showBelow(QWidget *anchor);
 
     QLabel *textLabel() const { return m_text; }
@@ -35,6 +37,8 @@ protected:
 
 private:
     PopoverShape shape() const;
+    // Puts the popover by its anchor, clear of the field that has the focus.
+    void place();
 
     QLabel *m_title;
     QLabel *m_text;

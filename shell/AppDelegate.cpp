@@ -521,10 +521,13 @@ void AppDelegate::retitleMainWindowItem()
 void AppDelegate::installMenuBar(QWidget *window)
 {
     QMenuBar *bar = m_mainMenu->installMenuBar(window);
-    if (auto *mainWindow = qobject_cast<QMainWindow *>(window))
+    if (auto *mainWindow = qobject_cast<QMainWindow *>(window)) {
         mainWindow->setMenuBar(bar);
-    else if (window->layout())
+    } else if (window->layout()) {
         window->layout()->setMenuBar(bar);
+        // At once, not when the layout gets to it: the window's own Ctrl+W is off already.
+        bar->show();
+    }
 }
 
 void AppDelegate::setListMenuItemEnabled(int index, bool enabled)

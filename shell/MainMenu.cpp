@@ -152,6 +152,21 @@ QMenuBar *MainMenu::installMenuBar(QWidget *window)
         if (menu)
             bar->addMenu(menu);
     }
+    // A key that an item of the bar and a shortcut of the window's own both answer would be
+    // ambiguous and do nothing: the item takes it (Ctrl+W, which the secondary windows answer by
+    // themselves until they get the bar).
+    QList<QKeySequence> itemKeys;
+    for (QMenu *menu : menus()) {
+        for (const QAction *item : menu ? menu->actions() : QList<QAction *>())
+            itemKeys << item->shortcuts();
+    }
+    for (QShortcut *own :
+         window->findChildren<QShortcut *>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QList<QKeySequence> keys = own->keys();
+        if (std::any_of(keys.begin(), keys.end(),
+                        [&itemKeys](const QKeySequence &key) { return itemKeys.contains(key); }))
+            own->setEnabled(false);
+    }
     // F10 reaches the menus of the window that has the keyboard; Alt and a title's letter
     // reach one menu.
     connect(new QShortcut(QKeySequence(Qt::Key_F10), bar), &QShortcut::activated, bar,

@@ -15,7 +15,7 @@
 //            [, Copy App ID when the developer setting asks for it]
 //   View:    Sort By ▸ (None, Price, Name), Group By ▸ (None, Platform, Developer),
 //            Latest Changes, Archive
-//   Window:  the open windows (WindowMenu)
+//   Window:  Close Window, —, the open windows (WindowMenu)
 //   Help:    Tanvill Support
 
 #include <QObject>
@@ -40,6 +40,7 @@ public:
     ~MainMenu() override;
 
     // Gives `window` a menu bar holding these menus, opened by F10; the window owns the bar.
+    // The window's own shortcuts for keys the items carry are switched off.
     QMenuBar *installMenuBar(QWidget *window);
     // The menus in menu-bar order.
     QList<QMenu *> menus() const;

@@ -155,7 +155,14 @@ void PreferencesViewController::selectTab(int index)
     tabWillSelect(index);
     PreferencesPane *previous = pane(m_selected);
     m_selected = index;
-    m_tabButtons.button(index)->setChecked(true);
+    QAbstractButton *button = m_tabButtons.button(index);
+    button->setChecked(true);
+    // The keyboard on the toolbar stays with the pane shown, also when the window opens again
+    // on the first pane: the arrows go on from there. Only the keyboard brings the focus to
+    // the toolbar, so it moves as by the keyboard, its ring with it.
+    if (QWidget *focus = focusWidget(); focus && focus != button
+        && m_tabButtons.buttons().contains(static_cast<QAbstractButton *>(focus)))
+        button->setFocus(Qt::TabFocusReason);
     // Hiding the previous pane lets it finish its work (the Advanced pane checks its token).
     if (previous)
         previous->hide();

@@ -3,8 +3,9 @@
 // The preferences window: a toolbar of four panes (General, Notifications, Advanced,
 // Integration) over the pane shown. The window takes the size each pane had when it was first
 // shown, growing or shrinking with its top-left corner fixed (animated), and takes the pane's
-// label as its title. Every opening starts on the first pane. The application delegate keeps
-// one for the whole run through PreferencesWindowController.
+// label as its title. Every opening starts on the first pane. A toolbar that has the keyboard
+// keeps it on the pane shown. The application delegate keeps one for the whole run through
+// PreferencesWindowController.
 
 #include "platform/LoginItem.h"
 

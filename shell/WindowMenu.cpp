@@ -4,6 +4,7 @@
 #include "platform/Strings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QWidget>
 
@@ -13,6 +14,18 @@ WindowMenu::WindowMenu()
     : m_menu(std::make_unique<QMenu>(Strings::localized(QStringLiteral("MenuWindow"))))
 {
     m_menu->setToolTipsVisible(true);
+    m_closeWindowItem = m_menu->addAction(Strings::localized(QStringLiteral("MenuCloseWindow")));
+    // Ctrl+W, and the desktop's other keys for closing. Active in the windows whose menu bar
+    // holds the menu; the others close on the same keys by themselves.
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    closeKeys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W));
+    closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
+    m_closeWindowItem->setShortcuts(closeKeys);
+    connect(m_closeWindowItem, &QAction::triggered, this, [] {
+        if (QWidget *window = QApplication::activeWindow())
+            window->close();
+    });
+    m_entriesSeparator = m_menu->addSeparator();
 }
 
 WindowMenu::~WindowMenu() = default;
@@ -23,7 +36,7 @@ void WindowMenu::addWindowsItem(QWidget *window, const QString &title)
         return;
     QAction *item = m_menu->addAction(QString());
     item->setData(title);
-    setNameMenuItemTitle(item, title, numberedMenuItemFormat(int(m_menu->actions().size()) - 1));
+    setNameMenuItemTitle(item, title, numberedMenuItemFormat(entryPosition(item)));
     const QPointer<QWidget> target(window);
     connect(item, &QAction::triggered, this, [target] {
         if (!target)
@@ -40,8 +53,7 @@ void WindowMenu::changeWindowsItem(QWidget *window, const QString &title)
 {
     if (QAction *item = m_items.value(window)) {
         item->setData(title);
-        setNameMenuItemTitle(item, title,
-                             numberedMenuItemFormat(int(m_menu->actions().indexOf(item))));
+        setNameMenuItemTitle(item, title, numberedMenuItemFormat(entryPosition(item)));
     }
 }
 
@@ -55,10 +67,15 @@ void WindowMenu::removeWindowsItem(QWidget *window)
     m_menu->removeAction(item);
     delete item;
     // The entries below move up and take the numbers of their new places.
-    const QList<QAction *> entries = m_menu->actions();
-    for (int position = 0; position < entries.size(); ++position)
-        setNameMenuItemTitle(entries[position], entries[position]->data().toString(),
-                             numberedMenuItemFormat(position));
+    for (QAction *entry : std::as_const(m_items))
+        setNameMenuItemTitle(entry, entry->data().toString(),
+                             numberedMenuItemFormat(entryPosition(entry)));
+}
+
+int WindowMenu::entryPosition(QAction *item) const
+{
+    const QList<QAction *> items = m_menu->actions();
+    return int(items.indexOf(item) - items.indexOf(m_entriesSeparator) - 1);
 }
 
 } // namespace tanvill

@@ -135,6 +135,20 @@ TEST_F(ListEditorTest, TypingRenamesTheListAtEveryKeystroke)
     EXPECT_EQ(delegate.disappeared, 1);
 }
 
+TEST_F(ListEditorTest, DownFromTheFirstRowsLastColoursGoesToTheNearestAndEscapeGoesBack)
+{
+    for (const ThemeName start : { ThemeName::Purple, ThemeName::Navy }) {
+        List *list = makeLists({ { "Work", start } }).back();
+        ColorWell *well = openEditor(list)->colorWell();
+        for (const Qt::Key key : { Qt::Key_Space, Qt::Key_Down })
+            QTest::keyClick(well, key);
+        EXPECT_EQ(list->color(), "green");
+        QTest::keyClick(well, Qt::Key_Escape);
+        EXPECT_EQ(list->color(), rawValue(start));
+        QTest::keyClick(well, Qt::Key_Escape);
+    }
+}
+
 TEST_F(ListEditorTest, AnEmptiedNameIsPutBackAndTheEditIsSavedOnClose)
 {
     List *list = makeLists({ { "Work", ThemeName::Red } }).front();
@@ -182,11 +196,11 @@ TEST_F(ListEditorTest, NewListSheetStartsOnARandomColourAndCreatesOneList)
     EXPECT_EQ(creator->selectedColor(), Theme { ThemeName::Green });
     EXPECT_EQ(delegate.appeared, 1);
     EXPECT_FALSE(creator->createButton()->isEnabled());
+    QTest::keyClick(creator->nameTextField(), Qt::Key_Return); // no name: nothing
+    EXPECT_TRUE(creator->isVisible());
 
     QTest::keyClicks(creator->nameTextField(), "Errands");
     EXPECT_TRUE(creator->createButton()->isEnabled());
-    QTest::keyClick(creator->nameTextField(), Qt::Key_Return);
-    EXPECT_TRUE(creator->isVisible());
     EXPECT_EQ(lists().lists().size(), 2u);
     QTest::mouseClick(creator->colorWell(), Qt::LeftButton);
     test::saveRender(creator, "list-creator-grid-open");
@@ -221,17 +235,17 @@ TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
     ASSERT_TRUE(creator->colorWell()->hasFocus());
     EXPECT_EQ(focusRingTarget(), creator->colorWell()) << "the focus is marked";
     ColorWell *well = creator->colorWell();
-    // The ring follows the arrows; Return, Space and Escape close the grid, never the sheet.
+    // The ring follows the arrows; Return, Space and Escape (undoing them) close the grid only.
     const struct
     {
         Qt::Key key;
         bool open;
         ThemeName color;
     } steps[]
-        = { { Qt::Key_Space, true, ThemeName::Yellow },  { Qt::Key_Right, true, ThemeName::Orange },
-            { Qt::Key_Down, true, ThemeName::Cyan },     { Qt::Key_Return, false, ThemeName::Cyan },
-            { Qt::Key_Space, true, ThemeName::Cyan },    { Qt::Key_Up, true, ThemeName::Orange },
-            { Qt::Key_Escape, false, ThemeName::Orange } };
+        = { { Qt::Key_Space, true, ThemeName::Yellow }, { Qt::Key_Right, true, ThemeName::Orange },
+            { Qt::Key_Down, true, ThemeName::Cyan },    { Qt::Key_Return, false, ThemeName::Cyan },
+            { Qt::Key_Space, true, ThemeName::Cyan },   { Qt::Key_Up, true, ThemeName::Orange },
+            { Qt::Key_Escape, false, ThemeName::Cyan } };
     for (const auto &step : steps) {
         QTest::keyClick(well, step.key);
         EXPECT_EQ(creator->isColorGridOpen(), step.open) << step.key;
@@ -242,12 +256,12 @@ TEST_F(ListEditorTest, NewListSheetWorksFromTheKeyboardColourWellIncluded)
     }
     ASSERT_TRUE(creator->isVisible());
     ASSERT_EQ(lists().lists().size(), 1u);
-    QTest::keyClick(creator->colorWell(), Qt::Key_Tab);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), creator->createButton());
-    QTest::keyClick(creator->createButton(), Qt::Key_Return);
+    // Return in the name field presses Create.
+    QTest::keyClick(creator->colorWell(), Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), creator->nameTextField());
+    QTest::keyClick(creator->nameTextField(), Qt::Key_Return);
     ASSERT_EQ(lists().lists().size(), 2u);
-    EXPECT_EQ(lists().lists()[1]->color(), "orange");
+    EXPECT_EQ(lists().lists()[1]->color(), "cyan");
 }
 
 TEST_F(ListEditorTest, NewListSheetClosesWithoutAListOnEscapeOrCancel)

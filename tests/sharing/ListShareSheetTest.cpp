@@ -413,3 +413,35 @@ TEST(SharingHelpPopoverTest, NearTheBottomOfTheScreenTheNoteOpensAboveItsButton)
             popover->grab().save(QDir(testOutputDir("windows")).filePath("share-help-above.png"));
     }
 }
+
+TEST(SharingHelpPopoverTest, TheNoteKeepsClearOfTheFocusedFieldAndTakesOnlyTheSheetsEscape)
+{
+    // A sheet low on a small screen, as at twice the scale: no room under its button, and the
+    // note over the button would cover the field typed in.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.setGeometry(screen.left(), screen.bottom() - 199, 400, 200);
+    auto *outside = new QLineEdit(&window); // the window's own, as its menu bar
+    auto *sheet = new QWidget(&window);
+    sheet->setGeometry(window.rect());
+    auto *field = new QLineEdit(sheet);
+    auto *box = new QCheckBox(sheet);
+    auto *button = new QPushButton(sheet);
+    field->setGeometry(20, 20, 360, 28);
+    box->setGeometry(20, 90, 360, 28);
+    button->setGeometry(20, 160, 360, 28);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    field->setFocus();
+    QPointer<SharingHelpPopover> popover = new SharingHelpPopover(sheet);
+    popover->showBelow(button);
+    for (QWidget *focused : std::initializer_list<QWidget *> { field, box }) {
+        focused->setFocus();
+        EXPECT_FALSE(popover->geometry().intersects(
+            QRect(focused->mapToGlobal(QPoint(0, 0)), focused->size())));
+    }
+    QTest::keyClick(outside, Qt::Key_Escape);
+    EXPECT_TRUE(popover && popover->isVisible());
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(!popover || !popover->isVisible());
+}

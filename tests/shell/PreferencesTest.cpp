@@ -134,6 +134,14 @@ TEST_F(PreferencesTest, ArrowKeysChangeThePaneAndTheFocusRingGoesWithThem)
         EXPECT_EQ(view.selectedTabIndex(), pane);
         EXPECT_EQ(focusRingTarget(), view.tabButton(pane)) << pane;
     }
+    // Opened again on the first pane, the keyboard goes on from that pane's button.
+    view.close();
+    controller->showWindow();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    EXPECT_TRUE(!focusRingTarget() || focusRingTarget() == view.tabButton(0));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(view.selectedTabIndex(), 1);
 }
 
 TEST_F(PreferencesTest, ResizingToAnotherPaneAnimatesAndEndsAtItsSize)
