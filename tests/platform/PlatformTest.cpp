@@ -14,6 +14,11 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 #include <sys/stat.h>
 
 using namespace tanvill;
@@ -148,10 +153,103 @@ TEST(RegularFile, TheProgramsOwnFilesNeverWaitOnWhatStandsInTheirPlace)
 
 TEST(Analytics, EventsAreRecordedInOrder)
 {
+    test::IsolatedHome home;
     Analytics analytics;
     analytics.track("Create List");
     analytics.track("Toggle AutomaticallyUpdateApps", { { "enabled", true } });
     EXPECT_EQ(analytics.eventNames(),
               QStringList({ "Create List", "Toggle AutomaticallyUpdateApps" }));
     EXPECT_TRUE(analytics.events().back().properties.value("enabled").toBool());
+    // And in the file, in the same order.
+    const QString path
+        = applicationFolder(QStandardPaths::GenericDataLocation) + "/analytics.jsonl";
+    QList<QByteArray> lines;
+    ASSERT_TRUE(test::waitFor([&] {
+        lines = readRegularFile(path, 4096).value_or(QByteArray()).trimmed().split('\n');
+        return lines.size() == 2;
+    }));
+    EXPECT_TRUE(lines[0].contains(R"("event":"Create List")"));
+    EXPECT_TRUE(lines[1].contains(R"("properties":{"enabled":true})"));
+}
+
+namespace {
+
+// A disk whose writes wait until it thaws, as those to a frozen file system do.
+struct FrozenDisk
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool thawed = false;
+    int writes = 0;
+    QList<QByteArray> written;
+
+    static Analytics::Append appendTo(const std::shared_ptr<FrozenDisk> &disk)
+    {
+        return [disk](const QString &path, const QByteArray &bytes) {
+            std::unique_lock lock(disk->mutex);
+            ++disk->writes;
+            disk->changed.notify_all();
+            // Not for ever: a test that waits for the writer by mistake fails instead of hanging.
+            disk->changed.wait_for(lock, std::chrono::seconds(30), [&] { return disk->thawed; });
+            disk->written << bytes;
+            return path.endsWith("/analytics.jsonl");
+        };
+    }
+    bool waitUntil(const std::function<bool()> &condition)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), condition);
+    }
+    void setThawed(bool thaw)
+    {
+        std::lock_guard lock(mutex);
+        thawed = thaw;
+        changed.notify_all();
+    }
+};
+
+} // namespace
+
+TEST(Analytics, AStalledDiskHoldsUpNeitherTheUiThreadNorTheEndAndTheFileMissesOnlyAFullQueuesEvents)
+{
+    static std::mutex logged;
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &line) {
+              std::lock_guard lock(logged);
+              warnings << line;
+          });
+    const auto disk = std::make_shared<FrozenDisk>();
+    auto analytics = std::make_unique<Analytics>(FrozenDisk::appendTo(disk));
+    analytics->track("Create List");
+    ASSERT_TRUE(disk->waitUntil([&] { return disk->writes == 1; }));
+
+    // The UI thread records on while the writer waits, past what the queue holds.
+    const int recorded = int(Analytics::kMaxQueuedEvents) + 5;
+    for (int n = 0; n < recorded; ++n)
+        analytics->track("Add App", { { "n", n } });
+    EXPECT_EQ(analytics->events().back().properties.value("n"), recorded - 1);
+    disk->setThawed(true);
+    ASSERT_TRUE(disk->waitUntil(
+        [&] { return disk->written.size() == qsizetype(Analytics::kMaxQueuedEvents) + 1; }));
+    // Then a stall at the end: the end does not wait for the disk.
+    disk->setThawed(false);
+    analytics->track("Archive App");
+    ASSERT_TRUE(disk->waitUntil([&] { return disk->writes == int(disk->written.size()) + 1; }));
+    analytics.reset();
+    {
+        std::lock_guard lock(disk->mutex);
+        ASSERT_EQ(disk->written.size(), qsizetype(Analytics::kMaxQueuedEvents) + 1);
+        EXPECT_TRUE(disk->written.front().contains("Create List"));
+        for (int n = 0; n < int(Analytics::kMaxQueuedEvents); ++n)
+            ASSERT_TRUE(disk->written[n + 1].contains(QString(R"({"n":%1})").arg(n).toUtf8()))
+                << "in order, the newest dropped: " << disk->written[n + 1].toStdString();
+    }
+    disk->setThawed(true);
+    qInstallMessageHandler(previous);
+    std::lock_guard lock(logged);
+    ASSERT_EQ(warnings.size(), 2) << warnings.join('\n').toStdString();
+    EXPECT_TRUE(warnings[0].contains("kept in memory only"));
+    EXPECT_TRUE(warnings[1].contains("not written as the program ended: 1"));
 }
