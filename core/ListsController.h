@@ -121,8 +121,10 @@ public:
     // Search and refresh (ListsControllerRefresh.cpp). Each completion runs once on the UI
     // thread with exactly one of its two values.
 
-    // Searches the three platforms; when none of them answered, the error of a store that
-    // could not be reached, else NoSearchResults.
+    // Searches the three platforms and gives what they found. When they found nothing: the
+    // error of the first platform that did not answer (the store unreachable, failing or
+    // sending what cannot be read), else, when every one answered that nothing matches,
+    // NoSearchResults.
     void
     searchApps(const QString &term,
                std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion);

@@ -19,6 +19,8 @@
 #include <QPointer>
 #include <QTextStream>
 
+#include <array>
+#include <iterator>
 #include <utility>
 
 namespace tanvill {
@@ -99,37 +101,48 @@ void ListsController::searchApps(
     const QString &term,
     std::function<void(std::optional<Error>, std::optional<SearchResults>)> completion)
 {
+    static constexpr AppStoreSearchOperationScope kScopes[]
+        = { AppStoreSearchOperationScope::Phone, AppStoreSearchOperationScope::Pad,
+            AppStoreSearchOperationScope::Mac };
     auto results = std::make_shared<SearchResults>();
-    // Why a scope failed when the store could not be reached at all.
-    auto unreachable = std::make_shared<std::optional<Error>>();
+    // Why each scope got no answer, in the order of kScopes.
+    auto failures = std::make_shared<std::array<std::optional<Error>, std::size(kScopes)>>();
     std::vector<std::shared_ptr<Operation>> batch;
-    for (const auto scope :
-         { AppStoreSearchOperationScope::Phone, AppStoreSearchOperationScope::Pad,
-           AppStoreSearchOperationScope::Mac }) {
+    for (size_t index = 0; index < std::size(kScopes); ++index) {
+        const AppStoreSearchOperationScope scope = kScopes[index];
         auto operation = std::make_shared<AppStoreSearchOperation>(term, scope);
         operation->setQueuePriority(Operation::QueuePriority::High);
-        // A scope that fails leaves no entry; only a search that fails everywhere is reported.
+        // A scope where nothing matches leaves no entry.
         operation->successHandler = [results, scope](const std::vector<CachedApp> &apps) {
-            (*results)[scope] = apps;
+            if (!apps.empty())
+                (*results)[scope] = apps;
         };
-        operation->errorHandler = [unreachable](const Error &error, AppStoreOperation *) {
-            if (!*unreachable && error.domain == Error::domainFor(QStringLiteral("HttpClient")))
-                *unreachable = error;
+        operation->errorHandler = [failures, index](const Error &error, AppStoreOperation *) {
+            (*failures)[index] = error;
         };
         batch.push_back(operation);
     }
     QPointer<ListsController> guard(this);
     m_appStoreOperationQueue.addOperations(
-        batch, [guard, results, unreachable, completion = std::move(completion)] {
+        batch, [guard, results, failures, completion = std::move(completion)] {
             if (!guard || !completion)
                 return;
-            // A store that could not be reached is not one where nothing matched.
-            if (results->empty())
-                completion(unreachable->value_or(
-                               listsControllerError(ListsControllerErrorCode::NoSearchResults)),
-                           std::nullopt);
-            else
+            // What was found is shown, though another platform did not answer. Nothing found
+            // is "no match" only when every platform answered so: where one did not, its
+            // matches are unknown, and the user is told why it failed (the first platform's
+            // reason, Phone before Pad before Mac).
+            if (!results->empty()) {
                 completion(std::nullopt, std::move(*results));
+                return;
+            }
+            for (const std::optional<Error> &failure : *failures) {
+                if (failure) {
+                    completion(*failure, std::nullopt);
+                    return;
+                }
+            }
+            completion(listsControllerError(ListsControllerErrorCode::NoSearchResults),
+                       std::nullopt);
         });
     Analytics::shared().track(QStringLiteral("Search App"));
 }

@@ -162,7 +162,7 @@ void AppStoreOperation::requestDidComplete(const HttpResult &result)
                                                           nullptr, /*allow_exceptions=*/false);
     if (document.is_object()) {
         const auto found = document.find("results");
-        if (found != document.end() && found->is_array() && !found->empty() && parseResults(*found))
+        if (found != document.end() && found->is_array() && parseResults(*found))
             return;
     }
     finishWithError(invalidiTunesDataError());
@@ -214,6 +214,9 @@ void AppStoreLookUpOperation::execute()
 
 bool AppStoreLookUpOperation::parseResults(const nlohmann::json &results)
 {
+    // No result: the store does not know the identifier.
+    if (results.empty())
+        return false;
     auto app = CachedApp::fromJson(results.front());
     if (!app)
         return false;
@@ -267,6 +270,10 @@ bool AppStoreSearchOperation::parseResults(const nlohmann::json &results)
         if (auto app = CachedApp::fromJson(element))
             apps.push_back(std::move(*app));
     }
+    // An empty "results" is the store's answer that nothing matches; results of which none
+    // can be read are no answer at all, and must not read as one.
+    if (apps.empty() && !results.empty())
+        return false;
     finishWithSuccessHandler([this, apps = std::move(apps)] {
         if (successHandler)
             successHandler(apps);

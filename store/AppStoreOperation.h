@@ -49,7 +49,7 @@ public:
 protected:
     explicit AppStoreOperation(QString subject);
 
-    // Takes the non-empty "results" array; true when the result was delivered.
+    // Takes the "results" array, possibly empty; true when the result was delivered.
     virtual bool parseResults(const nlohmann::json &results) = 0;
     void finishWithError(const Error &error);
     void finishWithSuccessHandler(std::function<void()> handler);
@@ -98,7 +98,9 @@ public:
     AppStoreSearchOperationScope scope() const { return m_scope; }
     QUrl requestUrl() const override;
 
-    // Every result that could be read, in the store's order; possibly none.
+    // Every result that could be read, in the store's order; none when the store answered
+    // that nothing matches. A reply whose results cannot be read at all ends in the error
+    // InvalidiTunesData.
     std::function<void(const std::vector<CachedApp> &)> successHandler;
 
 protected:

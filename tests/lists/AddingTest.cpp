@@ -9,6 +9,7 @@
 #include "lists/SearchResultCell.h"
 #include "lists/SearchResultsViewController.h"
 #include "platform/Strings.h"
+#include "store/AppStoreOperation.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -152,6 +153,58 @@ TEST_F(AddingTest, ASearchWithoutResultsSaysSoOrThatTheStoreWasNotReachedAndLeav
     submit(field, "offline");
     ASSERT_TRUE(waitFor([this] { return !services.alerts().alerts.empty(); }));
     EXPECT_EQ(services.alerts().alerts.front().messageText, Strings::localized("StoreUnreachable"));
+}
+
+TEST_F(AddingTest, ASearchThatGetsNoAnswerShowsWhyAndNoMatchOnlyWhenEveryPlatformAnswered)
+{
+    const FakeResponse none = FakeResponse::json(FakeStore::fixture("search/mac-nonexistent.json"));
+    const QByteArray things = FakeStore::fixture("search/mac-things.json");
+    const QString unreadable = AppStoreOperation::invalidiTunesDataError().description;
+    const auto failed = [](int status) {
+        return AppStoreOperation::storeServerFailedError(status).description;
+    };
+    // One platform answers so, the two others that nothing matches: its matches are unknown.
+    const struct
+    {
+        const char *name;
+        FakeResponse answer;
+        QString says;
+    } cases[] = {
+        { "HTTP 500", FakeResponse::withStatus(500), failed(500) },
+        { "HTTP 502", FakeResponse::withStatus(502), failed(502) },
+        { "HTTP 503, no results", FakeResponse::json(none.body, 503), failed(503) },
+        { "half a reply", FakeResponse::json(things.left(things.size() / 2)), unreadable },
+        { "an error page", FakeResponse::bytes("<html>Busy</html>", "text/html"), unreadable },
+        { "no search answer", FakeResponse::json(R"({"errorMessage":"Invalid"})"), unreadable },
+        { "no apps", FakeResponse::json(R"({"results":[1,{}]})"), unreadable },
+        { "a stall", FakeResponse::behaving(FakeResponse::Behaviour::Stall),
+          Strings::localized("StoreUnreachable") },
+        { "no match", none, Strings::localized("NoResults") },
+    };
+    AddAppViewController *field = openAddField();
+    int index = 0;
+    for (const auto &c : cases) {
+        const QString term = QString::number(index);
+        for (int scope = 0; scope < 3; ++scope)
+            fakeStore.setSearch(term, rawValue(AppStoreSearchOperationScope(scope)),
+                                scope == index % 3 ? c.answer : none);
+        ++index;
+        services.httpClient().setDefaultTimeoutMs(
+            c.answer.behaviour == FakeResponse::Behaviour::Stall ? 300 : 0);
+        services.alerts().alerts.clear();
+        submit(field, term);
+        ASSERT_TRUE(waitFor([&] { return field->isEnabled(); })) << c.name;
+        ASSERT_EQ(services.alerts().alerts.size(), 1u) << c.name;
+        EXPECT_EQ(services.alerts().alerts.front().messageText.toStdString(), c.says.toStdString())
+            << c.name;
+    }
+    // What was found is shown though another platform failed.
+    setSearch("things", "search/mac-things.json");
+    fakeStore.setSearch("things", "software", FakeResponse::withStatus(503));
+    services.alerts().alerts.clear();
+    submit(field, "things");
+    ASSERT_TRUE(waitFor([this] { return main().searchResultsViewController() != nullptr; }));
+    EXPECT_TRUE(services.alerts().alerts.empty());
 }
 
 TEST_F(AddingTest, ASecondSearchReusesTheResultsAndTheFieldClosesThemWithIt)

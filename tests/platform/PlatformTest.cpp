@@ -14,6 +14,12 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
 #include <sys/stat.h>
 
 using namespace tanvill;
@@ -148,10 +154,88 @@ TEST(RegularFile, TheProgramsOwnFilesNeverWaitOnWhatStandsInTheirPlace)
 
 TEST(Analytics, EventsAreRecordedInOrder)
 {
+    test::IsolatedHome home;
     Analytics analytics;
     analytics.track("Create List");
     analytics.track("Toggle AutomaticallyUpdateApps", { { "enabled", true } });
     EXPECT_EQ(analytics.eventNames(),
               QStringList({ "Create List", "Toggle AutomaticallyUpdateApps" }));
     EXPECT_TRUE(analytics.events().back().properties.value("enabled").toBool());
+    // And in the file, in the same order.
+    const QString path
+        = applicationFolder(QStandardPaths::GenericDataLocation) + "/analytics.jsonl";
+    ASSERT_TRUE(test::waitFor([&] {
+        const QList<QByteArray> lines = readRegularFile(path, 4096).value_or("").split('\n');
+        return lines.size() == 3 && lines[0].contains("Create List")
+            && lines[1].contains(R"("properties":{"enabled":true})");
+    }));
+}
+
+TEST(Analytics, AStalledDiskHoldsUpNeitherTheUiThreadNorTheEndAndTheFileMissesOnlyAFullQueuesEvents)
+{
+    static std::mutex logged;
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &line) {
+              std::lock_guard lock(logged);
+              warnings << line;
+          });
+    // A disk whose writes wait while it is frozen, as those to a frozen file system do.
+    struct Disk
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool frozen = true;
+        int writes = 0;
+        QList<QByteArray> written;
+    };
+    const auto disk = std::make_shared<Disk>();
+    const auto until = [&](const std::function<bool()> &condition) {
+        std::unique_lock lock(disk->mutex);
+        return disk->changed.wait_for(lock, std::chrono::seconds(10), condition);
+    };
+    const auto freeze = [&](bool frozen) {
+        std::lock_guard lock(disk->mutex);
+        disk->frozen = frozen;
+        disk->changed.notify_all();
+    };
+    auto analytics = std::make_unique<Analytics>([disk](const QString &, const QByteArray &bytes) {
+        std::unique_lock lock(disk->mutex);
+        ++disk->writes;
+        disk->changed.notify_all();
+        // Not for ever: a test waiting for the writer by mistake fails instead of hanging.
+        disk->changed.wait_for(lock, std::chrono::seconds(30), [&] { return !disk->frozen; });
+        disk->written << bytes;
+        return true;
+    });
+    analytics->track("Create List");
+    ASSERT_TRUE(until([&] { return disk->writes == 1; }));
+
+    // The UI thread records on while the writer waits, past what the queue holds.
+    const int queued = int(Analytics::kMaxQueuedEvents);
+    for (int n = 0; n < queued + 5; ++n)
+        analytics->track("Add App", { { "n", n } });
+    EXPECT_EQ(analytics->events().back().properties.value("n"), queued + 4);
+    freeze(false);
+    ASSERT_TRUE(until([&] { return disk->written.size() == queued + 1; }));
+    // Frozen again at the end: the end does not wait for the disk.
+    freeze(true);
+    analytics->track("Archive App");
+    ASSERT_TRUE(until([&] { return disk->writes == queued + 2; }));
+    analytics.reset();
+    {
+        // In order, and the newest left out when the queue was full.
+        std::lock_guard lock(disk->mutex);
+        ASSERT_EQ(disk->written.size(), queued + 1);
+        EXPECT_TRUE(disk->written.front().contains("Create List"));
+        EXPECT_TRUE(disk->written[1].contains(R"({"n":0})"));
+        EXPECT_TRUE(disk->written.back().contains(QString(R"({"n":%1})").arg(queued - 1).toUtf8()));
+    }
+    freeze(false);
+    qInstallMessageHandler(previous);
+    std::lock_guard lock(logged);
+    ASSERT_EQ(warnings.size(), 2) << warnings.join('\n').toStdString();
+    EXPECT_TRUE(warnings[0].contains("kept in memory only"));
+    EXPECT_TRUE(warnings[1].contains("not written as the program ended: 1"));
 }

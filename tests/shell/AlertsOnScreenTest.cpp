@@ -118,7 +118,9 @@ TEST_F(AlertsOnScreen, AnUnopenableStoreShowsACriticalAlertAndThenQuits)
         }
     });
     answering.start(20);
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(-2); });
+    // Ends a program that never quits. It ends with the test: a later test's loop, however
+    // much later, is not this one's to end.
+    QTimer::singleShot(10000, &answering, [] { QCoreApplication::exit(-2); });
 
     start();
     // The application's own loop: the program's exit ends it and leaves a later loop free to

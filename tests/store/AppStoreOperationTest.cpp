@@ -279,8 +279,7 @@ TEST_F(AppStoreOperationTest, SearchKeepsTheReadableResultsInOrder)
     ASSERT_EQ(outcome.apps.size(), 12u);
     EXPECT_EQ(outcome.apps.front().name, "Things 3");
 
-    // Of three results two lack a version: the one left is delivered; none left is an
-    // empty list, still a success.
+    // Of three results two lack a version: the one left is delivered.
     QJsonObject kept = QJsonDocument::fromJson(FakeStore::lookupReply({ "5", "Kept" }))
                            .object()["results"]
                            .toArray()
@@ -297,18 +296,20 @@ TEST_F(AppStoreOperationTest, SearchKeepsTheReadableResultsInOrder)
     ASSERT_EQ(outcome.apps.size(), 1u);
     EXPECT_EQ(outcome.apps[0].name, "Kept");
 
+    // Results of which none can be read are no answer; no results is the answer that
+    // nothing matches.
     store.setSearch("odd", "iPadSoftware", FakeResponse::json(R"({"results":[1,{}]})"));
     outcome = {};
     run(search("odd", AppStoreSearchOperationScope::Pad, outcome), outcome);
-    EXPECT_EQ(outcome.successes, 1);
-    EXPECT_TRUE(outcome.apps.empty());
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->code, AppStoreOperation::InvalidiTunesData);
 
     store.setSearch("none", "macSoftware",
                     FakeResponse::json(FakeStore::fixture("search/mac-nonexistent.json")));
     outcome = {};
     run(search("none", AppStoreSearchOperationScope::Mac, outcome), outcome);
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->code, AppStoreOperation::InvalidiTunesData);
+    EXPECT_EQ(outcome.successes, 1);
+    EXPECT_TRUE(outcome.apps.empty());
 }
 
 TEST_F(AppStoreOperationTest, CancelledOperationsCallNoHandler)
