@@ -1,4 +1,5 @@
-// Opening the store: on a worker thread while the application starts, or at once.
+// Opening the store: on a worker thread while the application starts, or at once; and the check
+// of the whole file a moment after.
 #include "core/store/ObjectStore.h"
 
 #include "core/store/Database.h"
@@ -9,6 +10,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -273,6 +275,82 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
         return false;
     }
     return true;
+}
+
+void ObjectStore::scheduleCheck(int delayMs)
+{
+    if (!m_lockWaits.isEnding())
+        m_checkTimer.start(delayMs);
+}
+
+void ObjectStore::startCheck()
+{
+    if (!m_writer || m_check)
+        return;
+    const quint64 generation = ++m_checkGeneration;
+    // The check reads every page of the file through the page cache of its own connection,
+    // which keeps the memory of a large store low; nothing waits for it. Its verdict travels
+    // with the call that announces it.
+    m_check = std::make_unique<StoreCheck>(m_path, [this, generation](StoreCheck::Verdict verdict) {
+        QMetaObject::invokeMethod(
+            this, [this, generation, verdict] { checkFinished(generation, verdict); },
+            Qt::QueuedConnection);
+    });
+    if (!m_check->isRunning()) {
+        m_check.reset();
+        scheduleCheck(m_checkRetryMs);
+    }
+}
+
+void ObjectStore::checkFinished(quint64 generation, StoreCheck::Verdict verdict)
+{
+    // A check stopped meanwhile left no result for this store.
+    if (generation != m_checkGeneration)
+        return;
+    m_check.reset();
+    applyCheck(verdict, false);
+    emit checked(verdict);
+}
+
+void ObjectStore::applyCheck(StoreCheck::Verdict verdict, bool atOpening)
+{
+    switch (verdict) {
+    case StoreCheck::Verdict::Sound:
+        return;
+    case StoreCheck::Verdict::NotRun:
+        // Busy with another process, short of memory or stopped: nothing is known about the
+        // file, so nothing is done to it but to check it again later.
+        if (m_writer)
+            scheduleCheck(m_checkRetryMs);
+        return;
+    case StoreCheck::Verdict::Damaged:
+        break;
+    }
+    if (!m_writer)
+        return;
+    qWarning().noquote() << "The store" << m_path << "is damaged.";
+    if (!atOpening) {
+        m_rewrite->recoverInBackground(StoreRewrite::Why::Damaged);
+        return;
+    }
+    QString error;
+    if (const std::optional<QString> aside = m_rewrite->writeAnew(&error)) {
+        m_openResult.outcome = OpenOutcome::Repaired;
+        m_openResult.setAsidePath = *aside;
+    } else {
+        qWarning().noquote() << "The store could not be written anew:" << error;
+        m_rewrite->setDue(StoreRewrite::Why::Damaged);
+    }
+}
+
+void ObjectStore::stopCheck()
+{
+    ++m_checkGeneration;
+    // A timer stops on its own thread only. The worker of a background open never finds it
+    // running: opening stopped it first.
+    if (m_checkTimer.thread() == QThread::currentThread())
+        m_checkTimer.stop();
+    m_check.reset();
 }
 
 } // namespace tanvill
