@@ -131,7 +131,9 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
 
     // Files a crash left beside the store: half-written ones go; a whole store written anew,
     // when it is this store's own, holds the latest of everything and takes its place now.
-    const QStringList partials = { StoreFiles::partialPath(path), StoreFiles::freshPath(path) };
+    QStringList partials = { StoreFiles::partialPath(path), StoreFiles::freshPath(path) };
+    for (const QString &keptFolder : keptChangesFolders(path))
+        partials << StoreFiles::keptPartialPath(keptFolder);
     bool finishedRewrite = false;
     if (std::any_of(partials.begin(), partials.end(),
                     [](const QString &file) { return QFileInfo(file).isFile(); })) {

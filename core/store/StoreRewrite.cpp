@@ -316,25 +316,15 @@ void StoreRewrite::startWriting()
     m_job->ticket = store.m_context->takeChanges(carried);
     const auto everything = std::make_shared<const ChangeSet>(store.m_context->snapshot());
     const quint64 generation = m_job->generation;
-    const quint64 edits = store.m_context->editCount();
+    m_job->edits = store.m_context->editCount();
     const Target target { store.m_path, store.m_identity,
                           m_job->why == Why::Moved ? StoreFiles::Reason::Replaced
                                                    : StoreFiles::Reason::Damaged,
                           m_takenKeptPath, store.writeStepHook };
-    const auto write = [this, generation, everything, target, edits, lock = &store.m_lock] {
+    const auto write = [this, generation, everything, target, lock = &store.m_lock] {
         Written written = writeFresh(target, *lock, *everything);
         QMetaObject::invokeMethod(
             &m_store, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
-        if (!written.keptPath.isEmpty()) {
-            // Asked to keep the changes at quitting with nothing changed since, it gives this.
-            QMetaObject::invokeMethod(
-                &m_store,
-                [this, kept = written.keptPath, edits] {
-                    m_keptPath = kept;
-                    m_keptAtEdit = edits;
-                },
-                Qt::QueuedConnection);
-        }
         return written;
     };
     try {
@@ -373,6 +363,9 @@ std::optional<QString> StoreRewrite::finish(const Written &written, QString *err
         store.m_context->changesFailed(job->ticket);
         *error = written.error;
         if (!written.keptPath.isEmpty()) {
+            // Asked to keep the changes at quitting with nothing changed since, it gives this.
+            m_keptPath = written.keptPath;
+            m_keptAtEdit = job->edits;
             *error = tr("Another copy of Tanvill is using the folder of your lists; everything "
                         "was kept in %1.")
                          .arg(QDir::toNativeSeparators(written.keptPath));

@@ -90,8 +90,9 @@ private:
         Why why = Why::None;
         quint64 generation = 0;
         int lost = 0;
-        // The changes the copy carries.
+        // The changes the copy carries, and the context's edit count then.
         quint64 ticket = 0;
+        quint64 edits = 0;
         std::future<Written> writing;
     };
     // What the writing thread needs, copied from the store.
