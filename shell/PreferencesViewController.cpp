@@ -157,6 +157,9 @@ void PreferencesViewController::selectTab(int index)
     m_selected = index;
     QAbstractButton *button = m_tabButtons.button(index);
     button->setChecked(true);
+    // Tab reaches the toolbar at the pane shown; the arrows go on from there.
+    for (QAbstractButton *tab : m_tabButtons.buttons())
+        tab->setFocusPolicy(tab == button ? Qt::TabFocus : Qt::NoFocus);
     // The keyboard on the toolbar stays with the pane shown, also when the window opens again
     // on the first pane: the arrows go on from there. Only the keyboard brings the focus to
     // the toolbar, so it moves as by the keyboard, its ring with it.

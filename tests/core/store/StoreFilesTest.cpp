@@ -14,7 +14,7 @@ using namespace tanvill;
 
 namespace {
 
-class StoreFiles : public test::StoreTest
+class FilesBesideTheStore : public test::StoreTest
 {
 protected:
     QString fresh() const { return storePath() + ".new"; }
@@ -49,7 +49,7 @@ protected:
 
 } // namespace
 
-TEST_F(StoreFiles, OnlyTheStoresOwnUnfinishedRewriteTakesItsPlace)
+TEST_F(FilesBesideTheStore, OnlyTheStoresOwnUnfinishedRewriteTakesItsPlace)
 {
     controller().createList("Mine");
     controller().saveWithAsync(false);
@@ -97,7 +97,7 @@ TEST_F(StoreFiles, OnlyTheStoresOwnUnfinishedRewriteTakesItsPlace)
     EXPECT_EQ(reopen().lists().front()->name(), "Rewritten");
 }
 
-TEST_F(StoreFiles, AMovedFolderIsNeverWrittenIntoWhileAnotherCopyHoldsTheOneAtItsPlace)
+TEST_F(FilesBesideTheStore, AMovedFolderIsNeverWrittenIntoWhileAnotherCopyHoldsTheOneAtItsPlace)
 {
     controller().createList("Mine");
     controller().saveWithAsync(false);
@@ -132,7 +132,7 @@ TEST_F(StoreFiles, AMovedFolderIsNeverWrittenIntoWhileAnotherCopyHoldsTheOneAtIt
     EXPECT_EQ(names("Tanvill.sqlite*"), QStringList { "Tanvill.sqlite" });
 }
 
-TEST_F(StoreFiles, HalfWrittenFilesACrashLeftGoAtTheNextStart)
+TEST_F(FilesBesideTheStore, HalfWrittenFilesACrashLeftGoAtTheNextStart)
 {
     close();
     const QStringList partials = { storePath() + ".partial", storePath() + ".partial-journal",
