@@ -79,6 +79,11 @@ Error AppStoreOperation::storeServerFailedError(int statusCode)
     return storeError(StoreServerFailed, "StoreServerFailed", { qint64(statusCode) });
 }
 
+Error AppStoreOperation::appNotInStoreError(const QString &identifier)
+{
+    return storeError(AppNotInStore, "AppNotInStore", { identifier });
+}
+
 AppStoreOperation::AppStoreOperation(QString subject) : m_subject(std::move(subject)) { }
 
 QString AppStoreOperation::countryCode()
@@ -214,9 +219,11 @@ void AppStoreLookUpOperation::execute()
 
 bool AppStoreLookUpOperation::parseResults(const nlohmann::json &results)
 {
-    // No result: the store does not know the identifier.
-    if (results.empty())
-        return false;
+    // No result: the store does not know the identifier, which is no unreadable answer.
+    if (results.empty()) {
+        finishWithError(appNotInStoreError(subject()));
+        return true;
+    }
     auto app = CachedApp::fromJson(results.front());
     if (!app)
         return false;

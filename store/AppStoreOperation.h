@@ -29,12 +29,19 @@ class AppStoreOperation : public Operation, public std::enable_shared_from_this<
 public:
     using ErrorHandler = std::function<void(const Error &, AppStoreOperation *)>;
 
-    enum ErrorCode { NoiTunesData = 1, InvalidiTunesData = 2, StoreServerFailed = 3 };
+    enum ErrorCode {
+        NoiTunesData = 1,
+        InvalidiTunesData = 2,
+        StoreServerFailed = 3,
+        AppNotInStore = 4,
+    };
     // The two errors of the store reply, each the same value every time.
     static const Error &noiTunesDataError();
     static const Error &invalidiTunesDataError();
     // The store answered with a status other than 2xx; its text names the status.
     static Error storeServerFailedError(int statusCode);
+    // The store answered a look-up with no application: it has none of that identifier.
+    static Error appNotInStoreError(const QString &identifier);
 
     const QString &subject() const { return m_subject; }
     // Built again on every call from the settings of the moment.

@@ -5,6 +5,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "store/AppStoreOperation.h"
 #include "support/TestEnvironment.h"
 
 using namespace tanvill;
@@ -115,7 +116,8 @@ TEST_F(AddingApps, ByIdentifierLooksTheAppUpAndAddsItToTheSelectedList)
     recordNotifications();
     const auto error = addByIdentifier("1");
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 2);
+    EXPECT_EQ(error->code, AppStoreOperation::AppNotInStore);
+    EXPECT_TRUE(error->description.contains("1"));
     EXPECT_EQ(error->domain, "com.tanvill.Tanvill.AppStoreOperation");
     EXPECT_TRUE(posted.isEmpty());
     EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "GBP");

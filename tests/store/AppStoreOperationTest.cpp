@@ -161,7 +161,7 @@ TEST_F(AppStoreOperationTest, BadRepliesEndInTheStoreErrors)
         FakeResponse response;
         int code;
     } cases[] = {
-        { "unknown identifier", FakeResponse::json(FakeStore::fixture("lookup/empty.json")), 2 },
+        { "unknown identifier", FakeResponse::json(FakeStore::fixture("lookup/empty.json")), 4 },
         { "error message", FakeResponse::json(FakeStore::fixture("lookup/invalid-id-error.json")),
           2 },
         { "truncated JSON", FakeResponse::json(things.left(things.size() / 2)), 2 },
