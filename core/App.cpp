@@ -64,18 +64,18 @@ void App::setAppStoreDescription(const QString &description)
     markChanged();
 }
 
-bool App::loadContent() const
+bool App::loadContent(bool description, bool screenshots) const
 {
     using Failure = ObjectContext::ReadFailure;
     Failure failure = Failure::Lost;
-    if (!m_description) {
+    if (description && !m_description) {
         m_description = context()->loadDescription(this, &failure);
         if (!m_description && failure == Failure::Retry)
             return false;
     }
     failure = Failure::Lost;
-    return m_screenshotsLoaded || context()->loadScreenshots(this, false, &failure)
-        || failure != Failure::Retry;
+    return !screenshots || m_screenshotsLoaded
+        || context()->loadScreenshots(this, false, &failure) || failure != Failure::Retry;
 }
 
 const std::vector<Screenshot *> &App::screenshots() const

@@ -63,10 +63,10 @@ public:
     // The links of the screenshots in order, read without making their records when they
     // were not read yet.
     QStringList screenshotUrls() const;
-    // Reads the description and the screenshots when they are still in the file only; false
-    // when the file cannot give them just now (another program holds it), so that nothing is
-    // compared with, or written over, what was not read.
-    bool loadContent() const;
+    // Reads the description, the screenshots or both when they are still in the file only;
+    // false when the file cannot give them just now (another program holds it), so that
+    // nothing is compared with, or written over, what was not read.
+    bool loadContent(bool description, bool screenshots) const;
 
     // The AppKind tag as stored.
     int kind() const { return m_kind; }

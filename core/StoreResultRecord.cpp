@@ -46,7 +46,8 @@ bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
     bool written = update(app, &App::name, &App::setName, result.name);
     // What the file cannot give just now is compared and written at a later refresh: new
     // screenshots written blind would stand beside the ones still in the file.
-    const bool contentRead = app.loadContent();
+    const bool contentRead
+        = app.loadContent(!result.description.isEmpty(), !result.screenshotUrls.isEmpty());
     if (contentRead)
         written |= update(app, &App::appStoreDescription, &App::setAppStoreDescription,
                           result.description);
