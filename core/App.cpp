@@ -74,8 +74,8 @@ bool App::loadContent(bool description, bool screenshots) const
             return false;
     }
     failure = Failure::Lost;
-    return !screenshots || m_screenshotsLoaded
-        || context()->loadScreenshots(this, false, &failure) || failure != Failure::Retry;
+    return !screenshots || m_screenshotsLoaded || context()->loadScreenshots(this, false, &failure)
+        || failure != Failure::Retry;
 }
 
 const std::vector<Screenshot *> &App::screenshots() const

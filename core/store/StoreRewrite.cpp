@@ -218,21 +218,22 @@ bool StoreRewrite::takeUpLeftover(const QString &storePath, const StoreLock &loc
     if (info.isSymLink() || !isRegularFileOrAbsent(fresh)
         || QFileInfo::exists(fresh + QStringLiteral("-journal")))
         return false;
-    quint32 identity = 0;
     {
+        // Whose it is is asked first: the check of every page is for a file about to be used.
         Database database;
-        if (!database.open(fresh, false)
-            || database.queryInteger(QStringLiteral("PRAGMA user_version"))
-                != StoreSchema::currentVersion()
-            || database.queryInteger(QStringLiteral("SELECT count(*) FROM lists")).value_or(0) == 0
-            || !StoreSchema::passesQuickCheck(database))
+        const bool own = database.open(fresh, false)
+            && database.queryInteger(QStringLiteral("PRAGMA user_version"))
+                == StoreSchema::currentVersion()
+            && database.queryInteger(QStringLiteral("SELECT count(*) FROM lists")).value_or(0) > 0
+            && StoreSchema::identity(database) != 0
+            && isOwnRewrite(storePath, fresh, StoreSchema::identity(database));
+        if (!own) {
+            qWarning().noquote()
+                << fresh << "is not an unfinished rewrite of the store; it is left as it is.";
             return false;
-        identity = StoreSchema::identity(database);
-    }
-    if (identity == 0 || !isOwnRewrite(storePath, fresh, identity)) {
-        qWarning().noquote() << fresh
-                             << "is not an unfinished rewrite of the store; it is left as it is.";
-        return false;
+        }
+        if (!StoreSchema::passesQuickCheck(database))
+            return false;
     }
     QString error;
     if (!StoreFiles::putInPlace(lock.folderDescriptor(), storePath, fresh,
