@@ -3,8 +3,9 @@
 // event loop until the user quits or a SIGTERM/SIGINT or the end of the desktop session ends
 // it, saving the store on the way out. The services end after the delegate, in reverse order
 // of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
-// (or "reopen") to it and ends; the running one adds the linked app or shows its window, as it
-// does with a link it was started with.
+// (or "reopen") to it and ends; the running one keeps the link and adds the linked app, or
+// shows its window, as it does with a link it was started with. A launch whose link was not
+// taken says so, and keeps the link for later where it can.
 // The object store loads on a worker thread from the start, while the rest is made; the launch's
 // hold on it (LaunchStoreHold) is let go of when the link is handed over, and taken back when
 // this launch runs on after all.
@@ -16,7 +17,9 @@
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "shell/AppDelegate.h"
+#include "shell/LinkInbox.h"
 #include "shell/Services.h"
+#include "shell/UnfinishedLaunch.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -30,7 +33,10 @@ using namespace tanvill;
 
 namespace {
 constexpr unsigned kQuitDeadlineSeconds = 2;
-}
+// How long a launch waits for the running Tanvill to connect it and to answer, each: one that
+// has just begun to run answers once its window is up.
+constexpr int kHandOverTimeoutMs = 10000;
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -56,13 +62,15 @@ int main(int argc, char **argv)
     SingleInstance instance;
     instance.setLaunchHold(&store);
     const QString ownMessage = SingleInstance::messageFromArguments(QApplication::arguments());
-    switch (instance.start(ownMessage)) {
+    switch (const SingleInstance::Role role = instance.start(ownMessage, kHandOverTimeoutMs)) {
     case SingleInstance::Role::Forwarded:
         return 0;
-    case SingleInstance::Role::NotAnswered:
-        qCritical().noquote() << "Tanvill is already running but does not answer:"
-                              << instance.errorString();
-        return 1;
+    case SingleInstance::Role::Refused:
+    case SingleInstance::Role::NotAnswered: {
+        LinkInbox inbox;
+        return endUnfinishedLaunch(instance, role, ownMessage, inbox,
+                                   *Services::makeAlertPresenter());
+    }
     case SingleInstance::Role::Alone:
         qWarning().noquote() << "Later launches cannot reach this one:" << instance.errorString();
         break;
@@ -77,11 +85,10 @@ int main(int argc, char **argv)
     // while the store may still be loading, rather than once the store is there.
     QFontMetrics(QApplication::font()).horizontalAdvance(QLatin1Char('x'));
     AppDelegate delegate(services);
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate,
-                     [&delegate](const QString &message) {
-                         qInfo().noquote() << "Message from another launch:" << message;
-                         delegate.handleMessage(message);
-                     });
+    instance.setMessageHandler([&delegate](const QString &message) {
+        qInfo().noquote() << "Message from another launch:" << message;
+        return delegate.takeMessage(message);
+    });
     // Later launches are told at once that this one quits, however long its saving takes:
     // they wait for its end and run on with their links.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance,
@@ -91,10 +98,13 @@ int main(int argc, char **argv)
     // The desktop session ends: write everything now, the process may not get further.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
                      [&delegate] { delegate.saveBeforeQuitting(false); });
-    // This launch's own link is taken like one handed over by a later launch, once launch
-    // has finished and the store is there.
-    if (ownMessage != SingleInstance::kReopenMessage)
-        delegate.handleMessage(ownMessage);
+    // This launch's own link is taken like one handed over by a later launch, and added once
+    // launch has finished and the store is there.
+    if (ownMessage != SingleInstance::kReopenMessage) {
+        const instance::Answer answer = delegate.takeMessage(ownMessage);
+        if (answer.kind == instance::Answer::Kind::Refused)
+            tellLinkNotTaken(answer.why, services.alertPresenter());
+    }
     // Launch finishes once the event loop runs.
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     return QApplication::exec();

@@ -1,6 +1,7 @@
 #include "core/ListsControllerError.h"
 
 #include "platform/Strings.h"
+#include "store/AppStoreOperation.h"
 
 namespace tanvill {
 
@@ -36,6 +37,19 @@ Error listsControllerError(ListsControllerErrorCode code, const QVariantList &ar
         break;
     }
     return error;
+}
+
+bool isAlreadyInListError(const Error &error)
+{
+    return error.domain == Error::domainFor(QStringLiteral("ListsController"))
+        && error.code == int(ListsControllerErrorCode::AlreadyInList);
+}
+
+bool isFinalAdditionError(const Error &error)
+{
+    return isAlreadyInListError(error)
+        || (error.domain == Error::domainFor(QStringLiteral("AppStoreOperation"))
+            && error.code == AppStoreOperation::AppNotInStore);
 }
 
 } // namespace tanvill

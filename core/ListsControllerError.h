@@ -19,4 +19,10 @@ enum class ListsControllerErrorCode {
 
 Error listsControllerError(ListsControllerErrorCode code, const QVariantList &arguments = {});
 
+// Whether an error of adding an identifier is final: a list keeps the app already, or the store
+// has no app of that identifier. Any other (the store did not answer, failed, or sent what
+// cannot be read) is a passing failure: the same identifier may be added later.
+bool isFinalAdditionError(const Error &error);
+bool isAlreadyInListError(const Error &error);
+
 } // namespace tanvill

@@ -59,14 +59,15 @@ inline const SettingsKey EnableSuperSecretAppIdentifierMenuItem {
 };
 inline const SettingsKey ForceTanvillAPI { QStringLiteral("forceTanvillAPI"), {} };
 
-// Written by the program for its next start: the file holding the changes it could not save
-// when it last quit.
+// Written by the program for its next start: the files holding the changes copies of it could
+// not save when they last quit, each added by the copy that kept it and removed by the start
+// that tells of it.
 inline const SettingsKey KeptUnsavedChanges { QStringLiteral("keptUnsavedChanges"), {} };
+// Written by earlier versions when they quit: the links they had not added yet. The next start
+// takes them in with the links kept beside the settings (LinkInbox) and removes the key.
+inline const SettingsKey PendingLinks { QStringLiteral("pendingLinks"), {} };
 // Written by the program: the file beside the store it did not take up that the user was told
 // of (its path, size and time), so that the user is told of each such file once.
-// Written by the program when it quits: the links other launches handed it that it had not
-// added yet, for its next start to add.
-inline const SettingsKey PendingLinks { QStringLiteral("pendingLinks"), {} };
 inline const SettingsKey ToldStoreLeftover { QStringLiteral("toldStoreLeftover"), {} };
 
 // Every key above, in table order.

@@ -2,11 +2,13 @@
 
 #include "lists/AddAppViewController.h"
 #include "lists/ListEditorDelegate.h"
+#include "platform/Error.h"
 
 #include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QMenu;
@@ -102,10 +104,21 @@ public:
     void addList();
     // The new-list sheet while it is open.
     ListCreator *listCreator() const;
+    // How an addition ended: the app added; refused for good (a list keeps it already, the
+    // store has none of that identifier, the text is no identifier); or a passing failure (the
+    // store did not answer, or not usably), which may go another way later.
+    enum class AdditionEnd { Added, Refused, PassingFailure };
+    using AdditionFinished
+        = std::function<void(AdditionEnd end, const std::optional<Error> &error)>;
     // Adds the application with that store identifier to the selected list, unless a list
     // keeps it already (then says so); text that is not decimal digits is refused. `finished`,
     // when given, runs once it is all over: the app added, or the alert about it answered.
-    void tryAddingApp(const QString &identifier, std::function<void()> finished = {});
+    // Without `showsErrors`, no error is shown: `finished` hears it and tells the user.
+    void tryAddingApp(const QString &identifier, AdditionFinished finished = {},
+                      bool showsErrors = true);
+    // Shows an error of this window's, offering support where the error does; `answered` runs
+    // once the user has answered.
+    void presentError(const Error &error, std::function<void()> answered = {});
 
     void startShakeAnimation();
     // Shakes the add button while the selected list is empty and the window is shown; a
@@ -153,7 +166,6 @@ private:
     void prepareAddAppViewController(AddAppViewController *controller);
     void finishTransitionsOf(const char *className);
     ProgressHUD *showProgressHUD();
-    void presentError(const Error &error, std::function<void()> answered = {});
     void stopShakeAnimation();
     void layoutTabBar();
     // After a list is deleted the keyboard goes to the table, or to the add button when the

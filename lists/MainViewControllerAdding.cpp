@@ -6,6 +6,7 @@
 #include "controls/AppShell.h"
 #include "controls/ProgressHUD.h"
 #include "core/ListsController.h"
+#include "core/ListsControllerError.h"
 #include "lists/SearchResultsViewController.h"
 #include "lists/SearchViewPresentationAnimator.h"
 #include "lists/TransitionTiming.h"
@@ -60,31 +61,45 @@ void MainViewController::presentError(const Error &error, std::function<void()> 
                                 std::move(answered));
 }
 
-void MainViewController::tryAddingApp(const QString &identifier, std::function<void()> finished)
+void MainViewController::tryAddingApp(const QString &identifier, AdditionFinished finished,
+                                      bool showsErrors)
 {
     const std::optional<QString> storeId = storeIdentifier(identifier);
     if (!storeId) {
         qWarning().noquote() << "Not a store identifier, nothing added:" << identifier;
         if (finished)
-            finished();
+            finished(AdditionEnd::Refused, std::nullopt);
         return;
     }
+    const QPointer<MainViewController> self(this);
+    // Hands the outcome on, after the alert about an error was answered when it is shown here.
+    auto end
+        = [self, finished = std::move(finished), showsErrors](const std::optional<Error> &error) {
+              const AdditionEnd ending = !error  ? AdditionEnd::Added
+                  : isFinalAdditionError(*error) ? AdditionEnd::Refused
+                                                 : AdditionEnd::PassingFailure;
+              if (!error || !showsErrors || !self) {
+                  if (finished)
+                      finished(ending, error);
+                  return;
+              }
+              self->presentError(*error, [finished, ending, error] {
+                  if (finished)
+                      finished(ending, error);
+              });
+          };
     ListsController &lists = m_services.listsController;
     if (const std::optional<Error> duplicate = lists.canAddAppWithIdentifier(*storeId)) {
-        presentError(*duplicate, std::move(finished));
+        end(duplicate);
         return;
     }
     const QPointer<ProgressHUD> hud = showProgressHUD();
-    const QPointer<MainViewController> self(this);
-    lists.addAppWithIdentifier(
-        *storeId, [self, hud, finished = std::move(finished)](std::optional<Error> error) {
-            if (hud)
-                hud->hide();
-            if (self && error)
-                self->presentError(*error, finished);
-            else if (finished)
-                finished();
-        });
+    lists.addAppWithIdentifier(*storeId,
+                               [hud, end = std::move(end)](const std::optional<Error> &error) {
+                                   if (hud)
+                                       hud->hide();
+                                   end(error);
+                               });
 }
 
 void MainViewController::addAppViewControllerDidAppear(AddAppViewController *)

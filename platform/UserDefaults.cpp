@@ -176,9 +176,10 @@ void UserDefaults::remove(const QString &key)
     notify(key);
 }
 
-void UserDefaults::sync()
+bool UserDefaults::sync()
 {
     m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
 }
 
 UserDefaults::Token UserDefaults::observe(const QString &key, QObject *context, Observer observer)

@@ -54,7 +54,9 @@ public:
 
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
-    void sync();
+    // Writes what changed and reads what other processes wrote meanwhile; false when the file
+    // could not be written.
+    bool sync();
 
     // Calls `observer` with the new value after every change of key, while context lives.
     Token observe(const QString &key, QObject *context, Observer observer);

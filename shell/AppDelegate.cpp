@@ -2,6 +2,7 @@
 
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
 #include "core/SettingsKeys.h"
 #include "core/store/ObjectStore.h"
@@ -9,6 +10,7 @@
 #include "details/DetailWindow.h"
 #include "lists/ArchiveWindowController.h"
 #include "lists/ListEditorDelegate.h"
+#include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
@@ -52,6 +54,44 @@ void bringToFront(QWidget *window)
 // How long a link waits before it is tried again while a modal window is open.
 constexpr int kMessageRetryMs = 250;
 
+// Changes the list of files of kept changes the next start tells of, as it stands in the
+// settings file now: every copy of Tanvill adds to it. False when it could not be written.
+bool changeKeptChangesNotices(UserDefaults &settings,
+                              const std::function<void(QStringList &)> &change)
+{
+    settings.sync();
+    QStringList files = settings.value(SettingsKeys::KeptUnsavedChanges).toStringList();
+    files.removeAll(QString());
+    const QStringList before = files;
+    change(files);
+    if (files == before)
+        return true;
+    if (files.isEmpty())
+        settings.remove(SettingsKeys::KeptUnsavedChanges);
+    else
+        settings.setValue(SettingsKeys::KeptUnsavedChanges, files);
+    return settings.sync();
+}
+
+LinkInbox::Ending endingOf(MainViewController::AdditionEnd end)
+{
+    switch (end) {
+    case MainViewController::AdditionEnd::Added:
+        return LinkInbox::Ending::Added;
+    case MainViewController::AdditionEnd::Refused:
+        break;
+    case MainViewController::AdditionEnd::PassingFailure:
+        return LinkInbox::Ending::PutAside;
+    }
+    return LinkInbox::Ending::Refused;
+}
+
+// The store identifier a link names, for telling the user which app it is.
+QString identifierOfLink(const QString &link)
+{
+    return addAppIdentifierFromLink(link).value_or(link);
+}
+
 } // namespace
 
 AppDelegate *AppDelegate::sharedAppDelegate()
@@ -71,6 +111,7 @@ AppDelegate::AppDelegate(Services &services)
             m_changesWindowController.showWindow(updates);
         });
     m_services.workspace().setFailureHandler([this](const QUrl &url) { showLinkFailure(url); });
+    m_services.appUpdater().setRefreshStartHandler([this] { retryLinks(); });
     connectMenu();
     observe();
     updateMenus();
@@ -81,6 +122,7 @@ AppDelegate::AppDelegate(Services &services)
 AppDelegate::~AppDelegate()
 {
     m_services.appUpdater().setLatestChangesPresenter({});
+    m_services.appUpdater().setRefreshStartHandler({});
     m_services.workspace().setFailureHandler({});
     m_services.notificationCenter().removeObservers(this);
     if (m_appShopperImportWindow)
@@ -175,13 +217,8 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
         return;
     tellAboutKeptChanges();
-    // Links the last run took but had not added when it quit come first.
-    const QStringList kept = settings().value(SettingsKeys::PendingLinks).toStringList();
-    settings().remove(SettingsKeys::PendingLinks);
-    for (auto link = kept.crbegin(); link != kept.crend(); ++link) {
-        if (!m_pendingMessages.contains(*link))
-            m_pendingMessages.prepend(*link);
-    }
+    // The links earlier starts and other copies kept come first, oldest first.
+    m_linkInbox.gather(&settings());
     m_launched = true;
     processPendingMessages();
 }
@@ -279,10 +316,16 @@ bool AppDelegate::saveBeforeQuitting(bool mayAsk)
     for (;;) {
         const std::optional<QString> error = store.save(false);
         if (!error) {
-            // Changes kept earlier (a logout that was then cancelled) are in the store now,
-            // when there is one.
-            if (ObjectStore::isUsable(store.openResult().outcome))
-                settings().remove(SettingsKeys::KeptUnsavedChanges);
+            // Changes this run kept earlier (a logout that was then cancelled) are in the store
+            // now, when there is one. Files other copies kept are not this one's to forget.
+            if (ObjectStore::isUsable(store.openResult().outcome)
+                && !m_keptChangesOfThisRun.isEmpty()) {
+                changeKeptChangesNotices(settings(), [this](QStringList &files) {
+                    for (const QString &file : std::as_const(m_keptChangesOfThisRun))
+                        files.removeAll(file);
+                });
+                m_keptChangesOfThisRun.clear();
+            }
             return true;
         }
         if (!mayAsk) {
@@ -318,16 +361,28 @@ void AppDelegate::keepUnsavedChanges(bool tell)
     if (!tell) {
         // Nobody was told of this file yet: the next start does.
         if (kept && *kept != m_keptChangesShown) {
-            settings().setValue(SettingsKeys::KeptUnsavedChanges, *kept);
-            // The process may end before the settings are written on their own.
-            settings().sync();
+            // It holds everything this run kept before: the earlier ones need no word.
+            const QStringList earlier = std::exchange(m_keptChangesOfThisRun, { *kept });
+            if (!changeKeptChangesNotices(settings(), [&kept, &earlier](QStringList &files) {
+                    for (const QString &file : earlier)
+                        files.removeAll(file);
+                    files << *kept;
+                }))
+                qCritical().noquote() << "The next start cannot be told where your changes are "
+                                         "kept, as the settings cannot be written:"
+                                      << *kept;
         }
         return;
     }
     if (kept) {
-        // Told now, of a file holding the latest of everything.
+        // Told now, of a file holding the latest of everything this run kept.
         m_keptChangesShown = *kept;
-        settings().remove(SettingsKeys::KeptUnsavedChanges);
+        changeKeptChangesNotices(settings(), [this, &kept](QStringList &files) {
+            for (const QString &file : std::as_const(m_keptChangesOfThisRun))
+                files.removeAll(file);
+            files.removeAll(*kept);
+        });
+        m_keptChangesOfThisRun.clear();
     }
     Alert alert;
     alert.style = kept ? Alert::Style::Informational : Alert::Style::Critical;
@@ -342,60 +397,72 @@ void AppDelegate::keepUnsavedChanges(bool tell)
 
 void AppDelegate::tellAboutKeptChanges()
 {
-    const QString kept = settings().string(SettingsKeys::KeptUnsavedChanges);
-    if (kept.isEmpty())
-        return;
-    settings().remove(SettingsKeys::KeptUnsavedChanges);
-    // Gone: the user has dealt with it.
-    if (!QFileInfo(kept).isFile())
-        return;
-    Alert alert;
-    alert.style = Alert::Style::Warning;
-    alert.messageText = Strings::localized("UnsavedChangesKeptOnQuitTitle");
-    alert.informativeText = Strings::localizedFormat(
-        QStringLiteral("UnsavedChangesKeptOnQuitMessage"),
-        { QDir::toNativeSeparators(kept),
-          QDir::toNativeSeparators(m_services.listsController().objectStore().path()) });
-    m_services.alertPresenter().present(alert);
-}
-
-void AppDelegate::keepPendingLinks()
-{
-    // Their look-ups cannot end now: the next start adds them.
-    QStringList links;
-    if (m_handlingMessage && m_currentMessage != SingleInstance::kReopenMessage)
-        links << m_currentMessage;
-    for (const QString &message : std::as_const(m_pendingMessages)) {
-        if (message != SingleInstance::kReopenMessage && !links.contains(message))
-            links << message;
+    QStringList told;
+    changeKeptChangesNotices(settings(), [&told](QStringList &files) {
+        told = files;
+        files.clear();
+    });
+    for (const QString &kept : std::as_const(told)) {
+        // Gone: the user has dealt with it.
+        if (!QFileInfo(kept).isFile())
+            continue;
+        Alert alert;
+        alert.style = Alert::Style::Warning;
+        alert.messageText = Strings::localized("UnsavedChangesKeptOnQuitTitle");
+        alert.informativeText = Strings::localizedFormat(
+            QStringLiteral("UnsavedChangesKeptOnQuitMessage"),
+            { QDir::toNativeSeparators(kept),
+              QDir::toNativeSeparators(m_services.listsController().objectStore().path()) });
+        m_services.alertPresenter().present(alert);
     }
-    if (links.isEmpty())
-        return;
-    qWarning().noquote() << "Links not added yet are kept for the next start:" << links.join(' ');
-    settings().setValue(SettingsKeys::PendingLinks, links);
-    settings().sync();
 }
 
 void AppDelegate::applicationWillTerminate()
 {
-    keepPendingLinks();
+    // Links are kept as they are taken; what could not be written then is tried once more.
+    QString error;
+    const QStringList unkept = m_linkInbox.keepUnkept(&error);
+    if (!unkept.isEmpty())
+        qCritical().noquote() << "Links not added yet could not be kept for the next start ("
+                + error + "):" << unkept.join(' ');
     m_services.appUpdater().stopUpdater();
     m_services.listsController().objectStore().prepareToQuit();
     saveBeforeQuitting(false);
 }
 
-void AppDelegate::handleMessage(const QString &message)
+instance::Answer AppDelegate::takeMessage(const QString &message)
 {
-    if ((m_handlingMessage && message == m_currentMessage) || m_pendingMessages.contains(message))
-        return;
-    if (m_pendingMessages.size() >= kMaxPendingMessages) {
-        if (!std::exchange(m_droppedMessagesLogged, true))
-            qWarning("Links from other launches dropped: %d are waiting already",
-                     kMaxPendingMessages);
-        return;
+    if (message == SingleInstance::kReopenMessage) {
+        m_reopenRequested = true;
+    } else if (!m_linkInbox.isWaiting(message)) {
+        if (m_linkInbox.waitingCount() >= LinkInbox::kMaxWaiting) {
+            qWarning("A link was refused: %d are waiting already", LinkInbox::kMaxWaiting);
+            return instance::Answer::refused(Strings::localizedFormat(
+                QStringLiteral("LinkRefusedTooMany"), { qint64(LinkInbox::kMaxWaiting) }));
+        }
+        QString error;
+        if (!m_linkInbox.take(message, &error)) {
+            qCritical().noquote() << "A link could not be kept for later:" << error;
+            // This copy adds it now, unless it has no store to add it to.
+            if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome)) {
+                m_linkInbox.finish(message, LinkInbox::Ending::Refused);
+                return instance::Answer::refused(
+                    Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
+            }
+            if (!std::exchange(m_toldLinksNotKept, true)) {
+                Alert alert;
+                alert.style = Alert::Style::Warning;
+                alert.messageText = Strings::localized("LinksNotKeptTitle");
+                alert.informativeText
+                    = Strings::localizedFormat(QStringLiteral("LinksNotKeptMessage"), { error });
+                alert.selectableText = true;
+                m_services.alertPresenter().present(alert);
+            }
+        }
     }
-    m_pendingMessages.append(message);
-    processPendingMessages();
+    // Handled on a fresh turn: the launch has its answer first.
+    m_messageTimer.start(0);
+    return instance::Answer::taken();
 }
 
 void AppDelegate::processPendingMessages()
@@ -404,57 +471,130 @@ void AppDelegate::processPendingMessages()
     // link may arrive; it waits until this one is done, its alert answered included.
     if (!m_launched || m_handlingMessage)
         return;
-    while (!m_pendingMessages.isEmpty()) {
+    while (m_reopenRequested || m_linkInbox.hasNext()) {
         if (QApplication::activeModalWidget()) {
             if (!m_messageTimer.isActive())
                 m_messageTimer.start(kMessageRetryMs);
             return;
         }
-        m_currentMessage = m_pendingMessages.takeFirst();
+        const std::optional<QString> link
+            = std::exchange(m_reopenRequested, false) ? std::nullopt : m_linkInbox.next();
         m_handlingMessage = true;
         const quint64 generation = ++m_messageGeneration;
-        auto finished = [self = QPointer<AppDelegate>(this), generation] {
-            if (!self || self->m_messageGeneration != generation || !self->m_handlingMessage)
-                return;
-            self->m_handlingMessage = false;
-            // Ended later, from an answered alert: the next is taken on a fresh turn.
-            if (!self->m_inMessageLoop)
-                self->m_messageTimer.start(0);
-        };
+        auto finished
+            = [self = QPointer<AppDelegate>(this), generation, link](LinkInbox::Ending ending) {
+                  if (!self || self->m_messageGeneration != generation || !self->m_handlingMessage)
+                      return;
+                  if (link)
+                      self->m_linkInbox.finish(*link, ending);
+                  self->m_handlingMessage = false;
+                  // Ended later, from an answered alert: the next is taken on a fresh turn.
+                  if (!self->m_inMessageLoop)
+                      self->m_messageTimer.start(0);
+              };
         m_inMessageLoop = true;
-        if (m_currentMessage == SingleInstance::kReopenMessage) {
-            applicationShouldHandleReopen();
-            finished();
+        if (link) {
+            handleLink(*link, finished);
         } else {
-            handleLink(m_currentMessage, finished);
+            applicationShouldHandleReopen();
+            finished(LinkInbox::Ending::Added);
         }
         m_inMessageLoop = false;
         if (m_handlingMessage)
             return;
     }
-    m_droppedMessagesLogged = false;
 }
 
-void AppDelegate::handleLink(const QString &link, std::function<void()> finished)
+void AppDelegate::handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished)
 {
     const std::optional<QString> identifier = addAppIdentifierFromLink(link);
     if (!identifier) {
-        finished();
+        finished(LinkInbox::Ending::Refused);
         return;
     }
-    if (!m_services.listsController().lists().empty()) {
-        showMainWindow();
-        mainWindowController().contentViewController()->tryAddingApp(*identifier, finished);
-        m_services.analytics().track(QStringLiteral("Safari Extension"));
-    } else {
+    if (m_services.listsController().lists().empty()) {
         bringToFront(&welcomeWindowController());
         Alert alert;
         alert.style = Alert::Style::Warning;
         alert.messageText = Strings::localized("AddAppNoListNotice");
         m_services.alertPresenter().runModal(alert);
         m_services.analytics().track(QStringLiteral("Safari Extension"));
-        finished();
+        finished(LinkInbox::Ending::Refused);
+        return;
     }
+    showMainWindow();
+    // A link kept by an earlier start or another copy whose app a list holds already was
+    // added then, or by hand since: it has come to its end without a word.
+    const bool keptBefore = m_linkInbox.wasKeptBefore(link);
+    const QPointer<MainViewController> main = mainWindowController().contentViewController();
+    main->tryAddingApp(
+        *identifier,
+        [self = QPointer<AppDelegate>(this), main, link, keptBefore,
+         finished](MainViewController::AdditionEnd end, const std::optional<Error> &error) {
+            if (end == MainViewController::AdditionEnd::Added || !error || !self || !main) {
+                finished(endingOf(end));
+                return;
+            }
+            if (end == MainViewController::AdditionEnd::PassingFailure) {
+                self->putLinksAside(link, *error, finished);
+                return;
+            }
+            if (keptBefore && isAlreadyInListError(*error)) {
+                finished(LinkInbox::Ending::Refused);
+                return;
+            }
+            main->presentError(*error, [finished] { finished(LinkInbox::Ending::Refused); });
+        },
+        false);
+    m_services.analytics().track(QStringLiteral("Safari Extension"));
+}
+
+void AppDelegate::putLinksAside(const QString &link, const Error &error,
+                                std::function<void(LinkInbox::Ending)> finished)
+{
+    QStringList heldBack { link };
+    while (const std::optional<QString> waiting = m_linkInbox.next()) {
+        if (addAppIdentifierFromLink(*waiting)) {
+            m_linkInbox.finish(*waiting, LinkInbox::Ending::PutAside);
+            heldBack << *waiting;
+        } else {
+            m_linkInbox.finish(*waiting, LinkInbox::Ending::Refused);
+        }
+    }
+    QStringList identifiers;
+    bool allKept = true;
+    bool toldAll = true;
+    for (const QString &held : std::as_const(heldBack)) {
+        identifiers << identifierOfLink(held);
+        allKept = allKept && m_linkInbox.isKept(held);
+        toldAll = toldAll && m_linksToldPutAside.contains(held);
+        m_linksToldPutAside.insert(held);
+    }
+    qWarning().noquote() << "Links wait for the next refresh (" + error.description + "):"
+                         << heldBack.join(' ');
+    // Told once a run: a store that stays away is not announced at every refresh.
+    if (toldAll) {
+        finished(LinkInbox::Ending::PutAside);
+        return;
+    }
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText
+        = Strings::localizedFormat(identifiers.size() == 1 ? QStringLiteral("LinkPutAsideTitle")
+                                                           : QStringLiteral("LinksPutAsideTitle"),
+                                   { identifiers.join(QStringLiteral(", ")) });
+    alert.informativeText = error.description + QStringLiteral("\n\n")
+        + Strings::localized(allKept ? "LinksPutAsideMessage" : "LinksPutAsideNotKeptMessage");
+    alert.window = m_mainWindowController.get();
+    m_services.alertPresenter().present(
+        alert, [finished](const AlertAnswer &) { finished(LinkInbox::Ending::PutAside); });
+}
+
+void AppDelegate::retryLinks()
+{
+    m_linkInbox.retryPutAside();
+    m_linkInbox.gather();
+    processPendingMessages();
 }
 
 MainWindowController &AppDelegate::mainWindowController()

@@ -13,8 +13,11 @@
 
 #include "controls/AppShell.h"
 #include "details/DetailWindowManager.h"
+#include "platform/Error.h"
+#include "platform/InstanceProtocol.h"
 #include "platform/SharedInstance.h"
 #include "sharing/AppShopperImportWindow.h"
+#include "shell/LinkInbox.h"
 #include "shell/MainMenu.h"
 #include "shell/WindowMenu.h"
 #include "store/widgets/ChangesWindowController.h"
@@ -78,18 +81,20 @@ public:
     // may end.
     bool saveBeforeQuitting(bool mayAsk);
     // The end of the process (the event loop is over: Quit, SIGTERM, SIGINT, the session
-    // ending): keeps the links not added yet for the next start, stops the updater and saves
-    // without asking anyone.
+    // ending): stops the updater and saves without asking anyone. Links not added yet stay
+    // kept for the next start.
     void applicationWillTerminate();
 
-    // A message from a later launch: a "tanvill:" link or "reopen". Links are taken one at a
-    // time, in order, once launch has finished and while no modal window is open; the next
-    // waits until the alert about the one before (if any) is answered. At most
-    // kMaxPendingMessages wait, a message that already waits or is being handled counts once,
-    // and further ones are dropped (logged once).
-    void handleMessage(const QString &message);
-    static constexpr int kMaxPendingMessages = 100;
-    int pendingMessageCount() const { return int(m_pendingMessages.size()); }
+    // A message from a launch, this one's own included: a "tanvill:" link or "reopen". A link
+    // is kept at once (LinkInbox) and answered taken; it is refused, and the launch told why,
+    // when LinkInbox::kMaxWaiting links wait already, or when it can neither be kept nor added
+    // by this copy. Messages are handled on a later turn of the event loop, once launch has
+    // finished, one at a time, in order and while no modal window is open; the next waits
+    // until the alert about the one before (if any) is answered. A link that waits already,
+    // or a second reopen, counts once.
+    instance::Answer takeMessage(const QString &message);
+    // Links taken and not added or refused yet.
+    int waitingLinkCount() const { return m_linkInbox.waitingCount(); }
 
     // The window controllers, each made on first use and then kept.
     MainWindowController &mainWindowController();
@@ -171,15 +176,19 @@ private:
     void setSortingAndGroupingFromSettings();
     void setUpTrayIcon();
     void processPendingMessages();
-    void handleLink(const QString &link, std::function<void()> finished);
+    void handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished);
+    // The store did not answer about `link`: it and the links still waiting, which would fare
+    // no better, wait for the next refresh. The user learns which apps, once a run.
+    void putLinksAside(const QString &link, const Error &error,
+                       std::function<void(LinkInbox::Ending)> finished);
+    // Before each refresh: links put aside, and those other copies and starts kept, are tried.
+    void retryLinks();
     // Changes that cannot reach the store when the program ends go to a file beside it; with
     // `tell`, the user learns where; the next start tells them in any case.
     void keepUnsavedChanges(bool tell);
-    // Once, at the start after changes were kept at quitting: where they are and how to go on
-    // with them.
+    // At the start after changes were kept at quitting: where each file is and how to go on
+    // with it, once.
     void tellAboutKeptChanges();
-    // Keeps the links taken but not added yet for the next start.
-    void keepPendingLinks();
 
     Services &m_services;
     ChangesWindowController m_changesWindowController;
@@ -201,15 +210,20 @@ private:
     bool m_launched = false;
     bool m_handlingMessage = false;
     bool m_inMessageLoop = false;
-    bool m_droppedMessagesLogged = false;
-    // The message being handled, and a number that tells its end from an earlier one's.
-    QString m_currentMessage;
+    bool m_reopenRequested = false;
+    // The links taken, from the moment a launch was told so until each is added or refused.
+    LinkInbox m_linkInbox;
+    // Links whose putting aside the user was told of in this run.
+    QSet<QString> m_linksToldPutAside;
+    bool m_toldLinksNotKept = false;
+    // A number that tells the end of the message being handled from an earlier one's.
     quint64 m_messageGeneration = 0;
     // Takes the next message once a modal window closed or the one before has ended.
     QTimer m_messageTimer;
     bool m_terminating = false;
     bool m_quitRequested = false;
-    QStringList m_pendingMessages;
+    // The files of kept changes this run wrote: a later save that succeeds holds what they hold.
+    QStringList m_keptChangesOfThisRun;
     // The file of kept changes the user was shown at quitting.
     QString m_keptChangesShown;
     std::function<void()> m_quit;

@@ -33,15 +33,18 @@ bool hasDisplay()
 
 } // namespace
 
+std::unique_ptr<AlertPresenter> Services::makeAlertPresenter()
+{
+    if (hasDisplay())
+        return std::make_unique<MessageBoxAlertPresenter>();
+    return std::make_unique<ConsoleAlertPresenter>();
+}
+
 Services::Services(ServicesOptions options)
 {
     // Anything below may have to tell the user something.
-    if (options.alertPresenter)
-        m_alertPresenter.reset(std::move(options.alertPresenter));
-    else if (hasDisplay())
-        m_alertPresenter.reset(std::make_unique<MessageBoxAlertPresenter>());
-    else
-        m_alertPresenter.reset(std::make_unique<ConsoleAlertPresenter>());
+    m_alertPresenter.reset(options.alertPresenter ? std::move(options.alertPresenter)
+                                                  : makeAlertPresenter());
 
     // Settings come before everything that reads them as it starts.
     UserDefaults &settings

@@ -71,6 +71,9 @@ class Services
 public:
     explicit Services(ServicesOptions options = {});
     ~Services();
+    // The presenter that shows alerts where there is a display: message boxes, else the
+    // console.
+    static std::unique_ptr<AlertPresenter> makeAlertPresenter();
     Services(const Services &) = delete;
     Services &operator=(const Services &) = delete;
 

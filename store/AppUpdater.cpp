@@ -144,6 +144,8 @@ void AppUpdater::update()
         m_monitoringReachability = false;
         monitor->stopNotifier();
     }
+    if (m_refreshStartHandler)
+        m_refreshStartHandler();
     if (!m_refresh)
         return;
     QPointer<AppUpdater> guard(this);

@@ -86,6 +86,12 @@ public:
     {
         m_latestChangesPresenter = std::move(presenter);
     }
+    // Runs as each refresh starts, the network being there: the shell then tries the links
+    // that wait for a store that answers.
+    void setRefreshStartHandler(std::function<void()> handler)
+    {
+        m_refreshStartHandler = std::move(handler);
+    }
     // The monitor asked before each refresh; the shared one unless replaced. Null: the
     // network counts as reachable.
     void setReachabilityMonitor(ReachabilityMonitor *monitor);
@@ -107,6 +113,7 @@ private:
     RefreshFunction m_refresh;
     TimerFactory m_timerFactory;
     LatestChangesPresenter m_latestChangesPresenter;
+    std::function<void()> m_refreshStartHandler;
     std::optional<ReachabilityMonitor *> m_reachabilityMonitor;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
+#include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
 #include "support/TestLaunchHold.h"
 #include "support/TestServices.h"
@@ -21,6 +22,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <future>
@@ -401,4 +403,69 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
         << late.output.toStdString();
     EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
+}
+
+TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
+{
+    test::TestServices services { { .listsController = false } };
+    seedOneList();
+    test::FakeStore store;
+    QStringList identifiers;
+    for (int n = 0; n < 20; ++n) {
+        identifiers << QString::number(500000001 + n);
+        store.setLookup({ identifiers.back() });
+    }
+    // A running copy has begun to quit and holds the store for ten seconds more; a few
+    // launches that connect meanwhile stay silent, longer than a launch waits for an answer.
+    StoreLock held;
+    qint64 holder = 0;
+    QString error;
+    ASSERT_EQ(
+        held.tryLock(ObjectStore::lockPath(ListsController::defaultStorePath()), &holder, &error),
+        StoreLock::Result::Locked)
+        << error.toStdString();
+    auto quitting = std::make_unique<SingleInstance>();
+    ASSERT_EQ(quitting->start(SingleInstance::kReopenMessage), SingleInstance::Role::Primary);
+    quitting->beginQuitting();
+    std::vector<std::unique_ptr<QLocalSocket>> silent;
+    std::vector<std::unique_ptr<RunningProgram>> launches;
+    for (const QString &identifier : identifiers) {
+        launches.push_back(std::make_unique<RunningProgram>(
+            store.server().baseUrl(), QStringList { "tanvill:///addApp?id=" + identifier }));
+        if (silent.size() < 12) {
+            silent.push_back(std::make_unique<QLocalSocket>());
+            silent.back()->connectToServer(SingleInstance::defaultSocketPath());
+        }
+    }
+    ASSERT_TRUE(test::waitPastTimer(10000, 20000));
+    EXPECT_TRUE(std::all_of(launches.begin(), launches.end(), [](const auto &launch) {
+        return launch->process.state() == QProcess::Running;
+    })) << "a launch gave up while the copy quit";
+    quitting.reset();
+    held.unlock();
+
+    // One of them runs on and takes the others' links.
+    const auto running = [&] {
+        return std::count_if(launches.begin(), launches.end(), [](const auto &launch) {
+            return launch->process.state() != QProcess::NotRunning;
+        });
+    };
+    ASSERT_TRUE(test::waitFor([&] { return running() <= 1; }, 60000));
+    for (const auto &launch : launches) {
+        if (launch->process.state() == QProcess::NotRunning)
+            EXPECT_EQ(launch->process.exitCode(), 0) << launch->process.readAll().toStdString();
+        else
+            EXPECT_TRUE(endsCleanlyOnSigterm(*launch)) << launch->output.toStdString();
+    }
+    // The next start adds whatever the one that ran on had not added yet.
+    RunningProgram next(store.server().baseUrl());
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 20; }, 30000))
+        << next.output.toStdString() << appsInStore();
+    EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.output.toStdString();
+    ListsController reopened;
+    QStringList added;
+    for (const App *app : reopened.apps())
+        added << app->identifier();
+    added.sort();
+    EXPECT_EQ(added, identifiers);
 }

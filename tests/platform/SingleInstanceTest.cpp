@@ -1,4 +1,5 @@
 #include "platform/SingleInstance.h"
+#include "platform/InstanceProtocol.h"
 #include "support/TestEnvironment.h"
 #include "support/TestLaunchHold.h"
 
@@ -48,20 +49,70 @@ QByteArray frame(quint32 length, const QByteArray &payload)
     return bytes + payload;
 }
 
+// The running instance takes every message but those `refuse` names, and records them.
+void takeInto(SingleInstance &running, QStringList &received, const QString &refuse = {})
+{
+    running.setMessageHandler([&received, refuse](const QString &message) {
+        if (message == refuse)
+            return instance::Answer::refused("Nine is too many.");
+        received << message;
+        return instance::Answer::taken();
+    });
+}
+
+// A stand-in that speaks for a running instance, one scripted answer per connection, at once:
+// "quitting", or nothing (it closes the connection), or "ok" once the script is over.
+struct ScriptedInstance
+{
+    enum Step { Quitting, Close };
+    explicit ScriptedInstance(const QString &path, std::vector<Step> script)
+    {
+        server.listen(path);
+        QObject::connect(&server, &QLocalServer::newConnection, [this, script] {
+            while (QLocalSocket *peer = server.nextPendingConnection()) {
+                const size_t step = connections++;
+                if (step >= script.size())
+                    peer->write(instance::Answer::taken().toFrame());
+                else if (script[step] == Quitting)
+                    peer->write(
+                        instance::Answer { instance::Answer::Kind::Quitting, {} }.toFrame());
+                peer->disconnectFromServer();
+                QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            }
+        });
+    }
+    QLocalServer server;
+    size_t connections = 0;
+};
+
 } // namespace
 
 TEST(SingleInstance, LaterLaunchesHandTheirMessagesToTheRunningInstanceInOrder)
 {
     SingleInstance running(socketPath());
     QStringList received;
-    QObject::connect(&running, &SingleInstance::messageReceived,
-                     [&](const QString &message) { received << message; });
     ASSERT_EQ(running.start("tanvill:///addApp?id=1"), SingleInstance::Role::Primary);
+    // A launch that connects before the instance can answer waits for it.
+    auto early = std::async(std::launch::async,
+                            [] { return SingleInstance(socketPath()).start("reopen", 10000); });
+    ASSERT_TRUE(test::waitFor([&] { return test::drainEvents(), true; }));
+    takeInto(running, received, "tanvill:///addApp?id=9");
 
     EXPECT_EQ(launchWith("tanvill:///addApp?id=%31&x"), SingleInstance::Role::Forwarded);
-    EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);
-    ASSERT_TRUE(test::waitFor([&] { return received.size() == 2; }));
-    EXPECT_EQ(received, QStringList({ "tanvill:///addApp?id=%31&x", "reopen" }));
+    EXPECT_EQ(launchWith("tanvill:///addApp?id=9"), SingleInstance::Role::Refused);
+    EXPECT_TRUE(test::waitFor(
+        [&] { return early.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    EXPECT_EQ(early.get(), SingleInstance::Role::Forwarded);
+    EXPECT_EQ(received.size(), 2);
+    EXPECT_TRUE(received.contains("tanvill:///addApp?id=%31&x"));
+    // The refusal says why, in the running instance's words.
+    SingleInstance refused(socketPath());
+    auto launch
+        = std::async(std::launch::async, [&] { return refused.start("tanvill:///addApp?id=9"); });
+    test::waitFor(
+        [&] { return launch.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    EXPECT_EQ(launch.get(), SingleInstance::Role::Refused);
+    EXPECT_EQ(refused.errorString(), "Nine is too many.");
 }
 
 TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver)
@@ -78,6 +129,8 @@ TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver)
     SingleInstance running(socketPath());
     ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary)
         << running.errorString().toStdString();
+    QStringList received;
+    takeInto(running, received);
     EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);
 }
 
@@ -85,9 +138,8 @@ TEST(SingleInstance, MalformedOrOversizedMessagesAreDroppedAndLaterOnesStillArri
 {
     SingleInstance running(socketPath());
     QStringList received;
-    QObject::connect(&running, &SingleInstance::messageReceived,
-                     [&](const QString &message) { received << message; });
     ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+    takeInto(running, received);
 
     const std::pair<const char *, QByteArray> cases[] = {
         { "huge length", frame(0xFFFFFFFFu, "tanvill:") },
@@ -124,6 +176,8 @@ TEST(SingleInstance, IdleConnectionsAreDroppedAndLaunchesMeetingThemAreTaken)
             SingleInstance running(socketPath());
             running.setPeerTimeoutMs(peerTimeoutMs);
             ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+            QStringList received;
+            takeInto(running, received);
             QLocalSocket idle[8];
             for (QLocalSocket &socket : idle) {
                 socket.connectToServer(socketPath());
@@ -141,15 +195,29 @@ TEST(SingleInstance, IdleConnectionsAreDroppedAndLaunchesMeetingThemAreTaken)
     }
 }
 
-TEST(SingleInstance, ALaunchMeetingAnInstanceThatQuitsWaitsForItsEndAndTakesItsPlace)
+TEST(SingleInstance, DuringAQuitEveryLaunchIsAnsweredAtOnceAndWaitsForItsEnd)
 {
     auto running = std::make_unique<SingleInstance>(socketPath());
+    // Connections wait for their message far longer than this test runs.
+    running->setPeerTimeoutMs(60000);
     ASSERT_EQ(running->start("reopen"), SingleInstance::Role::Primary);
     QStringList received;
-    QObject::connect(running.get(), &SingleInstance::messageReceived,
-                     [&](const QString &message) { received << message; });
+    takeInto(*running, received);
+    // Launches that stay silent: three accepted before the quit began, three after.
+    const auto connectSilent = [] {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(socketPath());
+        EXPECT_TRUE(socket->waitForConnected(2000));
+        return socket;
+    };
+    std::vector<std::unique_ptr<QLocalSocket>> silent;
+    for (int n = 0; n < 3; ++n)
+        silent.push_back(connectSilent());
+    test::drainEvents();
     // From now on this thread saves for longer than a launch waits for an answer.
     running->beginQuitting();
+    for (int n = 0; n < 3; ++n)
+        silent.push_back(connectSilent());
     std::optional<SingleInstance::Role> role;
     bool reached = false;
     std::unique_ptr<QThread> launch(QThread::create([&] {
@@ -160,12 +228,68 @@ TEST(SingleInstance, ALaunchMeetingAnInstanceThatQuitsWaitsForItsEndAndTakesItsP
         role = taken;
     }));
     launch->start();
-    EXPECT_FALSE(launch->wait(QDeadlineTimer(1500))) << "it did not wait for the end";
+    // The quitting instance's event loop runs meanwhile: it takes nothing.
+    EXPECT_FALSE(test::waitFor([&] { return launch->isFinished(); }, 1500))
+        << "it did not wait for the end";
+    const QByteArray quitting = instance::Answer { instance::Answer::Kind::Quitting, {} }.toFrame();
+    for (const auto &socket : silent) {
+        ASSERT_TRUE(
+            test::waitFor([&] { return socket->bytesAvailable() >= quitting.size(); }, 2000));
+        EXPECT_EQ(socket->readAll(), quitting);
+    }
+
     running.reset();
     ASSERT_TRUE(launch->wait(QDeadlineTimer(10000)));
     EXPECT_EQ(role, SingleInstance::Role::Primary);
     EXPECT_TRUE(reached);
     EXPECT_TRUE(received.isEmpty());
+}
+
+TEST(SingleInstance, AWaitForAQuitUsesNeitherTheBusyTimeNorTheTakingOver)
+{
+    // The instance quits for a while, then is busy a moment; or nothing answers at the socket,
+    // and as the launch takes its place, another has taken it and quits.
+    for (const bool takingOver : { false, true }) {
+        SCOPED_TRACE(takingOver ? "taking over" : "busy after quitting");
+        const QString elsewhere = socketPath() + ".elsewhere";
+        QLocalServer silent;
+        std::optional<ScriptedInstance> scripted;
+        test::TestLaunchHold hold;
+        if (takingOver) {
+            ASSERT_TRUE(silent.listen(socketPath()));
+            scripted.emplace(elsewhere, std::vector(50, ScriptedInstance::Quitting));
+            hold.heldElsewhere = false;
+            hold.onLetGo = [&] {
+                ::rename(QFile::encodeName(elsewhere), QFile::encodeName(socketPath()));
+            };
+        } else {
+            // Quitting for longer than the launch may stay busy, which it then is for a moment.
+            std::vector script(40, ScriptedInstance::Quitting);
+            script.insert(script.end(), 2, ScriptedInstance::Close);
+            scripted.emplace(socketPath(), script);
+        }
+        std::optional<SingleInstance::Role> role;
+        std::unique_ptr<QThread> launch(QThread::create([&] {
+            SingleInstance later(socketPath());
+            later.setLaunchHold(&hold);
+            role = later.start("tanvill:///addApp?id=1", 300, 1500);
+        }));
+        launch->start();
+        const auto ended = [&] {
+            return launch->isFinished();
+        };
+        if (takingOver) {
+            // It waits for the one quitting, then takes its place.
+            ASSERT_TRUE(
+                test::waitFor([&] { return ended() || scripted->connections >= 3; }, 10000));
+            EXPECT_FALSE(ended());
+            scripted.reset();
+        }
+        ASSERT_TRUE(test::waitFor(ended, 10000));
+        EXPECT_EQ(role,
+                  takingOver ? SingleInstance::Role::Primary : SingleInstance::Role::Forwarded);
+        ::unlink(QFile::encodeName(socketPath()));
+    }
 }
 
 TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
@@ -187,6 +311,8 @@ TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
         running.setLaunchHold(&free);
         EXPECT_EQ(running.start("reopen", 300), SingleInstance::Role::Primary)
             << running.errorString().toStdString();
+        QStringList received;
+        takeInto(running, received);
         EXPECT_EQ(launchWith("reopen"), SingleInstance::Role::Forwarded);
     }
 }

@@ -1,5 +1,6 @@
 // Start-up, reopen, links from later launches and quitting, through the application delegate.
 #include "ShellTestSupport.h"
+#include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/SettingsKeys.h"
@@ -7,12 +8,17 @@
 #include "core/store/ObjectStore.h"
 #include "lists/MainWindowController.h"
 #include "platform/Analytics.h"
+#include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
+#include "shell/LinkInbox.h"
+#include "shell/UnfinishedLaunch.h"
 #include "shell/UrlEvent.h"
 #include "shell/WelcomeViewController.h"
+#include "store/AppUpdater.h"
 #include "support/FakeHttpServer.h"
+#include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -21,6 +27,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -108,17 +115,19 @@ TEST_F(LifeTest, ALinkAddsTheAppToTheSelectedListThroughTheMainWindow)
     delegate.applicationDidFinishLaunching();
     delegate.mainWindowController().close();
 
-    delegate.handleMessage("tanvill:///addApp?id=904280696&source=browser");
-    EXPECT_TRUE(mainShown());
+    delegate.takeMessage("tanvill:///addApp?id=904280696&source=browser");
     ASSERT_TRUE(test::waitFor([&] { return !services.listsController().apps().empty(); }));
+    EXPECT_TRUE(mainShown());
     EXPECT_EQ(services.listsController().lists()[0]->apps().size(), 1u);
     EXPECT_EQ(events("Safari Extension"), 1);
 
-    // Unusable links do nothing at all, not even an alert.
-    delegate.handleMessage("tanvill:///addApp?id=%31");
-    delegate.handleMessage("tanvill://addApp?id=1");
+    // Unusable links do nothing at all, not even an alert, and are not kept.
+    delegate.takeMessage("tanvill:///addApp?id=%31");
+    delegate.takeMessage("tanvill://addApp?id=1");
+    EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
     EXPECT_EQ(events("Safari Extension"), 1);
     EXPECT_TRUE(alerts->alerts.empty());
+    EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
     qunsetenv("TANVILL_STORE_URL");
 }
 
@@ -130,10 +139,10 @@ TEST_F(LifeTest, ALinkWithoutAnyListShowsTheWelcomeWindowAndAddsNothing)
     alerts->whileShowing = [&](const Alert &) {
         EXPECT_EQ(events("Safari Extension"), 0);
     };
-    delegate.handleMessage("tanvill:///addApp?id=123");
+    delegate.takeMessage("tanvill:///addApp?id=123");
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
     EXPECT_TRUE(welcomeShown());
     EXPECT_FALSE(mainShown());
-    ASSERT_EQ(alerts->alerts.size(), 1u);
     EXPECT_EQ(alerts->alerts[0].messageText,
               Strings::localized(QStringLiteral("AddAppNoListNotice")));
     EXPECT_EQ(events("Safari Extension"), 1);
@@ -143,21 +152,22 @@ TEST_F(LifeTest, ALinkWithoutAnyListShowsTheWelcomeWindowAndAddsNothing)
 TEST_F(LifeTest, LinksWaitForTheEndOfLaunchAndForTheOneBeforeThem)
 {
     // Links that came before the first window are taken after it, in order.
-    delegate.handleMessage("tanvill:///addApp?id=1");
-    delegate.handleMessage("reopen");
-    EXPECT_EQ(delegate.pendingMessageCount(), 2);
+    delegate.takeMessage("tanvill:///addApp?id=1");
+    delegate.takeMessage("reopen");
+    test::drainEvents();
+    EXPECT_EQ(delegate.waitingLinkCount(), 1);
     EXPECT_TRUE(alerts->alerts.empty());
     // While the notice about the first link is open, a third arrives: it waits its turn.
     int alertsWhileFirstOpen = -1;
     alerts->whileShowing = [&](const Alert &) {
-        delegate.handleMessage("tanvill:///addApp?id=3");
+        delegate.takeMessage("tanvill:///addApp?id=3");
         alertsWhileFirstOpen = int(alerts->alerts.size());
     };
     delegate.applicationDidFinishLaunching();
     EXPECT_EQ(alertsWhileFirstOpen, 1);
     EXPECT_EQ(alerts->alerts.size(), 2u);
     EXPECT_EQ(events("Safari Extension"), 2);
-    EXPECT_EQ(delegate.pendingMessageCount(), 0);
+    EXPECT_EQ(delegate.waitingLinkCount(), 0);
 }
 
 TEST_F(LifeTest, ALinkWaitsWhileAModalWindowIsOpen)
@@ -167,14 +177,15 @@ TEST_F(LifeTest, ALinkWaitsWhileAModalWindowIsOpen)
     modal.setModal(true);
     modal.show();
     ASSERT_EQ(QApplication::activeModalWidget(), &modal);
-    delegate.handleMessage("tanvill:///addApp?id=1");
-    EXPECT_EQ(delegate.pendingMessageCount(), 1);
+    delegate.takeMessage("tanvill:///addApp?id=1");
+    test::drainEvents();
+    EXPECT_EQ(delegate.waitingLinkCount(), 1);
     modal.close();
-    EXPECT_TRUE(test::waitFor([&] { return delegate.pendingMessageCount() == 0; }));
+    EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
     EXPECT_EQ(alerts->alerts.size(), 1u);
 }
 
-TEST_F(LifeTest, AFloodOfLinksGivesOneAlertAtATimeFromABoundedQueue)
+TEST_F(LifeTest, AFloodOfLinksGivesOneAlertAtATimeAndTheLaunchesBeyondTheLimitAreToldNo)
 {
     test::FakeHttpServer server;
     server.setRoute("/lookup", test::FakeResponse::json(R"({"resultCount":0,"results":[]})"));
@@ -182,9 +193,18 @@ TEST_F(LifeTest, AFloodOfLinksGivesOneAlertAtATimeFromABoundedQueue)
     services.listsController().createList("Games");
     delegate.applicationDidFinishLaunching();
     alerts->holdAnswers = true;
-    for (int n = 0; n < 450; ++n) // each link three times
-        delegate.handleMessage(QStringLiteral("tanvill:///addApp?id=%1").arg(1 + n / 3));
-    EXPECT_EQ(delegate.pendingMessageCount(), AppDelegate::kMaxPendingMessages);
+    QStringList refused;
+    for (int n = 0; n < 450; ++n) { // each link three times
+        const QString link = QStringLiteral("tanvill:///addApp?id=%1").arg(1 + n / 3);
+        const instance::Answer answer = delegate.takeMessage(link);
+        if (answer.kind == instance::Answer::Kind::Refused && !refused.contains(link))
+            refused << link;
+        EXPECT_TRUE(answer.kind == instance::Answer::Kind::Taken || answer.why.contains("100"));
+    }
+    EXPECT_EQ(delegate.waitingLinkCount(), LinkInbox::kMaxWaiting);
+    EXPECT_EQ(refused.size(), 150 - LinkInbox::kMaxWaiting);
+    EXPECT_EQ(refused.front(),
+              QStringLiteral("tanvill:///addApp?id=%1").arg(LinkInbox::kMaxWaiting + 1));
     ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
     alerts->held.front()({});
     ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 2; }));
@@ -342,11 +362,37 @@ TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWher
     }
 }
 
-TEST_F(LifeTest, AStartThatCannotOpenTheStoreLeavesTheKeptChangesNoticeToOneThatCan)
+namespace {
+
+QString linkTo(const QString &identifier)
+{
+    return QStringLiteral("tanvill:///addApp?id=") + identifier;
+}
+
+QStringList identifiersInStore(ListsController &lists)
+{
+    QStringList identifiers;
+    for (const App *app : lists.apps())
+        identifiers << app->identifier();
+    identifiers.sort();
+    return identifiers;
+}
+
+} // namespace
+
+TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWithTheKeptOnes)
 {
     const QString keptFile = home.path() + "/Tanvill.unsaved-20260101-000000.sqlite";
     ASSERT_TRUE(QFile(keptFile).open(QIODevice::WriteOnly));
     services.settings().setValue(SettingsKeys::KeptUnsavedChanges, keptFile);
+    services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    test::FakeStore store;
+    for (const char *identifier : { "11", "12", "13", "14" })
+        store.setLookup({ identifier });
+    // Kept before: by an earlier start, and by a version that kept them in the settings.
+    ASSERT_TRUE(LinkInbox().take(linkTo("11")));
+    services.settings().setValue(SettingsKeys::PendingLinks, QStringList { linkTo("12") });
     {
         // This test's own services hold the store, as another copy would.
         RecordingAlertPresenter *blockedAlerts = nullptr;
@@ -356,7 +402,9 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreLeavesTheKeptChangesNoticeToOneThat
         Services blocked(std::move(options));
         AppDelegate start(blocked);
         start.setQuitHandler([] {});
-        start.handleMessage("tanvill:///addApp?id=904280696");
+        // Links clicked one after another while it tells the user.
+        for (const char *identifier : { "13", "14", "11" })
+            EXPECT_EQ(start.takeMessage(linkTo(identifier)).kind, instance::Answer::Kind::Taken);
         start.applicationDidFinishLaunching();
         test::drainEvents();
         start.applicationWillTerminate();
@@ -364,43 +412,208 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreLeavesTheKeptChangesNoticeToOneThat
         ASSERT_EQ(blockedAlerts->alerts.size(), 1u);
         EXPECT_EQ(blockedAlerts->alerts[0].messageText, Strings::localized("StoreInUseNotice"));
     }
-    // The next start tells of the kept changes, then takes the link (there is no list here).
+    // The next start tells of the kept changes, then adds every link once.
+    AppDelegate next(services);
+    next.applicationDidFinishLaunching();
+    ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 4; }));
+    EXPECT_EQ(identifiersInStore(services.listsController()),
+              QStringList({ "11", "12", "13", "14" }));
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
+    EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_FALSE(services.settings().hasStoredValue(SettingsKeys::PendingLinks));
+}
+
+TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRefresh)
+{
+    services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    using Behaviour = test::FakeResponse::Behaviour;
+    const std::pair<const char *, std::optional<test::FakeResponse>> failures[] = {
+        { "offline", std::nullopt },
+        { "500", test::FakeResponse::withStatus(500) },
+        { "503", test::FakeResponse::withStatus(503, "busy") },
+        { "cut off", test::FakeResponse::behaving(Behaviour::Drop) },
+    };
+    int identifier = 20;
+    for (const auto &[name, failure] : failures) {
+        SCOPED_TRACE(name);
+        const QStringList links
+            = { linkTo(QString::number(++identifier)), linkTo(QString::number(++identifier)) };
+        for (const QString &link : links)
+            ASSERT_TRUE(LinkInbox().take(link));
+        alerts->alerts.clear();
+        std::optional<test::FakeStore> store;
+        if (failure) {
+            store.emplace();
+            store->setDefaultResponse(*failure);
+        } else {
+            qputenv("TANVILL_STORE_URL", "http://127.0.0.1:9");
+        }
+        AppDelegate start(services);
+        start.setQuitHandler([] {});
+        start.applicationDidFinishLaunching();
+        // One alert names both apps; both stay kept.
+        ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+        EXPECT_TRUE(alerts->alerts[0].messageText.contains(QString::number(identifier - 1)));
+        EXPECT_TRUE(alerts->alerts[0].messageText.contains(QString::number(identifier)));
+        EXPECT_EQ(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).size(), 2);
+        // The store answers again by the next refresh: both are added, without another word.
+        store.emplace();
+        for (const QString &link : links)
+            store->setLookup({ *addAppIdentifierFromLink(link) });
+        services.appUpdater().update();
+        ASSERT_TRUE(test::waitFor([&] { return start.waitingLinkCount() == 0; }));
+        EXPECT_TRUE(
+            identifiersInStore(services.listsController()).contains(QString::number(identifier)));
+        EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
+        EXPECT_EQ(alerts->alerts.size(), 1u);
+    }
+    qunsetenv("TANVILL_STORE_URL");
+}
+
+TEST_F(LifeTest, AKeptChangesNoticeIsForgottenOnlyByTheStartThatToldIt)
+{
+    // Two other copies kept changes: one with its folder moved, one at a logout.
+    QStringList files;
+    for (const char *name :
+         { "Tanvill.unsaved-20260101-000000.sqlite", "Tanvill.unsaved-20260102-000000.sqlite" }) {
+        files << home.path() + "/" + name;
+        ASSERT_TRUE(QFile(files.back()).open(QIODevice::WriteOnly));
+    }
+    services.settings().setValue(SettingsKeys::KeptUnsavedChanges, files);
+    // This copy's own quit saves what it has: the notices are not its to forget.
+    delegate.applicationWillTerminate();
     AppDelegate next(services);
     next.applicationDidFinishLaunching();
     ASSERT_EQ(alerts->alerts.size(), 2u);
-    EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
-    EXPECT_EQ(alerts->alerts[1].messageText, Strings::localized("AddAppNoListNotice"));
+    for (int n = 0; n < 2; ++n)
+        EXPECT_TRUE(alerts->alerts[n].informativeText.contains(files[n]));
+    EXPECT_FALSE(services.settings().hasStoredValue(SettingsKeys::KeptUnsavedChanges));
 }
 
-TEST_F(LifeTest, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
+TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
 {
-    auto stalled = std::make_unique<test::FakeHttpServer>();
-    stalled->setRoute("/lookup",
-                      test::FakeResponse::behaving(test::FakeResponse::Behaviour::Stall));
-    qputenv("TANVILL_STORE_URL", stalled->baseUrl().toString().toUtf8());
-    services.listsController().createList("Games");
-    services.settings().setValue("selectedList", 0);
-    delegate.applicationDidFinishLaunching();
-    // The first link waits for the store's answer, the second for its turn: then a quit.
-    const QStringList links = { "tanvill:///addApp?id=904280696", "tanvill:///addApp?id=1" };
-    for (const QString &link : links)
-        delegate.handleMessage(link);
-    ASSERT_TRUE(test::waitFor([&] { return stalled->requestCount("/lookup") == 1; }));
-    delegate.applicationWillTerminate();
-
+    test::IsolatedHome home;
+    // Each start is a process of its own: its services, its delegate, its store.
+    const auto start = [](RecordingAlertPresenter **alerts) {
+        ServicesOptions options = test::recordingServicesOptions(alerts);
+        options.objectStore = std::make_unique<ObjectStore>();
+        options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+        return std::make_unique<Services>(std::move(options));
+    };
+    const QStringList links = { linkTo("904280696"), linkTo("1") };
+    RecordingAlertPresenter *alerts = nullptr;
+    {
+        auto stalled = std::make_unique<test::FakeHttpServer>();
+        stalled->setRoute("/lookup",
+                          test::FakeResponse::behaving(test::FakeResponse::Behaviour::Stall));
+        qputenv("TANVILL_STORE_URL", stalled->baseUrl().toString().toUtf8());
+        std::unique_ptr<Services> first = start(&alerts);
+        first->listsController().createList("Games");
+        AppDelegate delegate(*first);
+        delegate.setQuitHandler([] {});
+        delegate.applicationDidFinishLaunching();
+        // The first link waits for the store's answer, the second for its turn: then a quit.
+        for (const QString &link : links)
+            delegate.takeMessage(link);
+        ASSERT_TRUE(test::waitFor([&] { return stalled->requestCount("/lookup") == 1; }));
+        delegate.applicationWillTerminate();
+    }
     // The next start, and a store that answers.
-    stalled.reset();
-    test::FakeHttpServer server;
-    qputenv("TANVILL_STORE_URL", server.baseUrl().toString().toUtf8());
-    server.setRoute(
-        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
-    AppDelegate next(services);
-    next.setQuitHandler([] {});
-    next.applicationDidFinishLaunching();
-    ASSERT_TRUE(test::waitFor([&] { return !services.listsController().apps().empty(); }));
-    EXPECT_EQ(services.listsController().apps().front()->identifier(), "904280696");
-    // Both were taken from the settings: a later start adds nothing.
-    EXPECT_TRUE(test::waitFor([&] { return next.pendingMessageCount() == 0; }));
-    EXPECT_FALSE(services.settings().hasStoredValue("pendingLinks"));
-    qunsetenv("TANVILL_STORE_URL");
+    test::FakeStore store;
+    store.setLookup({ "904280696" });
+    store.setLookup({ "1" });
+    std::unique_ptr<Services> next = start(&alerts);
+    AppDelegate delegate(*next);
+    delegate.setQuitHandler([] {});
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(test::waitFor([&] { return next->listsController().apps().size() == 2; }));
+    EXPECT_EQ(identifiersInStore(next->listsController()), QStringList({ "1", "904280696" }));
+    // Both are gone from the kept links: a later start adds nothing.
+    EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+    EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(alerts->alerts.empty());
+}
+
+TEST_F(LifeTest, ALinkThatCannotBeKeptIsTakenOnlyByACopyThatAddsItNowAndTheUserIsTold)
+{
+    // Something in the place of the links' folder.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(LinkInbox::defaultFolder()).path()));
+    ASSERT_TRUE(QFile(LinkInbox::defaultFolder()).open(QIODevice::WriteOnly));
+    services.listsController().createList("Games");
+    test::FakeStore store;
+    store.setLookup({ "31" });
+    store.setLookup({ "32" });
+    delegate.applicationDidFinishLaunching();
+    for (const char *identifier : { "31", "32" })
+        EXPECT_EQ(delegate.takeMessage(linkTo(identifier)).kind, instance::Answer::Kind::Taken);
+    ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 2; }));
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    EXPECT_EQ(alerts->alerts[0].messageText, Strings::localized("LinksNotKeptTitle"));
+    EXPECT_TRUE(alerts->alerts[0].informativeText.contains(LinkInbox::defaultFolder()));
+
+    // A copy that cannot open the store cannot add it either: the launch hears why.
+    RecordingAlertPresenter *blockedAlerts = nullptr;
+    ServicesOptions options = test::recordingServicesOptions(&blockedAlerts);
+    options.objectStore = std::make_unique<ObjectStore>();
+    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+    Services blocked(std::move(options));
+    AppDelegate start(blocked);
+    const instance::Answer answer = start.takeMessage(linkTo("33"));
+    EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);
+    EXPECT_TRUE(answer.why.contains(LinkInbox::defaultFolder())) << answer.why.toStdString();
+    EXPECT_EQ(start.waitingLinkCount(), 0);
+}
+
+TEST(Life, ALaunchWhoseLinkIsNotTakenSaysSoAndKeepsTheLinkWhereItCan)
+{
+    struct Case
+    {
+        const char *name;
+        QString message;
+        bool refusing; // the running copy refuses; else it is quitting and stays so
+        bool folderBlocked;
+        const char *title;
+        QString text;
+        bool kept;
+    };
+    const QString link = QStringLiteral("tanvill:///addApp?id=41");
+    const Case cases[] = {
+        { "still quitting", link, false, false, "LaunchLinkKeptTitle", "quitting", true },
+        { "refused", link, true, false, "LaunchLinkNotTakenTitle", "Nine is too many.", false },
+        { "not kept", link, false, true, "LaunchLinkNotTakenTitle", "PendingLinks", false },
+        { "reopen", "reopen", false, false, "LaunchNotAnsweredTitle", "quitting", false },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IsolatedHome home;
+        if (c.folderBlocked) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(LinkInbox::defaultFolder()).path()));
+            ASSERT_TRUE(QFile(LinkInbox::defaultFolder()).open(QIODevice::WriteOnly));
+        }
+        SingleInstance running;
+        ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+        running.setMessageHandler(
+            [](const QString &) { return instance::Answer::refused("Nine is too many."); });
+        if (!c.refusing)
+            running.beginQuitting();
+        SingleInstance launch;
+        launch.setQuittingWaitMs(300);
+        std::optional<SingleInstance::Role> role;
+        std::unique_ptr<QThread> thread(
+            QThread::create([&] { role = launch.start(c.message, 3000); }));
+        thread->start();
+        ASSERT_TRUE(test::waitFor([&] { return thread->isFinished(); }, 10000));
+        RecordingAlertPresenter alerts;
+        LinkInbox inbox;
+        EXPECT_EQ(endUnfinishedLaunch(launch, *role, c.message, inbox, alerts), 1);
+        ASSERT_EQ(alerts.alerts.size(), 1u);
+        EXPECT_EQ(alerts.alerts[0].messageText, Strings::localized(c.title));
+        EXPECT_TRUE(alerts.alerts[0].informativeText.contains(c.text))
+            << alerts.alerts[0].informativeText.toStdString();
+        LinkInbox next;
+        next.gather();
+        EXPECT_EQ(next.isKept(link), c.kept);
+    }
 }

@@ -95,8 +95,8 @@ TEST(StartUp, FromAnEmptyHomeToAListWithALinkedAppAndBack)
     {
         AppDelegate delegate(*services);
         delegate.setQuitHandler([&] { ++quits; });
-        QObject::connect(&instance, &SingleInstance::messageReceived, &delegate,
-                         &AppDelegate::handleMessage);
+        instance.setMessageHandler(
+            [&delegate](const QString &message) { return delegate.takeMessage(message); });
         delegate.applicationDidFinishLaunching();
 
         // The welcome window, and no main window.

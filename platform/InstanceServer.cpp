@@ -1,0 +1,246 @@
+#include "platform/InstanceServer.h"
+
+#include "platform/FileLock.h"
+#include "platform/QuittingAnswerer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace tanvill {
+
+namespace {
+
+// Connections handled at once; more are closed at once, so a flood costs nothing.
+constexpr int kMaxPeers = 8;
+// A connection that has not sent its whole message after this long makes room for a new one
+// when every place is taken: a launch sends its message as soon as it is connected.
+constexpr int kIdleBeforeMakingRoomMs = 100;
+
+} // namespace
+
+// The state of one connection.
+struct InstanceServer::Peer
+{
+    QLocalSocket *socket = nullptr;
+    QTimer *timer = nullptr;
+    instance::FrameReader reader { instance::kMaxMessageBytes };
+    QElapsedTimer connected;
+    // Its whole message, waiting for a handler to answer it.
+    std::optional<QString> message;
+    bool done = false;
+};
+
+InstanceServer::InstanceServer(QString socketPath, QObject *parent)
+    : QObject(parent), m_socketPath(std::move(socketPath))
+{ }
+
+InstanceServer::~InstanceServer()
+{
+    if (!m_server)
+        return;
+    // Removes only the name the socket was made under.
+    m_server->close();
+    m_quittingAnswerer.reset();
+    // A launch that took this one's place (it no longer answered while it ended) keeps its
+    // socket; launches look at the socket only while they hold the lock.
+    FileLock lock;
+    QString error;
+    if (lock.lock(instance::lockPath(m_socketPath), instance::kLockMode, true, 100, &error)
+            != FileLock::Result::Held
+        && m_ownSocket && instance::fileIdAt(m_socketPath) == m_ownSocket)
+        ::unlink(QFile::encodeName(m_socketPath).constData());
+}
+
+bool InstanceServer::listen(QString *error)
+{
+    const QByteArray name = QFile::encodeName(m_socketPath);
+    const QByteArray fresh
+        = name + ".new-" + QByteArray::number(QCoreApplication::applicationPid());
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (size_t(fresh.size()) >= sizeof address.sun_path) {
+        *error = QStringLiteral("the path %1 is too long for a socket").arg(m_socketPath);
+        return false;
+    }
+    std::copy(fresh.begin(), fresh.end(), address.sun_path);
+    ::unlink(fresh.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const auto fail = [&](int errorNumber) {
+        *error = describeError(errorNumber);
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(fresh.constData());
+        return false;
+    };
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        || ::chmod(fresh.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, SOMAXCONN) != 0)
+        return fail(errno);
+    // Replaces in one step whatever is there: a socket left by a crash, or one at which nothing
+    // answers.
+    if (::rename(fresh.constData(), name.constData()) != 0
+        && !((errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) && makeWay(name)
+             && ::rename(fresh.constData(), name.constData()) == 0))
+        return fail(errno);
+    auto server = std::make_unique<QLocalServer>(this);
+    if (!server->listen(qintptr(fd))) {
+        *error = server->errorString();
+        ::close(fd);
+        return false;
+    }
+    m_ownSocket = instance::fileIdAt(m_socketPath);
+    m_server = server.release();
+    connect(m_server, &QLocalServer::newConnection, this, &InstanceServer::acceptConnections);
+    return true;
+}
+
+void InstanceServer::setMessageHandler(MessageHandler handler)
+{
+    m_handler = std::move(handler);
+    if (!m_handler)
+        return;
+    // The ones that came first are answered in the order they came.
+    const std::vector<std::shared_ptr<Peer>> peers = m_peers;
+    for (const std::shared_ptr<Peer> &peer : peers) {
+        if (!peer->done && peer->message)
+            answer(*peer);
+    }
+}
+
+void InstanceServer::drop(Peer &peer, const char *reason)
+{
+    const QString message = QStringLiteral("Dropped a connection to the running instance: %1")
+                                .arg(QLatin1String(reason));
+    m_log.warn(message, message);
+    peer.done = true;
+    peer.timer->stop();
+    peer.socket->abort();
+    peer.socket->deleteLater();
+}
+
+void InstanceServer::beginQuitting()
+{
+    if (!m_server || m_quittingAnswerer)
+        return;
+    const int listening = ::fcntl(int(m_server->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    // Launches this instance accepted but has not answered are answered "quitting" too: each
+    // connection goes on through a copy of its descriptor.
+    std::vector<int> unanswered;
+    const auto handOver = [&unanswered](QLocalSocket *socket) {
+        const int copy = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+        if (copy >= 0)
+            unanswered.push_back(copy);
+        socket->abort();
+        socket->deleteLater();
+    };
+    for (const std::shared_ptr<Peer> &peer : m_peers) {
+        if (peer->done)
+            continue;
+        peer->done = true;
+        peer->timer->stop();
+        handOver(peer->socket);
+    }
+    while (QLocalSocket *socket = m_server->nextPendingConnection())
+        handOver(socket);
+    // Removes only the name the socket was made under: the socket stays, through the copy.
+    m_server->close();
+    if (listening >= 0 || !unanswered.empty())
+        m_quittingAnswerer
+            = std::make_unique<QuittingAnswerer>(listening, unanswered, m_peerTimeoutMs);
+}
+
+bool InstanceServer::makeRoom()
+{
+    for (const std::shared_ptr<Peer> &peer : m_peers) {
+        if (!peer->done && !peer->message && peer->connected.elapsed() >= kIdleBeforeMakingRoomMs) {
+            drop(*peer, "it sent no whole message while another connected");
+            return true;
+        }
+    }
+    return false;
+}
+
+void InstanceServer::acceptConnections()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        const auto serving = std::count_if(m_peers.begin(), m_peers.end(),
+                                           [](const auto &peer) { return !peer->done; });
+        if (serving >= kMaxPeers && !makeRoom()) {
+            const QString message = QStringLiteral(
+                "Dropped a connection to the running instance: too many connections");
+            m_log.warn(message, message);
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        // Qt stops reading from the peer once this much waits, so a flood stays bounded.
+        socket->setReadBufferSize(instance::kHeaderBytes + instance::kMaxMessageBytes + 1);
+        auto peer = std::make_shared<Peer>();
+        peer->socket = socket;
+        peer->connected.start();
+        m_peers.push_back(peer);
+        connect(socket, &QObject::destroyed, this, [this, gone = peer.get()] {
+            std::erase_if(m_peers, [gone](const auto &served) { return served.get() == gone; });
+        });
+        peer->timer = new QTimer(socket);
+        peer->timer->setSingleShot(true);
+        connect(peer->timer, &QTimer::timeout, socket,
+                [this, peer] { drop(*peer, "no message in time"); });
+        peer->timer->start(m_peerTimeoutMs);
+        connect(socket, &QLocalSocket::readyRead, this, [this, peer] { readMessage(*peer); });
+        if (socket->bytesAvailable() > 0)
+            readMessage(*peer);
+    }
+}
+
+void InstanceServer::readMessage(Peer &peer)
+{
+    if (peer.done)
+        return;
+    while (peer.socket->bytesAvailable() > 0) {
+        // One byte past the frame shows a second message.
+        const QByteArray bytes = peer.socket->read(peer.reader.missing() + 1);
+        if (peer.reader.append(bytes) == instance::FrameReader::State::Malformed) {
+            drop(peer, peer.message ? "more than one message" : "a malformed message");
+            return;
+        }
+        if (peer.reader.state() == instance::FrameReader::State::Complete && !peer.message) {
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const QString message = decoder(peer.reader.payload());
+            if (decoder.hasError() || message.contains(QChar(0))) {
+                drop(peer, "a message that is not text");
+                return;
+            }
+            peer.message = message;
+            peer.timer->stop();
+        }
+    }
+    if (peer.message && m_handler)
+        answer(peer);
+}
+
+void InstanceServer::answer(Peer &peer)
+{
+    peer.done = true;
+    peer.timer->stop();
+    const instance::Answer answer = m_handler(*peer.message);
+    peer.socket->write(answer.toFrame());
+    // Closes once the answer is written; the socket then deletes itself.
+    peer.socket->disconnectFromServer();
+}
+
+} // namespace tanvill

@@ -1,0 +1,75 @@
+#pragma once
+
+// The running instance's side of the per-user socket. It listens at the socket (made under
+// another name and renamed into place, so that it replaces whatever was there in one step),
+// serves a few connections at once on the UI thread, reads each one's message and answers it
+// as its handler says; messages that arrive before there is a handler wait for it. A peer that
+// sends more than one message, an over-long or malformed one, or nothing in time is dropped
+// without an answer. When all places are taken, one that has not sent its whole message within
+// a moment makes room for a new one; only when none has is the new one closed unanswered. Once
+// the instance begins to quit, a QuittingAnswerer answers every launch, the ones accepted but
+// not answered yet included. At its end it removes the socket while the socket is still its
+// own. SingleInstance makes one when its launch becomes the running instance.
+
+#include "platform/InstanceProtocol.h"
+#include "platform/ThrottledLog.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace tanvill {
+
+class QuittingAnswerer;
+
+class InstanceServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Decides what a launch's message is answered: taken, or refused and why.
+    using MessageHandler = std::function<instance::Answer(const QString &message)>;
+
+    // How long the instance waits for a connected peer's message; a launch sends its message
+    // as soon as it is connected.
+    static constexpr int kPeerTimeoutMs = 1000;
+
+    explicit InstanceServer(QString socketPath, QObject *parent = nullptr);
+    ~InstanceServer() override;
+
+    // Listens at the socket path; false, with why in `error`, when it cannot.
+    bool listen(QString *error);
+    void setMessageHandler(MessageHandler handler);
+    void setPeerTimeoutMs(int milliseconds) { m_peerTimeoutMs = milliseconds; }
+    // From now until it ends, every launch is answered "quitting" and no message is taken.
+    void beginQuitting();
+
+private:
+    struct Peer;
+
+    void acceptConnections();
+    bool makeRoom();
+    void readMessage(Peer &peer);
+    void answer(Peer &peer);
+    void drop(Peer &peer, const char *reason);
+
+    QString m_socketPath;
+    QLocalServer *m_server = nullptr;
+    std::optional<instance::FileId> m_ownSocket;
+    // The connections being served, oldest first.
+    std::vector<std::shared_ptr<Peer>> m_peers;
+    MessageHandler m_handler;
+    int m_peerTimeoutMs = kPeerTimeoutMs;
+    std::unique_ptr<QuittingAnswerer> m_quittingAnswerer;
+    // A process that keeps connecting must not fill the log.
+    ThrottledLog m_log;
+};
+
+} // namespace tanvill

@@ -1,0 +1,92 @@
+#pragma once
+
+// The "tanvill:" links handed to Tanvill, by its own launch or a later one, from the moment a
+// launch is told they were taken until each is added or refused for good (the store has no
+// such app, a list keeps it already, or it is no link Tanvill reads). Each link is kept at once
+// in a file of its own in a folder beside the settings, so that what every start and every copy
+// of Tanvill keeps is merged, never replaced: a running copy, a copy that cannot open the store,
+// and a launch that could not hand its link over each add files, and the copy that adds or
+// refuses a link removes every file of it. A passing failure (no network, a store that fails or
+// does not answer) leaves the link kept and puts it aside until the next refresh or start.
+// A link that cannot be written waits in memory alone, and whoever took it says so.
+// The application's delegate asks it, and a launch that keeps its own link; nothing else reads
+// or writes the folder, or the "pendingLinks" setting earlier versions kept links in.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace tanvill {
+
+class UserDefaults;
+
+class LinkInbox
+{
+public:
+    enum class Ending {
+        Added,
+        // For good: it will not go another way later.
+        Refused,
+        // Kept for the next refresh or start.
+        PutAside,
+    };
+
+    // Links waiting at most; a launch whose link would be one more is told so.
+    static constexpr int kMaxWaiting = 100;
+
+    // "<settings folder>/PendingLinks".
+    static QString defaultFolder();
+    explicit LinkInbox(QString folder = defaultFolder());
+
+    // Keeps `link` at once, unless it waits already. False, with why in `error`, when it could
+    // not be written: it then waits in this process's memory alone.
+    bool take(const QString &link, QString *error = nullptr);
+    bool isWaiting(const QString &link) const;
+    int waitingCount() const { return int(m_entries.size()); }
+    // Whether it is in the folder, rather than in memory alone.
+    bool isKept(const QString &link) const;
+    // Whether it was found kept by an earlier start or another copy, rather than taken here.
+    bool wasKeptBefore(const QString &link) const;
+
+    // Takes in what other starts and copies kept meanwhile, and the links an earlier version
+    // kept in `settings` (which are then removed from there).
+    void gather(UserDefaults *settings = nullptr);
+    // The oldest link waiting to be tried, now under way; none when every one is under way or
+    // put aside.
+    std::optional<QString> next();
+    bool hasNext() const;
+    void finish(const QString &link, Ending ending);
+    // The links put aside are tried again.
+    void retryPutAside();
+    // Tries once more to keep the links held in memory alone; the ones it could not, with why
+    // in `error`.
+    QStringList keepUnkept(QString *error);
+
+private:
+    enum class State { Waiting, UnderWay, PutAside };
+    struct Entry
+    {
+        QString link;
+        // Orders the entries: the name of its first file, or the one it would have had.
+        QString order;
+        bool kept = false;
+        bool keptBefore = false;
+        State state = State::Waiting;
+    };
+
+    // The files of the folder that hold links, oldest first, each with its link.
+    std::vector<std::pair<QString, QString>> readFolder() const;
+    bool write(const QString &name, const QString &link, QString *error);
+    static QString newName();
+    Entry *find(const QString &link);
+    const Entry *find(const QString &link) const;
+    void insert(Entry entry);
+
+    QString m_folder;
+    std::vector<Entry> m_entries;
+};
+
+} // namespace tanvill
