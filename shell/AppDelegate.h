@@ -6,8 +6,9 @@
 // what the windows ask of the shell (AppShell) and installs itself as that for its life. It
 // shows the main window, or the welcome window while no list exists, when launch finishes and
 // on every reopen; keeps the menu bar's items in step with the data (updateMenus, in
-// AppDelegateMenus.cpp) and answers them; turns "tanvill:" links handed over by later launches
-// into additions, one at a time; asks before quitting while refreshes and change
+// AppDelegateMenus.cpp) and answers them; takes "tanvill:" links from launches and turns them
+// into additions, one at a time (AppDelegateLinks.cpp); asks before quitting while refreshes and
+// change
 // notifications are on; and saves the store before the process ends. app/main.cpp makes it
 // after the services and calls it.
 
