@@ -7,10 +7,9 @@
 // shows the main window, or the welcome window while no list exists, when launch finishes and
 // on every reopen; keeps the menu bar's items in step with the data (updateMenus, in
 // AppDelegateMenus.cpp) and answers them; takes "tanvill:" links from launches and turns them
-// into additions, one at a time (AppDelegateLinks.cpp); asks before quitting while refreshes and
-// change
-// notifications are on; and saves the store before the process ends. app/main.cpp makes it
-// after the services and calls it.
+// into additions, one at a time (AppDelegateLinks.cpp); asks before quitting while refreshes
+// and change notifications are on; and saves the store before the process ends. app/main.cpp
+// makes it after the services and calls it.
 
 #include "controls/AppShell.h"
 #include "details/DetailWindowManager.h"
