@@ -167,6 +167,8 @@ void AppDelegate::handleLink(const QString &link, std::function<void(LinkInbox::
 void AppDelegate::putLinksAside(const QString &link, const Error &error,
                                 std::function<void(LinkInbox::Ending)> finished)
 {
+    // Put aside at once, so that a refresh that starts while the alert is open tries it again.
+    m_linkInbox.finish(link, LinkInbox::Ending::PutAside);
     QStringList heldBack { link };
     while (const std::optional<QString> waiting = m_linkInbox.next()) {
         if (addAppIdentifierFromLink(*waiting)) {

@@ -205,7 +205,9 @@ void LinkInbox::finish(const QString &link, Ending ending)
     if (!entry)
         return;
     if (ending == Ending::PutAside) {
-        entry->state = State::PutAside;
+        // Only what is under way: one already put aside may be waiting again for a refresh.
+        if (entry->state == State::UnderWay)
+            entry->state = State::PutAside;
         return;
     }
     // Every file of it, those a launch that could not hand it over added meanwhile included.

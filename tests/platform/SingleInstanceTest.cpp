@@ -60,8 +60,9 @@ void takeInto(SingleInstance &running, QStringList &received, const QString &ref
     });
 }
 
-// A stand-in that speaks for a running instance, one scripted answer per connection, at once:
-// "quitting", or nothing (it closes the connection), or "ok" once the script is over.
+// A stand-in that speaks for a running instance, one scripted answer per connection, as the
+// connection comes: "quitting" (keeping the connection open, as a quitting instance does, until
+// the launch closes it), or nothing (it closes the connection), or "ok" once the script is over.
 struct ScriptedInstance
 {
     enum Step { Quitting, Close };
@@ -70,14 +71,16 @@ struct ScriptedInstance
         server.listen(path);
         QObject::connect(&server, &QLocalServer::newConnection, [this, script] {
             while (QLocalSocket *peer = server.nextPendingConnection()) {
+                QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
                 const size_t step = connections++;
-                if (step >= script.size())
-                    peer->write(instance::Answer::taken().toFrame());
-                else if (script[step] == Quitting)
+                if (step < script.size() && script[step] == Quitting) {
                     peer->write(
                         instance::Answer { instance::Answer::Kind::Quitting, {} }.toFrame());
+                    continue;
+                }
+                if (step >= script.size())
+                    peer->write(instance::Answer::taken().toFrame());
                 peer->disconnectFromServer();
-                QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
             }
         });
     }
