@@ -369,6 +369,16 @@ QString linkTo(const QString &identifier)
     return QStringLiteral("tanvill:///addApp?id=") + identifier;
 }
 
+// The services of another start of Tanvill in the same home, with a store of its own that does
+// not wait for another start's lock.
+std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+{
+    ServicesOptions options = test::recordingServicesOptions(alerts);
+    options.objectStore = std::make_unique<ObjectStore>();
+    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+    return std::make_unique<Services>(std::move(options));
+}
+
 QStringList identifiersInStore(ListsController &lists)
 {
     QStringList identifiers;
@@ -396,11 +406,8 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
     {
         // This test's own services hold the store, as another copy would.
         RecordingAlertPresenter *blockedAlerts = nullptr;
-        ServicesOptions options = test::recordingServicesOptions(&blockedAlerts);
-        options.objectStore = std::make_unique<ObjectStore>();
-        options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
-        Services blocked(std::move(options));
-        AppDelegate start(blocked);
+        const std::unique_ptr<Services> blocked = anotherStart(&blockedAlerts);
+        AppDelegate start(*blocked);
         start.setQuitHandler([] {});
         // Links clicked one after another while it tells the user.
         for (const char *identifier : { "13", "14", "11" })
@@ -494,14 +501,8 @@ TEST_F(LifeTest, AKeptChangesNoticeIsForgottenOnlyByTheStartThatToldIt)
 
 TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
 {
-    test::IsolatedHome home;
     // Each start is a process of its own: its services, its delegate, its store.
-    const auto start = [](RecordingAlertPresenter **alerts) {
-        ServicesOptions options = test::recordingServicesOptions(alerts);
-        options.objectStore = std::make_unique<ObjectStore>();
-        options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
-        return std::make_unique<Services>(std::move(options));
-    };
+    test::IsolatedHome home;
     const QStringList links = { linkTo("904280696"), linkTo("1") };
     RecordingAlertPresenter *alerts = nullptr;
     {
@@ -509,7 +510,7 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
         stalled->setRoute("/lookup",
                           test::FakeResponse::behaving(test::FakeResponse::Behaviour::Stall));
         qputenv("TANVILL_STORE_URL", stalled->baseUrl().toString().toUtf8());
-        std::unique_ptr<Services> first = start(&alerts);
+        std::unique_ptr<Services> first = anotherStart(&alerts);
         first->listsController().createList("Games");
         AppDelegate delegate(*first);
         delegate.setQuitHandler([] {});
@@ -524,7 +525,7 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
     test::FakeStore store;
     store.setLookup({ "904280696" });
     store.setLookup({ "1" });
-    std::unique_ptr<Services> next = start(&alerts);
+    std::unique_ptr<Services> next = anotherStart(&alerts);
     AppDelegate delegate(*next);
     delegate.setQuitHandler([] {});
     delegate.applicationDidFinishLaunching();
@@ -555,11 +556,8 @@ TEST_F(LifeTest, ALinkThatCannotBeKeptIsTakenOnlyByACopyThatAddsItNowAndTheUserI
 
     // A copy that cannot open the store cannot add it either: the launch hears why.
     RecordingAlertPresenter *blockedAlerts = nullptr;
-    ServicesOptions options = test::recordingServicesOptions(&blockedAlerts);
-    options.objectStore = std::make_unique<ObjectStore>();
-    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
-    Services blocked(std::move(options));
-    AppDelegate start(blocked);
+    const std::unique_ptr<Services> blocked = anotherStart(&blockedAlerts);
+    AppDelegate start(*blocked);
     const instance::Answer answer = start.takeMessage(linkTo("33"));
     EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);
     EXPECT_TRUE(answer.why.contains(LinkInbox::defaultFolder())) << answer.why.toStdString();
