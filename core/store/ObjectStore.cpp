@@ -34,7 +34,7 @@ constexpr int kWriterPollMs = 2;
 
 ObjectStore::ObjectStore(LockSupport locks, QObject *parent)
     : QObject(parent), m_context(std::make_unique<ObjectContext>()), m_lock(locks),
-      m_rewrite(std::make_unique<StoreRewrite>(*this))
+      m_rewrite(std::make_unique<StoreRewrite>(*this, static_cast<StoreRewrite::Store &>(*this)))
 {
     m_checkTimer.setSingleShot(true);
     connect(&m_checkTimer, &QTimer::timeout, this, &ObjectStore::startCheck);
@@ -89,6 +89,31 @@ void ObjectStore::closeStore()
     m_reader.reset();
     m_context->setDescriptionLoader({});
     m_context->setScreenshotLoader({});
+}
+
+void ObjectStore::closeFile()
+{
+    closeStore();
+    {
+        std::lock_guard lock(m_outcomesMutex);
+        m_outcomes.clear();
+    }
+    m_context->requeueChangesInFlight();
+}
+
+StoreRewrite::Store::Snapshot ObjectStore::snapshot()
+{
+    ChangeSet carried;
+    Snapshot snapshot;
+    snapshot.ticket = m_context->takeChanges(carried);
+    snapshot.everything = std::make_shared<const ChangeSet>(m_context->snapshot());
+    snapshot.edits = m_context->editCount();
+    return snapshot;
+}
+
+bool ObjectStore::reopenFile(QString *error)
+{
+    return openConnections(m_path, error);
 }
 
 ObjectStore::OpenResult ObjectStore::open(const QString &path)

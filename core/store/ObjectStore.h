@@ -18,6 +18,7 @@
 #include "core/store/StoreCheck.h"
 #include "core/store/StoreFiles.h"
 #include "core/store/StoreLock.h"
+#include "core/store/StoreRewrite.h"
 #include "core/store/StoreWriter.h"
 #include "platform/ThrottledLog.h"
 
@@ -38,9 +39,8 @@ namespace tanvill {
 
 class Database;
 class Statement;
-class StoreRewrite;
 
-class ObjectStore : public QObject
+class ObjectStore : public QObject, private StoreRewrite::Store
 {
     Q_OBJECT
 public:
@@ -180,7 +180,12 @@ signals:
     void checked(tanvill::StoreCheck::Verdict verdict);
 
 private:
-    friend class StoreRewrite;
+    // What the rewrite needs of the store.
+    void closeFile() override;
+    Snapshot snapshot() override;
+    bool reopenFile(QString *error) override;
+    quint32 identity() const override { return m_identity; }
+    StoreLock &heldFolder() override { return m_lock; }
 
     // The worker's part of opening.
     OpenResult openNow(const QString &path, int lockWaitMs);

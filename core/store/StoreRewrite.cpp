@@ -64,7 +64,7 @@ bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identi
 
 } // namespace
 
-StoreRewrite::StoreRewrite(ObjectStore &store) : m_store(store) { }
+StoreRewrite::StoreRewrite(ObjectStore &owner, Store &store) : m_owner(owner), m_store(store) { }
 
 StoreRewrite::~StoreRewrite()
 {
@@ -262,7 +262,7 @@ std::optional<QString> StoreRewrite::writeAnew(QString *error, Why why)
         // What the file still holds is read before it goes. What it cannot give just now
         // (another process holds it, memory is short) is never written as empty: the rewrite
         // waits.
-        const ObjectContext::UnreadContent unread = m_store.m_context->readAllContent();
+        const ObjectContext::UnreadContent unread = m_owner.context().readAllContent();
         m_job->lost += unread.lost;
         if (unread.notNow > 0) {
             m_job.reset();
@@ -280,14 +280,14 @@ void StoreRewrite::continueReading(quint64 generation)
         return;
     bool complete = false;
     const ObjectContext::UnreadContent unread
-        = m_store.m_context->readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
+        = m_owner.context().readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
     m_job->lost += unread.lost;
     QString error;
     if (unread.notNow > 0) {
         error = tr("The file of your lists cannot be read just now.");
     } else if (!complete) {
         QMetaObject::invokeMethod(
-            &m_store, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
+            &m_owner, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
         return;
     } else {
         startWriting();
@@ -296,36 +296,29 @@ void StoreRewrite::continueReading(quint64 generation)
     const Why why = m_job->why;
     m_job.reset();
     if (const std::optional<QString> failure = conclude(why, std::nullopt, error);
-        failure && m_store.saveFailed)
-        m_store.saveFailed(*failure);
+        failure && m_owner.saveFailed)
+        m_owner.saveFailed(*failure);
 }
 
 void StoreRewrite::startWriting()
 {
-    ObjectStore &store = m_store;
     // The writer finishes what is queued; those outcomes concern the old file only, so what
-    // they carried is pending again and goes into the fresh file.
-    store.closeStore();
-    {
-        std::lock_guard lock(store.m_outcomesMutex);
-        store.m_outcomes.clear();
-    }
-    store.m_context->requeueChangesInFlight();
-
-    // The copy carries every change made so far; later ones wait for the fresh file.
-    ChangeSet carried;
-    m_job->ticket = store.m_context->takeChanges(carried);
-    const auto everything = std::make_shared<const ChangeSet>(store.m_context->snapshot());
+    // they carried is pending again and goes into the fresh file. The copy carries every change
+    // made so far; later ones wait for the fresh file.
+    m_store.closeFile();
+    const Store::Snapshot snapshot = m_store.snapshot();
+    m_job->ticket = snapshot.ticket;
+    m_job->edits = snapshot.edits;
     const quint64 generation = m_job->generation;
-    m_job->edits = store.m_context->editCount();
-    const Target target { store.m_path, store.m_identity,
+    const Target target { m_owner.path(), m_store.identity(),
                           m_job->why == Why::Moved ? StoreFiles::Reason::Replaced
                                                    : StoreFiles::Reason::Damaged,
-                          m_takenKeptPath, store.writeStepHook };
-    const auto write = [this, generation, everything, target, lock = &store.m_lock] {
+                          m_takenKeptPath, m_owner.writeStepHook };
+    const auto write = [this, generation, everything = snapshot.everything, target,
+                        lock = &m_store.heldFolder()] {
         Written written = writeFresh(target, *lock, *everything);
         QMetaObject::invokeMethod(
-            &m_store, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
+            &m_owner, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
         return written;
     };
     try {
@@ -334,7 +327,7 @@ void StoreRewrite::startWriting()
         // No thread to be had: it is written on this one when its outcome is first asked for.
         m_job->writing = std::async(std::launch::deferred, write);
         QMetaObject::invokeMethod(
-            &m_store, [this, generation] { written(generation); }, Qt::QueuedConnection);
+            &m_owner, [this, generation] { written(generation); }, Qt::QueuedConnection);
     }
 }
 
@@ -349,19 +342,19 @@ void StoreRewrite::written(quint64 generation)
     const std::optional<QString> aside = finish(written, &error);
     const std::optional<QString> failure = conclude(why, aside, error);
     // Another copy holding the store was told of as such.
-    if (failure && written.keptPath.isEmpty() && m_store.saveFailed)
-        m_store.saveFailed(*failure);
+    if (failure && written.keptPath.isEmpty() && m_owner.saveFailed)
+        m_owner.saveFailed(*failure);
     // Changes made while the fresh file was written.
-    if (aside && m_store.m_context->hasChanges())
-        m_store.save(true);
+    if (aside && m_owner.context().hasChanges())
+        m_owner.save(true);
 }
 
 std::optional<QString> StoreRewrite::finish(const Written &written, QString *error)
 {
-    ObjectStore &store = m_store;
+    ObjectContext &context = m_owner.context();
     const std::unique_ptr<Job> job = std::move(m_job);
     if (!written.inPlace) {
-        store.m_context->changesFailed(job->ticket);
+        context.changesFailed(job->ticket);
         *error = written.error;
         if (!written.keptPath.isEmpty()) {
             // Asked to keep the changes at quitting with nothing changed since, it gives this.
@@ -371,18 +364,18 @@ std::optional<QString> StoreRewrite::finish(const Written &written, QString *err
                         "was kept in %1.")
                          .arg(QDir::toNativeSeparators(written.keptPath));
             if (std::exchange(m_takenKeptPath, written.keptPath) != written.keptPath
-                && store.storeTaken)
-                store.storeTaken(written.keptPath);
+                && m_owner.storeTaken)
+                m_owner.storeTaken(written.keptPath);
         }
         return std::nullopt;
     }
     m_takenKeptPath.clear();
-    store.m_context->changesCommitted(job->ticket);
+    context.changesCommitted(job->ticket);
     if (job->lost > 0)
         qWarning().noquote() << job->lost
                              << "descriptions or screenshot lists could no longer be read from the"
                                 " file; they are left empty until the store gives them again.";
-    if (!store.openConnections(store.m_path, error)) {
+    if (!m_store.reopenFile(error)) {
         // The file is whole, but nothing could be written to it from now on: everything is
         // written anew with the next save.
         return std::nullopt;
@@ -407,7 +400,7 @@ std::optional<QString> StoreRewrite::conclude(Why why, const std::optional<QStri
     }
     const Why told = m_due == Why::None ? why : m_due;
     m_due = Why::None;
-    if (const auto &tell = told == Why::Moved ? m_store.storeReplaced : m_store.storeRepaired)
+    if (const auto &tell = told == Why::Moved ? m_owner.storeReplaced : m_owner.storeRepaired)
         tell(*aside);
     return std::nullopt;
 }
@@ -435,7 +428,7 @@ void StoreRewrite::recoverInBackground(Why why)
 std::optional<QString> StoreRewrite::keepUnsavedChanges(QString *error)
 {
     const QuitSignals::DeadlineHold writing;
-    ObjectContext &context = *m_store.m_context;
+    ObjectContext &context = m_owner.context();
     // Asked again at the end of the same quit: the file kept then holds it all.
     if (!m_keptPath.isEmpty() && m_keptAtEdit == context.editCount()
         && QFileInfo(m_keptPath).isFile())
@@ -443,7 +436,7 @@ std::optional<QString> StoreRewrite::keepUnsavedChanges(QString *error)
     // A rescue copy takes what there is to take.
     context.readAllContent();
     const Target target {
-        m_store.m_path, m_store.m_identity, StoreFiles::Reason::Damaged, {}, m_store.writeStepHook
+        m_owner.path(), m_store.identity(), StoreFiles::Reason::Damaged, {}, m_owner.writeStepHook
     };
     const std::optional<QString> kept = keep(target, context.snapshot(), error);
     if (kept) {
