@@ -312,30 +312,6 @@ FileLock::Result FileLock::lock(const QString &path, mode_t mode, bool clearOthe
     }
 }
 
-FileLock::Result FileLock::tryLockFolder(const QString &path, QString *error)
-{
-    unlock();
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        const int openError = errno;
-        *error = tr("The folder %1 cannot be opened (%2).")
-                     .arg(native(name), describeError(openError));
-        return Result::Failed;
-    }
-    int lockError = 0;
-    const Result result = lockDescriptor(fd, m_support, &lockError);
-    if (result != Result::Locked) {
-        ::close(fd);
-        if (result == Result::Failed)
-            *error = lockingFailed(name, lockError);
-        return result;
-    }
-    m_fd = fd;
-    m_path = path;
-    return result;
-}
-
 bool FileLock::isInPlace() const
 {
     return m_fd >= 0 && sameFile(m_fd, QFile::encodeName(m_path));
