@@ -152,7 +152,7 @@ bool makeWay(const QByteArray &name)
     return ::rename(name.constData(), aside.constData()) == 0;
 }
 
-FileLock::Result FileLock::lockDescriptor(int fd, LockSupport support, int *error)
+FileLock::Result FileLock::lockDescriptor(int fd, LockSupport support, int *error, off_t from)
 {
     const int flockError = tryFlock(fd, support);
     if (flockError == 0)
@@ -169,6 +169,7 @@ FileLock::Result FileLock::lockDescriptor(int fd, LockSupport support, int *erro
     {
     };
     whole.l_type = F_WRLCK;
+    whole.l_start = from;
     const int recordError = tryDescriptionLock(fd, support, F_OFD_SETLK, &whole);
     if (recordError == 0)
         return Result::Locked;

@@ -73,8 +73,9 @@ public:
     std::function<void(bool holdingTurn)> whileReplacing;
 
     // Locks the open file or folder fd; the errno of a failure in *error. The store's lock
-    // locks its folder this way.
-    static Result lockDescriptor(int fd, LockSupport support, int *error);
+    // locks its folder this way. Where only fcntl locks are had, they cover the file from byte
+    // `from` on: a file SQLite writes is locked past the bytes SQLite locks.
+    static Result lockDescriptor(int fd, LockSupport support, int *error, off_t from = 0);
 
 private:
     // Replaces a lock file this user cannot open for writing when nobody holds it. Locked:

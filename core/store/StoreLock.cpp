@@ -95,6 +95,9 @@ StoreLock::Result StoreLock::tryLock(const QString &path, qint64 *holderPid, QSt
         m_folderFd = fd;
     }
 
+    // The lock file is made, cleared of what stands in its way and replaced by its path, not
+    // through the folder held: FileLock serves the launches' lock as well, and counts a lock
+    // only on the file it finds at the path, in the folder just found at its place.
     switch (m_file.tryLock(path, 0644, true, error)) {
     case FileLock::Result::Locked:
         break;

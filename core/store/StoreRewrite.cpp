@@ -15,10 +15,13 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace tanvill {
 
@@ -82,31 +85,24 @@ void StoreRewrite::setDue(Why why)
 bool StoreRewrite::writeSnapshot(const QString &path, const ChangeSet &everything, quint32 identity,
                                  QString *error, const StoreFiles::StepHook &hook)
 {
-    StoreFiles::removeStoreFile(path);
-    bool written = false;
-    {
-        Database database;
-        if (!database.open(path, true) || !StoreSchema::configure(database, error)
-            || !StoreSchema::migrate(database, error)
-            || !StoreSchema::setIdentity(database, identity)) {
-            if (error->isEmpty())
-                *error = database.lastError();
-        } else {
-            StoreWriter writer;
-            database.close();
-            if (writer.start(path, error)) {
-                if (hook)
-                    hook(StoreFiles::Step::Writing);
-                const StoreWriter::Outcome outcome = writer.submitAndWait(everything);
-                written = outcome.committed;
-                if (!written)
-                    *error = outcome.error;
-            }
-        }
+    Database database;
+    if (!database.open(path, true) || !StoreSchema::configure(database, error)
+        || !StoreSchema::migrate(database, error)
+        || !StoreSchema::setIdentity(database, identity)) {
+        if (error->isEmpty())
+            *error = database.lastError();
+        return false;
     }
-    if (!written)
-        StoreFiles::removeStoreFile(path);
-    return written;
+    StoreWriter writer;
+    database.close();
+    if (!writer.start(path, error))
+        return false;
+    if (hook)
+        hook(StoreFiles::Step::Writing);
+    const StoreWriter::Outcome outcome = writer.submitAndWait(everything);
+    if (!outcome.committed)
+        *error = outcome.error;
+    return outcome.committed;
 }
 
 StoreRewrite::Written StoreRewrite::writeFresh(const Target &target, StoreLock &lock,
@@ -136,32 +132,38 @@ StoreRewrite::Written StoreRewrite::writeFresh(const Target &target, StoreLock &
     const int folderFd = lock.folderDescriptor();
     // Written under a name of its own and renamed once whole: a file under the fresh name is
     // always whole, and may take the store's place after a crash.
-    const QString partial = StoreFiles::partialPath(target.storePath);
     const QString fresh = StoreFiles::freshPath(target.storePath);
-    if (!writeSnapshot(partial, everything, target.identity, &written.error, target.hook))
-        return written;
-    int renameError = StoreFiles::renameWithoutReplacing(folderFd, partial, fresh);
-    if (renameError == EEXIST) {
-        // Not this rewrite's: it is kept, never replaced.
-        const QString aside = StoreFiles::setAside(fresh, StoreFiles::Reason::Leftover);
-        qWarning().noquote() << fresh << "was not written by this rewrite; it was moved to"
-                             << aside;
-        renameError = aside.isEmpty()
-            ? EEXIST
-            : StoreFiles::renameWithoutReplacing(folderFd, partial, fresh);
-    }
-    if (renameError != 0) {
-        written.error
-            = tr("The new file cannot be put beside %1 (%2).")
-                  .arg(QDir::toNativeSeparators(target.storePath), describeError(renameError));
-        StoreFiles::removeStoreFile(partial);
-        return written;
+    {
+        const std::unique_ptr<StoreFiles::PartialFile> partial = StoreFiles::PartialFile::create(
+            folderFd, folder, QFileInfo(target.storePath).fileName(), target.locks, &written.error);
+        if (!partial
+            || !writeSnapshot(partial->path(), everything, target.identity, &written.error,
+                              target.hook))
+            return written;
+        int renameError = StoreFiles::renameWithoutReplacing(folderFd, partial->path(), fresh);
+        if (renameError == EEXIST) {
+            // Not this rewrite's: it is kept, never replaced.
+            const QString aside
+                = StoreFiles::setAside(folderFd, fresh, StoreFiles::Reason::Leftover);
+            qWarning().noquote() << fresh << "was not written by this rewrite; it was moved to"
+                                 << aside;
+            renameError = aside.isEmpty()
+                ? EEXIST
+                : StoreFiles::renameWithoutReplacing(folderFd, partial->path(), fresh);
+        }
+        if (renameError != 0) {
+            written.error
+                = tr("The new file cannot be put beside %1 (%2).")
+                      .arg(QDir::toNativeSeparators(target.storePath), describeError(renameError));
+            return written;
+        }
+        partial->named();
     }
     if (target.hook)
         target.hook(StoreFiles::Step::Whole);
     if (!StoreFiles::putInPlace(folderFd, target.storePath, fresh, target.why,
                                 &written.setAsidePath, &written.error, target.hook)) {
-        StoreFiles::removeStoreFile(fresh);
+        StoreFiles::removeStoreFile(folderFd, fresh);
         return written;
     }
     written.inPlace = true;
@@ -175,28 +177,38 @@ std::optional<QString> StoreRewrite::keep(const Target &target, const ChangeSet 
     for (const QString &folder : ObjectStore::keptChangesFolders(target.storePath)) {
         if (!QDir().mkpath(folder))
             continue;
+        // Through a folder opened now, held or not: a kept file never takes a name the store or
+        // its rewrite uses, and its half-written file is its writer's own, locked.
+        const int folderFd
+            = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd < 0)
+            continue;
+        const auto closeFolder = qScopeGuard([folderFd] { ::close(folderFd); });
         // Named only once whole: a quit cut short leaves no file that opens empty.
-        const QString partial = StoreFiles::keptPartialPath(folder);
-        if (!writeSnapshot(partial, everything, target.identity, error, target.hook))
+        const std::unique_ptr<StoreFiles::PartialFile> partial = StoreFiles::PartialFile::create(
+            folderFd, folder, QLatin1String(StoreFiles::kKeptStem), target.locks, error);
+        if (!partial
+            || !writeSnapshot(partial->path(), everything, target.identity, error, target.hook))
             continue;
         // Kept again while another copy holds the store: the earlier file is brought up to date.
         QString kept;
-        if (!target.keptPath.isEmpty() && QFileInfo(target.keptPath).absolutePath() == folder
-            && QFileInfo(target.keptPath).isFile()
-            && std::rename(QFile::encodeName(partial).constData(),
-                           QFile::encodeName(target.keptPath).constData())
+        const QFileInfo earlier(target.keptPath);
+        if (!target.keptPath.isEmpty() && earlier.absolutePath() == folder && earlier.isFile()
+            && ::renameat(folderFd,
+                          QFile::encodeName(QFileInfo(partial->path()).fileName()).constData(),
+                          folderFd, QFile::encodeName(earlier.fileName()).constData())
                 == 0)
             kept = target.keptPath;
         else
-            kept = StoreFiles::giveFreeName(partial,
+            kept = StoreFiles::giveFreeName(folderFd, partial->path(),
                                             folder + QStringLiteral("/Tanvill.unsaved-") + stamp);
         if (kept.isEmpty()) {
             *error = tr("The file %1 cannot be named (%2).")
-                         .arg(QDir::toNativeSeparators(partial), describeError(errno));
-            StoreFiles::removeStoreFile(partial);
+                         .arg(QDir::toNativeSeparators(partial->path()), describeError(errno));
             continue;
         }
-        StoreFiles::syncFolder(folder);
+        partial->named();
+        StoreFiles::syncFolder(folderFd);
         qWarning().noquote() << "Everything Tanvill held was kept in" << kept;
         return kept;
     }
@@ -310,10 +322,13 @@ void StoreRewrite::startWriting()
     m_job->ticket = snapshot.ticket;
     m_job->edits = snapshot.edits;
     const quint64 generation = m_job->generation;
-    const Target target { m_owner.path(), m_store.identity(),
+    const Target target { m_owner.path(),
+                          m_store.identity(),
                           m_job->why == Why::Moved ? StoreFiles::Reason::Replaced
                                                    : StoreFiles::Reason::Damaged,
-                          m_takenKeptPath, m_owner.writeStepHook };
+                          m_takenKeptPath,
+                          m_owner.writeStepHook,
+                          m_store.heldFolder().support() };
     const auto write = [this, generation, everything = snapshot.everything, target,
                         lock = &m_store.heldFolder()] {
         Written written = writeFresh(target, *lock, *everything);
@@ -435,9 +450,12 @@ std::optional<QString> StoreRewrite::keepUnsavedChanges(QString *error)
         return m_keptPath;
     // A rescue copy takes what there is to take.
     context.readAllContent();
-    const Target target {
-        m_owner.path(), m_store.identity(), StoreFiles::Reason::Damaged, {}, m_owner.writeStepHook
-    };
+    const Target target { m_owner.path(),
+                          m_store.identity(),
+                          StoreFiles::Reason::Damaged,
+                          {},
+                          m_owner.writeStepHook,
+                          m_store.heldFolder().support() };
     const std::optional<QString> kept = keep(target, context.snapshot(), error);
     if (kept) {
         m_keptPath = *kept;

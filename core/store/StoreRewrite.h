@@ -99,12 +99,12 @@ public:
     static bool takeUpLeftover(const QString &storePath, const StoreLock &lock,
                                QString *setAsidePath, QString *leftover);
 
-    // Writes every record of `everything` into a new store file at path, marked with the
-    // store's identity.
+private:
+    // Writes every record of `everything` into the new, empty store file at path, marked with
+    // the store's identity.
     static bool writeSnapshot(const QString &path, const ChangeSet &everything, quint32 identity,
                               QString *error, const StoreFiles::StepHook &hook);
 
-private:
     // What writing a fresh file gave.
     struct Written
     {
@@ -134,6 +134,8 @@ private:
         // A file of changes kept earlier, which changes kept again replace.
         QString keptPath;
         StoreFiles::StepHook hook;
+        // The locks the file system offers, as the store's lock takes them.
+        LockSupport locks = LockSupport::System;
     };
 
     // Reads a slice of what the file still holds, then starts writing once everything is read.

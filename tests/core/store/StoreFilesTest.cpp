@@ -132,18 +132,60 @@ TEST_F(FilesBesideTheStore, AMovedFolderIsNeverWrittenIntoWhileAnotherCopyHoldsT
     EXPECT_EQ(names("Tanvill.sqlite*"), QStringList { "Tanvill.sqlite" });
 }
 
-TEST_F(FilesBesideTheStore, HalfWrittenFilesACrashLeftGoAtTheNextStart)
+TEST_F(FilesBesideTheStore, HalfWrittenFilesGoAtTheNextStartUnlessARunningCopyWritesThem)
 {
     close();
-    const QStringList partials = { storePath() + ".partial", storePath() + ".partial-journal",
-                                   dataFolder() + "/Tanvill.unsaved.sqlite.partial",
-                                   dataFolder() + "/Tanvill.unsaved.sqlite.partial-journal" };
-    for (const QString &partial : partials) {
-        QFile file(partial);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'p'));
+    const QString above = QFileInfo(dataFolder()).path();
+    const auto partials = [&] {
+        return QDir(dataFolder()).entryList({ "*.partial" }, QDir::Files)
+            + QDir(above).entryList({ "*.partial" }, QDir::Files);
+    };
+    // Without flock, a half-written file is locked as fcntl locks it, clear of SQLite's locks.
+    for (const LockSupport locks : { LockSupport::System, LockSupport::NoFlock }) {
+        SCOPED_TRACE(int(locks));
+        QDir(dataFolder()).removeRecursively();
+        QDir(dataFolder() + ".moved").removeRecursively();
+        // Another copy holds the store; its folder is moved while it runs.
+        ObjectStore other(locks);
+        ASSERT_EQ(other.open(storePath()).outcome, ObjectStore::OpenOutcome::Created);
+        other.context().insertList()->setName("Kept by the other copy");
+        ASSERT_TRUE(QDir().rename(dataFolder(), dataFolder() + ".moved"));
+        // Half-written files of copies that were stopped, under earlier names and under names
+        // of their own, where the store was and in the folder above.
+        const QStringList abandoned = { storePath() + ".partial", storePath() + ".4242-1.partial",
+                                        dataFolder() + "/Tanvill.unsaved.sqlite.partial",
+                                        dataFolder() + "/Tanvill.unsaved.sqlite.4242-2.partial",
+                                        above + "/Tanvill.unsaved.sqlite.partial" };
+        ASSERT_TRUE(QDir().mkpath(dataFolder()));
+        for (const QString &partial : abandoned) {
+            for (const QString &file : { partial, partial + "-journal" }) {
+                QFile written(file);
+                ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+                written.write(QByteArray(4096, 'p'));
+            }
+        }
+        // The other copy keeps its changes where its folder was as a start makes a store there.
+        std::unique_ptr<ObjectStore> start;
+        QStringList left;
+        other.writeStepHook = [&](ObjectStore::WriteStep step) {
+            if (step != ObjectStore::WriteStep::Writing || start)
+                return;
+            start = std::make_unique<ObjectStore>(locks);
+            EXPECT_EQ(start->open(storePath()).outcome, ObjectStore::OpenOutcome::Created);
+            left = partials();
+        };
+        QString error;
+        const std::optional<QString> kept = other.keepUnsavedChanges(&error);
+        ASSERT_EQ(left.size(), 1) << left.join(' ').toStdString();
+        EXPECT_TRUE(left.front().startsWith("Tanvill.unsaved.sqlite."));
+        ASSERT_TRUE(kept) << error.toStdString();
+        EXPECT_EQ(QFileInfo(*kept).path(), dataFolder());
+        Database file;
+        ASSERT_TRUE(file.open(*kept, false));
+        EXPECT_EQ(file.queryText("SELECT name FROM lists"), "Kept by the other copy");
+        for (const QString &partial : abandoned)
+            EXPECT_FALSE(QFile::exists(partial) || QFile::exists(partial + "-journal"))
+                << partial.toStdString();
+        EXPECT_TRUE(partials().isEmpty());
     }
-    EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
-    for (const QString &partial : partials)
-        EXPECT_FALSE(QFile::exists(partial)) << partial.toStdString();
 }
