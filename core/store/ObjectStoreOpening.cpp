@@ -265,6 +265,8 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
     m_identity = StoreSchema::identity(db);
     if (m_identity == 0 && mayChangeFiles())
         m_identity = StoreSchema::ensureIdentity(db);
+    // For the next keeper, which may find no readable store beside an unfinished rewrite.
+    m_lock.recordIdentity(m_identity);
     if (!m_context->load(db, &reason, &m_cancelOpening))
         return fail(reason, m_cancelOpening ? SQLITE_INTERRUPT : -1);
     m_checkDue = check;

@@ -41,10 +41,12 @@ bool modifiedLater(const struct stat &file, const struct stat &than)
                                                       : file.st_mtim.tv_nsec > than.st_mtim.tv_nsec;
 }
 
-// Whether the whole store `fresh`, of the given identity, is the unfinished rewrite of what
-// stands at the store's path: that carries the same identity and was written before it, or
-// nothing of the user's stands there (nothing, an empty file, something SQLite cannot read).
-bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identity)
+// Whether the whole store `fresh`, of the given identity, is the unfinished rewrite of the store
+// at storePath. A store of ours there must carry the same identity and be older. Where none
+// stands there (nothing, an empty file, a file whose first bytes say it is no SQLite file), only
+// the identity the store's lock recorded for it can say whose the rewrite is.
+bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identity,
+                  quint32 recorded)
 {
     struct stat store
     {
@@ -52,17 +54,20 @@ bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identi
     struct stat written
     {
     };
-    if (::lstat(QFile::encodeName(storePath).constData(), &store) != 0)
-        return errno == ENOENT;
     if (::stat(QFile::encodeName(fresh).constData(), &written) != 0)
         return false;
+    const bool recordedAsOwn = recorded != 0 && identity == recorded;
+    if (::lstat(QFile::encodeName(storePath).constData(), &store) != 0)
+        return errno == ENOENT && recordedAsOwn;
     if (!S_ISREG(store.st_mode) || store.st_size == 0)
-        return true;
+        return recordedAsOwn;
     // A store this user may not read stays the user's store: opening says so.
     if (!QFileInfo(storePath).isReadable())
         return false;
     const std::optional<quint32> atPath = StoreSchema::identityInFile(storePath);
-    return !atPath || (*atPath == identity && modifiedLater(written, store));
+    if (!atPath)
+        return recordedAsOwn;
+    return *atPath == identity && modifiedLater(written, store);
 }
 
 } // namespace
@@ -129,6 +134,8 @@ StoreRewrite::Written StoreRewrite::writeFresh(const Target &target, StoreLock &
     case StoreLock::Result::Failed:
         return written;
     }
+    // Before a file whose place a crash may keep it from is written there.
+    lock.recordIdentity(target.identity);
     const int folderFd = lock.folderDescriptor();
     // Written under a name of its own and renamed once whole: a file under the fresh name is
     // always whole, and may take the store's place after a crash.
@@ -238,7 +245,8 @@ bool StoreRewrite::takeUpLeftover(const QString &storePath, const StoreLock &loc
                 == StoreSchema::currentVersion()
             && database.queryInteger(QStringLiteral("SELECT count(*) FROM lists")).value_or(0) > 0
             && StoreSchema::identity(database) != 0
-            && isOwnRewrite(storePath, fresh, StoreSchema::identity(database));
+            && isOwnRewrite(storePath, fresh, StoreSchema::identity(database),
+                            lock.recordedIdentity());
         if (!own) {
             qWarning().noquote()
                 << fresh << "is not an unfinished rewrite of the store; it is left as it is.";

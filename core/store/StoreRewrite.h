@@ -14,9 +14,10 @@
 // A file is given the name that says it is whole only once it is, and then carries the store's
 // identity; after a crash it takes the store's place at the next opening only when it is this
 // store's own unfinished rewrite: it carries the identity of the store at the path and is newer
-// than it (or nothing of the user's stands there). Anything else at that name is left where it
-// is, and the opening tells of it. ObjectStore owns one, gives it what it needs of the store
-// (StoreRewrite::Store) and opens on what it puts in place.
+// than it, or, where no readable store stands there (none, or one whose first bytes are
+// damaged), the identity the store's lock recorded for it. Anything else at that name is left
+// where it is, whatever stands at the path, and the opening tells of it. ObjectStore owns one,
+// gives it what it needs of the store (StoreRewrite::Store) and opens on what it puts in place.
 
 #include "core/ChangeSet.h"
 #include "core/store/StoreFiles.h"
