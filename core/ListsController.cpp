@@ -128,7 +128,7 @@ ListsController::~ListsController()
     m_store->saveSucceeded = {};
     m_store->storeRepaired = {};
     m_store->storeReplaced = {};
-    if (m_store->isOpen() || m_store->hasUnsavedChanges())
+    if (store().isOpen() || m_store->hasUnsavedChanges())
         m_store->save(false);
 }
 
@@ -158,7 +158,7 @@ void ListsController::reportLeftover(const QString &path)
 
 void ListsController::reportOpening()
 {
-    const ObjectStore::OpenResult &openResult = m_store->openResult();
+    const ObjectStore::OpenResult &openResult = store().openResult();
     if (ObjectStore::isUsable(openResult.outcome) && !openResult.leftoverPath.isEmpty())
         reportLeftover(openResult.leftoverPath);
     switch (openResult.outcome) {
@@ -218,7 +218,7 @@ std::vector<List *> ListsController::lists() const
 {
     if (!m_lists) {
         std::vector<List *> visible;
-        for (List *list : m_store->context().lists()) {
+        for (List *list : store().context().lists()) {
             if (list->index() >= 0)
                 visible.push_back(list);
         }
@@ -243,7 +243,7 @@ List *ListsController::selectedList() const
 std::vector<App *> ListsController::apps() const
 {
     std::vector<App *> watched;
-    for (App *app : m_store->context().apps()) {
+    for (App *app : store().context().apps()) {
         if (app->list() && app->list()->index() >= 0)
             watched.push_back(app);
     }
@@ -254,13 +254,13 @@ List *ListsController::archive()
 {
     if (m_archive && !m_archive->isDeleted())
         return m_archive;
-    for (List *list : m_store->context().lists()) {
+    for (List *list : store().context().lists()) {
         if (list->index() == -1) {
             m_archive = list;
             return m_archive;
         }
     }
-    List *list = m_store->context().insertList();
+    List *list = store().context().insertList();
     list->setName(bundleIdentifier() + QStringLiteral(".Archive"));
     list->setIndex(-1);
     saveWithAsync(true);
@@ -270,7 +270,7 @@ List *ListsController::archive()
 
 void ListsController::saveWithAsync(bool async)
 {
-    if (const std::optional<QString> error = m_store->save(async))
+    if (const std::optional<QString> error = store().save(async))
         saveFailed(*error);
 }
 
@@ -278,7 +278,7 @@ List *ListsController::createList(const QString &name, ThemeName color,
                                   const std::vector<CachedApp> &apps)
 {
     const int index = int(lists().size());
-    List *list = m_store->context().insertList();
+    List *list = store().context().insertList();
     list->setName(name);
     list->setIndex(index);
     list->setColor(rawValue(color));
@@ -313,7 +313,7 @@ std::optional<Error> ListsController::deleteList(List *list)
         defaults.setValue(SettingsKeys::SelectedList, neighbour);
     }
 
-    m_store->context().deleteObject(list);
+    store().context().deleteObject(list);
     m_lists.reset();
     const std::vector<List *> remaining = lists();
     for (std::size_t position = 0; position < remaining.size(); ++position) {
@@ -362,7 +362,7 @@ void ListsController::updateDockTile()
         return;
     }
     qint64 count = 0;
-    for (const App *app : m_store->context().apps()) {
+    for (const App *app : store().context().apps()) {
         if (app->list() && app->list()->index() >= 0)
             ++count;
     }

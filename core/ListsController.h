@@ -56,11 +56,12 @@ public:
     explicit ListsController(std::unique_ptr<ObjectStore> store, QObject *parent = nullptr);
     ~ListsController() override;
 
-    ObjectContext *managedObjectContext() { return &m_store->context(); }
-    const ObjectContext *managedObjectContext() const { return &m_store->context(); }
+    ObjectContext *managedObjectContext() { return &store().context(); }
+    const ObjectContext *managedObjectContext() const { return &store().context(); }
+    // As it is: a quit prepared while it opens limits the opening's waits (prepareToQuit).
     ObjectStore &objectStore() { return *m_store; }
     // How opening the store went (tests, diagnostics).
-    const ObjectStore::OpenResult &openResult() { return m_store->openResult(); }
+    const ObjectStore::OpenResult &openResult() { return store().openResult(); }
 
     // Visible lists ordered by index (a copy: list operations change the order).
     std::vector<List *> lists() const;
@@ -161,6 +162,13 @@ private:
     // To standard output, where the refresh's lines have always gone.
     static void writeRefreshLine(const QString &line);
 
+    // The store, taken over from its opening first: it loads while the application starts, and
+    // the first use of it waits for it.
+    ObjectStore &store() const
+    {
+        m_store->takeOver();
+        return *m_store;
+    }
     void setUpStore();
     void storeOpened(const ObjectStore::OpenResult &result);
     void reportOpening();

@@ -152,7 +152,7 @@ bool makeWay(const QByteArray &name)
     return ::rename(name.constData(), aside.constData()) == 0;
 }
 
-FileLock::Result FileLock::lockDescriptor(int fd, LockSupport support, int *error)
+FileLock::Result FileLock::lockDescriptor(int fd, LockSupport support, int *error, off_t from)
 {
     const int flockError = tryFlock(fd, support);
     if (flockError == 0)
@@ -169,6 +169,7 @@ FileLock::Result FileLock::lockDescriptor(int fd, LockSupport support, int *erro
     {
     };
     whole.l_type = F_WRLCK;
+    whole.l_start = from;
     const int recordError = tryDescriptionLock(fd, support, F_OFD_SETLK, &whole);
     if (recordError == 0)
         return Result::Locked;
@@ -310,30 +311,6 @@ FileLock::Result FileLock::lock(const QString &path, mode_t mode, bool clearOthe
             return result;
         QThread::msleep(kPollMs);
     }
-}
-
-FileLock::Result FileLock::tryLockFolder(const QString &path, QString *error)
-{
-    unlock();
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        const int openError = errno;
-        *error = tr("The folder %1 cannot be opened (%2).")
-                     .arg(native(name), describeError(openError));
-        return Result::Failed;
-    }
-    int lockError = 0;
-    const Result result = lockDescriptor(fd, m_support, &lockError);
-    if (result != Result::Locked) {
-        ::close(fd);
-        if (result == Result::Failed)
-            *error = lockingFailed(name, lockError);
-        return result;
-    }
-    m_fd = fd;
-    m_path = path;
-    return result;
 }
 
 bool FileLock::isInPlace() const

@@ -58,8 +58,6 @@ public:
     Result tryLock(const QString &path, mode_t mode, bool clearOthers, QString *error);
     // The same, trying again until it is had or timeoutMs have passed.
     Result lock(const QString &path, mode_t mode, bool clearOthers, int timeoutMs, QString *error);
-    // Locks the folder at path itself.
-    Result tryLockFolder(const QString &path, QString *error);
 
     bool isLocked() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }
@@ -74,8 +72,10 @@ public:
     // and while it holds it, so that another process's replacement can be made to meet it.
     std::function<void(bool holdingTurn)> whileReplacing;
 
-    // Locks the open file or folder fd; the errno of a failure in *error.
-    static Result lockDescriptor(int fd, LockSupport support, int *error);
+    // Locks the open file or folder fd; the errno of a failure in *error. The store's lock
+    // locks its folder this way. Where only fcntl locks are had, they cover the file from byte
+    // `from` on: a file SQLite writes is locked past the bytes SQLite locks.
+    static Result lockDescriptor(int fd, LockSupport support, int *error, off_t from = 0);
 
 private:
     // Replaces a lock file this user cannot open for writing when nobody holds it. Locked:

@@ -34,7 +34,7 @@ constexpr int kWriterPollMs = 2;
 
 ObjectStore::ObjectStore(LockSupport locks, QObject *parent)
     : QObject(parent), m_context(std::make_unique<ObjectContext>()), m_lock(locks),
-      m_rewrite(std::make_unique<StoreRewrite>(*this))
+      m_rewrite(std::make_unique<StoreRewrite>(*this, static_cast<StoreRewrite::Store &>(*this)))
 {
     m_checkTimer.setSingleShot(true);
     connect(&m_checkTimer, &QTimer::timeout, this, &ObjectStore::startCheck);
@@ -91,16 +91,41 @@ void ObjectStore::closeStore()
     m_context->setScreenshotLoader({});
 }
 
+void ObjectStore::closeFile()
+{
+    closeStore();
+    {
+        std::lock_guard lock(m_outcomesMutex);
+        m_outcomes.clear();
+    }
+    m_context->requeueChangesInFlight();
+}
+
+StoreRewrite::Store::Snapshot ObjectStore::snapshot()
+{
+    ChangeSet carried;
+    Snapshot snapshot;
+    snapshot.ticket = m_context->takeChanges(carried);
+    snapshot.everything = std::make_shared<const ChangeSet>(m_context->snapshot());
+    snapshot.edits = m_context->editCount();
+    return snapshot;
+}
+
+bool ObjectStore::reopenFile(QString *error)
+{
+    return openConnections(m_path, error);
+}
+
 ObjectStore::OpenResult ObjectStore::open(const QString &path)
 {
     openInBackground(path, 0);
-    takeOver(true);
+    finishOpening(true);
     return m_openResult;
 }
 
 void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChanges changes)
 {
-    takeOver();
+    finishOpening(false);
     closeStore();
     m_path = path;
     m_openResult = {};
@@ -110,8 +135,7 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
         OpenResult result = openNow(path, lockWaitMs);
         // Taken over once the event loop runs at the latest, so that the outcome is told even
         // when nothing reads the store.
-        QMetaObject::invokeMethod(
-            this, [this] { takeOver(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &ObjectStore::takeOver, Qt::QueuedConnection);
         return result;
     };
     try {
@@ -122,11 +146,16 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
     }
 }
 
-void ObjectStore::takeOver(bool waitForCheck)
+void ObjectStore::takeOver()
+{
+    finishOpening(false);
+}
+
+void ObjectStore::finishOpening(bool waitForCheck)
 {
     if (!m_opening.valid())
         return;
-    // Whoever needs the store keeps it.
+    // Whoever takes the store over keeps it.
     allowFileChanges();
     m_openResult = m_opening.get();
     if (std::exchange(m_checkDue, false)) {
@@ -142,9 +171,14 @@ void ObjectStore::takeOver(bool waitForCheck)
         handler(m_openResult);
 }
 
-const ObjectStore::OpenResult &ObjectStore::openResult()
+void ObjectStore::expectTakenOver() const
 {
-    takeOver();
+    Q_ASSERT_X(!m_opening.valid(), "ObjectStore", "the store is used before it was taken over");
+}
+
+const ObjectStore::OpenResult &ObjectStore::openResult() const
+{
+    expectTakenOver();
     return m_openResult;
 }
 
@@ -156,15 +190,15 @@ void ObjectStore::whenOpened(std::function<void(const OpenResult &result)> handl
         handler(m_openResult);
 }
 
-bool ObjectStore::isOpen()
+bool ObjectStore::isOpen() const
 {
-    takeOver();
+    expectTakenOver();
     return m_writer != nullptr;
 }
 
 ObjectContext &ObjectStore::context()
 {
-    takeOver();
+    expectTakenOver();
     return *m_context;
 }
 
@@ -359,6 +393,8 @@ std::optional<QString> ObjectStore::keepUnsavedChanges(QString *error)
 {
     // Only what was read from the store, or entered for it, is worth keeping; a store in
     // another process's hands or of a later version never had anything of this one's.
+    takeOver();
+    deliverOutcomes();
     if (!isUsable(openResult().outcome) || !hasUnsavedChanges())
         return std::nullopt;
     return m_rewrite->keepUnsavedChanges(error);
@@ -376,10 +412,9 @@ int ObjectStore::waitForWriter(void *context, int attempts)
     return 1;
 }
 
-bool ObjectStore::hasUnsavedChanges()
+bool ObjectStore::hasUnsavedChanges() const
 {
-    takeOver();
-    deliverOutcomes();
+    expectTakenOver();
     return m_rewrite->due() != StoreRewrite::Why::None || m_rewrite->isUnderWay()
         || m_context->hasChanges() || m_context->hasChangesInFlight();
 }

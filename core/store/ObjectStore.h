@@ -18,6 +18,7 @@
 #include "core/store/StoreCheck.h"
 #include "core/store/StoreFiles.h"
 #include "core/store/StoreLock.h"
+#include "core/store/StoreRewrite.h"
 #include "core/store/StoreWriter.h"
 #include "platform/ThrottledLog.h"
 
@@ -38,9 +39,8 @@ namespace tanvill {
 
 class Database;
 class Statement;
-class StoreRewrite;
 
-class ObjectStore : public QObject
+class ObjectStore : public QObject, private StoreRewrite::Store
 {
     Q_OBJECT
 public:
@@ -97,24 +97,29 @@ public:
 
     // Opens the store and loads it before returning; a damaged file is repaired first.
     OpenResult open(const QString &path);
-    // Opens and loads the store on a worker thread and returns at once. The first call that
-    // needs the store (any but path()) waits for the worker and then takes the loaded graph
-    // over on its own thread, the UI thread, in one step: nothing is touched by two threads at
-    // once. The check of the whole file runs a moment later; a damaged file it finds is written
-    // anew from memory, as when damage shows while running (storeRepaired). A launch that may
-    // still hand over to another one asks the worker to await permission before it changes
-    // anything; the first call that needs the store gives it. Such a worker also waits for a
-    // store another process holds until it has permission, and then lockWaitMs more.
+    // Opens and loads the store on a worker thread and returns at once; takeOver() ends the
+    // opening. The check of the whole file runs a moment after; a damaged file it finds is
+    // written anew from memory, as when damage shows while running (storeRepaired). A launch
+    // that may still hand over to another one asks the worker to await permission before it
+    // changes anything; takeOver() gives it. Such a worker also waits for a store another
+    // process holds until it has permission, and then lockWaitMs more.
     void openInBackground(const QString &path, int lockWaitMs = kBackgroundLockWaitMs,
                           FileChanges changes = FileChanges::Allowed);
     // This process keeps the store: the worker may change files.
     void allowFileChanges();
-    // How opening went.
-    const OpenResult &openResult();
+    // Ends a background open, on the UI thread, in one step: waits for the worker, gives it
+    // permission to change files first, takes the loaded graph over, schedules the check of the
+    // whole file and runs the whenOpened handlers. Nothing is touched by two threads at once.
+    // Nothing happens when no open is under way; it also happens by itself once the event loop
+    // runs after the worker ended. The owner calls it before it asks the store anything but
+    // path(); save() and keepUnsavedChanges() take it first themselves.
+    void takeOver();
     // Runs the handler on the UI thread once the store is taken over; at once when it was.
     void whenOpened(std::function<void(const OpenResult &result)> handler);
 
-    bool isOpen();
+    // How opening went.
+    const OpenResult &openResult() const;
+    bool isOpen() const;
     QString path() const { return m_path; }
 
     ObjectContext &context();
@@ -124,8 +129,9 @@ public:
     // through saveFailed later; otherwise the call returns after the commit (and every earlier
     // one) with the error, if any. Failed changes stay pending.
     std::optional<QString> save(bool async);
-    // True while something the context holds has not reached the store.
-    bool hasUnsavedChanges();
+    // True while something the context holds is not known to have reached the store: the
+    // outcome of an asynchronous save is known once the event loop delivered it.
+    bool hasUnsavedChanges() const;
     // For changes that cannot reach the store when the program ends: writes everything the
     // context holds into a new store file beside the store (or, when its folder cannot be
     // written, in the folder above or the home folder) and returns its path; none, with the
@@ -174,16 +180,23 @@ signals:
     void checked(tanvill::StoreCheck::Verdict verdict);
 
 private:
-    friend class StoreRewrite;
+    // What the rewrite needs of the store.
+    void closeFile() override;
+    Snapshot snapshot() override;
+    bool reopenFile(QString *error) override;
+    quint32 identity() const override { return m_identity; }
+    StoreLock &heldFolder() override { return m_lock; }
 
     // The worker's part of opening.
     OpenResult openNow(const QString &path, int lockWaitMs);
     // On the worker: waits until this process may change files; false when it may not.
     bool mayChangeFiles();
     bool fileChangesAllowed();
-    // Waits for a background open and takes its outcome over; with `waitForCheck` also for
-    // the check of the whole file, so that a damaged file is repaired first.
-    void takeOver(bool waitForCheck = false);
+    // takeOver(); with `waitForCheck` also waits for the check of the whole file, so that a
+    // damaged file is repaired first.
+    void finishOpening(bool waitForCheck);
+    // Stops a debug build that uses the store before it was taken over.
+    void expectTakenOver() const;
     void scheduleCheck(int delayMs);
     // Starts the check of the whole file on a connection and a thread of its own.
     void startCheck();

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -129,17 +128,18 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         result = {};
     }
 
-    // Files a crash left beside the store: half-written ones go; a whole store written anew,
-    // when it is this store's own, holds the latest of everything and takes its place now.
-    QStringList partials = { StoreFiles::partialPath(path), StoreFiles::freshPath(path) };
-    for (const QString &keptFolder : keptChangesFolders(path))
-        partials << StoreFiles::keptPartialPath(keptFolder);
+    // Files a crash left beside the store: half-written ones go, unless a running copy writes
+    // them; a whole store written anew, when it is this store's own, holds the latest of
+    // everything and takes its place now.
+    const int folderFd = m_lock.folderDescriptor();
+    const QFileInfo fresh(StoreFiles::freshPath(path));
     bool finishedRewrite = false;
-    if (std::any_of(partials.begin(), partials.end(),
-                    [](const QString &file) { return QFileInfo(file).isFile(); })) {
+    if (fresh.exists() || fresh.isSymLink()
+        || StoreFiles::hasPartials(folderFd, path, keptChangesFolders(path))) {
         if (!mayChangeFiles())
             return cancelled();
-        StoreFiles::removeStalePartials(path, keptChangesFolders(path));
+        StoreFiles::removeAbandonedPartials(folderFd, path, keptChangesFolders(path),
+                                            m_lock.support());
         finishedRewrite = StoreRewrite::takeUpLeftover(path, m_lock, &result.setAsidePath,
                                                        &result.leftoverPath);
     }
@@ -185,7 +185,7 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
         return cancelled();
 
     qWarning().noquote() << "The store" << path << "cannot be read:" << result.error;
-    result.setAsidePath = StoreFiles::setAside(path, StoreFiles::Reason::Unreadable);
+    result.setAsidePath = StoreFiles::setAside(folderFd, path, StoreFiles::Reason::Unreadable);
     if (result.setAsidePath.isEmpty()) {
         result.error = tr("The unreadable file %1 cannot be moved aside.")
                            .arg(QDir::toNativeSeparators(path));
@@ -265,6 +265,8 @@ bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool c
     m_identity = StoreSchema::identity(db);
     if (m_identity == 0 && mayChangeFiles())
         m_identity = StoreSchema::ensureIdentity(db);
+    // For the next keeper, which may find no readable store beside an unfinished rewrite.
+    m_lock.recordIdentity(m_identity);
     if (!m_context->load(db, &reason, &m_cancelOpening))
         return fail(reason, m_cancelOpening ? SQLITE_INTERRUPT : -1);
     m_checkDue = check;

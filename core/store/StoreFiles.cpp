@@ -1,13 +1,12 @@
 #include "core/store/StoreFiles.h"
 
-#include "platform/FileLock.h"
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +20,9 @@ namespace tanvill::StoreFiles {
 namespace {
 
 constexpr int kFreeNameAttempts = 100;
+// Where the lock of a half-written file begins when only fcntl locks are had: past the bytes
+// SQLite locks as it writes the file (a few hundred, from 1 GiB on).
+constexpr off_t kPartialLockFrom = off_t(1) << 40;
 
 QString tr(const char *text)
 {
@@ -63,6 +65,63 @@ bool existsAt(int folderFd, const QByteArray &name)
     return ::fstatat(folderFd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+// True when the open file fd is what stands at name in the folder.
+bool isAt(int folderFd, const QByteArray &name, int fd)
+{
+    struct stat atName
+    {
+    };
+    struct stat opened
+    {
+    };
+    return ::fstatat(folderFd, name.constData(), &atName, AT_SYMLINK_NOFOLLOW) == 0
+        && ::fstat(fd, &opened) == 0 && atName.st_dev == opened.st_dev
+        && atName.st_ino == opened.st_ino;
+}
+
+// The names of the half-written files "<stem>*.partial" in the folder.
+QList<QByteArray> partialsIn(int folderFd, const QByteArray &stem)
+{
+    QList<QByteArray> names;
+    // A description of its own, so that reading the entries moves no shared offset.
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *folder = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!folder) {
+        if (fd >= 0)
+            ::close(fd);
+        return names;
+    }
+    while (const dirent *entry = ::readdir(folder)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith(stem) && name.endsWith(".partial"))
+            names << name;
+    }
+    ::closedir(folder);
+    return names;
+}
+
+// Calls visit with each folder where half-written files may be, its path and their stems.
+template<typename Visit>
+void forEachPartialFolder(int storeFolderFd, const QString &storePath,
+                          const QStringList &keptFolders, const Visit &visit)
+{
+    const QFileInfo store(storePath);
+    visit(storeFolderFd, store.absolutePath(),
+          QList<QByteArray> { QFile::encodeName(store.fileName()), kKeptStem });
+    // The other folders are no store's, and nobody holds them: a half-written file there is
+    // found through a folder opened now, and removed only once its lock says its writer is gone.
+    for (const QString &folder : keptFolders) {
+        if (QFileInfo(folder) == QFileInfo(store.absolutePath()))
+            continue;
+        const int fd
+            = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        visit(fd, folder, QList<QByteArray> { kKeptStem });
+        ::close(fd);
+    }
+}
+
 int renameNoReplace(int folderFd, const QByteArray &from, const QByteArray &to)
 {
     if (::renameat2(folderFd, from.constData(), folderFd, to.constData(), RENAME_NOREPLACE) == 0)
@@ -92,19 +151,97 @@ QByteArray moveToFreeName(int folderFd, const QByteArray &name, const QString &s
 
 } // namespace
 
-QString partialPath(const QString &storePath)
-{
-    return storePath + QStringLiteral(".partial");
-}
-
 QString freshPath(const QString &storePath)
 {
     return storePath + QStringLiteral(".new");
 }
 
-QString keptPartialPath(const QString &folder)
+PartialFile::PartialFile(int folderFd, QByteArray name, QString path, int fd)
+    : m_folderFd(folderFd), m_name(std::move(name)), m_path(std::move(path)), m_fd(fd)
+{ }
+
+std::unique_ptr<PartialFile> PartialFile::create(int folderFd, const QString &folderPath,
+                                                 const QString &stem, LockSupport support,
+                                                 QString *error)
 {
-    return folder + QStringLiteral("/Tanvill.unsaved.sqlite.partial");
+    for (int attempt = 0; attempt < kFreeNameAttempts; ++attempt) {
+        const QByteArray name = QFile::encodeName(stem) + '.' + QByteArray::number(::getpid()) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".partial";
+        const int fd = ::openat(folderFd, name.constData(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            const int openError = errno;
+            *error = tr("No file can be made in %1 (%2).")
+                         .arg(QDir::toNativeSeparators(folderPath), describeError(openError));
+            return nullptr;
+        }
+        // A file system without locks gives none: such a file is never removed by a start. A
+        // start that removed this one before it was locked leaves its name to another.
+        int lockError = 0;
+        if (FileLock::lockDescriptor(fd, support, &lockError, kPartialLockFrom)
+                != FileLock::Result::Held
+            && isAt(folderFd, name, fd))
+            return std::unique_ptr<PartialFile>(new PartialFile(
+                folderFd, name, folderPath + QLatin1Char('/') + QFile::decodeName(name), fd));
+        ::close(fd);
+    }
+    *error = tr("No file can be made in %1.").arg(QDir::toNativeSeparators(folderPath));
+    return nullptr;
+}
+
+PartialFile::~PartialFile()
+{
+    // Removed while still locked, so that nobody takes it for one whose writer is gone.
+    if (!m_named && isAt(m_folderFd, m_name, m_fd)) {
+        ::unlinkat(m_folderFd, (m_name + "-journal").constData(), 0);
+        ::unlinkat(m_folderFd, m_name.constData(), 0);
+    }
+    ::close(m_fd);
+}
+
+bool hasPartials(int storeFolderFd, const QString &storePath, const QStringList &keptFolders)
+{
+    bool found = false;
+    forEachPartialFolder(storeFolderFd, storePath, keptFolders,
+                         [&](int folderFd, const QString &, const QList<QByteArray> &stems) {
+                             for (const QByteArray &stem : stems)
+                                 found = found || !partialsIn(folderFd, stem).isEmpty();
+                         });
+    return found;
+}
+
+void removeAbandonedPartials(int storeFolderFd, const QString &storePath,
+                             const QStringList &keptFolders, LockSupport support)
+{
+    const auto removeIn = [support](int folderFd, const QString &folderPath,
+                                    const QList<QByteArray> &stems) {
+        for (const QByteArray &stem : stems) {
+            for (const QByteArray &name : partialsIn(folderFd, stem)) {
+                const int fd = ::openat(folderFd, name.constData(),
+                                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+                if (fd < 0)
+                    continue;
+                struct stat status
+                {
+                };
+                int lockError = 0;
+                if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+                    && FileLock::lockDescriptor(fd, support, &lockError, kPartialLockFrom)
+                        == FileLock::Result::Locked
+                    && isAt(folderFd, name, fd)) {
+                    qWarning().noquote() << "A file left half-written when Tanvill was stopped is"
+                                            " removed:"
+                                         << folderPath + QLatin1Char('/') + QFile::decodeName(name);
+                    ::unlinkat(folderFd, (name + "-journal").constData(), 0);
+                    ::unlinkat(folderFd, name.constData(), 0);
+                }
+                ::close(fd);
+            }
+        }
+    };
+    forEachPartialFolder(storeFolderFd, storePath, keptFolders, removeIn);
 }
 
 QString asideStem(const QString &path, Reason why)
@@ -115,23 +252,16 @@ QString asideStem(const QString &path, Reason why)
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
-QString setAside(const QString &path, Reason why)
+QString setAside(int folderFd, const QString &path, Reason why)
 {
-    const QFileInfo info(path);
-    const int folderFd = ::open(QFile::encodeName(info.absolutePath()).constData(),
-                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
-        return {};
-    const QByteArray target = moveToFreeName(folderFd, nameOf(path), asideStem(path, why));
-    ::close(folderFd);
+    const QByteArray name = nameOf(path);
+    const QByteArray target = moveToFreeName(folderFd, name, asideStem(path, why));
     if (target.isEmpty())
         return {};
-    const QString aside = info.absolutePath() + QLatin1Char('/') + QFile::decodeName(target);
     // A rollback journal belongs with its database.
-    const QString journal = path + QStringLiteral("-journal");
-    if (QFileInfo::exists(journal))
-        QFile::rename(journal, aside + QStringLiteral("-journal"));
-    return aside;
+    ::renameat(folderFd, (name + "-journal").constData(), folderFd,
+               (target + "-journal").constData());
+    return QFileInfo(path).absolutePath() + QLatin1Char('/') + QFile::decodeName(target);
 }
 
 QString setAsideNameOf(const QString &storePath)
@@ -158,25 +288,11 @@ QString setAsideNameOf(const QString &storePath)
     return {};
 }
 
-void removeStoreFile(const QString &path)
+void removeStoreFile(int folderFd, const QString &path)
 {
-    QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-journal"));
-}
-
-void removeStalePartials(const QString &storePath, const QStringList &keptFolders)
-{
-    QStringList partials { partialPath(storePath) };
-    for (const QString &folder : keptFolders)
-        partials << keptPartialPath(folder);
-    for (const QString &partial : partials) {
-        const QFileInfo info(partial);
-        if (info.isSymLink() || !info.isFile())
-            continue;
-        qWarning().noquote() << "A file left half-written when Tanvill was stopped is removed:"
-                             << partial;
-        removeStoreFile(partial);
-    }
+    const QByteArray name = nameOf(path);
+    ::unlinkat(folderFd, name.constData(), 0);
+    ::unlinkat(folderFd, (name + "-journal").constData(), 0);
 }
 
 int renameWithoutReplacing(int folderFd, const QString &from, const QString &to)
@@ -190,31 +306,24 @@ void syncFolder(int folderFd)
         ::fsync(folderFd);
 }
 
-void syncFolder(const QString &folder)
+QString giveFreeName(int folderFd, const QString &from, const QString &stem)
 {
-    const int fd
-        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    syncFolder(fd);
-    if (fd >= 0)
-        ::close(fd);
-}
-
-QString giveFreeName(const QString &from, const QString &stem)
-{
-    const QByteArray source = QFile::encodeName(from);
+    const QByteArray source = nameOf(from);
     for (int attempt = 0; attempt < kFreeNameAttempts; ++attempt) {
         const QString to = numbered(stem, attempt);
-        const QByteArray target = QFile::encodeName(to);
-        if (::link(source.constData(), target.constData()) == 0) {
-            ::unlink(source.constData());
+        const QByteArray target = nameOf(to);
+        if (::linkat(folderFd, source.constData(), folderFd, target.constData(), 0) == 0) {
+            ::unlinkat(folderFd, source.constData(), 0);
             return to;
         }
         if (errno == EEXIST)
             continue;
         // A file system without links: a rename, once the name is free.
-        if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        if (existsAt(folderFd, target))
             continue;
-        return std::rename(source.constData(), target.constData()) == 0 ? to : QString();
+        return ::renameat(folderFd, source.constData(), folderFd, target.constData()) == 0
+            ? to
+            : QString();
     }
     return {};
 }

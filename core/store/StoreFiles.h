@@ -3,12 +3,17 @@
 // The files beside the store and the steps that move them, shared by opening and by writing
 // the store anew. Every file Tanvill moves out of the store's way is kept under a name that says
 // why ("Tanvill.damaged-<time>.sqlite"), never deleted; a file is only given a name once it is
-// whole, and a step that puts a file at the store's path goes through the store's folder as its
-// lock holds it, wherever that folder is now.
+// whole, and is written until then under a name of its own, locked by its writer. Every rename,
+// link and removal goes through a folder descriptor: in the store's folder, the one its lock
+// holds, wherever that folder is now. SQLite alone makes and removes its journals by the path it
+// was given: the writer finds a file that left its path before it commits (StoreWriter).
+
+#include "platform/FileLock.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace tanvill::StoreFiles {
 
@@ -21,37 +26,68 @@ enum class Reason {
     Leftover, // a file at a name the rewrite uses that it had not written
 };
 
-// Where a store written anew is written until whole, and where it waits for the store's place.
-QString partialPath(const QString &storePath);
+// Where a store written anew waits, whole, for the store's place.
 QString freshPath(const QString &storePath);
-// Where the changes kept at quitting are written in `folder` until whole.
-QString keptPartialPath(const QString &folder);
+// What the half-written files of the changes kept at quitting are named for.
+inline constexpr char kKeptStem[] = "Tanvill.unsaved.sqlite";
 
-// Moves the file at path, and its journal, to a free name beside it that says why; the new
-// path, or none when it could not be moved.
-QString setAside(const QString &path, Reason why);
+// A file being written under a name of its own, "<stem>.<process>-<random>.partial", locked
+// (FileLock) for as long as it is written, so that nobody removes it while its writer runs.
+// Removed with its journal when it goes without having been given its name.
+class PartialFile
+{
+public:
+    // Makes one in the folder fd holds (folderPath); none, with the reason, when it cannot.
+    static std::unique_ptr<PartialFile> create(int folderFd, const QString &folderPath,
+                                               const QString &stem, LockSupport support,
+                                               QString *error);
+    ~PartialFile();
+    PartialFile(const PartialFile &) = delete;
+    PartialFile &operator=(const PartialFile &) = delete;
+
+    QString path() const { return m_path; }
+    // It was given its name, and stays.
+    void named() { m_named = true; }
+
+private:
+    PartialFile(int folderFd, QByteArray name, QString path, int fd);
+
+    int m_folderFd;
+    QByteArray m_name;
+    QString m_path;
+    int m_fd;
+    bool m_named = false;
+};
+
+// Half-written files that stopped copies left beside the store (its own and kept changes') and
+// in the other folders where changes are kept: nobody finishes them, and they may be large.
+// Those a running copy writes, which hold their lock, stay; so do those no lock can be had on.
+// storeFolderFd holds the store's folder.
+bool hasPartials(int storeFolderFd, const QString &storePath, const QStringList &keptFolders);
+void removeAbandonedPartials(int storeFolderFd, const QString &storePath,
+                             const QStringList &keptFolders, LockSupport support);
+
+// Moves the file at path, and its journal, in the folder fd holds, to a free name beside it
+// that says why; the new path, or none when it could not be moved.
+QString setAside(int folderFd, const QString &path, Reason why);
 // A file at the store's path that is also under a set-aside name (a kill came between the two
 // steps of putting a file in place): that name; none otherwise.
 QString setAsideNameOf(const QString &storePath);
 // The stem of a set-aside name: "<folder>/Tanvill.<why>-<time>".
 QString asideStem(const QString &path, Reason why);
 
-// Removes a file SQLite wrote, and its journal.
-void removeStoreFile(const QString &path);
-// Half-written files that a crash left beside the store, or where changes are kept: nobody
-// finishes them, and they may be large.
-void removeStalePartials(const QString &storePath, const QStringList &keptFolders);
+// Removes a file SQLite wrote in the folder fd holds, and its journal.
+void removeStoreFile(int folderFd, const QString &path);
 // A renamed file is there for good only once its folder is written.
 void syncFolder(int folderFd);
-void syncFolder(const QString &folder);
 
 // Renames `from` to `to` in the folder fd holds unless something is at `to` already; 0, or the
 // errno (EEXIST when something is).
 int renameWithoutReplacing(int folderFd, const QString &from, const QString &to);
 
-// Gives the whole file at `from` the first free name `stem`.sqlite, `stem`-1.sqlite, ...,
-// never replacing a file; its new path, or none.
-QString giveFreeName(const QString &from, const QString &stem);
+// Gives the whole file at `from` the first free name `stem`.sqlite, `stem`-1.sqlite, ..., in
+// the folder fd holds, never replacing a file; its new path, or none.
+QString giveFreeName(int folderFd, const QString &from, const QString &stem);
 
 // The steps of putting a file in place, for tests that stop the program between them.
 enum class Step {

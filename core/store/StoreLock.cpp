@@ -22,13 +22,10 @@ QString tr(const char *text)
     return QCoreApplication::translate("tanvill::StoreLock", text);
 }
 
-// The process the first line of the lock file names; 0 when it names none.
-qint64 holderAt(const QString &path)
+// The lines of the open lock file: process, application and host, as in Qt's lock files, then
+// the identity of the store.
+QList<QByteArray> recordIn(int fd)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
     struct stat status
     {
     };
@@ -36,12 +33,20 @@ qint64 holderAt(const QString &path)
     const ssize_t count = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
         ? ::pread(fd, bytes, sizeof bytes, 0)
         : -1;
-    ::close(fd);
-    if (count <= 0)
+    return count > 0 ? QByteArray(bytes, qsizetype(count)).split('\n') : QList<QByteArray>();
+}
+
+// The process the first line of the lock file names; 0 when it names none.
+qint64 holderAt(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return 0;
-    const QByteArray line = QByteArray(bytes, qsizetype(count)).split('\n').constFirst();
+    const QList<QByteArray> record = recordIn(fd);
+    ::close(fd);
     bool ok = false;
-    const qint64 pid = line.toLongLong(&ok);
+    const qint64 pid = record.isEmpty() ? 0 : record.constFirst().toLongLong(&ok);
     return ok && pid > 0 ? pid : 0;
 }
 
@@ -95,6 +100,9 @@ StoreLock::Result StoreLock::tryLock(const QString &path, qint64 *holderPid, QSt
         m_folderFd = fd;
     }
 
+    // The lock file is made, cleared of what stands in its way and replaced by its path, not
+    // through the folder held: FileLock serves the launches' lock as well, and counts a lock
+    // only on the file it finds at the path, in the folder just found at its place.
     switch (m_file.tryLock(path, 0644, true, error)) {
     case FileLock::Result::Locked:
         break;
@@ -104,14 +112,37 @@ StoreLock::Result StoreLock::tryLock(const QString &path, qint64 *holderPid, QSt
     case FileLock::Result::Failed:
         return fail(Result::Failed);
     }
-    // The format of Qt's lock files: process, application, host. The lock is what counts; the
-    // text only names its holder, so a failure to write it is no failure.
-    const QByteArray info = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
-        + QByteArrayLiteral("tanvill\n") + QSysInfo::machineHostName().toUtf8() + '\n';
-    const int fd = m_file.descriptor();
-    [[maybe_unused]] const bool named = ::ftruncate(fd, 0) == 0
-        && ::pwrite(fd, info.constData(), size_t(info.size()), 0) == ssize_t(info.size());
+    // The identity the last holder recorded stays until this one records its own. The lock is
+    // what counts; the text only names its holder and the store, so a failure to write it is
+    // no failure.
+    if (const QList<QByteArray> record = recordIn(m_file.descriptor());
+        m_identity == 0 && record.size() > 3)
+        m_identity = record.at(3).toUInt();
+    writeRecord();
     return Result::Locked;
+}
+
+bool StoreLock::writeRecord()
+{
+    const QByteArray record = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+        + QByteArrayLiteral("tanvill\n") + QSysInfo::machineHostName().toUtf8() + '\n'
+        + (m_identity != 0 ? QByteArray::number(m_identity) + '\n' : QByteArray());
+    // Written over what was there before it is cut to its length: a power cut in between leaves
+    // no empty file.
+    const int fd = m_file.descriptor();
+    return ::pwrite(fd, record.constData(), size_t(record.size()), 0) == ssize_t(record.size())
+        && ::ftruncate(fd, record.size()) == 0;
+}
+
+void StoreLock::recordIdentity(quint32 identity)
+{
+    // A store without one yet says nothing against what the last holder recorded.
+    if (identity == 0 || identity == m_identity || !isLocked())
+        return;
+    m_identity = identity;
+    // Once for a store: its next keeper may need it after a power cut.
+    if (writeRecord())
+        ::fsync(m_file.descriptor());
 }
 
 bool StoreLock::isInPlace() const
@@ -121,12 +152,13 @@ bool StoreLock::isInPlace() const
 
 void StoreLock::unlock()
 {
-    m_file.unlock(true);
+    m_file.unlock();
     if (m_folderFd >= 0) {
         ::close(m_folderFd);
         m_folderFd = -1;
     }
     m_path.clear();
+    m_identity = 0;
 }
 
 } // namespace tanvill

@@ -15,10 +15,13 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace tanvill {
 
@@ -38,10 +41,12 @@ bool modifiedLater(const struct stat &file, const struct stat &than)
                                                       : file.st_mtim.tv_nsec > than.st_mtim.tv_nsec;
 }
 
-// Whether the whole store `fresh`, of the given identity, is the unfinished rewrite of what
-// stands at the store's path: that carries the same identity and was written before it, or
-// nothing of the user's stands there (nothing, an empty file, something SQLite cannot read).
-bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identity)
+// Whether the whole store `fresh`, of the given identity, is the unfinished rewrite of the store
+// at storePath. A store of ours there must carry the same identity and be older. Where none
+// stands there (nothing, an empty file, a file whose first bytes say it is no SQLite file), only
+// the identity the store's lock recorded for it can say whose the rewrite is.
+bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identity,
+                  quint32 recorded)
 {
     struct stat store
     {
@@ -49,22 +54,25 @@ bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identi
     struct stat written
     {
     };
-    if (::lstat(QFile::encodeName(storePath).constData(), &store) != 0)
-        return errno == ENOENT;
     if (::stat(QFile::encodeName(fresh).constData(), &written) != 0)
         return false;
+    const bool recordedAsOwn = recorded != 0 && identity == recorded;
+    if (::lstat(QFile::encodeName(storePath).constData(), &store) != 0)
+        return errno == ENOENT && recordedAsOwn;
     if (!S_ISREG(store.st_mode) || store.st_size == 0)
-        return true;
+        return recordedAsOwn;
     // A store this user may not read stays the user's store: opening says so.
     if (!QFileInfo(storePath).isReadable())
         return false;
     const std::optional<quint32> atPath = StoreSchema::identityInFile(storePath);
-    return !atPath || (*atPath == identity && modifiedLater(written, store));
+    if (!atPath)
+        return recordedAsOwn;
+    return *atPath == identity && modifiedLater(written, store);
 }
 
 } // namespace
 
-StoreRewrite::StoreRewrite(ObjectStore &store) : m_store(store) { }
+StoreRewrite::StoreRewrite(ObjectStore &owner, Store &store) : m_owner(owner), m_store(store) { }
 
 StoreRewrite::~StoreRewrite()
 {
@@ -82,31 +90,24 @@ void StoreRewrite::setDue(Why why)
 bool StoreRewrite::writeSnapshot(const QString &path, const ChangeSet &everything, quint32 identity,
                                  QString *error, const StoreFiles::StepHook &hook)
 {
-    StoreFiles::removeStoreFile(path);
-    bool written = false;
-    {
-        Database database;
-        if (!database.open(path, true) || !StoreSchema::configure(database, error)
-            || !StoreSchema::migrate(database, error)
-            || !StoreSchema::setIdentity(database, identity)) {
-            if (error->isEmpty())
-                *error = database.lastError();
-        } else {
-            StoreWriter writer;
-            database.close();
-            if (writer.start(path, error)) {
-                if (hook)
-                    hook(StoreFiles::Step::Writing);
-                const StoreWriter::Outcome outcome = writer.submitAndWait(everything);
-                written = outcome.committed;
-                if (!written)
-                    *error = outcome.error;
-            }
-        }
+    Database database;
+    if (!database.open(path, true) || !StoreSchema::configure(database, error)
+        || !StoreSchema::migrate(database, error)
+        || !StoreSchema::setIdentity(database, identity)) {
+        if (error->isEmpty())
+            *error = database.lastError();
+        return false;
     }
-    if (!written)
-        StoreFiles::removeStoreFile(path);
-    return written;
+    StoreWriter writer;
+    database.close();
+    if (!writer.start(path, error))
+        return false;
+    if (hook)
+        hook(StoreFiles::Step::Writing);
+    const StoreWriter::Outcome outcome = writer.submitAndWait(everything);
+    if (!outcome.committed)
+        *error = outcome.error;
+    return outcome.committed;
 }
 
 StoreRewrite::Written StoreRewrite::writeFresh(const Target &target, StoreLock &lock,
@@ -133,35 +134,43 @@ StoreRewrite::Written StoreRewrite::writeFresh(const Target &target, StoreLock &
     case StoreLock::Result::Failed:
         return written;
     }
+    // Before a file whose place a crash may keep it from is written there.
+    lock.recordIdentity(target.identity);
     const int folderFd = lock.folderDescriptor();
     // Written under a name of its own and renamed once whole: a file under the fresh name is
     // always whole, and may take the store's place after a crash.
-    const QString partial = StoreFiles::partialPath(target.storePath);
     const QString fresh = StoreFiles::freshPath(target.storePath);
-    if (!writeSnapshot(partial, everything, target.identity, &written.error, target.hook))
-        return written;
-    int renameError = StoreFiles::renameWithoutReplacing(folderFd, partial, fresh);
-    if (renameError == EEXIST) {
-        // Not this rewrite's: it is kept, never replaced.
-        const QString aside = StoreFiles::setAside(fresh, StoreFiles::Reason::Leftover);
-        qWarning().noquote() << fresh << "was not written by this rewrite; it was moved to"
-                             << aside;
-        renameError = aside.isEmpty()
-            ? EEXIST
-            : StoreFiles::renameWithoutReplacing(folderFd, partial, fresh);
-    }
-    if (renameError != 0) {
-        written.error
-            = tr("The new file cannot be put beside %1 (%2).")
-                  .arg(QDir::toNativeSeparators(target.storePath), describeError(renameError));
-        StoreFiles::removeStoreFile(partial);
-        return written;
+    {
+        const std::unique_ptr<StoreFiles::PartialFile> partial = StoreFiles::PartialFile::create(
+            folderFd, folder, QFileInfo(target.storePath).fileName(), target.locks, &written.error);
+        if (!partial
+            || !writeSnapshot(partial->path(), everything, target.identity, &written.error,
+                              target.hook))
+            return written;
+        int renameError = StoreFiles::renameWithoutReplacing(folderFd, partial->path(), fresh);
+        if (renameError == EEXIST) {
+            // Not this rewrite's: it is kept, never replaced.
+            const QString aside
+                = StoreFiles::setAside(folderFd, fresh, StoreFiles::Reason::Leftover);
+            qWarning().noquote() << fresh << "was not written by this rewrite; it was moved to"
+                                 << aside;
+            renameError = aside.isEmpty()
+                ? EEXIST
+                : StoreFiles::renameWithoutReplacing(folderFd, partial->path(), fresh);
+        }
+        if (renameError != 0) {
+            written.error
+                = tr("The new file cannot be put beside %1 (%2).")
+                      .arg(QDir::toNativeSeparators(target.storePath), describeError(renameError));
+            return written;
+        }
+        partial->named();
     }
     if (target.hook)
         target.hook(StoreFiles::Step::Whole);
     if (!StoreFiles::putInPlace(folderFd, target.storePath, fresh, target.why,
                                 &written.setAsidePath, &written.error, target.hook)) {
-        StoreFiles::removeStoreFile(fresh);
+        StoreFiles::removeStoreFile(folderFd, fresh);
         return written;
     }
     written.inPlace = true;
@@ -175,28 +184,38 @@ std::optional<QString> StoreRewrite::keep(const Target &target, const ChangeSet 
     for (const QString &folder : ObjectStore::keptChangesFolders(target.storePath)) {
         if (!QDir().mkpath(folder))
             continue;
+        // Through a folder opened now, held or not: a kept file never takes a name the store or
+        // its rewrite uses, and its half-written file is its writer's own, locked.
+        const int folderFd
+            = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd < 0)
+            continue;
+        const auto closeFolder = qScopeGuard([folderFd] { ::close(folderFd); });
         // Named only once whole: a quit cut short leaves no file that opens empty.
-        const QString partial = StoreFiles::keptPartialPath(folder);
-        if (!writeSnapshot(partial, everything, target.identity, error, target.hook))
+        const std::unique_ptr<StoreFiles::PartialFile> partial = StoreFiles::PartialFile::create(
+            folderFd, folder, QLatin1String(StoreFiles::kKeptStem), target.locks, error);
+        if (!partial
+            || !writeSnapshot(partial->path(), everything, target.identity, error, target.hook))
             continue;
         // Kept again while another copy holds the store: the earlier file is brought up to date.
         QString kept;
-        if (!target.keptPath.isEmpty() && QFileInfo(target.keptPath).absolutePath() == folder
-            && QFileInfo(target.keptPath).isFile()
-            && std::rename(QFile::encodeName(partial).constData(),
-                           QFile::encodeName(target.keptPath).constData())
+        const QFileInfo earlier(target.keptPath);
+        if (!target.keptPath.isEmpty() && earlier.absolutePath() == folder && earlier.isFile()
+            && ::renameat(folderFd,
+                          QFile::encodeName(QFileInfo(partial->path()).fileName()).constData(),
+                          folderFd, QFile::encodeName(earlier.fileName()).constData())
                 == 0)
             kept = target.keptPath;
         else
-            kept = StoreFiles::giveFreeName(partial,
+            kept = StoreFiles::giveFreeName(folderFd, partial->path(),
                                             folder + QStringLiteral("/Tanvill.unsaved-") + stamp);
         if (kept.isEmpty()) {
             *error = tr("The file %1 cannot be named (%2).")
-                         .arg(QDir::toNativeSeparators(partial), describeError(errno));
-            StoreFiles::removeStoreFile(partial);
+                         .arg(QDir::toNativeSeparators(partial->path()), describeError(errno));
             continue;
         }
-        StoreFiles::syncFolder(folder);
+        partial->named();
+        StoreFiles::syncFolder(folderFd);
         qWarning().noquote() << "Everything Tanvill held was kept in" << kept;
         return kept;
     }
@@ -226,7 +245,8 @@ bool StoreRewrite::takeUpLeftover(const QString &storePath, const StoreLock &loc
                 == StoreSchema::currentVersion()
             && database.queryInteger(QStringLiteral("SELECT count(*) FROM lists")).value_or(0) > 0
             && StoreSchema::identity(database) != 0
-            && isOwnRewrite(storePath, fresh, StoreSchema::identity(database));
+            && isOwnRewrite(storePath, fresh, StoreSchema::identity(database),
+                            lock.recordedIdentity());
         if (!own) {
             qWarning().noquote()
                 << fresh << "is not an unfinished rewrite of the store; it is left as it is.";
@@ -262,7 +282,7 @@ std::optional<QString> StoreRewrite::writeAnew(QString *error, Why why)
         // What the file still holds is read before it goes. What it cannot give just now
         // (another process holds it, memory is short) is never written as empty: the rewrite
         // waits.
-        const ObjectContext::UnreadContent unread = m_store.m_context->readAllContent();
+        const ObjectContext::UnreadContent unread = m_owner.context().readAllContent();
         m_job->lost += unread.lost;
         if (unread.notNow > 0) {
             m_job.reset();
@@ -280,14 +300,14 @@ void StoreRewrite::continueReading(quint64 generation)
         return;
     bool complete = false;
     const ObjectContext::UnreadContent unread
-        = m_store.m_context->readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
+        = m_owner.context().readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
     m_job->lost += unread.lost;
     QString error;
     if (unread.notNow > 0) {
         error = tr("The file of your lists cannot be read just now.");
     } else if (!complete) {
         QMetaObject::invokeMethod(
-            &m_store, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
+            &m_owner, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
         return;
     } else {
         startWriting();
@@ -296,36 +316,32 @@ void StoreRewrite::continueReading(quint64 generation)
     const Why why = m_job->why;
     m_job.reset();
     if (const std::optional<QString> failure = conclude(why, std::nullopt, error);
-        failure && m_store.saveFailed)
-        m_store.saveFailed(*failure);
+        failure && m_owner.saveFailed)
+        m_owner.saveFailed(*failure);
 }
 
 void StoreRewrite::startWriting()
 {
-    ObjectStore &store = m_store;
     // The writer finishes what is queued; those outcomes concern the old file only, so what
-    // they carried is pending again and goes into the fresh file.
-    store.closeStore();
-    {
-        std::lock_guard lock(store.m_outcomesMutex);
-        store.m_outcomes.clear();
-    }
-    store.m_context->requeueChangesInFlight();
-
-    // The copy carries every change made so far; later ones wait for the fresh file.
-    ChangeSet carried;
-    m_job->ticket = store.m_context->takeChanges(carried);
-    const auto everything = std::make_shared<const ChangeSet>(store.m_context->snapshot());
+    // they carried is pending again and goes into the fresh file. The copy carries every change
+    // made so far; later ones wait for the fresh file.
+    m_store.closeFile();
+    const Store::Snapshot snapshot = m_store.snapshot();
+    m_job->ticket = snapshot.ticket;
+    m_job->edits = snapshot.edits;
     const quint64 generation = m_job->generation;
-    m_job->edits = store.m_context->editCount();
-    const Target target { store.m_path, store.m_identity,
+    const Target target { m_owner.path(),
+                          m_store.identity(),
                           m_job->why == Why::Moved ? StoreFiles::Reason::Replaced
                                                    : StoreFiles::Reason::Damaged,
-                          m_takenKeptPath, store.writeStepHook };
-    const auto write = [this, generation, everything, target, lock = &store.m_lock] {
+                          m_takenKeptPath,
+                          m_owner.writeStepHook,
+                          m_store.heldFolder().support() };
+    const auto write = [this, generation, everything = snapshot.everything, target,
+                        lock = &m_store.heldFolder()] {
         Written written = writeFresh(target, *lock, *everything);
         QMetaObject::invokeMethod(
-            &m_store, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
+            &m_owner, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
         return written;
     };
     try {
@@ -334,7 +350,7 @@ void StoreRewrite::startWriting()
         // No thread to be had: it is written on this one when its outcome is first asked for.
         m_job->writing = std::async(std::launch::deferred, write);
         QMetaObject::invokeMethod(
-            &m_store, [this, generation] { written(generation); }, Qt::QueuedConnection);
+            &m_owner, [this, generation] { written(generation); }, Qt::QueuedConnection);
     }
 }
 
@@ -349,19 +365,19 @@ void StoreRewrite::written(quint64 generation)
     const std::optional<QString> aside = finish(written, &error);
     const std::optional<QString> failure = conclude(why, aside, error);
     // Another copy holding the store was told of as such.
-    if (failure && written.keptPath.isEmpty() && m_store.saveFailed)
-        m_store.saveFailed(*failure);
+    if (failure && written.keptPath.isEmpty() && m_owner.saveFailed)
+        m_owner.saveFailed(*failure);
     // Changes made while the fresh file was written.
-    if (aside && m_store.m_context->hasChanges())
-        m_store.save(true);
+    if (aside && m_owner.context().hasChanges())
+        m_owner.save(true);
 }
 
 std::optional<QString> StoreRewrite::finish(const Written &written, QString *error)
 {
-    ObjectStore &store = m_store;
+    ObjectContext &context = m_owner.context();
     const std::unique_ptr<Job> job = std::move(m_job);
     if (!written.inPlace) {
-        store.m_context->changesFailed(job->ticket);
+        context.changesFailed(job->ticket);
         *error = written.error;
         if (!written.keptPath.isEmpty()) {
             // Asked to keep the changes at quitting with nothing changed since, it gives this.
@@ -371,18 +387,18 @@ std::optional<QString> StoreRewrite::finish(const Written &written, QString *err
                         "was kept in %1.")
                          .arg(QDir::toNativeSeparators(written.keptPath));
             if (std::exchange(m_takenKeptPath, written.keptPath) != written.keptPath
-                && store.storeTaken)
-                store.storeTaken(written.keptPath);
+                && m_owner.storeTaken)
+                m_owner.storeTaken(written.keptPath);
         }
         return std::nullopt;
     }
     m_takenKeptPath.clear();
-    store.m_context->changesCommitted(job->ticket);
+    context.changesCommitted(job->ticket);
     if (job->lost > 0)
         qWarning().noquote() << job->lost
                              << "descriptions or screenshot lists could no longer be read from the"
                                 " file; they are left empty until the store gives them again.";
-    if (!store.openConnections(store.m_path, error)) {
+    if (!m_store.reopenFile(error)) {
         // The file is whole, but nothing could be written to it from now on: everything is
         // written anew with the next save.
         return std::nullopt;
@@ -407,7 +423,7 @@ std::optional<QString> StoreRewrite::conclude(Why why, const std::optional<QStri
     }
     const Why told = m_due == Why::None ? why : m_due;
     m_due = Why::None;
-    if (const auto &tell = told == Why::Moved ? m_store.storeReplaced : m_store.storeRepaired)
+    if (const auto &tell = told == Why::Moved ? m_owner.storeReplaced : m_owner.storeRepaired)
         tell(*aside);
     return std::nullopt;
 }
@@ -435,16 +451,19 @@ void StoreRewrite::recoverInBackground(Why why)
 std::optional<QString> StoreRewrite::keepUnsavedChanges(QString *error)
 {
     const QuitSignals::DeadlineHold writing;
-    ObjectContext &context = *m_store.m_context;
+    ObjectContext &context = m_owner.context();
     // Asked again at the end of the same quit: the file kept then holds it all.
     if (!m_keptPath.isEmpty() && m_keptAtEdit == context.editCount()
         && QFileInfo(m_keptPath).isFile())
         return m_keptPath;
     // A rescue copy takes what there is to take.
     context.readAllContent();
-    const Target target {
-        m_store.m_path, m_store.m_identity, StoreFiles::Reason::Damaged, {}, m_store.writeStepHook
-    };
+    const Target target { m_owner.path(),
+                          m_store.identity(),
+                          StoreFiles::Reason::Damaged,
+                          {},
+                          m_owner.writeStepHook,
+                          m_store.heldFolder().support() };
     const std::optional<QString> kept = keep(target, context.snapshot(), error);
     if (kept) {
         m_keptPath = *kept;

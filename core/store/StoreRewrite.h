@@ -14,8 +14,10 @@
 // A file is given the name that says it is whole only once it is, and then carries the store's
 // identity; after a crash it takes the store's place at the next opening only when it is this
 // store's own unfinished rewrite: it carries the identity of the store at the path and is newer
-// than it (or nothing of the user's stands there). Anything else at that name is left where it
-// is, and the opening tells of it. ObjectStore owns one and opens on what it puts in place.
+// than it, or, where no readable store stands there (none, or one whose first bytes are
+// damaged), the identity the store's lock recorded for it. Anything else at that name is left
+// where it is, whatever stands at the path, and the opening tells of it. ObjectStore owns one,
+// gives it what it needs of the store (StoreRewrite::Store) and opens on what it puts in place.
 
 #include "core/ChangeSet.h"
 #include "core/store/StoreFiles.h"
@@ -38,7 +40,36 @@ public:
     // Why the store must be written anew.
     enum class Why { None, Damaged, Moved };
 
-    explicit StoreRewrite(ObjectStore &store);
+    // What a rewrite needs of the store it writes anew beyond what anybody may ask of it.
+    class Store
+    {
+    public:
+        // A copy of the whole graph, which carries the changes of `ticket`; the context had
+        // made `edits` edits then.
+        struct Snapshot
+        {
+            std::shared_ptr<const ChangeSet> everything;
+            quint64 ticket = 0;
+            quint64 edits = 0;
+        };
+        // Closes the file: the writer commits what is queued, and what it has not reported on
+        // is pending again.
+        virtual void closeFile() = 0;
+        // Takes every pending change and copies the whole graph.
+        virtual Snapshot snapshot() = 0;
+        // Opens the file now at the store's path; false, with the reason, when it cannot.
+        virtual bool reopenFile(QString *error) = 0;
+        // The identity the store's file carries, and every file written anew from it.
+        virtual quint32 identity() const = 0;
+        // The lock of the store's folder, which a rewrite takes for the folder now at its path.
+        virtual StoreLock &heldFolder() = 0;
+
+    protected:
+        ~Store() = default;
+    };
+
+    // `owner` is asked only what anybody may ask; `store` is the same store's narrow side.
+    StoreRewrite(ObjectStore &owner, Store &store);
     // Waits for a fresh file being written: it is put in its place, and nothing is told.
     ~StoreRewrite();
     StoreRewrite(const StoreRewrite &) = delete;
@@ -69,12 +100,12 @@ public:
     static bool takeUpLeftover(const QString &storePath, const StoreLock &lock,
                                QString *setAsidePath, QString *leftover);
 
-    // Writes every record of `everything` into a new store file at path, marked with the
-    // store's identity.
+private:
+    // Writes every record of `everything` into the new, empty store file at path, marked with
+    // the store's identity.
     static bool writeSnapshot(const QString &path, const ChangeSet &everything, quint32 identity,
                               QString *error, const StoreFiles::StepHook &hook);
 
-private:
     // What writing a fresh file gave.
     struct Written
     {
@@ -104,6 +135,8 @@ private:
         // A file of changes kept earlier, which changes kept again replace.
         QString keptPath;
         StoreFiles::StepHook hook;
+        // The locks the file system offers, as the store's lock takes them.
+        LockSupport locks = LockSupport::System;
     };
 
     // Reads a slice of what the file still holds, then starts writing once everything is read.
@@ -127,7 +160,8 @@ private:
     static std::optional<QString> keep(const Target &target, const ChangeSet &everything,
                                        QString *error);
 
-    ObjectStore &m_store;
+    ObjectStore &m_owner;
+    Store &m_store;
     std::unique_ptr<Job> m_job;
     quint64 m_generation = 0;
     Why m_due = Why::None;

@@ -145,6 +145,7 @@ TEST_F(Store, ALockPathThatIsNoFileMakesWayAndTheStoreOpens)
     const QString lock = ObjectStore::lockPath(storePath());
     for (const QString &inTheWay : { lock, lock + "/inside" }) {
         close();
+        QFile::remove(lock);
         ASSERT_TRUE(QDir().mkpath(inTheWay));
         EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
     }

@@ -53,43 +53,99 @@ TEST_F(FilesBesideTheStore, OnlyTheStoresOwnUnfinishedRewriteTakesItsPlace)
 {
     controller().createList("Mine");
     controller().saveWithAsync(false);
-    ASSERT_NE(identity(), 0u);
+    const quint32 own = identity();
+    ASSERT_NE(own, 0u);
     close();
-    enum Leftover { FromAnotherHome, OfNoIdentity, OwnButOlderThanTheStore };
-    for (const Leftover leftover : { FromAnotherHome, OfNoIdentity, OwnButOlderThanTheStore }) {
-        SCOPED_TRACE(int(leftover));
+    QFile file(storePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray mine = file.readAll();
+    file.close();
+
+    using Outcome = ObjectStore::OpenOutcome;
+    enum Leftover { FromAnotherHome, OfNoIdentity, OwnButOlderThanTheStore, OwnAndNewer };
+    enum AtPath { TheStore, Nothing, DamagedHeader };
+    struct Case
+    {
+        Leftover leftover;
+        AtPath atPath;
+        Outcome outcome;
+        QStringList lists;
+        // What the store went aside as, and the codes of what the user is told, in turn.
+        QString setAside;
+        std::vector<int> told;
+    };
+    // A leftover not proven the store's own stays, whatever stands at the path, and a damaged
+    // store goes aside as it would without it.
+    const Case cases[] = {
+        { FromAnotherHome, TheStore, Outcome::Opened, { "Mine" }, {}, { 9 } },
+        { OfNoIdentity, TheStore, Outcome::Opened, { "Mine" }, {}, { 9 } },
+        { OwnButOlderThanTheStore, TheStore, Outcome::Opened, { "Mine" }, {}, { 9 } },
+        { FromAnotherHome, Nothing, Outcome::Created, {}, {}, { 9 } },
+        { FromAnotherHome, DamagedHeader, Outcome::ReplacedUnreadable, {}, "unreadable", { 9, 2 } },
+        { OwnAndNewer, Nothing, Outcome::RewriteFinished, { "Newer" }, {}, {} },
+        { OwnAndNewer, DamagedHeader, Outcome::RewriteFinished, { "Newer" }, "superseded", { 8 } },
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(testing::Message() << test.leftover << " " << test.atPath);
+        // The store as this Tanvill kept it last.
         QFile::remove(fresh());
-        if (leftover == OwnButOlderThanTheStore) {
-            // A copy of the store that an earlier start could not put in place; the store was
-            // written after it.
-            makeStore(fresh(), "Older", identity());
-            Database store;
-            ASSERT_TRUE(store.open(storePath(), false)
-                        && store.exec("UPDATE lists SET name = 'Mine'"));
+        for (const QString &aside : names("Tanvill.*-*.sqlite"))
+            QFile::remove(dataFolder() + "/" + aside);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(mine);
+        file.close();
+        reopen();
+        close();
+        switch (test.leftover) {
+        case FromAnotherHome:
+        case OfNoIdentity:
+            makeStore(fresh(), "Other", test.leftover == OfNoIdentity ? 0u : own + 1);
+            break;
+        case OwnButOlderThanTheStore: {
+            // A copy that an earlier start could not put in place; the store was written after.
+            makeStore(fresh(), "Older", own);
             QFile older(fresh());
             ASSERT_TRUE(older.open(QIODevice::ReadWrite)
                         && older.setFileTime(QFileInfo(storePath()).lastModified().addSecs(-60),
                                              QFileDevice::FileModificationTime));
-        } else {
-            makeStore(fresh(), "Other", leftover == OfNoIdentity ? 0u : identity() + 1);
+            break;
         }
-        // Opened as it stands, the file left where it is, and the user told of it once.
-        for (const bool told : { true, false }) {
-            alerts->errors.clear();
-            EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
-            EXPECT_EQ(listNames(), QStringList { "Mine" });
-            EXPECT_TRUE(QFile::exists(fresh()));
-            test::drainEvents();
-            ASSERT_EQ(alerts->errors.size(), size_t(told));
-            if (told) {
-                EXPECT_EQ(alerts->errors.front().code, 9);
-                EXPECT_TRUE(alerts->errors.front().recoverySuggestion.contains(fresh()));
-            }
-            close();
+        case OwnAndNewer:
+            makeStore(fresh(), "Newer", own);
+            break;
         }
-        EXPECT_TRUE(names("Tanvill.*-*.sqlite").isEmpty()) << "nothing was set aside";
+        if (test.atPath == Nothing) {
+            ASSERT_TRUE(QFile::remove(storePath()));
+        } else if (test.atPath == DamagedHeader) {
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.write("no header at all");
+            file.close();
+        }
+
+        alerts->errors.clear();
+        EXPECT_EQ(reopen().openResult().outcome, test.outcome);
+        EXPECT_EQ(listNames(), test.lists);
+        EXPECT_EQ(QFile::exists(fresh()), test.leftover != OwnAndNewer);
+        const QStringList setAside = names("Tanvill.*-*.sqlite");
+        EXPECT_EQ(setAside.size(), test.setAside.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(setAside.isEmpty() || setAside.front().startsWith("Tanvill." + test.setAside));
+        test::drainEvents();
+        std::vector<int> told;
+        for (const Error &error : alerts->errors)
+            told.push_back(error.code);
+        EXPECT_EQ(told, test.told);
+        EXPECT_TRUE(told.empty() || told.front() != 9
+                    || alerts->errors.front().recoverySuggestion.contains(fresh()));
+        close();
+        // Told once.
+        alerts->errors.clear();
+        EXPECT_EQ(reopen().openResult().outcome, Outcome::Opened);
+        test::drainEvents();
+        EXPECT_TRUE(alerts->errors.empty());
+        close();
     }
     // A rewrite that needs the name moves the leftover aside rather than over it.
+    makeStore(fresh(), "Other", own + 1);
     reopen().lists().front()->setName("Rewritten");
     ASSERT_TRUE(QFile::remove(storePath()));
     controller().saveWithAsync(false);
@@ -132,18 +188,60 @@ TEST_F(FilesBesideTheStore, AMovedFolderIsNeverWrittenIntoWhileAnotherCopyHoldsT
     EXPECT_EQ(names("Tanvill.sqlite*"), QStringList { "Tanvill.sqlite" });
 }
 
-TEST_F(FilesBesideTheStore, HalfWrittenFilesACrashLeftGoAtTheNextStart)
+TEST_F(FilesBesideTheStore, HalfWrittenFilesGoAtTheNextStartUnlessARunningCopyWritesThem)
 {
     close();
-    const QStringList partials = { storePath() + ".partial", storePath() + ".partial-journal",
-                                   dataFolder() + "/Tanvill.unsaved.sqlite.partial",
-                                   dataFolder() + "/Tanvill.unsaved.sqlite.partial-journal" };
-    for (const QString &partial : partials) {
-        QFile file(partial);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'p'));
+    const QString above = QFileInfo(dataFolder()).path();
+    const auto partials = [&] {
+        return QDir(dataFolder()).entryList({ "*.partial" }, QDir::Files)
+            + QDir(above).entryList({ "*.partial" }, QDir::Files);
+    };
+    // Without flock, a half-written file is locked as fcntl locks it, clear of SQLite's locks.
+    for (const LockSupport locks : { LockSupport::System, LockSupport::NoFlock }) {
+        SCOPED_TRACE(int(locks));
+        QDir(dataFolder()).removeRecursively();
+        QDir(dataFolder() + ".moved").removeRecursively();
+        // Another copy holds the store; its folder is moved while it runs.
+        ObjectStore other(locks);
+        ASSERT_EQ(other.open(storePath()).outcome, ObjectStore::OpenOutcome::Created);
+        other.context().insertList()->setName("Kept by the other copy");
+        ASSERT_TRUE(QDir().rename(dataFolder(), dataFolder() + ".moved"));
+        // Half-written files of copies that were stopped, under earlier names and under names
+        // of their own, where the store was and in the folder above.
+        const QStringList abandoned = { storePath() + ".partial", storePath() + ".4242-1.partial",
+                                        dataFolder() + "/Tanvill.unsaved.sqlite.partial",
+                                        dataFolder() + "/Tanvill.unsaved.sqlite.4242-2.partial",
+                                        above + "/Tanvill.unsaved.sqlite.partial" };
+        ASSERT_TRUE(QDir().mkpath(dataFolder()));
+        for (const QString &partial : abandoned) {
+            for (const QString &file : { partial, partial + "-journal" }) {
+                QFile written(file);
+                ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+                written.write(QByteArray(4096, 'p'));
+            }
+        }
+        // The other copy keeps its changes where its folder was as a start makes a store there.
+        std::unique_ptr<ObjectStore> start;
+        QStringList left;
+        other.writeStepHook = [&](ObjectStore::WriteStep step) {
+            if (step != ObjectStore::WriteStep::Writing || start)
+                return;
+            start = std::make_unique<ObjectStore>(locks);
+            EXPECT_EQ(start->open(storePath()).outcome, ObjectStore::OpenOutcome::Created);
+            left = partials();
+        };
+        QString error;
+        const std::optional<QString> kept = other.keepUnsavedChanges(&error);
+        ASSERT_EQ(left.size(), 1) << left.join(' ').toStdString();
+        EXPECT_TRUE(left.front().startsWith("Tanvill.unsaved.sqlite."));
+        ASSERT_TRUE(kept) << error.toStdString();
+        EXPECT_EQ(QFileInfo(*kept).path(), dataFolder());
+        Database file;
+        ASSERT_TRUE(file.open(*kept, false));
+        EXPECT_EQ(file.queryText("SELECT name FROM lists"), "Kept by the other copy");
+        for (const QString &partial : abandoned)
+            EXPECT_FALSE(QFile::exists(partial) || QFile::exists(partial + "-journal"))
+                << partial.toStdString();
+        EXPECT_TRUE(partials().isEmpty());
     }
-    EXPECT_EQ(reopen().openResult().outcome, ObjectStore::OpenOutcome::Opened);
-    for (const QString &partial : partials)
-        EXPECT_FALSE(QFile::exists(partial)) << partial.toStdString();
 }
