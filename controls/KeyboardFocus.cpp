@@ -94,6 +94,11 @@ public:
 
     QWidget *target() const { return m_ring && m_ring->isVisible() ? m_target.data() : nullptr; }
 
+    void remember(QWidget *widget) { rememberKeyboardFocus(widget->window(), widget); }
+
+    // The widget had the focus already: the ring shows on it as if the keyboard had just come.
+    void markKeyboardFocus(QWidget *widget) { focusIn(widget, Qt::ShortcutFocusReason); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -245,6 +250,23 @@ void setShowsFocusRing(QWidget *widget, bool shows)
 QColor focusRingColor()
 {
     return QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
+}
+
+void setKeyboardFocus(QWidget *widget)
+{
+    if (!widget)
+        return;
+    FocusRingTracker *ringTracker = tracker();
+    if (ringTracker)
+        ringTracker->remember(widget);
+    // An inactive window only notes where its focus goes; it gives it there, as to where the
+    // keyboard was, when it becomes active.
+    if (!widget->isActiveWindow())
+        widget->setFocus(Qt::OtherFocusReason);
+    else if (widget->hasFocus() && ringTracker)
+        ringTracker->markKeyboardFocus(widget);
+    else
+        widget->setFocus(Qt::ShortcutFocusReason);
 }
 
 } // namespace tanvill

@@ -31,4 +31,8 @@ void setShowsFocusRing(QWidget *widget, bool shows);
 // control sits on.
 QColor focusRingColor();
 
+// Gives `widget` the focus as the keyboard does, its ring with it. In a window that is not active
+// the focus waits on it, and comes with its ring when the window becomes active.
+void setKeyboardFocus(QWidget *widget);
+
 } // namespace tanvill
