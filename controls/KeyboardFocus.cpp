@@ -94,6 +94,22 @@ public:
 
     QWidget *target() const { return m_ring && m_ring->isVisible() ? m_target.data() : nullptr; }
 
+    // Where the keyboard gave the focus last in `window`, while that widget has it or the
+    // window waits to give it back there.
+    QWidget *keyboardFocus(const QWidget *window) const
+    {
+        for (const QPointer<QWidget> &kept : m_keyboardFocus) {
+            if (kept && kept->window() == window)
+                return kept;
+        }
+        return nullptr;
+    }
+
+    void remember(QWidget *widget) { rememberKeyboardFocus(widget->window(), widget); }
+
+    // The widget had the focus already: the ring shows on it as if the keyboard had just come.
+    void markKeyboardFocus(QWidget *widget) { focusIn(widget, Qt::ShortcutFocusReason); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -245,6 +261,65 @@ void setShowsFocusRing(QWidget *widget, bool shows)
 QColor focusRingColor()
 {
     return QApplication::palette().color(QPalette::Active, QPalette::Highlight).lighter(125);
+}
+
+void setKeyboardFocus(QWidget *widget)
+{
+    if (!widget)
+        return;
+    FocusRingTracker *ringTracker = tracker();
+    if (ringTracker)
+        ringTracker->remember(widget);
+    // An inactive window only notes where its focus goes; it gives it there, as to where the
+    // keyboard was, when it becomes active.
+    if (!widget->isActiveWindow())
+        widget->setFocus(Qt::OtherFocusReason);
+    else if (widget->hasFocus() && ringTracker)
+        ringTracker->markKeyboardFocus(widget);
+    else
+        widget->setFocus(Qt::ShortcutFocusReason);
+}
+
+namespace {
+
+bool canTakeFocus(const QWidget *widget)
+{
+    return widget && widget->isVisible() && widget->isEnabled();
+}
+
+} // namespace
+
+void FocusReturn::keep(const QWidget *window)
+{
+    m_widget = nullptr;
+    m_byKeyboard = false;
+    if (!window)
+        return;
+    if (FocusRingTracker *ringTracker = tracker())
+        m_widget = ringTracker->keyboardFocus(window);
+    m_byKeyboard = m_widget != nullptr;
+    if (!m_widget)
+        m_widget = window->focusWidget();
+}
+
+void FocusReturn::holdOn(QWidget *holder)
+{
+    if (!holder)
+        return;
+    holder->setFocus(Qt::OtherFocusReason);
+    if (FocusRingTracker *ringTracker = tracker(); ringTracker && m_byKeyboard && m_widget)
+        ringTracker->remember(m_widget);
+}
+
+void FocusReturn::giveBack(QWidget *instead)
+{
+    QWidget *target = canTakeFocus(m_widget) ? m_widget.data() : instead;
+    if (!canTakeFocus(target))
+        return;
+    if (m_byKeyboard)
+        setKeyboardFocus(target);
+    else
+        target->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace tanvill

@@ -2,7 +2,6 @@
 
 #include "controls/Images.h"
 
-#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QLabel>
@@ -64,7 +63,9 @@ void ProgressHUD::show()
     m_opacity->setOpacity(0.0);
     ModalBackgroundView::show();
     raise();
-    m_previousFocus = QApplication::focusWidget();
+    // Shown again, it holds the focus already and keeps where it came from.
+    if (window()->focusWidget() != this)
+        m_focusReturn.keep(window());
     setFocus(Qt::OtherFocusReason);
     showFrame(0);
     m_frameTimer.start();
@@ -78,11 +79,12 @@ void ProgressHUD::hide()
     m_hiding = true;
     fadeTo(0.0, [this] {
         m_frameTimer.stop();
+        // The user goes on where they were before the work began; given back before the
+        // overlay hides, the focus goes nowhere else on the way.
+        if (window()->focusWidget() == this)
+            m_focusReturn.giveBack();
         ModalBackgroundView::hide();
         setParent(nullptr);
-        // The user goes on typing where they were before the work began.
-        if (m_previousFocus)
-            m_previousFocus->setFocus(Qt::OtherFocusReason);
         emit hidden();
         deleteLater();
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/KeyboardFocus.h"
 #include "controls/ModalBackgroundView.h"
 
 #include <QPointer>
@@ -14,9 +15,10 @@ class QPropertyAnimation;
 namespace tanvill {
 
 // The busy overlay: a dimming layer with a small spinning image in its middle, faded in by
-// show() and out by hide(), after which it takes itself off the view and is deleted. The
-// main window shows one while an application is added or the store searched; a detail
-// window while one application is refreshed. Make a new one for each piece of work.
+// show() and out by hide(), after which it takes itself off the view and is deleted. It holds
+// the keyboard meanwhile and then gives it back where it was, ring and all. The main window
+// shows one while an application is added or the store searched; a detail window while one
+// application is refreshed. Make a new one for each piece of work.
 class ProgressHUD : public ModalBackgroundView
 {
     Q_OBJECT
@@ -50,7 +52,7 @@ private:
     QLabel *m_imageView;
     QGraphicsOpacityEffect *m_opacity;
     QPointer<QPropertyAnimation> m_fade;
-    QPointer<QWidget> m_previousFocus;
+    FocusReturn m_focusReturn;
     QTimer m_frameTimer;
     int m_frame = 0;
     int m_fadeDuration = 250;

@@ -1,6 +1,9 @@
 #include "controls/SheetFit.h"
 
+#include "controls/WindowPlacement.h"
+
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
@@ -13,6 +16,13 @@ namespace tanvill {
 
 namespace {
 
+// A window manager may put a sheet it has just mapped elsewhere than where the sheet was placed,
+// even at the screen's corner with its title bar off the screen. For this long after it is
+// shown, a sheet the window system moves off the screen or away from its window is placed
+// again, a few times at most: later moves are the user's.
+constexpr int kSettleMilliseconds = 2000;
+constexpr int kMaxPlacements = 3;
+
 class SheetFitter : public QObject
 {
 public:
@@ -21,36 +31,66 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        // A message box sizes itself as it shows, after the show event reached this filter:
-        // its resize is where it is fitted.
-        if ((event->type() == QEvent::Show || event->type() == QEvent::Resize) && !m_fitting) {
-            m_fitting = true;
-            auto *sheet = static_cast<QDialog *>(watched);
-            fit(sheet, sheet->windowHandle() && sheet->windowHandle()->isExposed());
-            m_fitting = false;
+        auto *sheet = static_cast<QDialog *>(watched);
+        if (m_fitting)
+            return false;
+        switch (event->type()) {
+        case QEvent::Show:
+            m_shown.start();
+            m_placements = 0;
+            [[fallthrough]];
+        case QEvent::Resize:
+            // A message box sizes itself as it shows, after the show event reached this filter:
+            // its resize is where it is fitted.
+            fitNow(sheet, sheet->windowHandle() && sheet->windowHandle()->isExposed());
+            break;
+        case QEvent::Move:
+            if (event->spontaneous() && m_shown.isValid() && m_shown.elapsed() < kSettleMilliseconds
+                && m_placements < kMaxPlacements && strayed(*sheet)) {
+                ++m_placements;
+                fitNow(sheet, false);
+            }
+            break;
+        default:
+            break;
         }
         return false;
     }
 
 private:
+    void fitNow(QDialog *sheet, bool shown)
+    {
+        m_fitting = true;
+        fit(sheet, shown);
+        m_fitting = false;
+    }
+
+    static const QWidget *windowOf(const QDialog &sheet)
+    {
+        const QWidget *parent = sheet.parentWidget();
+        const QWidget *window = parent ? parent->window() : nullptr;
+        return window && window->isVisible() ? window : nullptr;
+    }
+
+    // Off the screen, or nowhere over the window it belongs to.
+    static bool strayed(const QDialog &sheet)
+    {
+        const QWidget *window = windowOf(sheet);
+        const QRect frame = sheet.frameGeometry();
+        return window && (!frameLiesOnScreen(frame) || !frame.intersects(window->frameGeometry()));
+    }
+
     static void fit(QDialog *sheet, bool shown)
     {
-        const QWidget *parent = sheet->parentWidget();
-        const QWidget *window = parent ? parent->window() : nullptr;
-        if (!window || !window->isVisible())
+        const QWidget *window = windowOf(*sheet);
+        if (!window)
             return;
         const int room = window->width();
         if (sheet->width() > room)
             narrow(sheet, room);
         // Centred over the window's content as it opens; once on screen, it keeps its top as it
-        // grows or shrinks.
-        const QRect content = window->geometry();
-        const int top = shown ? sheet->geometry().y()
-                              : content.top() + (content.height() - sheet->height()) / 2;
-        const QPoint origin(content.left() + (content.width() - sheet->width()) / 2,
-                            std::max(top, content.top()));
-        if (origin != sheet->geometry().topLeft())
-            sheet->move(origin - (sheet->geometry().topLeft() - sheet->pos()));
+        // grows or shrinks. On the screen either way.
+        placeOverWindow(sheet, window, shown);
     }
 
     static void narrow(QDialog *sheet, int width)
@@ -75,6 +115,8 @@ private:
     }
 
     bool m_fitting = false;
+    QElapsedTimer m_shown;
+    int m_placements = 0;
 };
 
 } // namespace

@@ -252,6 +252,26 @@ void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference)
         FrameWatcher::watch(window, frame.topLeft());
 }
 
+void placeOverWindow(QWidget *sheet, const QWidget *window, bool keepTop)
+{
+    if (!sheet || !window)
+        return;
+    // An unframed sheet is expected to get the frame of the window it belongs to.
+    const QMargins margins = expectedFrameMargins(*sheet, window);
+    const QRect content = window->geometry();
+    const int top = keepTop ? sheet->geometry().top()
+                            : content.top() + (content.height() - sheet->height()) / 2;
+    QRect frame = currentFrame(*sheet, margins);
+    frame.moveTopLeft(QPoint(content.left() + (content.width() - sheet->width()) / 2,
+                             std::max(top, content.top()))
+                      - QPoint(margins.left(), margins.top()));
+    if (const QScreen *screen = screenOfWindow(window))
+        frame = frameFittedInto(frame, screen->availableGeometry(),
+                                sheet->minimumSize().grownBy(margins));
+    if (frame != currentFrame(*sheet, margins))
+        setFrame(*sheet, frame, margins);
+}
+
 void keepOnScreen(QWidget *window)
 {
     if (window

@@ -2,9 +2,10 @@
 
 // Where windows open. Secondary windows (preferences, wish-list import) and alerts without a
 // window open centred on the screen the user works on, their window-manager frame included, so
-// that no title bar starts off the screen. Every window opens within the available area of its
-// screen: a remembered frame from a larger or a missing screen, or a default size taller than
-// a small screen, is moved and shrunk onto the screen as the window is shown.
+// that no title bar starts off the screen; sheets and alerts of a window open over it, on its
+// screen. Every window opens within the available area of its screen: a remembered frame from a
+// larger or a missing screen, or a default size taller than a small screen, is moved and shrunk
+// onto the screen as the window is shown.
 // An X11 window manager frames a window only once it is shown; until then its frame is taken
 // to be like that of a window already on screen (the main window), and once the frame is known
 // the window is moved by what that guess was off.
@@ -21,6 +22,12 @@ namespace tanvill {
 // top-left corner stays on the area). `reference` is a framed window whose frame the unframed
 // `window` is expected to get; null looks for any framed window of the application.
 void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference = nullptr);
+
+// Puts `sheet` (a dialog attached to `window`) over that window: centred over its content,
+// its top no higher than the content's, or where it stands already when `keepTop` (a sheet on
+// screen that grows or shrinks); its frame moved, and if need be shrunk, into the available
+// area of the window's screen.
+void placeOverWindow(QWidget *sheet, const QWidget *window, bool keepTop);
 
 // From now on, each time `window` is shown, moves it and if need be shrinks it (never below
 // its minimum size) by as little as it takes for its frame to lie in the available area of the

@@ -32,6 +32,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace tanvill {
 
 namespace {
@@ -382,6 +384,15 @@ ScreenshotGrid *AppDetailViewController::screenshotGrid() const
 {
     auto *cell = qobject_cast<ScreenshotsCell *>(m_tableView->rowViewAtRow(0));
     return cell ? cell->screenshotGrid() : nullptr;
+}
+
+QWidget *AppDetailViewController::firstFocusControl() const
+{
+    if (const ScreenshotGrid *grid = screenshotGrid(); grid && !grid->cells().empty()) {
+        const int last = int(grid->cells().size()) - 1;
+        return grid->cells()[size_t(std::clamp(grid->selectedIndex(), 0, last))];
+    }
+    return m_tableView;
 }
 
 int AppDetailViewController::descriptionRowHeight(const QString &description, int tableWidth)

@@ -79,6 +79,10 @@ public:
     QMenu *shareMenu() const { return m_shareMenu; }
     // The screenshot viewer in the table now, if its row is in view.
     ScreenshotGrid *screenshotGrid() const;
+    // Where the keyboard starts when the view shows an application anew: the selected
+    // screenshot, else the table. The price button opens the store page and then archives, so
+    // the keyboard reaches it only on purpose.
+    QWidget *firstFocusControl() const;
 
     // The height of the description row for a table of that width: the text wrapped 15 from
     // either side, plus 20 above and below; never less than those 40.

@@ -1,6 +1,7 @@
 #include "details/DetailWindowManager.h"
 
 #include "controls/AppShell.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/WindowFrameAutosave.h"
 #include "core/App.h"
 #include "core/ListsController.h"
@@ -76,7 +77,8 @@ DetailWindow *DetailWindowManager::windowForIdentifier(const QString &identifier
     return found != m_windows.end() ? found->second.data() : nullptr;
 }
 
-void DetailWindowManager::openDetailWindowWithSummaryController(AppSummaryController *controller)
+void DetailWindowManager::openDetailWindowWithSummaryController(AppSummaryController *controller,
+                                                                DetailWindowRequest request)
 {
     if (!controller || !controller->app() || controller->app()->isDeleted())
         return;
@@ -102,6 +104,7 @@ void DetailWindowManager::openDetailWindowWithSummaryController(AppSummaryContro
             window->contentViewController()->setSummaryController(shared);
             window->setWindowTitle(name);
             showWindow(window);
+            focusFirstControl(window, request);
             if (AppShell *shell = AppShell::current())
                 shell->changeWindowsItem(window, name);
             // The focused window now stands for another application.
@@ -116,6 +119,7 @@ void DetailWindowManager::openDetailWindowWithSummaryController(AppSummaryContro
     window->contentViewController()->setSummaryController(shared);
     m_windows[identifier] = window;
     showWindow(window);
+    focusFirstControl(window, request);
     if (AppShell *shell = AppShell::current())
         shell->addWindowsItem(window, name);
 }
@@ -149,6 +153,17 @@ void DetailWindowManager::showWindow(DetailWindow *window)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void DetailWindowManager::focusFirstControl(DetailWindow *window, DetailWindowRequest request)
+{
+    // Shown, the window has its rows and screenshots; it becomes active later, and gives the
+    // focus where it was set now.
+    QWidget *first = window->contentViewController()->firstFocusControl();
+    if (request == DetailWindowRequest::Keyboard)
+        setKeyboardFocus(first);
+    else
+        first->setFocus(Qt::OtherFocusReason);
 }
 
 std::map<QString, QPointer<DetailWindow>>::iterator

@@ -35,6 +35,10 @@ inline const QString DetailWindowManagerResponsibleSummaryController
 // controller is gone).
 AppSummaryController *responsibleSummaryController(const Notification &notification);
 
+// How the user asked for an application's details: by the keyboard (Return on a row), the window
+// shows its ring where the keyboard starts.
+enum class DetailWindowRequest { Pointer, Keyboard };
+
 class DetailWindowManager : public QObject
 {
     Q_OBJECT
@@ -46,8 +50,13 @@ public:
     ~DetailWindowManager() override;
 
     // Shows the details of the controller's application (nothing for a deleted one). The
-    // window keeps a share of the controller (controller->shared_from_this()).
-    virtual void openDetailWindowWithSummaryController(AppSummaryController *controller);
+    // window keeps a share of the controller (controller->shared_from_this()). A window that
+    // shows the application anew starts the keyboard on its screenshots (see
+    // AppDetailViewController::firstFocusControl), never on a button that opens a page, buys or
+    // archives; one already showing it keeps the focus where it was.
+    virtual void openDetailWindowWithSummaryController(AppSummaryController *controller,
+                                                       DetailWindowRequest request
+                                                       = DetailWindowRequest::Pointer);
 
     // The open windows by store identifier.
     const std::map<QString, QPointer<DetailWindow>> &windowControllers() const { return m_windows; }
@@ -61,6 +70,7 @@ private:
     void policyDidChange();
     DetailWindow *makeWindow();
     void showWindow(DetailWindow *window);
+    void focusFirstControl(DetailWindow *window, DetailWindowRequest request);
     void detailWindowWillClose(DetailWindow *window);
     void detailWindowDidBecomeKey(DetailWindow *window);
     void detailWindowDidResignKey(DetailWindow *window);

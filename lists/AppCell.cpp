@@ -1,6 +1,7 @@
 #include "lists/AppCell.h"
 
 #include "controls/AppIconView.h"
+#include "controls/ArchivePriceBadge.h"
 #include "controls/BorderedButton.h"
 #include "controls/HoverButton.h"
 #include "controls/Images.h"
@@ -21,6 +22,8 @@
 #include <QPixmapCache>
 #include <QTimer>
 
+#include <cmath>
+
 static void initListImages()
 {
     Q_INIT_RESOURCE(tanvill_lists_images);
@@ -34,6 +37,10 @@ constexpr int kSide = 16;
 constexpr int kHoverSide = 18;
 constexpr int kHoverSpacing = 14;
 constexpr int kPlatformSide = 16;
+constexpr int kBadgeHeight = 20;
+// The capsule is as wide as its text and these margins, and no narrower than a short price.
+constexpr int kBadgeTextMargins = 16;
+constexpr int kBadgeMinimumWidth = 44;
 const QColor kSelectedColor(43, 43, 43);
 const QColor kLiftedColor(52, 52, 55);
 // Opaque, as drawn over the table's colour: a translucent line would be blended, which costs
@@ -98,6 +105,13 @@ AppCell::AppCell(Configuration configuration, QWidget *parent)
     m_buyButton->setFont(pixelFont(m_buyButton->font(), 13, false));
     m_buyButton->setTintColor(QColor(0xe4, 0xe4, 0xe6));
     m_buyButton->setFocusPolicy(Qt::NoFocus);
+    m_priceBadge = new ArchivePriceBadge(this);
+    m_priceBadge->setColor(QColor(255, 255, 255, 28));
+    m_priceBadge->label()->setFont(pixelFont(font(), 13, false));
+    QPalette badgeText = m_priceBadge->label()->palette();
+    badgeText.setColor(QPalette::WindowText, QColor(0xd8, 0xd8, 0xdc));
+    m_priceBadge->label()->setPalette(badgeText);
+    m_priceBadge->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_platformIconView = new QLabel(this);
     m_platformIconView->setAttribute(Qt::WA_TransparentForMouseEvents);
 
@@ -110,6 +124,7 @@ AppCell::AppCell(Configuration configuration, QWidget *parent)
     m_deleteButton = makeHoverButton(QStringLiteral("hover-delete"), QStringLiteral("Delete"));
 
     m_buyButton->setVisible(configuration == Configuration::List);
+    m_priceBadge->setVisible(configuration == Configuration::Archive);
     layoutViews();
 }
 
@@ -166,6 +181,7 @@ void AppCell::setConfiguration(Configuration configuration)
 {
     m_configuration = configuration;
     m_buyButton->setVisible(configuration == Configuration::List);
+    m_priceBadge->setVisible(configuration == Configuration::Archive);
     if (configuration != Configuration::List)
         setHoverButtonsShown(false);
     // The old menu may be open right now; it goes once control returns to the event loop.
@@ -174,6 +190,12 @@ void AppCell::setConfiguration(Configuration configuration)
     m_contextMenu = newContextMenu();
     if (m_controller)
         m_controller->setContextMenu(m_contextMenu);
+    layoutViews();
+}
+
+void AppCell::setArchivedPriceText(const QString &text)
+{
+    m_priceBadge->label()->setStringValue(text);
     layoutViews();
 }
 
@@ -320,6 +342,15 @@ void AppCell::layoutViews()
         m_buyButton->setGeometry(right - button.width(), (h - button.height()) / 2, button.width(),
                                  button.height());
         right -= button.width() + 14;
+    } else {
+        const QString price = m_priceBadge->label()->fullString();
+        // Measured as the label measures, to the fraction, so that it never shortens the price.
+        const int textWidth
+            = int(std::ceil(QFontMetricsF(m_priceBadge->label()->font()).horizontalAdvance(price)));
+        const int badgeWidth = std::max(kBadgeMinimumWidth, textWidth + kBadgeTextMargins);
+        m_priceBadge->setGeometry(right - badgeWidth, (h - kBadgeHeight) / 2, badgeWidth,
+                                  kBadgeHeight);
+        right -= badgeWidth + 14;
     }
     m_platformIconView->setGeometry(right - kPlatformSide, (h - kPlatformSide) / 2, kPlatformSide,
                                     kPlatformSide);

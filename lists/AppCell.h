@@ -4,9 +4,10 @@
 // image and five hover buttons (view in store, copy link, move, archive, delete) shown while
 // the pointer is over the row of the active window, plus its right-click menu. The list table
 // makes it as "ListAppCell" (85 px rows); the archive window as "ArchivedAppCell" (70 px rows,
-// Archive configuration: reduced menu, no price or hover buttons). The row does not know its
-// application: the owning table gives it an AppSummaryController, which fills its views and
-// carries out its actions; the row holds a share of that controller while it shows it.
+// Archive configuration: reduced menu, no hover buttons, and in place of the price button the
+// price the application had, in a capsule). The row does not know its application: the owning
+// table gives it an AppSummaryController, which fills its views and carries out its actions; the
+// row holds a share of that controller while it shows it.
 
 #include "controls/TableRowView.h"
 #include "core/AppKind.h"
@@ -25,6 +26,7 @@ class QMenu;
 namespace tanvill {
 
 class AppIconView;
+class ArchivePriceBadge;
 class BorderedButton;
 class HoverButton;
 class Label;
@@ -48,6 +50,9 @@ public:
     Label *developerLabel() const { return m_developerLabel; }
     // List rows only; hidden in the Archive configuration.
     BorderedButton *buyButton() const { return m_buyButton; }
+    // Archive rows only: the capsule with the price text the owning table gives.
+    ArchivePriceBadge *priceBadge() const { return m_priceBadge; }
+    void setArchivedPriceText(const QString &text);
     QLabel *platformIconView() const { return m_platformIconView; }
     HoverButton *viewInStoreButton() const { return m_viewInStoreButton; }
     HoverButton *copyLinkButton() const { return m_copyLinkButton; }
@@ -105,6 +110,7 @@ private:
     Label *m_nameLabel;
     Label *m_developerLabel;
     BorderedButton *m_buyButton;
+    ArchivePriceBadge *m_priceBadge;
     QLabel *m_platformIconView;
     HoverButton *m_viewInStoreButton;
     HoverButton *m_copyLinkButton;

@@ -200,8 +200,12 @@ void ArchiveViewController::didAddRowView(TableView *, TableRowView *view, int r
     // hold one application twice, and each row keeps its own until the row goes.
     cell->setSummaryController(
         AppSummaryController::create(app, AppSummaryConfiguration::Archive, m_lists));
-    cell->setToolTip(app->price().isZero() ? Strings::localized(QStringLiteral("Free"))
-                                           : localizedPriceStringFromNumber(app->price()));
+    // The price it had when it was archived, as the lists write prices: archived applications
+    // are not refreshed.
+    const QString price = app->price().isZero() ? Strings::localized(QStringLiteral("Free"))
+                                                : localizedPriceStringFromNumber(app->price());
+    cell->setToolTip(price);
+    cell->setArchivedPriceText(price);
 }
 
 void ArchiveViewController::didRemoveRowView(TableView *, TableRowView *view, int)

@@ -1,9 +1,9 @@
 #pragma once
 
 // The table of the archive window: the archived applications as AppCell rows in the Archive
-// configuration (reduced menu, price as tool tip), with SectionHeaderCell rows when the
-// archive is sorted or grouped into sections, in the sorting and grouping chosen for every
-// list. Like the list table it follows "listSorting", "listGrouping" and
+// configuration (reduced menu, the price in a capsule and as tool tip), with SectionHeaderCell
+// rows when the archive is sorted or grouped into sections, in the sorting and grouping chosen
+// for every list. Like the list table it follows "listSorting", "listGrouping" and
 // "displayPlatformIcons" and shows every change of the archive as an animated change of its
 // rows; unlike it, rows are never selected or dragged and a click (or Return on the row the
 // keys have made current) opens nothing. While the archive is empty one centred text lies

@@ -266,8 +266,10 @@ void HeaderViewController::keyboardFocusMoved(QWidget *control, const QFocusEven
         m_keyboardInside = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
             || reason == Qt::ShortcutFocusReason;
     } else {
+        // The share sheet holds the keys only for a while, and gives them back to its button.
         const QWidget *next = window()->focusWidget();
-        m_keyboardInside = m_keyboardInside && next && next != this && isAncestorOf(next);
+        m_keyboardInside = m_keyboardInside
+            && ((next && next != this && isAncestorOf(next)) || m_shareSheetShown);
     }
     updateHoverButtons();
     // Shift+Tab from below comes to the name past the buttons, hidden until now: it goes on to

@@ -215,10 +215,21 @@ void ListViewController::didRemoveRowView(TableView *, TableRowView *view, int)
 
 void ListViewController::rowClicked(TableView *, int row)
 {
+    openDetailWindow(row, DetailWindowRequest::Pointer);
+}
+
+bool ListViewController::rowActivated(TableView *, int row)
+{
+    openDetailWindow(row, DetailWindowRequest::Keyboard);
+    return true;
+}
+
+void ListViewController::openDetailWindow(int row, DetailWindowRequest request)
+{
     if (!listRepresentation().appAtRow(row))
         return;
     if (AppSummaryController *controller = summaryControllerAtRow(row))
-        m_detailWindows.openDetailWindowWithSummaryController(controller);
+        m_detailWindows.openDetailWindowWithSummaryController(controller, request);
 }
 
 } // namespace tanvill

@@ -16,6 +16,7 @@
 
 #include "controls/TableView.h"
 #include "core/ListRepresentation.h"
+#include "details/DetailWindowManager.h"
 #include "lists/ListTableUpdater.h"
 #include "lists/RatingPromptView.h"
 
@@ -29,7 +30,6 @@
 namespace tanvill {
 
 class AppSummaryController;
-class DetailWindowManager;
 class ListsController;
 class UserDefaults;
 
@@ -77,6 +77,7 @@ public:
     void didAddRowView(TableView *table, TableRowView *view, int row) override;
     void didRemoveRowView(TableView *table, TableRowView *view, int row) override;
     void rowClicked(TableView *table, int row) override;
+    bool rowActivated(TableView *table, int row) override;
     bool writeRows(TableView *table, const QList<int> &rows, QMimeData *data) override;
     Qt::DropAction validateDrop(TableView *table, const TableDrop &drop) override;
     bool acceptDrop(TableView *table, const TableDrop &drop) override;
@@ -96,6 +97,7 @@ private:
     void listDidUpdate(const QVariantMap &userInfo);
     void updateHoverTints();
     QColor hoverTint();
+    void openDetailWindow(int row, DetailWindowRequest request);
     // The identity of the shown list, carried by drags so that a drop lands in the list the
     // drag began in.
     qint64 shownListIdentity();

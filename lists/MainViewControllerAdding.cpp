@@ -118,8 +118,10 @@ void MainViewController::addAppViewControllerDidDisappear(AddAppViewController *
 void MainViewController::addAppViewControllerSubmittedIdentifier(AddAppViewController *controller,
                                                                  const QString &identifier)
 {
-    controller->setEnabled(false);
+    // Dismissed first: the field's way out takes the keyboard back to where it was, which a
+    // field turned off while it holds the focus would hand on to the next control instead.
     controller->dismissController();
+    controller->setEnabled(false);
     tryAddingApp(identifier);
 }
 

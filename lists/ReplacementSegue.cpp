@@ -4,6 +4,7 @@
 #include "lists/AddAppViewController.h"
 #include "lists/AddButton.h"
 #include "lists/MainViewController.h"
+#include "lists/SearchResultsViewController.h"
 #include "lists/TransitionOverlay.h"
 #include "lists/TransitionTiming.h"
 
@@ -48,10 +49,12 @@ void ReplacementSegue::animatePresentation(QWidget *presented, QWidget *presenti
     m_field->show();
     if (m_field->layout())
         m_field->layout()->activate();
-    // The pictures are taken first, so that the button leaves as it looked.
+    m_focusReturn.keep(m_main->window());
+    // The pictures are taken first, so that the button leaves as it looked. The field takes
+    // the focus before the button is turned off, which would hand it on to the next control.
     makeOverlay();
-    m_main->addButton()->setEnabled(false);
     m_field->viewDidAppear();
+    m_main->addButton()->setEnabled(false);
     run();
 }
 
@@ -65,6 +68,9 @@ void ReplacementSegue::animateDismissal(QWidget *presented, QWidget *presenting)
     m_dismissing = true;
 
     m_main->addButton()->show();
+    // Turned off, the field would hand the focus on to the next control of the window.
+    if (focusIsWithField())
+        m_focusReturn.holdOn(m_main->tabBar());
     m_field->setEnabled(false);
     makeOverlay();
     run();
@@ -122,15 +128,30 @@ void ReplacementSegue::runDelayedStep()
         button->hide();
         return;
     }
+    button->setEnabled(true);
+    // The keyboard goes back before the field goes, so that it lands nowhere else on the way.
+    if (focusIsWithField())
+        m_focusReturn.giveBack(button);
     if (m_field) {
         m_field->viewWillDisappear();
         m_field->hide();
         m_field->setParent(nullptr);
         m_field->deleteLater();
     }
-    button->setEnabled(true);
     if (transitions::instant())
         deleteLater();
+}
+
+bool ReplacementSegue::focusIsWithField() const
+{
+    if (!m_main)
+        return false;
+    const QWidget *focus = m_main->window()->focusWidget();
+    if (!focus || focus == m_main->tabBar())
+        return true;
+    const QWidget *results = m_field ? m_field->searchResultsController() : nullptr;
+    return (m_field && (focus == m_field || m_field->isAncestorOf(focus)))
+        || (results && (focus == results || results->isAncestorOf(focus)));
 }
 
 void ReplacementSegue::finishAnimation()

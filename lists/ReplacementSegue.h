@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/KeyboardFocus.h"
 #include "lists/PresentationAnimator.h"
 
 #include <QPointer>
@@ -18,6 +19,8 @@ class TransitionOverlay;
 // once and enabled 0.13 s in, when the field leaves the bar. A transition still running when
 // the next one starts is finished first, so that no step of it comes late. It works between
 // the main view controller and the add field only; any other pair is a programming error.
+// The keyboard goes back where it was when the field came (the add button, the list) once the
+// field has gone; it waits on the bar meanwhile, as the field is off while it leaves.
 class ReplacementSegue : public PresentationAnimator
 {
     Q_OBJECT
@@ -42,10 +45,13 @@ private:
     void run();
     void runDelayedStep();
     void finishAnimation();
+    // Whether the keyboard is with the field or its search results, or held on the bar for them.
+    bool focusIsWithField() const;
 
     QPointer<MainViewController> m_main;
     QPointer<AddAppViewController> m_field;
     QPointer<TransitionOverlay> m_overlay;
+    FocusReturn m_focusReturn;
     QVariantAnimation *m_animation = nullptr;
     bool m_dismissing = false;
     bool m_stepDone = true;

@@ -272,7 +272,7 @@ void ListShareSheet::presentInView(QWidget *parentView, List *list,
     Q_ASSERT(parentView && list && !m_backgroundView);
     m_list = list;
     m_completionHandler = std::move(completion);
-    m_previousFocus = QApplication::focusWidget();
+    m_focusReturn.keep(parentView->window());
 
     m_backgroundView = new ModalBackgroundView(parentView);
     m_backgroundOpacity = new QGraphicsOpacityEffect(m_backgroundView);
@@ -404,8 +404,7 @@ void ListShareSheet::cancel(QAbstractButton *sender)
         if (!self)
             return;
         const std::function<void()> completion = std::exchange(self->m_completionHandler, nullptr);
-        if (self->m_previousFocus)
-            self->m_previousFocus->setFocus();
+        self->m_focusReturn.giveBack();
         if (self->m_backgroundView) {
             self->m_backgroundView->hide();
             // The sheet goes with its background.

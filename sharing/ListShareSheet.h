@@ -7,6 +7,7 @@
 // narrow bar showing the link with "Share", "Copy" and "Done". Every failure leads back to the
 // form with an alert. The list header page opens it with present().
 
+#include "controls/KeyboardFocus.h"
 #include "controls/ModalBackgroundView.h"
 #include "platform/HttpClient.h"
 #include "sharing/SharingHelpPopover.h"
@@ -143,7 +144,8 @@ private:
     QPointer<QPropertyAnimation> m_heightAnimation;
     bool m_dismissing = false;
     HttpClient::RequestId m_requestId = 0;
-    QPointer<QWidget> m_previousFocus;
+    // Where the keyboard was in the window when the sheet came; it goes back there.
+    FocusReturn m_focusReturn;
 
     QPushButton *m_sendButton;
     QPushButton *m_cancelButton;

@@ -129,7 +129,7 @@ void AdvancedPreferencesViewController::validateAffiliateToken()
             m_settings.setValue(SettingsKeys::AffiliateToken, token);
         return;
     }
-    // Emptied before the alert runs, so that the field losing focus to the alert finds
+    // Emptied before the alert shows, so that the field losing focus to the alert finds
     // nothing left to reject.
     m_tokenField->clear();
     m_settings.remove(SettingsKeys::AffiliateToken);
@@ -137,10 +137,12 @@ void AdvancedPreferencesViewController::validateAffiliateToken()
     alert.style = Alert::Style::Warning;
     alert.messageText = Strings::localized("Invalid Affiliate Token Message");
     alert.informativeText = Strings::localized("InvalidAffiliateTokenInformative");
-    // A sheet on the preferences, unless they are closing.
+    // A sheet on the preferences, unless they are closing. Not waited for: the end of editing
+    // comes while the focus moves (Tab), which ends first, so that the window gives the
+    // keyboard back there, ring and all, once the alert is answered.
     if (window()->isVisible())
         alert.window = window();
-    m_alerts.runModal(alert);
+    m_alerts.present(alert);
 }
 
 void AdvancedPreferencesViewController::hideEvent(QHideEvent *event)

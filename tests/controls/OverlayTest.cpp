@@ -1,4 +1,5 @@
 #include "ControlsTestSupport.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/ModalBackgroundView.h"
 #include "controls/ProgressHUD.h"
 
@@ -148,4 +149,19 @@ TEST_F(OverlayTest, BusyOverlayShownAgainWhileFadingOutCanStillBeHidden)
     EXPECT_TRUE(hud->isVisible());
     hud->hide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
+}
+
+TEST_F(OverlayTest, BusyOverlayGivesTheKeysBackWhereTheKeyboardWasRingAndAll)
+{
+    auto *last = new QPushButton(QStringLiteral("Last"), &view);
+    last->setGeometry(10, 90, 100, 30);
+    last->show();
+    last->setFocus(Qt::TabFocusReason);
+    QPointer<ProgressHUD> hud = new ProgressHUD(&view);
+    hud->setFadeDuration(0);
+    hud->show();
+    EXPECT_EQ(QApplication::focusWidget(), hud.data());
+    hud->hide();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
+    EXPECT_EQ(focusRingTarget(), last);
 }

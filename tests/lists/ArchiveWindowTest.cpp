@@ -3,6 +3,7 @@
 // kept between runs.
 #include "ListTableTestSupport.h"
 
+#include "controls/ArchivePriceBadge.h"
 #include "controls/BorderedButton.h"
 #include "controls/ControlsTestSupport.h"
 #include "controls/Label.h"
@@ -233,6 +234,23 @@ TEST_F(ArchiveWindowTest, RowsShowPriceToolTipsAndPlatformImagesAndFollowARefres
     EXPECT_EQ(cellAt(0)->nameLabel()->fullString(), "Renamed by the store");
     EXPECT_EQ(cellAt(0)->toolTip(), Strings::localized("Free"));
     EXPECT_EQ(cellAt(1)->toolTip(), "$1.49");
+}
+
+// Each row shows the price the application had when it was archived in its capsule, whole and
+// written as the lists write prices: no capsule is left empty.
+TEST_F(ArchiveWindowTest, EachRowShowsThePriceItHadInItsCapsule)
+{
+    archive({ { "Free App", "M", 0 }, { "Paid App", "M", 2.99 }, { "Dear App", "M", 1249.99 } });
+    open();
+    const QStringList expected { "$1.25K", "$2.99", Strings::localized("Free") };
+    for (int row = 0; row < expected.size(); ++row) {
+        AppCell *cell = cellAt(row);
+        ASSERT_NE(cell, nullptr);
+        ArchivePriceBadge *badge = cell->priceBadge();
+        EXPECT_TRUE(badge->isVisible()) << row;
+        EXPECT_EQ(badge->label()->stringValue(), expected[row]) << "whole";
+        EXPECT_TRUE(cell->rect().contains(badge->geometry())) << row;
+    }
 }
 
 TEST_F(ArchiveWindowTest, AClickSelectsNothingAndTheRowMenuDeletesOnlyAfterAYes)

@@ -1,10 +1,13 @@
 // The list table with real detail windows: a click on a row opens that application's window,
-// which keeps the row's summary controller after the row has gone.
+// which keeps the row's summary controller after the row has gone, and Return on a row opens it
+// with the keyboard's ring on its first screenshot.
 #include "ListTableTestSupport.h"
 
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "details/AppDetailViewController.h"
 #include "details/DetailWindow.h"
+#include "details/ScreenshotGrid.h"
 
 using namespace tanvill;
 
@@ -57,4 +60,38 @@ TEST(ListDetailWindows, AClickOpensTheRowsWindowAndASecondClickBringsItForward)
     test::drainEvents();
     ASSERT_NE(details->contentViewController()->summaryController(), nullptr);
     EXPECT_EQ(details->contentViewController()->summaryController()->app()->name(), "App 2");
+}
+
+// Return on a row opens its window with the keyboard's ring on the first screenshot (on the table
+// without any); a click opens it there too, without the ring. Never on the price button, which
+// opens the store page and then archives.
+TEST(ListDetailWindows, ReturnOpensTheWindowWithTheRingOnTheFirstScreenshotAClickWithout)
+{
+    test::TestServices services;
+    List *games = services.listsController().createList("Games");
+    CachedApp shots = test::storeResult({ "Shots" }, 1);
+    shots.screenshotUrls = { "http://127.0.0.1:9/1.png" };
+    services.listsController().addApp({ test::storeResult({ "Bare" }, 2), shots }, games);
+    DetailWindowManager manager(services.listsController(), services.settings());
+    ListViewController table(services.listsController(), services.settings(), manager);
+    table.resize(560, 480);
+    for (const auto &[row, byKey] :
+         { std::pair(0, true), std::pair(0, false), std::pair(1, true) }) {
+        ASSERT_TRUE(test::activate(&table));
+        table.tableView()->setCurrentRow(row);
+        table.tableView()->setFocus(Qt::TabFocusReason);
+        auto *cell = qobject_cast<AppCell *>(table.tableView()->rowViewAtRow(row));
+        byKey ? QTest::keyClick(table.tableView(), Qt::Key_Return)
+              : QTest::mouseClick(cell->nameLabel(), Qt::LeftButton, {}, QPoint(5, 5));
+        ASSERT_EQ(manager.windowControllers().size(), 1u);
+        DetailWindow *details = manager.windowControllers().begin()->second;
+        ASSERT_TRUE(test::activate(details));
+        AppDetailViewController *view = details->contentViewController();
+        QWidget *first = view->tableView();
+        if (row == 0)
+            first = view->screenshotGrid()->cells().at(0);
+        EXPECT_EQ(QApplication::focusWidget(), first) << row << byKey;
+        EXPECT_EQ(focusRingTarget(), byKey ? first : nullptr) << row << byKey;
+        details->close();
+    }
 }

@@ -25,7 +25,8 @@ namespace tanvill::test {
 class RecordingDetailWindows : public DetailWindowManager
 {
 public:
-    void openDetailWindowWithSummaryController(AppSummaryController *controller) override
+    void openDetailWindowWithSummaryController(AppSummaryController *controller,
+                                               DetailWindowRequest) override
     {
         opened.push_back(controller);
     }

@@ -1,4 +1,5 @@
 #include "ShellTestSupport.h"
+#include "controls/WindowPlacement.h"
 #include "core/ListsController.h"
 #include "platform/Strings.h"
 #include "shell/MessageBoxAlertPresenter.h"
@@ -15,6 +16,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -257,5 +259,40 @@ TEST(MessageBoxAlertPresenter, AnAlertNamingAFileShowsItsPathWholeAndLetsItBeCop
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
         EXPECT_EQ(QApplication::clipboard()->text(), label->text());
+    }
+}
+
+// An alert of a window opens over it and on the screen, also where the window hangs off the
+// screen's corner; one the window system puts off the screen, or away from its window, as it
+// maps it is put back over its window.
+TEST(MessageBoxAlertPresenter, AnAlertOpensOverItsWindowOnTheScreenWhereverTheSystemFirstPutsIt)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const std::pair<QPoint, std::optional<QPoint>> cases[] = {
+        { screen.bottomRight() - QPoint(200, 100), std::nullopt },
+        { screen.topLeft() + QPoint(150, 150), screen.topLeft() - QPoint(40, 30) },
+        { screen.topLeft() + QPoint(300, 300), screen.topLeft() },
+    };
+    for (const auto &[windowAt, systemPutsItAt] : cases) {
+        QWidget window;
+        window.setGeometry(QRect(windowAt, QSize(400, 260)));
+        window.show();
+        Alert alert;
+        alert.messageText = "The store's server failed to answer (HTTP status 500).";
+        alert.window = &window;
+        MessageBoxAlertPresenter().present(alert);
+        QMessageBox *box = visibleMessageBox();
+        ASSERT_NE(box, nullptr);
+        if (systemPutsItAt)
+            box->windowHandle()->setPosition(*systemPutsItAt);
+        test::drainEvents(); // the window system's news of where it put the box
+        const bool centred = screen.contains(window.frameGeometry());
+        EXPECT_TRUE(test::waitFor([&] {
+            const QRect frame = box->frameGeometry();
+            return frameLiesOnScreen(frame) && frame.intersects(window.frameGeometry())
+                && (!centred || std::abs(frame.center().x() - window.geometry().center().x()) <= 1);
+        })) << windowAt.x()
+            << "," << windowAt.y();
+        box->close();
     }
 }

@@ -1,5 +1,8 @@
 #include "shell/AppDelegate.h"
 #include "ShellTestSupport.h"
+#include "controls/ControlsTestSupport.h"
+#include "controls/ImplicitButton.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/ProgressHUD.h"
 #include "core/List.h"
 #include "core/ListsController.h"
@@ -7,17 +10,24 @@
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
+#include "lists/AddButton.h"
 #include "lists/ArchiveWindowController.h"
+#include "lists/HeaderButton.h"
+#include "lists/HeaderController.h"
+#include "lists/HeaderViewController.h"
+#include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
+#include "sharing/ListShareSheet.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/PreferencesWindowController.h"
 #include "store/CachedApp.h"
 #include "store/widgets/ChangesViewController.h"
 #include "store/widgets/ChangesWindowController.h"
+#include "support/FakeStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -269,4 +279,38 @@ TEST_F(AppDelegateTest, AMailNoProgramOpensIsShownWithWhatItWasToCarryToCopy)
     const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(*shared));
     box->show();
     box->grab().save(test::testOutputDir("windows") + "/alert-mail-link.png");
+}
+
+// What holds the main window's keys for a while (the add field, the busy overlay of an addition,
+// the share sheet) gives them back where they were once it has gone, ring and all.
+TEST_F(AppDelegateTest, TheRingIsBackWhereTheKeyboardWasOnceWhatHeldTheKeysHasGone)
+{
+    test::FakeStore store;
+    store.setLookup("904280696",
+                    test::FakeResponse::json(test::FakeStore::fixture("lookup/mac-things.json")));
+    ListShareSheet::setAnimationDuration(0);
+    services.settings().setValue("hasSeenListSharingInfo", true);
+    services.listsController().addApp({ CachedApp() }, listAt(0));
+    delegate.showMainWindow();
+    MainViewController *main = delegate.mainWindowController().contentViewController();
+    HeaderViewController *page = main->headerController()->selectedViewController();
+    // The add field left by Escape or by an identifier added, the share sheet left by Escape.
+    const std::pair<QWidget *, QString> ways[] = { { main->addButton(), {} },
+                                                   { main->addButton(), "904280696" },
+                                                   { page->shareButton(), {} } };
+    for (const auto &[start, identifier] : ways) {
+        ASSERT_TRUE(test::activate(main->window()));
+        // The share button shows once the keyboard comes into the header.
+        page->nameImplicitControl()->setFocus(Qt::TabFocusReason);
+        start->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(start, Qt::Key_Space);
+        QTest::keyClicks(QApplication::focusWidget(), identifier);
+        QTest::keyClick(QApplication::focusWidget(),
+                        identifier.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+        EXPECT_TRUE(test::waitFor([&] {
+            return !main->addAppViewController() && !main->window()->findChild<ProgressHUD *>()
+                && focusRingTarget() == start;
+        })) << identifier.toStdString();
+    }
+    EXPECT_EQ(listAt(0)->apps().size(), 2u);
 }

@@ -1,11 +1,13 @@
 // The preferences window driven through its widgets: panes, bindings to the settings file,
 // launch at login, the store country, the affiliate token and the extension page.
+#include "controls/ControlsTestSupport.h"
 #include "controls/KeyboardFocus.h"
 #include "platform/Strings.h"
 #include "shell/AdvancedPreferencesViewController.h"
 #include "shell/DefaultSettings.h"
 #include "shell/GeneralPreferencesViewController.h"
 #include "shell/IntegrationViewController.h"
+#include "shell/MessageBoxAlertPresenter.h"
 #include "shell/NotificationsViewController.h"
 #include "shell/PreferencesPane.h"
 #include "shell/PreferencesWindowController.h"
@@ -22,9 +24,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -397,4 +401,41 @@ TEST_F(PreferencesTest, TheExtensionButtonOpensThePageOnTheServiceSite)
         }
     }
     qunsetenv("TANVILL_SERVICE_URL");
+}
+
+// Tab from a token that is no token ends the editing while the keyboard moves on: once the alert
+// is answered the window gives the keyboard back where Tab took it, ring and all.
+TEST_F(PreferencesTest, AfterTheInvalidTokenAlertTheRingIsWhereTabTookTheKeyboard)
+{
+    MessageBoxAlertPresenter boxes;
+    controller = std::make_unique<PreferencesWindowController>(PreferencesServices {
+        services.settings(), boxes, services.appUpdater(), services.workspace(), loginItem });
+    PreferencesViewController &view = *controller->window();
+    controller->showWindow();
+    view.selectTab(2);
+    ASSERT_TRUE(test::activate(&view));
+    QLineEdit *field = view.advancedPane()->affiliateTokenTextField();
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Tab);
+    QWidget *next = QApplication::focusWidget();
+    ASSERT_TRUE(next && next != field && focusRingTarget() == next);
+
+    // The alert is answered as soon as it shows, also while its own event loop runs.
+    int answered = 0;
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); box) {
+            box->defaultButton()->click();
+            ++answered;
+        }
+    });
+    answering.start(10);
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(field, "abc");
+    QTest::keyClick(field, Qt::Key_Tab);
+    ASSERT_TRUE(test::waitFor([&] { return answered == 1 && !QApplication::activeModalWidget(); }));
+    // Back from the alert, as the desktop makes the window active again.
+    ASSERT_TRUE(test::activate(&view));
+    EXPECT_EQ(QApplication::focusWidget(), next);
+    EXPECT_EQ(focusRingTarget(), next);
 }
