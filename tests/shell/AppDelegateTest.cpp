@@ -298,7 +298,9 @@ TEST_F(AppDelegateTest, TheRingIsBackWhereTheKeyboardWasOnceWhatHeldTheKeysHasGo
     const std::pair<QWidget *, QString> ways[] = { { main->addButton(), {} },
                                                    { main->addButton(), "904280696" },
                                                    { page->shareButton(), {} } };
-    for (const auto &[start, identifier] : ways) {
+    for (const auto &way : ways) {
+        QWidget *const start = way.first;
+        const QString &identifier = way.second;
         ASSERT_TRUE(test::activate(main->window()));
         // The share button shows once the keyboard comes into the header.
         page->nameImplicitControl()->setFocus(Qt::TabFocusReason);
