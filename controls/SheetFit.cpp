@@ -31,8 +31,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        auto *sheet = static_cast<QDialog *>(watched);
-        if (m_fitting)
+        // Asked of every event, those of the sheet's destruction too, when it is a dialog no
+        // more.
+        auto *sheet = qobject_cast<QDialog *>(watched);
+        if (m_fitting || !sheet)
             return false;
         switch (event->type()) {
         case QEvent::Show:
