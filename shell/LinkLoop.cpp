@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
 #include <QPointer>
 
 namespace tanvill {
@@ -88,7 +89,7 @@ instance::Answer LinkLoop::takeMessage(const QString &message)
 void LinkLoop::start()
 {
     // The links earlier starts and other copies kept come first, oldest first.
-    m_inbox.gather(&m_services.settings());
+    gather(&m_services.settings());
     m_launched = true;
     processPendingMessages();
 }
@@ -96,7 +97,7 @@ void LinkLoop::start()
 void LinkLoop::retry()
 {
     m_inbox.retryPutAside();
-    m_inbox.gather();
+    gather(nullptr);
     processPendingMessages();
 }
 
@@ -107,6 +108,25 @@ void LinkLoop::keepUnkept()
     if (!unkept.isEmpty())
         qCritical().noquote() << "Links not added yet could not be kept for the next start ("
                 + error + "):" << unkept.join(' ');
+}
+
+void LinkLoop::gather(UserDefaults *settings)
+{
+    const QStringList setAside = m_inbox.gather(settings);
+    if (setAside.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString &path : setAside)
+        shown << QDir::toNativeSeparators(path);
+    qCritical().noquote() << "Kept links that cannot be read were set aside:" << shown.join(' ');
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = Strings::localizedFormat(QStringLiteral("LinksSetAsideTitle"),
+                                                 { qint64(setAside.size()) });
+    alert.informativeText = Strings::localizedFormat(QStringLiteral("LinksSetAsideMessage"),
+                                                     { shown.join(QLatin1Char('\n')) });
+    alert.selectableText = true;
+    m_services.alertPresenter().present(alert);
 }
 
 void LinkLoop::processPendingMessages()

@@ -29,6 +29,7 @@ namespace tanvill {
 struct Error;
 class MainViewController;
 class Services;
+class UserDefaults;
 
 class LinkLoop : public QObject
 {
@@ -70,6 +71,9 @@ private:
     // Its alert belongs to `window`.
     void putLinksAside(const QString &link, const Error &error, QWidget *window,
                        std::function<void(LinkInbox::Ending)> finished);
+    // Takes in what other starts and copies kept (and an earlier version in `settings`); tells
+    // of files that can never be read.
+    void gather(UserDefaults *settings);
 
     Services &m_services;
     Windows m_windows;
