@@ -130,13 +130,25 @@ void LinkInbox::finish(const QString &link, Ending ending)
     Entry *entry = find(link);
     if (!entry)
         return;
-    if (ending == Ending::PutAside) {
+    switch (ending) {
+    case Ending::PutAside:
         // Only what is under way: one already put aside may be waiting again for a refresh.
         if (entry->state == State::UnderWay)
             entry->state = State::PutAside;
         return;
+    case Ending::Added:
+        entry->state = State::Added;
+        return;
+    case Ending::Refused:
+        erase(entry);
+        return;
     }
-    erase(entry);
+}
+
+void LinkInbox::committed(const QString &link)
+{
+    if (Entry *entry = find(link); entry && entry->state == State::Added)
+        erase(entry);
 }
 
 void LinkInbox::retryPutAside()

@@ -7,7 +7,7 @@
 // Tanvill keeps is merged, never replaced: a running copy, a copy that cannot open the store,
 // and a launch that could not hand its link over each add files. The folder is read when
 // links are gathered, and each link remembers its files: the copy that adds or refuses a link
-// removes them. A passing failure
+// removes them, an added link's only once the store has committed its app. A passing failure
 // (no network, a store that fails or does not answer) leaves the link kept and puts it aside
 // until the next refresh or start. A link that cannot be written waits in memory alone, and
 // whoever took it says so. The link loop asks it, and a launch that keeps its own link;
@@ -31,6 +31,7 @@ class LinkInbox
 {
 public:
     enum class Ending {
+        // Its app is in memory: it is let go once the store has committed it (committed()).
         Added,
         // For good: it will not go another way later.
         Refused,
@@ -38,7 +39,8 @@ public:
         PutAside,
     };
 
-    // Links waiting at most; a launch whose link would be one more is told so.
+    // Links waiting at most, those added and not committed yet included; a launch whose link
+    // would be one more is told so.
     static constexpr int kMaxWaiting = 100;
 
     // "<settings folder>/PendingLinks".
@@ -64,6 +66,8 @@ public:
     std::optional<QString> next();
     bool hasNext() const;
     void finish(const QString &link, Ending ending);
+    // The store has committed the app of a link finished as added: its files go.
+    void committed(const QString &link);
     // The links put aside are tried again.
     void retryPutAside();
     // Tries once more to keep the links held in memory alone; the ones it could not, with why
@@ -71,7 +75,7 @@ public:
     QStringList keepUnkept(QString *error);
 
 private:
-    enum class State { Waiting, UnderWay, PutAside };
+    enum class State { Waiting, UnderWay, PutAside, Added };
     struct Entry
     {
         QString link;

@@ -23,7 +23,9 @@ namespace {
 // How long a link waits before it is tried again while a modal window is open.
 constexpr int kMessageRetryMs = 250;
 
-LinkInbox::Ending endingOf(MainViewController::AdditionEnd end)
+// A link whose app a list holds already has come to its end as one whose app was added: it
+// goes once that app is committed too.
+LinkInbox::Ending endingOf(MainViewController::AdditionEnd end, const std::optional<Error> &error)
 {
     switch (end) {
     case MainViewController::AdditionEnd::Added:
@@ -33,7 +35,8 @@ LinkInbox::Ending endingOf(MainViewController::AdditionEnd end)
     case MainViewController::AdditionEnd::PassingFailure:
         return LinkInbox::Ending::PutAside;
     }
-    return LinkInbox::Ending::Refused;
+    return error && isAlreadyInListError(*error) ? LinkInbox::Ending::Added
+                                                 : LinkInbox::Ending::Refused;
 }
 
 // The store identifier a link names, for telling the user which app it is.
@@ -150,7 +153,7 @@ void LinkLoop::processPendingMessages()
                   if (!self || self->m_messageGeneration != generation || !self->m_handlingMessage)
                       return;
                   if (link)
-                      self->m_inbox.finish(*link, ending);
+                      self->finish(*link, ending);
                   self->m_handlingMessage = false;
                   // Ended later, from an answered alert: the next is taken on a fresh turn.
                   if (!self->m_inMessageLoop)
@@ -167,6 +170,20 @@ void LinkLoop::processPendingMessages()
         if (m_handlingMessage)
             return;
     }
+}
+
+void LinkLoop::finish(const QString &link, LinkInbox::Ending ending)
+{
+    m_inbox.finish(link, ending);
+    if (ending != LinkInbox::Ending::Added)
+        return;
+    // Its app is in memory, and its save may wait (another program holds the store): the link
+    // stays kept until the app is in the file, whatever ends the program meanwhile.
+    m_services.listsController().objectStore().whenCommitted(
+        [self = QPointer<LinkLoop>(this), link] {
+            if (self)
+                self->m_inbox.committed(link);
+        });
 }
 
 void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished)
@@ -194,8 +211,12 @@ void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::End
         *identifier,
         [self = QPointer<LinkLoop>(this), main, link, keptBefore,
          finished](MainViewController::AdditionEnd end, const std::optional<Error> &error) {
+            if (end == MainViewController::AdditionEnd::Added)
+                qInfo().noquote() << "The app of a link was added; the link is kept until the "
+                                     "store has it:"
+                                  << link;
             if (end == MainViewController::AdditionEnd::Added || !error || !self || !main) {
-                finished(endingOf(end));
+                finished(endingOf(end, error));
                 return;
             }
             if (end == MainViewController::AdditionEnd::PassingFailure) {
@@ -203,10 +224,10 @@ void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::End
                 return;
             }
             if (keptBefore && isAlreadyInListError(*error)) {
-                finished(LinkInbox::Ending::Refused);
+                finished(endingOf(end, error));
                 return;
             }
-            main->presentError(*error, [finished] { finished(LinkInbox::Ending::Refused); });
+            main->presentError(*error, [finished, end, error] { finished(endingOf(end, error)); });
         },
         false);
     m_services.analytics().track(QStringLiteral("Safari Extension"));

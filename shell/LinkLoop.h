@@ -7,9 +7,10 @@
 // copy. Messages are handled on a later turn of the event loop, once launch has finished, one
 // at a time, in order and while no modal window is open; the next waits until the alert about
 // the one before (if any) is answered. A link that waits already, or a second reopen, counts
-// once. A link the store does not answer for now is put aside, with those waiting after it,
-// until the next refresh or start. Of the application it asks only for its windows. The
-// application's delegate owns one and hands it what launches send.
+// once. A link whose app was added is let go once the store has committed the app; one the
+// store does not answer for now is put aside, with those waiting after it, until the next
+// refresh or start. Of the application it asks only for its windows. The application's
+// delegate owns one and hands it what launches send.
 
 #include "platform/InstanceProtocol.h"
 #include "shell/LinkInbox.h"
@@ -50,7 +51,7 @@ public:
 
     // A message from a launch, this one's own included: a "tanvill:" link or "reopen".
     instance::Answer takeMessage(const QString &message);
-    // Links taken and not added or refused yet.
+    // Links taken and not let go yet: neither committed with their apps nor refused.
     int waitingLinkCount() const { return m_inbox.waitingCount(); }
 
     // Launch has finished with the store open: the links earlier starts and other copies kept
@@ -60,12 +61,13 @@ public:
     // tried.
     void retry();
     // The end of the process: links are kept as they are taken; what could not be written then
-    // is tried once more.
+    // is tried once more. What the last save commits lets its links go.
     void keepUnkept();
 
 private:
     void processPendingMessages();
     void handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished);
+    void finish(const QString &link, LinkInbox::Ending ending);
     // The store did not answer about `link`: it and the links still waiting, which would fare
     // no better, wait for the next refresh. The user learns which apps, once a run.
     // Its alert belongs to `window`.
@@ -77,7 +79,7 @@ private:
 
     Services &m_services;
     Windows m_windows;
-    // The links taken, from the moment a launch was told so until each is added or refused.
+    // The links taken, from the moment a launch was told so until each is let go.
     LinkInbox m_inbox;
     bool m_launched = false;
     bool m_handlingMessage = false;

@@ -1,9 +1,11 @@
 // The links kept for later, through the application delegate: what the folder holds is read
-// once and as the links it holds, what can never be read is set aside and told of, and a link
-// is on the disk before its launch hears it was taken.
+// once and as the links it holds, what can never be read is set aside and told of, a link is on
+// the disk before its launch hears it was taken, and it is let go once its app is in the file.
 #include "ShellTestSupport.h"
 #include "core/App.h"
 #include "core/ListsController.h"
+#include "core/store/Database.h"
+#include "core/store/ObjectStore.h"
 #include "platform/Strings.h"
 #include "shell/AppDelegate.h"
 #include "shell/LinkFolder.h"
@@ -61,6 +63,16 @@ QStringList identifiersIn(ListsController &lists)
     return identifiers;
 }
 
+// The services of another start of Tanvill in the same home, with a store of its own that does
+// not wait for another start's lock.
+std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+{
+    ServicesOptions options = test::recordingServicesOptions(alerts);
+    options.objectStore = std::make_unique<ObjectStore>();
+    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+    return std::make_unique<Services>(std::move(options));
+}
+
 // The read system calls the process has made.
 qint64 readCalls()
 {
@@ -80,6 +92,84 @@ struct LinksTest : test::ShellTest
 };
 
 } // namespace
+
+TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
+{
+    enum class Blocker { AnotherProgramsLock, FailingSaves };
+    struct Case
+    {
+        const char *name;
+        Blocker blocker;
+        // The store takes the app again while the program runs, or only the save at quitting
+        // can, or not even that.
+        bool freedWhileRunning;
+        bool freedBeforeQuitting;
+    };
+    const Case cases[] = {
+        { "committed while running", Blocker::AnotherProgramsLock, true, true },
+        { "committed at quitting", Blocker::FailingSaves, false, true },
+        { "kept beside the store at quitting", Blocker::FailingSaves, false, false },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IsolatedHome home;
+        test::FakeStore store;
+        store.setLookup({ "51" });
+        // The same app asked for twice: a list holds it once the first has added it.
+        const QStringList links = { linkTo("51"), linkTo("51") + "&source=mail" };
+        RecordingAlertPresenter *alerts = nullptr;
+        Database other;
+        QString unblock;
+        {
+            std::unique_ptr<Services> first = anotherStart(&alerts);
+            first->listsController().createList("Games");
+            first->listsController().saveWithAsync(false);
+            AppDelegate delegate(*first);
+            delegate.setQuitHandler([] {});
+            delegate.applicationDidFinishLaunching();
+            ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
+            ASSERT_TRUE(other.exec(c.blocker == Blocker::AnotherProgramsLock
+                                       ? "BEGIN EXCLUSIVE"
+                                       : "CREATE TRIGGER refuse BEFORE INSERT ON apps BEGIN "
+                                         "SELECT RAISE(ABORT, 'disk full'); END"));
+            for (const QString &link : links)
+                ASSERT_EQ(delegate.takeMessage(link).kind, instance::Answer::Kind::Taken);
+            // The app is in memory, and the second link has met it there: both stay kept.
+            const QString inList
+                = Strings::localizedFormat(QStringLiteral("DuplicateAppNotice"), { "Games" });
+            ASSERT_TRUE(test::waitFor([&] {
+                return std::any_of(alerts->alerts.begin(), alerts->alerts.end(),
+                                   [&](const Alert &alert) { return alert.messageText == inList; });
+            }));
+            ASSERT_EQ(first->listsController().apps().size(), 1u);
+            EXPECT_EQ(folderEntries().size(), 2);
+            EXPECT_EQ(delegate.waitingLinkCount(), 2);
+            unblock
+                = c.blocker == Blocker::AnotherProgramsLock ? "ROLLBACK" : "DROP TRIGGER refuse";
+            if (c.freedWhileRunning) {
+                ASSERT_TRUE(other.exec(unblock));
+                EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+                EXPECT_TRUE(folderEntries().isEmpty());
+            }
+            if (c.freedBeforeQuitting && !c.freedWhileRunning) {
+                ASSERT_TRUE(other.exec(unblock));
+            }
+            delegate.applicationWillTerminate();
+            EXPECT_EQ(folderEntries().size(), c.freedBeforeQuitting ? 0 : 2);
+        }
+        if (!c.freedBeforeQuitting) {
+            ASSERT_TRUE(other.exec(unblock));
+        }
+        // The next start has the app: from the store, or from the links kept for it.
+        std::unique_ptr<Services> next = anotherStart(&alerts);
+        AppDelegate delegate(*next);
+        delegate.setQuitHandler([] {});
+        delegate.applicationDidFinishLaunching();
+        EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+        EXPECT_EQ(identifiersIn(next->listsController()), QStringList { "51" });
+        EXPECT_TRUE(folderEntries().isEmpty());
+    }
+}
 
 namespace {
 
