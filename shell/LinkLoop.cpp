@@ -220,7 +220,7 @@ void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::End
                 return;
             }
             if (end == MainViewController::AdditionEnd::PassingFailure) {
-                self->putLinksAside(link, *error, main->window(), finished);
+                self->putLinksAside(link, *error, finished);
                 return;
             }
             if (keptBefore && isAlreadyInListError(*error)) {
@@ -233,7 +233,7 @@ void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::End
     m_services.analytics().track(QStringLiteral("Safari Extension"));
 }
 
-void LinkLoop::putLinksAside(const QString &link, const Error &error, QWidget *window,
+void LinkLoop::putLinksAside(const QString &link, const Error &error,
                              std::function<void(LinkInbox::Ending)> finished)
 {
     // Put aside at once, so that a refresh that starts while the alert is open tries it again.
@@ -271,7 +271,11 @@ void LinkLoop::putLinksAside(const QString &link, const Error &error, QWidget *w
                                    { identifiers.join(QStringLiteral(", ")) });
     alert.informativeText = error.description + QStringLiteral("\n\n")
         + Strings::localized(allKept ? "LinksPutAsideMessage" : "LinksPutAsideNotKeptMessage");
-    alert.window = window;
+    // The apps are named whole, each of them, wrapped where they must be.
+    alert.selectableText = true;
+    // An alert of its own in the middle of the screen, as the other notices about links are: a
+    // window manager may put a sheet on the main window, opened a moment before at a start, at
+    // the screen's corner with its title bar off the screen.
     m_services.alertPresenter().present(
         alert, [finished](const AlertAnswer &) { finished(LinkInbox::Ending::PutAside); });
 }

@@ -23,8 +23,6 @@
 
 #include <functional>
 
-class QWidget;
-
 namespace tanvill {
 
 struct Error;
@@ -70,8 +68,7 @@ private:
     void finish(const QString &link, LinkInbox::Ending ending);
     // The store did not answer about `link`: it and the links still waiting, which would fare
     // no better, wait for the next refresh. The user learns which apps, once a run.
-    // Its alert belongs to `window`.
-    void putLinksAside(const QString &link, const Error &error, QWidget *window,
+    void putLinksAside(const QString &link, const Error &error,
                        std::function<void(LinkInbox::Ending)> finished);
     // Takes in what other starts and copies kept (and an earlier version in `settings`); tells
     // of files that can never be read.

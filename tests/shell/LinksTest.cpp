@@ -10,6 +10,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/LinkFolder.h"
 #include "shell/LinkInbox.h"
+#include "shell/MessageBoxAlertPresenter.h"
 #include "store/AppUpdater.h"
 #include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <gtest/gtest.h>
 
@@ -336,4 +338,22 @@ TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
     }
     EXPECT_EQ(looked, identifiers);
     EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartNamesEveryAppWholeInTheMiddleOfTheScreen)
+{
+    services.listsController().createList("Games");
+    test::FakeStore store;
+    store.setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
+    const QStringList identifiers = { "666666666", "7777777777888888888", "1104821432" };
+    for (const QString &identifier : identifiers)
+        ASSERT_TRUE(LinkInbox().take(linkTo(identifier)));
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+    const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
+    // No sheet on the main window that has just opened, which a window manager may put at the
+    // screen's corner.
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    for (const QString &identifier : identifiers)
+        EXPECT_TRUE(box->text().contains(identifier)) << box->text().toStdString();
 }
