@@ -427,6 +427,8 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
               QStringList({ "11", "12", "13", "14" }));
     ASSERT_EQ(alerts->alerts.size(), 1u);
     EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
+    // Each link goes once the store has its app.
+    EXPECT_TRUE(test::waitFor([&] { return next.waitingLinkCount() == 0; }));
     EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(services.settings().hasStoredValue(SettingsKeys::PendingLinks));
 }
