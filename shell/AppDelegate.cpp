@@ -9,6 +9,7 @@
 #include "details/DetailWindow.h"
 #include "lists/ArchiveWindowController.h"
 #include "lists/ListEditorDelegate.h"
+#include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
@@ -35,7 +36,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 namespace tanvill {
 
@@ -76,6 +76,12 @@ AppDelegate *AppDelegate::sharedAppDelegate()
 
 AppDelegate::AppDelegate(Services &services)
     : m_services(services), m_detailWindowManager(services.listsController(), services.settings()),
+      m_linkLoop(services,
+                 { [this] { applicationShouldHandleReopen(); },
+                   [this]() -> MainViewController & {
+                       showMainWindow();
+                       return *mainWindowController().contentViewController();
+                   } }),
       m_quit([] { QCoreApplication::exit(0); })
 {
     m_mainMenu = std::make_unique<MainMenu>(
@@ -86,12 +92,10 @@ AppDelegate::AppDelegate(Services &services)
             m_changesWindowController.showWindow(updates);
         });
     m_services.workspace().setFailureHandler([this](const QUrl &url) { showLinkFailure(url); });
-    m_services.appUpdater().setRefreshStartHandler([this] { retryLinks(); });
+    m_services.appUpdater().setRefreshStartHandler([this] { m_linkLoop.retry(); });
     connectMenu();
     observe();
     updateMenus();
-    m_messageTimer.setSingleShot(true);
-    connect(&m_messageTimer, &QTimer::timeout, this, &AppDelegate::processPendingMessages);
 }
 
 AppDelegate::~AppDelegate()
@@ -192,10 +196,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
         return;
     tellAboutKeptChanges();
-    // The links earlier starts and other copies kept come first, oldest first.
-    m_linkInbox.gather(&settings());
-    m_launched = true;
-    processPendingMessages();
+    m_linkLoop.start();
 }
 
 void AppDelegate::applicationShouldHandleReopen()
@@ -394,12 +395,7 @@ void AppDelegate::tellAboutKeptChanges()
 
 void AppDelegate::applicationWillTerminate()
 {
-    // Links are kept as they are taken; what could not be written then is tried once more.
-    QString error;
-    const QStringList unkept = m_linkInbox.keepUnkept(&error);
-    if (!unkept.isEmpty())
-        qCritical().noquote() << "Links not added yet could not be kept for the next start ("
-                + error + "):" << unkept.join(' ');
+    m_linkLoop.keepUnkept();
     m_services.appUpdater().stopUpdater();
     m_services.listsController().objectStore().prepareToQuit();
     saveBeforeQuitting(false);

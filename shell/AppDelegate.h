@@ -6,10 +6,10 @@
 // what the windows ask of the shell (AppShell) and installs itself as that for its life. It
 // shows the main window, or the welcome window while no list exists, when launch finishes and
 // on every reopen; keeps the menu bar's items in step with the data (updateMenus, in
-// AppDelegateMenus.cpp) and answers them; takes "tanvill:" links from launches and turns them
-// into additions, one at a time (AppDelegateLinks.cpp); asks before quitting while refreshes
-// and change notifications are on; and saves the store before the process ends. app/main.cpp
-// makes it after the services and calls it.
+// AppDelegateMenus.cpp) and answers them; hands what launches send to its LinkLoop, which turns
+// links into additions; asks before quitting while refreshes and change notifications are on;
+// and saves the store before the process ends. app/main.cpp makes it after the services and
+// calls it.
 
 #include "controls/AppShell.h"
 #include "details/DetailWindowManager.h"
@@ -17,7 +17,7 @@
 #include "platform/InstanceProtocol.h"
 #include "platform/SharedInstance.h"
 #include "sharing/AppShopperImportWindow.h"
-#include "shell/LinkInbox.h"
+#include "shell/LinkLoop.h"
 #include "shell/MainMenu.h"
 #include "shell/WindowMenu.h"
 #include "store/widgets/ChangesWindowController.h"
@@ -26,7 +26,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -85,16 +84,11 @@ public:
     // kept for the next start.
     void applicationWillTerminate();
 
-    // A message from a launch, this one's own included: a "tanvill:" link or "reopen". A link
-    // is kept at once (LinkInbox) and answered taken; it is refused, and the launch told why,
-    // when LinkInbox::kMaxWaiting links wait already, or when it can neither be kept nor added
-    // by this copy. Messages are handled on a later turn of the event loop, once launch has
-    // finished, one at a time, in order and while no modal window is open; the next waits
-    // until the alert about the one before (if any) is answered. A link that waits already,
-    // or a second reopen, counts once.
-    instance::Answer takeMessage(const QString &message);
-    // Links taken and not added or refused yet.
-    int waitingLinkCount() const { return m_linkInbox.waitingCount(); }
+    // A message from a launch, this one's own included: a "tanvill:" link or "reopen" (see
+    // LinkLoop).
+    instance::Answer takeMessage(const QString &message) { return m_linkLoop.takeMessage(message); }
+    // Links taken and not let go yet.
+    int waitingLinkCount() const { return m_linkLoop.waitingLinkCount(); }
 
     // The window controllers, each made on first use and then kept.
     MainWindowController &mainWindowController();
@@ -175,14 +169,6 @@ private:
     void updateAppMenu(int listCount);
     void setSortingAndGroupingFromSettings();
     void setUpTrayIcon();
-    void processPendingMessages();
-    void handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished);
-    // The store did not answer about `link`: it and the links still waiting, which would fare
-    // no better, wait for the next refresh. The user learns which apps, once a run.
-    void putLinksAside(const QString &link, const Error &error,
-                       std::function<void(LinkInbox::Ending)> finished);
-    // Before each refresh: links put aside, and those other copies and starts kept, are tried.
-    void retryLinks();
     // Changes that cannot reach the store when the program ends go to a file beside it; with
     // `tell`, the user learns where; the next start tells them in any case.
     void keepUnsavedChanges(bool tell);
@@ -207,19 +193,7 @@ private:
     QSet<int> m_listItemsHeldOff;
     QSet<int> m_appItemsHeldOff;
     bool m_listOrderSheetOpen = false;
-    bool m_launched = false;
-    bool m_handlingMessage = false;
-    bool m_inMessageLoop = false;
-    bool m_reopenRequested = false;
-    // The links taken, from the moment a launch was told so until each is added or refused.
-    LinkInbox m_linkInbox;
-    // Links whose putting aside the user was told of in this run.
-    QSet<QString> m_linksToldPutAside;
-    bool m_toldLinksNotKept = false;
-    // A number that tells the end of the message being handled from an earlier one's.
-    quint64 m_messageGeneration = 0;
-    // Takes the next message once a modal window closed or the one before has ended.
-    QTimer m_messageTimer;
+    LinkLoop m_linkLoop;
     bool m_terminating = false;
     bool m_quitRequested = false;
     // The files of kept changes this run wrote: a later save that succeeds holds what they hold.

@@ -1,58 +1,13 @@
 #include "shell/LinkInbox.h"
 
 #include "core/SettingsKeys.h"
-#include "platform/InstanceProtocol.h"
 #include "platform/UserDefaults.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringDecoder>
 
 #include <algorithm>
-#include <atomic>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tanvill {
-
-namespace {
-
-const QString kSuffix = QStringLiteral(".link");
-// A file being written is renamed into place whole; one left by a writer that died is removed
-// once nobody can still be writing it.
-constexpr qint64 kStaleWriteSeconds = 600;
-
-// The text of a file of the folder, when it is a regular file holding a link's worth of UTF-8.
-std::optional<QString> readLink(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat status
-    {
-    };
-    QByteArray bytes;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
-        && status.st_size <= instance::kMaxMessageBytes) {
-        bytes.resize(qsizetype(status.st_size));
-        if (::read(fd, bytes.data(), size_t(bytes.size())) != ssize_t(bytes.size()))
-            bytes.clear();
-    }
-    ::close(fd);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString link = decoder(bytes);
-    if (link.isEmpty() || decoder.hasError())
-        return std::nullopt;
-    return link;
-}
-
-} // namespace
 
 QString LinkInbox::defaultFolder()
 {
@@ -81,6 +36,15 @@ void LinkInbox::insert(Entry entry)
     m_entries.insert(place, std::move(entry));
 }
 
+void LinkInbox::erase(Entry *entry)
+{
+    // Every file of it that this copy has seen: a file another launch adds meanwhile is found
+    // at the next gathering, and added or refused again as one kept before.
+    for (const QString &name : std::as_const(entry->files))
+        m_folder.remove(name);
+    m_entries.erase(m_entries.begin() + (entry - m_entries.data()));
+}
+
 bool LinkInbox::isWaiting(const QString &link) const
 {
     return find(link) != nullptr;
@@ -89,7 +53,7 @@ bool LinkInbox::isWaiting(const QString &link) const
 bool LinkInbox::isKept(const QString &link) const
 {
     const Entry *entry = find(link);
-    return entry && entry->kept;
+    return entry && !entry->files.isEmpty();
 }
 
 bool LinkInbox::wasKeptBefore(const QString &link) const
@@ -98,88 +62,50 @@ bool LinkInbox::wasKeptBefore(const QString &link) const
     return entry && entry->keptBefore;
 }
 
-QString LinkInbox::newName()
-{
-    // Names sort in the order the links were taken, and no two writers share one.
-    static std::atomic<quint64> written = 0;
-    return QStringLiteral("%1-%2-%3")
-               .arg(QDateTime::currentMSecsSinceEpoch(), 13, 10, QLatin1Char('0'))
-               .arg(QCoreApplication::applicationPid())
-               .arg(++written)
-        + kSuffix;
-}
-
-bool LinkInbox::write(const QString &name, const QString &link, QString *error)
-{
-    QString reason;
-    if (!QDir().mkpath(m_folder)) {
-        reason = QStringLiteral("%1 cannot be made").arg(QDir::toNativeSeparators(m_folder));
-    } else {
-        // Written whole under another name and renamed into place, synced on the way.
-        QSaveFile file(m_folder + QLatin1Char('/') + name);
-        if (file.open(QIODevice::WriteOnly) && file.write(link.toUtf8()) >= 0 && file.commit())
-            return true;
-        reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file.fileName()),
-                                              file.errorString());
-    }
-    if (error)
-        *error = reason;
-    return false;
-}
-
 bool LinkInbox::take(const QString &link, QString *error)
 {
     if (const Entry *entry = find(link))
-        return entry->kept;
-    Entry entry { link, newName() };
-    entry.kept = write(entry.order, link, error);
+        return !entry->files.isEmpty();
+    Entry entry { link, LinkFolder::newName() };
+    QString reason;
+    if (m_folder.write(entry.order, link, &reason))
+        entry.files << entry.order;
+    else if (error)
+        *error = reason;
     insert(entry);
-    return entry.kept;
+    return !entry.files.isEmpty();
 }
 
-std::vector<std::pair<QString, QString>> LinkInbox::readFolder() const
+QStringList LinkInbox::gather(UserDefaults *settings)
 {
-    std::vector<std::pair<QString, QString>> links;
-    const QDir folder(m_folder);
-    const QDateTime stale = QDateTime::currentDateTime().addSecs(-kStaleWriteSeconds);
-    for (const QFileInfo &file :
-         folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
-        if (!file.fileName().endsWith(kSuffix)) {
-            // What a writer that died left of a link it was writing.
-            if (file.fileName().contains(kSuffix + QLatin1Char('.')) && file.lastModified() < stale)
-                QFile::remove(file.filePath());
-            continue;
+    const LinkFolder::Listing listing = m_folder.list();
+    for (const auto &[name, link] : listing.links) {
+        if (Entry *entry = find(link)) {
+            if (!entry->files.contains(name))
+                entry->files << name;
+        } else {
+            insert({ link, name, { name }, true });
         }
-        if (const std::optional<QString> link = readLink(file.filePath()))
-            links.emplace_back(file.fileName(), *link);
-    }
-    return links;
-}
-
-void LinkInbox::gather(UserDefaults *settings)
-{
-    for (const auto &[name, link] : readFolder()) {
-        if (Entry *entry = find(link))
-            entry->kept = true;
-        else
-            insert({ link, name, true, true });
     }
     if (!settings || !settings->hasStoredValue(SettingsKeys::PendingLinks))
-        return;
+        return listing.setAside;
     bool allKept = true;
     for (const QString &link : settings->value(SettingsKeys::PendingLinks).toStringList()) {
         if (link.isEmpty() || find(link))
             continue;
-        Entry entry { link, newName() };
+        Entry entry { link, LinkFolder::newName() };
         entry.keptBefore = true;
-        entry.kept = write(entry.order, link, nullptr);
-        allKept = allKept && entry.kept;
+        QString error;
+        if (m_folder.write(entry.order, link, &error))
+            entry.files << entry.order;
+        allKept = allKept && !entry.files.isEmpty();
         insert(entry);
     }
     if (allKept) {
         settings->remove(SettingsKeys::PendingLinks);
         settings->sync();
     }
+    return listing.setAside;
 }
 
 bool LinkInbox::hasNext() const
@@ -204,18 +130,25 @@ void LinkInbox::finish(const QString &link, Ending ending)
     Entry *entry = find(link);
     if (!entry)
         return;
-    if (ending == Ending::PutAside) {
+    switch (ending) {
+    case Ending::PutAside:
         // Only what is under way: one already put aside may be waiting again for a refresh.
         if (entry->state == State::UnderWay)
             entry->state = State::PutAside;
         return;
+    case Ending::Added:
+        entry->state = State::Added;
+        return;
+    case Ending::Refused:
+        erase(entry);
+        return;
     }
-    // Every file of it, those a launch that could not hand it over added meanwhile included.
-    for (const auto &[name, kept] : readFolder()) {
-        if (kept == link)
-            QFile::remove(m_folder + QLatin1Char('/') + name);
-    }
-    m_entries.erase(m_entries.begin() + (entry - m_entries.data()));
+}
+
+void LinkInbox::committed(const QString &link)
+{
+    if (Entry *entry = find(link); entry && entry->state == State::Added)
+        erase(entry);
 }
 
 void LinkInbox::retryPutAside()
@@ -230,9 +163,9 @@ QStringList LinkInbox::keepUnkept(QString *error)
 {
     QStringList unkept;
     for (Entry &entry : m_entries) {
-        if (!entry.kept)
-            entry.kept = write(entry.order, entry.link, error);
-        if (!entry.kept)
+        if (entry.files.isEmpty() && m_folder.write(entry.order, entry.link, error))
+            entry.files << entry.order;
+        if (entry.files.isEmpty())
             unkept << entry.link;
     }
     return unkept;

@@ -2,15 +2,19 @@
 
 // The "tanvill:" links handed to Tanvill, by its own launch or a later one, from the moment a
 // launch is told they were taken until each is added or refused for good (the store has no
-// such app, a list keeps it already, or it is no link Tanvill reads). Each link is kept at once
-// in a file of its own in a folder beside the settings, so that what every start and every copy
-// of Tanvill keeps is merged, never replaced: a running copy, a copy that cannot open the store,
-// and a launch that could not hand its link over each add files, and the copy that adds or
-// refuses a link removes every file of it. A passing failure (no network, a store that fails or
-// does not answer) leaves the link kept and puts it aside until the next refresh or start.
-// A link that cannot be written waits in memory alone, and whoever took it says so.
-// The application's delegate asks it, and a launch that keeps its own link; nothing else reads
-// or writes the folder, or the "pendingLinks" setting earlier versions kept links in.
+// such app, or it is no link Tanvill reads). Each link is kept at once in a file of its own in
+// a folder beside the settings (LinkFolder), so that what every start and every copy of
+// Tanvill keeps is merged, never replaced: a running copy, a copy that cannot open the store,
+// and a launch that could not hand its link over each add files. The folder is read when
+// links are gathered, and each link remembers its files: the copy that adds or refuses a link
+// removes them, an added link's only once the store has committed its app. A passing failure
+// (no network, a store that fails or does not answer) leaves the link kept and puts it aside
+// until the next refresh or start. A link that cannot be written waits in memory alone, and
+// whoever took it says so. The link loop asks it, and a launch that keeps its own link;
+// nothing else reads or writes the folder, or the "pendingLinks" setting earlier versions kept
+// links in.
+
+#include "shell/LinkFolder.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,6 +31,7 @@ class LinkInbox
 {
 public:
     enum class Ending {
+        // Its app is in memory: it is let go once the store has committed it (committed()).
         Added,
         // For good: it will not go another way later.
         Refused,
@@ -34,7 +39,8 @@ public:
         PutAside,
     };
 
-    // Links waiting at most; a launch whose link would be one more is told so.
+    // Links waiting at most, those added and not committed yet included; a launch whose link
+    // would be one more is told so.
     static constexpr int kMaxWaiting = 100;
 
     // "<settings folder>/PendingLinks".
@@ -52,13 +58,16 @@ public:
     bool wasKeptBefore(const QString &link) const;
 
     // Takes in what other starts and copies kept meanwhile, and the links an earlier version
-    // kept in `settings` (which are then removed from there).
-    void gather(UserDefaults *settings = nullptr);
+    // kept in `settings` (which are then removed from there); where the files that can never be
+    // read as links were set aside.
+    QStringList gather(UserDefaults *settings = nullptr);
     // The oldest link waiting to be tried, now under way; none when every one is under way or
     // put aside.
     std::optional<QString> next();
     bool hasNext() const;
     void finish(const QString &link, Ending ending);
+    // The store has committed the app of a link finished as added: its files go.
+    void committed(const QString &link);
     // The links put aside are tried again.
     void retryPutAside();
     // Tries once more to keep the links held in memory alone; the ones it could not, with why
@@ -66,26 +75,24 @@ public:
     QStringList keepUnkept(QString *error);
 
 private:
-    enum class State { Waiting, UnderWay, PutAside };
+    enum class State { Waiting, UnderWay, PutAside, Added };
     struct Entry
     {
         QString link;
         // Orders the entries: the name of its first file, or the one it would have had.
         QString order;
-        bool kept = false;
+        // The names of its files in the folder; none while it is in memory alone.
+        QStringList files;
         bool keptBefore = false;
         State state = State::Waiting;
     };
 
-    // The files of the folder that hold links, oldest first, each with its link.
-    std::vector<std::pair<QString, QString>> readFolder() const;
-    bool write(const QString &name, const QString &link, QString *error);
-    static QString newName();
     Entry *find(const QString &link);
     const Entry *find(const QString &link) const;
     void insert(Entry entry);
+    void erase(Entry *entry);
 
-    QString m_folder;
+    LinkFolder m_folder;
     std::vector<Entry> m_entries;
 };
 

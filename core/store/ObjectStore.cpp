@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <chrono>
@@ -338,6 +339,7 @@ std::optional<QString> ObjectStore::save(bool async)
     if (!async)
         writing.emplace();
     takeOver();
+    const auto tellCommitted = qScopeGuard([this] { runCommittedHandlers(); });
     if (m_rewrite->isUnderWay()) {
         // Changes made while the store is written anew are saved once it is in place.
         if (async)
@@ -412,6 +414,22 @@ int ObjectStore::waitForWriter(void *context, int attempts)
     return 1;
 }
 
+void ObjectStore::whenCommitted(std::function<void()> handler)
+{
+    m_committedHandlers.push_back(std::move(handler));
+    runCommittedHandlers();
+}
+
+void ObjectStore::runCommittedHandlers()
+{
+    // Nothing unsaved: every change made before any of them asked is in the file.
+    if (m_committedHandlers.empty() || m_opening.valid() || hasUnsavedChanges())
+        return;
+    const auto handlers = std::exchange(m_committedHandlers, {});
+    for (const auto &handler : handlers)
+        handler();
+}
+
 bool ObjectStore::hasUnsavedChanges() const
 {
     expectTakenOver();
@@ -449,6 +467,7 @@ void ObjectStore::finishSave(quint64 ticket, const StoreWriter::Outcome &outcome
         m_context->changesCommitted(ticket);
         if (saveSucceeded)
             saveSucceeded();
+        runCommittedHandlers();
         return;
     }
     qWarning().noquote() << "Saving the store failed:" << outcome.error;

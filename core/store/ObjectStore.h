@@ -132,6 +132,11 @@ public:
     // True while something the context holds is not known to have reached the store: the
     // outcome of an asynchronous save is known once the event loop delivered it.
     bool hasUnsavedChanges() const;
+    // Runs the handler on the UI thread once every change made before this call has been
+    // committed: at once when nothing is unsaved, else as the first save that leaves nothing
+    // unsaved ends. A save that fails leaves it waiting for the next one; at quitting the last
+    // save decides. Handlers still waiting when the store goes are dropped.
+    void whenCommitted(std::function<void()> handler);
     // For changes that cannot reach the store when the program ends: writes everything the
     // context holds into a new store file beside the store (or, when its folder cannot be
     // written, in the folder above or the home folder) and returns its path; none, with the
@@ -216,6 +221,8 @@ private:
     // For a save with nothing to write: the file is written anew when it left its path.
     std::optional<QString> writeAnewIfMoved();
     void finishSave(quint64 ticket, const StoreWriter::Outcome &outcome);
+    // Runs the whenCommitted handlers when nothing is unsaved.
+    void runCommittedHandlers();
     // Applies the outcomes of asynchronous saves that the writer reported.
     void deliverOutcomes();
     std::optional<QByteArray> readDescription(qint64 appId, ObjectContext::ReadFailure *failure);
@@ -250,6 +257,8 @@ private:
     bool m_fileChangesAllowed = true;
     OpenResult m_openResult;
     std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
+    // Waiting for nothing to be unsaved.
+    std::vector<std::function<void()>> m_committedHandlers;
 
     // The check of the whole file: due once a store is opened.
     bool m_checkDue = false;

@@ -191,6 +191,27 @@ std::unique_ptr<PartialFile> PartialFile::create(int folderFd, const QString &fo
     return nullptr;
 }
 
+bool PartialFile::write(const QByteArray &bytes, QString *error)
+{
+    qsizetype written = 0;
+    int failure = 0;
+    while (written < bytes.size() && failure == 0) {
+        const ssize_t step = ::pwrite(m_fd, bytes.constData() + written,
+                                      size_t(bytes.size() - written), off_t(written));
+        if (step > 0)
+            written += step;
+        else if (step == 0 || errno != EINTR)
+            failure = step == 0 ? EIO : errno;
+    }
+    if (failure == 0 && ::fsync(m_fd) != 0)
+        failure = errno;
+    if (failure == 0)
+        return true;
+    *error = tr("%1 cannot be written (%2).")
+                 .arg(QDir::toNativeSeparators(m_path), describeError(failure));
+    return false;
+}
+
 PartialFile::~PartialFile()
 {
     // Removed while still locked, so that nobody takes it for one whose writer is gone.
@@ -212,35 +233,39 @@ bool hasPartials(int storeFolderFd, const QString &storePath, const QStringList 
     return found;
 }
 
+void removeIfAbandoned(int folderFd, const QString &folderPath, const QByteArray &name,
+                       LockSupport support)
+{
+    const int fd
+        = ::openat(folderFd, name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat status
+    {
+    };
+    int lockError = 0;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+        && FileLock::lockDescriptor(fd, support, &lockError, kPartialLockFrom)
+            == FileLock::Result::Locked
+        && isAt(folderFd, name, fd)) {
+        qWarning().noquote() << "A file left half-written when Tanvill was stopped is removed:"
+                             << folderPath + QLatin1Char('/') + QFile::decodeName(name);
+        ::unlinkat(folderFd, (name + "-journal").constData(), 0);
+        ::unlinkat(folderFd, name.constData(), 0);
+    }
+    ::close(fd);
+}
+
 void removeAbandonedPartials(int storeFolderFd, const QString &storePath,
                              const QStringList &keptFolders, LockSupport support)
 {
-    const auto removeIn = [support](int folderFd, const QString &folderPath,
-                                    const QList<QByteArray> &stems) {
-        for (const QByteArray &stem : stems) {
-            for (const QByteArray &name : partialsIn(folderFd, stem)) {
-                const int fd = ::openat(folderFd, name.constData(),
-                                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-                if (fd < 0)
-                    continue;
-                struct stat status
-                {
-                };
-                int lockError = 0;
-                if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
-                    && FileLock::lockDescriptor(fd, support, &lockError, kPartialLockFrom)
-                        == FileLock::Result::Locked
-                    && isAt(folderFd, name, fd)) {
-                    qWarning().noquote() << "A file left half-written when Tanvill was stopped is"
-                                            " removed:"
-                                         << folderPath + QLatin1Char('/') + QFile::decodeName(name);
-                    ::unlinkat(folderFd, (name + "-journal").constData(), 0);
-                    ::unlinkat(folderFd, name.constData(), 0);
-                }
-                ::close(fd);
-            }
-        }
-    };
+    const auto removeIn
+        = [support](int folderFd, const QString &folderPath, const QList<QByteArray> &stems) {
+              for (const QByteArray &stem : stems) {
+                  for (const QByteArray &name : partialsIn(folderFd, stem))
+                      removeIfAbandoned(folderFd, folderPath, name, support);
+              }
+          };
     forEachPartialFolder(storeFolderFd, storePath, keptFolders, removeIn);
 }
 

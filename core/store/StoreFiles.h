@@ -46,6 +46,9 @@ public:
     PartialFile &operator=(const PartialFile &) = delete;
 
     QString path() const { return m_path; }
+    // Writes `bytes` at its start and syncs them to the disk; false, with the reason, when that
+    // failed.
+    bool write(const QByteArray &bytes, QString *error);
     // It was given its name, and stays.
     void named() { m_named = true; }
 
@@ -66,6 +69,10 @@ private:
 bool hasPartials(int storeFolderFd, const QString &storePath, const QStringList &keptFolders);
 void removeAbandonedPartials(int storeFolderFd, const QString &storePath,
                              const QStringList &keptFolders, LockSupport support);
+// Removes the half-written file `name` in the folder fd holds (folderPath) when its writer is
+// gone: it is a regular file nobody holds the lock of.
+void removeIfAbandoned(int folderFd, const QString &folderPath, const QByteArray &name,
+                       LockSupport support);
 
 // Moves the file at path, and its journal, in the folder fd holds, to a free name beside it
 // that says why; the new path, or none when it could not be moved.

@@ -271,6 +271,40 @@ TEST(Launch, EveryLinkOfLaunchesStartedTogetherIsAddedOnce)
     EXPECT_EQ(identifiers, QStringList({ "803453959", "904280696" }));
 }
 
+TEST(Launch, ALinkWhoseAppTheStoreHasNotTakenYetOutlivesAKillAndTheNextStartAddsIt)
+{
+    test::TestServices services { { .listsController = false } };
+    seedOneList();
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    RunningProgram program(server.baseUrl());
+    ASSERT_TRUE(handsOver()) << program.output.toStdString();
+    // Another program holds the store: the app's save waits for it.
+    Database other;
+    ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false)
+                && other.exec("BEGIN EXCLUSIVE"));
+    {
+        SingleInstance later;
+        test::TestLaunchHold hold;
+        later.setLaunchHold(&hold);
+        ASSERT_EQ(later.start("tanvill:///addApp?id=" + kThingsIdentifier, 20000),
+                  SingleInstance::Role::Forwarded);
+    }
+    ASSERT_TRUE(program.waitForOutput("The app of a link was added"))
+        << program.output.toStdString();
+    // A crash, an OOM kill or a power cut before the save could go through.
+    program.process.kill();
+    ASSERT_TRUE(program.process.waitForFinished(5000));
+    ASSERT_TRUE(other.exec("ROLLBACK"));
+    EXPECT_EQ(appsInStore(), 0);
+
+    // (The settings' lock file a kill may leave behind keeps this start's quit waiting.)
+    RunningProgram next(server.baseUrl());
+    EXPECT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
+        << next.output.toStdString();
+}
+
 namespace {
 
 // A runtime folder of its own: the launch cannot reach a running instance to hand over to

@@ -1,21 +1,20 @@
-// The links side of the application delegate: what a launch hands over is taken (a link kept
-// at once by the LinkInbox) and answered, then handled one at a time once launch has finished.
+#include "shell/LinkLoop.h"
 
 #include "core/ListsController.h"
 #include "core/ListsControllerError.h"
 #include "core/store/ObjectStore.h"
 #include "lists/MainViewController.h"
-#include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Analytics.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
-#include "shell/AppDelegate.h"
 #include "shell/Services.h"
 #include "shell/UrlEvent.h"
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
+#include <QPointer>
 
 namespace tanvill {
 
@@ -24,7 +23,9 @@ namespace {
 // How long a link waits before it is tried again while a modal window is open.
 constexpr int kMessageRetryMs = 250;
 
-LinkInbox::Ending endingOf(MainViewController::AdditionEnd end)
+// A link whose app a list holds already has come to its end as one whose app was added: it
+// goes once that app is committed too.
+LinkInbox::Ending endingOf(MainViewController::AdditionEnd end, const std::optional<Error> &error)
 {
     switch (end) {
     case MainViewController::AdditionEnd::Added:
@@ -34,7 +35,8 @@ LinkInbox::Ending endingOf(MainViewController::AdditionEnd end)
     case MainViewController::AdditionEnd::PassingFailure:
         return LinkInbox::Ending::PutAside;
     }
-    return LinkInbox::Ending::Refused;
+    return error && isAlreadyInListError(*error) ? LinkInbox::Ending::Added
+                                                 : LinkInbox::Ending::Refused;
 }
 
 // The store identifier a link names, for telling the user which app it is.
@@ -45,22 +47,29 @@ QString identifierOfLink(const QString &link)
 
 } // namespace
 
-instance::Answer AppDelegate::takeMessage(const QString &message)
+LinkLoop::LinkLoop(Services &services, Windows windows, QString folder)
+    : m_services(services), m_windows(std::move(windows)), m_inbox(std::move(folder))
+{
+    m_messageTimer.setSingleShot(true);
+    connect(&m_messageTimer, &QTimer::timeout, this, &LinkLoop::processPendingMessages);
+}
+
+instance::Answer LinkLoop::takeMessage(const QString &message)
 {
     if (message == SingleInstance::kReopenMessage) {
         m_reopenRequested = true;
-    } else if (!m_linkInbox.isWaiting(message)) {
-        if (m_linkInbox.waitingCount() >= LinkInbox::kMaxWaiting) {
+    } else if (!m_inbox.isWaiting(message)) {
+        if (m_inbox.waitingCount() >= LinkInbox::kMaxWaiting) {
             qWarning("A link was refused: %d are waiting already", LinkInbox::kMaxWaiting);
             return instance::Answer::refused(Strings::localizedFormat(
                 QStringLiteral("LinkRefusedTooMany"), { qint64(LinkInbox::kMaxWaiting) }));
         }
         QString error;
-        if (!m_linkInbox.take(message, &error)) {
+        if (!m_inbox.take(message, &error)) {
             qCritical().noquote() << "A link could not be kept for later:" << error;
             // This copy adds it now, unless it has no store to add it to.
             if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome)) {
-                m_linkInbox.finish(message, LinkInbox::Ending::Refused);
+                m_inbox.finish(message, LinkInbox::Ending::Refused);
                 return instance::Answer::refused(
                     Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
             }
@@ -80,28 +89,71 @@ instance::Answer AppDelegate::takeMessage(const QString &message)
     return instance::Answer::taken();
 }
 
-void AppDelegate::processPendingMessages()
+void LinkLoop::start()
+{
+    // The links earlier starts and other copies kept come first, oldest first.
+    gather(&m_services.settings());
+    m_launched = true;
+    processPendingMessages();
+}
+
+void LinkLoop::retry()
+{
+    m_inbox.retryPutAside();
+    gather(nullptr);
+    processPendingMessages();
+}
+
+void LinkLoop::keepUnkept()
+{
+    QString error;
+    const QStringList unkept = m_inbox.keepUnkept(&error);
+    if (!unkept.isEmpty())
+        qCritical().noquote() << "Links not added yet could not be kept for the next start ("
+                + error + "):" << unkept.join(' ');
+}
+
+void LinkLoop::gather(UserDefaults *settings)
+{
+    const QStringList setAside = m_inbox.gather(settings);
+    if (setAside.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString &path : setAside)
+        shown << QDir::toNativeSeparators(path);
+    qCritical().noquote() << "Kept links that cannot be read were set aside:" << shown.join(' ');
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.messageText = Strings::localizedFormat(QStringLiteral("LinksSetAsideTitle"),
+                                                 { qint64(setAside.size()) });
+    alert.informativeText = Strings::localizedFormat(QStringLiteral("LinksSetAsideMessage"),
+                                                     { shown.join(QLatin1Char('\n')) });
+    alert.selectableText = true;
+    m_services.alertPresenter().present(alert);
+}
+
+void LinkLoop::processPendingMessages()
 {
     // One at a time: an alert shown for one link runs its own event loop, in which the next
     // link may arrive; it waits until this one is done, its alert answered included.
     if (!m_launched || m_handlingMessage)
         return;
-    while (m_reopenRequested || m_linkInbox.hasNext()) {
+    while (m_reopenRequested || m_inbox.hasNext()) {
         if (QApplication::activeModalWidget()) {
             if (!m_messageTimer.isActive())
                 m_messageTimer.start(kMessageRetryMs);
             return;
         }
         const std::optional<QString> link
-            = std::exchange(m_reopenRequested, false) ? std::nullopt : m_linkInbox.next();
+            = std::exchange(m_reopenRequested, false) ? std::nullopt : m_inbox.next();
         m_handlingMessage = true;
         const quint64 generation = ++m_messageGeneration;
         auto finished
-            = [self = QPointer<AppDelegate>(this), generation, link](LinkInbox::Ending ending) {
+            = [self = QPointer<LinkLoop>(this), generation, link](LinkInbox::Ending ending) {
                   if (!self || self->m_messageGeneration != generation || !self->m_handlingMessage)
                       return;
                   if (link)
-                      self->m_linkInbox.finish(*link, ending);
+                      self->finish(*link, ending);
                   self->m_handlingMessage = false;
                   // Ended later, from an answered alert: the next is taken on a fresh turn.
                   if (!self->m_inMessageLoop)
@@ -111,7 +163,7 @@ void AppDelegate::processPendingMessages()
         if (link) {
             handleLink(*link, finished);
         } else {
-            applicationShouldHandleReopen();
+            m_windows.reopen();
             finished(LinkInbox::Ending::Added);
         }
         m_inMessageLoop = false;
@@ -120,7 +172,21 @@ void AppDelegate::processPendingMessages()
     }
 }
 
-void AppDelegate::handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished)
+void LinkLoop::finish(const QString &link, LinkInbox::Ending ending)
+{
+    m_inbox.finish(link, ending);
+    if (ending != LinkInbox::Ending::Added)
+        return;
+    // Its app is in memory, and its save may wait (another program holds the store): the link
+    // stays kept until the app is in the file, whatever ends the program meanwhile.
+    m_services.listsController().objectStore().whenCommitted(
+        [self = QPointer<LinkLoop>(this), link] {
+            if (self)
+                self->m_inbox.committed(link);
+        });
+}
+
+void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished)
 {
     const std::optional<QString> identifier = addAppIdentifierFromLink(link);
     if (!identifier) {
@@ -128,7 +194,7 @@ void AppDelegate::handleLink(const QString &link, std::function<void(LinkInbox::
         return;
     }
     if (m_services.listsController().lists().empty()) {
-        applicationShouldHandleReopen();
+        m_windows.reopen();
         Alert alert;
         alert.style = Alert::Style::Warning;
         alert.messageText = Strings::localized("AddAppNoListNotice");
@@ -137,17 +203,20 @@ void AppDelegate::handleLink(const QString &link, std::function<void(LinkInbox::
         finished(LinkInbox::Ending::Refused);
         return;
     }
-    showMainWindow();
     // A link kept by an earlier start or another copy whose app a list holds already was
     // added then, or by hand since: it has come to its end without a word.
-    const bool keptBefore = m_linkInbox.wasKeptBefore(link);
-    const QPointer<MainViewController> main = mainWindowController().contentViewController();
+    const bool keptBefore = m_inbox.wasKeptBefore(link);
+    const QPointer<MainViewController> main = &m_windows.showMainWindow();
     main->tryAddingApp(
         *identifier,
-        [self = QPointer<AppDelegate>(this), main, link, keptBefore,
+        [self = QPointer<LinkLoop>(this), main, link, keptBefore,
          finished](MainViewController::AdditionEnd end, const std::optional<Error> &error) {
+            if (end == MainViewController::AdditionEnd::Added)
+                qInfo().noquote() << "The app of a link was added; the link is kept until the "
+                                     "store has it:"
+                                  << link;
             if (end == MainViewController::AdditionEnd::Added || !error || !self || !main) {
-                finished(endingOf(end));
+                finished(endingOf(end, error));
                 return;
             }
             if (end == MainViewController::AdditionEnd::PassingFailure) {
@@ -155,27 +224,27 @@ void AppDelegate::handleLink(const QString &link, std::function<void(LinkInbox::
                 return;
             }
             if (keptBefore && isAlreadyInListError(*error)) {
-                finished(LinkInbox::Ending::Refused);
+                finished(endingOf(end, error));
                 return;
             }
-            main->presentError(*error, [finished] { finished(LinkInbox::Ending::Refused); });
+            main->presentError(*error, [finished, end, error] { finished(endingOf(end, error)); });
         },
         false);
     m_services.analytics().track(QStringLiteral("Safari Extension"));
 }
 
-void AppDelegate::putLinksAside(const QString &link, const Error &error,
-                                std::function<void(LinkInbox::Ending)> finished)
+void LinkLoop::putLinksAside(const QString &link, const Error &error,
+                             std::function<void(LinkInbox::Ending)> finished)
 {
     // Put aside at once, so that a refresh that starts while the alert is open tries it again.
-    m_linkInbox.finish(link, LinkInbox::Ending::PutAside);
+    m_inbox.finish(link, LinkInbox::Ending::PutAside);
     QStringList heldBack { link };
-    while (const std::optional<QString> waiting = m_linkInbox.next()) {
+    while (const std::optional<QString> waiting = m_inbox.next()) {
         if (addAppIdentifierFromLink(*waiting)) {
-            m_linkInbox.finish(*waiting, LinkInbox::Ending::PutAside);
+            m_inbox.finish(*waiting, LinkInbox::Ending::PutAside);
             heldBack << *waiting;
         } else {
-            m_linkInbox.finish(*waiting, LinkInbox::Ending::Refused);
+            m_inbox.finish(*waiting, LinkInbox::Ending::Refused);
         }
     }
     QStringList identifiers;
@@ -183,7 +252,7 @@ void AppDelegate::putLinksAside(const QString &link, const Error &error,
     bool toldAll = true;
     for (const QString &held : std::as_const(heldBack)) {
         identifiers << identifierOfLink(held);
-        allKept = allKept && m_linkInbox.isKept(held);
+        allKept = allKept && m_inbox.isKept(held);
         toldAll = toldAll && m_linksToldPutAside.contains(held);
         m_linksToldPutAside.insert(held);
     }
@@ -202,16 +271,13 @@ void AppDelegate::putLinksAside(const QString &link, const Error &error,
                                    { identifiers.join(QStringLiteral(", ")) });
     alert.informativeText = error.description + QStringLiteral("\n\n")
         + Strings::localized(allKept ? "LinksPutAsideMessage" : "LinksPutAsideNotKeptMessage");
-    alert.window = m_mainWindowController.get();
+    // The apps are named whole, each of them, wrapped where they must be.
+    alert.selectableText = true;
+    // An alert of its own in the middle of the screen, as the other notices about links are: a
+    // window manager may put a sheet on the main window, opened a moment before at a start, at
+    // the screen's corner with its title bar off the screen.
     m_services.alertPresenter().present(
         alert, [finished](const AlertAnswer &) { finished(LinkInbox::Ending::PutAside); });
-}
-
-void AppDelegate::retryLinks()
-{
-    m_linkInbox.retryPutAside();
-    m_linkInbox.gather();
-    processPendingMessages();
 }
 
 } // namespace tanvill

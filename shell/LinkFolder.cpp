@@ -1,0 +1,220 @@
+#include "shell/LinkFolder.h"
+
+#include "core/store/StoreFiles.h"
+#include "platform/FileLock.h"
+#include "platform/InstanceProtocol.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tanvill {
+
+namespace {
+
+const QString kSuffix = QStringLiteral(".link");
+// What a file that can never be read as a link ends with once it is set aside.
+const QString kSetAsideSuffix = QStringLiteral(".unreadable");
+constexpr int kSetAsideAttempts = 100;
+// The files being written, "link.<process>-<random>.partial".
+constexpr char kPartialStem[] = "link";
+// What an earlier version left of a link it was writing, "<name>.link.XXXXXX": removed once
+// nobody can still be writing it.
+constexpr qint64 kStaleWriteSeconds = 600;
+const QRegularExpression kEarlierWrite(QStringLiteral(R"(^\d{13}-\d+-\d+\.link\.[A-Za-z0-9]{6}$)"));
+
+enum class Content {
+    Link,
+    Unreadable, // a regular file that can never be read as a link
+    Skipped, // anything else, or a file that cannot be read now
+};
+
+// What the file `name` holds: a link when it is a regular file of at most a link's worth of
+// UTF-8, read as its text without the white space around it (a line end written with it).
+Content readLink(int folderFd, const QByteArray &name, QString *link)
+{
+    const int fd
+        = ::openat(folderFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Content::Skipped;
+    struct stat status
+    {
+    };
+    Content content = Content::Skipped;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        content = Content::Unreadable;
+        if (status.st_size > 0 && status.st_size <= instance::kMaxMessageBytes) {
+            QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            if (::read(fd, bytes.data(), size_t(bytes.size())) == ssize_t(bytes.size())) {
+                *link = QString(decoder(bytes)).trimmed();
+                if (!decoder.hasError() && !link->isEmpty())
+                    content = Content::Link;
+            } else {
+                content = Content::Skipped;
+            }
+        }
+    }
+    ::close(fd);
+    return content;
+}
+
+QString filePath(const QString &folder, const QString &name)
+{
+    return folder + QLatin1Char('/') + name;
+}
+
+// Gives the file `name` a name that no longer reads as a link, never replacing a file; its new
+// path, or none.
+QString setAside(int folderFd, const QString &folder, const QString &name)
+{
+    const QString stem = filePath(folder, name.chopped(kSuffix.size()));
+    for (int attempt = 0; attempt < kSetAsideAttempts; ++attempt) {
+        const QString to = stem + (attempt == 0 ? QString() : QStringLiteral("-%1").arg(attempt))
+            + kSetAsideSuffix;
+        const int error = StoreFiles::renameWithoutReplacing(folderFd, filePath(folder, name), to);
+        if (error == 0)
+            return to;
+        if (error != EEXIST)
+            break;
+    }
+    return {};
+}
+
+bool isStale(int folderFd, const QByteArray &name)
+{
+    struct stat status
+    {
+    };
+    return ::fstatat(folderFd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(status.st_mode)
+        && status.st_mtime < QDateTime::currentSecsSinceEpoch() - kStaleWriteSeconds;
+}
+
+} // namespace
+
+void (*LinkFolder::syncFolder)(int folderFd) = &StoreFiles::syncFolder;
+
+LinkFolder::LinkFolder(QString path) : m_path(std::move(path)) { }
+
+QString LinkFolder::newName()
+{
+    // Names sort in the order the links were taken, and no two writers share one.
+    static std::atomic<quint64> written = 0;
+    return QStringLiteral("%1-%2-%3")
+               .arg(QDateTime::currentMSecsSinceEpoch(), 13, 10, QLatin1Char('0'))
+               .arg(QCoreApplication::applicationPid())
+               .arg(++written)
+        + kSuffix;
+}
+
+bool LinkFolder::write(const QString &name, const QString &link, QString *error)
+{
+    const QString folder = QDir::toNativeSeparators(m_path);
+    const bool existed = QFileInfo(m_path).isDir();
+    if (!existed && !QDir().mkpath(m_path)) {
+        *error = QStringLiteral("%1 cannot be made").arg(folder);
+        return false;
+    }
+    const int folderFd
+        = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        *error = QStringLiteral("%1: %2").arg(folder, describeError(errno));
+        return false;
+    }
+    if (!existed) {
+        // The folder's own name, in the folder above it.
+        const int parentFd = ::openat(folderFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        syncFolder(parentFd);
+        if (parentFd >= 0)
+            ::close(parentFd);
+    }
+    bool kept = false;
+    {
+        const std::unique_ptr<StoreFiles::PartialFile> partial = StoreFiles::PartialFile::create(
+            folderFd, m_path, QLatin1String(kPartialStem), LockSupport::System, error);
+        if (partial && partial->write(link.toUtf8(), error)) {
+            const QString path = filePath(m_path, name);
+            if (const int renameError
+                = StoreFiles::renameWithoutReplacing(folderFd, partial->path(), path)) {
+                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                                                      describeError(renameError));
+            } else {
+                partial->named();
+                syncFolder(folderFd);
+                kept = true;
+            }
+        }
+    }
+    ::close(folderFd);
+    return kept;
+}
+
+LinkFolder::Listing LinkFolder::list()
+{
+    Listing listing;
+    const int folderFd
+        = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return listing;
+    QList<QByteArray> names;
+    // A description of its own for reading, so that the folder's stays where it is.
+    const int readFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (DIR *entries = readFd >= 0 ? ::fdopendir(readFd) : nullptr) {
+        while (const dirent *entry = ::readdir(entries))
+            names << QByteArray(entry->d_name);
+        ::closedir(entries);
+    } else if (readFd >= 0) {
+        ::close(readFd);
+    }
+    std::sort(names.begin(), names.end());
+    for (const QByteArray &name : std::as_const(names)) {
+        const QString fileName = QFile::decodeName(name);
+        if (fileName.startsWith(QLatin1String(kPartialStem)) && fileName.endsWith(".partial")) {
+            StoreFiles::removeIfAbandoned(folderFd, m_path, name, LockSupport::System);
+        } else if (!fileName.endsWith(kSuffix)) {
+            if (kEarlierWrite.match(fileName).hasMatch() && isStale(folderFd, name))
+                ::unlinkat(folderFd, name.constData(), 0);
+        } else {
+            QString link;
+            switch (readLink(folderFd, name, &link)) {
+            case Content::Link:
+                listing.links.emplace_back(fileName, link);
+                break;
+            case Content::Unreadable:
+                if (const QString aside = setAside(folderFd, m_path, fileName); !aside.isEmpty())
+                    listing.setAside << aside;
+                else
+                    qWarning().noquote() << "A kept link that cannot be read cannot be set aside:"
+                                         << filePath(m_path, fileName);
+                break;
+            case Content::Skipped:
+                break;
+            }
+        }
+    }
+    ::close(folderFd);
+    return listing;
+}
+
+void LinkFolder::remove(const QString &name)
+{
+    ::unlink(QFile::encodeName(filePath(m_path, name)).constData());
+}
+
+} // namespace tanvill

@@ -1,0 +1,359 @@
+// The links kept for later, through the application delegate: what the folder holds is read
+// once and as the links it holds, what can never be read is set aside and told of, a link is on
+// the disk before its launch hears it was taken, and it is let go once its app is in the file.
+#include "ShellTestSupport.h"
+#include "core/App.h"
+#include "core/ListsController.h"
+#include "core/store/Database.h"
+#include "core/store/ObjectStore.h"
+#include "platform/Strings.h"
+#include "shell/AppDelegate.h"
+#include "shell/LinkFolder.h"
+#include "shell/LinkInbox.h"
+#include "shell/MessageBoxAlertPresenter.h"
+#include "store/AppUpdater.h"
+#include "support/FakeStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScopeGuard>
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tanvill;
+
+namespace {
+
+QString linkTo(const QString &identifier)
+{
+    return QStringLiteral("tanvill:///addApp?id=") + identifier;
+}
+
+// What stands in the links' folder, links to files and FIFOs included.
+QStringList folderEntries()
+{
+    return QDir(LinkInbox::defaultFolder())
+        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                   QDir::Name);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+QStringList identifiersIn(ListsController &lists)
+{
+    QStringList identifiers;
+    for (const App *app : lists.apps())
+        identifiers << app->identifier();
+    identifiers.sort();
+    return identifiers;
+}
+
+// The services of another start of Tanvill in the same home, with a store of its own that does
+// not wait for another start's lock.
+std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+{
+    ServicesOptions options = test::recordingServicesOptions(alerts);
+    options.objectStore = std::make_unique<ObjectStore>();
+    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+    return std::make_unique<Services>(std::move(options));
+}
+
+// The read system calls the process has made.
+qint64 readCalls()
+{
+    const QByteArray io = readFile(QStringLiteral("/proc/self/io"));
+    const qsizetype at = io.indexOf("syscr: ");
+    return at < 0 ? -1 : io.mid(at + 7, io.indexOf('\n', at) - at - 7).toLongLong();
+}
+
+struct LinksTest : test::ShellTest
+{
+    LinksTest()
+    {
+        delegate.setQuitHandler([] {});
+    }
+
+    AppDelegate delegate { services };
+};
+
+} // namespace
+
+TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
+{
+    enum class Blocker { AnotherProgramsLock, FailingSaves };
+    struct Case
+    {
+        const char *name;
+        Blocker blocker;
+        // The store takes the app again while the program runs, or only the save at quitting
+        // can, or not even that.
+        bool freedWhileRunning;
+        bool freedBeforeQuitting;
+    };
+    const Case cases[] = {
+        { "committed while running", Blocker::AnotherProgramsLock, true, true },
+        { "committed at quitting", Blocker::FailingSaves, false, true },
+        { "kept beside the store at quitting", Blocker::FailingSaves, false, false },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IsolatedHome home;
+        test::FakeStore store;
+        store.setLookup({ "51" });
+        // The same app asked for twice: a list holds it once the first has added it.
+        const QStringList links = { linkTo("51"), linkTo("51") + "&source=mail" };
+        RecordingAlertPresenter *alerts = nullptr;
+        Database other;
+        QString unblock;
+        {
+            std::unique_ptr<Services> first = anotherStart(&alerts);
+            first->listsController().createList("Games");
+            first->listsController().saveWithAsync(false);
+            AppDelegate delegate(*first);
+            delegate.setQuitHandler([] {});
+            delegate.applicationDidFinishLaunching();
+            ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
+            ASSERT_TRUE(other.exec(c.blocker == Blocker::AnotherProgramsLock
+                                       ? "BEGIN EXCLUSIVE"
+                                       : "CREATE TRIGGER refuse BEFORE INSERT ON apps BEGIN "
+                                         "SELECT RAISE(ABORT, 'disk full'); END"));
+            for (const QString &link : links)
+                ASSERT_EQ(delegate.takeMessage(link).kind, instance::Answer::Kind::Taken);
+            // The app is in memory, and the second link has met it there: both stay kept.
+            const QString inList
+                = Strings::localizedFormat(QStringLiteral("DuplicateAppNotice"), { "Games" });
+            ASSERT_TRUE(test::waitFor([&] {
+                return std::any_of(alerts->alerts.begin(), alerts->alerts.end(),
+                                   [&](const Alert &alert) { return alert.messageText == inList; });
+            }));
+            ASSERT_EQ(first->listsController().apps().size(), 1u);
+            EXPECT_EQ(folderEntries().size(), 2);
+            EXPECT_EQ(delegate.waitingLinkCount(), 2);
+            unblock
+                = c.blocker == Blocker::AnotherProgramsLock ? "ROLLBACK" : "DROP TRIGGER refuse";
+            if (c.freedWhileRunning) {
+                ASSERT_TRUE(other.exec(unblock));
+                EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+                EXPECT_TRUE(folderEntries().isEmpty());
+            }
+            if (c.freedBeforeQuitting && !c.freedWhileRunning) {
+                ASSERT_TRUE(other.exec(unblock));
+            }
+            delegate.applicationWillTerminate();
+            EXPECT_EQ(folderEntries().size(), c.freedBeforeQuitting ? 0 : 2);
+        }
+        if (!c.freedBeforeQuitting) {
+            ASSERT_TRUE(other.exec(unblock));
+        }
+        // The next start has the app: from the store, or from the links kept for it.
+        std::unique_ptr<Services> next = anotherStart(&alerts);
+        AppDelegate delegate(*next);
+        delegate.setQuitHandler([] {});
+        delegate.applicationDidFinishLaunching();
+        EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+        EXPECT_EQ(identifiersIn(next->listsController()), QStringList { "51" });
+        EXPECT_TRUE(folderEntries().isEmpty());
+    }
+}
+
+namespace {
+
+// Each sync of a folder: the folder, and the names in it then.
+struct FolderSync
+{
+    dev_t device;
+    ino_t inode;
+    QStringList names;
+};
+std::vector<FolderSync> g_folderSyncs;
+
+void recordFolderSync(int folderFd)
+{
+    struct stat status
+    {
+    };
+    FolderSync sync { 0, 0, {} };
+    if (::fstat(folderFd, &status) == 0) {
+        sync.device = status.st_dev;
+        sync.inode = status.st_ino;
+    }
+    const int readFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (DIR *entries = readFd >= 0 ? ::fdopendir(readFd) : nullptr) {
+        while (const dirent *entry = ::readdir(entries))
+            sync.names << QFile::decodeName(entry->d_name);
+        ::closedir(entries);
+    }
+    g_folderSyncs.push_back(sync);
+    ::fsync(folderFd);
+}
+
+} // namespace
+
+TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
+{
+    g_folderSyncs.clear();
+    const auto restore
+        = qScopeGuard([original = LinkFolder::syncFolder] { LinkFolder::syncFolder = original; });
+    LinkFolder::syncFolder = &recordFolderSync;
+    // The first link makes the folder, the second finds it.
+    for (const char *identifier : { "1", "2" }) {
+        const QStringList before = folderEntries();
+        ASSERT_EQ(delegate.takeMessage(linkTo(identifier)).kind, instance::Answer::Kind::Taken);
+        const QStringList after = folderEntries();
+        ASSERT_EQ(after.size(), before.size() + 1);
+        QString name;
+        for (const QString &entry : after)
+            name = before.contains(entry) ? name : entry;
+        struct stat folder
+        {
+        };
+        ASSERT_EQ(::stat(QFile::encodeName(LinkInbox::defaultFolder()).constData(), &folder), 0);
+        EXPECT_TRUE(std::any_of(g_folderSyncs.begin(), g_folderSyncs.end(),
+                                [&](const FolderSync &sync) {
+                                    return sync.device == folder.st_dev
+                                        && sync.inode == folder.st_ino && sync.names.contains(name);
+                                }))
+            << identifier;
+        EXPECT_EQ(readFile(LinkInbox::defaultFolder() + "/" + name), linkTo(identifier).toUtf8());
+    }
+}
+
+TEST_F(LinksTest, TwoThousandKeptLinksAreReadOnceAndLetGoWithoutReadingTheFolderAgain)
+{
+    // Links this version does not read: each is let go at once.
+    ASSERT_TRUE(QDir().mkpath(LinkInbox::defaultFolder()));
+    constexpr int kKept = 2000;
+    for (int n = 0; n < kKept; ++n)
+        ASSERT_TRUE(writeFile(LinkInbox::defaultFolder()
+                                  + QStringLiteral("/%1-1-1.link").arg(n, 13, 10, QChar('0')),
+                              QStringLiteral("tanvill:///open?id=%1").arg(n).toUtf8()));
+    const qint64 before = readCalls();
+    ASSERT_GE(before, 0);
+    delegate.applicationDidFinishLaunching();
+    EXPECT_EQ(delegate.waitingLinkCount(), 0);
+    EXPECT_TRUE(folderEntries().isEmpty());
+    // Each file read once; reading the folder again for each link made four million reads.
+    EXPECT_LT(readCalls() - before, 5 * kKept);
+}
+
+TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndToldOfOnce)
+{
+    services.listsController().createList("Games");
+    test::FakeStore store;
+    for (const char *identifier : { "61", "62", "63" })
+        store.setLookup({ identifier });
+    const QString folder = LinkInbox::defaultFolder();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    struct Kept
+    {
+        const char *name;
+        QByteArray bytes;
+        bool readable;
+    };
+    const Kept kept[] = {
+        { "0000000000001-1-1", "tanvill:///addApp?id=61\n", true },
+        { "0000000000001-1-2", "  tanvill:///addApp?id=62 \r\n", true },
+        { "0000000000001-1-3", "", false },
+        { "0000000000001-1-4", " \n\t", false },
+        { "0000000000001-1-5", "tanvill:///addApp?id=\xff\xfe", false },
+        { "0000000000001-1-6", QByteArray(16 * 1024 + 1, 'a'), false },
+    };
+    for (const Kept &file : kept)
+        ASSERT_TRUE(writeFile(folder + "/" + file.name + ".link", file.bytes));
+    // What is no regular file is neither followed nor touched.
+    const QString outside = home.path() + "/outside";
+    ASSERT_TRUE(writeFile(outside, linkTo("63").toUtf8()));
+    ASSERT_TRUE(QFile::link(outside, folder + "/0000000000002-1-1.link"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/0000000000002-1-2.link").constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(folder + "/0000000000002-1-3.link"));
+
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 2; }));
+    EXPECT_EQ(identifiersIn(services.listsController()), QStringList({ "61", "62" }));
+    EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+    EXPECT_EQ(store.lookupCount("63"), 0);
+    ASSERT_EQ(alerts->alerts.size(), 1u);
+    const Alert &told = alerts->alerts[0];
+    EXPECT_EQ(told.messageText,
+              Strings::localizedFormat(QStringLiteral("LinksSetAsideTitle"), { qint64(4) }));
+    for (const Kept &file : kept) {
+        const QString aside = folder + "/" + file.name + ".unreadable";
+        EXPECT_EQ(QFileInfo::exists(folder + "/" + file.name + ".link"), false) << file.name;
+        EXPECT_EQ(QFileInfo::exists(aside), !file.readable) << file.name;
+        if (!file.readable) {
+            EXPECT_EQ(readFile(aside), file.bytes) << file.name;
+            EXPECT_TRUE(told.informativeText.contains(aside)) << file.name;
+        }
+    }
+    EXPECT_EQ(QFileInfo(folder + "/0000000000002-1-1.link").symLinkTarget(), outside);
+    EXPECT_EQ(readFile(outside), linkTo("63").toUtf8());
+    EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-2.link").exists());
+    EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-3.link").isDir());
+    // The next refresh reads the folder again, and has nothing new to tell.
+    services.appUpdater().update();
+    EXPECT_EQ(alerts->alerts.size(), 1u);
+}
+
+TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
+{
+    services.listsController().createList("Games");
+    services.listsController().saveWithAsync(false);
+    std::optional<test::FakeStore> store;
+    store.emplace();
+    store->setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
+    delegate.applicationDidFinishLaunching();
+    const QStringList identifiers = { "71", "72", "73" };
+    for (const QString &identifier : identifiers)
+        delegate.takeMessage(linkTo(identifier));
+    // The store fails the first: all three wait for the next refresh, in one alert.
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+    EXPECT_EQ(delegate.waitingLinkCount(), 3);
+    store.emplace();
+    for (const QString &identifier : identifiers)
+        store->setLookup({ identifier });
+    services.appUpdater().update();
+    ASSERT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+    EXPECT_EQ(identifiersIn(services.listsController()), identifiers);
+    QStringList looked;
+    for (const test::FakeRequest &request : store->server().requests()) {
+        if (request.path.endsWith("lookup"))
+            looked << request.query.queryItemValue("id");
+    }
+    EXPECT_EQ(looked, identifiers);
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartNamesEveryAppWholeInTheMiddleOfTheScreen)
+{
+    services.listsController().createList("Games");
+    test::FakeStore store;
+    store.setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
+    const QStringList identifiers = { "666666666", "7777777777888888888", "1104821432" };
+    for (const QString &identifier : identifiers)
+        ASSERT_TRUE(LinkInbox().take(linkTo(identifier)));
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+    const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
+    // No sheet on the main window that has just opened, which a window manager may put at the
+    // screen's corner.
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    for (const QString &identifier : identifiers)
+        EXPECT_TRUE(box->text().contains(identifier)) << box->text().toStdString();
+}
