@@ -17,6 +17,15 @@ namespace tanvill {
 namespace {
 
 constexpr int kQuittingPollMs = 50;
+// How often a launch looks again for its turn.
+constexpr int kTurnPollMs = 10;
+// How long a launch waits at a time before it looks whether it was asked to end.
+constexpr int kWaitSliceMs = 50;
+
+int slice(const QDeadlineTimer &deadline)
+{
+    return int(std::clamp<qint64>(deadline.remainingTime(), 0, kWaitSliceMs));
+}
 
 } // namespace
 
@@ -68,10 +77,14 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
     for (;;) {
         m_errorString.clear();
         m_failure = Failure::None;
+        if (askedToEnd())
+            return giveUpAsked();
         Refusal refusal = Refusal::None;
         const Role role = attempt(message, timeoutMs, refusal);
         if (role != Role::NotAnswered)
             return role;
+        if (askedToEnd())
+            return giveUpAsked();
         if (refusal == Refusal::Quitting) {
             // Its place is free once it has ended: this launch then listens in it, or hands its
             // message to another launch that got there first.
@@ -84,7 +97,8 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
                                     .arg(double(m_quittingWaitMs) / 1000.0, 0, 'g', 2);
                 return role;
             }
-            QThread::msleep(kQuittingPollMs);
+            if (!pause(kQuittingPollMs))
+                return giveUpAsked();
             continue;
         }
         quittingDeadline.reset();
@@ -94,7 +108,7 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
             m_hold->letGoToHandOver();
             if (!m_hold->heldByAnother()) {
                 if (const std::optional<Role> taken = takeOver(timeoutMs))
-                    return *taken;
+                    return askedToEnd() && *taken == Role::NotAnswered ? giveUpAsked() : *taken;
                 // Another launch took the place meanwhile: it answers from now on.
                 continue;
             }
@@ -112,8 +126,39 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
                                 .arg(double(busyRetryMs) / 1000.0, 0, 'g', 2);
             return role;
         }
-        QThread::msleep(ulong(pauseMs));
+        if (!pause(pauseMs))
+            return giveUpAsked();
         pauseMs = std::min(pauseMs * 2, 400);
+    }
+}
+
+SingleInstance::Role SingleInstance::giveUpAsked()
+{
+    m_failure = Failure::AskedToEnd;
+    m_errorString = QStringLiteral("this launch was asked to end while it waited");
+    return Role::NotAnswered;
+}
+
+bool SingleInstance::pause(int milliseconds) const
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (!askedToEnd()) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return true;
+        QThread::msleep(ulong(std::min<qint64>(left, kWaitSliceMs)));
+    }
+    return false;
+}
+
+FileLock::Result SingleInstance::takeTurn(FileLock &lock, int timeoutMs, QString *error) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const FileLock::Result result
+            = lock.tryLock(instance::lockPath(m_socketPath), instance::kLockMode, true, error);
+        if (result != FileLock::Result::Held || deadline.hasExpired() || !pause(kTurnPollMs))
+            return result;
     }
 }
 
@@ -124,8 +169,7 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     // find no instance, and a stale socket is replaced only while no one else can listen.
     FileLock lock;
     QString lockError;
-    switch (lock.lock(instance::lockPath(m_socketPath), instance::kLockMode, true, timeoutMs,
-                      &lockError)) {
+    switch (takeTurn(lock, timeoutMs, &lockError)) {
     case FileLock::Result::Locked:
         break;
     case FileLock::Result::Held:
@@ -142,7 +186,11 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     const std::optional<instance::FileId> listening = instance::fileIdAt(m_socketPath);
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
-    if (socket.waitForConnected(timeoutMs)) {
+    const QDeadlineTimer connecting(timeoutMs);
+    while (socket.state() == QLocalSocket::ConnectingState && !connecting.hasExpired()
+           && !askedToEnd())
+        socket.waitForConnected(slice(connecting));
+    if (socket.state() == QLocalSocket::ConnectedState) {
         lock.unlock();
         if (m_hold)
             m_hold->letGoToHandOver();
@@ -151,6 +199,8 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
             m_unansweredSocket = listening;
         return role;
     }
+    if (askedToEnd())
+        return Role::NotAnswered;
     if (socket.error() == QLocalSocket::SocketTimeoutError) {
         m_unansweredSocket = listening;
         m_errorString = QStringLiteral("the running instance does not accept connections");
@@ -164,9 +214,7 @@ std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs)
 {
     FileLock lock;
     QString lockError;
-    if (lock.lock(instance::lockPath(m_socketPath), instance::kLockMode, true, timeoutMs,
-                  &lockError)
-        == FileLock::Result::Held) {
+    if (takeTurn(lock, timeoutMs, &lockError) == FileLock::Result::Held) {
         m_failure = Failure::NoAnswer;
         m_errorString
             = QStringLiteral("another launch holds %1").arg(instance::lockPath(m_socketPath));
@@ -192,17 +240,23 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
     }
     const QDeadlineTimer deadline(timeoutMs);
     socket.write(instance::frame(payload));
-    while (socket.bytesToWrite() > 0 && !deadline.hasExpired()) {
-        if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+    // Each wait a slice at a time, so that a launch asked to end ends within a moment.
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() && !askedToEnd()) {
+        if (!socket.waitForBytesWritten(slice(deadline))
+            && socket.state() != QLocalSocket::ConnectedState)
             break;
     }
     // The answer: a short message of its own. It may have come before the message went out
     // (an instance that quits answers at once), so it is read even when writing failed.
     instance::FrameReader answer(instance::kMaxAnswerBytes);
     bool readSomething = false;
-    while (answer.state() == instance::FrameReader::State::Incomplete && !deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
-            break;
+    while (answer.state() == instance::FrameReader::State::Incomplete && !deadline.hasExpired()
+           && !askedToEnd()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(slice(deadline))) {
+            if (socket.state() != QLocalSocket::ConnectedState)
+                break;
+            continue;
+        }
         const QByteArray bytes = socket.read(answer.missing());
         readSomething = readSomething || !bytes.isEmpty();
         answer.append(bytes);

@@ -13,17 +13,20 @@
 #include "support/TestServices.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <future>
 
@@ -417,6 +420,88 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
         << late.output.toStdString();
     EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
+}
+
+namespace {
+
+// Connections made to the socket at `path` that its listener has not accepted yet, as the
+// system lists them: a launch that reached a running copy whose event loop does not run.
+int unacceptedConnections(const QString &path)
+{
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    int count = 0;
+    // Num, RefCount, Protocol, Flags, Type, St, Inode, Path: one not accepted yet is
+    // connecting (02) and has no inode. Its path is the one its listener was made under, which
+    // the running copy renamed into place.
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() == 8 && fields[5] == "02" && fields[6] == "0"
+            && fields[7].startsWith(QFile::encodeName(path)))
+            ++count;
+    }
+    return count;
+}
+
+QStringList keptLinks()
+{
+    const QDir folder(QFileInfo(UserDefaults::defaultFilePath()).path() + "/PendingLinks");
+    QStringList links;
+    for (const QString &name : folder.entryList({ "*.link" }, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            links << QString::fromUtf8(file.readAll());
+    }
+    return links;
+}
+
+} // namespace
+
+TEST(Launch, ALaunchAskedToEndWhileItWaitsKeepsItsLinkAndSaysSo)
+{
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    const QString link = QStringLiteral("tanvill:///addApp?id=904280696");
+    for (const int signalNumber : { SIGTERM, SIGHUP, SIGINT }) {
+        SCOPED_TRACE(::strsignal(signalNumber));
+        test::TestServices services { { .listsController = false } };
+        seedOneList();
+        RunningProgram copy(server.baseUrl());
+        ASSERT_TRUE(copy.process.waitForStarted(10000));
+        ASSERT_TRUE(handsOver()) << copy.ending();
+        // The running copy is stopped: a launch hands its link over and waits for the answer.
+        const pid_t copyProcess = pid_t(copy.process.processId());
+        ASSERT_EQ(::kill(copyProcess, SIGSTOP), 0);
+        const auto goOn = qScopeGuard([&] { ::kill(copyProcess, SIGCONT); });
+        RunningProgram launch(server.baseUrl(), { link });
+        ASSERT_TRUE(test::waitFor(
+            [] { return unacceptedConnections(SingleInstance::defaultSocketPath()) == 1; }, 20000))
+            << launch.ending();
+        QElapsedTimer asked;
+        asked.start();
+        ASSERT_EQ(::kill(pid_t(launch.process.processId()), signalNumber), 0);
+        // It ends long before it would have given up waiting.
+        ASSERT_TRUE(launch.process.waitForFinished(20000));
+        EXPECT_LT(asked.elapsed(), 5000);
+        EXPECT_EQ(launch.process.exitStatus(), QProcess::NormalExit) << launch.ending();
+        EXPECT_EQ(keptLinks().join(' ').toStdString(), link.toStdString()) << launch.ending();
+        const std::string said = launch.ending();
+        EXPECT_NE(said.find("asked to end"), std::string::npos) << said;
+        EXPECT_NE(said.find("The link is kept"), std::string::npos) << said;
+
+        // The copy goes on with what it was sent, or the next start with the kept link: the app
+        // is added once.
+        ::kill(copyProcess, SIGCONT);
+        EXPECT_TRUE(endsCleanlyOnSigterm(copy)) << copy.ending();
+        RunningProgram next(server.baseUrl());
+        EXPECT_TRUE(
+            test::waitFor([] { return appsInStore() == 1 && keptLinks().isEmpty(); }, 20000))
+            << next.ending();
+        EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.ending();
+        EXPECT_EQ(appsInStore(), 1);
+    }
 }
 
 TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
