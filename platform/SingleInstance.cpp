@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace tanvill {
 
@@ -33,7 +34,12 @@ SingleInstance::SingleInstance(QString socketPath, QObject *parent)
     : QObject(parent), m_socketPath(std::move(socketPath))
 { }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    // The place is let go of last: once the server has stopped answering and removed its
+    // socket.
+    delete std::exchange(m_server, nullptr);
+}
 
 QString SingleInstance::defaultSocketPath()
 {
@@ -80,7 +86,20 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
         if (askedToEnd())
             return giveUpAsked();
         Refusal refusal = Refusal::None;
-        const Role role = attempt(message, timeoutMs, refusal);
+        Role role = attempt(message, timeoutMs, refusal);
+        // What took no message is no running instance when nobody holds what one would hold
+        // (another program, or an instance that is ending): this launch takes its place.
+        if (role == Role::NotAnswered && refusal != Refusal::Quitting && m_unansweredSocket
+            && m_hold && !askedToEnd()) {
+            m_hold->letGoToHandOver();
+            if (!m_hold->heldByAnother()) {
+                const std::optional<Role> taken = takeOver(timeoutMs, refusal);
+                // Another launch took the place meanwhile: it answers from now on.
+                if (!taken)
+                    continue;
+                role = *taken;
+            }
+        }
         if (role != Role::NotAnswered)
             return role;
         if (askedToEnd())
@@ -102,17 +121,6 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
             continue;
         }
         quittingDeadline.reset();
-        // What took no message is no running instance when nobody holds what one would hold
-        // (another program, or an instance that is ending): this launch takes its place.
-        if (m_unansweredSocket && m_hold) {
-            m_hold->letGoToHandOver();
-            if (!m_hold->heldByAnother()) {
-                if (const std::optional<Role> taken = takeOver(timeoutMs))
-                    return askedToEnd() && *taken == Role::NotAnswered ? giveUpAsked() : *taken;
-                // Another launch took the place meanwhile: it answers from now on.
-                continue;
-            }
-        }
         if (refusal != Refusal::Busy) {
             m_failure = Failure::NoAnswer;
             return role;
@@ -201,16 +209,18 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     }
     if (askedToEnd())
         return Role::NotAnswered;
-    if (socket.error() == QLocalSocket::SocketTimeoutError) {
+    // Something listens there, but takes no connection now (as many wait as it lets wait).
+    if (socket.state() == QLocalSocket::ConnectingState
+        || socket.error() == QLocalSocket::SocketTimeoutError) {
         m_unansweredSocket = listening;
         m_errorString = QStringLiteral("the running instance does not accept connections");
         return Role::NotAnswered;
     }
     // No socket, or one left behind by an instance that ended without removing it.
-    return listen();
+    return listen(refusal);
 }
 
-std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs)
+std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs, Refusal &refusal)
 {
     FileLock lock;
     QString lockError;
@@ -224,10 +234,12 @@ std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs)
         m_unansweredSocket.reset();
         return std::nullopt;
     }
-    qWarning().noquote() << "No running Tanvill listens at" << m_socketPath
-                         << "(" + m_errorString + "); this one takes its place.";
-    m_errorString.clear();
-    return listen();
+    const QString why = m_errorString;
+    const Role role = listen(refusal);
+    if (role == Role::Primary)
+        qWarning().noquote() << "No running Tanvill listens at" << m_socketPath
+                             << "(" + why + "); this one takes its place.";
+    return role;
 }
 
 SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString &message,
@@ -288,13 +300,33 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
     return Role::Forwarded;
 }
 
-SingleInstance::Role SingleInstance::listen()
+SingleInstance::Role SingleInstance::listen(Refusal &refusal)
 {
+    // The instance that had the place may still be ending, though its socket is gone or does
+    // not answer: it has its place until it has let go of everything.
+    auto place = std::make_unique<FileLock>();
+    QString placeError;
+    switch (
+        place->tryLock(instance::placePath(m_socketPath), instance::kLockMode, true, &placeError)) {
+    case FileLock::Result::Locked:
+        break;
+    case FileLock::Result::Held:
+        refusal = Refusal::Quitting;
+        m_errorString = QStringLiteral("the running instance is still ending");
+        return Role::NotAnswered;
+    case FileLock::Result::Failed:
+        // The launches' turns and the store's lock still keep two copies apart.
+        qWarning().noquote() << "The running instance's place cannot be locked:" << placeError;
+        place.reset();
+        break;
+    }
     auto server = std::make_unique<InstanceServer>(m_socketPath, this);
     server->setPeerTimeoutMs(m_peerTimeoutMs);
+    m_errorString.clear();
     if (!server->listen(&m_errorString))
         return Role::Alone;
     m_server = server.release();
+    m_place = std::move(place);
     return Role::Primary;
 }
 

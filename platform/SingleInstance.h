@@ -9,8 +9,9 @@
 // A launch that finds the running instance busy with other connections tries again for a few
 // seconds; one that meets an instance that is quitting waits for it to end (that wait is not
 // counted as busy time) and then takes its place, or hands its message to the launch that got
-// there first. Launches take turns through a lock file beside the socket. A launch asked to end
-// while it waits gives up at once.
+// there first. Launches take turns through a lock file beside the socket. The running instance
+// holds a second lock beside it until it is gone: whatever became of its socket, no launch
+// takes its place while it still ends. A launch asked to end while it waits gives up at once.
 
 #include "platform/FileLock.h"
 #include "platform/InstanceProtocol.h"
@@ -21,6 +22,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QLocalSocket;
@@ -108,8 +110,10 @@ private:
     Role attempt(const QString &message, int timeoutMs, Refusal &refusal);
     Role forward(QLocalSocket &socket, const QString &message, int timeoutMs, Refusal &refusal);
     // Listens in the place of what did not answer; none when another launch took it first.
-    std::optional<Role> takeOver(int timeoutMs);
-    Role listen();
+    std::optional<Role> takeOver(int timeoutMs, Refusal &refusal);
+    // Listens, once the instance that had the place is gone: while it is not, NotAnswered with
+    // the refusal Quitting.
+    Role listen(Refusal &refusal);
     // The launches' lock, tried until it is had, timeoutMs have passed or the launch is asked
     // to end.
     FileLock::Result takeTurn(FileLock &lock, int timeoutMs, QString *error) const;
@@ -128,6 +132,8 @@ private:
     int m_quittingWaitMs = kQuittingWaitMs;
     LaunchHold *m_hold = nullptr;
     std::function<bool()> m_askedToEnd;
+    // Held by the running instance until it is gone.
+    std::unique_ptr<FileLock> m_place;
 };
 
 } // namespace tanvill
