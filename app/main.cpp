@@ -1,11 +1,12 @@
 // The tanvill executable: makes the application's services (settings, data core, updater …)
 // and its delegate, which starts the periodic updater and shows the first window, and runs the
-// event loop until the user quits or a SIGTERM/SIGINT or the end of the desktop session ends
-// it, saving the store on the way out. The services end after the delegate, in reverse order
+// event loop until the user quits or a SIGTERM/SIGINT/SIGHUP or the end of the desktop session
+// ends it, saving the store on the way out. The services end after the delegate, in reverse order
 // of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
 // (or "reopen") to it and ends; the running one keeps the link and adds the linked app, or
 // shows its window, as it does with a link it was started with. A launch whose link was not
-// taken says so, and keeps the link for later where it can.
+// taken says so, and keeps the link for later where it can; so does a launch asked to end while
+// it waits for the running one's answer.
 // The object store loads on a worker thread from the start, while the rest is made; the launch's
 // hold on it (LaunchStoreHold) is let go of when the link is handed over, and taken back when
 // this launch runs on after all.
@@ -46,7 +47,7 @@ int main(int argc, char **argv)
     // Ends the event loop at once: quit() would first close every window, and closing the last
     // one is the user's way of asking to quit, with the warning. A signal that comes before
     // the event loop runs ends it as soon as it does.
-    QuitSignals quitSignals({ SIGTERM, SIGINT }, [](int) { QCoreApplication::exit(0); });
+    QuitSignals quitSignals({ SIGTERM, SIGINT, SIGHUP }, [](int) { QCoreApplication::exit(0); });
     // A UI thread stuck on something (or a save that takes too long) does not keep a stopped
     // program alive.
     quitSignals.setDeadline(kQuitDeadlineSeconds);
@@ -61,6 +62,8 @@ int main(int argc, char **argv)
 
     SingleInstance instance;
     instance.setLaunchHold(&store);
+    // No event loop runs while the launch waits: it looks for the signal itself.
+    instance.setAskedToEnd([&quitSignals] { return quitSignals.caught(); });
     const QString ownMessage = SingleInstance::messageFromArguments(QApplication::arguments());
     switch (const SingleInstance::Role role = instance.start(ownMessage, kHandOverTimeoutMs)) {
     case SingleInstance::Role::Forwarded:

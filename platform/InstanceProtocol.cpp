@@ -20,6 +20,11 @@ QString lockPath(const QString &socketPath)
     return socketPath + QStringLiteral(".lock");
 }
 
+QString placePath(const QString &socketPath)
+{
+    return socketPath + QStringLiteral(".place");
+}
+
 QByteArray frame(const QByteArray &payload)
 {
     QByteArray bytes(kHeaderBytes, Qt::Uninitialized);

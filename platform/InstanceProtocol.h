@@ -27,6 +27,9 @@ constexpr int kMaxAnswerBytes = 2048;
 constexpr mode_t kLockMode = 0600;
 
 QString lockPath(const QString &socketPath);
+// The lock the running instance holds from the moment it listens until it is gone, beside the
+// socket: its place is free only once that lock is.
+QString placePath(const QString &socketPath);
 
 QByteArray frame(const QByteArray &payload);
 

@@ -22,6 +22,7 @@ volatile sig_atomic_t g_deadlineArmed = 0;
 // Lock-free, so the signal handler may read and write them.
 std::atomic<int> g_holds = 0;
 std::atomic<bool> g_deadlinePassedWhileHeld = false;
+std::atomic<bool> g_caught = false;
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 extern "C" void endAtDeadline(int)
@@ -42,6 +43,7 @@ extern "C" void endAtDeadline(int)
 extern "C" void writeSignalNumber(int signalNumber)
 {
     const int savedErrno = errno;
+    g_caught.store(true);
     if (g_deadlineSeconds > 0 && !g_deadlineArmed) {
         g_deadlineArmed = 1;
         ::alarm(unsigned(g_deadlineSeconds));
@@ -64,6 +66,7 @@ QuitSignals::QuitSignals(std::initializer_list<int> signalNumbers, std::function
     }
     for (int fd : g_pipe)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    g_caught.store(false);
 
     m_notifier = std::make_unique<QSocketNotifier>(g_pipe[1], QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &QuitSignals::readSignals);
@@ -72,8 +75,18 @@ QuitSignals::QuitSignals(std::initializer_list<int> signalNumbers, std::function
     action.sa_handler = writeSignalNumber;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    std::erase_if(m_signals, [](int signalNumber) {
+        struct sigaction current = {};
+        return signalNumber == SIGHUP && ::sigaction(SIGHUP, nullptr, &current) == 0
+            && current.sa_handler == SIG_IGN;
+    });
     for (int signalNumber : m_signals)
         ::sigaction(signalNumber, &action, nullptr);
+}
+
+bool QuitSignals::caught() const
+{
+    return g_caught.load();
 }
 
 void QuitSignals::setDeadline(unsigned seconds)

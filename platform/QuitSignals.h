@@ -8,6 +8,9 @@
 // own timer. The store's file is safe then too: a write cut short is rolled back. A write that
 // holds the only copy of the user's data is never cut short: while a DeadlineHold exists the
 // deadline waits, and once the last hold goes, a deadline that passed meanwhile counts anew.
+// Code that blocks before the event loop runs (a launch waiting for the running Tanvill's
+// answer) asks caught() between its waits. A hang-up that was ignored when the process
+// started (nohup) stays ignored.
 
 #include <QObject>
 
@@ -29,6 +32,9 @@ public:
     ~QuitSignals() override;
 
     bool isInstalled() const { return m_notifier != nullptr; }
+    // True once one of its signals came, on any thread, whether or not the event loop has run
+    // the handler.
+    bool caught() const;
 
     // Ends the process this long after the first signal, whatever the UI thread is doing.
     void setDeadline(unsigned seconds);

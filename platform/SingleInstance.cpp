@@ -11,12 +11,22 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace tanvill {
 
 namespace {
 
 constexpr int kQuittingPollMs = 50;
+// How often a launch looks again for its turn.
+constexpr int kTurnPollMs = 10;
+// How long a launch waits at a time before it looks whether it was asked to end.
+constexpr int kWaitSliceMs = 50;
+
+int slice(const QDeadlineTimer &deadline)
+{
+    return int(std::clamp<qint64>(deadline.remainingTime(), 0, kWaitSliceMs));
+}
 
 } // namespace
 
@@ -24,7 +34,12 @@ SingleInstance::SingleInstance(QString socketPath, QObject *parent)
     : QObject(parent), m_socketPath(std::move(socketPath))
 { }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    // The place is let go of last: once the server has stopped answering and removed its
+    // socket.
+    delete std::exchange(m_server, nullptr);
+}
 
 QString SingleInstance::defaultSocketPath()
 {
@@ -68,10 +83,27 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
     for (;;) {
         m_errorString.clear();
         m_failure = Failure::None;
+        if (askedToEnd())
+            return giveUpAsked();
         Refusal refusal = Refusal::None;
-        const Role role = attempt(message, timeoutMs, refusal);
+        Role role = attempt(message, timeoutMs, refusal);
+        // What took no message is no running instance when nobody holds what one would hold
+        // (another program, or an instance that is ending): this launch takes its place.
+        if (role == Role::NotAnswered && refusal != Refusal::Quitting && m_unansweredSocket
+            && m_hold && !askedToEnd()) {
+            m_hold->letGoToHandOver();
+            if (!m_hold->heldByAnother()) {
+                const std::optional<Role> taken = takeOver(timeoutMs, refusal);
+                // Another launch took the place meanwhile: it answers from now on.
+                if (!taken)
+                    continue;
+                role = *taken;
+            }
+        }
         if (role != Role::NotAnswered)
             return role;
+        if (askedToEnd())
+            return giveUpAsked();
         if (refusal == Refusal::Quitting) {
             // Its place is free once it has ended: this launch then listens in it, or hands its
             // message to another launch that got there first.
@@ -84,21 +116,11 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
                                     .arg(double(m_quittingWaitMs) / 1000.0, 0, 'g', 2);
                 return role;
             }
-            QThread::msleep(kQuittingPollMs);
+            if (!pause(kQuittingPollMs))
+                return giveUpAsked();
             continue;
         }
         quittingDeadline.reset();
-        // What took no message is no running instance when nobody holds what one would hold
-        // (another program, or an instance that is ending): this launch takes its place.
-        if (m_unansweredSocket && m_hold) {
-            m_hold->letGoToHandOver();
-            if (!m_hold->heldByAnother()) {
-                if (const std::optional<Role> taken = takeOver(timeoutMs))
-                    return *taken;
-                // Another launch took the place meanwhile: it answers from now on.
-                continue;
-            }
-        }
         if (refusal != Refusal::Busy) {
             m_failure = Failure::NoAnswer;
             return role;
@@ -112,8 +134,39 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
                                 .arg(double(busyRetryMs) / 1000.0, 0, 'g', 2);
             return role;
         }
-        QThread::msleep(ulong(pauseMs));
+        if (!pause(pauseMs))
+            return giveUpAsked();
         pauseMs = std::min(pauseMs * 2, 400);
+    }
+}
+
+SingleInstance::Role SingleInstance::giveUpAsked()
+{
+    m_failure = Failure::AskedToEnd;
+    m_errorString = QStringLiteral("this launch was asked to end while it waited");
+    return Role::NotAnswered;
+}
+
+bool SingleInstance::pause(int milliseconds) const
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (!askedToEnd()) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return true;
+        QThread::msleep(ulong(std::min<qint64>(left, kWaitSliceMs)));
+    }
+    return false;
+}
+
+FileLock::Result SingleInstance::takeTurn(FileLock &lock, int timeoutMs, QString *error) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const FileLock::Result result
+            = lock.tryLock(instance::lockPath(m_socketPath), instance::kLockMode, true, error);
+        if (result != FileLock::Result::Held || deadline.hasExpired() || !pause(kTurnPollMs))
+            return result;
     }
 }
 
@@ -124,8 +177,7 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     // find no instance, and a stale socket is replaced only while no one else can listen.
     FileLock lock;
     QString lockError;
-    switch (lock.lock(instance::lockPath(m_socketPath), instance::kLockMode, true, timeoutMs,
-                      &lockError)) {
+    switch (takeTurn(lock, timeoutMs, &lockError)) {
     case FileLock::Result::Locked:
         break;
     case FileLock::Result::Held:
@@ -142,7 +194,11 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     const std::optional<instance::FileId> listening = instance::fileIdAt(m_socketPath);
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
-    if (socket.waitForConnected(timeoutMs)) {
+    const QDeadlineTimer connecting(timeoutMs);
+    while (socket.state() == QLocalSocket::ConnectingState && !connecting.hasExpired()
+           && !askedToEnd())
+        socket.waitForConnected(slice(connecting));
+    if (socket.state() == QLocalSocket::ConnectedState) {
         lock.unlock();
         if (m_hold)
             m_hold->letGoToHandOver();
@@ -151,22 +207,24 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
             m_unansweredSocket = listening;
         return role;
     }
-    if (socket.error() == QLocalSocket::SocketTimeoutError) {
+    if (askedToEnd())
+        return Role::NotAnswered;
+    // Something listens there, but takes no connection now (as many wait as it lets wait).
+    if (socket.state() == QLocalSocket::ConnectingState
+        || socket.error() == QLocalSocket::SocketTimeoutError) {
         m_unansweredSocket = listening;
         m_errorString = QStringLiteral("the running instance does not accept connections");
         return Role::NotAnswered;
     }
     // No socket, or one left behind by an instance that ended without removing it.
-    return listen();
+    return listen(refusal);
 }
 
-std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs)
+std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs, Refusal &refusal)
 {
     FileLock lock;
     QString lockError;
-    if (lock.lock(instance::lockPath(m_socketPath), instance::kLockMode, true, timeoutMs,
-                  &lockError)
-        == FileLock::Result::Held) {
+    if (takeTurn(lock, timeoutMs, &lockError) == FileLock::Result::Held) {
         m_failure = Failure::NoAnswer;
         m_errorString
             = QStringLiteral("another launch holds %1").arg(instance::lockPath(m_socketPath));
@@ -176,10 +234,12 @@ std::optional<SingleInstance::Role> SingleInstance::takeOver(int timeoutMs)
         m_unansweredSocket.reset();
         return std::nullopt;
     }
-    qWarning().noquote() << "No running Tanvill listens at" << m_socketPath
-                         << "(" + m_errorString + "); this one takes its place.";
-    m_errorString.clear();
-    return listen();
+    const QString why = m_errorString;
+    const Role role = listen(refusal);
+    if (role == Role::Primary)
+        qWarning().noquote() << "No running Tanvill listens at" << m_socketPath
+                             << "(" + why + "); this one takes its place.";
+    return role;
 }
 
 SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString &message,
@@ -192,17 +252,23 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
     }
     const QDeadlineTimer deadline(timeoutMs);
     socket.write(instance::frame(payload));
-    while (socket.bytesToWrite() > 0 && !deadline.hasExpired()) {
-        if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+    // Each wait a slice at a time, so that a launch asked to end ends within a moment.
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() && !askedToEnd()) {
+        if (!socket.waitForBytesWritten(slice(deadline))
+            && socket.state() != QLocalSocket::ConnectedState)
             break;
     }
     // The answer: a short message of its own. It may have come before the message went out
     // (an instance that quits answers at once), so it is read even when writing failed.
     instance::FrameReader answer(instance::kMaxAnswerBytes);
     bool readSomething = false;
-    while (answer.state() == instance::FrameReader::State::Incomplete && !deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
-            break;
+    while (answer.state() == instance::FrameReader::State::Incomplete && !deadline.hasExpired()
+           && !askedToEnd()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(slice(deadline))) {
+            if (socket.state() != QLocalSocket::ConnectedState)
+                break;
+            continue;
+        }
         const QByteArray bytes = socket.read(answer.missing());
         readSomething = readSomething || !bytes.isEmpty();
         answer.append(bytes);
@@ -234,13 +300,33 @@ SingleInstance::Role SingleInstance::forward(QLocalSocket &socket, const QString
     return Role::Forwarded;
 }
 
-SingleInstance::Role SingleInstance::listen()
+SingleInstance::Role SingleInstance::listen(Refusal &refusal)
 {
+    // The instance that had the place may still be ending, though its socket is gone or does
+    // not answer: it has its place until it has let go of everything.
+    auto place = std::make_unique<FileLock>();
+    QString placeError;
+    switch (
+        place->tryLock(instance::placePath(m_socketPath), instance::kLockMode, true, &placeError)) {
+    case FileLock::Result::Locked:
+        break;
+    case FileLock::Result::Held:
+        refusal = Refusal::Quitting;
+        m_errorString = QStringLiteral("the running instance is still ending");
+        return Role::NotAnswered;
+    case FileLock::Result::Failed:
+        // The launches' turns and the store's lock still keep two copies apart.
+        qWarning().noquote() << "The running instance's place cannot be locked:" << placeError;
+        place.reset();
+        break;
+    }
     auto server = std::make_unique<InstanceServer>(m_socketPath, this);
     server->setPeerTimeoutMs(m_peerTimeoutMs);
+    m_errorString.clear();
     if (!server->listen(&m_errorString))
         return Role::Alone;
     m_server = server.release();
+    m_place = std::move(place);
     return Role::Primary;
 }
 

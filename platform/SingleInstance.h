@@ -9,8 +9,11 @@
 // A launch that finds the running instance busy with other connections tries again for a few
 // seconds; one that meets an instance that is quitting waits for it to end (that wait is not
 // counted as busy time) and then takes its place, or hands its message to the launch that got
-// there first. Launches take turns through a lock file beside the socket.
+// there first. Launches take turns through a lock file beside the socket. The running instance
+// holds a second lock beside it until it is gone: whatever became of its socket, no launch
+// takes its place while it still ends. A launch asked to end while it waits gives up at once.
 
+#include "platform/FileLock.h"
 #include "platform/InstanceProtocol.h"
 #include "platform/InstanceServer.h"
 
@@ -18,6 +21,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QLocalSocket;
@@ -37,7 +42,7 @@ public:
         Alone, // none runs but listening failed: this process runs without forwarding
     };
     // Why a start ended NotAnswered.
-    enum class Failure { None, NoAnswer, StillQuitting, Busy };
+    enum class Failure { None, NoAnswer, StillQuitting, Busy, AskedToEnd };
 
     static constexpr int kMaxMessageBytes = instance::kMaxMessageBytes;
     // How long a launch keeps trying while the running instance is busy with other peers.
@@ -83,6 +88,11 @@ public:
     // "quitting" from a thread of its own, and no message is taken any more.
     void beginQuitting();
 
+    // Whether the launch has been asked to end (a signal came): start() asks through every
+    // wait, and once it is, gives up within a moment with NotAnswered and AskedToEnd, unless
+    // the running instance has taken the message already.
+    void setAskedToEnd(std::function<bool()> askedToEnd) { m_askedToEnd = std::move(askedToEnd); }
+
     // For tests: how long the running instance waits for a peer's message.
     void setPeerTimeoutMs(int milliseconds) { m_peerTimeoutMs = milliseconds; }
     // For tests: how long a launch waits for an instance that is quitting.
@@ -100,8 +110,17 @@ private:
     Role attempt(const QString &message, int timeoutMs, Refusal &refusal);
     Role forward(QLocalSocket &socket, const QString &message, int timeoutMs, Refusal &refusal);
     // Listens in the place of what did not answer; none when another launch took it first.
-    std::optional<Role> takeOver(int timeoutMs);
-    Role listen();
+    std::optional<Role> takeOver(int timeoutMs, Refusal &refusal);
+    // Listens, once the instance that had the place is gone: while it is not, NotAnswered with
+    // the refusal Quitting.
+    Role listen(Refusal &refusal);
+    // The launches' lock, tried until it is had, timeoutMs have passed or the launch is asked
+    // to end.
+    FileLock::Result takeTurn(FileLock &lock, int timeoutMs, QString *error) const;
+    bool askedToEnd() const { return m_askedToEnd && m_askedToEnd(); }
+    // Waits that long, or less when the launch is asked to end meanwhile: false then.
+    bool pause(int milliseconds) const;
+    Role giveUpAsked();
 
     QString m_socketPath;
     QString m_errorString;
@@ -112,6 +131,9 @@ private:
     int m_peerTimeoutMs = InstanceServer::kPeerTimeoutMs;
     int m_quittingWaitMs = kQuittingWaitMs;
     LaunchHold *m_hold = nullptr;
+    std::function<bool()> m_askedToEnd;
+    // Held by the running instance until it is gone.
+    std::unique_ptr<FileLock> m_place;
 };
 
 } // namespace tanvill

@@ -34,6 +34,10 @@ public:
     explicit UserDefaults(const QString &filePath);
     ~UserDefaults();
 
+    // The file the settings are kept in (another one than asked for when that path held no
+    // settings file and could not be cleared).
+    QString filePath() const { return m_settings->fileName(); }
+
     // Registered values answer for keys that hold no stored value; registering never
     // overwrites or stores anything.
     void registerDefaults(const QVariantMap &defaults);

@@ -21,6 +21,7 @@
 #include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/ListShareSheet.h"
+#include "shell/KeptChangesNotices.h"
 #include "shell/PreferencesWindowController.h"
 #include "shell/Services.h"
 #include "shell/StartupTrace.h"
@@ -46,25 +47,6 @@ void bringToFront(QWidget *window)
     window->show();
     window->raise();
     window->activateWindow();
-}
-
-// Changes the list of files of kept changes the next start tells of, as it stands in the
-// settings file now: every copy of Tanvill adds to it. False when it could not be written.
-bool changeKeptChangesNotices(UserDefaults &settings,
-                              const std::function<void(QStringList &)> &change)
-{
-    settings.sync();
-    QStringList files = settings.value(SettingsKeys::KeptUnsavedChanges).toStringList();
-    files.removeAll(QString());
-    const QStringList before = files;
-    change(files);
-    if (files == before)
-        return true;
-    if (files.isEmpty())
-        settings.remove(SettingsKeys::KeptUnsavedChanges);
-    else
-        settings.setValue(SettingsKeys::KeptUnsavedChanges, files);
-    return settings.sync();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "shell/UnfinishedLaunch.h"
 
 #include "platform/AlertPresenter.h"
+#include "platform/QuitSignals.h"
 #include "platform/Strings.h"
 #include "shell/LinkInbox.h"
 
@@ -18,6 +19,8 @@ QString reasonFor(const SingleInstance &instance)
                                         { qint64(SingleInstance::kQuittingWaitMs / 1000) });
     case SingleInstance::Failure::Busy:
         return Strings::localized("LaunchBusy");
+    case SingleInstance::Failure::AskedToEnd:
+        return Strings::localized("LaunchAskedToEnd");
     case SingleInstance::Failure::None:
     case SingleInstance::Failure::NoAnswer:
         break;
@@ -25,11 +28,12 @@ QString reasonFor(const SingleInstance &instance)
     return Strings::localized("LaunchNoAnswer");
 }
 
-void tell(const Alert &alert, AlertPresenter &alerts, const QString &detail = {})
+void tell(const Alert &alert, AlertPresenter *alerts, const QString &detail = {})
 {
     qCritical().noquote() << alert.messageText << alert.informativeText
                           << (detail.isEmpty() ? QString() : "(" + detail + ")");
-    alerts.runModal(alert);
+    if (alerts)
+        alerts->runModal(alert);
 }
 
 } // namespace
@@ -41,7 +45,7 @@ void tellLinkNotTaken(const QString &why, AlertPresenter &alerts)
     alert.messageText = Strings::localized("LaunchLinkNotTakenTitle");
     alert.informativeText = why;
     alert.selectableText = true;
-    tell(alert, alerts);
+    tell(alert, &alerts);
 }
 
 int endUnfinishedLaunch(const SingleInstance &instance, SingleInstance::Role role,
@@ -55,10 +59,18 @@ int endUnfinishedLaunch(const SingleInstance &instance, SingleInstance::Role rol
     Alert alert;
     alert.style = Alert::Style::Warning;
     alert.selectableText = true;
-    if (message == SingleInstance::kReopenMessage) {
+    const bool isLink = message != SingleInstance::kReopenMessage;
+    QString error;
+    bool kept = false;
+    if (isLink) {
+        // A launch asked to end has a moment left: the link is written whole first.
+        const QuitSignals::DeadlineHold writing;
+        kept = inbox.take(message, &error);
+    }
+    if (!isLink) {
         alert.messageText = Strings::localized("LaunchNotAnsweredTitle");
         alert.informativeText = reason;
-    } else if (QString error; inbox.take(message, &error)) {
+    } else if (kept) {
         alert.messageText = Strings::localized("LaunchLinkKeptTitle");
         alert.informativeText
             = Strings::localizedFormat(QStringLiteral("LaunchLinkKeptMessage"), { reason });
@@ -67,7 +79,9 @@ int endUnfinishedLaunch(const SingleInstance &instance, SingleInstance::Role rol
         alert.informativeText = Strings::localizedFormat(QStringLiteral("LaunchLinkNotKeptMessage"),
                                                          { reason, error });
     }
-    tell(alert, alerts, instance.errorString());
+    // A launch being ended is not the place for an alert: nobody may be there to close it.
+    const bool askedToEnd = instance.failure() == SingleInstance::Failure::AskedToEnd;
+    tell(alert, askedToEnd ? nullptr : &alerts, instance.errorString());
     return 1;
 }
 

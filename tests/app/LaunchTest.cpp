@@ -13,17 +13,20 @@
 #include "support/TestServices.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <future>
 
@@ -71,6 +74,20 @@ struct RunningProgram
                    },
                    timeoutMs)
             && output.contains(text);
+    }
+
+    // How it ended, or that it runs still, and everything it wrote: for a failure's message.
+    std::string ending()
+    {
+        output += QString::fromUtf8(process.readAll());
+        QString how = QStringLiteral("still running");
+        if (process.state() == QProcess::NotRunning)
+            how = process.exitStatus() == QProcess::CrashExit
+                ? QStringLiteral("ended by a signal")
+                : QStringLiteral("ended with %1").arg(process.exitCode());
+        return QStringLiteral("%1 %2, %3; its output:\n%4")
+            .arg(QStringLiteral(TANVILL_EXECUTABLE), process.arguments().join(' '), how, output)
+            .toStdString();
     }
 
     QProcess process;
@@ -439,6 +456,88 @@ TEST(Launch, TheLaunchThatRunsOnWaitsForOneThatHandsOverHoweverLateItStarts)
     EXPECT_TRUE(endsCleanlyOnSigterm(late)) << late.output.toStdString();
 }
 
+namespace {
+
+// Connections made to the socket at `path` that its listener has not accepted yet, as the
+// system lists them: a launch that reached a running copy whose event loop does not run.
+int unacceptedConnections(const QString &path)
+{
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    int count = 0;
+    // Num, RefCount, Protocol, Flags, Type, St, Inode, Path: one not accepted yet is
+    // connecting (02) and has no inode. Its path is the one its listener was made under, which
+    // the running copy renamed into place.
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() == 8 && fields[5] == "02" && fields[6] == "0"
+            && fields[7].startsWith(QFile::encodeName(path)))
+            ++count;
+    }
+    return count;
+}
+
+QStringList keptLinks()
+{
+    const QDir folder(QFileInfo(UserDefaults::defaultFilePath()).path() + "/PendingLinks");
+    QStringList links;
+    for (const QString &name : folder.entryList({ "*.link" }, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            links << QString::fromUtf8(file.readAll());
+    }
+    return links;
+}
+
+} // namespace
+
+TEST(Launch, ALaunchAskedToEndWhileItWaitsKeepsItsLinkAndSaysSo)
+{
+    test::FakeHttpServer server;
+    server.setRoute(
+        "/lookup", test::FakeResponse::file(test::fixturesDir() + "/store/lookup/mac-things.json"));
+    const QString link = QStringLiteral("tanvill:///addApp?id=904280696");
+    for (const int signalNumber : { SIGTERM, SIGHUP, SIGINT }) {
+        SCOPED_TRACE(::strsignal(signalNumber));
+        test::TestServices services { { .listsController = false } };
+        seedOneList();
+        RunningProgram copy(server.baseUrl());
+        ASSERT_TRUE(copy.process.waitForStarted(10000));
+        ASSERT_TRUE(handsOver()) << copy.ending();
+        // The running copy is stopped: a launch hands its link over and waits for the answer.
+        const pid_t copyProcess = pid_t(copy.process.processId());
+        ASSERT_EQ(::kill(copyProcess, SIGSTOP), 0);
+        const auto goOn = qScopeGuard([&] { ::kill(copyProcess, SIGCONT); });
+        RunningProgram launch(server.baseUrl(), { link });
+        ASSERT_TRUE(test::waitFor(
+            [] { return unacceptedConnections(SingleInstance::defaultSocketPath()) == 1; }, 20000))
+            << launch.ending();
+        QElapsedTimer asked;
+        asked.start();
+        ASSERT_EQ(::kill(pid_t(launch.process.processId()), signalNumber), 0);
+        // It ends long before it would have given up waiting.
+        ASSERT_TRUE(launch.process.waitForFinished(20000));
+        EXPECT_LT(asked.elapsed(), 5000);
+        EXPECT_EQ(launch.process.exitStatus(), QProcess::NormalExit) << launch.ending();
+        EXPECT_EQ(keptLinks().join(' ').toStdString(), link.toStdString()) << launch.ending();
+        const std::string said = launch.ending();
+        EXPECT_NE(said.find("asked to end"), std::string::npos) << said;
+        EXPECT_NE(said.find("The link is kept"), std::string::npos) << said;
+
+        // The copy goes on with what it was sent, or the next start with the kept link: the app
+        // is added once.
+        ::kill(copyProcess, SIGCONT);
+        EXPECT_TRUE(endsCleanlyOnSigterm(copy)) << copy.ending();
+        RunningProgram next(server.baseUrl());
+        EXPECT_TRUE(
+            test::waitFor([] { return appsInStore() == 1 && keptLinks().isEmpty(); }, 20000))
+            << next.ending();
+        EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.ending();
+        EXPECT_EQ(appsInStore(), 1);
+    }
+}
+
 TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
 {
     test::TestServices services { { .listsController = false } };
@@ -472,9 +571,9 @@ TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
         }
     }
     ASSERT_TRUE(test::waitPastTimer(10000, 20000));
-    EXPECT_TRUE(std::all_of(launches.begin(), launches.end(), [](const auto &launch) {
-        return launch->process.state() == QProcess::Running;
-    })) << "a launch gave up while the copy quit";
+    for (const auto &launch : launches)
+        EXPECT_EQ(launch->process.state(), QProcess::Running)
+            << "a launch gave up while the copy quit: " << launch->ending();
     quitting.reset();
     held.unlock();
 
@@ -484,13 +583,18 @@ TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
             return launch->process.state() != QProcess::NotRunning;
         });
     };
-    ASSERT_TRUE(test::waitFor([&] { return running() <= 1; }, 60000));
+    const bool settled = test::waitFor([&] { return running() <= 1; }, 60000);
     for (const auto &launch : launches) {
         if (launch->process.state() == QProcess::NotRunning)
-            EXPECT_EQ(launch->process.exitCode(), 0) << launch->process.readAll().toStdString();
+            EXPECT_TRUE(launch->process.exitStatus() == QProcess::NormalExit
+                        && launch->process.exitCode() == 0)
+                << launch->ending();
+        else if (settled)
+            EXPECT_TRUE(endsCleanlyOnSigterm(*launch)) << launch->ending();
         else
-            EXPECT_TRUE(endsCleanlyOnSigterm(*launch)) << launch->output.toStdString();
+            ADD_FAILURE() << "more than one launch runs on: " << launch->ending();
     }
+    ASSERT_TRUE(settled);
     // The next start adds whatever the one that ran on had not added yet.
     RunningProgram next(store.server().baseUrl());
     ASSERT_TRUE(test::waitFor([] { return appsInStore() == 20; }, 30000))

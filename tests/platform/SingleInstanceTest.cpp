@@ -12,6 +12,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 
 #include <sys/socket.h>
@@ -284,6 +285,37 @@ TEST(SingleInstance, AWaitForAQuitUsesNeitherTheBusyTimeNorTheTakingOver)
                   takingOver ? SingleInstance::Role::Primary : SingleInstance::Role::Forwarded);
         ::unlink(QFile::encodeName(socketPath()));
     }
+}
+
+TEST(SingleInstance, ALaunchTakesThePlaceOfAnInstanceOnlyOnceItIsGone)
+{
+    // The running instance has let go of the store, and its socket answers nothing any more (a
+    // quitting instance whose answer was lost on the way), but it has not ended yet.
+    auto running = std::make_unique<SingleInstance>(socketPath());
+    ASSERT_EQ(running->start("reopen"), SingleInstance::Role::Primary);
+    struct FreeStore : test::TestLaunchHold
+    {
+        bool heldByAnother() override
+        {
+            ++asked;
+            return false;
+        }
+        std::atomic<int> asked = 0;
+    } hold;
+    std::optional<SingleInstance::Role> role;
+    std::unique_ptr<QThread> launch(QThread::create([&] {
+        SingleInstance later(socketPath());
+        later.setLaunchHold(&hold);
+        role = later.start("tanvill:///addApp?id=1", 300);
+    }));
+    launch->start();
+    // It finds nothing that answers and nobody holding the store, again and again.
+    ASSERT_TRUE(test::waitFor([&] { return launch->isFinished() || hold.asked >= 3; }, 20000));
+    EXPECT_FALSE(launch->isFinished()) << "it took the place of an instance still there";
+
+    running.reset();
+    ASSERT_TRUE(test::waitFor([&] { return launch->isFinished(); }, 10000));
+    EXPECT_EQ(role, SingleInstance::Role::Primary);
 }
 
 TEST(SingleInstance, WhatStandsAtItsPathsIsNeverTakenForARunningInstance)
