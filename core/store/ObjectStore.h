@@ -120,7 +120,7 @@ public:
     // How opening went.
     const OpenResult &openResult() const;
     bool isOpen() const;
-    QString path() const { return m_path; }
+    QString path() const override { return m_path; }
 
     ObjectContext &context();
 
@@ -181,11 +181,20 @@ signals:
 
 private:
     // What the rewrite needs of the store.
-    void closeFile() override;
-    Snapshot snapshot() override;
-    bool reopenFile(QString *error) override;
     quint32 identity() const override { return m_identity; }
     StoreLock &heldFolder() override { return m_lock; }
+    StoreFiles::StepHook stepHook() const override { return writeStepHook; }
+    ObjectContext::UnreadContent readAllContent(const QDeadlineTimer &until,
+                                                bool *complete) override;
+    bool hasChanges() const override { return m_context->hasChanges(); }
+    quint64 editCount() const override { return m_context->editCount(); }
+    Snapshot snapshot(bool takeChanges) override;
+    void changesCommitted(quint64 ticket) override { m_context->changesCommitted(ticket); }
+    void changesFailed(quint64 ticket) override { m_context->changesFailed(ticket); }
+    void closeFile() override;
+    bool reopenFile(QString *error) override;
+    void tell(News news, const QString &detail) override;
+    void saveChanges() override { save(true); }
 
     // The worker's part of opening.
     OpenResult openNow(const QString &path, int lockWaitMs);
