@@ -157,7 +157,7 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
     finishOpening(false);
     closeStore();
     m_path = path;
-    m_openResult = {};
+    m_openResult = { OpenOutcome::Opening, {}, {}, {} };
     m_cancelOpening = false;
     m_fileChangesAllowed = changes == FileChanges::Allowed;
     const auto work = [this, path, lockWaitMs] {
@@ -207,7 +207,6 @@ void ObjectStore::expectTakenOver() const
 
 const ObjectStore::OpenResult &ObjectStore::openResult() const
 {
-    expectTakenOver();
     return m_openResult;
 }
 

@@ -55,6 +55,7 @@ public:
         InUse, // another process has the store open: nothing is read or saved
         Newer, // a later version wrote the store: it is left untouched, nothing read or saved
         Failed, // no store: nothing can be saved
+        Opening, // opening in the background, not taken over yet: nothing is known
     };
     struct OpenResult
     {
@@ -71,7 +72,7 @@ public:
     static bool isUsable(OpenOutcome outcome)
     {
         return outcome != OpenOutcome::InUse && outcome != OpenOutcome::Newer
-            && outcome != OpenOutcome::Failed;
+            && outcome != OpenOutcome::Failed && outcome != OpenOutcome::Opening;
     }
 
     // Whether a store opened in the background may change files (create the folder or the
@@ -112,12 +113,15 @@ public:
     // whole file and runs the whenOpened handlers. Nothing is touched by two threads at once.
     // Nothing happens when no open is under way; it also happens by itself once the event loop
     // runs after the worker ended. The owner calls it before it asks the store anything but
-    // path(); save() and keepUnsavedChanges() take it first themselves.
+    // path(), openResult() and isOpening(); save() and keepUnsavedChanges() take it first
+    // themselves.
     void takeOver();
+    // True from openInBackground() until the opening is taken over.
+    bool isOpening() const { return m_opening.valid(); }
     // Runs the handler on the UI thread once the store is taken over; at once when it was.
     void whenOpened(std::function<void(const OpenResult &result)> handler);
 
-    // How opening went.
+    // How opening went; Opening until the opening is taken over.
     const OpenResult &openResult() const;
     bool isOpen() const;
     QString path() const override { return m_path; }
