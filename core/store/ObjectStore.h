@@ -152,6 +152,9 @@ public:
     // changes kept at quitting), run on the thread that writes it.
     using WriteStep = StoreFiles::Step;
     StoreFiles::StepHook writeStepHook;
+    // For tests: run on the worker of a background open each time it stops to await permission
+    // to change files.
+    std::function<void()> awaitingFileChanges;
 
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
