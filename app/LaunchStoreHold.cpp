@@ -5,7 +5,11 @@
 namespace tanvill {
 
 LaunchStoreHold::LaunchStoreHold(QString storePath)
-    : m_path(std::move(storePath)), m_store(std::make_unique<ObjectStore>())
+    : LaunchStoreHold(std::move(storePath), std::make_unique<ObjectStore>())
+{ }
+
+LaunchStoreHold::LaunchStoreHold(QString storePath, std::unique_ptr<ObjectStore> store)
+    : m_path(std::move(storePath)), m_store(std::move(store))
 {
     m_store->openInBackground(m_path, ObjectStore::kKeeperLockWaitMs,
                               ObjectStore::FileChanges::AwaitPermission);

@@ -24,6 +24,8 @@ class LaunchStoreHold : public SingleInstance::LaunchHold
 {
 public:
     explicit LaunchStoreHold(QString storePath);
+    // For tests: holds `store`, which opens as the launch's store does.
+    LaunchStoreHold(QString storePath, std::unique_ptr<ObjectStore> store);
     ~LaunchStoreHold() override;
 
     // Lets go of the store, so that the running copy may have it.

@@ -9,7 +9,8 @@
 // it waits for the running one's answer.
 // The object store loads on a worker thread from the start, while the rest is made; the launch's
 // hold on it (LaunchStoreHold) is let go of when the link is handed over, and taken back when
-// this launch runs on after all.
+// this launch runs on after all. The lists controller takes it over once the services are made,
+// before anything asks it for lists.
 #include "app/LaunchStoreHold.h"
 #include "controls/DarkStyle.h"
 #include "core/ListsController.h"
@@ -87,6 +88,9 @@ int main(int argc, char **argv)
     // Setting up the fonts is the costliest step of drawing the first window: it is done now,
     // while the store may still be loading, rather than once the store is there.
     QFontMetrics(QApplication::font()).horizontalAdvance(QLatin1Char('x'));
+    // The store is this launch's from here on: its opening ends before the delegate's menus, a
+    // link or a window ask for lists.
+    services.listsController().takeOverStore();
     AppDelegate delegate(services);
     instance.setMessageHandler([&delegate](const QString &message) {
         qInfo().noquote() << "Message from another launch:" << message;

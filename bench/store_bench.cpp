@@ -242,6 +242,7 @@ double openMs(const QString &path, std::unique_ptr<ListsController> *controller,
     auto store = std::make_unique<ObjectStore>();
     store->openInBackground(path);
     *controller = std::make_unique<ListsController>(std::move(store));
+    (*controller)->takeOverStore();
     const std::size_t listCount = (*controller)->lists().size();
     const double elapsed = double(timer.nsecsElapsed()) / 1e6;
     if (listCount != std::size_t(size.lists)

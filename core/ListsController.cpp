@@ -128,8 +128,26 @@ ListsController::~ListsController()
     m_store->saveSucceeded = {};
     m_store->storeRepaired = {};
     m_store->storeReplaced = {};
-    if (store().isOpen() || m_store->hasUnsavedChanges())
+    // A store never taken over holds nothing anybody changed.
+    if (!m_store->isOpening() && (m_store->isOpen() || m_store->hasUnsavedChanges()))
         m_store->save(false);
+}
+
+ObjectContext *ListsController::records() const
+{
+    Q_ASSERT_X(!m_store->isOpening(), "ListsController",
+               "records are asked for before the store was taken over");
+    // The opening owns them until then.
+    return m_store->isOpening() ? nullptr : &m_store->context();
+}
+
+ObjectStore &ListsController::store() const
+{
+    Q_ASSERT_X(!m_store->isOpening(), "ListsController",
+               "records are changed before the store was taken over");
+    // Only a store taken over keeps a change.
+    m_store->takeOver();
+    return *m_store;
 }
 
 void ListsController::reportRepair(const QString &setAsidePath)
@@ -216,9 +234,12 @@ void ListsController::saveFailed(const QString &error)
 
 std::vector<List *> ListsController::lists() const
 {
+    const ObjectContext *context = records();
+    if (!context)
+        return {};
     if (!m_lists) {
         std::vector<List *> visible;
-        for (List *list : store().context().lists()) {
+        for (List *list : context->lists()) {
             if (list->index() >= 0)
                 visible.push_back(list);
         }
@@ -242,8 +263,11 @@ List *ListsController::selectedList() const
 
 std::vector<App *> ListsController::apps() const
 {
+    const ObjectContext *context = records();
+    if (!context)
+        return {};
     std::vector<App *> watched;
-    for (App *app : store().context().apps()) {
+    for (App *app : context->apps()) {
         if (app->list() && app->list()->index() >= 0)
             watched.push_back(app);
     }
@@ -361,11 +385,7 @@ void ListsController::updateDockTile()
         DockBadge::setLabel(std::nullopt);
         return;
     }
-    qint64 count = 0;
-    for (const App *app : store().context().apps()) {
-        if (app->list() && app->list()->index() >= 0)
-            ++count;
-    }
+    const qint64 count = qint64(apps().size());
     DockBadge::setLabel(count > 0 ? std::optional<QString>(QString::number(count)) : std::nullopt);
 }
 
@@ -373,9 +393,11 @@ std::optional<TableRows> ListsController::rowsForListAtIndex(int index, ListGrou
                                                              ListSorting sorting,
                                                              Error *error) const
 {
-    for (const List *list : managedObjectContext()->lists()) {
-        if (list->index() == index)
-            return rowsForList(list, grouping, sorting);
+    if (const ObjectContext *context = records()) {
+        for (const List *list : context->lists()) {
+            if (list->index() == index)
+                return rowsForList(list, grouping, sorting);
+        }
     }
     if (error)
         *error = listsControllerError(ListsControllerErrorCode::ListNotFound);

@@ -51,17 +51,29 @@ public:
     // the user once the event loop runs, never during construction.
     explicit ListsController(const QString &storePath = defaultStorePath(),
                              QObject *parent = nullptr);
-    // Takes over a store that is opening in the background (ObjectStore::openInBackground),
-    // so that it loads while the application starts; the first read waits for it.
+    // Owns a store that is opening in the background (ObjectStore::openInBackground), so that
+    // it loads while the application starts; takeOverStore() ends the opening.
     explicit ListsController(std::unique_ptr<ObjectStore> store, QObject *parent = nullptr);
     ~ListsController() override;
 
-    ObjectContext *managedObjectContext() { return &store().context(); }
-    const ObjectContext *managedObjectContext() const { return &store().context(); }
+    // Ends the background opening of the store in one step (ObjectStore::takeOver): waits for
+    // it, lets the store change its files, takes the records it loaded and reports how opening
+    // went. The shell takes this step once, before anything asks for lists (app/main.cpp, before
+    // it makes the application's delegate). A store the other constructor opened is taken over
+    // already, and so is one whose opening ended by itself once the event loop ran.
+    void takeOverStore() { m_store->takeOver(); }
+
+    // Until the store is taken over, the questions below answer at once, as for a store without
+    // records: the open result says Opening, and there is no context (null), no list, no
+    // selected list, no application, no row and no application of any identifier. Asking for
+    // records then is a mistake that stops a debug build; so is changing them, which other
+    // builds do on the store taken over first, so that nothing the user entered is lost.
+    ObjectContext *managedObjectContext() { return records(); }
+    const ObjectContext *managedObjectContext() const { return records(); }
     // As it is: a quit prepared while it opens limits the opening's waits (prepareToQuit).
     ObjectStore &objectStore() { return *m_store; }
     // How opening the store went (tests, diagnostics).
-    const ObjectStore::OpenResult &openResult() { return store().openResult(); }
+    const ObjectStore::OpenResult &openResult() const { return m_store->openResult(); }
 
     // Visible lists ordered by index (a copy: list operations change the order).
     std::vector<List *> lists() const;
@@ -162,13 +174,10 @@ private:
     // To standard output, where the refresh's lines have always gone.
     static void writeRefreshLine(const QString &line);
 
-    // The store, taken over from its opening first: it loads while the application starts, and
-    // the first use of it waits for it.
-    ObjectStore &store() const
-    {
-        m_store->takeOver();
-        return *m_store;
-    }
+    // The records, once the store is taken over; none before (see takeOverStore).
+    ObjectContext *records() const;
+    // The store, to change its records and save them (see takeOverStore).
+    ObjectStore &store() const;
     void setUpStore();
     void storeOpened(const ObjectStore::OpenResult &result);
     void reportOpening();

@@ -128,7 +128,7 @@ std::vector<App *> ListsController::addApp(const std::vector<CachedApp> &results
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.post(ListsControllerWillUpdateList, this, ListUpdate { listIndex }.userInfo());
 
-    ObjectContext &context = *managedObjectContext();
+    ObjectContext &context = store().context();
     std::vector<App *> added;
     added.reserve(results.size());
     for (const CachedApp &result : results)
@@ -151,7 +151,7 @@ void ListsController::deleteApp(App *app)
     center.post(ListsControllerWillUpdateList, this, ListUpdate { listIndex }.userInfo());
     center.post(ListsControllerWillDeleteApp, this, AppDeletion { app->identifier() }.userInfo());
     const int position = displayedPosition(app);
-    managedObjectContext()->deleteObject(app);
+    store().context().deleteObject(app);
     saveWithAsync(true);
     updateDockTile();
     center.post(ListsControllerDidUpdateList, this, ListUpdate { listIndex, position }.userInfo());
@@ -236,7 +236,10 @@ std::optional<Error> ListsController::canAddAppWithIdentifier(const QString &ide
 bool ListsController::hasAddedAppWithIdentifier(const QString &identifier) const
 {
     const QString value = identifierValue(identifier);
-    const auto &all = managedObjectContext()->apps();
+    const ObjectContext *context = records();
+    if (!context)
+        return true;
+    const auto &all = context->apps();
     return std::none_of(all.begin(), all.end(), [&value](const App *app) {
         return identifierValue(app->identifier()) == value;
     });

@@ -262,7 +262,7 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
     // reload that finds a change in between still reports it to this batch too.
     QElapsedTimer slice;
     slice.start();
-    ObjectContext &context = *managedObjectContext();
+    ObjectContext &context = store().context();
     while (applying.next < batch->results.size()) {
         if (applying.next > 0 && slice.hasExpired(kApplySliceMs)) {
             QPointer<ListsController> guard(this);

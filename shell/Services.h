@@ -61,8 +61,9 @@ struct ServicesOptions
     // Decides the first run's store country and currency.
     QLocale locale = QLocale::system();
     // The object store, already opening in the background (app/main.cpp starts it first, so
-    // that it loads while the rest starts); the lists controller takes it over. When none is
-    // given, the one at the default path is opened then.
+    // that it loads while the rest starts); the lists controller owns it, and the maker of the
+    // services has it take the store over (ListsController::takeOverStore). When none is given,
+    // the one at the default path is opened then.
     std::unique_ptr<ObjectStore> objectStore;
 };
 

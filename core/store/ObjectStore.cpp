@@ -35,7 +35,7 @@ constexpr int kWriterPollMs = 2;
 
 ObjectStore::ObjectStore(LockSupport locks, QObject *parent)
     : QObject(parent), m_context(std::make_unique<ObjectContext>()), m_lock(locks),
-      m_rewrite(std::make_unique<StoreRewrite>(*this, static_cast<StoreRewrite::Store &>(*this)))
+      m_rewrite(std::make_unique<StoreRewrite>(static_cast<StoreRewrite::Store &>(*this)))
 {
     m_checkTimer.setSingleShot(true);
     connect(&m_checkTimer, &QTimer::timeout, this, &ObjectStore::startCheck);
@@ -102,14 +102,43 @@ void ObjectStore::closeFile()
     m_context->requeueChangesInFlight();
 }
 
-StoreRewrite::Store::Snapshot ObjectStore::snapshot()
+StoreRewrite::Store::Snapshot ObjectStore::snapshot(bool takeChanges)
 {
-    ChangeSet carried;
     Snapshot snapshot;
-    snapshot.ticket = m_context->takeChanges(carried);
+    if (takeChanges) {
+        ChangeSet carried;
+        snapshot.ticket = m_context->takeChanges(carried);
+    }
     snapshot.everything = std::make_shared<const ChangeSet>(m_context->snapshot());
     snapshot.edits = m_context->editCount();
     return snapshot;
+}
+
+ObjectContext::UnreadContent ObjectStore::readAllContent(const QDeadlineTimer &until,
+                                                         bool *complete)
+{
+    return m_context->readAllContent(until, complete);
+}
+
+void ObjectStore::tell(News news, const QString &detail)
+{
+    const std::function<void(const QString &)> *handler = nullptr;
+    switch (news) {
+    case News::SaveFailed:
+        handler = &saveFailed;
+        break;
+    case News::Repaired:
+        handler = &storeRepaired;
+        break;
+    case News::Replaced:
+        handler = &storeReplaced;
+        break;
+    case News::Taken:
+        handler = &storeTaken;
+        break;
+    }
+    if (handler && *handler)
+        (*handler)(detail);
 }
 
 bool ObjectStore::reopenFile(QString *error)
@@ -129,7 +158,7 @@ void ObjectStore::openInBackground(const QString &path, int lockWaitMs, FileChan
     finishOpening(false);
     closeStore();
     m_path = path;
-    m_openResult = {};
+    m_openResult = { OpenOutcome::Opening, {}, {}, {} };
     m_cancelOpening = false;
     m_fileChangesAllowed = changes == FileChanges::Allowed;
     const auto work = [this, path, lockWaitMs] {
@@ -179,7 +208,6 @@ void ObjectStore::expectTakenOver() const
 
 const ObjectStore::OpenResult &ObjectStore::openResult() const
 {
-    expectTakenOver();
     return m_openResult;
 }
 

@@ -55,6 +55,7 @@ public:
         InUse, // another process has the store open: nothing is read or saved
         Newer, // a later version wrote the store: it is left untouched, nothing read or saved
         Failed, // no store: nothing can be saved
+        Opening, // opening in the background, not taken over yet: nothing is known
     };
     struct OpenResult
     {
@@ -71,7 +72,7 @@ public:
     static bool isUsable(OpenOutcome outcome)
     {
         return outcome != OpenOutcome::InUse && outcome != OpenOutcome::Newer
-            && outcome != OpenOutcome::Failed;
+            && outcome != OpenOutcome::Failed && outcome != OpenOutcome::Opening;
     }
 
     // Whether a store opened in the background may change files (create the folder or the
@@ -112,15 +113,18 @@ public:
     // whole file and runs the whenOpened handlers. Nothing is touched by two threads at once.
     // Nothing happens when no open is under way; it also happens by itself once the event loop
     // runs after the worker ended. The owner calls it before it asks the store anything but
-    // path(); save() and keepUnsavedChanges() take it first themselves.
+    // path(), openResult() and isOpening(); save() and keepUnsavedChanges() take it first
+    // themselves.
     void takeOver();
+    // True from openInBackground() until the opening is taken over.
+    bool isOpening() const { return m_opening.valid(); }
     // Runs the handler on the UI thread once the store is taken over; at once when it was.
     void whenOpened(std::function<void(const OpenResult &result)> handler);
 
-    // How opening went.
+    // How opening went; Opening until the opening is taken over.
     const OpenResult &openResult() const;
     bool isOpen() const;
-    QString path() const { return m_path; }
+    QString path() const override { return m_path; }
 
     ObjectContext &context();
 
@@ -153,6 +157,9 @@ public:
     // changes kept at quitting), run on the thread that writes it.
     using WriteStep = StoreFiles::Step;
     StoreFiles::StepHook writeStepHook;
+    // For tests: run on the worker of a background open each time it stops to await permission
+    // to change files.
+    std::function<void()> awaitingFileChanges;
 
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
@@ -186,11 +193,20 @@ signals:
 
 private:
     // What the rewrite needs of the store.
-    void closeFile() override;
-    Snapshot snapshot() override;
-    bool reopenFile(QString *error) override;
     quint32 identity() const override { return m_identity; }
     StoreLock &heldFolder() override { return m_lock; }
+    StoreFiles::StepHook stepHook() const override { return writeStepHook; }
+    ObjectContext::UnreadContent readAllContent(const QDeadlineTimer &until,
+                                                bool *complete) override;
+    bool hasChanges() const override { return m_context->hasChanges(); }
+    quint64 editCount() const override { return m_context->editCount(); }
+    Snapshot snapshot(bool takeChanges) override;
+    void changesCommitted(quint64 ticket) override { m_context->changesCommitted(ticket); }
+    void changesFailed(quint64 ticket) override { m_context->changesFailed(ticket); }
+    void closeFile() override;
+    bool reopenFile(QString *error) override;
+    void tell(News news, const QString &detail) override;
+    void saveChanges() override { save(true); }
 
     // The worker's part of opening.
     OpenResult openNow(const QString &path, int lockWaitMs);

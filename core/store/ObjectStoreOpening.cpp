@@ -84,6 +84,8 @@ bool ObjectStore::fileChangesAllowed()
 
 bool ObjectStore::mayChangeFiles()
 {
+    if (awaitingFileChanges && !fileChangesAllowed())
+        awaitingFileChanges();
     std::unique_lock lock(m_permissionMutex);
     m_permissionChanged.wait(lock, [this] { return m_fileChangesAllowed || m_cancelOpening; });
     return !m_cancelOpening;

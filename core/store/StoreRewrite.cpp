@@ -72,7 +72,7 @@ bool isOwnRewrite(const QString &storePath, const QString &fresh, quint32 identi
 
 } // namespace
 
-StoreRewrite::StoreRewrite(ObjectStore &owner, Store &store) : m_owner(owner), m_store(store) { }
+StoreRewrite::StoreRewrite(Store &store) : m_store(store) { }
 
 StoreRewrite::~StoreRewrite()
 {
@@ -282,7 +282,8 @@ std::optional<QString> StoreRewrite::writeAnew(QString *error, Why why)
         // What the file still holds is read before it goes. What it cannot give just now
         // (another process holds it, memory is short) is never written as empty: the rewrite
         // waits.
-        const ObjectContext::UnreadContent unread = m_owner.context().readAllContent();
+        const ObjectContext::UnreadContent unread
+            = m_store.readAllContent(QDeadlineTimer::Forever, nullptr);
         m_job->lost += unread.lost;
         if (unread.notNow > 0) {
             m_job.reset();
@@ -300,14 +301,14 @@ void StoreRewrite::continueReading(quint64 generation)
         return;
     bool complete = false;
     const ObjectContext::UnreadContent unread
-        = m_owner.context().readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
+        = m_store.readAllContent(QDeadlineTimer(kReadSliceMs), &complete);
     m_job->lost += unread.lost;
     QString error;
     if (unread.notNow > 0) {
         error = tr("The file of your lists cannot be read just now.");
     } else if (!complete) {
         QMetaObject::invokeMethod(
-            &m_owner, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
+            &m_calls, [this, generation] { continueReading(generation); }, Qt::QueuedConnection);
         return;
     } else {
         startWriting();
@@ -315,9 +316,8 @@ void StoreRewrite::continueReading(quint64 generation)
     }
     const Why why = m_job->why;
     m_job.reset();
-    if (const std::optional<QString> failure = conclude(why, std::nullopt, error);
-        failure && m_owner.saveFailed)
-        m_owner.saveFailed(*failure);
+    if (const std::optional<QString> failure = conclude(why, std::nullopt, error))
+        m_store.tell(Store::News::SaveFailed, *failure);
 }
 
 void StoreRewrite::startWriting()
@@ -326,22 +326,22 @@ void StoreRewrite::startWriting()
     // they carried is pending again and goes into the fresh file. The copy carries every change
     // made so far; later ones wait for the fresh file.
     m_store.closeFile();
-    const Store::Snapshot snapshot = m_store.snapshot();
+    const Store::Snapshot snapshot = m_store.snapshot(true);
     m_job->ticket = snapshot.ticket;
     m_job->edits = snapshot.edits;
     const quint64 generation = m_job->generation;
-    const Target target { m_owner.path(),
+    const Target target { m_store.path(),
                           m_store.identity(),
                           m_job->why == Why::Moved ? StoreFiles::Reason::Replaced
                                                    : StoreFiles::Reason::Damaged,
                           m_takenKeptPath,
-                          m_owner.writeStepHook,
+                          m_store.stepHook(),
                           m_store.heldFolder().support() };
     const auto write = [this, generation, everything = snapshot.everything, target,
                         lock = &m_store.heldFolder()] {
         Written written = writeFresh(target, *lock, *everything);
         QMetaObject::invokeMethod(
-            &m_owner, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
+            &m_calls, [this, generation] { this->written(generation); }, Qt::QueuedConnection);
         return written;
     };
     try {
@@ -350,7 +350,7 @@ void StoreRewrite::startWriting()
         // No thread to be had: it is written on this one when its outcome is first asked for.
         m_job->writing = std::async(std::launch::deferred, write);
         QMetaObject::invokeMethod(
-            &m_owner, [this, generation] { written(generation); }, Qt::QueuedConnection);
+            &m_calls, [this, generation] { written(generation); }, Qt::QueuedConnection);
     }
 }
 
@@ -365,19 +365,18 @@ void StoreRewrite::written(quint64 generation)
     const std::optional<QString> aside = finish(written, &error);
     const std::optional<QString> failure = conclude(why, aside, error);
     // Another copy holding the store was told of as such.
-    if (failure && written.keptPath.isEmpty() && m_owner.saveFailed)
-        m_owner.saveFailed(*failure);
+    if (failure && written.keptPath.isEmpty())
+        m_store.tell(Store::News::SaveFailed, *failure);
     // Changes made while the fresh file was written.
-    if (aside && m_owner.context().hasChanges())
-        m_owner.save(true);
+    if (aside && m_store.hasChanges())
+        m_store.saveChanges();
 }
 
 std::optional<QString> StoreRewrite::finish(const Written &written, QString *error)
 {
-    ObjectContext &context = m_owner.context();
     const std::unique_ptr<Job> job = std::move(m_job);
     if (!written.inPlace) {
-        context.changesFailed(job->ticket);
+        m_store.changesFailed(job->ticket);
         *error = written.error;
         if (!written.keptPath.isEmpty()) {
             // Asked to keep the changes at quitting with nothing changed since, it gives this.
@@ -386,14 +385,13 @@ std::optional<QString> StoreRewrite::finish(const Written &written, QString *err
             *error = tr("Another copy of Tanvill is using the folder of your lists; everything "
                         "was kept in %1.")
                          .arg(QDir::toNativeSeparators(written.keptPath));
-            if (std::exchange(m_takenKeptPath, written.keptPath) != written.keptPath
-                && m_owner.storeTaken)
-                m_owner.storeTaken(written.keptPath);
+            if (std::exchange(m_takenKeptPath, written.keptPath) != written.keptPath)
+                m_store.tell(Store::News::Taken, written.keptPath);
         }
         return std::nullopt;
     }
     m_takenKeptPath.clear();
-    context.changesCommitted(job->ticket);
+    m_store.changesCommitted(job->ticket);
     if (job->lost > 0)
         qWarning().noquote() << job->lost
                              << "descriptions or screenshot lists could no longer be read from the"
@@ -423,8 +421,7 @@ std::optional<QString> StoreRewrite::conclude(Why why, const std::optional<QStri
     }
     const Why told = m_due == Why::None ? why : m_due;
     m_due = Why::None;
-    if (const auto &tell = told == Why::Moved ? m_owner.storeReplaced : m_owner.storeRepaired)
-        tell(*aside);
+    m_store.tell(told == Why::Moved ? Store::News::Replaced : Store::News::Repaired, *aside);
     return std::nullopt;
 }
 
@@ -451,23 +448,23 @@ void StoreRewrite::recoverInBackground(Why why)
 std::optional<QString> StoreRewrite::keepUnsavedChanges(QString *error)
 {
     const QuitSignals::DeadlineHold writing;
-    ObjectContext &context = m_owner.context();
     // Asked again at the end of the same quit: the file kept then holds it all.
-    if (!m_keptPath.isEmpty() && m_keptAtEdit == context.editCount()
+    if (!m_keptPath.isEmpty() && m_keptAtEdit == m_store.editCount()
         && QFileInfo(m_keptPath).isFile())
         return m_keptPath;
     // A rescue copy takes what there is to take.
-    context.readAllContent();
-    const Target target { m_owner.path(),
+    m_store.readAllContent(QDeadlineTimer::Forever, nullptr);
+    const Target target { m_store.path(),
                           m_store.identity(),
                           StoreFiles::Reason::Damaged,
                           {},
-                          m_owner.writeStepHook,
+                          m_store.stepHook(),
                           m_store.heldFolder().support() };
-    const std::optional<QString> kept = keep(target, context.snapshot(), error);
+    const Store::Snapshot snapshot = m_store.snapshot(false);
+    const std::optional<QString> kept = keep(target, *snapshot.everything, error);
     if (kept) {
         m_keptPath = *kept;
-        m_keptAtEdit = context.editCount();
+        m_keptAtEdit = snapshot.edits;
     }
     return kept;
 }

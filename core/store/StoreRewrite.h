@@ -20,8 +20,11 @@
 // gives it what it needs of the store (StoreRewrite::Store) and opens on what it puts in place.
 
 #include "core/ChangeSet.h"
+#include "core/ObjectContext.h"
 #include "core/store/StoreFiles.h"
 
+#include <QDeadlineTimer>
+#include <QObject>
 #include <QString>
 
 #include <future>
@@ -30,7 +33,6 @@
 
 namespace tanvill {
 
-class ObjectStore;
 class LockWaitLimit;
 class StoreLock;
 
@@ -40,36 +42,64 @@ public:
     // Why the store must be written anew.
     enum class Why { None, Damaged, Moved };
 
-    // What a rewrite needs of the store it writes anew beyond what anybody may ask of it.
+    // What a rewrite needs of the store it writes anew, and all it reaches of it: the store's
+    // file, its context's records and changes, and the owner's ears.
     class Store
     {
     public:
-        // A copy of the whole graph, which carries the changes of `ticket`; the context had
-        // made `edits` edits then.
+        // A copy of the whole graph, which carries the changes of `ticket` (none when it took
+        // none); the context had made `edits` edits then.
         struct Snapshot
         {
             std::shared_ptr<const ChangeSet> everything;
             quint64 ticket = 0;
             quint64 edits = 0;
         };
-        // Closes the file: the writer commits what is queued, and what it has not reported on
-        // is pending again.
-        virtual void closeFile() = 0;
-        // Takes every pending change and copies the whole graph.
-        virtual Snapshot snapshot() = 0;
-        // Opens the file now at the store's path; false, with the reason, when it cannot.
-        virtual bool reopenFile(QString *error) = 0;
+        // What the owner is told of, each with a path: a save that failed (the reason instead),
+        // a store repaired or replaced (where what stood at its path went, empty when nothing
+        // did), a folder another copy holds (where everything was kept).
+        enum class News { SaveFailed, Repaired, Replaced, Taken };
+
+        // The store's path.
+        virtual QString path() const = 0;
         // The identity the store's file carries, and every file written anew from it.
         virtual quint32 identity() const = 0;
         // The lock of the store's folder, which a rewrite takes for the folder now at its path.
         virtual StoreLock &heldFolder() = 0;
+        // For tests: run at each step of writing a file beside the store.
+        virtual StoreFiles::StepHook stepHook() const = 0;
+
+        // Reads into the context what the file still holds and it has not read yet, until
+        // `until` (ObjectContext::readAllContent).
+        virtual ObjectContext::UnreadContent readAllContent(const QDeadlineTimer &until,
+                                                            bool *complete)
+            = 0;
+        // True while the context holds changes no save took yet.
+        virtual bool hasChanges() const = 0;
+        // How many edits the context has made.
+        virtual quint64 editCount() const = 0;
+        // Copies the whole graph; with `takeChanges`, takes every pending change with it.
+        virtual Snapshot snapshot(bool takeChanges) = 0;
+        // The changes of a snapshot reached a file in the store's place, or are pending again.
+        virtual void changesCommitted(quint64 ticket) = 0;
+        virtual void changesFailed(quint64 ticket) = 0;
+
+        // Closes the file: the writer commits what is queued, and what it has not reported on
+        // is pending again.
+        virtual void closeFile() = 0;
+        // Opens the file now at the store's path; false, with the reason, when it cannot.
+        virtual bool reopenFile(QString *error) = 0;
+
+        // Tells the owner (see News).
+        virtual void tell(News news, const QString &detail) = 0;
+        // Saves, in the background, the changes made while the store was written anew.
+        virtual void saveChanges() = 0;
 
     protected:
         ~Store() = default;
     };
 
-    // `owner` is asked only what anybody may ask; `store` is the same store's narrow side.
-    StoreRewrite(ObjectStore &owner, Store &store);
+    explicit StoreRewrite(Store &store);
     // Waits for a fresh file being written: it is put in its place, and nothing is told.
     ~StoreRewrite();
     StoreRewrite(const StoreRewrite &) = delete;
@@ -160,8 +190,10 @@ private:
     static std::optional<QString> keep(const Target &target, const ChangeSet &everything,
                                        QString *error);
 
-    ObjectStore &m_owner;
     Store &m_store;
+    // The context of the calls a rewrite makes to itself on the UI thread: none is left once it
+    // is gone.
+    QObject m_calls;
     std::unique_ptr<Job> m_job;
     quint64 m_generation = 0;
     Why m_due = Why::None;

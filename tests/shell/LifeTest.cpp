@@ -370,13 +370,15 @@ QString linkTo(const QString &identifier)
 }
 
 // The services of another start of Tanvill in the same home, with a store of its own that does
-// not wait for another start's lock.
+// not wait for another start's lock, taken over as a start takes it.
 std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
 {
     ServicesOptions options = test::recordingServicesOptions(alerts);
     options.objectStore = std::make_unique<ObjectStore>();
     options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
-    return std::make_unique<Services>(std::move(options));
+    auto services = std::make_unique<Services>(std::move(options));
+    services->listsController().takeOverStore();
+    return services;
 }
 
 QStringList identifiersInStore(ListsController &lists)

@@ -30,6 +30,7 @@ ListsController &StoreTest::reopenInBackground(int checkDelayMs, int checkRetryM
     store->setCheckTimes(checkDelayMs, checkRetryMs);
     store->openInBackground(storePath());
     m_controller = std::make_unique<ListsController>(std::move(store));
+    m_controller->takeOverStore();
     return *m_controller;
 }
 

@@ -26,8 +26,8 @@ protected:
     QString dataFolder() const { return m_dir.path() + QStringLiteral("/data"); }
     // Opens (again) a controller on the store file; the previous one is closed first.
     ListsController &reopen();
-    // The same with a store opened in the background, as the application opens it, whose
-    // check of the whole file runs at the given times.
+    // The same with a store opened in the background and taken over, as the application opens
+    // it, whose check of the whole file runs at the given times.
     ListsController &reopenInBackground(int checkDelayMs, int checkRetryMs);
     void close() { m_controller.reset(); }
     ListsController &controller() { return *m_controller; }

@@ -380,6 +380,7 @@ TEST_F(Store, AStoreOpenedInTheBackgroundIsWholeWhenFirstUsed)
         if (letGo)
             holder.reset();
         ListsController opened(std::move(store));
+        opened.takeOverStore();
         EXPECT_EQ(opened.openResult().outcome,
                   letGo ? ObjectStore::OpenOutcome::Opened : ObjectStore::OpenOutcome::InUse);
         if (!letGo)
@@ -390,6 +391,37 @@ TEST_F(Store, AStoreOpenedInTheBackgroundIsWholeWhenFirstUsed)
     }
     reopen();
     EXPECT_EQ(listNames(), QStringList({ "A", "B" }));
+}
+
+TEST_F(Store, UntilItsStoreIsTakenOverTheControllerAnswersAtOnceThatItHasNoRecords)
+{
+    controller().createList("A");
+    controller().saveWithAsync(false);
+    close();
+    // Another process holds the store, and the opening waits for it: nothing waits with it.
+    auto holder = std::make_unique<ObjectStore>();
+    ASSERT_EQ(holder->open(storePath()).outcome, ObjectStore::OpenOutcome::Opened);
+    auto store = std::make_unique<ObjectStore>();
+    store->openInBackground(storePath(), 10000);
+    ListsController opening(std::move(store));
+    EXPECT_EQ(opening.openResult().outcome, ObjectStore::OpenOutcome::Opening);
+    EXPECT_FALSE(ObjectStore::isUsable(opening.openResult().outcome));
+#ifdef QT_NO_DEBUG
+    EXPECT_EQ(opening.managedObjectContext(), nullptr);
+    EXPECT_TRUE(opening.lists().empty());
+    EXPECT_EQ(opening.selectedList(), nullptr);
+    EXPECT_TRUE(opening.apps().empty());
+    EXPECT_FALSE(opening.rowsForListAtIndex(0, ListGrouping::None, ListSorting::None));
+#else
+    // Asking for records before the step is a mistake, and a debug build stops at it.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(opening.lists(), "taken over");
+#endif
+    holder.reset();
+    opening.takeOverStore();
+    EXPECT_EQ(opening.openResult().outcome, ObjectStore::OpenOutcome::Opened);
+    ASSERT_NE(opening.selectedList(), nullptr);
+    EXPECT_EQ(opening.selectedList()->name(), "A");
 }
 
 TEST_F(Store, ChangesNobodySavedAreWrittenWhenTheControllerGoes)
@@ -561,6 +593,7 @@ TEST_F(Store, ALaunchThatMayStillHandOverChangesNoFile)
 
     // Only the one that runs on sets the unreadable file aside, and says so.
     ListsController opened(std::move(runningOn));
+    opened.takeOverStore();
     EXPECT_EQ(opened.openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
     ASSERT_EQ(setAsideFiles().size(), 1);
     EXPECT_EQ(readFile(dataFolder() + "/" + setAsideFiles().front()), original);
