@@ -369,18 +369,6 @@ QString linkTo(const QString &identifier)
     return QStringLiteral("tanvill:///addApp?id=") + identifier;
 }
 
-// The services of another start of Tanvill in the same home, with a store of its own that does
-// not wait for another start's lock, taken over as a start takes it.
-std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
-{
-    ServicesOptions options = test::recordingServicesOptions(alerts);
-    options.objectStore = std::make_unique<ObjectStore>();
-    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
-    auto services = std::make_unique<Services>(std::move(options));
-    services->listsController().takeOverStore();
-    return services;
-}
-
 QStringList identifiersInStore(ListsController &lists)
 {
     QStringList identifiers;
@@ -408,7 +396,7 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
     {
         // This test's own services hold the store, as another copy would.
         RecordingAlertPresenter *blockedAlerts = nullptr;
-        const std::unique_ptr<Services> blocked = anotherStart(&blockedAlerts);
+        const std::unique_ptr<Services> blocked = test::anotherStart(&blockedAlerts);
         AppDelegate start(*blocked);
         start.setQuitHandler([] {});
         // Links clicked one after another while it tells the user.
@@ -514,7 +502,7 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
         stalled->setRoute("/lookup",
                           test::FakeResponse::behaving(test::FakeResponse::Behaviour::Stall));
         qputenv("TANVILL_STORE_URL", stalled->baseUrl().toString().toUtf8());
-        std::unique_ptr<Services> first = anotherStart(&alerts);
+        std::unique_ptr<Services> first = test::anotherStart(&alerts);
         first->listsController().createList("Games");
         AppDelegate delegate(*first);
         delegate.setQuitHandler([] {});
@@ -529,7 +517,7 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
     test::FakeStore store;
     store.setLookup({ "904280696" });
     store.setLookup({ "1" });
-    std::unique_ptr<Services> next = anotherStart(&alerts);
+    std::unique_ptr<Services> next = test::anotherStart(&alerts);
     AppDelegate delegate(*next);
     delegate.setQuitHandler([] {});
     delegate.applicationDidFinishLaunching();
@@ -560,7 +548,7 @@ TEST_F(LifeTest, ALinkThatCannotBeKeptIsTakenOnlyByACopyThatAddsItNowAndTheUserI
 
     // A copy that cannot open the store cannot add it either: the launch hears why.
     RecordingAlertPresenter *blockedAlerts = nullptr;
-    const std::unique_ptr<Services> blocked = anotherStart(&blockedAlerts);
+    const std::unique_ptr<Services> blocked = test::anotherStart(&blockedAlerts);
     AppDelegate start(*blocked);
     const instance::Answer answer = start.takeMessage(linkTo("33"));
     EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);

@@ -65,16 +65,6 @@ QStringList identifiersIn(ListsController &lists)
     return identifiers;
 }
 
-// The services of another start of Tanvill in the same home, with a store of its own that does
-// not wait for another start's lock.
-std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
-{
-    ServicesOptions options = test::recordingServicesOptions(alerts);
-    options.objectStore = std::make_unique<ObjectStore>();
-    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
-    return std::make_unique<Services>(std::move(options));
-}
-
 // The read system calls the process has made.
 qint64 readCalls()
 {
@@ -123,7 +113,7 @@ TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
         Database other;
         QString unblock;
         {
-            std::unique_ptr<Services> first = anotherStart(&alerts);
+            std::unique_ptr<Services> first = test::anotherStart(&alerts);
             first->listsController().createList("Games");
             first->listsController().saveWithAsync(false);
             AppDelegate delegate(*first);
@@ -163,7 +153,7 @@ TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
             ASSERT_TRUE(other.exec(unblock));
         }
         // The next start has the app: from the store, or from the links kept for it.
-        std::unique_ptr<Services> next = anotherStart(&alerts);
+        std::unique_ptr<Services> next = test::anotherStart(&alerts);
         AppDelegate delegate(*next);
         delegate.setQuitHandler([] {});
         delegate.applicationDidFinishLaunching();

@@ -3,6 +3,8 @@
 // The shell's tests run the application's own composition root, in a fresh temporary home,
 // with recorded alerts and notifications and a network that is always there.
 
+#include "core/ListsController.h"
+#include "core/store/ObjectStore.h"
 #include "platform/AlertPresenter.h"
 #include "platform/UserNotifications.h"
 #include "shell/Services.h"
@@ -68,6 +70,18 @@ inline ServicesOptions recordingServicesOptions(RecordingAlertPresenter **alerts
     ServicesOptions options = recordingServicesOptions(&scripted);
     *alerts = scripted;
     return options;
+}
+
+// The services of another start of Tanvill in the same home, with a store of its own that does
+// not wait for another start's lock, taken over as the application takes its own.
+inline std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+{
+    ServicesOptions options = recordingServicesOptions(alerts);
+    options.objectStore = std::make_unique<ObjectStore>();
+    options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
+    auto services = std::make_unique<Services>(std::move(options));
+    services->listsController().takeOverStore();
+    return services;
 }
 
 class ShellTest : public ::testing::Test
