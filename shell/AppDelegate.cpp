@@ -87,6 +87,10 @@ AppDelegate::AppDelegate(Services &services)
         });
     m_services.workspace().setFailureHandler([this](const QUrl &url) { showLinkFailure(url); });
     m_services.appUpdater().setRefreshStartHandler([this] { retryLinks(); });
+    // A start that cannot open the store says that the links it took are kept for later.
+    m_services.listsController().keptLinkCount = [this] {
+        return m_linkInbox.waitingCount();
+    };
     connectMenu();
     observe();
     updateMenus();
@@ -98,6 +102,7 @@ AppDelegate::~AppDelegate()
 {
     m_services.appUpdater().setLatestChangesPresenter({});
     m_services.appUpdater().setRefreshStartHandler({});
+    m_services.listsController().keptLinkCount = {};
     m_services.workspace().setFailureHandler({});
     m_services.notificationCenter().removeObservers(this);
     if (m_appShopperImportWindow)
@@ -179,6 +184,11 @@ void AppDelegate::updateLatestChangesItem()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // Without its store this start says only that, and quits once the user has read it: no
+    // window opens behind that alert, and the changes kept earlier and the links it was given
+    // wait for a start that opens the store.
+    if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
+        return;
     m_services.appUpdater().startUpdater();
     if (!m_services.listsController().lists().empty())
         showMainWindow();
@@ -187,10 +197,6 @@ void AppDelegate::applicationDidFinishLaunching()
     updateMenus();
     setSortingAndGroupingFromSettings();
     setUpTrayIcon();
-    // Without its store this start says only that, and quits once the user has read it: the
-    // changes kept earlier and the links it was given wait for a start that opens the store.
-    if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
-        return;
     tellAboutKeptChanges();
     // The links earlier starts and other copies kept come first, oldest first.
     m_linkInbox.gather(&settings());

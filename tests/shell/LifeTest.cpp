@@ -26,9 +26,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tanvill;
 
@@ -371,12 +376,30 @@ QString linkTo(const QString &identifier)
 
 // The services of another start of Tanvill in the same home, with a store of its own that does
 // not wait for another start's lock.
-std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+std::unique_ptr<Services> anotherStart(test::ScriptedAlertPresenter **alerts)
 {
     ServicesOptions options = test::recordingServicesOptions(alerts);
     options.objectStore = std::make_unique<ObjectStore>();
     options.objectStore->openInBackground(ListsController::defaultStorePath(), 0);
     return std::make_unique<Services>(std::move(options));
+}
+
+std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+{
+    test::ScriptedAlertPresenter *scripted = nullptr;
+    std::unique_ptr<Services> start = anotherStart(&scripted);
+    *alerts = scripted;
+    return start;
+}
+
+QStringList visibleWindowTitles()
+{
+    QStringList titles;
+    for (const QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible())
+            titles << window->windowTitle();
+    }
+    return titles;
 }
 
 QStringList identifiersInStore(ListsController &lists)
@@ -429,6 +452,97 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
     EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
     EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(services.settings().hasStoredValue(SettingsKeys::PendingLinks));
+}
+
+TEST_F(LifeTest, AStartWhoseStoreIsHeldNamesOnlyARunningCopyKeepsItsLinkAndOpensNoWindow)
+{
+    // The test's own services hold the store; the lock file names whoever each case says.
+    const QString lockFile = ObjectStore::lockPath(ListsController::defaultStorePath());
+    const QString folder = QDir::toNativeSeparators(QFileInfo(lockFile).absolutePath());
+    // A copy of this program that runs, and one that ran and ended.
+    struct Child
+    {
+        pid_t pid;
+        ~Child()
+        {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
+        }
+    };
+    const Child running { ::fork() };
+    if (running.pid == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(running.pid, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    // Another program, which has the number of a copy that quit.
+    QProcess other;
+    other.start("sleep", { "60" });
+    ASSERT_TRUE(other.waitForStarted());
+    const struct
+    {
+        const char *holder;
+        QByteArray record;
+        const char *link;
+        std::optional<qint64> namedCopy;
+    } cases[] = {
+        { "a running copy", QByteArray::number(running.pid) + "\ntanvill\n", "31", running.pid },
+        { "a copy that ended", QByteArray::number(ended) + "\ntanvill\n", "32", std::nullopt },
+        { "another program", QByteArray::number(other.processId()) + "\ntanvill\n", nullptr,
+          std::nullopt },
+        { "nobody named", QByteArray(), "33", std::nullopt },
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.holder);
+        QFile record(lockFile);
+        ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        record.write(testCase.record);
+        record.close();
+        test::ScriptedAlertPresenter *blockedAlerts = nullptr;
+        const std::unique_ptr<Services> blocked = anotherStart(&blockedAlerts);
+        AppDelegate start(*blocked);
+        start.setQuitHandler([] {});
+        if (testCase.link) {
+            ASSERT_EQ(start.takeMessage(linkTo(testCase.link)).kind, instance::Answer::Kind::Taken);
+        }
+        // Launch finishes while the alert is up, as it does in its event loop.
+        QStringList windowsBehindAlert { "none yet" };
+        blockedAlerts->whileShowing = [&](const Alert &) {
+            start.applicationDidFinishLaunching();
+            test::drainEvents();
+            windowsBehindAlert = visibleWindowTitles();
+        };
+        test::drainEvents();
+        start.applicationWillTerminate();
+
+        ASSERT_EQ(blockedAlerts->alerts.size(), 1u);
+        const Alert &alert = blockedAlerts->alerts[0];
+        EXPECT_TRUE(windowsBehindAlert.isEmpty()) << windowsBehindAlert.join(", ").toStdString();
+        EXPECT_EQ(alert.messageText.toStdString(),
+                  Strings::localized(testCase.namedCopy ? "StoreInUseNotice" : "StoreHeldNotice")
+                      .toStdString());
+        EXPECT_EQ(alert.informativeText.contains(
+                      QString("process %1").arg(testCase.namedCopy.value_or(0))),
+                  testCase.namedCopy.has_value())
+            << alert.informativeText.toStdString();
+        EXPECT_NE(alert.informativeText.contains(folder), testCase.namedCopy.has_value());
+        const QString linkKept = Strings::localizedFormat(
+            testCase.namedCopy ? "StoreLinksKeptForRunningCopy" : "StoreLinksKeptForLaterStart",
+            { 1 });
+        EXPECT_EQ(alert.informativeText.contains(linkKept), testCase.link != nullptr);
+        // Kept indeed, for the start that opens the store.
+        LinkInbox kept;
+        kept.gather();
+        EXPECT_EQ(kept.waitingCount(), testCase.link ? 1 : 0);
+        for (const QString &file : QDir(LinkInbox::defaultFolder()).entryList(QDir::Files))
+            QFile::remove(LinkInbox::defaultFolder() + "/" + file);
+    }
+    other.kill();
+    other.waitForFinished();
 }
 
 TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRefresh)
