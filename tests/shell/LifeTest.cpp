@@ -25,9 +25,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMap>
 #include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -106,6 +109,20 @@ TEST_F(LifeTest, AFirstStartShowsTheWelcomeWindowAndAStoreWithListsTheMainWindow
     ASSERT_EQ(delegate.windowMenu().itemCount(), 1);
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
               "&1 Games");
+}
+
+TEST_F(LifeTest, TheFirstStartsMainWindowOpensInTheMiddleOfTheScreen)
+{
+    delegate.applicationDidFinishLaunching();
+    auto *name = delegate.welcomeWindowController().findChild<QLineEdit *>();
+    ASSERT_NE(name, nullptr);
+    QTest::keyClicks(name, "Games");
+    QTest::keyClick(name, Qt::Key_Return);
+    ASSERT_TRUE(mainShown());
+    const MainWindowController &window = delegate.mainWindowController();
+    const QPoint off
+        = window.frameGeometry().center() - window.screen()->availableGeometry().center();
+    EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
 }
 
 TEST_F(LifeTest, ALinkAddsTheAppToTheSelectedListThroughTheMainWindow)
