@@ -1,9 +1,93 @@
 #include "controls/WindowShortcuts.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QShortcut>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace tanvill {
+
+namespace {
+
+// Opens the menu of `title`, its first item current, as the title's Alt and letter do, so that
+// the arrows walk on from there. The item is made current as Down makes it: a submenu stays shut
+// until asked for.
+void openMenu(QMenuBar *bar, QAction *title)
+{
+    bar->setActiveAction(title);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(title->menu(), &down);
+}
+
+// Watches the keys sent to the pop-up's widgets while it lives.
+class MenuKeysPasser : public QObject
+{
+public:
+    explicit MenuKeysPasser(QWidget *popup) : QObject(popup), m_popup(popup)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()
+            || static_cast<QWidget *>(watched)->window() != m_popup || !m_popup->isVisible())
+            return false;
+        QMenuBar *bar = menuBar();
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        const bool f10 = key->key() == Qt::Key_F10 && modifiers == Qt::NoModifier;
+        if (!bar || (!f10 && modifiers != Qt::AltModifier))
+            return false;
+        // F10 opens the first menu; Alt and a letter the menu whose title has it.
+        QAction *title = nullptr;
+        if (!f10) {
+            const QKeySequence pressed(QKeyCombination(Qt::AltModifier, Qt::Key(key->key())));
+            const QList<QAction *> titles = bar->actions();
+            const auto found = std::find_if(titles.begin(), titles.end(), [&](QAction *action) {
+                return action->menu() && action->isVisible() && action->isEnabled()
+                    && QKeySequence::mnemonic(action->text()) == pressed;
+            });
+            if (found == titles.end())
+                return false;
+            title = *found;
+        }
+        // The menu opens once the pop-up has gone and the window has the keyboard back.
+        m_popup->close();
+        QMetaObject::invokeMethod(
+            bar,
+            [bar = QPointer<QMenuBar>(bar), title = QPointer<QAction>(title)] {
+                if (!bar)
+                    return;
+                if (title)
+                    openMenu(bar, title);
+                else
+                    openFirstMenu(bar);
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    QMenuBar *menuBar() const
+    {
+        const QWidget *parent = m_popup->parentWidget();
+        return parent
+            ? parent->window()->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly)
+            : nullptr;
+    }
+
+    QWidget *m_popup;
+};
+
+} // namespace
 
 void closeWindowOnStandardKeys(QWidget *window, bool alsoEscape)
 {
@@ -13,6 +97,22 @@ void closeWindowOnStandardKeys(QWidget *window, bool alsoEscape)
     for (const QKeySequence &key : keys)
         QObject::connect(new QShortcut(key, window), &QShortcut::activated, window,
                          &QWidget::close);
+}
+
+void openFirstMenu(QMenuBar *bar)
+{
+    const QList<QAction *> titles = bar->actions();
+    const auto title = std::find_if(titles.begin(), titles.end(), [](const QAction *action) {
+        return action->menu() && action->isVisible() && action->isEnabled();
+    });
+    if (title != titles.end())
+        openMenu(bar, *title);
+}
+
+void passMenuKeysToWindow(QWidget *popup)
+{
+    if (popup)
+        new MenuKeysPasser(popup);
 }
 
 } // namespace tanvill

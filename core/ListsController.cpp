@@ -206,8 +206,11 @@ void ListsController::reportOpening()
     // the store in another process's hands, everything the user enters would fight it; a
     // store of a later version must reach that version unchanged.
     using Outcome = ObjectStore::OpenOutcome;
-    const Error error = openResult.outcome == Outcome::InUse
+    const Error error = openResult.outcome == Outcome::InUse && openResult.runningCopy > 0
         ? storeError(5, QStringLiteral("StoreInUseNotice"), QStringLiteral("StoreInUseSuggestion"),
+                     openResult.error)
+        : openResult.outcome == Outcome::InUse
+        ? storeError(5, QStringLiteral("StoreHeldNotice"), QStringLiteral("StoreHeldSuggestion"),
                      openResult.error)
         : openResult.outcome == Outcome::Newer
         ? storeError(7, QStringLiteral("StoreNewerNotice"), QStringLiteral("StoreNewerSuggestion"),
@@ -218,6 +221,12 @@ void ListsController::reportOpening()
     alert.style = Alert::Style::Critical;
     alert.messageText = error.description;
     alert.informativeText = error.recoverySuggestion;
+    if (const int kept = keptLinkCount ? keptLinkCount() : 0; kept > 0)
+        alert.informativeText += QStringLiteral("\n\n")
+            + Strings::localizedFormat(openResult.runningCopy > 0
+                                           ? QStringLiteral("StoreLinksKeptForRunningCopy")
+                                           : QStringLiteral("StoreLinksKeptForLaterStart"),
+                                       { qint64(kept) });
     AlertPresenter::current().runModal(alert);
     QCoreApplication::exit(1);
 }

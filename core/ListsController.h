@@ -106,6 +106,10 @@ public:
     // for it ("displayAppCountAsIconBadge"), else removes the badge.
     void updateDockTile();
 
+    // How many links a start that cannot open its store keeps for later, told at the end of
+    // the alert about the store. The shell gives it.
+    std::function<int()> keptLinkCount;
+
     // Adding and changing applications (ListsControllerApps.cpp). Positions are positions in
     // a list's displayed order, newest first.
 

@@ -1,6 +1,7 @@
 #include "details/DetailPopover.h"
 
 #include "controls/PopoverShape.h"
+#include "controls/WindowShortcuts.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -27,6 +28,8 @@ DetailPopover::DetailPopover(QWidget *content, QWidget *parent)
     layout->setContentsMargins(kPadding, kArrowHeight + kPadding, kPadding, kPadding);
     layout->addWidget(content);
     content->installEventFilter(this);
+    // F10 and the menus' Alt letters open the window's menus, as from its own fields.
+    passMenuKeysToWindow(this);
 }
 
 void DetailPopover::showBelow(QWidget *anchor)

@@ -2,7 +2,8 @@
 
 // The frame of the detail window's popovers (history, notes): a borderless panel with an arrow
 // pointing up at the button that opened it, closed by a click elsewhere or by Escape, and
-// deleted once closed, with its content. It takes the content's size and follows it when the
+// deleted once closed, with its content. F10 and Alt with a menu's letter close it and open that
+// menu of the window. It takes the content's size and follows it when the
 // content changes its size while shown.
 
 #include <QFrame>

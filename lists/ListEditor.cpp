@@ -3,6 +3,7 @@
 #include "controls/ColorGridView.h"
 #include "controls/PopoverShape.h"
 #include "controls/TextFieldLength.h"
+#include "controls/WindowShortcuts.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/TextLimits.h"
@@ -38,6 +39,8 @@ ListEditor::ListEditor(ListsController &lists, Presentation presentation, QWidge
     if (presentation == Presentation::Popover) {
         setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
         setAttribute(Qt::WA_TranslucentBackground);
+        // F10 and the menus' Alt letters open the window's menus, as from its own fields.
+        passMenuKeysToWindow(this);
     }
 
     auto *column = new QVBoxLayout(this);

@@ -1,7 +1,9 @@
 #include "lists/MainWindowController.h"
 
 #include "controls/WindowFrameAutosave.h"
+#include "controls/WindowPlacement.h"
 
+#include <QApplication>
 #include <QEvent>
 
 namespace tanvill {
@@ -29,6 +31,11 @@ bool MainWindowController::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindowController::showWindow()
 {
+    // Without a place of its own (the first start, or none kept) it opens in the middle of the
+    // screen the user works on, where the welcome window stood, rather than wherever the window
+    // manager finds room beside the windows still open.
+    if (!isVisible() && !testAttribute(Qt::WA_Moved))
+        centreOnScreen(this, screenOfWindow(QApplication::activeWindow()));
     show();
     raise();
     activateWindow();

@@ -17,7 +17,8 @@ public:
 
     MainViewController *contentViewController() const { return m_content; }
 
-    // Shows the window and brings it to the front.
+    // Shows the window and brings it to the front; a window with no frame kept opens centred on
+    // the screen the user works on.
     void showWindow();
 
 signals:

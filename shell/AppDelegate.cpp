@@ -75,6 +75,10 @@ AppDelegate::AppDelegate(Services &services)
         });
     m_services.workspace().setFailureHandler([this](const QUrl &url) { showLinkFailure(url); });
     m_services.appUpdater().setRefreshStartHandler([this] { m_linkLoop.retry(); });
+    // A start that cannot open the store says that the links it took are kept for later.
+    m_services.listsController().keptLinkCount = [this] {
+        return m_linkLoop.waitingLinkCount();
+    };
     connectMenu();
     observe();
     updateMenus();
@@ -84,6 +88,7 @@ AppDelegate::~AppDelegate()
 {
     m_services.appUpdater().setLatestChangesPresenter({});
     m_services.appUpdater().setRefreshStartHandler({});
+    m_services.listsController().keptLinkCount = {};
     m_services.workspace().setFailureHandler({});
     m_services.notificationCenter().removeObservers(this);
     if (m_appShopperImportWindow)
@@ -165,6 +170,11 @@ void AppDelegate::updateLatestChangesItem()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // Without its store this start says only that, and quits once the user has read it: no
+    // window opens behind that alert, and the changes kept earlier and the links it was given
+    // wait for a start that opens the store.
+    if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
+        return;
     m_services.appUpdater().startUpdater();
     if (!m_services.listsController().lists().empty())
         showMainWindow();
@@ -173,10 +183,6 @@ void AppDelegate::applicationDidFinishLaunching()
     updateMenus();
     setSortingAndGroupingFromSettings();
     setUpTrayIcon();
-    // Without its store this start says only that, and quits once the user has read it: the
-    // changes kept earlier and the links it was given wait for a start that opens the store.
-    if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
-        return;
     tellAboutKeptChanges();
     m_linkLoop.start();
 }

@@ -1,5 +1,6 @@
 #include "shell/MainMenu.h"
 
+#include "controls/WindowShortcuts.h"
 #include "platform/Strings.h"
 
 #include <QAction>
@@ -28,26 +29,6 @@ QAction *addChoice(QMenu *menu, QActionGroup *group, const char *key)
     item->setCheckable(true);
     group->addAction(item);
     return item;
-}
-
-// Opens the bar's first menu with its first item current, as a title's Alt+letter does, so
-// that the arrows walk on from there.
-void openFirstMenu(QMenuBar *bar)
-{
-    const QList<QAction *> titles = bar->actions();
-    const auto title = std::find_if(titles.begin(), titles.end(), [](const QAction *action) {
-        return action->menu() && action->isVisible() && action->isEnabled();
-    });
-    if (title == titles.end())
-        return;
-    bar->setActiveAction(*title);
-    QMenu *menu = (*title)->menu();
-    for (QAction *item : menu->actions()) {
-        if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
-            menu->setActiveAction(item);
-            break;
-        }
-    }
 }
 
 } // namespace

@@ -68,6 +68,9 @@ public:
         // A file at the name a rewrite uses that was not this store's own unfinished rewrite:
         // it was left where it is, and the user is told of it.
         QString leftoverPath;
+        // With InUse: the process of the running copy of Tanvill that holds the store; 0 when
+        // another program holds it, or a holder that cannot be told from one.
+        qint64 runningCopy = 0;
     };
     static bool isUsable(OpenOutcome outcome)
     {

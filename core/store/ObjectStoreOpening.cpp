@@ -44,9 +44,13 @@ bool ObjectStore::lock(const QString &path, OpenResult *result)
         return true;
     case StoreLock::Result::Held:
         result->outcome = OpenOutcome::InUse;
+        result->runningCopy = holder;
+        // A copy is named only while it runs: the lock file stays, with the number of the last
+        // copy that held it, after that copy quit.
         result->error = holder > 0
             ? tr("Another Tanvill (process %1) is using your lists.").arg(holder)
-            : tr("Another Tanvill is using your lists.");
+            : tr("Another program holds the folder %1.")
+                  .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
         return false;
     case StoreLock::Result::Failed:
         break;

@@ -7,7 +7,10 @@
 #include <QSysInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +39,49 @@ QList<QByteArray> recordIn(int fd)
     return count > 0 ? QByteArray(bytes, qsizetype(count)).split('\n') : QList<QByteArray>();
 }
 
-// The process the first line of the lock file names; 0 when it names none.
+// The executable a process runs, by its link in /proc: the file and its name, without the mark
+// the system adds once the file was replaced (an update installed while it runs).
+struct Executable
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    QByteArray name;
+};
+
+std::optional<Executable> executableOf(const QByteArray &process)
+{
+    const QByteArray link = "/proc/" + process + "/exe";
+    char target[4096];
+    struct stat file
+    {
+    };
+    const ssize_t length = ::readlink(link.constData(), target, sizeof target);
+    if (length <= 0 || ::stat(link.constData(), &file) != 0)
+        return std::nullopt;
+    QByteArray path(target, qsizetype(length));
+    if (path.endsWith(" (deleted)"))
+        path.chop(10);
+    return Executable { file.st_dev, file.st_ino, path.mid(path.lastIndexOf('/') + 1) };
+}
+
+// Whether the process runs this program: alive, and running our executable or one of its name.
+// A number whose process ended may have gone to another program since.
+bool runsThisProgram(qint64 pid)
+{
+    if (pid == QCoreApplication::applicationPid())
+        return true;
+    const std::optional<Executable> ours = executableOf("self");
+    // Without /proc to look in, a live process is the best there is to go by.
+    if (!ours)
+        return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+    const std::optional<Executable> theirs = executableOf(QByteArray::number(pid));
+    return theirs
+        && ((theirs->device == ours->device && theirs->inode == ours->inode)
+            || theirs->name == ours->name);
+}
+
+// The running copy of this program the first line of the lock file names; 0 when it names
+// none, or a process that has ended or runs another program.
 qint64 holderAt(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(),
@@ -47,7 +92,8 @@ qint64 holderAt(const QString &path)
     ::close(fd);
     bool ok = false;
     const qint64 pid = record.isEmpty() ? 0 : record.constFirst().toLongLong(&ok);
-    return ok && pid > 0 ? pid : 0;
+    return ok && pid > 0 && pid <= std::numeric_limits<pid_t>::max() && runsThisProgram(pid) ? pid
+                                                                                             : 0;
 }
 
 QByteArray folderOf(const QString &path)

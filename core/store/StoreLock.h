@@ -36,7 +36,8 @@ public:
     StoreLock &operator=(const StoreLock &) = delete;
 
     // Takes the lock for the lock file at path without waiting. With Held, holderPid is the
-    // holder's process when the file names it (0 when not); with Failed, error is a sentence
+    // holder's process when the file names a running copy of this program (0 when it names
+    // none, a process that has ended or one of another program); with Failed, error is a sentence
     // for the user. Called again while it holds the folder at the path (its lock file went),
     // it keeps the folder and takes the file anew; when the folder it holds left the path, it
     // lets go of that one and locks the folder now there.

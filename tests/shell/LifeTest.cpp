@@ -25,10 +25,18 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMap>
+#include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tanvill;
 
@@ -101,6 +109,20 @@ TEST_F(LifeTest, AFirstStartShowsTheWelcomeWindowAndAStoreWithListsTheMainWindow
     ASSERT_EQ(delegate.windowMenu().itemCount(), 1);
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
               "&1 Games");
+}
+
+TEST_F(LifeTest, TheFirstStartsMainWindowOpensInTheMiddleOfTheScreen)
+{
+    delegate.applicationDidFinishLaunching();
+    auto *name = delegate.welcomeWindowController().findChild<QLineEdit *>();
+    ASSERT_NE(name, nullptr);
+    QTest::keyClicks(name, "Games");
+    QTest::keyClick(name, Qt::Key_Return);
+    ASSERT_TRUE(mainShown());
+    const MainWindowController &window = delegate.mainWindowController();
+    const QPoint off
+        = window.frameGeometry().center() - window.screen()->availableGeometry().center();
+    EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
 }
 
 TEST_F(LifeTest, ALinkAddsTheAppToTheSelectedListThroughTheMainWindow)
@@ -369,6 +391,16 @@ QString linkTo(const QString &identifier)
     return QStringLiteral("tanvill:///addApp?id=") + identifier;
 }
 
+QStringList visibleWindowTitles()
+{
+    QStringList titles;
+    for (const QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible())
+            titles << window->windowTitle();
+    }
+    return titles;
+}
+
 QStringList identifiersInStore(ListsController &lists)
 {
     QStringList identifiers;
@@ -421,6 +453,97 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
     EXPECT_TRUE(test::waitFor([&] { return next.waitingLinkCount() == 0; }));
     EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(services.settings().hasStoredValue(SettingsKeys::PendingLinks));
+}
+
+TEST_F(LifeTest, AStartWhoseStoreIsHeldNamesOnlyARunningCopyKeepsItsLinkAndOpensNoWindow)
+{
+    // The test's own services hold the store; the lock file names whoever each case says.
+    const QString lockFile = ObjectStore::lockPath(ListsController::defaultStorePath());
+    const QString folder = QDir::toNativeSeparators(QFileInfo(lockFile).absolutePath());
+    // A copy of this program that runs, and one that ran and ended.
+    struct Child
+    {
+        pid_t pid;
+        ~Child()
+        {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
+        }
+    };
+    const Child running { ::fork() };
+    if (running.pid == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(running.pid, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    // Another program, which has the number of a copy that quit.
+    QProcess other;
+    other.start("sleep", { "60" });
+    ASSERT_TRUE(other.waitForStarted());
+    const struct
+    {
+        const char *holder;
+        QByteArray record;
+        const char *link;
+        std::optional<qint64> namedCopy;
+    } cases[] = {
+        { "a running copy", QByteArray::number(running.pid) + "\ntanvill\n", "31", running.pid },
+        { "a copy that ended", QByteArray::number(ended) + "\ntanvill\n", "32", std::nullopt },
+        { "another program", QByteArray::number(other.processId()) + "\ntanvill\n", nullptr,
+          std::nullopt },
+        { "nobody named", QByteArray(), "33", std::nullopt },
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.holder);
+        QFile record(lockFile);
+        ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        record.write(testCase.record);
+        record.close();
+        test::ScriptedAlertPresenter *blockedAlerts = nullptr;
+        const std::unique_ptr<Services> blocked = test::anotherStart(&blockedAlerts);
+        AppDelegate start(*blocked);
+        start.setQuitHandler([] {});
+        if (testCase.link) {
+            ASSERT_EQ(start.takeMessage(linkTo(testCase.link)).kind, instance::Answer::Kind::Taken);
+        }
+        // Launch finishes while the alert is up, as it does in its event loop.
+        QStringList windowsBehindAlert { "none yet" };
+        blockedAlerts->whileShowing = [&](const Alert &) {
+            start.applicationDidFinishLaunching();
+            test::drainEvents();
+            windowsBehindAlert = visibleWindowTitles();
+        };
+        test::drainEvents();
+        start.applicationWillTerminate();
+
+        ASSERT_EQ(blockedAlerts->alerts.size(), 1u);
+        const Alert &alert = blockedAlerts->alerts[0];
+        EXPECT_TRUE(windowsBehindAlert.isEmpty()) << windowsBehindAlert.join(", ").toStdString();
+        EXPECT_EQ(alert.messageText.toStdString(),
+                  Strings::localized(testCase.namedCopy ? "StoreInUseNotice" : "StoreHeldNotice")
+                      .toStdString());
+        EXPECT_EQ(alert.informativeText.contains(
+                      QString("process %1").arg(testCase.namedCopy.value_or(0))),
+                  testCase.namedCopy.has_value())
+            << alert.informativeText.toStdString();
+        EXPECT_NE(alert.informativeText.contains(folder), testCase.namedCopy.has_value());
+        const QString linkKept = Strings::localizedFormat(
+            testCase.namedCopy ? "StoreLinksKeptForRunningCopy" : "StoreLinksKeptForLaterStart",
+            { 1 });
+        EXPECT_EQ(alert.informativeText.contains(linkKept), testCase.link != nullptr);
+        // Kept indeed, for the start that opens the store.
+        LinkInbox kept;
+        kept.gather();
+        EXPECT_EQ(kept.waitingCount(), testCase.link ? 1 : 0);
+        for (const QString &file : QDir(LinkInbox::defaultFolder()).entryList(QDir::Files))
+            QFile::remove(LinkInbox::defaultFolder() + "/" + file);
+    }
+    other.kill();
+    other.waitForFinished();
 }
 
 TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRefresh)

@@ -2,6 +2,8 @@
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
+#include "details/AppDetailViewController.h"
+#include "details/AppNotesViewController.h"
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
@@ -24,8 +26,12 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace tanvill;
 
@@ -171,6 +177,81 @@ TEST_F(MenusTest, AFocusedDetailWindowGetsTheMenuBarAndItsAppTheAppMenu)
     EXPECT_EQ(moveTitles(), QStringList { "&1 Work" });
     window->close();
     EXPECT_TRUE(test::waitFor([&] { return !appItem(MainMenu::kReloadIndex)->isEnabled(); }));
+}
+
+TEST_F(MenusTest, TheMenuKeysOpenTheWindowsMenusFromItsPopoversAndTypeNothing)
+{
+    makeLists({ "Home" }, 0);
+    App *app = addApps({ "Things" })[0];
+    delegate.showMainWindow();
+    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                   services.listsController());
+    DetailWindowManager manager(services.listsController(), services.settings());
+    manager.openDetailWindowWithSummaryController(controller.get());
+    DetailWindow *detailWindow = manager.windowForIdentifier(app->identifier());
+    ASSERT_NE(detailWindow, nullptr);
+    ASSERT_TRUE(test::waitFor([&] { return delegate.responsibleSummaryController() != nullptr; }));
+    AppDetailViewController *view = detailWindow->contentViewController();
+    List *list = services.listsController().lists()[0];
+    const struct
+    {
+        const char *popover;
+        QWidget *window;
+        std::function<QWidget *()> open; // gives the popover's text field
+        std::function<QString()> typed;
+    } popovers[] = {
+        { "notes", detailWindow,
+          [&]() -> QWidget * {
+              view->viewAppNotes(view->appNotesButton());
+              return view->appNotesViewController()->textView();
+          },
+          [&] {
+              return app->notes().value_or(QString());
+          } },
+        { "list editor", &delegate.mainWindowController(),
+          [&]() -> QWidget * {
+              menu.editListItem->trigger();
+              QWidget *editor = QApplication::activePopupWidget();
+              return editor ? editor->findChild<QLineEdit *>() : nullptr;
+          },
+          [&] {
+              return list->name();
+          } },
+    };
+    for (const auto &popover : popovers) {
+        SCOPED_TRACE(popover.popover);
+        QMenuBar *bar = popover.window->findChild<QMenuBar *>();
+        ASSERT_NE(bar, nullptr);
+        // F10, and Alt with the letter of each menu of the bar.
+        std::vector<std::pair<QKeyCombination, QMenu *>> keys { { Qt::Key_F10,
+                                                                  bar->actions()[0]->menu() } };
+        for (QAction *title : bar->actions())
+            keys.emplace_back(QKeySequence::mnemonic(title->text())[0], title->menu());
+        ASSERT_EQ(keys.size(), 7u);
+        const QString before = popover.typed();
+        for (const auto &[key, menuOpened] : keys) {
+            SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+            QApplication::setActiveWindow(popover.window);
+            QWidget *field = popover.open();
+            ASSERT_NE(field, nullptr);
+            const QPointer<QWidget> shown = field->window();
+            QTest::keyClick(field, Qt::Key_X);
+            // The offscreen platform takes the window's activation with the closed pop-up, and
+            // the menus with it: that the menu opened is what counts.
+            bool opened = false;
+            const QMetaObject::Connection showing
+                = QObject::connect(menuOpened, &QMenu::aboutToShow, [&opened] { opened = true; });
+            QTest::keyClick(field, key.key(), key.keyboardModifiers());
+            test::drainEvents();
+            QObject::disconnect(showing);
+            EXPECT_TRUE(opened);
+            EXPECT_TRUE(!shown || !shown->isVisible());
+            while (QWidget *popup = QApplication::activePopupWidget())
+                QTest::keyClick(popup, Qt::Key_Escape);
+        }
+        // The text holds what was typed, and only that.
+        EXPECT_EQ(popover.typed(), before + QString(qsizetype(keys.size()), QLatin1Char('x')));
+    }
 }
 
 TEST_F(MenusTest, MovingToListsOfEqualNamesReachesTheOneChosen)

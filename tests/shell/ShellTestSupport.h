@@ -74,7 +74,7 @@ inline ServicesOptions recordingServicesOptions(RecordingAlertPresenter **alerts
 
 // The services of another start of Tanvill in the same home, with a store of its own that does
 // not wait for another start's lock, taken over as the application takes its own.
-inline std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+inline std::unique_ptr<Services> anotherStart(ScriptedAlertPresenter **alerts)
 {
     ServicesOptions options = recordingServicesOptions(alerts);
     options.objectStore = std::make_unique<ObjectStore>();
@@ -82,6 +82,14 @@ inline std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
     auto services = std::make_unique<Services>(std::move(options));
     services->listsController().takeOverStore();
     return services;
+}
+
+inline std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
+{
+    ScriptedAlertPresenter *scripted = nullptr;
+    std::unique_ptr<Services> start = anotherStart(&scripted);
+    *alerts = scripted;
+    return start;
 }
 
 class ShellTest : public ::testing::Test
