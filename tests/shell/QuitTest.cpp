@@ -83,6 +83,8 @@ struct Session
                 box->done(QDialog::Rejected);
         });
         delegate->applicationDidFinishLaunching();
+        // The key the desktops give Quit; the offscreen platform gives it none.
+        menu().quitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     }
 
     MainWindowController &window() { return delegate->mainWindowController(); }
@@ -306,4 +308,150 @@ TEST(Quitting, ASearchShownInTheMainWindowEndsWithIt)
     run.delegate->terminate();
     run.endProcess();
     EXPECT_EQ(readStore().listCount, "2");
+}
+
+namespace {
+
+// Presses the Quit key where the keyboard is: in the window that blocks the others, if any.
+void pressQuitKey(QWidget *fallback)
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    QWidget *target = modal ? (modal->focusWidget() ? modal->focusWidget() : modal) : fallback;
+    QTest::keyClick(target, Qt::Key_Q, Qt::ControlModifier);
+}
+
+// From inside an alert's own event loop: presses Quit's key there, then closes whatever is
+// still open, so that a key that does nothing fails the test rather than hangs it.
+void pressQuitKeyInTheAlert()
+{
+    QTimer::singleShot(0, [] {
+        pressQuitKey(nullptr);
+        QTimer::singleShot(0, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->done(QDialog::Rejected);
+        });
+    });
+}
+
+// Stands in for the platform's drag loop, which takes every key but Escape for itself.
+class DragKeys : public QObject
+{
+public:
+    DragKeys() { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            event->accept();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+struct HeldKeys
+{
+    const char *name;
+    bool realAlerts;
+    // Opens what holds the keys and presses Quit's key in it.
+    std::function<void(Session &)> openAndPress;
+};
+
+} // namespace
+
+TEST(Quitting, TheQuitKeyQuitsWhateverHoldsTheKeyboard)
+{
+    const HeldKeys cases[] = {
+        { "the new list sheet", false,
+          [](Session &run) {
+              run.menu().addListItem->trigger();
+              ASSERT_NE(run.main().listCreator(), nullptr);
+              typeInto(run.main().listCreator()->nameTextField(), "Half made");
+              pressQuitKey(nullptr);
+          } },
+        { "rearrange lists", false,
+          [](Session &run) {
+              run.menu().listRearrangementMenuItem->trigger();
+              ASSERT_NE(qobject_cast<ListOrderViewController *>(QApplication::activeModalWidget()),
+                        nullptr);
+              pressQuitKey(nullptr);
+          } },
+        { "the delete list question", true,
+          [](Session &run) {
+              pressQuitKeyInTheAlert();
+              run.menu().deleteListMenuItem->trigger();
+          } },
+        { "the first archived app's notice", true,
+          [](Session &run) {
+              run.services->settings().setValue("hasSeenFirstArchiveNotice", false);
+              pressQuitKeyInTheAlert();
+              run.services->listsController().archiveApp(run.app(), &run.window());
+          } },
+        { "a row drag", false,
+          [](Session &run) {
+              TableView *table = run.main().listViewController()->tableView();
+              table->setDragRunner([&](QDrag *drag) {
+                  DragKeys drags;
+                  const QPoint at = table->rectOfRow(0).center();
+                  QDragEnterEvent enter(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+                  QApplication::sendEvent(table->viewport(), &enter);
+                  test::drainEvents();
+                  pressQuitKey(table);
+                  test::drainEvents();
+                  return Qt::IgnoreAction;
+              });
+              const QPoint start = table->rectOfRow(0).topLeft() + QPoint(120, 20);
+              QTest::mousePress(table->viewport(), Qt::LeftButton, {}, start);
+              QTest::mouseMove(table->viewport(),
+                               start + QPoint(0, 3 * QApplication::startDragDistance()));
+              QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, start);
+          } },
+    };
+    for (const HeldKeys &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IsolatedHome home;
+        {
+            Session run(c.realAlerts);
+            run.delegate->showMainWindow();
+            QApplication::setActiveWindow(&run.window());
+            c.openAndPress(run);
+            test::drainEvents();
+            EXPECT_EQ(run.quits, 1);
+            run.endProcess();
+        }
+        // Nothing the sheet or question was about happened.
+        EXPECT_EQ(readStore().listCount, "2");
+    }
+}
+
+TEST(Quitting, TheQuitKeyOverASheetAsksFirstWhereQuitDoes)
+{
+    test::IsolatedHome home;
+    Session run;
+    run.services->settings().setValue("suppressQuitWarning", false);
+    run.services->settings().setValue("NotifyAboutChanges.Version", true);
+    run.delegate->showMainWindow();
+    run.menu().addListItem->trigger();
+    ASSERT_NE(run.main().listCreator(), nullptr);
+    // "No": the sheet stays as it was.
+    run.alerts->preparedAnswers = { { 0, false } };
+    pressQuitKey(nullptr);
+    test::drainEvents();
+    ASSERT_EQ(run.alerts->alerts.size(), 1u);
+    EXPECT_EQ(run.alerts->alerts[0].messageText,
+              Strings::localized("NotificationQuitWarningTitle"));
+    EXPECT_EQ(run.quits, 0);
+    EXPECT_NE(run.main().listCreator(), nullptr);
+    // "Yes": it quits.
+    run.alerts->preparedAnswers = { { 1, false } };
+    pressQuitKey(nullptr);
+    test::drainEvents();
+    EXPECT_EQ(run.quits, 1);
+    run.endProcess();
 }
