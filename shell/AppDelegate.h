@@ -167,6 +167,7 @@ private:
     void appDidMove(const Notification &notification);
     void updateLatestChangesItem();
     void updateShareListItem();
+    void holdListItemsOff();
     // Tells the user that a link (feedback mail, support or store page) did not open, with
     // its address to open by hand.
     void showLinkFailure(const QUrl &url);
@@ -207,6 +208,7 @@ private:
     QSet<int> m_listItemsHeldOff;
     QSet<int> m_appItemsHeldOff;
     bool m_listOrderSheetOpen = false;
+    bool m_shareSheetOpen = false;
     bool m_launched = false;
     bool m_handlingMessage = false;
     bool m_inMessageLoop = false;
