@@ -62,6 +62,11 @@ HeaderController::~HeaderController()
 {
     if (m_animation)
         m_animation->stop();
+    // The pages go after the pager: an editor still open on one ends on the way, and its edits
+    // reach no pager.
+    for (HeaderViewController *page :
+         findChildren<HeaderViewController *>(Qt::FindDirectChildrenOnly))
+        page->disconnect(this);
 }
 
 HeaderViewController *HeaderController::selectedViewController() const

@@ -23,6 +23,7 @@ NotificationCenter::Token NotificationCenter::addObserver(const QString &name, Q
     observer.context = context;
     observer.handler = std::move(handler);
     m_observers.push_back(std::move(observer));
+    m_teardown.watch(context);
     return m_observers.back().token;
 }
 
@@ -65,6 +66,15 @@ void NotificationCenter::post(const QString &name, const void *sender, const QVa
         handler(notification);
     }
     --m_deliveryDepth;
+    compact();
+}
+
+void NotificationCenter::contextTornDown(const QObject *context)
+{
+    for (Observer &observer : m_observers) {
+        if (TeardownWatch::isWithin(observer.context.data(), context))
+            observer.removed = true;
+    }
     compact();
 }
 

@@ -2,8 +2,12 @@
 
 // Broadcast of named changes inside the process, the way the windows learn what the data
 // core, the updater and the settings did. Delivery is synchronous, on the calling (UI)
-// thread, in registration order. Observers go away with their context object, and an
-// observer may be removed (or added) while a notification is being delivered.
+// thread, in registration order. Observers go away as the teardown of their context object
+// begins (a window's with the window's), so that nothing posted while a window is taken down
+// reaches into it; an observer may be removed (or added) while a notification is being
+// delivered.
+
+#include "platform/TeardownWatch.h"
 
 #include <QObject>
 #include <QPointer>
@@ -31,8 +35,9 @@ public:
     // The application's centre (see SharedInstance.h).
     static NotificationCenter &defaultCenter();
 
-    // Observes `name` (every name when empty) from `sender` (every sender when null) for as
-    // long as `context` lives. Returns a token for removeObserver.
+    // Observes `name` (every name when empty) from `sender` (every sender when null) until
+    // the teardown of `context`, or of an object it lies in as it is added, begins. Returns a
+    // token for removeObserver.
     Token addObserver(const QString &name, QObject *context, Handler handler,
                       const void *sender = nullptr);
     void removeObserver(Token token);
@@ -56,10 +61,14 @@ private:
     };
 
     void compact();
+    void contextTornDown(const QObject *context);
 
     std::vector<Observer> m_observers;
     Token m_nextToken = 1;
     int m_deliveryDepth = 0;
+    TeardownWatch m_teardown { [this](const QObject *context) {
+        contextTornDown(context);
+    } };
 };
 
 } // namespace tanvill

@@ -186,6 +186,7 @@ UserDefaults::Token UserDefaults::observe(const QString &key, QObject *context, 
 {
     Q_ASSERT(context);
     m_observations.push_back({ m_nextToken++, key, context, std::move(observer), false });
+    m_teardown.watch(context);
     return m_observations.back().token;
 }
 
@@ -193,6 +194,14 @@ void UserDefaults::removeObserver(Token token)
 {
     for (Observation &observation : m_observations) {
         if (observation.token == token)
+            observation.removed = true;
+    }
+}
+
+void UserDefaults::contextTornDown(const QObject *context)
+{
+    for (Observation &observation : m_observations) {
+        if (TeardownWatch::isWithin(observation.context.data(), context))
             observation.removed = true;
     }
 }

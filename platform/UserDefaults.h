@@ -5,6 +5,8 @@
 // caller's fallback when neither is usable), and observers that run synchronously after
 // every change of their key.
 
+#include "platform/TeardownWatch.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
@@ -62,7 +64,8 @@ public:
     // could not be written.
     bool sync();
 
-    // Calls `observer` with the new value after every change of key, while context lives.
+    // Calls `observer` with the new value after every change of key, until the teardown of
+    // `context`, or of an object it lies in as it is added, begins (see NotificationCenter).
     Token observe(const QString &key, QObject *context, Observer observer);
     void removeObserver(Token token);
 
@@ -77,6 +80,7 @@ private:
     };
 
     void notify(const QString &key);
+    void contextTornDown(const QObject *context);
     std::optional<double> readNumber(const QString &key) const;
 
     std::unique_ptr<QSettings> m_settings;
@@ -84,6 +88,9 @@ private:
     std::vector<Observation> m_observations;
     Token m_nextToken = 1;
     int m_notifyDepth = 0;
+    TeardownWatch m_teardown { [this](const QObject *context) {
+        contextTornDown(context);
+    } };
 };
 
 } // namespace tanvill

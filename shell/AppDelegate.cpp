@@ -468,9 +468,7 @@ void AppDelegate::setListMenuItemEnabled(int index, bool enabled)
         m_listItemsHeldOff.remove(index);
     else
         m_listItemsHeldOff.insert(index);
-    const QList<QAction *> items = m_mainMenu->listMenu()->actions();
-    if (index >= 0 && index < items.size())
-        items[index]->setEnabled(enabled);
+    updateMenus();
 }
 
 void AppDelegate::setAppMenuItemEnabled(int index, bool enabled)
@@ -491,12 +489,26 @@ void AppDelegate::showPreferences()
 
 void AppDelegate::shareList(List *list, QWidget *window, std::function<void()> completion)
 {
-    if (!list || list->isDeleted() || !window) {
+    // One share sheet at a time: while it is open the List items that would open another
+    // sheet over the window are off (updateMenus).
+    if (!list || list->isDeleted() || !window || m_shareSheetOpen) {
         if (completion)
             completion();
         return;
     }
-    ListShareSheet::present(window, list, std::move(completion));
+    m_shareSheetOpen = true;
+    updateMenus();
+    ListShareSheet::present(
+        window, list, [self = QPointer<AppDelegate>(this), completion = std::move(completion)] {
+            // A sheet that goes with its window as the delegate is taken down reaches it no
+            // more: it is no longer the shell by then.
+            if (self && AppShell::current() == self.data()) {
+                self->m_shareSheetOpen = false;
+                self->updateMenus();
+            }
+            if (completion)
+                completion();
+        });
 }
 
 void AppDelegate::addWindowsItem(QWidget *window, const QString &title)

@@ -161,6 +161,7 @@ private:
     void appDidMove(const Notification &notification);
     void updateLatestChangesItem();
     void updateShareListItem();
+    void holdListItemsOff();
     // Tells the user that a link (feedback mail, support or store page) did not open, with
     // its address to open by hand.
     void showLinkFailure(const QUrl &url);
@@ -193,6 +194,7 @@ private:
     QSet<int> m_listItemsHeldOff;
     QSet<int> m_appItemsHeldOff;
     bool m_listOrderSheetOpen = false;
+    bool m_shareSheetOpen = false;
     LinkLoop m_linkLoop;
     bool m_terminating = false;
     bool m_quitRequested = false;

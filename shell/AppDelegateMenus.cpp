@@ -132,14 +132,35 @@ void AppDelegate::updateMenus()
     const int index = selected ? selected->index() : 0;
     menu.nextListMenuItem->setEnabled(count > 0 && index < count - 1);
     menu.previousListMenuItem->setEnabled(count > 0 && index > 0);
+    menu.addListItem->setEnabled(true);
+    menu.editListItem->setEnabled(true);
+    holdListItemsOff();
     updateAppMenu(count);
+}
+
+void AppDelegate::holdListItemsOff()
+{
+    // Items whose view is open (the list editor, the new-list sheet), and while the share
+    // sheet covers the main window, those that would open another sheet or the editor there.
+    const MainMenu &menu = *m_mainMenu;
+    const QList<QAction *> items = menu.listMenu()->actions();
+    for (const int index : std::as_const(m_listItemsHeldOff)) {
+        if (index >= 0 && index < items.size())
+            items[index]->setEnabled(false);
+    }
+    if (m_shareSheetOpen) {
+        for (QAction *item : { menu.addListItem, menu.editListItem, menu.shareListItem,
+                               menu.listRearrangementMenuItem, menu.deleteListMenuItem })
+            item->setEnabled(false);
+    }
 }
 
 void AppDelegate::updateShareListItem()
 {
     // As the header's share button: an empty list has nothing to share.
     const List *selected = m_services.listsController().selectedList();
-    m_mainMenu->shareListItem->setEnabled(selected && !selected->apps().empty());
+    m_mainMenu->shareListItem->setEnabled(selected && !selected->apps().empty()
+                                          && !m_shareSheetOpen);
 }
 
 void AppDelegate::setSortingAndGroupingFromSettings()

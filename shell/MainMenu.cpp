@@ -2,6 +2,7 @@
 
 #include "controls/WindowShortcuts.h"
 #include "platform/Strings.h"
+#include "shell/QuitKey.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -58,8 +59,10 @@ MainMenu::MainMenu(QMenu *windowMenu, bool withAppIdentifierItem)
     menu->addSeparator();
     quitItem = addItem(menu, "MenuQuit", QKeySequence::Quit);
     quitItem->setMenuRole(QAction::QuitRole);
-    // Quitting and the preferences are reached from every window, with or without a menu bar.
+    // Quitting and the preferences are reached from every window, with or without a menu bar;
+    // Quit's key from a sheet, an alert or a drag too, which the shortcut cannot get past.
     quitItem->setShortcutContext(Qt::ApplicationShortcut);
+    new QuitKey(quitItem, this);
 
     menu = m_listMenu.get();
     listSubmenuItem = m_listMenu->menuAction();

@@ -41,6 +41,11 @@ protected:
 
 } // namespace
 
+ChangesWindowController::~ChangesWindowController()
+{
+    delete m_current.data();
+}
+
 void ChangesWindowController::showWindow(const std::vector<AppUpdate> &updates)
 {
     if (m_current)

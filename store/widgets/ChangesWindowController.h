@@ -17,6 +17,12 @@ class ChangesWindowController
 public:
     static constexpr int kDefaultWidth = 460;
 
+    ChangesWindowController() = default;
+    // The window still open goes with its controller, at quit.
+    ~ChangesWindowController();
+    ChangesWindowController(const ChangesWindowController &) = delete;
+    ChangesWindowController &operator=(const ChangesWindowController &) = delete;
+
     // Closes the current window, then opens a new one for `updates` and keeps it.
     void showWindow(const std::vector<AppUpdate> &updates);
 

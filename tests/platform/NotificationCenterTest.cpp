@@ -1,5 +1,7 @@
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -81,4 +83,45 @@ TEST(NotificationCenter, ContextDestroyedByAnEarlierObserverIsNotCalled)
     center.addObserver("A", second.get(), [&](const Notification &) { ++secondCalls; });
     center.post("A");
     EXPECT_EQ(secondCalls, 0);
+}
+
+namespace {
+
+// Ends with a notice and a setting written, as a window closed at quit may.
+struct EndsWithANotice : QObject
+{
+    EndsWithANotice(NotificationCenter &center, tanvill::UserDefaults &settings, QObject *parent)
+        : QObject(parent), center(center), settings(settings)
+    { }
+    ~EndsWithANotice() override
+    {
+        center.post("A");
+        settings.setValue("key", 2);
+    }
+    NotificationCenter &center;
+    tanvill::UserDefaults &settings;
+};
+
+} // namespace
+
+TEST(NotificationCenter, NothingATeardownPostsReachesWhatIsTornDownWithIt)
+{
+    QTemporaryDir folder;
+    tanvill::UserDefaults settings(folder.filePath("settings.conf"));
+    NotificationCenter center;
+    QStringList heard;
+    QObject outside;
+    auto window = std::make_unique<QObject>();
+    new EndsWithANotice(center, settings, window.get());
+    // Taken down after the sibling above, whole until then, but going with the window.
+    auto *inside = new QObject(window.get());
+    for (QObject *context : { inside, &outside }) {
+        const QString who = context == inside ? "inside" : "outside";
+        center.addObserver("A", context,
+                           [&heard, who](const Notification &) { heard << who + " notice"; });
+        settings.observe("key", context,
+                         [&heard, who](const QVariant &) { heard << who + " setting"; });
+    }
+    window.reset();
+    EXPECT_EQ(heard.join(", ").toStdString(), "outside notice, outside setting");
 }

@@ -15,6 +15,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "sharing/AppShopperImportWindow.h"
+#include "sharing/ListShareSheet.h"
 #include "shell/AppDelegate.h"
 #include "shell/PreferencesWindowController.h"
 #include "store/CachedApp.h"
@@ -392,6 +393,45 @@ TEST_F(MenusTest, TheListOrderSheetKeepsTheListMenuOffUntilItCloses)
     sheet->reject();
     test::drainEvents();
     EXPECT_TRUE(menu.listSubmenuItem->isEnabled());
+}
+
+TEST_F(MenusTest, TheShareSheetOpensOnceAndHoldsOffTheItemsThatWouldOpenAnotherSheet)
+{
+    makeLists({ "Home", "Work" }, 0);
+    addApps({ "Things" });
+    ListShareSheet::setAnimationDuration(0);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    QApplication::setActiveWindow(&window);
+    const QList<QAction *> opening = { menu.addListItem, menu.editListItem, menu.shareListItem,
+                                       menu.listRearrangementMenuItem, menu.deleteListMenuItem };
+    const auto enabled = [&opening] {
+        QList<bool> states;
+        for (const QAction *item : opening)
+            states << item->isEnabled();
+        return states;
+    };
+    const QList<bool> on(opening.size(), true);
+    const QList<bool> off(opening.size(), false);
+    ASSERT_EQ(enabled(), on);
+
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(window.findChildren<ListShareSheet *>().size(), 1);
+    EXPECT_EQ(enabled(), off);
+    // The key again, or a request that comes another way: still one sheet.
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    delegate.shareSelectedList();
+    EXPECT_EQ(window.findChildren<ListShareSheet *>().size(), 1);
+    // The menu rules, run by changes meanwhile, leave them off.
+    addApps({ "Slack" });
+    services.notificationCenter().post(DetailWindowManagerFocussedAppChanged);
+    EXPECT_EQ(enabled(), off);
+    EXPECT_TRUE(menu.nextListMenuItem->isEnabled());
+
+    window.findChild<ListShareSheet *>()->cancel();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.findChildren<ListShareSheet *>().isEmpty());
+    EXPECT_EQ(enabled(), on);
 }
 
 TEST_F(MenusTest, TheImportWindowIsOpenedOnceAndBuiltAfreshAfterItClosed)

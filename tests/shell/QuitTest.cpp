@@ -1,0 +1,451 @@
+// Quitting with a window, sheet, popover or editor open, the way the program ends: Quit (or a
+// signal, which skips it), then the delegate hears the event loop is over, then it and the
+// services go, in app/main.cpp's order. Nothing left open reaches back into what is already
+// half gone, and what the user typed is in the store afterwards.
+#include "ShellTestSupport.h"
+#include "controls/ColorWell.h"
+#include "controls/TableView.h"
+#include "core/App.h"
+#include "core/List.h"
+#include "core/ListsController.h"
+#include "core/store/Database.h"
+#include "details/AppDetailViewController.h"
+#include "details/AppNotesViewController.h"
+#include "details/AppSummaryController.h"
+#include "details/DetailWindow.h"
+#include "details/DetailWindowManager.h"
+#include "lists/AddAppViewController.h"
+#include "lists/ListCreator.h"
+#include "lists/ListEditor.h"
+#include "lists/ListOrderViewController.h"
+#include "lists/ListViewController.h"
+#include "lists/MainViewController.h"
+#include "lists/MainWindowController.h"
+#include "lists/SearchResultsViewController.h"
+#include "platform/Strings.h"
+#include "platform/UserDefaults.h"
+#include "sharing/ListShareSheet.h"
+#include "shell/AppDelegate.h"
+#include "shell/MessageBoxAlertPresenter.h"
+#include "store/AppUpdate.h"
+#include "store/CachedApp.h"
+#include "store/widgets/ChangesWindowController.h"
+#include "support/FakeStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace tanvill;
+
+namespace {
+
+// One run of the program over a store with the lists "Games" (selected, holding one app) and
+// "Tools", its main window shown, that asks nothing when it quits. Its refreshes and searches
+// go to a fake store, which knows no app unless told.
+struct Session
+{
+    // With `realAlerts`, alerts are message boxes that run until answered, as the program's.
+    explicit Session(bool realAlerts = false)
+    {
+        ServicesOptions options = test::recordingServicesOptions(&alerts);
+        if (realAlerts)
+            options.alertPresenter = std::make_unique<MessageBoxAlertPresenter>();
+        services = std::make_unique<Services>(std::move(options));
+        ListsController &lists = services->listsController();
+        lists.createList("Games");
+        lists.createList("Tools");
+        CachedApp result;
+        result.identifier = "904280696";
+        result.name = "Things 3";
+        lists.addApp({ result }, lists.lists()[0]);
+        services->settings().setValue("selectedList", 0);
+        services->settings().setValue("suppressQuitWarning", true);
+        delegate = std::make_unique<AppDelegate>(*services);
+        // The end of the event loop ends the loops of the message boxes inside it too: each
+        // returns without a button chosen.
+        delegate->setQuitHandler([this] {
+            ++quits;
+            while (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->done(QDialog::Rejected);
+        });
+        delegate->applicationDidFinishLaunching();
+        // The key the desktops give Quit; the offscreen platform gives it none.
+        menu().quitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    }
+
+    MainWindowController &window() { return delegate->mainWindowController(); }
+    MainViewController &main() { return *window().contentViewController(); }
+    MainMenu &menu() { return delegate->mainMenu(); }
+    App *app() { return services->listsController().lists()[0]->apps().front(); }
+
+    AppDetailViewController *openDetailWindow()
+    {
+        auto summary = AppSummaryController::create(app(), AppSummaryConfiguration::List,
+                                                    services->listsController());
+        delegate->detailWindowManager().openDetailWindowWithSummaryController(summary.get());
+        return delegate->detailWindowManager()
+            .windowForIdentifier(app()->identifier())
+            ->contentViewController();
+    }
+
+    // What main() does once the event loop is over.
+    void endProcess()
+    {
+        delegate->applicationWillTerminate();
+        delegate.reset();
+        services.reset();
+    }
+
+    test::FakeStore store;
+    test::ScriptedAlertPresenter *alerts = nullptr;
+    std::unique_ptr<Services> services;
+    std::unique_ptr<AppDelegate> delegate;
+    int quits = 0;
+};
+
+void typeInto(QWidget *field, const QString &text)
+{
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, text);
+}
+
+ListEditor *openListEditor(Session &run)
+{
+    run.menu().editListItem->trigger();
+    auto *editor = run.window().findChild<ListEditor *>();
+    if (editor)
+        editor->nameTextField()->selectAll();
+    return editor;
+}
+
+struct Stored
+{
+    QString firstList; // the name of the list at position 0
+    QString listCount; // the archive's aside
+    QString notes;
+};
+
+Stored readStore()
+{
+    Database file;
+    if (!file.open(ListsController::defaultStorePath(), false))
+        return {};
+    return { file.queryText("SELECT name FROM lists WHERE idx = 0").value_or("?"),
+             file.queryText("SELECT COUNT(*) FROM lists WHERE idx >= 0").value_or("?"),
+             file.queryText("SELECT IFNULL(notes, '') FROM apps").value_or("?") };
+}
+
+// A stored search reply, its icons on the fake store, which has none: nothing leaves the
+// machine.
+test::FakeResponse searchReply(test::FakeStore &store, const char *fixture)
+{
+    QJsonObject reply = QJsonDocument::fromJson(test::FakeStore::fixture(fixture)).object();
+    QJsonArray results = reply.value("results").toArray();
+    for (QJsonValueRef result : results) {
+        QJsonObject app = result.toObject();
+        for (const char *icon : { "artworkUrl60", "artworkUrl100", "artworkUrl512" })
+            app.insert(icon, store.server().url("/no-icon.png").toString());
+        result = app;
+    }
+    reply.insert("results", results);
+    return test::FakeResponse::json(QJsonDocument(reply).toJson(QJsonDocument::Compact));
+}
+
+struct OpenThing
+{
+    const char *name;
+    std::function<void(Session &)> open;
+    Stored expected;
+};
+
+} // namespace
+
+TEST(Quitting, EndsWhateverIsOpenAndKeepsWhatWasTyped)
+{
+    ListShareSheet::setAnimationDuration(0);
+    const Stored untouched { "Games", "2", "" };
+    const OpenThing cases[] = {
+        { "the list editor, a name typed",
+          [](Session &run) { typeInto(openListEditor(run)->nameTextField(), "Renamed"); },
+          { "Renamed", "2", "" } },
+        { "the list editor, the name emptied",
+          [](Session &run) {
+              QTest::keyClick(openListEditor(run)->nameTextField(), Qt::Key_Backspace);
+          },
+          untouched },
+        { "the list editor with its colour grid",
+          [](Session &run) {
+              ListEditor *editor = openListEditor(run);
+              typeInto(editor->nameTextField(), "Renamed");
+              editor->colorWell()->toggleColorGrid();
+              ASSERT_TRUE(editor->isColorGridOpen());
+          },
+          { "Renamed", "2", "" } },
+        { "the list editor of a closed window",
+          [](Session &run) {
+              typeInto(openListEditor(run)->nameTextField(), "Renamed");
+              run.window().close();
+          },
+          { "Renamed", "2", "" } },
+        { "the new list sheet, a name typed",
+          [](Session &run) {
+              run.menu().addListItem->trigger();
+              ASSERT_NE(run.main().listCreator(), nullptr);
+              typeInto(run.main().listCreator()->nameTextField(), "Half made");
+          },
+          untouched },
+        { "the new list sheet with its colour grid",
+          [](Session &run) {
+              run.menu().addListItem->trigger();
+              ASSERT_NE(run.main().listCreator(), nullptr);
+              run.main().listCreator()->colorWell()->toggleColorGrid();
+          },
+          untouched },
+        { "rearrange lists",
+          [](Session &run) {
+              run.menu().listRearrangementMenuItem->trigger();
+              ASSERT_NE(qobject_cast<ListOrderViewController *>(QApplication::activeModalWidget()),
+                        nullptr);
+          },
+          untouched },
+        { "the share sheet, an address typed",
+          [](Session &run) {
+              run.menu().shareListItem->trigger();
+              auto *sheet = run.window().findChild<ListShareSheet *>();
+              ASSERT_NE(sheet, nullptr);
+              typeInto(sheet->emailTextField(), "me@example.com");
+              sheet->showHelp();
+          },
+          untouched },
+        { "the add bar, a term typed",
+          [](Session &run) {
+              run.menu().addAppItem->trigger();
+              ASSERT_NE(run.main().addAppViewController(), nullptr);
+              typeInto(run.main().addAppViewController()->searchTextField(), "things");
+          },
+          untouched },
+        { "the search results",
+          [](Session &run) {
+              run.store.setSearch("things", "macSoftware",
+                                  searchReply(run.store, "search/mac-things.json"));
+              run.menu().addAppItem->trigger();
+              QLineEdit *field = run.main().addAppViewController()->searchTextField();
+              field->setText("things");
+              QTest::keyClick(field, Qt::Key_Return);
+              ASSERT_TRUE(test::waitFor([&] { return run.main().searchResultsViewController(); }));
+          },
+          untouched },
+        { "the detail window, a note being typed",
+          [](Session &run) {
+              AppDetailViewController *detail = run.openDetailWindow();
+              detail->viewAppNotes(detail->appNotesButton());
+              ASSERT_NE(detail->appNotesViewController(), nullptr);
+              typeInto(detail->appNotesViewController()->textView(), "Buy on sale");
+          },
+          { "Games", "2", "Buy on sale" } },
+        { "the detail window's history",
+          [](Session &run) {
+              AppDetailViewController *detail = run.openDetailWindow();
+              detail->viewAppHistory(detail->appHistoryButton());
+              ASSERT_NE(detail->appHistoryViewController(), nullptr);
+          },
+          untouched },
+        { "the archive", [](Session &run) { run.delegate->showArchive(); }, untouched },
+        { "preferences", [](Session &run) { run.delegate->showPreferences(); }, untouched },
+        { "latest changes",
+          [](Session &run) {
+              run.delegate->currentChangeWindowController().showWindow({ AppUpdate("Things 3") });
+          },
+          untouched },
+        { "the import window", [](Session &run) { run.delegate->showAppShopperImport(); },
+          untouched },
+        { "an alert on the main window",
+          [](Session &run) {
+              Alert alert;
+              alert.messageText = "Something happened";
+              alert.window = &run.window();
+              MessageBoxAlertPresenter().present(alert, [](const AlertAnswer &) {});
+          },
+          untouched },
+    };
+    for (const bool byQuit : { true, false }) {
+        for (const OpenThing &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (byQuit ? ", Quit" : ", a signal"));
+            test::IsolatedHome home;
+            {
+                Session run;
+                run.delegate->showMainWindow();
+                c.open(run);
+                if (byQuit) {
+                    run.delegate->terminate();
+                    EXPECT_EQ(run.quits, 1);
+                }
+                run.endProcess();
+            }
+            const Stored stored = readStore();
+            EXPECT_EQ(stored.firstList, c.expected.firstList);
+            EXPECT_EQ(stored.listCount, c.expected.listCount);
+            EXPECT_EQ(stored.notes, c.expected.notes);
+        }
+    }
+}
+
+namespace {
+
+// Presses the Quit key where the keyboard is: in the window that blocks the others, if any.
+void pressQuitKey(QWidget *fallback)
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    QWidget *target = modal ? (modal->focusWidget() ? modal->focusWidget() : modal) : fallback;
+    QTest::keyClick(target, Qt::Key_Q, Qt::ControlModifier);
+}
+
+// From inside an alert's own event loop: presses Quit's key there, then closes whatever is
+// still open, so that a key that does nothing fails the test rather than hangs it.
+void pressQuitKeyInTheAlert()
+{
+    QTimer::singleShot(0, [] {
+        pressQuitKey(nullptr);
+        QTimer::singleShot(0, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->done(QDialog::Rejected);
+        });
+    });
+}
+
+// Stands in for the platform's drag loop, which takes every key but Escape for itself.
+class DragKeys : public QObject
+{
+public:
+    DragKeys() { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            event->accept();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+struct HeldKeys
+{
+    const char *name;
+    bool realAlerts;
+    // Opens what holds the keys and presses Quit's key in it.
+    std::function<void(Session &)> openAndPress;
+};
+
+} // namespace
+
+TEST(Quitting, TheQuitKeyQuitsWhateverHoldsTheKeyboard)
+{
+    const HeldKeys cases[] = {
+        { "the new list sheet", false,
+          [](Session &run) {
+              run.menu().addListItem->trigger();
+              ASSERT_NE(run.main().listCreator(), nullptr);
+              typeInto(run.main().listCreator()->nameTextField(), "Half made");
+              pressQuitKey(nullptr);
+          } },
+        { "rearrange lists", false,
+          [](Session &run) {
+              run.menu().listRearrangementMenuItem->trigger();
+              ASSERT_NE(qobject_cast<ListOrderViewController *>(QApplication::activeModalWidget()),
+                        nullptr);
+              pressQuitKey(nullptr);
+          } },
+        { "the delete list question", true,
+          [](Session &run) {
+              pressQuitKeyInTheAlert();
+              run.menu().deleteListMenuItem->trigger();
+          } },
+        { "the first archived app's notice", true,
+          [](Session &run) {
+              run.services->settings().setValue("hasSeenFirstArchiveNotice", false);
+              pressQuitKeyInTheAlert();
+              run.services->listsController().archiveApp(run.app(), &run.window());
+          } },
+        { "a row drag", false,
+          [](Session &run) {
+              TableView *table = run.main().listViewController()->tableView();
+              table->setDragRunner([&](QDrag *drag) {
+                  DragKeys drags;
+                  const QPoint at = table->rectOfRow(0).center();
+                  QDragEnterEvent enter(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+                  QApplication::sendEvent(table->viewport(), &enter);
+                  test::drainEvents();
+                  pressQuitKey(table);
+                  test::drainEvents();
+                  return Qt::IgnoreAction;
+              });
+              const QPoint start = table->rectOfRow(0).topLeft() + QPoint(120, 20);
+              QTest::mousePress(table->viewport(), Qt::LeftButton, {}, start);
+              QTest::mouseMove(table->viewport(),
+                               start + QPoint(0, 3 * QApplication::startDragDistance()));
+              QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, start);
+          } },
+    };
+    for (const HeldKeys &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IsolatedHome home;
+        {
+            Session run(c.realAlerts);
+            run.delegate->showMainWindow();
+            QApplication::setActiveWindow(&run.window());
+            c.openAndPress(run);
+            test::drainEvents();
+            EXPECT_EQ(run.quits, 1);
+            run.endProcess();
+        }
+        // Nothing the sheet or question was about happened.
+        EXPECT_EQ(readStore().listCount, "2");
+    }
+}
+
+TEST(Quitting, TheQuitKeyOverASheetAsksFirstWhereQuitDoes)
+{
+    test::IsolatedHome home;
+    Session run;
+    run.services->settings().setValue("suppressQuitWarning", false);
+    run.services->settings().setValue("NotifyAboutChanges.Version", true);
+    run.delegate->showMainWindow();
+    run.menu().addListItem->trigger();
+    ASSERT_NE(run.main().listCreator(), nullptr);
+    // "No": the sheet stays as it was.
+    run.alerts->preparedAnswers = { { 0, false } };
+    pressQuitKey(nullptr);
+    test::drainEvents();
+    ASSERT_EQ(run.alerts->alerts.size(), 1u);
+    EXPECT_EQ(run.alerts->alerts[0].messageText,
+              Strings::localized("NotificationQuitWarningTitle"));
+    EXPECT_EQ(run.quits, 0);
+    EXPECT_NE(run.main().listCreator(), nullptr);
+    // "Yes": it quits.
+    run.alerts->preparedAnswers = { { 1, false } };
+    pressQuitKey(nullptr);
+    test::drainEvents();
+    EXPECT_EQ(run.quits, 1);
+    run.endProcess();
+}
