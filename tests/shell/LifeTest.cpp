@@ -386,11 +386,6 @@ TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWher
 
 namespace {
 
-QString linkTo(const QString &identifier)
-{
-    return QStringLiteral("tanvill:///addApp?id=") + identifier;
-}
-
 QStringList visibleWindowTitles()
 {
     QStringList titles;
@@ -399,15 +394,6 @@ QStringList visibleWindowTitles()
             titles << window->windowTitle();
     }
     return titles;
-}
-
-QStringList identifiersInStore(ListsController &lists)
-{
-    QStringList identifiers;
-    for (const App *app : lists.apps())
-        identifiers << app->identifier();
-    identifiers.sort();
-    return identifiers;
 }
 
 } // namespace
@@ -423,8 +409,8 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
     for (const char *identifier : { "11", "12", "13", "14" })
         store.setLookup({ identifier });
     // Kept before: by an earlier start, and by a version that kept them in the settings.
-    ASSERT_TRUE(LinkInbox().take(linkTo("11")));
-    services.settings().setValue(SettingsKeys::PendingLinks, QStringList { linkTo("12") });
+    ASSERT_TRUE(LinkInbox().take(test::linkTo("11")));
+    services.settings().setValue(SettingsKeys::PendingLinks, QStringList { test::linkTo("12") });
     {
         // This test's own services hold the store, as another copy would.
         RecordingAlertPresenter *blockedAlerts = nullptr;
@@ -433,7 +419,8 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
         start.setQuitHandler([] {});
         // Links clicked one after another while it tells the user.
         for (const char *identifier : { "13", "14", "11" })
-            EXPECT_EQ(start.takeMessage(linkTo(identifier)).kind, instance::Answer::Kind::Taken);
+            EXPECT_EQ(start.takeMessage(test::linkTo(identifier)).kind,
+                      instance::Answer::Kind::Taken);
         start.applicationDidFinishLaunching();
         test::drainEvents();
         start.applicationWillTerminate();
@@ -445,7 +432,7 @@ TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWith
     AppDelegate next(services);
     next.applicationDidFinishLaunching();
     ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 4; }));
-    EXPECT_EQ(identifiersInStore(services.listsController()),
+    EXPECT_EQ(test::identifiersIn(services.listsController()),
               QStringList({ "11", "12", "13", "14" }));
     ASSERT_EQ(alerts->alerts.size(), 1u);
     EXPECT_TRUE(alerts->alerts[0].informativeText.contains(keptFile));
@@ -508,7 +495,8 @@ TEST_F(LifeTest, AStartWhoseStoreIsHeldNamesOnlyARunningCopyKeepsItsLinkAndOpens
         AppDelegate start(*blocked);
         start.setQuitHandler([] {});
         if (testCase.link) {
-            ASSERT_EQ(start.takeMessage(linkTo(testCase.link)).kind, instance::Answer::Kind::Taken);
+            ASSERT_EQ(start.takeMessage(test::linkTo(testCase.link)).kind,
+                      instance::Answer::Kind::Taken);
         }
         // Launch finishes while the alert is up, as it does in its event loop.
         QStringList windowsBehindAlert { "none yet" };
@@ -560,8 +548,8 @@ TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRe
     int identifier = 20;
     for (const auto &[name, failure] : failures) {
         SCOPED_TRACE(name);
-        const QStringList links
-            = { linkTo(QString::number(++identifier)), linkTo(QString::number(++identifier)) };
+        const QStringList links = { test::linkTo(QString::number(++identifier)),
+                                    test::linkTo(QString::number(++identifier)) };
         for (const QString &link : links)
             ASSERT_TRUE(LinkInbox().take(link));
         alerts->alerts.clear();
@@ -587,7 +575,7 @@ TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRe
         services.appUpdater().update();
         ASSERT_TRUE(test::waitFor([&] { return start.waitingLinkCount() == 0; }));
         EXPECT_TRUE(
-            identifiersInStore(services.listsController()).contains(QString::number(identifier)));
+            test::identifiersIn(services.listsController()).contains(QString::number(identifier)));
         EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
         EXPECT_EQ(alerts->alerts.size(), 1u);
     }
@@ -618,7 +606,7 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
 {
     // Each start is a process of its own: its services, its delegate, its store.
     test::IsolatedHome home;
-    const QStringList links = { linkTo("904280696"), linkTo("1") };
+    const QStringList links = { test::linkTo("904280696"), test::linkTo("1") };
     RecordingAlertPresenter *alerts = nullptr;
     {
         auto stalled = std::make_unique<test::FakeHttpServer>();
@@ -645,7 +633,7 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
     delegate.setQuitHandler([] {});
     delegate.applicationDidFinishLaunching();
     ASSERT_TRUE(test::waitFor([&] { return next->listsController().apps().size() == 2; }));
-    EXPECT_EQ(identifiersInStore(next->listsController()), QStringList({ "1", "904280696" }));
+    EXPECT_EQ(test::identifiersIn(next->listsController()), QStringList({ "1", "904280696" }));
     // Both are gone from the kept links: a later start adds nothing.
     EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
     EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
@@ -663,7 +651,8 @@ TEST_F(LifeTest, ALinkThatCannotBeKeptIsTakenOnlyByACopyThatAddsItNowAndTheUserI
     store.setLookup({ "32" });
     delegate.applicationDidFinishLaunching();
     for (const char *identifier : { "31", "32" })
-        EXPECT_EQ(delegate.takeMessage(linkTo(identifier)).kind, instance::Answer::Kind::Taken);
+        EXPECT_EQ(delegate.takeMessage(test::linkTo(identifier)).kind,
+                  instance::Answer::Kind::Taken);
     ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 2; }));
     ASSERT_EQ(alerts->alerts.size(), 1u);
     EXPECT_EQ(alerts->alerts[0].messageText, Strings::localized("LinksNotKeptTitle"));
@@ -673,7 +662,7 @@ TEST_F(LifeTest, ALinkThatCannotBeKeptIsTakenOnlyByACopyThatAddsItNowAndTheUserI
     RecordingAlertPresenter *blockedAlerts = nullptr;
     const std::unique_ptr<Services> blocked = test::anotherStart(&blockedAlerts);
     AppDelegate start(*blocked);
-    const instance::Answer answer = start.takeMessage(linkTo("33"));
+    const instance::Answer answer = start.takeMessage(test::linkTo("33"));
     EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);
     EXPECT_TRUE(answer.why.contains(LinkInbox::defaultFolder())) << answer.why.toStdString();
     EXPECT_EQ(start.waitingLinkCount(), 0);

@@ -31,11 +31,6 @@ using namespace tanvill;
 
 namespace {
 
-QString linkTo(const QString &identifier)
-{
-    return QStringLiteral("tanvill:///addApp?id=") + identifier;
-}
-
 // What stands in the links' folder, links to files and FIFOs included.
 QStringList folderEntries()
 {
@@ -54,15 +49,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-QStringList identifiersIn(ListsController &lists)
-{
-    QStringList identifiers;
-    for (const App *app : lists.apps())
-        identifiers << app->identifier();
-    identifiers.sort();
-    return identifiers;
 }
 
 // The read system calls the process has made.
@@ -108,7 +94,7 @@ TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
         test::FakeStore store;
         store.setLookup({ "51" });
         // The same app asked for twice: a list holds it once the first has added it.
-        const QStringList links = { linkTo("51"), linkTo("51") + "&source=mail" };
+        const QStringList links = { test::linkTo("51"), test::linkTo("51") + "&source=mail" };
         RecordingAlertPresenter *alerts = nullptr;
         Database other;
         QString unblock;
@@ -158,7 +144,7 @@ TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
         delegate.setQuitHandler([] {});
         delegate.applicationDidFinishLaunching();
         EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
-        EXPECT_EQ(identifiersIn(next->listsController()), QStringList { "51" });
+        EXPECT_EQ(test::identifiersIn(next->listsController()), QStringList { "51" });
         EXPECT_TRUE(folderEntries().isEmpty());
     }
 }
@@ -205,7 +191,8 @@ TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
     // The first link makes the folder, the second finds it.
     for (const char *identifier : { "1", "2" }) {
         const QStringList before = folderEntries();
-        ASSERT_EQ(delegate.takeMessage(linkTo(identifier)).kind, instance::Answer::Kind::Taken);
+        ASSERT_EQ(delegate.takeMessage(test::linkTo(identifier)).kind,
+                  instance::Answer::Kind::Taken);
         const QStringList after = folderEntries();
         ASSERT_EQ(after.size(), before.size() + 1);
         QString name;
@@ -221,7 +208,8 @@ TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
                                         && sync.inode == folder.st_ino && sync.names.contains(name);
                                 }))
             << identifier;
-        EXPECT_EQ(readFile(LinkInbox::defaultFolder() + "/" + name), linkTo(identifier).toUtf8());
+        EXPECT_EQ(readFile(LinkInbox::defaultFolder() + "/" + name),
+                  test::linkTo(identifier).toUtf8());
     }
 }
 
@@ -269,14 +257,14 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
         ASSERT_TRUE(writeFile(folder + "/" + file.name + ".link", file.bytes));
     // What is no regular file is neither followed nor touched.
     const QString outside = home.path() + "/outside";
-    ASSERT_TRUE(writeFile(outside, linkTo("63").toUtf8()));
+    ASSERT_TRUE(writeFile(outside, test::linkTo("63").toUtf8()));
     ASSERT_TRUE(QFile::link(outside, folder + "/0000000000002-1-1.link"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/0000000000002-1-2.link").constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkpath(folder + "/0000000000002-1-3.link"));
 
     delegate.applicationDidFinishLaunching();
     ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 2; }));
-    EXPECT_EQ(identifiersIn(services.listsController()), QStringList({ "61", "62" }));
+    EXPECT_EQ(test::identifiersIn(services.listsController()), QStringList({ "61", "62" }));
     EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
     EXPECT_EQ(store.lookupCount("63"), 0);
     ASSERT_EQ(alerts->alerts.size(), 1u);
@@ -293,7 +281,7 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
         }
     }
     EXPECT_EQ(QFileInfo(folder + "/0000000000002-1-1.link").symLinkTarget(), outside);
-    EXPECT_EQ(readFile(outside), linkTo("63").toUtf8());
+    EXPECT_EQ(readFile(outside), test::linkTo("63").toUtf8());
     EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-2.link").exists());
     EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-3.link").isDir());
     // The next refresh reads the folder again, and has nothing new to tell.
@@ -311,7 +299,7 @@ TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
     delegate.applicationDidFinishLaunching();
     const QStringList identifiers = { "71", "72", "73" };
     for (const QString &identifier : identifiers)
-        delegate.takeMessage(linkTo(identifier));
+        delegate.takeMessage(test::linkTo(identifier));
     // The store fails the first: all three wait for the next refresh, in one alert.
     ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
     EXPECT_EQ(delegate.waitingLinkCount(), 3);
@@ -320,7 +308,7 @@ TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
         store->setLookup({ identifier });
     services.appUpdater().update();
     ASSERT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
-    EXPECT_EQ(identifiersIn(services.listsController()), identifiers);
+    EXPECT_EQ(test::identifiersIn(services.listsController()), identifiers);
     QStringList looked;
     for (const test::FakeRequest &request : store->server().requests()) {
         if (request.path.endsWith("lookup"))
@@ -337,7 +325,7 @@ TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartNamesEveryAppWholeInTheMiddl
     store.setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
     const QStringList identifiers = { "666666666", "7777777777888888888", "1104821432" };
     for (const QString &identifier : identifiers)
-        ASSERT_TRUE(LinkInbox().take(linkTo(identifier)));
+        ASSERT_TRUE(LinkInbox().take(test::linkTo(identifier)));
     delegate.applicationDidFinishLaunching();
     ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
     const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));

@@ -3,6 +3,7 @@
 // The shell's tests run the application's own composition root, in a fresh temporary home,
 // with recorded alerts and notifications and a network that is always there.
 
+#include "core/App.h"
 #include "core/ListsController.h"
 #include "core/store/ObjectStore.h"
 #include "platform/AlertPresenter.h"
@@ -90,6 +91,21 @@ inline std::unique_ptr<Services> anotherStart(RecordingAlertPresenter **alerts)
     std::unique_ptr<Services> start = anotherStart(&scripted);
     *alerts = scripted;
     return start;
+}
+
+inline QString linkTo(const QString &identifier)
+{
+    return QStringLiteral("tanvill:///addApp?id=") + identifier;
+}
+
+// The identifiers of the apps of every list, sorted.
+inline QStringList identifiersIn(const ListsController &lists)
+{
+    QStringList identifiers;
+    for (const App *app : lists.apps())
+        identifiers << app->identifier();
+    identifiers.sort();
+    return identifiers;
 }
 
 class ShellTest : public ::testing::Test
