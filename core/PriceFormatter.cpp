@@ -30,6 +30,9 @@ icu::UnicodeString toIcu(const QString &text)
     return icu::UnicodeString(reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()));
 }
 
+// The fraction digits of a scaled amount: those of a dollar price.
+constexpr int kScaledFractionDigits = 2;
+
 // The amount to format (a scaled copy for large amounts) and the suffix that says the scale.
 struct Scaled
 {
@@ -110,6 +113,10 @@ QString format(const std::variant<double, Decimal> &amount, const QString &langu
     }
 
     if (!scaled.suffix.isEmpty()) {
+        // "2.31K" whatever the currency: its own fraction digits (none for yen) would round a
+        // scaled amount to a whole number of thousands.
+        formatter->setMinimumFractionDigits(kScaledFractionDigits);
+        formatter->setMaximumFractionDigits(kScaledFractionDigits);
         if (auto *decimalFormat = dynamic_cast<icu::DecimalFormat *>(formatter.get())) {
             icu::UnicodeString suffix;
             decimalFormat->getPositiveSuffix(suffix);

@@ -2,7 +2,8 @@
 
 // The price text of applications and list totals: currency style for the store country
 // ("storeLocale"), the currency ("currencyCode") and the user's language, with amounts of a
-// thousand and more shortened to a scaled number and a suffix ("$2.50M").
+// thousand and more shortened to a scaled number with two decimals, in every currency, and a
+// suffix ("$2.50M", "¥2.31K").
 
 #include "core/Decimal.h"
 
