@@ -281,6 +281,8 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
 
         applying.written |= copyStoreDetails(*app, result, context);
         const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
+        // A price in a new currency is written though it is no change.
+        applying.written |= !found.isEmpty();
         const std::optional<AppUpdate> update = applyRefreshChanges(*app, found);
         if (update)
             batch->changes.add(result.identifier, *update);

@@ -139,6 +139,41 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
     EXPECT_EQ(apps[4]->lastVersion(), "1.0");
 }
 
+TEST_F(Refreshing, APriceInAnotherCurrencyIsNoChangeByWhateverRoadTheCurrencyChanged)
+{
+    enum Road { StoreCountry, StoreAnswer, AppAddedFirst };
+    for (const Road road : { StoreCountry, StoreAnswer, AppAddedFirst }) {
+        SCOPED_TRACE(road);
+        UserDefaults::standard().setValue("storeLocale", "GB");
+        CachedApp inPounds = result(QString::number(road + 1)),
+                  inYen = result(QString::number(road + 10));
+        inPounds.currencyCode = "GBP";
+        inYen.currencyCode = "JPY";
+        App *app = watch({ inPounds }).front();
+        test::FakeStoreApp answer = storeApp(inPounds);
+        std::tie(answer.price, answer.currency, answer.version, answer.rating)
+            = std::tuple(218, "JPY", "1.1", 4.5);
+        store.setLookup(answer);
+        if (road == StoreCountry)
+            UserDefaults::standard().setValue("storeLocale", "JP");
+        if (road == AppAddedFirst)
+            watch({ inYen });
+
+        const RefreshOutcome outcome = refresh({ app });
+        ASSERT_TRUE(outcome.updates);
+        EXPECT_EQ(*outcome.updates,
+                  std::vector { AppUpdate(app->name(), std::nullopt, Change<float> { 4.0f, 4.5f },
+                                          Change<QString> { "1.0", "1.1" }) });
+        EXPECT_EQ(app->currencyCode(), "JPY");
+        EXPECT_EQ(app->lastPrice(), *Decimal::fromString("218"));
+        EXPECT_EQ(app->price(), app->lastPrice());
+    }
+    // Nor does the history show one after a restart.
+    reopen();
+    for (const App *app : controller().apps())
+        EXPECT_FALSE(app->priceChange()) << app->name().toStdString();
+}
+
 TEST_F(Refreshing, AnswersReplaceDetailsAndScreenshotsWithoutRecordingChanges)
 {
     const QString decomposed = QString::fromUtf8("Cafe\u0301");
@@ -296,7 +331,7 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     const auto apps = watch(
         { result("1", "Good"), result("2", "Bad"), result("3", "Odd"), result("4", "Other") });
     test::FakeStoreApp good = storeApp(result("1", "Good"));
-    good.price = 2.99;
+    good.version = "2.0";
     good.currency = "EUR";
     store.setLookup(good);
     QByteArray broken = FakeStore::lookupReply(storeApp(result("2", "Bad")));
