@@ -87,10 +87,13 @@ QString formatWith(const icu::NumberFormat &formatter, const Scaled &scaled)
     return fromIcu(text);
 }
 
-QString format(const std::variant<double, Decimal> &amount, const QString &languageCode)
+QString format(const std::variant<double, Decimal> &amount, const QString &languageCode,
+               const QString &currencyCode = {})
 {
     const UserDefaults &defaults = UserDefaults::standard();
-    const QString currency = defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
+    const QString currency = !currencyCode.isEmpty()
+        ? currencyCode
+        : defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
     const QString country = defaults.string(SettingsKeys::StoreLocale, QStringLiteral("US"));
     const QString language = languageCode.isEmpty() ? QStringLiteral("en") : languageCode;
     const QByteArray identifier
@@ -167,6 +170,13 @@ QString localizedPriceStringFromNumber(double value, const QString &languageCode
 QString localizedPriceStringFromNumber(const Decimal &value, const QString &languageCode)
 {
     return format(value, languageCode);
+}
+
+QString localizedPriceStringInCurrency(const Decimal &value, const QString &currencyCode,
+                                       const QString &languageCode)
+{
+    return format(value, languageCode.isEmpty() ? preferredLanguageCode() : languageCode,
+                  currencyCode);
 }
 
 } // namespace tanvill

@@ -20,6 +20,12 @@ QString localizedPriceStringFromNumber(const Decimal &value);
 QString localizedPriceStringFromNumber(double value, const QString &languageCode);
 QString localizedPriceStringFromNumber(const Decimal &value, const QString &languageCode);
 
+// One application's price in the currency it is in ("GBP"), which "currencyCode" (the currency
+// of the latest answer) need not be until the next refresh; an empty code stands for
+// "currencyCode", an empty language for the user's.
+QString localizedPriceStringInCurrency(const Decimal &value, const QString &currencyCode,
+                                       const QString &languageCode = {});
+
 // The language part of the user's first preferred UI language, "en" when there is none.
 QString preferredLanguageCode();
 // The same for a list of UI languages as the platform gives them ("en-US", "de_DE", "C"): the

@@ -72,6 +72,8 @@ TEST_F(PriceFormatterTest, ScaledPricesKeepTheDigitsOfADollarPriceInEveryCurrenc
         EXPECT_EQ(localizedPriceStringFromNumber(price, "en"), expected) << amount;
         EXPECT_EQ(localizedPriceStringFromNumber(price.toDouble(), "en"), expected) << amount;
     }
+    // An application's price in its own currency, which the latest answers' need not be.
+    EXPECT_EQ(localizedPriceStringInCurrency(*Decimal::fromString("1.99"), "GBP", "en"), "£1.99");
 }
 
 TEST_F(PriceFormatterTest, FallsBackToUsDollarsWhenNeitherSettingIsStored)
