@@ -47,8 +47,10 @@ struct BatchChanges
         }
         AppUpdate &earlier = updates[*known];
         earlier.app = update.app;
-        if (update.pricingChange)
+        if (update.pricingChange) {
             earlier.pricingChange = update.pricingChange;
+            earlier.currencyCode = update.currencyCode;
+        }
         if (update.ratingChange)
             earlier.ratingChange = update.ratingChange;
         if (update.versionChange)

@@ -47,8 +47,10 @@ std::optional<AppUpdate> applyRefreshChanges(App &app, const RefreshChanges &cha
         const bool sameCurrency = !changes.currencyCode || app.currencyCode().isEmpty();
         app.setLastPrice(sameCurrency ? app.price() : *changes.price);
         app.setPrice(*changes.price);
-        if (sameCurrency)
+        if (sameCurrency) {
             update.pricingChange = Change<Decimal> { app.lastPrice(), app.price() };
+            update.currencyCode = app.currencyCode();
+        }
     }
     if (changes.currencyCode)
         app.setCurrencyCode(*changes.currencyCode);

@@ -110,7 +110,8 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
     const std::vector<AppUpdate> expected = {
         AppUpdate("Rating", std::nullopt, Change<float> { 4.0f, 4.5f }),
         AppUpdate("Price",
-                  Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") }),
+                  Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") },
+                  std::nullopt, std::nullopt, "USD"),
         AppUpdate("Version", std::nullopt, std::nullopt, Change<QString> { "1.0", "1.1" }),
     };
     auto sorted = *outcome.updates; // in the order the answers arrived
@@ -469,9 +470,9 @@ TEST_F(Refreshing, AChangeAReloadOfTheUserFindsDuringARefreshIsTheRefreshsToo)
         EXPECT_EQ(reloads, 1) << "the refresh ends after the reload";
         // One update of the app holds what either look-up found.
         const Change<Decimal> price { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") };
-        EXPECT_EQ(
-            refreshing.updates,
-            std::vector({ AppUpdate("Changed", price, {}, Change<QString> { "1.0", "2.0" }) }));
+        EXPECT_EQ(refreshing.updates,
+                  std::vector({ AppUpdate("Changed", price, {}, Change<QString> { "1.0", "2.0" },
+                                          "USD") }));
         EXPECT_EQ(store.lookupCount(id), userFirst ? 1 : 2) << "a refresh leaves it to the user";
     }
 }
