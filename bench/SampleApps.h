@@ -49,6 +49,7 @@ inline void fillSampleApp(App *app, int i)
     app->setDeveloper(QStringLiteral("Developer %1").arg(i % 700));
     app->setPrice(Decimal::fromUnits(99 + (i % 20) * 100, 2));
     app->setLastPrice(app->price());
+    app->setCurrencyCode(QStringLiteral("USD"));
     app->setRating(3.5f);
     app->setLastRating(3.5f);
     app->setVersion(QStringLiteral("2.%1").arg(i % 13));

@@ -42,6 +42,10 @@ public:
     void setPrice(const Decimal &price) { assign(m_price, price); }
     Decimal lastPrice() const { return m_lastPrice; }
     void setLastPrice(const Decimal &price) { assign(m_lastPrice, price); }
+    // The currency of the price and of the previous price ("GBP"); empty when not known. The
+    // two are always in one currency: a price is compared only with one in the same currency.
+    QString currencyCode() const { return m_currencyCode; }
+    void setCurrencyCode(const QString &code) { assign(m_currencyCode, code); }
 
     float rating() const { return m_rating; }
     void setRating(float rating) { assignFloat(m_rating, rating); }
@@ -114,6 +118,7 @@ private:
     QString m_name;
     Decimal m_price;
     Decimal m_lastPrice;
+    QString m_currencyCode;
     float m_rating = 0;
     float m_lastRating = 0;
     QString m_iconUrl;

@@ -32,6 +32,7 @@ struct AppRow
     std::optional<QByteArray> description;
     QString price;
     QString lastPrice;
+    QString currencyCode;
     double rating = 0;
     double lastRating = 0;
     QString iconUrl;

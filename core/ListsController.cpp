@@ -38,6 +38,23 @@ Error storeError(int code, const QString &descriptionKey, const QString &suggest
     return error;
 }
 
+// Prices an older version kept without their currency are in the store's currency of the day
+// they are first opened here, and keep it from then on: a later change of store country must
+// not read as a change of their prices. True when any was given one.
+bool giveCurrencyToPricesWithout(ObjectContext &context)
+{
+    const QString currency
+        = UserDefaults::standard().string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
+    bool given = false;
+    for (App *app : context.apps()) {
+        if (app->currencyCode().isEmpty()) {
+            app->setCurrencyCode(currency);
+            given = true;
+        }
+    }
+    return given;
+}
+
 } // namespace
 
 ListsController &ListsController::sharedController()
@@ -117,6 +134,8 @@ void ListsController::storeOpened(const ObjectStore::OpenResult &result)
          && result.outcome != ObjectStore::OpenOutcome::Created)
         || !result.leftoverPath.isEmpty())
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
+    if (ObjectStore::isUsable(result.outcome) && giveCurrencyToPricesWithout(m_store->context()))
+        saveWithAsync(true);
     updateDockTile();
 }
 

@@ -47,8 +47,10 @@ struct BatchChanges
         }
         AppUpdate &earlier = updates[*known];
         earlier.app = update.app;
-        if (update.pricingChange)
+        if (update.pricingChange) {
             earlier.pricingChange = update.pricingChange;
+            earlier.currencyCode = update.currencyCode;
+        }
         if (update.ratingChange)
             earlier.ratingChange = update.ratingChange;
         if (update.versionChange)
@@ -281,6 +283,8 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
 
         applying.written |= copyStoreDetails(*app, result, context);
         const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
+        // A price in a new currency is written though it is no change.
+        applying.written |= !found.isEmpty();
         const std::optional<AppUpdate> update = applyRefreshChanges(*app, found);
         if (update)
             batch->changes.add(result.identifier, *update);

@@ -216,6 +216,7 @@ AppRow ObjectContext::rowOf(const App *app, bool withDescription)
         row.description = app->m_description.value_or(QByteArray());
     row.price = app->m_price.toString();
     row.lastPrice = app->m_lastPrice.toString();
+    row.currencyCode = app->m_currencyCode;
     row.rating = app->m_rating;
     row.lastRating = app->m_lastRating;
     row.iconUrl = app->m_iconUrl;
@@ -455,7 +456,7 @@ bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
 {
     Statement rows = database.prepare(QStringLiteral(
         "SELECT id, list_id, position, identifier, name, developer, price, last_price, rating,"
-        " last_rating, icon_url, kind, app_store_url, version, last_version, notes"
+        " last_rating, icon_url, kind, app_store_url, version, last_version, notes, currency_code"
         " FROM apps WHERE id BETWEEN ?1 AND ?2 ORDER BY id"));
     if (!rows.isValid())
         return false;
@@ -492,6 +493,7 @@ bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
             app->m_lastVersion = app->m_version;
         // The user's own words: kept whole.
         app->m_notes = rows.optionalText(15);
+        app->m_currencyCode = rows.text(16, TextLimits::kShortText);
         app->m_screenshotsLoaded = false;
         apps.push_back({ std::move(app), listId });
     }

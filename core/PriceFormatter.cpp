@@ -30,6 +30,9 @@ icu::UnicodeString toIcu(const QString &text)
     return icu::UnicodeString(reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()));
 }
 
+// The fraction digits of a scaled amount: those of a dollar price.
+constexpr int kScaledFractionDigits = 2;
+
 // The amount to format (a scaled copy for large amounts) and the suffix that says the scale.
 struct Scaled
 {
@@ -84,10 +87,13 @@ QString formatWith(const icu::NumberFormat &formatter, const Scaled &scaled)
     return fromIcu(text);
 }
 
-QString format(const std::variant<double, Decimal> &amount, const QString &languageCode)
+QString format(const std::variant<double, Decimal> &amount, const QString &languageCode,
+               const QString &currencyCode = {})
 {
     const UserDefaults &defaults = UserDefaults::standard();
-    const QString currency = defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
+    const QString currency = !currencyCode.isEmpty()
+        ? currencyCode
+        : defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
     const QString country = defaults.string(SettingsKeys::StoreLocale, QStringLiteral("US"));
     const QString language = languageCode.isEmpty() ? QStringLiteral("en") : languageCode;
     const QByteArray identifier
@@ -110,6 +116,10 @@ QString format(const std::variant<double, Decimal> &amount, const QString &langu
     }
 
     if (!scaled.suffix.isEmpty()) {
+        // "2.31K" whatever the currency: its own fraction digits (none for yen) would round a
+        // scaled amount to a whole number of thousands.
+        formatter->setMinimumFractionDigits(kScaledFractionDigits);
+        formatter->setMaximumFractionDigits(kScaledFractionDigits);
         if (auto *decimalFormat = dynamic_cast<icu::DecimalFormat *>(formatter.get())) {
             icu::UnicodeString suffix;
             decimalFormat->getPositiveSuffix(suffix);
@@ -160,6 +170,13 @@ QString localizedPriceStringFromNumber(double value, const QString &languageCode
 QString localizedPriceStringFromNumber(const Decimal &value, const QString &languageCode)
 {
     return format(value, languageCode);
+}
+
+QString localizedPriceStringInCurrency(const Decimal &value, const QString &currencyCode,
+                                       const QString &languageCode)
+{
+    return format(value, languageCode.isEmpty() ? preferredLanguageCode() : languageCode,
+                  currencyCode);
 }
 
 } // namespace tanvill

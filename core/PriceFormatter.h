@@ -2,7 +2,8 @@
 
 // The price text of applications and list totals: currency style for the store country
 // ("storeLocale"), the currency ("currencyCode") and the user's language, with amounts of a
-// thousand and more shortened to a scaled number and a suffix ("$2.50M").
+// thousand and more shortened to a scaled number with two decimals, in every currency, and a
+// suffix ("$2.50M", "¥2.31K").
 
 #include "core/Decimal.h"
 
@@ -18,6 +19,12 @@ QString localizedPriceStringFromNumber(const Decimal &value);
 // preferred language; tests use it to stay independent of the machine's locale.
 QString localizedPriceStringFromNumber(double value, const QString &languageCode);
 QString localizedPriceStringFromNumber(const Decimal &value, const QString &languageCode);
+
+// One application's price in the currency it is in ("GBP"), which "currencyCode" (the currency
+// of the latest answer) need not be until the next refresh; an empty code stands for
+// "currencyCode", an empty language for the user's.
+QString localizedPriceStringInCurrency(const Decimal &value, const QString &currencyCode,
+                                       const QString &languageCode = {});
 
 // The language part of the user's first preferred UI language, "en" when there is none.
 QString preferredLanguageCode();

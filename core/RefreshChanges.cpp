@@ -9,7 +9,7 @@ namespace tanvill {
 
 TrackedValues TrackedValues::of(const App &app)
 {
-    return { app.version(), app.rating(), app.price() };
+    return { app.version(), app.rating(), app.price(), app.currencyCode() };
 }
 
 RefreshChanges detectRefreshChanges(const TrackedValues &stored, const CachedApp &result)
@@ -19,7 +19,11 @@ RefreshChanges detectRefreshChanges(const TrackedValues &stored, const CachedApp
         changes.version = result.version;
     if (std::fabs(stored.rating - result.rating) >= 0.05f)
         changes.rating = result.rating;
-    if (std::fabs(stored.price.toDouble() - result.price) >= 0.005)
+    const bool otherCurrency
+        = !stored.currencyCode.isEmpty() && stored.currencyCode != result.currencyCode;
+    if (stored.currencyCode != result.currencyCode)
+        changes.currencyCode = result.currencyCode;
+    if (otherCurrency || std::fabs(stored.price.toDouble() - result.price) >= 0.005)
         changes.price = Decimal::fromDouble(result.price).value_or(Decimal());
     return changes;
 }
@@ -40,10 +44,18 @@ std::optional<AppUpdate> applyRefreshChanges(App &app, const RefreshChanges &cha
         update.ratingChange = Change<float> { app.lastRating(), app.rating() };
     }
     if (changes.price) {
-        app.setLastPrice(app.price());
+        const bool sameCurrency = !changes.currencyCode || app.currencyCode().isEmpty();
+        app.setLastPrice(sameCurrency ? app.price() : *changes.price);
         app.setPrice(*changes.price);
-        update.pricingChange = Change<Decimal> { app.lastPrice(), app.price() };
+        if (sameCurrency) {
+            update.pricingChange = Change<Decimal> { app.lastPrice(), app.price() };
+            update.currencyCode = app.currencyCode();
+        }
     }
+    if (changes.currencyCode)
+        app.setCurrencyCode(*changes.currencyCode);
+    if (update.numberOfChanges() == 0)
+        return std::nullopt;
     return update;
 }
 

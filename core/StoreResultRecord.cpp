@@ -104,6 +104,7 @@ App *insertAppFromStoreResult(ObjectContext &context, List *list, const CachedAp
     app->setLastRating(result.rating);
     app->setPrice(price);
     app->setLastPrice(price);
+    app->setCurrencyCode(result.currencyCode);
     return app;
 }
 

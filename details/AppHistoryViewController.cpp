@@ -59,8 +59,9 @@ void AppHistoryViewController::reloadHistory()
     m_lineCount = 0;
     if (!m_app)
         return;
-    const AppUpdate update(m_app->name(), m_app->priceChange(), m_app->ratingChange(),
-                           m_app->versionChange());
+    AppUpdate update(m_app->name(), m_app->priceChange(), m_app->ratingChange(),
+                     m_app->versionChange());
+    update.currencyCode = m_app->currencyCode();
     const auto setter = [this](int index) {
         return [this, index](const QString &text) {
             m_labels[size_t(index)]->setStringValue(text);

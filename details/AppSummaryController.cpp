@@ -188,7 +188,8 @@ QString AppSummaryController::priceText() const
 {
     if (m_app->price().isZero())
         return Strings::localized(QStringLiteral("Free"));
-    return localizedPriceStringFromNumber(m_app->price());
+    // In its own currency: until the next refresh it need not be the latest answer's.
+    return localizedPriceStringInCurrency(m_app->price(), m_app->currencyCode());
 }
 
 void AppSummaryController::setBuyButton(BorderedButton *button)

@@ -200,10 +200,11 @@ void ArchiveViewController::didAddRowView(TableView *, TableRowView *view, int r
     // hold one application twice, and each row keeps its own until the row goes.
     cell->setSummaryController(
         AppSummaryController::create(app, AppSummaryConfiguration::Archive, m_lists));
-    // The price it had when it was archived, as the lists write prices: archived applications
-    // are not refreshed.
-    const QString price = app->price().isZero() ? Strings::localized(QStringLiteral("Free"))
-                                                : localizedPriceStringFromNumber(app->price());
+    // The price it had when it was archived, in its currency then, as the lists write prices:
+    // archived applications are not refreshed.
+    const QString price = app->price().isZero()
+        ? Strings::localized(QStringLiteral("Free"))
+        : localizedPriceStringInCurrency(app->price(), app->currencyCode());
     cell->setToolTip(price);
     cell->setArchivedPriceText(price);
 }

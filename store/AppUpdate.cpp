@@ -5,9 +5,10 @@
 namespace tanvill {
 
 AppUpdate::AppUpdate(QString appName, std::optional<Change<Decimal>> pricing,
-                     std::optional<Change<float>> rating, std::optional<Change<QString>> version)
+                     std::optional<Change<float>> rating, std::optional<Change<QString>> version,
+                     QString currency)
     : app(std::move(appName)), pricingChange(std::move(pricing)), versionChange(std::move(version)),
-      ratingChange(rating)
+      ratingChange(rating), currencyCode(std::move(currency))
 { }
 
 int AppUpdate::numberOfChanges() const

@@ -26,14 +26,10 @@ QString randomPhrase(const QString &prefix, int count)
     return Strings::localized(prefix + QString::number(index));
 }
 
-// The price in the store's currency ("currencyCode", for the store's country), English style.
-QString storeCurrencyText(const Decimal &price)
+// The price in a currency, written as the given locale writes amounts ("en_GB", "de_DE").
+QString currencyText(const Decimal &price, const QString &localeName, const QString &currency)
 {
-    const UserDefaults &defaults = UserDefaults::standard();
-    const QString currency = defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
-    const QString country = defaults.string(SettingsKeys::StoreLocale, QStringLiteral("US"));
-    const QByteArray locale
-        = (QStringLiteral("en_") + country + QStringLiteral("@currency=") + currency).toLatin1();
+    const QByteArray locale = (localeName + QStringLiteral("@currency=") + currency).toLatin1();
     const QByteArray digits = price.toString().toLatin1();
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UNumberFormat, decltype(&unum_close)> formatter(
@@ -59,16 +55,25 @@ QString ended(QString text, bool longForm)
 
 } // namespace
 
-QString ChangeLog::priceText(const Decimal &price)
+QString ChangeLog::priceText(const Decimal &price, const QString &currencyCode)
 {
     if (price.isZero())
         return Strings::localized(QStringLiteral("free"));
+    const UserDefaults &defaults = UserDefaults::standard();
+    // The amount is in the store's currency, whatever the user's locale pays in: a yen price
+    // written in pounds would be untrue.
+    const QString currency = !currencyCode.isEmpty()
+        ? currencyCode
+        : defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD"));
     const QLocale locale;
-    // A locale without a currency of its own (C, POSIX) would show a bare number: the amount is
-    // in the store's currency, so that one is shown.
+    // A locale without a currency of its own (C, POSIX) writes amounts as English does in the
+    // store's country.
     if (locale.currencySymbol(QLocale::CurrencyIsoCode).isEmpty())
-        return storeCurrencyText(price);
-    return locale.toCurrencyString(price.toDouble());
+        return currencyText(price,
+                            QStringLiteral("en_")
+                                + defaults.string(SettingsKeys::StoreLocale, QStringLiteral("US")),
+                            currency);
+    return currencyText(price, locale.name(), currency);
 }
 
 QString ChangeLog::ratingText(float rating)
@@ -91,10 +96,11 @@ QString ChangeLog::ratingText(float rating)
     return QString(reinterpret_cast<const QChar *>(buffer.data()), length);
 }
 
-QString ChangeLog::priceChangeDescription(const Change<Decimal> &change, bool longForm)
+QString ChangeLog::priceChangeDescription(const Change<Decimal> &change, bool longForm,
+                                          const QString &currencyCode)
 {
-    const QString last = priceText(change.last);
-    const QString current = priceText(change.current);
+    const QString last = priceText(change.last, currencyCode);
+    const QString current = priceText(change.current, currencyCode);
     if (!longForm)
         return Strings::localizedFormat(QStringLiteral("PriceChangeShortDescription"),
                                         { last, current });
@@ -140,7 +146,7 @@ void ChangeLog::updateDescription(const LabelSetter &label1, const Closure &clos
 {
     QStringList texts;
     if (update.pricingChange)
-        texts << priceChangeDescription(*update.pricingChange, longForm);
+        texts << priceChangeDescription(*update.pricingChange, longForm, update.currencyCode);
     if (update.ratingChange)
         texts << ratingChangeDescription(*update.ratingChange, longForm);
     if (update.versionChange)

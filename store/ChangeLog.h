@@ -20,7 +20,9 @@ public:
     using LabelSetter = std::function<void(const QString &text)>;
     using Closure = std::function<void()>;
 
-    static QString priceChangeDescription(const Change<Decimal> &change, bool longForm = true);
+    // Both prices are in currencyCode; empty stands for the store's ("currencyCode").
+    static QString priceChangeDescription(const Change<Decimal> &change, bool longForm = true,
+                                          const QString &currencyCode = {});
     static QString ratingChangeDescription(const Change<float> &change, bool longForm = true);
     static QString versionChangeDescription(const Change<QString> &change, bool longForm = true);
 
@@ -33,8 +35,9 @@ public:
                                   const AppUpdate &update, bool longForm = true,
                                   const std::function<void(int)> &completion = {});
 
-    // One price as shown in a change: "free" for zero, else the current locale's currency.
-    static QString priceText(const Decimal &price);
+    // One price as shown in a change: "free" for zero, else the amount in its currency (empty:
+    // the store's), written as the current locale writes amounts.
+    static QString priceText(const Decimal &price, const QString &currencyCode = {});
     // One rating with at most one fraction digit and a star: "4.5★", "4★".
     static QString ratingText(float rating);
 };

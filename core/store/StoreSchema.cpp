@@ -58,6 +58,9 @@ const QStringList &migrations()
             );
             CREATE INDEX screenshots_by_app ON screenshots(app_id, position);
         )"),
+        // The currency of each application's prices; empty for the prices an older version
+        // kept, which the lists controller takes to be in the "currencyCode" of the day.
+        QStringLiteral("ALTER TABLE apps ADD COLUMN currency_code TEXT NOT NULL DEFAULT ''"),
     };
     return all;
 }

@@ -110,7 +110,8 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
     const std::vector<AppUpdate> expected = {
         AppUpdate("Rating", std::nullopt, Change<float> { 4.0f, 4.5f }),
         AppUpdate("Price",
-                  Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") }),
+                  Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") },
+                  std::nullopt, std::nullopt, "USD"),
         AppUpdate("Version", std::nullopt, std::nullopt, Change<QString> { "1.0", "1.1" }),
     };
     auto sorted = *outcome.updates; // in the order the answers arrived
@@ -137,6 +138,41 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
     ASSERT_TRUE(outcome.updates);
     EXPECT_TRUE(outcome.updates->empty());
     EXPECT_EQ(apps[4]->lastVersion(), "1.0");
+}
+
+TEST_F(Refreshing, APriceInAnotherCurrencyIsNoChangeByWhateverRoadTheCurrencyChanged)
+{
+    enum Road { StoreCountry, StoreAnswer, AppAddedFirst };
+    for (const Road road : { StoreCountry, StoreAnswer, AppAddedFirst }) {
+        SCOPED_TRACE(road);
+        UserDefaults::standard().setValue("storeLocale", "GB");
+        CachedApp inPounds = result(QString::number(road + 1)),
+                  inYen = result(QString::number(road + 10));
+        inPounds.currencyCode = "GBP";
+        inYen.currencyCode = "JPY";
+        App *app = watch({ inPounds }).front();
+        test::FakeStoreApp answer = storeApp(inPounds);
+        std::tie(answer.price, answer.currency, answer.version, answer.rating)
+            = std::tuple(218, "JPY", "1.1", 4.5);
+        store.setLookup(answer);
+        if (road == StoreCountry)
+            UserDefaults::standard().setValue("storeLocale", "JP");
+        if (road == AppAddedFirst)
+            watch({ inYen });
+
+        const RefreshOutcome outcome = refresh({ app });
+        ASSERT_TRUE(outcome.updates);
+        EXPECT_EQ(*outcome.updates,
+                  std::vector { AppUpdate(app->name(), std::nullopt, Change<float> { 4.0f, 4.5f },
+                                          Change<QString> { "1.0", "1.1" }) });
+        EXPECT_EQ(app->currencyCode(), "JPY");
+        EXPECT_EQ(app->lastPrice(), *Decimal::fromString("218"));
+        EXPECT_EQ(app->price(), app->lastPrice());
+    }
+    // Nor does the history show one after a restart.
+    reopen();
+    for (const App *app : controller().apps())
+        EXPECT_FALSE(app->priceChange()) << app->name().toStdString();
 }
 
 TEST_F(Refreshing, AnswersReplaceDetailsAndScreenshotsWithoutRecordingChanges)
@@ -296,7 +332,7 @@ TEST_F(Refreshing, FailedLookUpsLeaveTheirAppsAsTheyWere)
     const auto apps = watch(
         { result("1", "Good"), result("2", "Bad"), result("3", "Odd"), result("4", "Other") });
     test::FakeStoreApp good = storeApp(result("1", "Good"));
-    good.price = 2.99;
+    good.version = "2.0";
     good.currency = "EUR";
     store.setLookup(good);
     QByteArray broken = FakeStore::lookupReply(storeApp(result("2", "Bad")));
@@ -434,9 +470,9 @@ TEST_F(Refreshing, AChangeAReloadOfTheUserFindsDuringARefreshIsTheRefreshsToo)
         EXPECT_EQ(reloads, 1) << "the refresh ends after the reload";
         // One update of the app holds what either look-up found.
         const Change<Decimal> price { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") };
-        EXPECT_EQ(
-            refreshing.updates,
-            std::vector({ AppUpdate("Changed", price, {}, Change<QString> { "1.0", "2.0" }) }));
+        EXPECT_EQ(refreshing.updates,
+                  std::vector({ AppUpdate("Changed", price, {}, Change<QString> { "1.0", "2.0" },
+                                          "USD") }));
         EXPECT_EQ(store.lookupCount(id), userFirst ? 1 : 2) << "a refresh leaves it to the user";
     }
 }

@@ -57,6 +57,25 @@ TEST_F(PriceFormatterTest, FormatsExactDecimalsLikeDoubles)
               "$1.23" + kThousand);
 }
 
+TEST_F(PriceFormatterTest, ScaledPricesKeepTheDigitsOfADollarPriceInEveryCurrency)
+{
+    const std::tuple<const char *, const char *, QString> cases[] = {
+        { "JPY", "2308", "¥2.31" + kThousand },   { "JPY", "1098", "¥1.10" + kThousand },
+        { "JPY", "11522", "¥11.52" + kThousand }, { "JPY", "-2308", "-¥2.31" + kThousand },
+        { "JPY", "2500000", "¥2.50" + kMillion }, { "JPY", "218", "¥218" },
+        { "USD", "1000", "$1.00" + kThousand },   { "USD", "2308", "$2.31" + kThousand },
+    };
+    for (const auto &[currency, amount, expected] : cases) {
+        useStore("JP", currency);
+        // Rows show exact prices, headers totals in doubles.
+        const Decimal price = *Decimal::fromString(amount);
+        EXPECT_EQ(localizedPriceStringFromNumber(price, "en"), expected) << amount;
+        EXPECT_EQ(localizedPriceStringFromNumber(price.toDouble(), "en"), expected) << amount;
+    }
+    // An application's price in its own currency, which the latest answers' need not be.
+    EXPECT_EQ(localizedPriceStringInCurrency(*Decimal::fromString("1.99"), "GBP", "en"), "£1.99");
+}
+
 TEST_F(PriceFormatterTest, FallsBackToUsDollarsWhenNeitherSettingIsStored)
 {
     EXPECT_EQ(localizedPriceStringFromNumber(1.99, "en"), "$1.99");

@@ -39,6 +39,7 @@ App *StoreTest::addApp(List *list, const QString &name, int screenshots)
     App *app = context().insertApp(list);
     app->setName(name);
     app->setIdentifier(QString::number(qHash(name) % 100000000));
+    app->setCurrencyCode(QStringLiteral("USD"));
     app->setAppStoreDescription(name + QStringLiteral(" does many things."));
     for (int i = 0; i < screenshots; ++i)
         context().insertScreenshot(app)->setUrl(name + QStringLiteral("/shot%1.png").arg(i));

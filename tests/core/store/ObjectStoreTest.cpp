@@ -5,6 +5,7 @@
 #include "core/store/StoreLock.h"
 #include "core/store/StoreSchema.h"
 #include "platform/FileLock.h"
+#include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
 #include <QDeadlineTimer>
@@ -162,6 +163,21 @@ TEST_F(Store, AnEmptySQLiteFileBecomesAStore)
     EXPECT_EQ(countRows("PRAGMA user_version"), StoreSchema::currentVersion());
     EXPECT_EQ(countRows("SELECT count(*) FROM sqlite_master WHERE name = 'screenshots'"), 1);
     EXPECT_TRUE(setAsideFiles().isEmpty());
+}
+
+TEST_F(Store, PricesAnOlderVersionKeptAreInTheCurrencyOfTheDayTheStoreIsFirstOpened)
+{
+    addApp(controller().createList("List"), "Kept");
+    close();
+    // As the version before prices had a currency wrote it.
+    runSql("ALTER TABLE apps DROP COLUMN currency_code; PRAGMA user_version = 1");
+    // A later change of the store's currency is not theirs.
+    for (const char *currency : { "GBP", "JPY" }) {
+        UserDefaults::standard().setValue("currencyCode", currency);
+        reopen();
+        ASSERT_EQ(controller().apps().size(), 1u);
+        EXPECT_EQ(controller().apps().front()->currencyCode(), "GBP");
+    }
 }
 
 TEST_F(Store, AFolderThatCannotBeMadeGivesAClearErrorAfterConstruction)
