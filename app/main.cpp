@@ -104,7 +104,7 @@ int main(int argc, char **argv)
                      [&delegate] { delegate.applicationWillTerminate(); });
     // The desktop session ends: write everything now, the process may not get further.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
-                     [&delegate] { delegate.saveBeforeQuitting(false); });
+                     [&delegate] { delegate.saveBeforeQuitting(); });
     // This launch's own link is taken like one handed over by a later launch, and added once
     // launch has finished and the store is there.
     if (ownMessage != SingleInstance::kReopenMessage) {
