@@ -550,6 +550,50 @@ TEST(Launch, ALaunchAskedToEndWhileItWaitsKeepsItsLinkAndSaysSo)
     }
 }
 
+namespace {
+
+// Whether the program stands still where TANVILL_STOP_AT stopped it.
+bool stopped(const RunningProgram &program)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(program.process.processId()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // The state follows the name, which is in parentheses.
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "T";
+}
+
+} // namespace
+
+TEST(Launch, AQuitSignalFromTheFirstLineOfMainToTheEndOfTheProcessIsHandled)
+{
+    test::FakeHttpServer server;
+    const QString link = QStringLiteral("tanvill:///addApp?id=904280696");
+    // At main's first line, with a link: it keeps the link and says so. As it ends, the first
+    // signal having made it quit: a second one.
+    for (const bool atStart : { true, false }) {
+        const QString moment = atStart ? "start" : "end";
+        SCOPED_TRACE(moment.toStdString());
+        test::TestServices services { { .listsController = false } };
+        RunningProgram program(server.baseUrl(), atStart ? QStringList { link } : QStringList {},
+                               { { "TANVILL_STOP_AT", moment } });
+        ASSERT_TRUE(program.process.waitForStarted(10000));
+        const pid_t process = pid_t(program.process.processId());
+        if (!atStart) {
+            ASSERT_TRUE(handsOver()) << program.ending();
+            ::kill(process, SIGTERM);
+        }
+        ASSERT_TRUE(test::waitFor([&] { return stopped(program); }, 20000)) << program.ending();
+        ::kill(process, SIGTERM);
+        ::kill(process, SIGCONT);
+        ASSERT_TRUE(program.process.waitForFinished(15000));
+        EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.ending();
+        EXPECT_EQ(program.process.exitCode(), atStart ? 1 : 0) << program.ending();
+        EXPECT_EQ(keptLinks().join(' '), atStart ? link : QString());
+        EXPECT_EQ(program.ending().find("The link is kept") != std::string::npos, atStart);
+    }
+}
+
 TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
 {
     test::TestServices services { { .listsController = false } };
