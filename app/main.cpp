@@ -30,6 +30,9 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 
 using namespace tanvill;
 
@@ -38,15 +41,27 @@ constexpr unsigned kQuitDeadlineSeconds = 2;
 // How long a launch waits for the running Tanvill to connect it and to answer, each: one that
 // has just begun to run answers once its window is up.
 constexpr int kHandOverTimeoutMs = 10000;
-} // namespace
 
-int main(int argc, char **argv)
+// For tests: stops the process at the moment TANVILL_STOP_AT names ("start": main's first
+// line once the signals are caught; "end": everything made is gone) until it is continued, so
+// that a test can signal it exactly there.
+void stopForTest(const char *moment)
+{
+    const char *asked = std::getenv("TANVILL_STOP_AT");
+    if (!asked || std::strcmp(asked, moment) != 0)
+        return;
+    // The time it stands still is the test's, not the quit's.
+    const QuitSignals::DeadlineHold stopped;
+    ::raise(SIGSTOP);
+}
+
+int run(int argc, char **argv)
 {
     setUpAllocator();
     LaunchStoreHold store(ListsController::defaultStorePath());
     QApplication app(argc, argv);
     // Ends the event loop at once: quit() would first close every window, and closing the last
-    // one is the user's way of asking to quit, with the warning. A signal that comes before
+    // one is the user's way of asking to quit, with the warning. A signal that came before
     // the event loop runs ends it as soon as it does.
     QuitSignals quitSignals({ SIGTERM, SIGINT, SIGHUP }, [](int) { QCoreApplication::exit(0); });
     // A UI thread stuck on something (or a save that takes too long) does not keep a stopped
@@ -66,11 +81,17 @@ int main(int argc, char **argv)
     // No event loop runs while the launch waits: it looks for the signal itself.
     instance.setAskedToEnd([&quitSignals] { return quitSignals.caught(); });
     const QString ownMessage = SingleInstance::messageFromArguments(QApplication::arguments());
+    // Until this launch's link is kept somewhere, the deadline of a quit signal waits for it.
+    std::optional<QuitSignals::DeadlineHold> linkInHand;
+    if (ownMessage != SingleInstance::kReopenMessage)
+        linkInHand.emplace();
     switch (const SingleInstance::Role role = instance.start(ownMessage, kHandOverTimeoutMs)) {
     case SingleInstance::Role::Forwarded:
         return 0;
     case SingleInstance::Role::Refused:
     case SingleInstance::Role::NotAnswered: {
+        // It keeps the link itself, and may then wait for the user.
+        linkInHand.reset();
         LinkInbox inbox;
         return endUnfinishedLaunch(instance, role, ownMessage, inbox,
                                    *Services::makeAlertPresenter());
@@ -104,15 +125,30 @@ int main(int argc, char **argv)
                      [&delegate] { delegate.applicationWillTerminate(); });
     // The desktop session ends: write everything now, the process may not get further.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
-                     [&delegate] { delegate.saveBeforeQuitting(false); });
+                     [&delegate] { delegate.saveBeforeQuitting(); });
     // This launch's own link is taken like one handed over by a later launch, and added once
     // launch has finished and the store is there.
     if (ownMessage != SingleInstance::kReopenMessage) {
         const instance::Answer answer = delegate.takeMessage(ownMessage);
+        linkInHand.reset();
         if (answer.kind == instance::Answer::Kind::Refused)
             tellLinkNotTaken(answer.why, services.alertPresenter());
     }
     // Launch finishes once the event loop runs.
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // From here to the process's end a quit signal is caught: before the event loop runs it is
+    // recorded, and ends the launch as soon as it can tell; once everything is gone it is only
+    // recorded, the quit being under way.
+    QuitSignals::catchFromNow({ SIGTERM, SIGINT, SIGHUP });
+    stopForTest("start");
+    const int status = run(argc, argv);
+    stopForTest("end");
+    return status;
 }

@@ -54,34 +54,68 @@ extern "C" void writeSignalNumber(int signalNumber)
     errno = savedErrno;
 }
 
-} // namespace
+// The process whose pipe g_pipe is: a child forked from it makes its own.
+pid_t g_pipeOwner = 0;
 
-QuitSignals::QuitSignals(std::initializer_list<int> signalNumbers, std::function<void(int)> handler,
-                         QObject *parent)
-    : QObject(parent), m_signals(signalNumbers), m_handler(std::move(handler))
+bool makePipe()
 {
-    if (g_pipe[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
-        qWarning() << "Quit signals are not caught: no pipe";
-        return;
+    if (g_pipe[0] != -1 && g_pipeOwner == ::getpid())
+        return true;
+    // Inherited: its other end is the parent's.
+    for (int &fd : g_pipe) {
+        if (fd != -1)
+            ::close(fd);
+        fd = -1;
     }
-    for (int fd : g_pipe)
+    int made[2] = { -1, -1 };
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, made) != 0)
+        return false;
+    for (int fd : made)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    g_caught.store(false);
+    g_pipe[1] = made[1];
+    g_pipe[0] = made[0];
+    g_pipeOwner = ::getpid();
+    return true;
+}
 
-    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[1], QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &QuitSignals::readSignals);
-
+// Installs the handler for each signal; a hang-up ignored since the process started stays so.
+void catchSignals(std::initializer_list<int> signalNumbers)
+{
     struct sigaction action = {};
     action.sa_handler = writeSignalNumber;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    std::erase_if(m_signals, [](int signalNumber) {
+    for (int signalNumber : signalNumbers) {
         struct sigaction current = {};
-        return signalNumber == SIGHUP && ::sigaction(SIGHUP, nullptr, &current) == 0
-            && current.sa_handler == SIG_IGN;
-    });
-    for (int signalNumber : m_signals)
+        if (::sigaction(signalNumber, nullptr, &current) != 0
+            || (signalNumber == SIGHUP && current.sa_handler == SIG_IGN))
+            continue;
         ::sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+} // namespace
+
+void QuitSignals::catchFromNow(std::initializer_list<int> signalNumbers)
+{
+    // Without a pipe a signal is still caught: caught() tells of it.
+    if (!makePipe())
+        qWarning() << "Quit signals are only recorded: no pipe";
+    catchSignals(signalNumbers);
+}
+
+QuitSignals::QuitSignals(std::initializer_list<int> signalNumbers, std::function<void(int)> handler,
+                         QObject *parent)
+    : QObject(parent), m_handler(std::move(handler))
+{
+    if (!makePipe()) {
+        qWarning() << "Quit signals are not caught: no pipe";
+        return;
+    }
+    // Bytes already in the pipe are signals caught before: they are read once the loop runs.
+    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[1], QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &QuitSignals::readSignals);
+    catchSignals(signalNumbers);
 }
 
 bool QuitSignals::caught() const
@@ -98,6 +132,10 @@ void QuitSignals::setDeadline(unsigned seconds)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGALRM, &action, nullptr);
     g_deadlineSeconds = sig_atomic_t(seconds);
+    if (seconds > 0 && g_caught.load() && !g_deadlineArmed) {
+        g_deadlineArmed = 1;
+        ::alarm(seconds);
+    }
 }
 
 QuitSignals::DeadlineHold::DeadlineHold()
@@ -114,18 +152,12 @@ QuitSignals::DeadlineHold::~DeadlineHold()
 
 QuitSignals::~QuitSignals()
 {
-    if (!m_notifier)
-        return;
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int signalNumber : m_signals)
-        ::sigaction(signalNumber, &action, nullptr);
+    // The handlers stay: a signal from now on is recorded, and the pipe stays open so that they
+    // never write into a file that took its number.
     m_notifier.reset();
-    for (int &fd : g_pipe) {
-        ::close(fd);
-        fd = -1;
-    }
+    unsigned char byte = 0;
+    while (g_pipe[1] != -1 && ::read(g_pipe[1], &byte, 1) == 1) { }
+    g_caught.store(false);
 }
 
 void QuitSignals::readSignals()

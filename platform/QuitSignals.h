@@ -3,6 +3,10 @@
 // Turns SIGTERM and SIGINT into an orderly quit: the signal handler only writes the signal's
 // number into a pipe, and the event loop reads it and runs the handler on the UI thread.
 // The application installs one at start-up so that a stopped process still saves its store.
+// main() catches the signals from its first line (catchFromNow), before any event loop can
+// run: what comes meanwhile is recorded and reaches the handler once the loop runs. The
+// signals stay caught to the process's end: one that comes as the process is taken down, when
+// no object handles them any more, is only recorded, and never ends the process by itself.
 // With a deadline, a process whose UI thread is stuck (or whose orderly quit takes too long)
 // still ends: that many seconds after the first signal it exits at once, from the signal's
 // own timer. The store's file is safe then too: a write cut short is rolled back. A write that
@@ -26,7 +30,12 @@ class QuitSignals : public QObject
     Q_OBJECT
 
 public:
-    // Catches the signals for the life of the object (one instance per process).
+    // Catches the signals from now to the process's end, recording them until an object handles
+    // them; nothing else may change their handling meanwhile.
+    static void catchFromNow(std::initializer_list<int> signalNumbers);
+
+    // Hands the signals to `handler` on the event loop for the life of the object, those caught
+    // before it was made included (one instance at a time).
     QuitSignals(std::initializer_list<int> signalNumbers, std::function<void(int)> handler,
                 QObject *parent = nullptr);
     ~QuitSignals() override;
@@ -36,7 +45,8 @@ public:
     // the handler.
     bool caught() const;
 
-    // Ends the process this long after the first signal, whatever the UI thread is doing.
+    // Ends the process this long after the first signal, whatever the UI thread is doing; a
+    // signal caught before counts from now.
     void setDeadline(unsigned seconds);
 
     // Held, on any thread, for as long as the process writes what it would otherwise lose:
@@ -53,7 +63,6 @@ public:
 private:
     void readSignals();
 
-    std::vector<int> m_signals;
     std::function<void(int)> m_handler;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };

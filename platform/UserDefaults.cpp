@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/FileLock.h"
 #include "platform/Identity.h"
 #include "platform/RegularFile.h"
 #include "platform/SharedInstance.h"
@@ -80,6 +81,25 @@ QString UserDefaults::defaultFilePath()
 {
     return applicationFolder(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/Tanvill.conf");
+}
+
+void UserDefaults::clearLeftLocks(const QString &filePath)
+{
+    // QSettings writes under the first and removes a stale first under the second. A copy
+    // killed between making one and writing its process into it leaves it empty, which counts
+    // as stale only once it is half a minute old.
+    for (const QString &suffix : { QStringLiteral(".lock"), QStringLiteral(".lock.rmlock") }) {
+        const QString path = filePath + suffix;
+        if (!QFileInfo(path).isFile())
+            continue;
+        FileLock left;
+        QString error;
+        // A holder is writing now, and lets go soon.
+        if (left.tryLock(path, 0644, false, &error) == FileLock::Result::Locked) {
+            left.unlock(true);
+            qInfo().noquote() << "A lock left beside the settings was removed:" << path;
+        }
+    }
 }
 
 UserDefaults::UserDefaults(const QString &filePath)

@@ -34,6 +34,10 @@ public:
     static QString defaultFilePath();
 
     explicit UserDefaults(const QString &filePath);
+    // For the one copy of the application that writes the settings at filePath, as it starts:
+    // removes the lock files a copy killed as it wrote them left beside them, unless somebody
+    // holds them. QSettings would wait half a minute on such a file at every write.
+    static void clearLeftLocks(const QString &filePath);
     ~UserDefaults();
 
     // The file the settings are kept in (another one than asked for when that path held no

@@ -256,59 +256,86 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate()
 
 void AppDelegate::terminate()
 {
-    // Closing the last window while the quit warning is open must not ask again.
+    // Closing the last window while the quit warning is open, or while quitting saves, must
+    // not ask again.
     if (m_terminating)
         return;
     m_terminating = true;
-    const bool quit
-        = applicationShouldTerminate() == TerminateReply::Now && saveBeforeQuitting(true);
-    m_terminating = false;
-    if (quit) {
-        m_quitRequested = true;
-        m_quit();
+    if (applicationShouldTerminate() != TerminateReply::Now) {
+        m_terminating = false;
+        return;
     }
+    m_quitRequested = true;
+    saveThenQuit();
 }
 
-bool AppDelegate::saveBeforeQuitting(bool mayAsk)
+void AppDelegate::saveThenQuit()
+{
+    // The windows keep answering while another program holds the store: the user is asked
+    // once the store has refused for a moment, not once every wait for it has passed.
+    m_services.listsController().objectStore().saveForQuitting(
+        kQuitSaveLockWaitMs,
+        [self = QPointer<AppDelegate>(this)](const std::optional<QString> &error) {
+            if (!self)
+                return;
+            if (!error) {
+                self->forgetChangesKeptEarlier();
+                self->endQuit();
+                return;
+            }
+            Alert alert;
+            alert.style = Alert::Style::Critical;
+            alert.messageText = Strings::localized("QuitSaveFailedTitle");
+            alert.informativeText
+                = Strings::localizedFormat(QStringLiteral("QuitSaveFailedMessage"), { *error });
+            alert.buttons = { Strings::localized("QuitSaveFailedRetry"),
+                              Strings::localized("QuitSaveFailedQuitAnyway") };
+            if (self->m_services.alertPresenter().runModal(alert).buttonIndex == 0) {
+                self->saveThenQuit();
+                return;
+            }
+            self->keepUnsavedChanges(true);
+            // Everything is kept: the last save as the process ends does not wait for the store
+            // again.
+            self->m_keptAsQuitting = true;
+            self->endQuit();
+        });
+}
+
+void AppDelegate::endQuit()
+{
+    m_terminating = false;
+    m_quit();
+}
+
+void AppDelegate::forgetChangesKeptEarlier()
+{
+    // Changes this run kept earlier (a logout that was then cancelled) are in the store now,
+    // when there is one. Files other copies kept are not this one's to forget.
+    if (!ObjectStore::isUsable(m_services.listsController().objectStore().openResult().outcome)
+        || m_keptChangesOfThisRun.isEmpty())
+        return;
+    changeKeptChangesNotices(settings(), [this](QStringList &files) {
+        for (const QString &file : std::as_const(m_keptChangesOfThisRun))
+            files.removeAll(file);
+    });
+    m_keptChangesOfThisRun.clear();
+}
+
+bool AppDelegate::saveBeforeQuitting()
 {
     ObjectStore &store = m_services.listsController().objectStore();
-    // Without anybody to ask, the save and the copy of what it could not write are one write
-    // of the user's data: the quit deadline waits for the two together.
-    std::optional<QuitSignals::DeadlineHold> writing;
-    if (!mayAsk)
-        writing.emplace();
-    for (;;) {
-        const std::optional<QString> error = store.save(false);
-        if (!error) {
-            // Changes this run kept earlier (a logout that was then cancelled) are in the store
-            // now, when there is one. Files other copies kept are not this one's to forget.
-            if (ObjectStore::isUsable(store.openResult().outcome)
-                && !m_keptChangesOfThisRun.isEmpty()) {
-                changeKeptChangesNotices(settings(), [this](QStringList &files) {
-                    for (const QString &file : std::as_const(m_keptChangesOfThisRun))
-                        files.removeAll(file);
-                });
-                m_keptChangesOfThisRun.clear();
-            }
-            return true;
-        }
-        if (!mayAsk) {
-            qCritical().noquote() << "The store could not be saved before quitting:" << *error;
-            keepUnsavedChanges(false);
-            return true;
-        }
-        Alert alert;
-        alert.style = Alert::Style::Critical;
-        alert.messageText = Strings::localized("QuitSaveFailedTitle");
-        alert.informativeText
-            = Strings::localizedFormat(QStringLiteral("QuitSaveFailedMessage"), { *error });
-        alert.buttons = { Strings::localized("QuitSaveFailedRetry"),
-                          Strings::localized("QuitSaveFailedQuitAnyway") };
-        if (m_services.alertPresenter().runModal(alert).buttonIndex != 0) {
-            keepUnsavedChanges(true);
-            return true;
-        }
+    // Nobody is asked: the save and the copy of what it could not write are one write of the
+    // user's data, which the quit deadline waits for.
+    const QuitSignals::DeadlineHold writing;
+    const std::optional<QString> error = store.save(false);
+    if (!error) {
+        forgetChangesKeptEarlier();
+        return true;
     }
+    qCritical().noquote() << "The store could not be saved before quitting:" << *error;
+    keepUnsavedChanges(false);
+    return true;
 }
 
 void AppDelegate::keepUnsavedChanges(bool tell)
@@ -385,8 +412,9 @@ void AppDelegate::applicationWillTerminate()
 {
     m_linkLoop.keepUnkept();
     m_services.appUpdater().stopUpdater();
-    m_services.listsController().objectStore().prepareToQuit();
-    saveBeforeQuitting(false);
+    m_services.listsController().objectStore().prepareToQuit(
+        m_keptAsQuitting ? 0 : ObjectStore::kQuitLockWaitMs);
+    saveBeforeQuitting();
 }
 
 MainWindowController &AppDelegate::mainWindowController()

@@ -70,15 +70,15 @@ public:
     // Asks, when refreshes and any change notification are on, unless the user said not to.
     TerminateReply applicationShouldTerminate();
     // Quit, closing the last window without a tray icon: asks as above, saves and, when the
-    // store is written (or the user chose to quit anyway), ends the event loop.
+    // store is written (or the user chose to quit anyway), ends the event loop. The save goes
+    // on while the windows answer; a store another program holds is told of within a second.
     void terminate();
     // Ends the event loop (tests give their own).
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
-    // Writes the store and waits for everything pending to reach the file. With `mayAsk`, a
-    // failure is shown with Retry and Quit Anyway; without, what cannot be written is kept in
-    // a file beside the store, and the next start says where. Returns whether the process
-    // may end.
-    bool saveBeforeQuitting(bool mayAsk);
+    // Writes the store and waits for everything pending to reach the file, asking nobody: what
+    // cannot be written is kept in a file beside the store, and the next start says where.
+    // Returns whether the process may end.
+    bool saveBeforeQuitting();
     // The end of the process (the event loop is over: Quit, SIGTERM, SIGINT, the session
     // ending): stops the updater and saves without asking anyone. Links not added yet stay
     // kept for the next start.
@@ -170,6 +170,11 @@ private:
     void updateAppMenu(int listCount);
     void setSortingAndGroupingFromSettings();
     void setUpTrayIcon();
+    // The save of a quit the user asked for: a failure is shown with Retry and Quit Anyway.
+    void saveThenQuit();
+    void endQuit();
+    // The files of changes this run kept are held by the store now.
+    void forgetChangesKeptEarlier();
     // Changes that cannot reach the store when the program ends go to a file beside it; with
     // `tell`, the user learns where; the next start tells them in any case.
     void keepUnsavedChanges(bool tell);
@@ -196,8 +201,12 @@ private:
     bool m_listOrderSheetOpen = false;
     bool m_shareSheetOpen = false;
     LinkLoop m_linkLoop;
+    // How long the save of a quit waits for a store another program holds before it asks.
+    static constexpr int kQuitSaveLockWaitMs = 1000;
     bool m_terminating = false;
     bool m_quitRequested = false;
+    // The user chose to quit anyway, everything kept beside the store.
+    bool m_keptAsQuitting = false;
     // The files of kept changes this run wrote: a later save that succeeds holds what they hold.
     QStringList m_keptChangesOfThisRun;
     // The file of kept changes the user was shown at quitting.

@@ -46,7 +46,10 @@ Services::Services(ServicesOptions options)
     m_alertPresenter.reset(options.alertPresenter ? std::move(options.alertPresenter)
                                                   : makeAlertPresenter());
 
-    // Settings come before everything that reads them as it starts.
+    // Settings come before everything that reads them as it starts. Only the launch that runs on
+    // makes services, and no other launch writes the settings meanwhile: a lock file beside
+    // them that nobody holds was left by a copy that was killed.
+    UserDefaults::clearLeftLocks(UserDefaults::defaultFilePath());
     UserDefaults &settings
         = m_settings.reset(std::make_unique<UserDefaults>(UserDefaults::defaultFilePath()));
     registerDefaultSettings(settings);

@@ -231,10 +231,10 @@ ObjectContext &ObjectStore::context()
     return *m_context;
 }
 
-void ObjectStore::prepareToQuit()
+void ObjectStore::prepareToQuit(int lockWaitMs)
 {
     // The writers, the one of a background open included, ask the limit as they wait.
-    m_lockWaits.endAllBy(LockWaitLimit::Clock::now() + std::chrono::milliseconds(kQuitLockWaitMs));
+    m_lockWaits.endAllBy(LockWaitLimit::Clock::now() + std::chrono::milliseconds(lockWaitMs));
     // While a background open runs, its worker owns the check.
     if (m_opening.valid())
         return;
@@ -409,14 +409,90 @@ std::optional<QString> ObjectStore::save(bool async)
         });
         return std::nullopt;
     }
-    const StoreWriter::Outcome outcome = m_writer->submitAndWait(std::move(changes));
+    return concludeSave(ticket, m_writer->submitAndWait(std::move(changes)));
+}
+
+std::optional<QString> ObjectStore::concludeSave(quint64 ticket,
+                                                 const StoreWriter::Outcome &outcome)
+{
     if (outcome.damaged || outcome.moved) {
-        m_context->changesFailed(ticket);
+        if (ticket != 0)
+            m_context->changesFailed(ticket);
+        else
+            qWarning().noquote() << "The store file was removed, replaced or emptied.";
         return m_rewrite->recover(outcome.moved ? StoreRewrite::Why::Moved
                                                 : StoreRewrite::Why::Damaged);
     }
+    if (ticket == 0)
+        return std::nullopt;
     finishSave(ticket, outcome);
     return outcome.committed ? std::nullopt : std::optional<QString>(outcome.error);
+}
+
+void ObjectStore::saveForQuitting(int lockWaitMs, QuitSaveHandler done)
+{
+    saveForQuittingBy(LockWaitLimit::Clock::now() + std::chrono::milliseconds(lockWaitMs),
+                      std::move(done));
+}
+
+void ObjectStore::saveForQuittingBy(LockWaitLimit::Clock::time_point waitsEndBy,
+                                    QuitSaveHandler done)
+{
+    takeOver();
+    const auto tellCommitted = qScopeGuard([this] { runCommittedHandlers(); });
+    deliverOutcomes();
+    if (!m_writer || m_rewrite->isUnderWay() || m_rewrite->due() != StoreRewrite::Why::None) {
+        // Writing anew puts a fresh file in place: it waits for nobody's lock on this one, only
+        // for the commits under way.
+        m_lockWaits.endAllBy(waitsEndBy);
+        done(save(false));
+        return;
+    }
+    if (!m_context->hasChangesInFlight()) {
+        // Nothing is queued before it: the file takes the changes at once, or another process
+        // holds it.
+        ChangeSet changes;
+        const quint64 ticket = m_context->hasChanges() ? m_context->takeChanges(changes) : 0;
+        const StoreWriter::Outcome outcome
+            = m_writer->submitAndWait(std::move(changes), StoreWriter::LockWait::None);
+        if (!outcome.busy) {
+            done(concludeSave(ticket, outcome));
+            return;
+        }
+        if (ticket != 0)
+            m_context->changesFailed(ticket);
+    }
+    // The writer waits for the file, the saves before this one included, and tells the UI
+    // thread how it went.
+    m_lockWaits.endAllBy(waitsEndBy);
+    ChangeSet changes;
+    const quint64 ticket = m_context->hasChanges() ? m_context->takeChanges(changes) : 0;
+    m_writer->submit(
+        std::move(changes),
+        [this, ticket, waitsEndBy, done = std::move(done)](const StoreWriter::Outcome &outcome) {
+            if (ticket != 0) {
+                std::lock_guard lock(m_outcomesMutex);
+                m_outcomes.push_back({ ticket, outcome });
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, outcome, waitsEndBy, done] {
+                    deliverOutcomes();
+                    // Changes made meanwhile, a save before this one that failed, a file to write
+                    // anew: another round.
+                    if (outcome.committed || outcome.moved || outcome.damaged) {
+                        if (outcome.committed && !hasUnsavedChanges()) {
+                            runCommittedHandlers();
+                            done(std::nullopt);
+                        } else {
+                            saveForQuittingBy(waitsEndBy, done);
+                        }
+                        return;
+                    }
+                    done(outcome.error);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 std::optional<QString> ObjectStore::keepUnsavedChanges(QString *error)
@@ -469,10 +545,9 @@ std::optional<QString> ObjectStore::writeAnewIfMoved()
 {
     // Nothing to write, but a store file removed or emptied meanwhile would take every list
     // with it when the program quits.
-    if (!m_writer || !m_writer->submitAndWait({}).moved)
+    if (!m_writer)
         return std::nullopt;
-    qWarning().noquote() << "The store file was removed, replaced or emptied.";
-    return m_rewrite->recover(StoreRewrite::Why::Moved);
+    return concludeSave(0, m_writer->submitAndWait({}));
 }
 
 void ObjectStore::deliverOutcomes()

@@ -136,6 +136,14 @@ public:
     // through saveFailed later; otherwise the call returns after the commit (and every earlier
     // one) with the error, if any. Failed changes stay pending.
     std::optional<QString> save(bool async);
+    // Saves what is pending as the user quits, without this thread ever waiting for another
+    // process's lock on the file: `done` runs with none once nothing is unsaved, or with the
+    // error of a save that failed; a file another process holds fails it about lockWaitMs from
+    // now (every wait for the lock ends by then, those under way included). It runs before the
+    // call returns when that is known at once (nothing unsaved, or the file took the changes or
+    // refused them for another reason), else on a later pass of the event loop.
+    using QuitSaveHandler = std::function<void(const std::optional<QString> &error)>;
+    void saveForQuitting(int lockWaitMs, QuitSaveHandler done);
     // True while something the context holds is not known to have reached the store: the
     // outcome of an asynchronous save is known once the event loop delivered it.
     bool hasUnsavedChanges() const;
@@ -152,9 +160,9 @@ public:
     std::optional<QString> keepUnsavedChanges(QString *error);
 
     // The program is quitting: the check of the whole file stops, and from now on the waits
-    // for another process's lock on the store end kQuitLockWaitMs from now, all of them
-    // together, so that what cannot be written by then goes to keepUnsavedChanges.
-    void prepareToQuit();
+    // for another process's lock on the store end lockWaitMs from now, all of them together,
+    // so that what cannot be written by then goes to keepUnsavedChanges.
+    void prepareToQuit(int lockWaitMs = kQuitLockWaitMs);
 
     // For tests: the steps of writing a file beside the store (the store written anew, or the
     // changes kept at quitting), run on the thread that writes it.
@@ -239,6 +247,10 @@ private:
 
     // For a save with nothing to write: the file is written anew when it left its path.
     std::optional<QString> writeAnewIfMoved();
+    // saveForQuitting(), with every wait for another process's lock ending by waitsEndBy.
+    void saveForQuittingBy(LockWaitLimit::Clock::time_point waitsEndBy, QuitSaveHandler done);
+    // What a synchronous save of the changes of ticket (none: nothing to write) comes to.
+    std::optional<QString> concludeSave(quint64 ticket, const StoreWriter::Outcome &outcome);
     void finishSave(quint64 ticket, const StoreWriter::Outcome &outcome);
     // Runs the whenCommitted handlers when nothing is unsaved.
     void runCommittedHandlers();

@@ -147,26 +147,30 @@ bool StoreWriter::start(const QString &path, QString *error)
     return true;
 }
 
-void StoreWriter::submit(ChangeSet changes, Completion completion)
+void StoreWriter::submit(ChangeSet changes, Completion completion, LockWait wait)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_jobs.push_back({ std::move(changes), std::move(completion) });
+        m_jobs.push_back({ std::move(changes), std::move(completion), wait });
     }
     m_wake.notify_one();
 }
 
-StoreWriter::Outcome StoreWriter::submitAndWait(ChangeSet changes)
+StoreWriter::Outcome StoreWriter::submitAndWait(ChangeSet changes, LockWait wait)
 {
     auto promise = std::make_shared<std::promise<Outcome>>();
     std::future<Outcome> result = promise->get_future();
-    submit(std::move(changes), [promise](const Outcome &outcome) { promise->set_value(outcome); });
+    submit(
+        std::move(changes), [promise](const Outcome &outcome) { promise->set_value(outcome); },
+        wait);
     return result.get();
 }
 
 int StoreWriter::waitForLock(void *context, int attempts)
 {
     auto *writer = static_cast<StoreWriter *>(context);
+    if (!writer->m_waitsForLock)
+        return 0;
     if (attempts == 0)
         writer->m_lockWaitStart = LockWaitLimit::Clock::now();
     static const LockWaitLimit unlimited;
@@ -189,6 +193,7 @@ void StoreWriter::run()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
+        m_waitsForLock = job.wait == LockWait::Limited && !job.changes.isEmpty();
         const Outcome outcome = commit(job.changes);
         // Let go of the rows before the caller hears: its records share their texts, which it
         // may change as soon as it knows.
@@ -229,7 +234,10 @@ StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
     auto fail = [&] {
         const QString error = db.lastError();
         const bool damaged = StoreSchema::isDamage(db.lastErrorCode());
-        return Outcome { false, error, damaged, !damaged && (fileHasMoved() || fileWasEmptied()) };
+        const bool busy = db.lastErrorCode() == SQLITE_BUSY || db.lastErrorCode() == SQLITE_LOCKED;
+        // A file another process holds cannot be read either, nor is it gone.
+        return Outcome { false, error, damaged,
+                         !damaged && (fileHasMoved() || (!busy && fileWasEmptied())), busy };
     };
     Transaction transaction(db);
     if (!transaction.isActive())

@@ -2,7 +2,9 @@
 
 // The writer thread of the object store: its own SQLite connection and a FIFO of change
 // sets, each committed in one transaction. ObjectStore hands it the change set of every
-// save; a synchronous save waits for its own commit (and so for every earlier one).
+// save; a synchronous save waits for its own commit (and so for every earlier one). A commit
+// waits a while for another process that holds the file, unless told not to; a look whether
+// the file moved never waits: a file somebody holds is there.
 
 #include "core/ChangeSet.h"
 #include "core/store/LockWaitLimit.h"
@@ -35,6 +37,8 @@ public:
         // or another file took its place; or the file was emptied where it is. Nothing written
         // to it would last.
         bool moved = false;
+        // Another process held the file for longer than the commit waited.
+        bool busy = false;
     };
     // Runs on the writer thread with the outcome.
     using Completion = std::function<void(const Outcome &outcome)>;
@@ -49,9 +53,12 @@ public:
     // Opens the writer's connection to an existing, migrated store and starts the thread.
     bool start(const QString &path, QString *error);
 
+    // Whether a commit waits for another process to let go of the file.
+    enum class LockWait { Limited, None };
+
     // An empty change set writes nothing but still finds out whether the file has moved.
-    void submit(ChangeSet changes, Completion completion);
-    Outcome submitAndWait(ChangeSet changes);
+    void submit(ChangeSet changes, Completion completion, LockWait wait = LockWait::Limited);
+    Outcome submitAndWait(ChangeSet changes, LockWait wait = LockWait::Limited);
 
     // How long one commit waits for another process to let go of the file.
     static constexpr int kLockWaitMs = 5000;
@@ -64,6 +71,7 @@ private:
     {
         ChangeSet changes;
         Completion completion;
+        LockWait wait = LockWait::Limited;
     };
     struct Statements;
 
@@ -82,8 +90,9 @@ private:
     std::deque<Job> m_jobs;
     bool m_stopping = false;
     const LockWaitLimit *m_lockWaits;
-    // Written by the writer thread only, while it waits.
+    // Written by the writer thread only, as it commits and while it waits.
     LockWaitLimit::Clock::time_point m_lockWaitStart;
+    bool m_waitsForLock = true;
     std::atomic<bool> m_committing = false;
 };
 

@@ -221,18 +221,30 @@ TEST(Launch, QuittingWhileAnotherProgramHoldsTheStoreEndsCleanlyAndKeepsTheChang
     EXPECT_EQ(other.queryText("SELECT version FROM apps"), "3.8");
 }
 
-TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStore)
+TEST(Launch, QuitsCleanlyOnSigintWithAnEmptyStoreWhateverAKilledCopyLeftBesideTheSettings)
 {
-    test::TestServices services { { .listsController = false } };
     test::FakeHttpServer server;
-    RunningProgram program(server.baseUrl());
-    ASSERT_TRUE(program.process.waitForStarted(10000));
-    // The signal is handled once the event loop runs.
-    ASSERT_TRUE(handsOver());
-    ::kill(pid_t(program.process.processId()), SIGINT);
-    ASSERT_TRUE(program.process.waitForFinished(15000));
-    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.process.exitCode(), 0);
+    // Nothing, or the settings' lock file a copy killed as it began to write them leaves
+    // empty, which counts as stale only once it is half a minute old.
+    for (const bool lockLeft : { false, true }) {
+        SCOPED_TRACE(lockLeft ? "a lock left" : "nothing left");
+        test::TestServices services { { .listsController = false } };
+        const QString lock = UserDefaults::defaultFilePath() + ".lock";
+        if (lockLeft) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(lock).path())
+                        && QFile(lock).open(QIODevice::WriteOnly));
+        }
+        RunningProgram program(server.baseUrl());
+        ASSERT_TRUE(program.process.waitForStarted(10000));
+        // The signal is handled once the event loop runs, which writes the first start's
+        // settings meanwhile.
+        ASSERT_TRUE(handsOver()) << program.ending();
+        ::kill(pid_t(program.process.processId()), SIGINT);
+        ASSERT_TRUE(program.process.waitForFinished(15000));
+        EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.process.exitCode(), 0) << program.ending();
+        EXPECT_TRUE(UserDefaults(UserDefaults::defaultFilePath()).hasStoredValue("storeLocale"));
+    }
 }
 
 TEST(Launch, ASecondLaunchHandsItsLinkToTheRunningProgramAndEnds)
@@ -316,10 +328,10 @@ TEST(Launch, ALinkWhoseAppTheStoreHasNotTakenYetOutlivesAKillAndTheNextStartAdds
     ASSERT_TRUE(other.exec("ROLLBACK"));
     EXPECT_EQ(appsInStore(), 0);
 
-    // (The settings' lock file a kill may leave behind keeps this start's quit waiting.)
     RunningProgram next(server.baseUrl());
-    EXPECT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
+    ASSERT_TRUE(test::waitFor([] { return appsInStore() == 1; }, 20000))
         << next.output.toStdString();
+    EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.output.toStdString();
 }
 
 namespace {
@@ -535,6 +547,50 @@ TEST(Launch, ALaunchAskedToEndWhileItWaitsKeepsItsLinkAndSaysSo)
             << next.ending();
         EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.ending();
         EXPECT_EQ(appsInStore(), 1);
+    }
+}
+
+namespace {
+
+// Whether the program stands still where TANVILL_STOP_AT stopped it.
+bool stopped(const RunningProgram &program)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(program.process.processId()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // The state follows the name, which is in parentheses.
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "T";
+}
+
+} // namespace
+
+TEST(Launch, AQuitSignalFromTheFirstLineOfMainToTheEndOfTheProcessIsHandled)
+{
+    test::FakeHttpServer server;
+    const QString link = QStringLiteral("tanvill:///addApp?id=904280696");
+    // At main's first line, with a link: it keeps the link and says so. As it ends, the first
+    // signal having made it quit: a second one.
+    for (const bool atStart : { true, false }) {
+        const QString moment = atStart ? "start" : "end";
+        SCOPED_TRACE(moment.toStdString());
+        test::TestServices services { { .listsController = false } };
+        RunningProgram program(server.baseUrl(), atStart ? QStringList { link } : QStringList {},
+                               { { "TANVILL_STOP_AT", moment } });
+        ASSERT_TRUE(program.process.waitForStarted(10000));
+        const pid_t process = pid_t(program.process.processId());
+        if (!atStart) {
+            ASSERT_TRUE(handsOver()) << program.ending();
+            ::kill(process, SIGTERM);
+        }
+        ASSERT_TRUE(test::waitFor([&] { return stopped(program); }, 20000)) << program.ending();
+        ::kill(process, SIGTERM);
+        ::kill(process, SIGCONT);
+        ASSERT_TRUE(program.process.waitForFinished(15000));
+        EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.ending();
+        EXPECT_EQ(program.process.exitCode(), atStart ? 1 : 0) << program.ending();
+        EXPECT_EQ(keptLinks().join(' '), atStart ? link : QString());
+        EXPECT_EQ(program.ending().find("The link is kept") != std::string::npos, atStart);
     }
 }
 

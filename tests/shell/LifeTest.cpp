@@ -299,7 +299,7 @@ TEST_F(LifeTest, ClosingTheLastWindowWithoutATrayQuitsTheWayQuitDoes)
     delegate.mainWindowController().close();
     alerts->preparedAnswers = { { 1, false } };
     emit qApp->lastWindowClosed();
-    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(test::waitFor([&] { return quits == 1; }));
     EXPECT_EQ(alerts->alerts.size(), 2u);
 }
 
@@ -360,7 +360,7 @@ TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWher
                              "SELECT RAISE(ABORT, 'disk full'); END"));
     // The session ends, but the logout is cancelled: Tanvill runs on.
     list->setName("First");
-    EXPECT_TRUE(delegate.saveBeforeQuitting(false));
+    EXPECT_TRUE(delegate.saveBeforeQuitting());
     // A later change, then SIGTERM: kept again, once, and nobody is asked.
     list->setName("Second");
     delegate.applicationWillTerminate();

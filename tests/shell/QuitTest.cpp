@@ -3,6 +3,7 @@
 // services go, in app/main.cpp's order. Nothing left open reaches back into what is already
 // half gone, and what the user typed is in the store afterwards.
 #include "ShellTestSupport.h"
+#include "bench/UiBlockWatch.h"
 #include "controls/ColorWell.h"
 #include "controls/TableView.h"
 #include "core/App.h"
@@ -34,8 +35,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -292,7 +296,8 @@ TEST(Quitting, EndsWhateverIsOpenAndKeepsWhatWasTyped)
                 c.open(run);
                 if (byQuit) {
                     run.delegate->terminate();
-                    EXPECT_EQ(run.quits, 1);
+                    // The save may go on from the event loop.
+                    EXPECT_TRUE(test::waitFor([&] { return run.quits == 1; }));
                 }
                 run.endProcess();
             }
@@ -415,8 +420,7 @@ TEST(Quitting, TheQuitKeyQuitsWhateverHoldsTheKeyboard)
             run.delegate->showMainWindow();
             QApplication::setActiveWindow(&run.window());
             c.openAndPress(run);
-            test::drainEvents();
-            EXPECT_EQ(run.quits, 1);
+            EXPECT_TRUE(test::waitFor([&] { return run.quits == 1; }));
             run.endProcess();
         }
         // Nothing the sheet or question was about happened.
@@ -445,7 +449,69 @@ TEST(Quitting, TheQuitKeyOverASheetAsksFirstWhereQuitDoes)
     // "Yes": it quits.
     run.alerts->preparedAnswers = { { 1, false } };
     pressQuitKey(nullptr);
-    test::drainEvents();
-    EXPECT_EQ(run.quits, 1);
+    EXPECT_TRUE(test::waitFor([&] { return run.quits == 1; }));
     run.endProcess();
+}
+
+TEST(Quitting, WhileAnotherProgramHoldsTheStoreTheWindowsAnswerAndTheUserIsAskedWithinASecond)
+{
+    const struct
+    {
+        const char *name;
+        // With a rename: Retry (the store let go of meanwhile) or Quit Anyway.
+        std::optional<int> answer;
+        bool saving; // the rename's save already waits for the store
+        const char *stored; // the first list's name in the store afterwards
+        const char *kept; // and in a file beside it
+    } cases[] = {
+        { "nothing unsaved", std::nullopt, false, "Games", nullptr },
+        { "a rename being saved, Retry", 0, true, "Renamed", nullptr },
+        { "a rename not saved yet, Retry", 0, false, "Renamed", nullptr },
+        { "a rename being saved, Quit Anyway", 1, true, "Games", "Renamed" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IsolatedHome home;
+        Database other;
+        {
+            Session run;
+            run.services->listsController().saveWithAsync(false);
+            ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false)
+                        && other.exec("BEGIN EXCLUSIVE"));
+            if (c.answer) {
+                run.app()->list()->setName("Renamed");
+                // The store's own report of the failure takes an answer too.
+                run.alerts->preparedAnswers = { { *c.answer, false }, { *c.answer, false } };
+            }
+            if (c.saving)
+                run.services->listsController().saveWithAsync(true);
+            QElapsedTimer quitting;
+            qint64 askedAfterMs = -1;
+            run.alerts->whileShowing = [&](const Alert &) {
+                askedAfterMs = quitting.elapsed();
+                if (c.answer == 0) {
+                    ASSERT_TRUE(other.exec("ROLLBACK"));
+                }
+            };
+            const UiBlockWatch watch;
+            quitting.start();
+            run.delegate->terminate();
+            ASSERT_TRUE(test::waitFor([&] { return run.quits == 1; }));
+            // The last save as the process ends, after the event loop, waits no more.
+            run.endProcess();
+            test::drainEvents();
+            EXPECT_LT(watch.longestMs(), 500.0);
+            EXPECT_EQ(askedAfterMs >= 0, c.answer.has_value());
+            EXPECT_LT(askedAfterMs, 2000);
+        }
+        other.exec("ROLLBACK");
+        EXPECT_EQ(readStore().firstList, c.stored);
+        const QDir folder = QFileInfo(ListsController::defaultStorePath()).dir();
+        const QStringList kept = folder.entryList({ "Tanvill.unsaved-*.sqlite" });
+        ASSERT_EQ(kept.size(), c.kept ? 1 : 0);
+        if (c.kept) {
+            ASSERT_TRUE(other.open(folder.filePath(kept.front()), false));
+            EXPECT_EQ(other.queryText("SELECT name FROM lists WHERE idx = 0"), c.kept);
+        }
+    }
 }

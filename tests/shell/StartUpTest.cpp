@@ -139,7 +139,7 @@ TEST(StartUp, FromAnEmptyHomeToAListWithALinkedAppAndBack)
         services->settings().setValue("NotifyAboutChanges.Pricing", true);
         alerts->preparedAnswers = { { 1, false } };
         delegate.mainMenu().quitItem->trigger();
-        EXPECT_EQ(quits, 1);
+        EXPECT_TRUE(test::waitFor([&] { return quits == 1; }));
         EXPECT_EQ(alerts->alerts.size(), 1u);
         delegate.applicationWillTerminate();
     }
