@@ -367,6 +367,7 @@ std::optional<QString> ObjectStore::save(bool async)
     if (!async)
         writing.emplace();
     takeOver();
+    m_quitSaveAsks = true;
     const auto tellCommitted = qScopeGuard([this] { runCommittedHandlers(); });
     if (m_rewrite->isUnderWay()) {
         // Changes made while the store is written anew are saved once it is in place.
@@ -580,7 +581,9 @@ void ObjectStore::finishSave(quint64 ticket, const StoreWriter::Outcome &outcome
                                                      : StoreRewrite::Why::Damaged);
         return;
     }
-    if (saveFailed)
+    // A quit's save asks the user itself what to do (Retry, Quit Anyway): a notice of its own
+    // would stand behind that question and say the changes are tried again later.
+    if (saveFailed && !m_quitSaveAsks)
         saveFailed(outcome.error);
 }
 

@@ -290,6 +290,8 @@ private:
     std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
     // Waiting for nothing to be unsaved.
     std::vector<std::function<void()>> m_committedHandlers;
+    // A save for quitting was asked for: its failures are the quit's to tell.
+    bool m_quitSaveAsks = false;
 
     // The check of the whole file: due once a store is opened.
     bool m_checkDue = false;
