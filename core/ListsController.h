@@ -88,6 +88,12 @@ public:
     // Writes the pending changes; with async false, returns after they reached the file.
     // A failure is reported to the user once; the changes stay pending for the next save.
     void saveWithAsync(bool async);
+    // Runs `handler` on the UI thread once every change made before the call is in the file
+    // (ObjectStore::whenCommitted).
+    void whenCommitted(std::function<void()> handler)
+    {
+        m_store->whenCommitted(std::move(handler));
+    }
 
     // A new visible list, selected; with store results, the list and its applications are
     // saved in one go, so that no empty list is left when that save does not go through.

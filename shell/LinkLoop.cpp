@@ -179,11 +179,10 @@ void LinkLoop::finish(const QString &link, LinkInbox::Ending ending)
         return;
     // Its app is in memory, and its save may wait (another program holds the store): the link
     // stays kept until the app is in the file, whatever ends the program meanwhile.
-    m_services.listsController().objectStore().whenCommitted(
-        [self = QPointer<LinkLoop>(this), link] {
-            if (self)
-                self->m_inbox.committed(link);
-        });
+    m_services.listsController().whenCommitted([self = QPointer<LinkLoop>(this), link] {
+        if (self)
+            self->m_inbox.committed(link);
+    });
 }
 
 void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished)
