@@ -47,8 +47,10 @@ QString identifierOfLink(const QString &link)
 
 } // namespace
 
-LinkLoop::LinkLoop(Services &services, Windows windows, QString folder)
-    : m_services(services), m_windows(std::move(windows)), m_inbox(std::move(folder))
+LinkLoop::LinkLoop(Services &services, Windows windows, QString folder,
+                   LinkFolder::StepHook folderSteps)
+    : m_services(services), m_windows(std::move(windows)),
+      m_inbox(std::move(folder), std::move(folderSteps))
 {
     m_messageTimer.setSingleShot(true);
     connect(&m_messageTimer, &QTimer::timeout, this, &LinkLoop::processPendingMessages);
@@ -65,28 +67,30 @@ instance::Answer LinkLoop::takeMessage(const QString &message)
                 QStringLiteral("LinkRefusedTooMany"), { qint64(LinkInbox::kMaxWaiting) }));
         }
         QString error;
+        // Taken is a promise that nothing ends the link now, a kill or a logout included: one
+        // that is not on the disk is refused, and its launch tells its user why. (Holding the
+        // answer until the app is in the store instead would keep launches waiting on the
+        // network and on another program's hold on the store, beyond what they wait.)
         if (!m_inbox.take(message, &error)) {
-            qCritical().noquote() << "A link could not be kept for later:" << error;
-            // This copy adds it now, unless it has no store to add it to.
-            if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome)) {
-                m_inbox.finish(message, LinkInbox::Ending::Refused);
-                return instance::Answer::refused(
-                    Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
-            }
-            if (!std::exchange(m_toldLinksNotKept, true)) {
-                Alert alert;
-                alert.style = Alert::Style::Warning;
-                alert.messageText = Strings::localized("LinksNotKeptTitle");
-                alert.informativeText
-                    = Strings::localizedFormat(QStringLiteral("LinksNotKeptMessage"), { error });
-                alert.selectableText = true;
-                m_services.alertPresenter().present(alert);
-            }
+            qCritical().noquote() << "A link could not be kept, and was not taken:" << error;
+            return instance::Answer::refused(
+                Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
         }
+        if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
+            tellKeptForLater();
     }
     // Handled on a fresh turn: the launch has its answer first.
     m_messageTimer.start(0);
     return instance::Answer::taken();
+}
+
+void LinkLoop::tellKeptForLater()
+{
+    ListsController &lists = m_services.listsController();
+    lists.setUnusableStoreNote(Strings::localizedFormat(
+        lists.openResult().runningCopy > 0 ? QStringLiteral("StoreLinksKeptForRunningCopy")
+                                           : QStringLiteral("StoreLinksKeptForLaterStart"),
+        { qint64(m_inbox.waitingCount()) }));
 }
 
 void LinkLoop::start()

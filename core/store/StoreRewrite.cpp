@@ -215,7 +215,9 @@ std::optional<QString> StoreRewrite::keep(const Target &target, const ChangeSet 
             continue;
         }
         partial->named();
-        StoreFiles::syncFolder(folderFd);
+        if (const int syncFailure = StoreFiles::syncFolder(folderFd))
+            qWarning().noquote() << "The folder of" << kept
+                                 << "could not be synced:" << describeError(syncFailure);
         qWarning().noquote() << "Everything Tanvill held was kept in" << kept;
         return kept;
     }
