@@ -268,13 +268,20 @@ void LinkLoop::putLinksAside(const QString &link, const Error &error,
     }
     Alert alert;
     alert.style = Alert::Style::Warning;
-    alert.messageText
-        = Strings::localizedFormat(identifiers.size() == 1 ? QStringLiteral("LinkPutAsideTitle")
-                                                           : QStringLiteral("LinksPutAsideTitle"),
-                                   { identifiers.join(QStringLiteral(", ")) });
     alert.informativeText = error.description + QStringLiteral("\n\n")
         + Strings::localized(allKept ? "LinksPutAsideMessage" : "LinksPutAsideNotKeptMessage");
-    // The apps are named whole, each of them, wrapped where they must be.
+    // The apps are named whole, each of them, wrapped where they must be; a long list of them
+    // comes last, where it may scroll without hiding what became of them.
+    if (identifiers.size() == 1) {
+        alert.messageText = Strings::localizedFormat(QStringLiteral("LinkPutAsideTitle"),
+                                                     { identifiers.front() });
+    } else {
+        alert.messageText = Strings::localizedFormat(QStringLiteral("LinksPutAsideTitle"),
+                                                     { qint64(identifiers.size()) });
+        alert.informativeText += QStringLiteral("\n\n")
+            + Strings::localizedFormat(QStringLiteral("LinksPutAsideIdentifiers"),
+                                       { identifiers.join(QStringLiteral(", ")) });
+    }
     alert.selectableText = true;
     // An alert of its own in the middle of the screen, as the other notices about links are: a
     // window manager may put a sheet on the main window, opened a moment before at a start, at

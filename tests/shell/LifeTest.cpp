@@ -567,8 +567,8 @@ TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRe
         start.applicationDidFinishLaunching();
         // One alert names both apps; both stay kept.
         ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
-        EXPECT_TRUE(alerts->alerts[0].messageText.contains(QString::number(identifier - 1)));
-        EXPECT_TRUE(alerts->alerts[0].messageText.contains(QString::number(identifier)));
+        EXPECT_TRUE(alerts->alerts[0].informativeText.contains(QString::number(identifier - 1)));
+        EXPECT_TRUE(alerts->alerts[0].informativeText.contains(QString::number(identifier)));
         EXPECT_EQ(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).size(), 2);
         // The store answers again by the next refresh: both are added, without another word.
         store.emplace();

@@ -357,20 +357,53 @@ TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
     EXPECT_TRUE(folderEntries().isEmpty());
 }
 
-TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartNamesEveryAppWholeInTheMiddleOfTheScreen)
+TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartSaysItAllInTheMiddleOfTheScreenAtAnyCount)
 {
     services.listsController().createList("Games");
     test::FakeStore store;
     store.setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
-    const QStringList identifiers = { "666666666", "7777777777888888888", "1104821432" };
-    for (const QString &identifier : identifiers)
-        ASSERT_TRUE(LinkInbox().take(test::linkTo(identifier)));
-    delegate.applicationDidFinishLaunching();
-    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
-    const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
-    // No sheet on the main window that has just opened, which a window manager may put at the
-    // screen's corner.
-    EXPECT_EQ(box->parentWidget(), nullptr);
-    for (const QString &identifier : identifiers)
-        EXPECT_TRUE(box->text().contains(identifier)) << box->text().toStdString();
+    for (const int count : { 1, 25, LinkInbox::kMaxWaiting }) {
+        SCOPED_TRACE(count);
+        QDir(LinkInbox::defaultFolder()).removeRecursively();
+        QStringList identifiers;
+        for (int n = 0; n < count; ++n) {
+            identifiers << QString::number(1'000'000'000'000'000'000 + n); // the longest there are
+            ASSERT_TRUE(LinkInbox().take(test::linkTo(identifiers.back())));
+        }
+        alerts->alerts.clear();
+        AppDelegate start(services);
+        start.applicationDidFinishLaunching();
+        ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+        // An alert of its own, not a sheet on the main window a window manager may have put at
+        // the screen's corner.
+        EXPECT_EQ(alerts->alerts[0].window, nullptr);
+        MessageBoxAlertPresenter().present(alerts->alerts[0]);
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        test::drainEvents();
+        // Every text shown whole, none cut at the side; a long one may scroll.
+        QString shown;
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->isVisibleTo(box) || label->text().isEmpty())
+                continue;
+            shown += label->text() + "\n";
+            EXPECT_EQ(label->visibleRegion().boundingRect().width(), label->width());
+        }
+        for (const QString &identifier : std::as_const(identifiers))
+            EXPECT_TRUE(shown.contains(identifier)) << identifier.toStdString();
+        EXPECT_TRUE(shown.contains(Strings::localized("LinksPutAsideMessage")))
+            << shown.toStdString();
+        // Centred, also once it has taken another size on screen.
+        const QRect screen = box->screen()->availableGeometry();
+        for (const int wider : { 0, 60 }) {
+            box->setFixedWidth(box->width() + wider);
+            EXPECT_TRUE(test::waitFor([&] {
+                const QRect frame = box->frameGeometry();
+                return screen.contains(frame)
+                    && (frame.center() - screen.center()).manhattanLength() <= 2;
+            })) << wider;
+        }
+        box->close();
+    }
 }
