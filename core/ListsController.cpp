@@ -240,12 +240,8 @@ void ListsController::reportOpening()
     alert.style = Alert::Style::Critical;
     alert.messageText = error.description;
     alert.informativeText = error.recoverySuggestion;
-    if (const int kept = keptLinkCount ? keptLinkCount() : 0; kept > 0)
-        alert.informativeText += QStringLiteral("\n\n")
-            + Strings::localizedFormat(openResult.runningCopy > 0
-                                           ? QStringLiteral("StoreLinksKeptForRunningCopy")
-                                           : QStringLiteral("StoreLinksKeptForLaterStart"),
-                                       { qint64(kept) });
+    if (!m_unusableStoreNote.isEmpty())
+        alert.informativeText += QStringLiteral("\n\n") + m_unusableStoreNote;
     AlertPresenter::current().runModal(alert);
     QCoreApplication::exit(1);
 }

@@ -88,6 +88,12 @@ public:
     // Writes the pending changes; with async false, returns after they reached the file.
     // A failure is reported to the user once; the changes stay pending for the next save.
     void saveWithAsync(bool async);
+    // Runs `handler` on the UI thread once every change made before the call is in the file
+    // (ObjectStore::whenCommitted).
+    void whenCommitted(std::function<void()> handler)
+    {
+        m_store->whenCommitted(std::move(handler));
+    }
 
     // A new visible list, selected; with store results, the list and its applications are
     // saved in one go, so that no empty list is left when that save does not go through.
@@ -106,9 +112,9 @@ public:
     // for it ("displayAppCountAsIconBadge"), else removes the badge.
     void updateDockTile();
 
-    // How many links a start that cannot open its store keeps for later, told at the end of
-    // the alert about the store. The shell gives it.
-    std::function<int()> keptLinkCount;
+    // What the alert about a store this start cannot use tells last, after a blank line: the
+    // shell says there what it keeps for later. None by default.
+    void setUnusableStoreNote(const QString &note) { m_unusableStoreNote = note; }
 
     // Adding and changing applications (ListsControllerApps.cpp). Positions are positions in
     // a list's displayed order, newest first.
@@ -198,6 +204,7 @@ private:
     std::vector<std::shared_ptr<ReloadBatch>> m_reloadBatches;
     List *m_archive = nullptr;
     bool m_saveFailureReported = false;
+    QString m_unusableStoreNote;
     // Completions waiting for the look-up of an identifier being added.
     std::map<QString, std::vector<AddCompletion>> m_pendingAdditions;
     // The lines of failed look-ups, which come by the thousand without a network.

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStringDecoder>
@@ -29,6 +31,30 @@ constexpr int kMaxPeers = 8;
 // A connection that has not sent its whole message after this long makes room for a new one
 // when every place is taken: a launch sends its message as soon as it is connected.
 constexpr int kIdleBeforeMakingRoomMs = 100;
+
+bool addressOf(const QByteArray &name, sockaddr_un *address)
+{
+    *address = {};
+    address->sun_family = AF_UNIX;
+    if (size_t(name.size()) >= sizeof address->sun_path)
+        return false;
+    std::copy(name.begin(), name.end(), address->sun_path);
+    return true;
+}
+
+// Whether something takes connections at the socket `name` now (or has as many waiting as it
+// lets wait).
+bool someoneListensAt(const QByteArray &name)
+{
+    sockaddr_un address {};
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const bool listening = fd >= 0 && addressOf(name, &address)
+        && (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
+            || errno == EAGAIN || errno == EINPROGRESS);
+    if (fd >= 0)
+        ::close(fd);
+    return listening;
+}
 
 } // namespace
 
@@ -67,24 +93,63 @@ InstanceServer::~InstanceServer()
 
 bool InstanceServer::listen(QString *error)
 {
+    QLocalServer *server = listenInPlace(error);
+    if (!server)
+        return false;
+    m_server = server;
+    // Launches take an instance whose socket is gone for one that is ending, and wait for it
+    // to end: a socket removed or replaced while this one runs (a cleaner of the runtime
+    // folder, a user) is made again.
+    auto *watcher = new QFileSystemWatcher(this);
+    watcher->addPath(QFileInfo(m_socketPath).absolutePath());
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &InstanceServer::checkSocket);
+    return true;
+}
+
+void InstanceServer::checkSocket()
+{
+    // Quitting closed the server: launches are told so until the end, through what stays.
+    if (!m_server || !m_server->isListening() || instance::fileIdAt(m_socketPath) == m_ownSocket
+        || someoneListensAt(QFile::encodeName(m_socketPath)))
+        return;
+    QString error;
+    QLocalServer *server = listenInPlace(&error);
+    if (!server) {
+        const QString message
+            = QStringLiteral("The socket later launches reach this instance at is gone, and "
+                             "cannot be made again: %1")
+                  .arg(error);
+        m_log.warn(QStringLiteral("socket gone"), message);
+        return;
+    }
+    // What came to the old socket before it went is served; then it takes no more.
+    QLocalServer *old = std::exchange(m_server, server);
+    while (old->waitForNewConnection(0) && old->hasPendingConnections())
+        acceptConnections(old);
+    acceptConnections(old);
+    delete old;
+    qWarning().noquote() << "The socket later launches reach this instance at was made again:"
+                         << m_socketPath;
+}
+
+QLocalServer *InstanceServer::listenInPlace(QString *error)
+{
     const QByteArray name = QFile::encodeName(m_socketPath);
     const QByteArray fresh
         = name + ".new-" + QByteArray::number(QCoreApplication::applicationPid());
     sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (size_t(fresh.size()) >= sizeof address.sun_path) {
+    if (!addressOf(fresh, &address)) {
         *error = QStringLiteral("the path %1 is too long for a socket").arg(m_socketPath);
-        return false;
+        return nullptr;
     }
-    std::copy(fresh.begin(), fresh.end(), address.sun_path);
     ::unlink(fresh.constData());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const auto fail = [&](int errorNumber) {
+    const auto fail = [&](int errorNumber) -> QLocalServer * {
         *error = describeError(errorNumber);
         if (fd >= 0)
             ::close(fd);
         ::unlink(fresh.constData());
-        return false;
+        return nullptr;
     };
     if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
         || ::chmod(fresh.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, SOMAXCONN) != 0)
@@ -99,12 +164,12 @@ bool InstanceServer::listen(QString *error)
     if (!server->listen(qintptr(fd))) {
         *error = server->errorString();
         ::close(fd);
-        return false;
+        return nullptr;
     }
     m_ownSocket = instance::fileIdAt(m_socketPath);
-    m_server = server.release();
-    connect(m_server, &QLocalServer::newConnection, this, &InstanceServer::acceptConnections);
-    return true;
+    connect(server.get(), &QLocalServer::newConnection, this,
+            [this, server = server.get()] { acceptConnections(server); });
+    return server.release();
 }
 
 void InstanceServer::setMessageHandler(MessageHandler handler)
@@ -173,9 +238,11 @@ bool InstanceServer::makeRoom()
     return false;
 }
 
-void InstanceServer::acceptConnections()
+void InstanceServer::acceptConnections(QLocalServer *server)
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        // Served whatever becomes of the server it came through.
+        socket->setParent(this);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         const auto serving = std::count_if(m_peers.begin(), m_peers.end(),
                                            [](const auto &peer) { return !peer->done; });

@@ -6,7 +6,9 @@
 // as its handler says; messages that arrive before there is a handler wait for it. A peer that
 // sends more than one message, an over-long or malformed one, or nothing in time is dropped
 // without an answer. When all places are taken, one that has not sent its whole message within
-// a moment makes room for a new one; only when none has is the new one closed unanswered. Once
+// a moment makes room for a new one; only when none has is the new one closed unanswered. A
+// socket removed or replaced while it runs is made again, unless something else listens there
+// now. Once
 // the instance begins to quit, a QuittingAnswerer answers every launch, the ones accepted but
 // not answered yet included. At its end it removes the socket while the socket is still its
 // own. SingleInstance makes one when its launch becomes the running instance.
@@ -54,7 +56,12 @@ public:
 private:
     struct Peer;
 
-    void acceptConnections();
+    // Makes the socket under another name and renames it into place; the server that listens
+    // at it, or none with why in `error`.
+    QLocalServer *listenInPlace(QString *error);
+    // Makes the socket again when it left its path.
+    void checkSocket();
+    void acceptConnections(QLocalServer *server);
     bool makeRoom();
     void readMessage(Peer &peer);
     void answer(Peer &peer);

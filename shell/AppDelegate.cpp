@@ -56,14 +56,15 @@ AppDelegate *AppDelegate::sharedAppDelegate()
     return SharedInstance<AppDelegate>::find();
 }
 
-AppDelegate::AppDelegate(Services &services)
+AppDelegate::AppDelegate(Services &services, LinkFolder::StepHook linkFolderSteps)
     : m_services(services), m_detailWindowManager(services.listsController(), services.settings()),
       m_linkLoop(services,
                  { [this] { applicationShouldHandleReopen(); },
                    [this]() -> MainViewController & {
                        showMainWindow();
                        return *mainWindowController().contentViewController();
-                   } }),
+                   } },
+                 LinkInbox::defaultFolder(), std::move(linkFolderSteps)),
       m_quit([] { QCoreApplication::exit(0); })
 {
     m_mainMenu = std::make_unique<MainMenu>(
@@ -75,10 +76,6 @@ AppDelegate::AppDelegate(Services &services)
         });
     m_services.workspace().setFailureHandler([this](const QUrl &url) { showLinkFailure(url); });
     m_services.appUpdater().setRefreshStartHandler([this] { m_linkLoop.retry(); });
-    // A start that cannot open the store says that the links it took are kept for later.
-    m_services.listsController().keptLinkCount = [this] {
-        return m_linkLoop.waitingLinkCount();
-    };
     connectMenu();
     observe();
     updateMenus();
@@ -88,7 +85,6 @@ AppDelegate::~AppDelegate()
 {
     m_services.appUpdater().setLatestChangesPresenter({});
     m_services.appUpdater().setRefreshStartHandler({});
-    m_services.listsController().keptLinkCount = {};
     m_services.workspace().setFailureHandler({});
     m_services.notificationCenter().removeObservers(this);
     if (m_appShopperImportWindow)

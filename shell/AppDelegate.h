@@ -53,8 +53,9 @@ public:
     // The running application's delegate; null before it is made and after it is gone.
     static AppDelegate *sharedAppDelegate();
 
-    // Uses `services`, which must outlive the delegate.
-    explicit AppDelegate(Services &services);
+    // Uses `services`, which must outlive the delegate; `linkFolderSteps` watches or fails the
+    // steps that keep links (tests).
+    explicit AppDelegate(Services &services, LinkFolder::StepHook linkFolderSteps = {});
     ~AppDelegate() override;
 
     // Starts the updater, shows the main window (the welcome window while there is no list),

@@ -14,7 +14,9 @@ QString LinkInbox::defaultFolder()
     return QFileInfo(UserDefaults::defaultFilePath()).path() + QStringLiteral("/PendingLinks");
 }
 
-LinkInbox::LinkInbox(QString folder) : m_folder(std::move(folder)) { }
+LinkInbox::LinkInbox(QString folder, LinkFolder::StepHook hook)
+    : m_folder(std::move(folder), std::move(hook))
+{ }
 
 LinkInbox::Entry *LinkInbox::find(const QString &link)
 {
@@ -32,7 +34,7 @@ void LinkInbox::insert(Entry entry)
 {
     const auto place = std::upper_bound(
         m_entries.begin(), m_entries.end(), entry.order,
-        [](const QString &order, const Entry &other) { return order < other.order; });
+        [](const QByteArray &order, const Entry &other) { return order < other.order; });
     m_entries.insert(place, std::move(entry));
 }
 
@@ -40,7 +42,7 @@ void LinkInbox::erase(Entry *entry)
 {
     // Every file of it that this copy has seen: a file another launch adds meanwhile is found
     // at the next gathering, and added or refused again as one kept before.
-    for (const QString &name : std::as_const(entry->files))
+    for (const QByteArray &name : std::as_const(entry->files))
         m_folder.remove(name);
     m_entries.erase(m_entries.begin() + (entry - m_entries.data()));
 }
@@ -66,14 +68,15 @@ bool LinkInbox::take(const QString &link, QString *error)
 {
     if (const Entry *entry = find(link))
         return !entry->files.isEmpty();
-    Entry entry { link, LinkFolder::newName() };
+    const QByteArray name = LinkFolder::newName();
     QString reason;
-    if (m_folder.write(entry.order, link, &reason))
-        entry.files << entry.order;
-    else if (error)
-        *error = reason;
-    insert(entry);
-    return !entry.files.isEmpty();
+    if (!m_folder.write(name, link, &reason)) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+    insert({ link, LinkFolder::orderOf(name), { name } });
+    return true;
 }
 
 QStringList LinkInbox::gather(UserDefaults *settings)
@@ -84,7 +87,7 @@ QStringList LinkInbox::gather(UserDefaults *settings)
             if (!entry->files.contains(name))
                 entry->files << name;
         } else {
-            insert({ link, name, { name }, true });
+            insert({ link, LinkFolder::orderOf(name), { name }, true });
         }
     }
     if (!settings || !settings->hasStoredValue(SettingsKeys::PendingLinks))

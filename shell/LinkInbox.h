@@ -9,10 +9,10 @@
 // links are gathered, and each link remembers its files: the copy that adds or refuses a link
 // removes them, an added link's only once the store has committed its app. A passing failure
 // (no network, a store that fails or does not answer) leaves the link kept and puts it aside
-// until the next refresh or start. A link that cannot be written waits in memory alone, and
-// whoever took it says so. The link loop asks it, and a launch that keeps its own link;
-// nothing else reads or writes the folder, or the "pendingLinks" setting earlier versions kept
-// links in.
+// until the next refresh or start. A link that cannot be written is not taken, and whoever
+// was to take it says so (LinkLoop refuses it; a launch tells its user). The link loop asks it, and
+// a launch that keeps its own link; nothing else reads or writes the folder, or the "pendingLinks"
+// setting earlier versions kept links in.
 
 #include "shell/LinkFolder.h"
 
@@ -45,10 +45,11 @@ public:
 
     // "<settings folder>/PendingLinks".
     static QString defaultFolder();
-    explicit LinkInbox(QString folder = defaultFolder());
+    // `hook` watches or fails the folder's steps (tests).
+    explicit LinkInbox(QString folder = defaultFolder(), LinkFolder::StepHook hook = {});
 
     // Keeps `link` at once, unless it waits already. False, with why in `error`, when it could
-    // not be written: it then waits in this process's memory alone.
+    // not be written: it is then not taken.
     bool take(const QString &link, QString *error = nullptr);
     bool isWaiting(const QString &link) const;
     int waitingCount() const { return int(m_entries.size()); }
@@ -70,7 +71,8 @@ public:
     void committed(const QString &link);
     // The links put aside are tried again.
     void retryPutAside();
-    // Tries once more to keep the links held in memory alone; the ones it could not, with why
+    // Tries once more to keep the links held in memory alone (those an earlier version kept in
+    // the settings that could not be written to the folder); the ones it could not, with why
     // in `error`.
     QStringList keepUnkept(QString *error);
 
@@ -79,10 +81,11 @@ private:
     struct Entry
     {
         QString link;
-        // Orders the entries: the name of its first file, or the one it would have had.
-        QString order;
+        // Orders the entries: what the name of its first file sorts by, or the name it would
+        // have had.
+        QByteArray order;
         // The names of its files in the folder; none while it is in memory alone.
-        QStringList files;
+        QList<QByteArray> files;
         bool keptBefore = false;
         State state = State::Waiting;
     };

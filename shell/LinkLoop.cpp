@@ -47,8 +47,10 @@ QString identifierOfLink(const QString &link)
 
 } // namespace
 
-LinkLoop::LinkLoop(Services &services, Windows windows, QString folder)
-    : m_services(services), m_windows(std::move(windows)), m_inbox(std::move(folder))
+LinkLoop::LinkLoop(Services &services, Windows windows, QString folder,
+                   LinkFolder::StepHook folderSteps)
+    : m_services(services), m_windows(std::move(windows)),
+      m_inbox(std::move(folder), std::move(folderSteps))
 {
     m_messageTimer.setSingleShot(true);
     connect(&m_messageTimer, &QTimer::timeout, this, &LinkLoop::processPendingMessages);
@@ -65,28 +67,30 @@ instance::Answer LinkLoop::takeMessage(const QString &message)
                 QStringLiteral("LinkRefusedTooMany"), { qint64(LinkInbox::kMaxWaiting) }));
         }
         QString error;
+        // Taken is a promise that nothing ends the link now, a kill or a logout included: one
+        // that is not on the disk is refused, and its launch tells its user why. (Holding the
+        // answer until the app is in the store instead would keep launches waiting on the
+        // network and on another program's hold on the store, beyond what they wait.)
         if (!m_inbox.take(message, &error)) {
-            qCritical().noquote() << "A link could not be kept for later:" << error;
-            // This copy adds it now, unless it has no store to add it to.
-            if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome)) {
-                m_inbox.finish(message, LinkInbox::Ending::Refused);
-                return instance::Answer::refused(
-                    Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
-            }
-            if (!std::exchange(m_toldLinksNotKept, true)) {
-                Alert alert;
-                alert.style = Alert::Style::Warning;
-                alert.messageText = Strings::localized("LinksNotKeptTitle");
-                alert.informativeText
-                    = Strings::localizedFormat(QStringLiteral("LinksNotKeptMessage"), { error });
-                alert.selectableText = true;
-                m_services.alertPresenter().present(alert);
-            }
+            qCritical().noquote() << "A link could not be kept, and was not taken:" << error;
+            return instance::Answer::refused(
+                Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
         }
+        if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
+            tellKeptForLater();
     }
     // Handled on a fresh turn: the launch has its answer first.
     m_messageTimer.start(0);
     return instance::Answer::taken();
+}
+
+void LinkLoop::tellKeptForLater()
+{
+    ListsController &lists = m_services.listsController();
+    lists.setUnusableStoreNote(Strings::localizedFormat(
+        lists.openResult().runningCopy > 0 ? QStringLiteral("StoreLinksKeptForRunningCopy")
+                                           : QStringLiteral("StoreLinksKeptForLaterStart"),
+        { qint64(m_inbox.waitingCount()) }));
 }
 
 void LinkLoop::start()
@@ -179,11 +183,10 @@ void LinkLoop::finish(const QString &link, LinkInbox::Ending ending)
         return;
     // Its app is in memory, and its save may wait (another program holds the store): the link
     // stays kept until the app is in the file, whatever ends the program meanwhile.
-    m_services.listsController().objectStore().whenCommitted(
-        [self = QPointer<LinkLoop>(this), link] {
-            if (self)
-                self->m_inbox.committed(link);
-        });
+    m_services.listsController().whenCommitted([self = QPointer<LinkLoop>(this), link] {
+        if (self)
+            self->m_inbox.committed(link);
+    });
 }
 
 void LinkLoop::handleLink(const QString &link, std::function<void(LinkInbox::Ending)> finished)
@@ -265,13 +268,20 @@ void LinkLoop::putLinksAside(const QString &link, const Error &error,
     }
     Alert alert;
     alert.style = Alert::Style::Warning;
-    alert.messageText
-        = Strings::localizedFormat(identifiers.size() == 1 ? QStringLiteral("LinkPutAsideTitle")
-                                                           : QStringLiteral("LinksPutAsideTitle"),
-                                   { identifiers.join(QStringLiteral(", ")) });
     alert.informativeText = error.description + QStringLiteral("\n\n")
         + Strings::localized(allKept ? "LinksPutAsideMessage" : "LinksPutAsideNotKeptMessage");
-    // The apps are named whole, each of them, wrapped where they must be.
+    // The apps are named whole, each of them, wrapped where they must be; a long list of them
+    // comes last, where it may scroll without hiding what became of them.
+    if (identifiers.size() == 1) {
+        alert.messageText = Strings::localizedFormat(QStringLiteral("LinkPutAsideTitle"),
+                                                     { identifiers.front() });
+    } else {
+        alert.messageText = Strings::localizedFormat(QStringLiteral("LinksPutAsideTitle"),
+                                                     { qint64(identifiers.size()) });
+        alert.informativeText += QStringLiteral("\n\n")
+            + Strings::localizedFormat(QStringLiteral("LinksPutAsideIdentifiers"),
+                                       { identifiers.join(QStringLiteral(", ")) });
+    }
     alert.selectableText = true;
     // An alert of its own in the middle of the screen, as the other notices about links are: a
     // window manager may put a sheet on the main window, opened a moment before at a start, at

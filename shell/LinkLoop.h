@@ -3,14 +3,14 @@
 // The loop that turns the messages of launches into what they ask for: a "tanvill:" link into
 // the addition of its app, "reopen" into a window. A message is answered at once: a link is
 // kept first (LinkInbox) and then answered taken; it is refused, and the launch told why, when
-// LinkInbox::kMaxWaiting links wait already, or when it can neither be kept nor added by this
-// copy. Messages are handled on a later turn of the event loop, once launch has finished, one
-// at a time, in order and while no modal window is open; the next waits until the alert about
-// the one before (if any) is answered. A link that waits already, or a second reopen, counts
-// once. A link whose app was added is let go once the store has committed the app; one the
-// store does not answer for now is put aside, with those waiting after it, until the next
-// refresh or start. Of the application it asks only for its windows. The application's
-// delegate owns one and hands it what launches send.
+// LinkInbox::kMaxWaiting links wait already, or when it cannot be kept: a launch is told its
+// link was taken only once it is on the disk. Messages are handled on a later turn of the event
+// loop, once launch has finished, one at a time, in order and while no modal window is open; the
+// next waits until the alert about the one before (if any) is answered. A link that waits already,
+// or a second reopen, counts once. A link whose app was added is let go once the store has
+// committed the app; one the store does not answer for now is put aside, with those waiting after
+// it, until the next refresh or start. Of the application it asks only for its windows. The
+// application's delegate owns one and hands it what launches send.
 
 #include "platform/InstanceProtocol.h"
 #include "shell/LinkInbox.h"
@@ -44,8 +44,10 @@ public:
         std::function<MainViewController &()> showMainWindow;
     };
 
-    // Uses `services`, which must outlive the loop.
-    LinkLoop(Services &services, Windows windows, QString folder = LinkInbox::defaultFolder());
+    // Uses `services`, which must outlive the loop; `folderSteps` watches or fails the steps that
+    // keep links (tests).
+    LinkLoop(Services &services, Windows windows, QString folder = LinkInbox::defaultFolder(),
+             LinkFolder::StepHook folderSteps = {});
 
     // A message from a launch, this one's own included: a "tanvill:" link or "reopen".
     instance::Answer takeMessage(const QString &message);
@@ -73,6 +75,9 @@ private:
     // Takes in what other starts and copies kept (and an earlier version in `settings`); tells
     // of files that can never be read.
     void gather(UserDefaults *settings);
+    // A start that cannot use its store ends with the alert about it: that alert says the links
+    // taken are kept for later.
+    void tellKeptForLater();
 
     Services &m_services;
     Windows m_windows;
@@ -84,7 +89,6 @@ private:
     bool m_reopenRequested = false;
     // Links whose putting aside the user was told of in this run.
     QSet<QString> m_linksToldPutAside;
-    bool m_toldLinksNotKept = false;
     // A number that tells the end of the message being handled from an earlier one's.
     quint64 m_messageGeneration = 0;
     // Takes the next message once a modal window closed or the one before has ended.

@@ -9,17 +9,21 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextBoundaryFinder>
 #include <QWindow>
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace tanvill {
 
@@ -56,7 +60,8 @@ QWidget *windowOf(const Alert &alert)
 }
 
 // Centres a box without a window on the screen the user works on, its frame included, once it
-// has taken its size (a message box sizes itself as it shows) and until it is on screen.
+// has taken its size, and again whenever it takes another: a message box sizes itself as it
+// shows, and may again once on screen (its texts settle), while the user cannot resize it.
 class ScreenCentring : public QObject
 {
 public:
@@ -65,13 +70,18 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Show && event->type() != QEvent::Resize)
-            return false;
         auto *box = qobject_cast<QMessageBox *>(watched);
-        if (box && !(box->windowHandle() && box->windowHandle()->isExposed()))
-            centreOnScreen(box, screenOfWindow(QApplication::activeWindow()));
+        if (!box || (event->type() != QEvent::Show && event->type() != QEvent::Resize))
+            return false;
+        if (event->type() == QEvent::Show)
+            m_screen = screenOfWindow(QApplication::activeWindow());
+        centreOnScreen(box, m_screen);
         return false;
     }
+
+private:
+    // The screen the user worked on when it showed.
+    QPointer<QScreen> m_screen;
 };
 
 // A word (a run of text that cannot wrap) no shorter than this may be too wide for a box.
@@ -107,8 +117,10 @@ bool namesFile(const QString &text)
 
 // What a box needs besides its texts: title bar, margins, buttons, the suppression box.
 constexpr int kAlertChromeHeight = 220;
-// No alert text is longer: more would never fit a screen.
+// No alert text is longer: more would never fit a screen, and one that scrolls would never be
+// read (a hundred links the store does not answer for, each named, take less).
 constexpr qsizetype kMaxAlertTextLength = 2000;
+constexpr qsizetype kMaxScrolledTextLength = 8000;
 
 // `text`, or its beginning of `length` characters at most, "…" included, when it is longer.
 QString shortened(const QString &text, qsizetype length)
@@ -118,15 +130,51 @@ QString shortened(const QString &text, qsizetype length)
     return TextLimits::capped(text, length - 1) + QChar(0x2026);
 }
 
-// Shortens the box's texts (each cut with "…") until, wrapped at the narrowest width a box
-// takes, they leave room for the buttons on the box's screen: a message of any length keeps
-// its buttons on screen. The cost depends on the screen, not on the length of the texts. Texts
-// that are not there to be copied have their long words shortened first.
-void fitTextsToScreen(QMessageBox *box, Alert alert)
+// The least height the informative text scrolls in, in its lines.
+constexpr int kMinScrolledLines = 4;
+
+// Shows the box's informative text in an area of `size` that scrolls, wrapped at its width. A
+// label of its own: the box sizes its label as if it showed it all. Done last: a message box
+// lays itself out anew as parts (the check box) are added.
+void scrollInformativeText(QMessageBox *box, QSize size)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box->layout());
+    auto *boxLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!grid || !boxLabel)
+        return;
+    auto *label = new QLabel(boxLabel->text());
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setFont(boxLabel->font());
+    label->setTextInteractionFlags(boxLabel->textInteractionFlags());
+    label->setFocusPolicy(boxLabel->focusPolicy());
+    auto *area = new QScrollArea(box);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->viewport()->setAutoFillBackground(false);
+    // The scroll bar shows over the text's right margin, not over its words.
+    const int bar = area->verticalScrollBar()->sizeHint().width();
+    label->setContentsMargins(0, 0, bar, 0);
+    area->setFixedSize(size.width() + bar, size.height());
+    area->setWidget(label);
+    delete grid->replaceWidget(boxLabel, area);
+    boxLabel->hide();
+}
+
+// Fits the box's texts, wrapped at the narrowest width a box takes, to its screen with room for
+// its buttons: a message of any length keeps its buttons on screen. The message is kept whole
+// where it can be and is otherwise cut with "…"; the informative text below it is kept whole
+// (up to what any alert says) and scrolls where the screen is too short for it. The cost
+// depends on the screen, not on the length of the texts. Texts that are not there to be copied
+// have their long words shortened first. The size the informative text is to scroll in, if it
+// is to.
+std::optional<QSize> fitTextsToScreen(QMessageBox *box, Alert alert)
 {
     const QScreen *screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
     if (!screen)
-        return;
+        return std::nullopt;
     const QRect available = screen->availableGeometry();
     // A box that wraps its texts is about half the screen wide, at most 500 pixels, and a
     // sheet no wider than its window; its icon and margins take the rest.
@@ -155,33 +203,36 @@ void fitTextsToScreen(QMessageBox *box, Alert alert)
                           text)
             .height();
     };
-    const auto fits = [&](qsizetype messageLength, qsizetype informativeLength) {
-        return heightOf(messageLabel, shortened(alert.messageText, messageLength))
-            + heightOf(informativeLabel, shortened(alert.informativeText, informativeLength))
+    const QString informative = shortened(alert.informativeText, kMaxScrolledTextLength);
+    const int informativeHeight = heightOf(informativeLabel, informative);
+    const int scrolledHeight = informativeLabel && !informative.isEmpty()
+        ? std::min(informativeHeight,
+                   kMinScrolledLines * QFontMetrics(informativeLabel->font()).lineSpacing())
+        : 0;
+    // The longest message that leaves the informative text its least room, by bisection; one
+    // character is always left.
+    const auto fits = [&](qsizetype length) {
+        return heightOf(messageLabel, shortened(alert.messageText, length)) + scrolledHeight
             <= budget;
     };
-    // The longest length that fits, by bisection; one character is always left.
-    const auto longestFitting = [](const auto &fitsWithLength) {
+    qsizetype messageLength = kMaxAlertTextLength;
+    if (!fits(messageLength)) {
         qsizetype low = 1;
-        qsizetype high = kMaxAlertTextLength;
-        if (fitsWithLength(high))
-            return high;
-        while (low < high) {
-            const qsizetype middle = (low + high + 1) / 2;
-            if (fitsWithLength(middle))
+        while (low < messageLength) {
+            const qsizetype middle = (low + messageLength + 1) / 2;
+            if (fits(middle))
                 low = middle;
             else
-                high = middle - 1;
+                messageLength = middle - 1;
         }
-        return low;
-    };
-    // The message is kept whole where it can be; the informative text gives way first.
-    const qsizetype messageLength
-        = longestFitting([&](qsizetype length) { return fits(length, 0); });
-    const qsizetype informativeLength
-        = longestFitting([&](qsizetype length) { return fits(messageLength, length); });
-    box->setText(shortened(alert.messageText, messageLength));
-    box->setInformativeText(shortened(alert.informativeText, informativeLength));
+    }
+    const QString message = shortened(alert.messageText, messageLength);
+    box->setText(message);
+    box->setInformativeText(informative);
+    const int room = std::max(scrolledHeight, budget - heightOf(messageLabel, message));
+    if (informativeHeight <= room)
+        return std::nullopt;
+    return QSize(width, room);
 }
 
 } // namespace
@@ -213,7 +264,7 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &givenAlert)
     // The informative text has a label of its own, which does not follow the box's format.
     if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
         label->setTextFormat(Qt::PlainText);
-    fitTextsToScreen(box, alert);
+    const std::optional<QSize> scrolled = fitTextsToScreen(box, alert);
     if (alert.selectableText) {
         // By the keyboard too: Tab reaches the texts, Ctrl+A and Ctrl+C copy them. The icon is
         // no stop on the way.
@@ -250,6 +301,8 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &givenAlert)
     if (alert.showsSuppressionButton)
         box->setCheckBox(new QCheckBox(
             Strings::localized(QStringLiteral("Do not show this message again")), box));
+    if (scrolled)
+        scrollInformativeText(box, *scrolled);
     return box;
 }
 

@@ -168,9 +168,6 @@ public:
     // changes kept at quitting), run on the thread that writes it.
     using WriteStep = StoreFiles::Step;
     StoreFiles::StepHook writeStepHook;
-    // For tests: run on the worker of a background open each time it stops to await permission
-    // to change files.
-    std::function<void()> awaitingFileChanges;
 
     // Called on the UI thread with the outcome of every save that wrote something.
     std::function<void(const QString &error)> saveFailed;
@@ -203,6 +200,9 @@ signals:
     void checked(tanvill::StoreCheck::Verdict verdict);
 
 private:
+    // Tests see the worker of a background open stop to await permission (awaitingFileChanges).
+    friend struct ObjectStoreTestAccess;
+
     // What the rewrite needs of the store.
     quint32 identity() const override { return m_identity; }
     StoreLock &heldFolder() override { return m_lock; }
@@ -286,6 +286,9 @@ private:
     std::mutex m_permissionMutex;
     std::condition_variable m_permissionChanged;
     bool m_fileChangesAllowed = true;
+    // Run on the worker of a background open each time it stops to await permission to change
+    // files; tests alone set it.
+    std::function<void()> m_awaitingFileChanges;
     OpenResult m_openResult;
     std::vector<std::function<void(const OpenResult &)>> m_openedHandlers;
     // Waiting for nothing to be unsaved.

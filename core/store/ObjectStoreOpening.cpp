@@ -88,8 +88,8 @@ bool ObjectStore::fileChangesAllowed()
 
 bool ObjectStore::mayChangeFiles()
 {
-    if (awaitingFileChanges && !fileChangesAllowed())
-        awaitingFileChanges();
+    if (m_awaitingFileChanges && !fileChangesAllowed())
+        m_awaitingFileChanges();
     std::unique_lock lock(m_permissionMutex);
     m_permissionChanged.wait(lock, [this] { return m_fileChangesAllowed || m_cancelOpening; });
     return !m_cancelOpening;

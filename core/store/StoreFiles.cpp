@@ -325,10 +325,16 @@ int renameWithoutReplacing(int folderFd, const QString &from, const QString &to)
     return renameNoReplace(folderFd, nameOf(from), nameOf(to));
 }
 
-void syncFolder(int folderFd)
+int renameWithoutReplacing(int folderFd, const QByteArray &from, const QByteArray &to)
 {
-    if (folderFd >= 0)
-        ::fsync(folderFd);
+    return renameNoReplace(folderFd, from, to);
+}
+
+int syncFolder(int folderFd)
+{
+    if (folderFd < 0)
+        return EBADF;
+    return ::fsync(folderFd) == 0 ? 0 : errno;
 }
 
 QString giveFreeName(int folderFd, const QString &from, const QString &stem)
@@ -415,7 +421,10 @@ bool putInPlace(int folderFd, const QString &storePath, const QString &fresh, Re
         setAsidePath->clear();
         return false;
     }
-    syncFolder(folderFd);
+    // In place for this run either way; only a crash before the disk has the name could undo it.
+    if (const int syncFailure = syncFolder(folderFd))
+        qWarning().noquote() << "The folder of" << QDir::toNativeSeparators(storePath)
+                             << "could not be synced:" << describeError(syncFailure);
     return true;
 }
 

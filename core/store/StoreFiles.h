@@ -85,12 +85,15 @@ QString asideStem(const QString &path, Reason why);
 
 // Removes a file SQLite wrote in the folder fd holds, and its journal.
 void removeStoreFile(int folderFd, const QString &path);
-// A renamed file is there for good only once its folder is written.
-void syncFolder(int folderFd);
+// A renamed file is there for good only once its folder is written: 0, or the errno the sync
+// failed with.
+int syncFolder(int folderFd);
 
 // Renames `from` to `to` in the folder fd holds unless something is at `to` already; 0, or the
 // errno (EEXIST when something is).
 int renameWithoutReplacing(int folderFd, const QString &from, const QString &to);
+// The same by names in the folder, as its bytes.
+int renameWithoutReplacing(int folderFd, const QByteArray &from, const QByteArray &to);
 
 // Gives the whole file at `from` the first free name `stem`.sqlite, `stem`-1.sqlite, ..., in
 // the folder fd holds, never replacing a file; its new path, or none.

@@ -215,7 +215,9 @@ std::optional<QString> StoreRewrite::keep(const Target &target, const ChangeSet 
             continue;
         }
         partial->named();
-        StoreFiles::syncFolder(folderFd);
+        if (const int syncFailure = StoreFiles::syncFolder(folderFd))
+            qWarning().noquote() << "The folder of" << kept
+                                 << "could not be synced:" << describeError(syncFailure);
         qWarning().noquote() << "Everything Tanvill held was kept in" << kept;
         return kept;
     }
@@ -367,8 +369,9 @@ void StoreRewrite::written(quint64 generation)
     // Another copy holding the store was told of as such.
     if (failure && written.keptPath.isEmpty())
         m_store.tell(Store::News::SaveFailed, *failure);
-    // Changes made while the fresh file was written.
-    if (aside && m_store.hasChanges())
+    // Changes made while the fresh file was written; with none, whoever waits for every change
+    // to be in the file hears so now.
+    if (aside)
         m_store.saveChanges();
 }
 

@@ -92,7 +92,8 @@ public:
 
         // Tells the owner (see News).
         virtual void tell(News news, const QString &detail) = 0;
-        // Saves, in the background, the changes made while the store was written anew.
+        // Saves, in the background, the changes made while the store was written anew; with
+        // none, those waiting for every change to be committed are told it is.
         virtual void saveChanges() = 0;
 
     protected:

@@ -13,6 +13,18 @@
 
 using namespace tanvill;
 
+namespace tanvill {
+
+struct ObjectStoreTestAccess
+{
+    static void whenAwaitingFileChanges(ObjectStore &store, std::function<void()> awaiting)
+    {
+        store.m_awaitingFileChanges = std::move(awaiting);
+    }
+};
+
+} // namespace tanvill
+
 namespace {
 
 QByteArray contentsOf(const QString &path)
@@ -38,9 +50,7 @@ TEST(LaunchStoreHold, OnlyTheLaunchThatRunsOnChangesTheStoresFiles)
         }
         auto store = std::make_unique<ObjectStore>();
         std::atomic<bool> awaiting = false;
-        store->awaitingFileChanges = [&awaiting] {
-            awaiting = true;
-        };
+        ObjectStoreTestAccess::whenAwaitingFileChanges(*store, [&awaiting] { awaiting = true; });
         LaunchStoreHold hold(storePath, std::move(store));
         // The opening has come to the file and waits to set it aside; the event loop runs
         // meanwhile, as it may while the launch asks the running copy.

@@ -110,6 +110,27 @@ TEST(SingleInstance, LaterLaunchesHandTheirMessagesToTheRunningInstanceInOrder)
     EXPECT_EQ(received, QStringList({ "tanvill:///addApp?id=%31&x", "reopen" }));
 }
 
+TEST(SingleInstance, ARunningInstanceWhoseSocketIsRemovedOrReplacedMakesItAgain)
+{
+    SingleInstance running(socketPath());
+    QStringList received;
+    ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+    takeInto(running, received);
+    for (const bool replaced : { false, true }) {
+        SCOPED_TRACE(replaced ? "replaced by a file" : "removed");
+        ASSERT_TRUE(QFile::remove(socketPath()));
+        if (replaced) {
+            ASSERT_TRUE(QFile(socketPath()).open(QIODevice::WriteOnly));
+        }
+        // Taken for one that is still quitting, a launch would wait for it in vain.
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_EQ(launchWith("tanvill:///addApp?id=1"), SingleInstance::Role::Forwarded);
+        EXPECT_LT(waited.elapsed(), 5000);
+    }
+    EXPECT_EQ(received.size(), 2);
+}
+
 TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver)
 {
     // A bound socket whose owner is gone: the file stays and connecting is refused.

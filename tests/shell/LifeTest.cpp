@@ -8,10 +8,12 @@
 #include "core/store/ObjectStore.h"
 #include "lists/MainWindowController.h"
 #include "platform/Analytics.h"
+#include "platform/FileLock.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
+#include "shell/LinkFolder.h"
 #include "shell/LinkInbox.h"
 #include "shell/UnfinishedLaunch.h"
 #include "shell/UrlEvent.h"
@@ -565,8 +567,8 @@ TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRe
         start.applicationDidFinishLaunching();
         // One alert names both apps; both stay kept.
         ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
-        EXPECT_TRUE(alerts->alerts[0].messageText.contains(QString::number(identifier - 1)));
-        EXPECT_TRUE(alerts->alerts[0].messageText.contains(QString::number(identifier)));
+        EXPECT_TRUE(alerts->alerts[0].informativeText.contains(QString::number(identifier - 1)));
+        EXPECT_TRUE(alerts->alerts[0].informativeText.contains(QString::number(identifier)));
         EXPECT_EQ(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).size(), 2);
         // The store answers again by the next refresh: both are added, without another word.
         store.emplace();
@@ -640,32 +642,29 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
     EXPECT_TRUE(alerts->alerts.empty());
 }
 
-TEST_F(LifeTest, ALinkThatCannotBeKeptIsTakenOnlyByACopyThatAddsItNowAndTheUserIsTold)
+TEST_F(LifeTest, ALinkThatCannotBeKeptIsNotTakenAndItsLaunchHearsWhy)
 {
-    // Something in the place of the links' folder.
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(LinkInbox::defaultFolder()).path()));
-    ASSERT_TRUE(QFile(LinkInbox::defaultFolder()).open(QIODevice::WriteOnly));
-    services.listsController().createList("Games");
-    test::FakeStore store;
-    store.setLookup({ "31" });
-    store.setLookup({ "32" });
-    delegate.applicationDidFinishLaunching();
-    for (const char *identifier : { "31", "32" })
-        EXPECT_EQ(delegate.takeMessage(test::linkTo(identifier)).kind,
-                  instance::Answer::Kind::Taken);
-    ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 2; }));
-    ASSERT_EQ(alerts->alerts.size(), 1u);
-    EXPECT_EQ(alerts->alerts[0].messageText, Strings::localized("LinksNotKeptTitle"));
-    EXPECT_TRUE(alerts->alerts[0].informativeText.contains(LinkInbox::defaultFolder()));
-
-    // A copy that cannot open the store cannot add it either: the launch hears why.
-    RecordingAlertPresenter *blockedAlerts = nullptr;
-    const std::unique_ptr<Services> blocked = test::anotherStart(&blockedAlerts);
-    AppDelegate start(*blocked);
-    const instance::Answer answer = start.takeMessage(test::linkTo("33"));
-    EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);
-    EXPECT_TRUE(answer.why.contains(LinkInbox::defaultFolder())) << answer.why.toStdString();
-    EXPECT_EQ(start.waitingLinkCount(), 0);
+    const struct
+    {
+        const char *name;
+        LinkFolder::Step step;
+        int error;
+    } cases[] = {
+        { "a read-only folder", LinkFolder::Step::Write, EROFS },
+        { "a full disk", LinkFolder::Step::Write, ENOSPC },
+        { "a folder whose sync fails", LinkFolder::Step::SyncFolder, EIO },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AppDelegate start(services,
+                          [&](LinkFolder::Step step, int) { return step == c.step ? c.error : 0; });
+        const instance::Answer answer = start.takeMessage(test::linkTo("31"));
+        EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);
+        EXPECT_TRUE(answer.why.contains(describeError(c.error))) << answer.why.toStdString();
+        EXPECT_EQ(start.waitingLinkCount(), 0);
+        EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
+    }
+    EXPECT_TRUE(alerts->alerts.empty()) << "the launch tells its user";
 }
 
 TEST(Life, ALaunchWhoseLinkIsNotTakenSaysSoAndKeepsTheLinkWhereItCan)

@@ -15,11 +15,13 @@
 #include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
-#include <QScopeGuard>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -39,22 +41,33 @@ QStringList folderEntries()
                    QDir::Name);
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+// Files by the bytes of their paths, which need not be UTF-8.
+bool writeFile(const QByteArray &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    QFile file;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    return fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+        && file.write(bytes) == bytes.size();
 }
 
-QByteArray readFile(const QString &path)
+QByteArray readFile(const QByteArray &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+    QFile file;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    return fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)
+        ? file.readAll()
+        : "(unreadable)";
+}
+
+bool exists(const QByteArray &path)
+{
+    return ::access(path.constData(), F_OK) == 0;
 }
 
 // The read system calls the process has made.
 qint64 readCalls()
 {
-    const QByteArray io = readFile(QStringLiteral("/proc/self/io"));
+    const QByteArray io = readFile("/proc/self/io");
     const qsizetype at = io.indexOf("syscr: ");
     return at < 0 ? -1 : io.mid(at + 7, io.indexOf('\n', at) - at - 7).toLongLong();
 }
@@ -158,9 +171,8 @@ struct FolderSync
     ino_t inode;
     QStringList names;
 };
-std::vector<FolderSync> g_folderSyncs;
 
-void recordFolderSync(int folderFd)
+FolderSync folderSyncOf(int folderFd)
 {
     struct stat status
     {
@@ -176,18 +188,19 @@ void recordFolderSync(int folderFd)
             sync.names << QFile::decodeName(entry->d_name);
         ::closedir(entries);
     }
-    g_folderSyncs.push_back(sync);
-    ::fsync(folderFd);
+    return sync;
 }
 
 } // namespace
 
 TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
 {
-    g_folderSyncs.clear();
-    const auto restore
-        = qScopeGuard([original = LinkFolder::syncFolder] { LinkFolder::syncFolder = original; });
-    LinkFolder::syncFolder = &recordFolderSync;
+    std::vector<FolderSync> syncs;
+    AppDelegate delegate(services, [&](LinkFolder::Step step, int folderFd) {
+        if (step == LinkFolder::Step::SyncFolder)
+            syncs.push_back(folderSyncOf(folderFd));
+        return 0;
+    });
     // The first link makes the folder, the second finds it.
     for (const char *identifier : { "1", "2" }) {
         const QStringList before = folderEntries();
@@ -202,15 +215,34 @@ TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
         {
         };
         ASSERT_EQ(::stat(QFile::encodeName(LinkInbox::defaultFolder()).constData(), &folder), 0);
-        EXPECT_TRUE(std::any_of(g_folderSyncs.begin(), g_folderSyncs.end(),
-                                [&](const FolderSync &sync) {
-                                    return sync.device == folder.st_dev
-                                        && sync.inode == folder.st_ino && sync.names.contains(name);
-                                }))
-            << identifier;
-        EXPECT_EQ(readFile(LinkInbox::defaultFolder() + "/" + name),
+        EXPECT_TRUE(std::any_of(syncs.begin(), syncs.end(), [&](const FolderSync &sync) {
+            return sync.device == folder.st_dev && sync.inode == folder.st_ino
+                && sync.names.contains(name);
+        })) << identifier;
+        EXPECT_EQ(readFile(QFile::encodeName(LinkInbox::defaultFolder() + "/" + name)),
                   test::linkTo(identifier).toUtf8());
     }
+}
+
+TEST(Links, KeptLinksComeBackInTheOrderTheyWereTakenWithinAMillisecondWhoeverNamedThem)
+{
+    test::IsolatedHome home;
+    const QString folder = LinkInbox::defaultFolder();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // An earlier version did not pad its count of links; this one does.
+    const char *names[] = { "0000000000001-7-9.link", "0000000000001-7-10.link",
+                            "0000000000001-0000000007-0000000011.link" };
+    for (int n = 0; n < 3; ++n)
+        ASSERT_TRUE(writeFile(QFile::encodeName(folder) + "/" + names[n],
+                              test::linkTo(QString::number(n)).toUtf8()));
+    LinkInbox inbox;
+    inbox.gather();
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(inbox.next().value_or("").toStdString(),
+                  test::linkTo(QString::number(n)).toStdString());
+    // A name this version gives sorts by its bytes, as every version reads them.
+    const QByteArray name = LinkFolder::newName();
+    EXPECT_EQ(LinkFolder::orderOf(name), name);
 }
 
 TEST_F(LinksTest, TwoThousandKeptLinksAreReadOnceAndLetGoWithoutReadingTheFolderAgain)
@@ -219,9 +251,10 @@ TEST_F(LinksTest, TwoThousandKeptLinksAreReadOnceAndLetGoWithoutReadingTheFolder
     ASSERT_TRUE(QDir().mkpath(LinkInbox::defaultFolder()));
     constexpr int kKept = 2000;
     for (int n = 0; n < kKept; ++n)
-        ASSERT_TRUE(writeFile(LinkInbox::defaultFolder()
-                                  + QStringLiteral("/%1-1-1.link").arg(n, 13, 10, QChar('0')),
-                              QStringLiteral("tanvill:///open?id=%1").arg(n).toUtf8()));
+        ASSERT_TRUE(writeFile(
+            QFile::encodeName(LinkInbox::defaultFolder()
+                              + QStringLiteral("/%1-1-1.link").arg(n, 13, 10, QChar('0'))),
+            QStringLiteral("tanvill:///open?id=%1").arg(n).toUtf8()));
     const qint64 before = readCalls();
     ASSERT_GE(before, 0);
     delegate.applicationDidFinishLaunching();
@@ -235,13 +268,13 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
 {
     services.listsController().createList("Games");
     test::FakeStore store;
-    for (const char *identifier : { "61", "62", "63" })
+    for (const char *identifier : { "61", "62", "63", "64" })
         store.setLookup({ identifier });
     const QString folder = LinkInbox::defaultFolder();
     ASSERT_TRUE(QDir().mkpath(folder));
     struct Kept
     {
-        const char *name;
+        QByteArray name;
         QByteArray bytes;
         bool readable;
     };
@@ -252,36 +285,42 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
         { "0000000000001-1-4", " \n\t", false },
         { "0000000000001-1-5", "tanvill:///addApp?id=\xff\xfe", false },
         { "0000000000001-1-6", QByteArray(16 * 1024 + 1, 'a'), false },
+        // Names that are not UTF-8, from another system's copy or a user's hand.
+        { "0000000000001-1-7\xff", "tanvill:///addApp?id=64", true },
+        { "0000000000001-1-8\xfe", "", false },
     };
+    const QByteArray folderBytes = QFile::encodeName(folder);
     for (const Kept &file : kept)
-        ASSERT_TRUE(writeFile(folder + "/" + file.name + ".link", file.bytes));
+        ASSERT_TRUE(writeFile(folderBytes + "/" + file.name + ".link", file.bytes));
     // What is no regular file is neither followed nor touched.
     const QString outside = home.path() + "/outside";
-    ASSERT_TRUE(writeFile(outside, test::linkTo("63").toUtf8()));
+    const QByteArray outsideBytes = QFile::encodeName(outside);
+    ASSERT_TRUE(writeFile(outsideBytes, test::linkTo("63").toUtf8()));
     ASSERT_TRUE(QFile::link(outside, folder + "/0000000000002-1-1.link"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/0000000000002-1-2.link").constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkpath(folder + "/0000000000002-1-3.link"));
 
     delegate.applicationDidFinishLaunching();
-    ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 2; }));
-    EXPECT_EQ(test::identifiersIn(services.listsController()), QStringList({ "61", "62" }));
+    ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 3; }));
+    EXPECT_EQ(test::identifiersIn(services.listsController()), QStringList({ "61", "62", "64" }));
     EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
     EXPECT_EQ(store.lookupCount("63"), 0);
     ASSERT_EQ(alerts->alerts.size(), 1u);
     const Alert &told = alerts->alerts[0];
     EXPECT_EQ(told.messageText,
-              Strings::localizedFormat(QStringLiteral("LinksSetAsideTitle"), { qint64(4) }));
+              Strings::localizedFormat(QStringLiteral("LinksSetAsideTitle"), { qint64(5) }));
     for (const Kept &file : kept) {
-        const QString aside = folder + "/" + file.name + ".unreadable";
-        EXPECT_EQ(QFileInfo::exists(folder + "/" + file.name + ".link"), false) << file.name;
-        EXPECT_EQ(QFileInfo::exists(aside), !file.readable) << file.name;
+        const QByteArray aside = folderBytes + "/" + file.name + ".unreadable";
+        EXPECT_FALSE(exists(folderBytes + "/" + file.name + ".link")) << file.name.toStdString();
+        EXPECT_EQ(exists(aside), !file.readable) << file.name.toStdString();
         if (!file.readable) {
-            EXPECT_EQ(readFile(aside), file.bytes) << file.name;
-            EXPECT_TRUE(told.informativeText.contains(aside)) << file.name;
+            EXPECT_EQ(readFile(aside), file.bytes) << file.name.toStdString();
+            EXPECT_TRUE(told.informativeText.contains(QFile::decodeName(aside)))
+                << file.name.toStdString();
         }
     }
     EXPECT_EQ(QFileInfo(folder + "/0000000000002-1-1.link").symLinkTarget(), outside);
-    EXPECT_EQ(readFile(outside), test::linkTo("63").toUtf8());
+    EXPECT_EQ(readFile(outsideBytes), test::linkTo("63").toUtf8());
     EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-2.link").exists());
     EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-3.link").isDir());
     // The next refresh reads the folder again, and has nothing new to tell.
@@ -318,20 +357,53 @@ TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
     EXPECT_TRUE(folderEntries().isEmpty());
 }
 
-TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartNamesEveryAppWholeInTheMiddleOfTheScreen)
+TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartSaysItAllInTheMiddleOfTheScreenAtAnyCount)
 {
     services.listsController().createList("Games");
     test::FakeStore store;
     store.setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
-    const QStringList identifiers = { "666666666", "7777777777888888888", "1104821432" };
-    for (const QString &identifier : identifiers)
-        ASSERT_TRUE(LinkInbox().take(test::linkTo(identifier)));
-    delegate.applicationDidFinishLaunching();
-    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
-    const std::unique_ptr<QMessageBox> box(MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
-    // No sheet on the main window that has just opened, which a window manager may put at the
-    // screen's corner.
-    EXPECT_EQ(box->parentWidget(), nullptr);
-    for (const QString &identifier : identifiers)
-        EXPECT_TRUE(box->text().contains(identifier)) << box->text().toStdString();
+    for (const int count : { 1, 25, LinkInbox::kMaxWaiting }) {
+        SCOPED_TRACE(count);
+        QDir(LinkInbox::defaultFolder()).removeRecursively();
+        QStringList identifiers;
+        for (int n = 0; n < count; ++n) {
+            identifiers << QString::number(1'000'000'000'000'000'000 + n); // the longest there are
+            ASSERT_TRUE(LinkInbox().take(test::linkTo(identifiers.back())));
+        }
+        alerts->alerts.clear();
+        AppDelegate start(services);
+        start.applicationDidFinishLaunching();
+        ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
+        // An alert of its own, not a sheet on the main window a window manager may have put at
+        // the screen's corner.
+        EXPECT_EQ(alerts->alerts[0].window, nullptr);
+        MessageBoxAlertPresenter().present(alerts->alerts[0]);
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        test::drainEvents();
+        // Every text shown whole, none cut at the side; a long one may scroll.
+        QString shown;
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->isVisibleTo(box) || label->text().isEmpty())
+                continue;
+            shown += label->text() + "\n";
+            EXPECT_EQ(label->visibleRegion().boundingRect().width(), label->width());
+        }
+        for (const QString &identifier : std::as_const(identifiers))
+            EXPECT_TRUE(shown.contains(identifier)) << identifier.toStdString();
+        EXPECT_TRUE(shown.contains(Strings::localized("LinksPutAsideMessage")))
+            << shown.toStdString();
+        // Centred, also once it has taken another size on screen.
+        const QRect screen = box->screen()->availableGeometry();
+        for (const int wider : { 0, 60 }) {
+            box->setFixedWidth(box->width() + wider);
+            EXPECT_TRUE(test::waitFor([&] {
+                const QRect frame = box->frameGeometry();
+                return screen.contains(frame)
+                    && (frame.center() - screen.center()).manhattanLength() <= 2;
+            })) << wider;
+        }
+        box->close();
+    }
 }

@@ -147,9 +147,13 @@ TEST_F(StoreDamage, AStoreFileRemovedReplacedOrEmptiedWhileRunningIsWrittenAnewF
         }
         const size_t told = alerts->errors.size();
         app->setNotes(QStringLiteral("fault %1").arg(int(fault)));
+        // Whoever waits for the change to be in the file hears so once it is written anew.
+        bool committed = false;
+        controller().whenCommitted([&] { committed = true; });
         controller().saveWithAsync(true);
         ASSERT_TRUE(test::waitFor([&] { return alerts->errors.size() == told + 1; }));
         EXPECT_EQ(alerts->errors.back().code, 6);
+        EXPECT_TRUE(test::waitFor([&] { return committed; }));
     }
     // Later saves succeed and nobody is told anything more.
     app->setNotes(QStringLiteral("later"));
