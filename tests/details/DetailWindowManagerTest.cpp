@@ -9,7 +9,9 @@
 #include "details/DetailWindowManager.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QTest>
 
 using namespace tanvill;
 
@@ -171,6 +173,31 @@ TEST_F(DetailWindows, DeletedApplicationsOpenNothingAndTheirWindowsClose)
     lists().archiveApp(apps[1]);
     EXPECT_TRUE(manager.windowControllers().empty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A deleted list's applications close their windows, under either policy, a note being typed
+// in one written before it goes; the window of another list's application stays.
+TEST_F(DetailWindows, DeletingAListClosesTheWindowsOfItsApplications)
+{
+    for (const bool oneWindow : { false, true }) {
+        services.settings().setValue("multipleAppWindows", !oneWindow);
+        games = lists().createList("Doomed");
+        const auto first = controllerFor(watchApp({ "First" }));
+        const auto noted = controllerFor(watchApp({ "Noted" }));
+        for (AppSummaryController *controller : { controllers[2].get(), first.get(), noted.get() })
+            manager.openDetailWindowWithSummaryController(controller);
+        AppDetailViewController *view
+            = manager.windowControllers().at(noted->identifier())->contentViewController();
+        view->viewAppNotes(view->appNotesButton());
+        QPointer<AppNotesViewController> notes = view->appNotesViewController();
+        QTest::keyClicks(notes->textView(), "typed");
+
+        ASSERT_FALSE(lists().deleteList(games));
+        EXPECT_EQ(noted->app()->notes(), "typed");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(notes.isNull()) << oneWindow;
+        EXPECT_EQ(windowsMenu(), oneWindow ? QStringList() : QStringList { "Gamma" });
+    }
 }
 
 TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
