@@ -227,3 +227,25 @@ TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
     window->resize(500, 620);
     EXPECT_TRUE(services.settings().string(key).endsWith(" 500 620"));
 }
+
+// New windows cascade: each opens down and right of the last, shrunk where that would take it
+// off the screen, also from a frame kept from a larger screen.
+TEST_F(DetailWindows, NewWindowsOpenEachOffsetFromTheLastAndWholeOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QString key = windowFrameSettingsKey(DetailWindowManager::kFrameAutosaveName);
+    const QString kept
+        = QString("%1 %2 760 2000").arg(screen.right() - 90).arg(screen.bottom() - 90);
+    services.settings().setValue(key, kept);
+    for (int index = 0; index < 3; ++index) {
+        open(index);
+        const QRect frame = windowOf(index)->frameGeometry();
+        EXPECT_TRUE(screen.contains(frame)) << index;
+        if (index > 0) {
+            const QPoint step = frame.topLeft() - windowOf(index - 1)->frameGeometry().topLeft();
+            EXPECT_GE(std::min(step.x(), step.y()), 24) << index;
+        }
+    }
+    windowOf(2)->close();
+    EXPECT_EQ(services.settings().string(key), kept) << "cascading is not the user's choice";
+}
