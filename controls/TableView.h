@@ -227,7 +227,8 @@ public:
     // Dropping: only drags carrying one of these formats are considered.
     void registerForDraggedTypes(const QStringList &formats);
     void setAcceptsDropsFromOtherSources(bool accepts) { m_acceptsForeignDrops = accepts; }
-    // Gap proposes only gaps between rows; Regular also proposes a drop on the middle of a row.
+    // Gap proposes only gaps between rows; Regular also proposes a drop on the middle of a row,
+    // and where the delegate refuses that, the gap on the nearer side of the row.
     enum class DropFeedback { Regular, Gap };
     void setDropFeedback(DropFeedback feedback) { m_dropFeedback = feedback; }
     // The drop shown now: the gap above `row` or the row itself; row -1 when none.
@@ -328,8 +329,11 @@ private:
 
     // Dragging (TableViewInput.cpp)
     void startDrag(int row);
-    std::optional<TableDrop> proposedDrop(const QDropEvent *event) const;
+    std::optional<TableDrop> proposedDrop(const QDropEvent *event, DropFeedback feedback) const;
     Qt::DropAction validate(const TableDrop &drop);
+    // The drop the pointer proposes as the delegate would take it, and its action (Qt::IgnoreAction
+    // refuses it); none for data of a format the table does not take.
+    std::optional<TableDrop> validatedDrop(const QDropEvent *event, Qt::DropAction *action);
     void setDropIndicator(int row, DropOperation operation);
     void autoScroll(const QPoint &viewportPoint);
 

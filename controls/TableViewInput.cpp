@@ -18,6 +18,9 @@ constexpr int kMaxPayloadBytes = 1 << 20;
 // Pointer this close to the top or bottom edge during a drag scrolls the table.
 constexpr int kAutoScrollEdge = 24;
 constexpr int kAutoScrollStep = 12;
+// The dragged row's picture stands this far right of the row it was lifted from, so that the
+// start of the drop line, drawn at the table's left edge, shows beside it wherever it lands.
+constexpr int kDragImageShift = 16;
 
 } // namespace
 
@@ -193,7 +196,7 @@ void TableView::startDrag(int row)
         const QPixmap image = view->snapshot();
         if (!image.isNull()) {
             drag->setPixmap(image);
-            drag->setHotSpot(m_pressPoint - view->pos());
+            drag->setHotSpot(m_pressPoint - view->pos() - QPoint(kDragImageShift, 0));
         }
     }
     m_outgoingData = data;
@@ -224,7 +227,8 @@ void TableView::settlePointer()
     }
 }
 
-std::optional<TableDrop> TableView::proposedDrop(const QDropEvent *event) const
+std::optional<TableDrop> TableView::proposedDrop(const QDropEvent *event,
+                                                 DropFeedback feedback) const
 {
     const QMimeData *data = event->mimeData();
     if (!data
@@ -244,7 +248,7 @@ std::optional<TableDrop> TableView::proposedDrop(const QDropEvent *event) const
         const int row = rowAtContentY(y + m_headerHeight);
         const int height = std::max(1, rowHeight(row));
         const double within = double(y - m_offsets[size_t(row)]) / height;
-        if (m_dropFeedback == DropFeedback::Regular && within >= 0.25 && within < 0.75) {
+        if (feedback == DropFeedback::Regular && within >= 0.25 && within < 0.75) {
             drop.row = row;
             drop.operation = DropOperation::On;
         } else {
@@ -259,6 +263,23 @@ Qt::DropAction TableView::validate(const TableDrop &drop)
     if ((!drop.fromThisTable && !m_acceptsForeignDrops) || !m_delegate)
         return Qt::IgnoreAction;
     return m_delegate->validateDrop(this, drop);
+}
+
+std::optional<TableDrop> TableView::validatedDrop(const QDropEvent *event, Qt::DropAction *action)
+{
+    *action = Qt::IgnoreAction;
+    std::optional<TableDrop> drop = proposedDrop(event, m_dropFeedback);
+    if (!drop)
+        return drop;
+    *action = validate(*drop);
+    // A table that takes no drop onto this row (one that only reorders) takes the pointer over
+    // the row's middle to mean the gap on that side of it: a drop there lands where the line
+    // shows rather than nowhere.
+    if (*action == Qt::IgnoreAction && drop->operation == DropOperation::On) {
+        drop = proposedDrop(event, DropFeedback::Gap);
+        *action = validate(*drop);
+    }
+    return drop;
 }
 
 void TableView::registerForDraggedTypes(const QStringList &formats)
@@ -294,14 +315,14 @@ void TableView::dragEnterEvent(QDragEnterEvent *event)
     dragMoveEvent(event);
     // Entering is accepted for every drag of a known format, so that moves over other rows
     // are still heard; whether a drop is allowed is decided move by move.
-    if (proposedDrop(event))
+    if (proposedDrop(event, m_dropFeedback))
         event->accept();
 }
 
 void TableView::dragMoveEvent(QDragMoveEvent *event)
 {
-    const std::optional<TableDrop> drop = proposedDrop(event);
-    const Qt::DropAction action = drop ? validate(*drop) : Qt::IgnoreAction;
+    Qt::DropAction action = Qt::IgnoreAction;
+    const std::optional<TableDrop> drop = validatedDrop(event, &action);
     if (action == Qt::IgnoreAction) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
@@ -326,8 +347,8 @@ void TableView::dropEvent(QDropEvent *event)
 {
     m_autoScrollTimer->stop();
     setDropIndicator(-1, DropOperation::Above);
-    const std::optional<TableDrop> drop = proposedDrop(event);
-    const Qt::DropAction action = drop ? validate(*drop) : Qt::IgnoreAction;
+    Qt::DropAction action = Qt::IgnoreAction;
+    const std::optional<TableDrop> drop = validatedDrop(event, &action);
     if (action != Qt::IgnoreAction && m_delegate->acceptDrop(this, *drop)) {
         event->setDropAction(action);
         event->accept();

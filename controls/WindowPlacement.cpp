@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 namespace tanvill {
@@ -270,6 +271,60 @@ void placeOverWindow(QWidget *sheet, const QWidget *window, bool keepTop)
                                 sheet->minimumSize().grownBy(margins));
     if (frame != currentFrame(*sheet, margins))
         setFrame(*sheet, frame, margins);
+}
+
+void cascadeAmong(QWidget *window, const QWidget *previous, const QList<const QWidget *> &open,
+                  int step)
+{
+    const bool afterPrevious = previous && previous->isVisible();
+    if (!window || step <= 0 || (!afterPrevious && !window->testAttribute(Qt::WA_Moved)))
+        return;
+    const Placing placing(*window);
+    const QMargins margins = expectedFrameMargins(*window, previous);
+    const auto frameOf = [](const QWidget &other) {
+        return currentFrame(other, expectedFrameMargins(other, nullptr));
+    };
+    QRect frame = currentFrame(*window, margins);
+    const QRect available
+        = screenOfFrame(afterPrevious ? frameOf(*previous) : frame)->availableGeometry();
+    const QSize minimum = window->minimumSize().grownBy(margins);
+    const QSize wanted = frameFittedInto(frame, available, minimum).size();
+    // Down and right of `from` at the size it wants, shrunk to stay on the area, or back at the
+    // area's top or left edge where even its smallest size would not fit there.
+    const auto stepFrom = [&](const QPoint &from) {
+        QRect next(from + QPoint(step, step), wanted);
+        if (next.bottom() > available.bottom()) {
+            next.setBottom(available.bottom());
+            if (next.height() < minimum.height())
+                next = QRect(QPoint(next.left(), available.top()),
+                             QSize(next.width(), wanted.height()));
+        }
+        if (next.right() > available.right()) {
+            next.setRight(available.right());
+            if (next.width() < minimum.width())
+                next = QRect(QPoint(available.left(), next.top()),
+                             QSize(wanted.width(), next.height()));
+        }
+        return frameFittedInto(next, available, minimum);
+    };
+    const auto covers = [&](const QRect &candidate) {
+        return std::any_of(open.begin(), open.end(), [&](const QWidget *other) {
+            if (!other || other == window || !other->isVisible())
+                return false;
+            const QPoint offset = frameOf(*other).topLeft() - candidate.topLeft();
+            return std::abs(offset.x()) < step && std::abs(offset.y()) < step;
+        });
+    };
+    frame = afterPrevious ? stepFrom(frameOf(*previous).topLeft())
+                          : frameFittedInto(frame, available, minimum);
+    // Each open window is passed at most once on the way down and once after a new start.
+    for (qsizetype tries = 2 * open.size() + 2; tries > 0 && covers(frame); --tries)
+        frame = stepFrom(frame.topLeft());
+    setFrame(*window, frame, margins);
+    // The window manager's frame may differ from the one expected: the window is moved by that
+    // once it is known, so that its frame stands where it was put.
+    if (!isFramed(*window))
+        FrameWatcher::watch(window, frame.topLeft());
 }
 
 void keepOnScreen(QWidget *window)

@@ -10,6 +10,7 @@
 // to be like that of a window already on screen (the main window), and once the frame is known
 // the window is moved by what that guess was off.
 
+#include <QList>
 #include <QRect>
 
 class QScreen;
@@ -28,6 +29,16 @@ void centreOnScreen(QWidget *window, QScreen *screen, const QWidget *reference =
 // screen that grows or shrinks); its frame moved, and if need be shrunk, into the available
 // area of the window's screen.
 void placeOverWindow(QWidget *sheet, const QWidget *window, bool keepTop);
+
+// Puts `window`, about to be shown, where it covers no window of its kind: down and right of
+// `previous` (the one opened last) by `step`, or without one open at its own place, and further
+// down and right while a window of `open` stands within a step of that place. Where a step would
+// take it past the bottom or right edge of its screen's available area, it is shrunk to fit
+// (never below its minimum size) or, at its minimum, starts again at the top or left edge.
+// Nothing is done for a window with no place of its own and no `previous`: the window manager
+// places it.
+void cascadeAmong(QWidget *window, const QWidget *previous, const QList<const QWidget *> &open,
+                  int step);
 
 // From now on, each time `window` is shown, moves it and if need be shrinks it (never below
 // its minimum size) by as little as it takes for its frame to lie in the available area of the

@@ -1,5 +1,7 @@
 #include "core/ListsController.h"
 
+#include "core/App.h"
+#include "core/List.h"
 #include "core/ListRows.h"
 #include "core/ListsControllerError.h"
 #include "core/ListsControllerNotifications.h"
@@ -361,6 +363,16 @@ std::optional<Error> ListsController::deleteList(List *list)
         defaults.setValue(SettingsKeys::SelectedList, neighbour);
     }
 
+    // The list's applications go with it: whatever shows one of them (its detail window, a note
+    // being typed there) ends while the application still exists, as for one deleted alone.
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    const std::vector<App *> apps = list->apps();
+    for (const App *app : apps) {
+        if (!app->isDeleted())
+            center.post(ListsControllerWillDeleteApp, this,
+                        AppDeletion { app->identifier() }.userInfo());
+    }
+
     store().context().deleteObject(list);
     m_lists.reset();
     const std::vector<List *> remaining = lists();
@@ -373,7 +385,7 @@ std::optional<Error> ListsController::deleteList(List *list)
         defaults.setValue(SettingsKeys::SelectedList, keep->index());
 
     saveWithAsync(true);
-    NotificationCenter::defaultCenter().post(ListsControllerDidDeleteList, this);
+    center.post(ListsControllerDidDeleteList, this);
     updateDockTile();
     return std::nullopt;
 }

@@ -99,7 +99,8 @@ public:
     // saved in one go, so that no empty list is left when that save does not go through.
     List *createList(const QString &name, ThemeName color = ThemeName::Yellow,
                      const std::vector<CachedApp> &apps = {});
-    // Deletes a visible list with its applications; refuses the only list (OnlyList).
+    // Deletes a visible list with its applications, each announced first as one deleted alone
+    // (ListsControllerWillDeleteApp); refuses the only list (OnlyList).
     std::optional<Error> deleteList(List *list);
     void moveList(List *list, int toIndex);
 

@@ -3,6 +3,7 @@
 #include "controls/AppShell.h"
 #include "controls/KeyboardFocus.h"
 #include "controls/WindowFrameAutosave.h"
+#include "controls/WindowPlacement.h"
 #include "core/App.h"
 #include "core/ListsController.h"
 #include "core/SettingsKeys.h"
@@ -17,7 +18,7 @@ namespace tanvill {
 
 namespace {
 
-// A new window that would cover an open one exactly is moved down and right by this much.
+// A new window that would cover an open one is moved down and right by this much.
 constexpr int kCascadeOffset = 24;
 
 } // namespace
@@ -134,17 +135,14 @@ DetailWindow *DetailWindowManager::makeWindow()
             &DetailWindowManager::detailWindowDidResignKey);
 
     // Every detail window opens where one was last moved or resized to (and keeps saving its
-    // frame there), unless an open one stands there already.
+    // frame there), or else where the window manager puts it; the next ones cascade from there,
+    // each down and right of the last and within the screen, rather than covering it.
     setFrameAutosaveName(window, kFrameAutosaveName, settings());
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (const auto &[identifier, open] : m_windows) {
-            if (open && open->pos() == window->pos()) {
-                window->move(window->pos() + QPoint(kCascadeOffset, kCascadeOffset));
-                moved = true;
-            }
-        }
-    }
+    QList<const QWidget *> open;
+    for (const auto &[identifier, other] : m_windows)
+        open.append(other.data());
+    cascadeAmong(window, m_lastOpened, open, kCascadeOffset);
+    m_lastOpened = window;
     return window;
 }
 

@@ -82,6 +82,8 @@ private:
     UserDefaults *m_settings = nullptr;
     std::map<QString, QPointer<DetailWindow>> m_windows;
     QPointer<DetailWindow> m_keyWindow;
+    // The window opened last, which the next one cascades from.
+    QPointer<DetailWindow> m_lastOpened;
 };
 
 } // namespace tanvill

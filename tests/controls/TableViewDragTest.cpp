@@ -103,16 +103,18 @@ TEST(TableViewDrag, FiveRowsDropIntoTheGapAboveAProposedRow)
     }
 }
 
-TEST(TableViewDrag, DropsOnARowOrFromElsewhereAreRefused)
+TEST(TableViewDrag, DropsOnARowLandInItsNearerGapAndDropsFromElsewhereAreRefused)
 {
     DemoTable demo(DemoTable::rows(5));
     demo.table.show();
 
-    // The middle of a row proposes a drop on it, which the delegate refuses.
+    // The middle of a row proposes a drop on it, which the delegate refuses: the drop lands in
+    // the gap on the pointer's side of the row.
     DropOutcome outcome = dragRow(demo, 1, demo.table.rectOfRow(3).center());
-    EXPECT_EQ(outcome.indicatorRow, -1);
-    EXPECT_FALSE(outcome.accepted);
-    EXPECT_GT(demo.validations, 0);
+    EXPECT_EQ(outcome.indicatorRow, 3);
+    EXPECT_EQ(outcome.indicatorOperation, DropOperation::Above);
+    EXPECT_TRUE(outcome.accepted);
+    demo.moves.clear();
 
     // The same data from another source never reaches the delegate, until allowed.
     demo.validations = 0;

@@ -34,19 +34,19 @@ struct DropOutcome
 {
     bool started = false;
     bool accepted = false;
+    int gapShown = -1; // the drop line while the pointer was over the table
 };
 
-// Drags `row` by its name and lets go over the gap above `gapAbove`.
-DropOutcome dragRow(TableView &table, int row, int gapAbove)
+// Drags `row` by its name and lets go over `at` in the table.
+DropOutcome dragRowTo(TableView &table, int row, const QPoint &at)
 {
     DropOutcome outcome;
     table.setDragRunner([&](QDrag *drag) {
         outcome.started = true;
-        const int y = gapAbove < table.numberOfRows() ? table.rectOfRow(gapAbove).top() + 2
-                                                      : table.rectOfRow(gapAbove - 1).bottom() - 2;
-        const QPoint at(200, y);
         QDragEnterEvent enter(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
         QApplication::sendEvent(table.viewport(), &enter);
+        if (table.dropIndicatorOperation() == DropOperation::Above)
+            outcome.gapShown = table.dropIndicatorRow();
         QDropEvent drop(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
         QApplication::sendEvent(table.viewport(), &drop);
         outcome.accepted = drop.isAccepted();
@@ -57,6 +57,14 @@ DropOutcome dragRow(TableView &table, int row, int gapAbove)
     QTest::mouseMove(table.viewport(), start + QPoint(0, 3 * QApplication::startDragDistance()));
     QTest::mouseRelease(table.viewport(), Qt::LeftButton, {}, start);
     return outcome;
+}
+
+// Drags `row` by its name and lets go over the gap above `gapAbove`.
+DropOutcome dragRow(TableView &table, int row, int gapAbove)
+{
+    const int y = gapAbove < table.numberOfRows() ? table.rectOfRow(gapAbove).top() + 2
+                                                  : table.rectOfRow(gapAbove - 1).bottom() - 2;
+    return dragRowTo(table, row, QPoint(200, y));
 }
 
 } // namespace
@@ -220,6 +228,45 @@ TEST_F(ListTableTest, DraggingRowsReordersAnUnsortedListByTheGapItIsDroppedIn)
         EXPECT_EQ(shownNames(), expected);
         if (c.movedTo >= 0) {
             EXPECT_EQ(view.listRepresentation().appAtRow(c.movedTo), dragged);
+        }
+    }
+}
+
+// Let go anywhere over a row, a dragged app or list lands in the gap on the pointer's side of
+// that row, where the drop line shows it, in the list table and in Rearrange Lists alike.
+TEST_F(ListTableTest, ADropOverARowLandsInTheGapNearerThePointer)
+{
+    const struct
+    {
+        int from, over, percentOfRow, gap;
+    } cases[] = { { 0, 2, 10, 2 }, { 0, 2, 30, 2 }, { 0, 2, 45, 2 }, { 0, 2, 55, 3 },
+                  { 0, 2, 75, 3 }, { 0, 2, 90, 3 }, { 3, 1, 30, 1 }, { 3, 1, 75, 2 } };
+    test::watchMany(lists(), games, 4);
+    for (const char *name : { "Books", "Music" })
+        lists().createList(name);
+    settings().setValue("selectedList", 0);
+    TableView *apps = open({ 500, 600 }).tableView();
+    auto *sheet = new ListOrderViewController(lists(), window.get());
+    sheet->tableView()->setInstantAnimations(true);
+    sheet->open();
+    const auto rowNames = [&](TableView *table) {
+        QStringList names;
+        for (List *list : lists().lists())
+            names << list->name();
+        return table == apps ? shownNames() : names;
+    };
+    for (TableView *table : { apps, sheet->tableView() }) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.from << " over " << c.over << " at "
+                                            << c.percentOfRow << "% in " << table->parent());
+            QStringList expected = rowNames(table);
+            expected.move(c.from, c.from < c.gap ? c.gap - 1 : c.gap);
+            const QRect over = table->rectOfRow(c.over);
+            EXPECT_EQ(dragRowTo(*table, c.from,
+                                { 100, over.top() + over.height() * c.percentOfRow / 100 })
+                          .gapShown,
+                      c.gap);
+            EXPECT_EQ(rowNames(table), expected);
         }
     }
 }
