@@ -238,6 +238,8 @@ void AppDelegate::showLinkFailure(const QUrl &url)
 
 void AppDelegate::addApp()
 {
+    // From a detail window, or with the main window closed: the add field opens where it is seen.
+    showMainWindow();
     mainWindowController().contentViewController()->addApp();
 }
 

@@ -7,6 +7,7 @@
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
+#include "lists/AddAppViewController.h"
 #include "lists/ArchiveWindowController.h"
 #include "lists/ListEditor.h"
 #include "lists/ListOrderViewController.h"
@@ -432,6 +433,19 @@ TEST_F(MenusTest, TheShareSheetOpensOnceAndHoldsOffTheItemsThatWouldOpenAnotherS
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.findChildren<ListShareSheet *>().isEmpty());
     EXPECT_EQ(enabled(), on);
+}
+
+TEST_F(MenusTest, AddAppFromADetailWindowBringsTheClosedMainWindowBackWithTheAddField)
+{
+    makeLists({ "Home" }, 0);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    window.close();
+    menu.addAppItem->trigger(); // as from a detail window's menu bar
+    EXPECT_TRUE(window.isVisible());
+    AddAppViewController *field = window.contentViewController()->addAppViewController();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(window.focusWidget(), field->searchTextField());
 }
 
 TEST_F(MenusTest, TheImportWindowIsOpenedOnceAndBuiltAfreshAfterItClosed)
