@@ -8,6 +8,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "details/AppDetailViewController.h"
+#include "details/AppNotesViewController.h"
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
@@ -41,6 +42,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QTemporaryDir>
@@ -231,6 +233,20 @@ TEST_F(AppDelegateTest, CtrlWClosesTheWindowThatHasTheFocus)
         QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
         EXPECT_TRUE(!window || !window->isVisible());
     }
+
+    // A detail window with its notes open closes as well, the note typed there kept.
+    delegate.detailWindowManager().openDetailWindowWithSummaryController(summary.get());
+    const QPointer<DetailWindow> detail
+        = delegate.detailWindowManager().windowForIdentifier("904280696");
+    ASSERT_TRUE(detail);
+    QApplication::setActiveWindow(detail);
+    detail->contentViewController()->viewAppNotes(nullptr);
+    QPlainTextEdit *notes = detail->contentViewController()->appNotesViewController()->textView();
+    QTest::keyClicks(notes, "kept");
+    QTest::keyClick(notes, Qt::Key_W, Qt::ControlModifier);
+    test::drainEvents();
+    EXPECT_TRUE(!detail || !detail->isVisible());
+    EXPECT_EQ(app->notes(), "kept");
 }
 
 TEST_F(AppDelegateTest, ShareListIsOffForAnEmptyListLikeTheHeadersButton)
