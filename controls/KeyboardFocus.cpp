@@ -302,6 +302,12 @@ void FocusReturn::keep(const QWidget *window)
         m_widget = window->focusWidget();
 }
 
+void FocusReturn::returnTo(QWidget *widget)
+{
+    m_widget = widget;
+    m_byKeyboard = widget != nullptr;
+}
+
 void FocusReturn::holdOn(QWidget *holder)
 {
     if (!holder)

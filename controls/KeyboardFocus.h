@@ -46,6 +46,9 @@ class FocusReturn
 public:
     // Notes where the keyboard, else the focus, is in `window` now.
     void keep(const QWidget *window);
+    // Notes `widget` as where the keyboard goes when the part has gone, whatever held it
+    // before.
+    void returnTo(QWidget *widget);
     // Holds the focus on `holder` (a widget that takes no keys of its own) while what was kept
     // cannot take it yet; the window goes on remembering the keyboard where it was, so that a
     // part that takes the focus meanwhile gives it back there too.

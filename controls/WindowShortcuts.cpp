@@ -40,8 +40,12 @@ protected:
         if (event->type() != QEvent::KeyPress || !watched->isWidgetType()
             || static_cast<QWidget *>(watched)->window() != m_popup || !m_popup->isVisible())
             return false;
-        QMenuBar *bar = menuBar();
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Close) || isCtrlW(key)) {
+            closeWindow();
+            return true;
+        }
+        QMenuBar *bar = menuBar();
         const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
         const bool f10 = key->key() == Qt::Key_F10 && modifiers == Qt::NoModifier;
         if (!bar || (!f10 && modifiers != Qt::AltModifier))
@@ -76,6 +80,28 @@ protected:
     }
 
 private:
+    static bool isCtrlW(const QKeyEvent *key)
+    {
+        return key->key() == Qt::Key_W
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    }
+
+    // The window's Close keys close it from here too, as they do with the pop-up shut: the
+    // pop-up first, keeping what was typed in it, then the window.
+    void closeWindow()
+    {
+        const QPointer<QWidget> window
+            = m_popup->parentWidget() ? m_popup->parentWidget()->window() : nullptr;
+        m_popup->close();
+        QMetaObject::invokeMethod(
+            qApp,
+            [window] {
+                if (window)
+                    window->close();
+            },
+            Qt::QueuedConnection);
+    }
+
     QMenuBar *menuBar() const
     {
         const QWidget *parent = m_popup->parentWidget();

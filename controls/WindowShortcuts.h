@@ -18,8 +18,9 @@ void openFirstMenu(QMenuBar *bar);
 
 // Lets F10 and Alt with a menu title's letter reach the menu bar of the window `popup` stands
 // on, as they do from every field of that window: the pop-up closes, keeping what was typed in
-// it, and the menu opens. A pop-up takes every key while it is open, so the window's own
-// shortcuts never hear them; other keys, Alt with a letter no menu has included, stay its own.
+// it, and the menu opens. Ctrl+W and the desktop's Close key close the pop-up and then its
+// window. A pop-up takes every key while it is open, so the window's own shortcuts never hear
+// them; other keys, Alt with a letter no menu has included, stay its own.
 void passMenuKeysToWindow(QWidget *popup);
 
 } // namespace tanvill

@@ -162,6 +162,15 @@ void MainViewController::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateShakeAnimation();
+    // The window opens with the keyboard on the list, whatever of the window's own had it
+    // before (else the first control that takes Tab, in the header); what was put over the
+    // window (the add field, a sheet) keeps it.
+    QWidget *focus = window()->focusWidget();
+    TableView *table = m_listViewController->tableView();
+    if (!event->spontaneous() && table->isVisibleTo(this)
+        && (!focus || focus == m_tabBar || focus == m_addButton
+            || m_headerController->isAncestorOf(focus) || m_mainContentView->isAncestorOf(focus)))
+        table->setFocus(Qt::OtherFocusReason);
 }
 
 void MainViewController::hideEvent(QHideEvent *event)

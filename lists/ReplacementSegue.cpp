@@ -1,8 +1,10 @@
 #include "lists/ReplacementSegue.h"
 
 #include "controls/TabBarBackgroundView.h"
+#include "controls/TableView.h"
 #include "lists/AddAppViewController.h"
 #include "lists/AddButton.h"
+#include "lists/ListViewController.h"
 #include "lists/MainViewController.h"
 #include "lists/SearchResultsViewController.h"
 #include "lists/TransitionOverlay.h"
@@ -49,7 +51,6 @@ void ReplacementSegue::animatePresentation(QWidget *presented, QWidget *presenti
     m_field->show();
     if (m_field->layout())
         m_field->layout()->activate();
-    m_focusReturn.keep(m_main->window());
     // The pictures are taken first, so that the button leaves as it looked. The field takes
     // the focus before the button is turned off, which would hand it on to the next control.
     makeOverlay();
@@ -68,9 +69,14 @@ void ReplacementSegue::animateDismissal(QWidget *presented, QWidget *presenting)
     m_dismissing = true;
 
     m_main->addButton()->show();
-    // Turned off, the field would hand the focus on to the next control of the window.
-    if (focusIsWithField())
+    // The keyboard goes to the list, whatever held it when the field came: what held it may
+    // have been a part that is gone, or the bar holding it for an earlier field. Turned off, the
+    // field would hand the focus on to the next control of the window, so the bar holds it
+    // meanwhile; a busy overlay that takes it from the bar gives it to the list too.
+    if (focusIsWithField()) {
+        m_focusReturn.returnTo(m_main->listViewController()->tableView());
         m_focusReturn.holdOn(m_main->tabBar());
+    }
     m_field->setEnabled(false);
     makeOverlay();
     run();
@@ -129,7 +135,8 @@ void ReplacementSegue::runDelayedStep()
         return;
     }
     button->setEnabled(true);
-    // The keyboard goes back before the field goes, so that it lands nowhere else on the way.
+    // The keyboard goes to the list before the field goes, so that it lands nowhere else on the
+    // way (the search results leaving with the field have uncovered it by now).
     if (focusIsWithField())
         m_focusReturn.giveBack(button);
     if (m_field) {

@@ -19,8 +19,8 @@ class TransitionOverlay;
 // once and enabled 0.13 s in, when the field leaves the bar. A transition still running when
 // the next one starts is finished first, so that no step of it comes late. It works between
 // the main view controller and the add field only; any other pair is a programming error.
-// The keyboard goes back where it was when the field came (the add button, the list) once the
-// field has gone; it waits on the bar meanwhile, as the field is off while it leaves.
+// The keyboard goes to the list table once the field has gone; it waits on the bar meanwhile, as
+// the field is off while it leaves.
 class ReplacementSegue : public PresentationAnimator
 {
     Q_OBJECT

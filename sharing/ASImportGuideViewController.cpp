@@ -1,5 +1,6 @@
 #include "sharing/ASImportGuideViewController.h"
 
+#include "controls/KeyboardFocus.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/SettingsKeys.h"
@@ -92,7 +93,9 @@ void ASImportGuideViewController::showStep(QWidget *step)
     step->show();
     m_currentStep = step;
     setFocusProxy(step);
-    step->setFocus();
+    // The step's own control takes the keyboard, its ring with it: a step that has none holds
+    // the keys itself.
+    setKeyboardFocus(step->focusProxy() ? step->focusProxy() : step);
 
     // The window takes the step's size; its top-left corner stays where it is. A change still
     // running for the previous step ends here, or its end would put that step's size back.

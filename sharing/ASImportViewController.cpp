@@ -45,6 +45,8 @@ ASImportViewController::ASImportViewController(const std::vector<List *> &lists,
         addNamePopUpItem(m_listSelectionPopUpButton, list->name(), QVariant::fromValue(list));
     m_listSelectionPopUpButton->setGeometry(24, 150, inner, 30);
 
+    // The page opens with the keyboard on its first way, one new list.
+    setFocusProxy(m_newListButton);
     connect(m_newListButton, &QPushButton::clicked, this, &ASImportViewController::createNewList);
     connect(m_separateListsButton, &QPushButton::clicked, this,
             &ASImportViewController::createSeparateLists);

@@ -1,5 +1,6 @@
 #include "shell/AdvancedPreferencesViewController.h"
 
+#include "controls/KeyboardFocus.h"
 #include "core/SettingsKeys.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Strings.h"
@@ -10,6 +11,7 @@
 #include <QHideEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSignalBlocker>
 
@@ -138,11 +140,14 @@ void AdvancedPreferencesViewController::validateAffiliateToken()
     alert.messageText = Strings::localized("Invalid Affiliate Token Message");
     alert.informativeText = Strings::localized("InvalidAffiliateTokenInformative");
     // A sheet on the preferences, unless they are closing. Not waited for: the end of editing
-    // comes while the focus moves (Tab), which ends first, so that the window gives the
-    // keyboard back there, ring and all, once the alert is answered.
+    // comes while the focus moves (Tab), which ends first. Once the alert is answered the
+    // keyboard is back in the emptied field, for the token to be typed again.
     if (window()->isVisible())
         alert.window = window();
-    m_alerts.present(alert);
+    m_alerts.present(alert, [field = QPointer<QLineEdit>(m_tokenField)](const AlertAnswer &) {
+        if (field && field->isVisible())
+            setKeyboardFocus(field);
+    });
 }
 
 void AdvancedPreferencesViewController::hideEvent(QHideEvent *event)

@@ -141,7 +141,8 @@ void AppDelegate::updateMenus()
 void AppDelegate::holdListItemsOff()
 {
     // Items whose view is open (the list editor, the new-list sheet), and while the share
-    // sheet covers the main window, those that would open another sheet or the editor there.
+    // sheet covers the main window, those that would open another sheet or the editor there,
+    // or page the window to another list than the one the sheet shares.
     const MainMenu &menu = *m_mainMenu;
     const QList<QAction *> items = menu.listMenu()->actions();
     for (const int index : std::as_const(m_listItemsHeldOff)) {
@@ -150,7 +151,8 @@ void AppDelegate::holdListItemsOff()
     }
     if (m_shareSheetOpen) {
         for (QAction *item : { menu.addListItem, menu.editListItem, menu.shareListItem,
-                               menu.listRearrangementMenuItem, menu.deleteListMenuItem })
+                               menu.listRearrangementMenuItem, menu.previousListMenuItem,
+                               menu.nextListMenuItem, menu.deleteListMenuItem })
             item->setEnabled(false);
     }
 }
@@ -238,6 +240,8 @@ void AppDelegate::showLinkFailure(const QUrl &url)
 
 void AppDelegate::addApp()
 {
+    // From a detail window, or with the main window closed: the add field opens where it is seen.
+    showMainWindow();
     mainWindowController().contentViewController()->addApp();
 }
 

@@ -1,5 +1,6 @@
 #include "SharingTestSupport.h"
 
+#include "controls/KeyboardFocus.h"
 #include "controls/Label.h"
 #include "core/List.h"
 #include "core/ListsControllerNotifications.h"
@@ -160,6 +161,9 @@ TEST_F(ImportWindowTest, AWishListBecomesOneNewListOfTheAppsNotYetKept)
 
     ASImportViewController *choice = waitForChoice();
     ASSERT_NE(choice, nullptr);
+    // The keyboard is on the page's first way at once, its ring with it.
+    EXPECT_EQ(QApplication::focusWidget(), choice->newListButton());
+    EXPECT_EQ(focusRingTarget(), choice->newListButton());
     EXPECT_EQ(choice->appCount(), 6);
     EXPECT_EQ(choice->label()->fullString(),
               Strings::localizedFormat("%li apps are ready to be imported!", { 6 }));

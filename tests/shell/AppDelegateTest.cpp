@@ -4,9 +4,11 @@
 #include "controls/ImplicitButton.h"
 #include "controls/KeyboardFocus.h"
 #include "controls/ProgressHUD.h"
+#include "controls/TableView.h"
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "details/AppDetailViewController.h"
+#include "details/AppNotesViewController.h"
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
@@ -15,8 +17,10 @@
 #include "lists/HeaderButton.h"
 #include "lists/HeaderController.h"
 #include "lists/HeaderViewController.h"
+#include "lists/ListViewController.h"
 #include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
+#include "lists/SearchResultsViewController.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -24,6 +28,7 @@
 #include "sharing/ListShareSheet.h"
 #include "shell/MessageBoxAlertPresenter.h"
 #include "shell/PreferencesWindowController.h"
+#include "shell/WelcomeViewController.h"
 #include "store/CachedApp.h"
 #include "store/widgets/ChangesViewController.h"
 #include "store/widgets/ChangesWindowController.h"
@@ -32,10 +37,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -224,6 +233,20 @@ TEST_F(AppDelegateTest, CtrlWClosesTheWindowThatHasTheFocus)
         QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
         EXPECT_TRUE(!window || !window->isVisible());
     }
+
+    // A detail window with its notes open closes as well, the note typed there kept.
+    delegate.detailWindowManager().openDetailWindowWithSummaryController(summary.get());
+    const QPointer<DetailWindow> detail
+        = delegate.detailWindowManager().windowForIdentifier("904280696");
+    ASSERT_TRUE(detail);
+    QApplication::setActiveWindow(detail);
+    detail->contentViewController()->viewAppNotes(nullptr);
+    QPlainTextEdit *notes = detail->contentViewController()->appNotesViewController()->textView();
+    QTest::keyClicks(notes, "kept");
+    QTest::keyClick(notes, Qt::Key_W, Qt::ControlModifier);
+    test::drainEvents();
+    EXPECT_TRUE(!detail || !detail->isVisible());
+    EXPECT_EQ(app->notes(), "kept");
 }
 
 TEST_F(AppDelegateTest, ShareListIsOffForAnEmptyListLikeTheHeadersButton)
@@ -281,38 +304,90 @@ TEST_F(AppDelegateTest, AMailNoProgramOpensIsShownWithWhatItWasToCarryToCopy)
     box->grab().save(test::testOutputDir("windows") + "/alert-mail-link.png");
 }
 
-// What holds the main window's keys for a while (the add field, the busy overlay of an addition,
-// the share sheet) gives them back where they were once it has gone, ring and all.
+// The share sheet gives the main window's keys back where they were once it has gone, ring
+// and all.
 TEST_F(AppDelegateTest, TheRingIsBackWhereTheKeyboardWasOnceWhatHeldTheKeysHasGone)
 {
-    test::FakeStore store;
-    store.setLookup("904280696",
-                    test::FakeResponse::json(test::FakeStore::fixture("lookup/mac-things.json")));
     ListShareSheet::setAnimationDuration(0);
     services.settings().setValue("hasSeenListSharingInfo", true);
     services.listsController().addApp({ CachedApp() }, listAt(0));
     delegate.showMainWindow();
     MainViewController *main = delegate.mainWindowController().contentViewController();
     HeaderViewController *page = main->headerController()->selectedViewController();
-    // The add field left by Escape or by an identifier added, the share sheet left by Escape.
-    const std::pair<QWidget *, QString> ways[] = { { main->addButton(), {} },
-                                                   { main->addButton(), "904280696" },
-                                                   { page->shareButton(), {} } };
-    for (const auto &way : ways) {
-        QWidget *const start = way.first;
-        const QString &identifier = way.second;
-        ASSERT_TRUE(test::activate(main->window()));
-        // The share button shows once the keyboard comes into the header.
-        page->nameImplicitControl()->setFocus(Qt::TabFocusReason);
-        start->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(start, Qt::Key_Space);
-        QTest::keyClicks(QApplication::focusWidget(), identifier);
-        QTest::keyClick(QApplication::focusWidget(),
-                        identifier.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
-        EXPECT_TRUE(test::waitFor([&] {
-            return !main->addAppViewController() && !main->window()->findChild<ProgressHUD *>()
-                && focusRingTarget() == start;
-        })) << identifier.toStdString();
+    ASSERT_TRUE(test::activate(main->window()));
+    // The share button shows once the keyboard comes into the header.
+    page->nameImplicitControl()->setFocus(Qt::TabFocusReason);
+    page->shareButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page->shareButton(), Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(test::waitFor([&] { return focusRingTarget() == page->shareButton(); }));
+}
+
+// The keyboard is on the list when the main window opens, at the first start (after the welcome
+// window) as at a later one, and when the add field closes, whatever held it meanwhile: after an
+// app was added (the busy overlay holding the keys past the field's going), by Escape, and by
+// Escape after a search.
+TEST(MainWindowKeyboard, TheListTableTakesTheKeyboardWhenTheWindowOpensAndTheAddFieldCloses)
+{
+    for (const bool firstStart : { true, false }) {
+        SCOPED_TRACE(firstStart ? "first start" : "later start");
+        test::IsolatedHome home;
+        test::FakeStore store;
+        // The store answers the look-up only once the field has gone.
+        QSemaphore answering;
+        const auto release = qScopeGuard([&answering] { answering.release(100); });
+        store.server().setHandler("/lookup", [&answering](const test::FakeRequest &) {
+            answering.acquire();
+            return test::FakeResponse::json(test::FakeStore::fixture("lookup/mac-things.json"));
+        });
+        store.setSearch(
+            "things", "macSoftware",
+            test::FakeResponse::json(test::FakeStore::fixture("search/mac-things.json")));
+        test::ScriptedAlertPresenter *alerts = nullptr;
+        Services services { test::recordingServicesOptions(&alerts) };
+        if (!firstStart)
+            services.listsController().createList("Games");
+        AppDelegate delegate { services };
+        delegate.applicationDidFinishLaunching();
+        if (firstStart) {
+            QLineEdit *name = delegate.welcomeWindowController().wishlistNameTextField();
+            ASSERT_TRUE(test::activate(name->window()));
+            QTest::keyClicks(name, "Wishlist");
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+        MainWindowController &window = delegate.mainWindowController();
+        MainViewController *main = window.contentViewController();
+        TableView *table = main->listViewController()->tableView();
+        ASSERT_TRUE(test::activate(&window));
+        EXPECT_EQ(QApplication::focusWidget(), table) << "as the window opens";
+
+        for (const QString typed : { "904280696", "", "things" }) {
+            SCOPED_TRACE(typed.toStdString());
+            QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+            ASSERT_NE(main->addAppViewController(), nullptr);
+            QTest::keyClicks(QApplication::focusWidget(), typed);
+            if (typed == "things") {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                ASSERT_TRUE(test::waitFor([&] {
+                    return main->searchResultsViewController()
+                        && main->addAppViewController()->isEnabled();
+                }));
+            }
+            const bool adding = typed == "904280696";
+            QTest::keyClick(QApplication::focusWidget(), adding ? Qt::Key_Return : Qt::Key_Escape);
+            ASSERT_TRUE(test::waitFor([&] {
+                return main->findChildren<AddAppViewController *>().isEmpty()
+                    && main->findChildren<SearchResultsViewController *>().isEmpty();
+            }));
+            if (adding)
+                answering.release();
+            ASSERT_TRUE(test::waitFor([&] {
+                return main->findChildren<ProgressHUD *>().isEmpty() && table->numberOfRows() > 0;
+            }));
+            EXPECT_EQ(QApplication::focusWidget(), table);
+            QTest::keyClick(table, Qt::Key_Down);
+            EXPECT_TRUE(table->showsCurrentRow());
+        }
+        delegate.applicationWillTerminate();
     }
-    EXPECT_EQ(listAt(0)->apps().size(), 2u);
 }

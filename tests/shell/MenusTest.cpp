@@ -7,6 +7,7 @@
 #include "details/AppSummaryController.h"
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
+#include "lists/AddAppViewController.h"
 #include "lists/ArchiveWindowController.h"
 #include "lists/ListEditor.h"
 #include "lists/ListOrderViewController.h"
@@ -397,14 +398,18 @@ TEST_F(MenusTest, TheListOrderSheetKeepsTheListMenuOffUntilItCloses)
 
 TEST_F(MenusTest, TheShareSheetOpensOnceAndHoldsOffTheItemsThatWouldOpenAnotherSheet)
 {
-    makeLists({ "Home", "Work" }, 0);
+    makeLists({ "Home", "Work", "Games" }, 1);
     addApps({ "Things" });
+    services.listsController().addApp({ CachedApp() }, services.listsController().lists()[1]);
     ListShareSheet::setAnimationDuration(0);
     delegate.showMainWindow();
     MainWindowController &window = delegate.mainWindowController();
     QApplication::setActiveWindow(&window);
-    const QList<QAction *> opening = { menu.addListItem, menu.editListItem, menu.shareListItem,
-                                       menu.listRearrangementMenuItem, menu.deleteListMenuItem };
+    // Also the items that would page the window behind the sheet to another list.
+    const QList<QAction *> opening = { menu.addListItem,        menu.editListItem,
+                                       menu.shareListItem,      menu.listRearrangementMenuItem,
+                                       menu.deleteListMenuItem, menu.previousListMenuItem,
+                                       menu.nextListMenuItem };
     const auto enabled = [&opening] {
         QList<bool> states;
         for (const QAction *item : opening)
@@ -426,12 +431,24 @@ TEST_F(MenusTest, TheShareSheetOpensOnceAndHoldsOffTheItemsThatWouldOpenAnotherS
     addApps({ "Slack" });
     services.notificationCenter().post(DetailWindowManagerFocussedAppChanged);
     EXPECT_EQ(enabled(), off);
-    EXPECT_TRUE(menu.nextListMenuItem->isEnabled());
 
     window.findChild<ListShareSheet *>()->cancel();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.findChildren<ListShareSheet *>().isEmpty());
     EXPECT_EQ(enabled(), on);
+}
+
+TEST_F(MenusTest, AddAppFromADetailWindowBringsTheClosedMainWindowBackWithTheAddField)
+{
+    makeLists({ "Home" }, 0);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    window.close();
+    menu.addAppItem->trigger(); // as from a detail window's menu bar
+    EXPECT_TRUE(window.isVisible());
+    AddAppViewController *field = window.contentViewController()->addAppViewController();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(window.focusWidget(), field->searchTextField());
 }
 
 TEST_F(MenusTest, TheImportWindowIsOpenedOnceAndBuiltAfreshAfterItClosed)
