@@ -367,7 +367,6 @@ std::optional<QString> ObjectStore::save(bool async)
     if (!async)
         writing.emplace();
     takeOver();
-    m_quitSaveAsks = true;
     const auto tellCommitted = qScopeGuard([this] { runCommittedHandlers(); });
     if (m_rewrite->isUnderWay()) {
         // Changes made while the store is written anew are saved once it is in place.
@@ -440,6 +439,7 @@ void ObjectStore::saveForQuittingBy(LockWaitLimit::Clock::time_point waitsEndBy,
                                     QuitSaveHandler done)
 {
     takeOver();
+    m_quitSaveAsks = true;
     const auto tellCommitted = qScopeGuard([this] { runCommittedHandlers(); });
     deliverOutcomes();
     if (!m_writer || m_rewrite->isUnderWay() || m_rewrite->due() != StoreRewrite::Why::None) {
