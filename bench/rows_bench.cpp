@@ -1,6 +1,8 @@
 // Rows of a large list: computing them sorted by price and grouped by developer, and the
 // single-row changes a table is told after one application of that list changed.
 
+#include "CountingTable.h"
+
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListRepresentation.h"
@@ -24,26 +26,6 @@ namespace {
 constexpr int kApps = 10000;
 constexpr int kDevelopers = 400;
 constexpr int kRounds = 20;
-
-// Counts what a table would be told.
-class CountingTable : public ListRepresentationDelegate
-{
-public:
-    void listRepresentationWillChange(ListRepresentation *) override { }
-    void listRepresentationDidInsertRowsAtIndexes(ListRepresentation *, const QList<int> &) override
-    {
-        ++calls;
-    }
-    void listRepresentationDidRemoveRowsAtIndexes(ListRepresentation *, const QList<int> &) override
-    {
-        ++calls;
-    }
-    void listRepresentationDidMoveRow(ListRepresentation *, int, int) override { ++calls; }
-    void listRepresentationWillReplaceAllRowsFromList(ListRepresentation *, int) override { }
-    void listRepresentationDidReplaceAllRowsFromList(ListRepresentation *, int) override { }
-    void listRepresentationDidChange(ListRepresentation *) override { }
-    int calls = 0;
-};
 
 double median(std::vector<double> values)
 {
@@ -80,7 +62,7 @@ int main(int argc, char **argv)
 
     ListRepresentation representation(controller, list->index(), ListGrouping::Developer,
                                       ListSorting::Price);
-    CountingTable table;
+    bench::CountingTable table;
     representation.setDelegate(&table);
     const QVariantMap info = ListUpdate { list->index() }.userInfo();
     std::vector<double> changeTimes;

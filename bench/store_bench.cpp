@@ -5,14 +5,19 @@
 // and refreshing every application from a store that answers each look-up after 10 ms, with
 // the longest time the UI thread was blocked, the refresh's ratio to the ideal of five
 // look-ups at a time (beside the ratio of a refresh of the usual size with the same answers)
-// and the peak memory. The store's answers come from a child process, so
-// that the figures of memory are the application's alone.
+// and the peak memory. During that refresh every list is shown sorted by price and grouped by
+// developer, and the new prices put each list in another order. The store's answers come from
+// a child process, so that the figures of memory are the application's alone.
 
+#include "CountingTable.h"
 #include "SampleApps.h"
 #include "UiBlockWatch.h"
 
+#include "core/ListRepresentation.h"
 #include "core/ListsController.h"
+#include "core/ListsControllerNotifications.h"
 #include "platform/Allocator.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestServices.h"
@@ -119,7 +124,9 @@ void buildStore(const QString &path, StoreSize size)
 }
 
 // The store's look-up service for the applications of buildStore: every answer repeats what
-// is stored but for a price one higher, so that every result is written. Runs until killed.
+// is stored but for a new price, so that every result is written. The applications of one
+// list all have the same price at first; the new prices spread them over twenty, so that a
+// list sorted by price takes another order. Runs until killed.
 int serveLookUps()
 {
     const QStringList texts = realDescriptions();
@@ -141,7 +148,7 @@ int serveLookUps()
             { "trackViewUrl", QStringLiteral("https://apps.apple.com/app/id%1").arg(i) },
             { "artistName", QStringLiteral("Developer %1").arg(i % 700) },
             { "averageUserRating", 3.5 },
-            { "price", (99 + (i % 20) * 100) / 100.0 + 1.0 },
+            { "price", (149 + ((i / kHuge.lists) % 20) * 100) / 100.0 },
             { "artworkUrl512", iconUrl(i) },
             { "screenshotUrls", QJsonArray::fromStringList(screenshots) },
             { "version", QStringLiteral("2.%1").arg(i % 13) },
@@ -334,6 +341,24 @@ void measureHugeStore(const QString &path)
     const int port = lookUps.readLine().trimmed().toInt();
     qputenv("TANVILL_STORE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
 
+    // Every list in a table of its own: the rows of every application to keep in order. What
+    // they do at the refresh's notice lies between the two observers around them.
+    QObject observing;
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    QElapsedTimer reordering;
+    qint64 reorderingNs = 0;
+    center.addObserver(ListsControllerDidReloadApps, &observing,
+                       [&](const Notification &) { reordering.start(); });
+    bench::CountingTable tables;
+    std::vector<std::unique_ptr<ListRepresentation>> shown;
+    for (const List *list : controller->lists()) {
+        shown.push_back(std::make_unique<ListRepresentation>(
+            *controller, list->index(), ListGrouping::Developer, ListSorting::Price));
+        shown.back()->setDelegate(&tables);
+    }
+    center.addObserver(ListsControllerDidReloadApps, &observing,
+                       [&](const Notification &) { reorderingNs += reordering.nsecsElapsed(); });
+
     // The usual size of a refresh first, with the same answers, for the ratio to compare with.
     std::vector<App *> apps = controller->apps();
     const Refresh usual = refresh(*controller, { apps.begin(), apps.begin() + kUsualRefresh });
@@ -348,6 +373,8 @@ void measureHugeStore(const QString &path)
     print(QStringLiteral("store_%1_apps_refresh_ratio_to_ideal").arg(kUsualRefresh),
           usual.wallSeconds / idealSeconds(kUsualRefresh), "ratio");
     print(prefix + "refresh_longest_ui_block", whole.longestBlockMs, "ms");
+    print(prefix + "refresh_row_changes_told", double(tables.calls), "count");
+    print(prefix + "refresh_rows_reordering_ui_time", double(reorderingNs) / 1e6, "ms");
     print(prefix + "resident_memory_after_refresh", double(residentKilobytes()) / 1024.0, "MB");
     print(prefix + "resident_memory_peak", double(statusKilobytes("VmHWM:")) / 1024.0, "MB");
 }

@@ -143,10 +143,13 @@ void TableView::moveRow(int from, int to)
     if (from < 0 || from >= count || to < 0 || to >= count) {
         qWarning("TableView: move from %d to %d is out of range", from, to);
         m_updateBroken = true;
-    } else if (from != to) {
-        const Slot moving = rowSlots[size_t(from)];
-        rowSlots.erase(rowSlots.begin() + from);
-        rowSlots.insert(rowSlots.begin() + to, moving);
+    } else if (from < to) {
+        // Only the rows between the two places shift: a list told thousands of short moves
+        // after a refresh re-sorted it does not copy its whole tail for each of them.
+        std::rotate(rowSlots.begin() + from, rowSlots.begin() + from + 1,
+                    rowSlots.begin() + to + 1);
+    } else if (from > to) {
+        std::rotate(rowSlots.begin() + to, rowSlots.begin() + from, rowSlots.begin() + from + 1);
     }
     endUpdates();
 }

@@ -1,5 +1,6 @@
 #include "core/ListRepresentation.h"
 
+#include "core/App.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
 #include "core/RowChanges.h"
@@ -37,6 +38,9 @@ ListRepresentation::ListRepresentation(ListsController &controller, int listInde
     m_rearrangementObserver = center.addObserver(
         ListsControllerDidRearrangeLists, m_observerContext.get(),
         [this](const Notification &notification) { listsDidRearrange(notification); }, sender);
+    m_reloadObserver = center.addObserver(
+        ListsControllerDidReloadApps, m_observerContext.get(),
+        [this](const Notification &notification) { appsDidReload(notification); }, sender);
     updateRows(false);
 }
 
@@ -116,7 +120,11 @@ TableRows ListRepresentation::computeRows() const
 
 void ListRepresentation::updateRows(bool reload, std::optional<int> listIndex)
 {
-    TableRows newRows = computeRows();
+    tellRows(computeRows(), reload, listIndex);
+}
+
+void ListRepresentation::tellRows(TableRows newRows, bool reload, std::optional<int> listIndex)
+{
     ListRepresentationDelegate *receiver = delegate();
     if (!receiver) {
         m_data = std::move(newRows);
@@ -209,6 +217,32 @@ void ListRepresentation::listsDidRearrange(const Notification &notification)
         || m_listIndex > std::max(moved->oldIndex, moved->newIndex))
         return;
     fullRefresh(m_listIndex);
+}
+
+void ListRepresentation::appsDidReload(const Notification &notification)
+{
+    // Rows in the list's own order stay where they are whatever a refresh wrote.
+    if (m_sorting == ListSorting::None && m_grouping == ListGrouping::None)
+        return;
+    const std::optional<AppReload> reload = AppReload::fromUserInfo(notification.userInfo);
+    if (!reload)
+        return;
+    const bool refreshedHere = std::any_of(m_data.begin(), m_data.end(), [&](const TableRow &row) {
+        return row.isThis() && reload->identifiers.contains(row.thisValue()->identifier());
+    });
+    if (!refreshedHere)
+        return;
+    // A price, name, developer or kind the order follows may have changed. Only a new order
+    // is told, as the moves (and section titles come or gone) a list change gives; a table
+    // redraws the values of rows that stay in place itself.
+    TableRows newRows = computeRows();
+    if (newRows == m_data)
+        return;
+    if (ListRepresentationDelegate *receiver = delegate())
+        receiver->listRepresentationWillChange(this);
+    tellRows(std::move(newRows), false, std::nullopt);
+    if (ListRepresentationDelegate *receiver = delegate())
+        receiver->listRepresentationDidChange(this);
 }
 
 } // namespace tanvill

@@ -1,10 +1,11 @@
 #pragma once
 
 // The rows of one list (by index; -1 is the archive) for one table: sorted and grouped as
-// asked, recomputed whenever the lists controller changes that list or rearranges the
-// lists, with every change told to a delegate as single-row removals, insertions and moves
-// (or as a replacement of all rows). The main window's list table keeps one for the
-// selected list, the archive window one for the archive.
+// asked, recomputed whenever the lists controller changes that list, rearranges the lists or
+// refreshes applications of a sorted or grouped list, with every change told to a delegate
+// as single-row removals, insertions and moves (or as a replacement of all rows). The main
+// window's list table keeps one for the selected list, the archive window one for the
+// archive.
 
 #include "core/ListGrouping.h"
 #include "core/ListSorting.h"
@@ -97,8 +98,11 @@ private:
     void listWillUpdate(const Notification &notification);
     void listDidUpdate(const Notification &notification);
     void listsDidRearrange(const Notification &notification);
+    void appsDidReload(const Notification &notification);
     void fullRefresh(int fromListIndex);
     TableRows computeRows() const;
+    // Stores the rows and tells the delegate as updateRows does.
+    void tellRows(TableRows newRows, bool reload, std::optional<int> listIndex);
 
     ListsController &m_controller;
     TableRows m_data;
@@ -107,6 +111,7 @@ private:
     NotificationCenter::Token m_willUpdateObserver = 0;
     NotificationCenter::Token m_didUpdateObserver = 0;
     NotificationCenter::Token m_rearrangementObserver = 0;
+    NotificationCenter::Token m_reloadObserver = 0;
     int m_listIndex;
     ListGrouping m_grouping;
     ListSorting m_sorting;

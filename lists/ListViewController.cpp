@@ -73,6 +73,8 @@ void ListViewController::setUpObservers()
         ListsControllerDidUpdateList, this,
         [this](const Notification &notification) { listDidUpdate(notification.userInfo); },
         &m_lists);
+    // A refresh's new values are drawn here; a new order they give reaches the table from the
+    // representation, as moves, after this.
     center.addObserver(
         ListsControllerDidReloadApps, this,
         [this](const Notification &) {

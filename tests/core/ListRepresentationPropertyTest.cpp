@@ -65,7 +65,7 @@ public:
             break;
         }
         case 6:
-            // Refreshed fields reach the tables through a reload, as after a refresh.
+            // Refreshed fields reach the tables through the refresh's notice alone.
             anyOf(apps)->setName(randomFields().name);
             reloadAll();
             m_lastEdit = "rename";
@@ -150,11 +150,7 @@ private:
                  AppKind(pick(3)) };
     }
 
-    void reloadAll()
-    {
-        for (auto &shown : m_shown)
-            shown->reload();
-    }
+    void reloadAll() { postRefresh(allApps()); }
 
     std::mt19937 m_random;
     std::vector<std::unique_ptr<ListRepresentation>> m_shown;

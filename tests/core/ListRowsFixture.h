@@ -52,8 +52,10 @@ inline void postListUpdate(const QString &name, const List *list)
 // Adds at the end of the stored order (the top of the displayed order), announced.
 inline App *addApp(List *list, const AppFields &fields)
 {
+    static int serial = 0;
     postListUpdate(ListsControllerWillUpdateList, list);
     App *app = controller().managedObjectContext()->insertApp(list);
+    app->setIdentifier(QString::number(++serial));
     app->setName(fields.name);
     app->setDeveloper(fields.developer);
     app->setPrice(Decimal::fromString(fields.price).value_or(Decimal()));
@@ -90,6 +92,16 @@ inline void moveApp(App *app, int toDisplayedIndex)
     postListUpdate(ListsControllerWillUpdateList, list);
     list->setApps(std::vector<App *>(displayed.rbegin(), displayed.rend()));
     postListUpdate(ListsControllerDidUpdateList, list);
+}
+
+// What a refresh that wrote into these applications announces.
+inline void postRefresh(const std::vector<App *> &apps)
+{
+    AppReload reload;
+    for (const App *app : apps)
+        reload.identifiers.insert(app->identifier());
+    NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, &controller(),
+                                             reload.userInfo());
 }
 
 inline TableRow rowAt(const ListRepresentation &representation, int row)

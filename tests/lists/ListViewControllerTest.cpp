@@ -428,19 +428,31 @@ TEST_F(ListTableTest, MenuKeyHintsAreNoWindowShortcuts)
     EXPECT_EQ(view.tableView()->numberOfRows(), 3);
 }
 
-TEST_F(ListTableTest, ARefreshRemakesTheRowsWhereTheyStand)
+TEST_F(ListTableTest, ARefreshRemakesRowsWhereTheyStandAndMovesThoseItsNewValuesSortElsewhere)
 {
     test::watchMany(lists(), games, 40);
+    settings().setValue("listSorting", "price");
     ListViewController &view = open();
-    view.tableView()->setScrollPosition(1000);
-    App *app = view.listRepresentation().appAtRow(15);
-    app->setName("Renamed by the store");
+    TableView &table = *view.tableView();
+    table.setScrollPosition(1000);
+    QTest::keyClick(&table, Qt::Key_Down);
+    table.setCurrentRow(15, false);
+    App *renamed = view.listRepresentation().appAtRow(14);
+    App *dearer = view.listRepresentation().appAtRow(15);
+    renamed->setName("Renamed by the store");
+    dearer->setPrice(*Decimal::fromString("99"));
+    table.clearRecordedChanges();
     NotificationCenter::defaultCenter().post(
         ListsControllerDidReloadApps, &lists(),
-        { { AppReloadIdentifierSet, QVariant::fromValue(QSet<QString> { app->identifier() }) } });
-    EXPECT_EQ(view.tableView()->scrollPosition(), 1000);
-    ASSERT_NE(cellAt(15), nullptr);
-    EXPECT_EQ(cellAt(15)->nameLabel()->fullString(), "Renamed by the store");
+        AppReload { { renamed->identifier(), dearer->identifier() } }.userInfo());
+    ASSERT_NE(cellAt(14), nullptr);
+    EXPECT_EQ(cellAt(14)->nameLabel()->fullString(), "Renamed by the store");
+    // The dearest now: last, told as moves, the ring still on it, the rows in view kept.
+    EXPECT_EQ(view.listRepresentation().appAtRow(39), dearer);
+    for (const TableChange &change : table.recordedChanges())
+        EXPECT_EQ(change.kind, Kind::Move);
+    EXPECT_EQ(std::tuple(table.currentRow(), table.showsCurrentRow(), table.scrollPosition()),
+              std::tuple(39, true, 1000));
 }
 
 TEST_F(ListTableTest, StoreTextIsShownAsWritten)
