@@ -113,6 +113,52 @@ private:
     QWidget *m_popup;
 };
 
+// Notes the control the bar takes the keyboard from, and gives it back once the bar's keys are
+// done with it.
+class MenuBarKeyboardReturn : public QObject
+{
+public:
+    explicit MenuBarKeyboardReturn(QMenuBar *bar) : QObject(bar), m_bar(bar)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+            if (now == m_bar && old && old != m_bar && old->window() == m_bar->window())
+                m_lender = old;
+        });
+        connect(bar, &QMenuBar::triggered, this, &MenuBarKeyboardReturn::checkLater);
+        bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::FocusOut)
+            checkLater();
+        return false;
+    }
+
+private:
+    // After Qt has finished with the key, the item or the window's leaving.
+    void checkLater()
+    {
+        QMetaObject::invokeMethod(this, &MenuBarKeyboardReturn::giveBack, Qt::QueuedConnection);
+    }
+
+    // A bar that keeps its window's focus with no title current walks no menu any more.
+    void giveBack()
+    {
+        if (m_bar->window()->focusWidget() != m_bar || m_bar->activeAction())
+            return;
+        if (m_lender && m_lender->window() == m_bar->window() && m_lender->isVisible()
+            && m_lender->isEnabled())
+            m_lender->setFocus(Qt::MenuBarFocusReason);
+        else
+            m_bar->clearFocus();
+    }
+
+    QMenuBar *m_bar;
+    QPointer<QWidget> m_lender;
+};
+
 } // namespace
 
 void closeWindowOnStandardKeys(QWidget *window, bool alsoEscape)
@@ -133,6 +179,12 @@ void openFirstMenu(QMenuBar *bar)
     });
     if (title != titles.end())
         openMenu(bar, *title);
+}
+
+void returnKeyboardFromMenuBar(QMenuBar *bar)
+{
+    if (bar)
+        new MenuBarKeyboardReturn(bar);
 }
 
 void passMenuKeysToWindow(QWidget *popup)

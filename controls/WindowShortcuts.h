@@ -16,6 +16,13 @@ void closeWindowOnStandardKeys(QWidget *window, bool alsoEscape = false);
 // Opens the first menu of `bar` that can open, its first item chosen: what F10 does.
 void openFirstMenu(QMenuBar *bar);
 
+// The menu bar takes the keyboard while its keys walk the menus (after Escape in a menu, F10 or
+// an Alt letter); once they are done (an item chosen, Escape, the window left) it gives it
+// back to the control of its window that had it, as a window gives the keyboard back when it
+// is active again. Qt forgets that control when an Alt letter opens a menu while the bar has
+// the keyboard, and keeps it on the bar whenever the window is left meanwhile.
+void returnKeyboardFromMenuBar(QMenuBar *bar);
+
 // Lets F10 and Alt with a menu title's letter reach the menu bar of the window `popup` stands
 // on, as they do from every field of that window: the pop-up closes, keeping what was typed in
 // it, and the menu opens. Ctrl+W and the desktop's Close key close the pop-up and then its

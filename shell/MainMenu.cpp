@@ -155,6 +155,7 @@ QMenuBar *MainMenu::installMenuBar(QWidget *window)
     // reach one menu.
     connect(new QShortcut(QKeySequence(Qt::Key_F10), bar), &QShortcut::activated, bar,
             [bar] { openFirstMenu(bar); });
+    returnKeyboardFromMenuBar(bar);
     return bar;
 }
 

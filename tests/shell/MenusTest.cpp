@@ -1,4 +1,6 @@
 #include "ShellTestSupport.h"
+#include "controls/ControlsTestSupport.h"
+#include "controls/TableView.h"
 #include "core/App.h"
 #include "core/List.h"
 #include "core/ListsController.h"
@@ -11,6 +13,8 @@
 #include "lists/ArchiveWindowController.h"
 #include "lists/ListEditor.h"
 #include "lists/ListOrderViewController.h"
+#include "lists/ListViewController.h"
+#include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -546,4 +550,50 @@ TEST_F(MenusTest, EveryMenuAndItemIsReachedFromTheKeyboard)
     services.workspace().setOpener([&mails](const QUrl &url) { return mails << url, true; });
     menu.supportPageItem->trigger();
     EXPECT_EQ(mails.value(0).scheme(), "mailto");
+}
+
+// Once the menu bar's keys are done, the keyboard is back where it was in the window, also after
+// Escape or F10 left the bar holding it and an Alt letter opened a menu from there: back from the
+// window the chosen item (or a shortcut meanwhile) opened, or at once when Escape left the menus.
+TEST_F(MenusTest, TheKeyboardIsBackWhereItWasOnceTheMenuBarIsDone)
+{
+    makeLists({ "Home" }, 0);
+    App *app = addApps({ "Things" })[0];
+    delegate.showMainWindow();
+    MainWindowController &main = delegate.mainWindowController();
+    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                   services.listsController());
+    delegate.detailWindowManager().openDetailWindowWithSummaryController(controller.get());
+    QWidget *detail = delegate.detailWindowManager().windowForIdentifier(app->identifier());
+    QWidget *preferences = delegate.preferencesWindowController().window();
+    const QList<QKeyCombination> roads[] = {
+        { Qt::ALT | Qt::Key_A, Qt::Key_Escape, Qt::ALT | Qt::Key_T, Qt::Key_Return },
+        { Qt::Key_F10, Qt::Key_Escape, Qt::ALT | Qt::Key_T, Qt::Key_Return },
+        { Qt::ALT | Qt::Key_A, Qt::Key_Escape, Qt::ALT | Qt::Key_T, Qt::Key_Escape,
+          Qt::Key_Escape },
+        { Qt::ALT | Qt::Key_A, Qt::Key_Escape, Qt::CTRL | Qt::Key_Comma },
+    };
+    for (QWidget *window : { static_cast<QWidget *>(&main), detail }) {
+        ASSERT_TRUE(test::activate(window));
+        ASSERT_TRUE(test::waitFor([&] { return window->findChild<QMenuBar *>(); }));
+        QWidget *keyboard = QApplication::focusWidget();
+        ASSERT_TRUE(window == detail
+                    || keyboard == main.contentViewController()->listViewController()->tableView());
+        for (std::size_t road = 0; road < std::size(roads); ++road) {
+            SCOPED_TRACE(testing::Message() << window->metaObject()->className() << " " << road);
+            keyboard->setFocus();
+            for (const QKeyCombination key : roads[road]) {
+                QWidget *popup = QApplication::activePopupWidget();
+                QTest::keyClick(popup ? popup : QApplication::focusWidget(), key.key(),
+                                key.keyboardModifiers());
+            }
+            test::drainEvents();
+            if (preferences->isVisible()) {
+                ASSERT_TRUE(test::activate(preferences));
+                QTest::keyClick(preferences, Qt::Key_W, Qt::ControlModifier);
+            }
+            ASSERT_TRUE(test::activate(window));
+            EXPECT_EQ(QApplication::focusWidget(), keyboard);
+        }
+    }
 }
