@@ -14,15 +14,10 @@
 using namespace tanvill;
 
 namespace tanvill {
-
 struct ObjectStoreTestAccess
 {
-    static void whenAwaitingFileChanges(ObjectStore &store, std::function<void()> awaiting)
-    {
-        store.m_awaitingFileChanges = std::move(awaiting);
-    }
+    static auto &awaitingFileChanges(ObjectStore &store) { return store.m_awaitingFileChanges; }
 };
-
 } // namespace tanvill
 
 namespace {
@@ -50,7 +45,9 @@ TEST(LaunchStoreHold, OnlyTheLaunchThatRunsOnChangesTheStoresFiles)
         }
         auto store = std::make_unique<ObjectStore>();
         std::atomic<bool> awaiting = false;
-        ObjectStoreTestAccess::whenAwaitingFileChanges(*store, [&awaiting] { awaiting = true; });
+        ObjectStoreTestAccess::awaitingFileChanges(*store) = [&awaiting] {
+            awaiting = true;
+        };
         LaunchStoreHold hold(storePath, std::move(store));
         // The opening has come to the file and waits to set it aside; the event loop runs
         // meanwhile, as it may while the launch asks the running copy.

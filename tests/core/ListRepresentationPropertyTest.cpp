@@ -33,7 +33,7 @@ public:
     void step()
     {
         const std::vector<App *> apps = allApps();
-        switch (pick(apps.empty() ? 2 : 13)) {
+        switch (pick(apps.empty() ? 2 : 14)) {
         case 0:
         case 1:
             addApp(randomList(), randomFields());
@@ -104,6 +104,11 @@ public:
             anyOf(m_shown)->setListIndex(pick(6) - 1);
             m_lastEdit = "switch list";
             break;
+        case 13:
+            anyOf(apps)->setAppKind(AppKind(pick(3)));
+            reloadAll();
+            m_lastEdit = "kind";
+            break;
         }
     }
 
@@ -150,7 +155,15 @@ private:
                  AppKind(pick(3)) };
     }
 
-    void reloadAll() { postRefresh(allApps()); }
+    // What a refresh that wrote into every application announces.
+    void reloadAll()
+    {
+        AppReload reload;
+        for (const App *app : allApps())
+            reload.identifiers.insert(app->identifier());
+        NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, &controller(),
+                                                 reload.userInfo());
+    }
 
     std::mt19937 m_random;
     std::vector<std::unique_ptr<ListRepresentation>> m_shown;

@@ -3,13 +3,9 @@
 #include "platform/AlertPresenter.h"
 #include "store/CachedApp.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <memory>
-#include <tuple>
 
 using namespace tanvill;
 using namespace tanvill::test;
@@ -74,65 +70,6 @@ TEST_F(ListRepresentationTest, TellsOnlyTheBracketWhenTheRowsStayTheSame)
     app->setPrice(*Decimal::fromString("9.99"));
     postListUpdate(ListsControllerDidUpdateList, list);
     EXPECT_EQ(shown.table.calls, QStringList({ "will", "did" }));
-}
-
-TEST_F(ListRepresentationTest, ARefreshMovesTheRowsOfASortedOrGroupedListIntoTheNewOrder)
-{
-    using S = ListSorting;
-    using G = ListGrouping;
-    // What a refresh writes into Alpha: price, name, developer, kind.
-    const std::function<void(App *)> writes[]
-        = { [](App *app) { app->setPrice(*Decimal::fromString("9")); },
-            [](App *app) { app->setName("Zeta"); }, [](App *app) { app->setDeveloper("Bolt"); },
-            [](App *app) {
-                app->setAppKind(AppKind::Mac);
-            } };
-    // The rows after each write that gives a new order; every other case keeps its rows.
-    const std::map<std::tuple<int, S, G>, QStringList> reordered = {
-        { { 0, S::Price, G::None }, { "Beta", "Gamma", "Alpha" } },
-        { { 0, S::Price, G::Developer }, { "#Bolt", "Beta", "#Acme", "Gamma", "Alpha" } },
-        { { 0, S::Price, G::Platform }, { "#Mac", "Beta", "#iPhone", "Gamma", "Alpha" } },
-        { { 1, S::Name, G::None }, { "Beta", "Gamma", "Zeta" } },
-        { { 1, S::Name, G::Developer }, { "#Acme", "Gamma", "Zeta", "#Bolt", "Beta" } },
-        { { 1, S::Name, G::Platform }, { "#Mac", "Beta", "#iPhone", "Gamma", "Zeta" } },
-        { { 2, S::None, G::Developer }, { "#Bolt", "Alpha", "Beta", "#Acme", "Gamma" } },
-        { { 2, S::Price, G::Developer }, { "#Bolt", "Alpha", "Beta", "#Acme", "Gamma" } },
-        { { 2, S::Name, G::Developer }, { "#Acme", "Gamma", "#Bolt", "Alpha", "Beta" } },
-        { { 3, S::None, G::Platform }, { "#Mac", "Alpha", "Beta", "#iPhone", "Gamma" } },
-        { { 3, S::Price, G::Platform }, { "#Mac", "Alpha", "Beta", "#iPhone", "Gamma" } },
-        { { 3, S::Name, G::Platform }, { "#Mac", "Alpha", "Beta", "#iPhone", "Gamma" } },
-    };
-    for (int write = 0; write < 4; ++write) {
-        for (const S sorting : { S::None, S::Price, S::Name }) {
-            for (const G grouping : { G::None, G::Developer, G::Platform }) {
-                SCOPED_TRACE(QString("write %1, %2, %3")
-                                 .arg(write)
-                                 .arg(rawValue(sorting), rawValue(grouping))
-                                 .toStdString());
-                List *list = controller().createList("Games");
-                App *alpha = addApp(list, { "Alpha", "Acme", "1", AppKind::Phone });
-                addApp(list, { "Beta", "Bolt", "2", AppKind::Mac });
-                addApp(list, { "Gamma", "Acme", "5", AppKind::Phone });
-                Shown shown(list->index(), grouping, sorting);
-                const TableRows before = shown.table.table;
-                writes[write](alpha);
-                postRefresh({ alpha });
-                const auto found = reordered.find({ write, sorting, grouping });
-                if (found == reordered.end()) {
-                    EXPECT_TRUE(shown.table.calls.isEmpty());
-                    EXPECT_EQ(shown.table.table, before);
-                    continue;
-                }
-                EXPECT_EQ(describe(shown.table.table), found->second);
-                // Told as moves inside one batch, as a list change is.
-                EXPECT_EQ(shown.table.calls.filter(QRegularExpression("^(will|move .*|did)$")),
-                          shown.table.calls);
-                EXPECT_EQ(shown.table.calls.value(0)
-                              + shown.table.calls.value(shown.table.calls.size() - 1),
-                          "willdid");
-            }
-        }
-    }
 }
 
 TEST_F(ListRepresentationTest, IgnoresUpdatesOfOtherListsAndNotificationsWithoutAnIndex)

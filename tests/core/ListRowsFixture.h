@@ -94,16 +94,6 @@ inline void moveApp(App *app, int toDisplayedIndex)
     postListUpdate(ListsControllerDidUpdateList, list);
 }
 
-// What a refresh that wrote into these applications announces.
-inline void postRefresh(const std::vector<App *> &apps)
-{
-    AppReload reload;
-    for (const App *app : apps)
-        reload.identifiers.insert(app->identifier());
-    NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, &controller(),
-                                             reload.userInfo());
-}
-
 inline TableRow rowAt(const ListRepresentation &representation, int row)
 {
     if (App *app = representation.appAtRow(row))

@@ -172,32 +172,20 @@ TEST_F(DetailWindows, DeletedApplicationsOpenNothingAndTheirWindowsClose)
 
     lists().archiveApp(apps[1]);
     EXPECT_TRUE(manager.windowControllers().empty());
+
+    // So do those of a deleted list, a note being typed in one written first.
+    open(2);
+    games = lists().createList("Doomed");
+    const auto noted = controllerFor(watchApp({ "Noted" }));
+    manager.openDetailWindowWithSummaryController(noted.get());
+    AppDetailViewController *view
+        = manager.windowForIdentifier(noted->identifier())->contentViewController();
+    view->viewAppNotes(view->appNotesButton());
+    QTest::keyClicks(view->appNotesViewController()->textView(), "typed");
+    ASSERT_FALSE(lists().deleteList(games));
+    EXPECT_EQ(noted->app()->notes(), "typed");
+    EXPECT_EQ(windowsMenu(), QStringList { "Gamma" });
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-// A deleted list's applications close their windows, under either policy, a note being typed
-// in one written before it goes; the window of another list's application stays.
-TEST_F(DetailWindows, DeletingAListClosesTheWindowsOfItsApplications)
-{
-    for (const bool oneWindow : { false, true }) {
-        services.settings().setValue("multipleAppWindows", !oneWindow);
-        games = lists().createList("Doomed");
-        const auto first = controllerFor(watchApp({ "First" }));
-        const auto noted = controllerFor(watchApp({ "Noted" }));
-        for (AppSummaryController *controller : { controllers[2].get(), first.get(), noted.get() })
-            manager.openDetailWindowWithSummaryController(controller);
-        AppDetailViewController *view
-            = manager.windowControllers().at(noted->identifier())->contentViewController();
-        view->viewAppNotes(view->appNotesButton());
-        QPointer<AppNotesViewController> notes = view->appNotesViewController();
-        QTest::keyClicks(notes->textView(), "typed");
-
-        ASSERT_FALSE(lists().deleteList(games));
-        EXPECT_EQ(noted->app()->notes(), "typed");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_TRUE(notes.isNull()) << oneWindow;
-        EXPECT_EQ(windowsMenu(), oneWindow ? QStringList() : QStringList { "Gamma" });
-    }
 }
 
 TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
@@ -213,6 +201,15 @@ TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
     DetailWindow *window = windowOf(0);
     EXPECT_EQ(window->frameGeometry(), screen.intersected(window->frameGeometry()));
     EXPECT_EQ(window->frameGeometry().height(), screen.height());
+    // The next ones cascade, each down and right of the last, whole on the screen.
+    for (int index = 1; index < 3; ++index) {
+        open(index);
+        const QRect frame = windowOf(index)->frameGeometry();
+        const QPoint step = frame.topLeft() - windowOf(index - 1)->frameGeometry().topLeft();
+        EXPECT_TRUE(screen.contains(frame)) << index;
+        EXPECT_GE(std::min(step.x(), step.y()), 24) << index;
+    }
+    windowOf(2)->close();
     window->hide();
     EXPECT_EQ(services.settings().string(key), chosen) << "fitting it is not saved";
     // Moved, the window keeps the size chosen, at once, not only when it closes; resized, its
@@ -226,26 +223,4 @@ TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
                   .arg(screen.height() + 200));
     window->resize(500, 620);
     EXPECT_TRUE(services.settings().string(key).endsWith(" 500 620"));
-}
-
-// New windows cascade: each opens down and right of the last, shrunk where that would take it
-// off the screen, also from a frame kept from a larger screen.
-TEST_F(DetailWindows, NewWindowsOpenEachOffsetFromTheLastAndWholeOnTheScreen)
-{
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QString key = windowFrameSettingsKey(DetailWindowManager::kFrameAutosaveName);
-    const QString kept
-        = QString("%1 %2 760 2000").arg(screen.right() - 90).arg(screen.bottom() - 90);
-    services.settings().setValue(key, kept);
-    for (int index = 0; index < 3; ++index) {
-        open(index);
-        const QRect frame = windowOf(index)->frameGeometry();
-        EXPECT_TRUE(screen.contains(frame)) << index;
-        if (index > 0) {
-            const QPoint step = frame.topLeft() - windowOf(index - 1)->frameGeometry().topLeft();
-            EXPECT_GE(std::min(step.x(), step.y()), 24) << index;
-        }
-    }
-    windowOf(2)->close();
-    EXPECT_EQ(services.settings().string(key), kept) << "cascading is not the user's choice";
 }

@@ -644,23 +644,18 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
 
 TEST_F(LifeTest, ALinkThatCannotBeKeptIsNotTakenAndItsLaunchHearsWhy)
 {
-    const struct
-    {
-        const char *name;
-        LinkFolder::Step step;
-        int error;
-    } cases[] = {
-        { "a read-only folder", LinkFolder::Step::Write, EROFS },
-        { "a full disk", LinkFolder::Step::Write, ENOSPC },
-        { "a folder whose sync fails", LinkFolder::Step::SyncFolder, EIO },
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        AppDelegate start(services,
-                          [&](LinkFolder::Step step, int) { return step == c.step ? c.error : 0; });
+    // A read-only folder, a full disk, a folder whose sync fails.
+    using Step = LinkFolder::Step;
+    for (const auto &[failing, error] :
+         { std::pair(Step::Write, EROFS), std::pair(Step::Write, ENOSPC),
+           std::pair(Step::SyncFolder, EIO) }) {
+        SCOPED_TRACE(error);
+        AppDelegate start(services, [failing = failing, error = error](Step step, int) {
+            return step == failing ? error : 0;
+        });
         const instance::Answer answer = start.takeMessage(test::linkTo("31"));
         EXPECT_EQ(answer.kind, instance::Answer::Kind::Refused);
-        EXPECT_TRUE(answer.why.contains(describeError(c.error))) << answer.why.toStdString();
+        EXPECT_TRUE(answer.why.contains(describeError(error))) << answer.why.toStdString();
         EXPECT_EQ(start.waitingLinkCount(), 0);
         EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
     }

@@ -15,7 +15,6 @@
 #include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -274,7 +273,7 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
     ASSERT_TRUE(QDir().mkpath(folder));
     struct Kept
     {
-        QByteArray name;
+        const char *name;
         QByteArray bytes;
         bool readable;
     };
@@ -294,8 +293,7 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
         ASSERT_TRUE(writeFile(folderBytes + "/" + file.name + ".link", file.bytes));
     // What is no regular file is neither followed nor touched.
     const QString outside = home.path() + "/outside";
-    const QByteArray outsideBytes = QFile::encodeName(outside);
-    ASSERT_TRUE(writeFile(outsideBytes, test::linkTo("63").toUtf8()));
+    ASSERT_TRUE(writeFile(QFile::encodeName(outside), test::linkTo("63").toUtf8()));
     ASSERT_TRUE(QFile::link(outside, folder + "/0000000000002-1-1.link"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/0000000000002-1-2.link").constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkpath(folder + "/0000000000002-1-3.link"));
@@ -311,16 +309,15 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
               Strings::localizedFormat(QStringLiteral("LinksSetAsideTitle"), { qint64(5) }));
     for (const Kept &file : kept) {
         const QByteArray aside = folderBytes + "/" + file.name + ".unreadable";
-        EXPECT_FALSE(exists(folderBytes + "/" + file.name + ".link")) << file.name.toStdString();
-        EXPECT_EQ(exists(aside), !file.readable) << file.name.toStdString();
+        EXPECT_FALSE(exists(folderBytes + "/" + file.name + ".link")) << file.name;
+        EXPECT_EQ(exists(aside), !file.readable) << file.name;
         if (!file.readable) {
-            EXPECT_EQ(readFile(aside), file.bytes) << file.name.toStdString();
-            EXPECT_TRUE(told.informativeText.contains(QFile::decodeName(aside)))
-                << file.name.toStdString();
+            EXPECT_EQ(readFile(aside), file.bytes) << file.name;
+            EXPECT_TRUE(told.informativeText.contains(QFile::decodeName(aside))) << file.name;
         }
     }
     EXPECT_EQ(QFileInfo(folder + "/0000000000002-1-1.link").symLinkTarget(), outside);
-    EXPECT_EQ(readFile(outsideBytes), test::linkTo("63").toUtf8());
+    EXPECT_EQ(readFile(QFile::encodeName(outside)), test::linkTo("63").toUtf8());
     EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-2.link").exists());
     EXPECT_TRUE(QFileInfo(folder + "/0000000000002-1-3.link").isDir());
     // The next refresh reads the folder again, and has nothing new to tell.
@@ -377,33 +374,28 @@ TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartSaysItAllInTheMiddleOfTheScr
         // An alert of its own, not a sheet on the main window a window manager may have put at
         // the screen's corner.
         EXPECT_EQ(alerts->alerts[0].window, nullptr);
-        MessageBoxAlertPresenter().present(alerts->alerts[0]);
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        const std::unique_ptr<QMessageBox> box(
+            MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
+        box->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
         test::drainEvents();
         // Every text shown whole, none cut at the side; a long one may scroll.
         QString shown;
         for (const QLabel *label : box->findChildren<QLabel *>()) {
-            if (!label->isVisibleTo(box) || label->text().isEmpty())
+            if (!label->isVisibleTo(box.get()) || label->text().isEmpty())
                 continue;
             shown += label->text() + "\n";
             EXPECT_EQ(label->visibleRegion().boundingRect().width(), label->width());
         }
-        for (const QString &identifier : std::as_const(identifiers))
-            EXPECT_TRUE(shown.contains(identifier)) << identifier.toStdString();
-        EXPECT_TRUE(shown.contains(Strings::localized("LinksPutAsideMessage")))
-            << shown.toStdString();
-        // Centred, also once it has taken another size on screen.
+        for (const QString &text : identifiers << Strings::localized("LinksPutAsideMessage"))
+            EXPECT_TRUE(shown.contains(text)) << text.toStdString();
+        // Centred also once it has taken another size on screen.
         const QRect screen = box->screen()->availableGeometry();
-        for (const int wider : { 0, 60 }) {
-            box->setFixedWidth(box->width() + wider);
-            EXPECT_TRUE(test::waitFor([&] {
-                const QRect frame = box->frameGeometry();
-                return screen.contains(frame)
-                    && (frame.center() - screen.center()).manhattanLength() <= 2;
-            })) << wider;
-        }
-        box->close();
+        box->setFixedWidth(box->width() + 60);
+        EXPECT_TRUE(test::waitFor([&] {
+            const QRect frame = box->frameGeometry();
+            return screen.contains(frame)
+                && (frame.center() - screen.center()).manhattanLength() <= 2;
+        }));
     }
 }
