@@ -570,14 +570,25 @@ TEST_F(LifeTest, AKeptLinkThatMeetsAPassingFailureStaysKeptAndIsAddedAtTheNextRe
         EXPECT_TRUE(alerts->alerts[0].informativeText.contains(QString::number(identifier - 1)));
         EXPECT_TRUE(alerts->alerts[0].informativeText.contains(QString::number(identifier)));
         EXPECT_EQ(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).size(), 2);
+        EXPECT_EQ(start.waitingLinkCount(), 2);
         // The store answers again by the next refresh: both are added, without another word.
         store.emplace();
-        for (const QString &link : links)
-            store->setLookup({ *addAppIdentifierFromLink(link) });
+        QStringList identifiers, looked;
+        for (const QString &link : links) {
+            identifiers << *addAppIdentifierFromLink(link);
+            store->setLookup({ identifiers.back() });
+        }
         services.appUpdater().update();
         ASSERT_TRUE(test::waitFor([&] { return start.waitingLinkCount() == 0; }));
-        EXPECT_TRUE(
-            test::identifiersIn(services.listsController()).contains(QString::number(identifier)));
+        // Each is tried again, the oldest first.
+        for (const test::FakeRequest &request : store->server().requests()) {
+            if (identifiers.contains(request.query.queryItemValue("id")))
+                looked << request.query.queryItemValue("id");
+        }
+        EXPECT_EQ(looked, identifiers);
+        for (const QString &added : identifiers)
+            EXPECT_TRUE(test::identifiersIn(services.listsController()).contains(added))
+                << added.toStdString();
         EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
         EXPECT_EQ(alerts->alerts.size(), 1u);
     }

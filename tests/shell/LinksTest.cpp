@@ -325,35 +325,6 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
     EXPECT_EQ(alerts->alerts.size(), 1u);
 }
 
-TEST_F(LinksTest, EveryLinkPutAsideIsTriedAgainAtTheNextRefreshOldestFirst)
-{
-    services.listsController().createList("Games");
-    services.listsController().saveWithAsync(false);
-    std::optional<test::FakeStore> store;
-    store.emplace();
-    store->setDefaultResponse(test::FakeResponse::withStatus(503, "busy"));
-    delegate.applicationDidFinishLaunching();
-    const QStringList identifiers = { "71", "72", "73" };
-    for (const QString &identifier : identifiers)
-        delegate.takeMessage(test::linkTo(identifier));
-    // The store fails the first: all three wait for the next refresh, in one alert.
-    ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
-    EXPECT_EQ(delegate.waitingLinkCount(), 3);
-    store.emplace();
-    for (const QString &identifier : identifiers)
-        store->setLookup({ identifier });
-    services.appUpdater().update();
-    ASSERT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
-    EXPECT_EQ(test::identifiersIn(services.listsController()), identifiers);
-    QStringList looked;
-    for (const test::FakeRequest &request : store->server().requests()) {
-        if (request.path.endsWith("lookup"))
-            looked << request.query.queryItemValue("id");
-    }
-    EXPECT_EQ(looked, identifiers);
-    EXPECT_TRUE(folderEntries().isEmpty());
-}
-
 TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartSaysItAllInTheMiddleOfTheScreenAtAnyCount)
 {
     services.listsController().createList("Games");
