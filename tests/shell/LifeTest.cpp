@@ -8,7 +8,6 @@
 #include "core/store/ObjectStore.h"
 #include "lists/MainWindowController.h"
 #include "platform/Analytics.h"
-#include "platform/FileLock.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -386,20 +385,6 @@ TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWher
     }
 }
 
-namespace {
-
-QStringList visibleWindowTitles()
-{
-    QStringList titles;
-    for (const QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible())
-            titles << window->windowTitle();
-    }
-    return titles;
-}
-
-} // namespace
-
 TEST_F(LifeTest, AStartThatCannotOpenTheStoreKeepsTheNoticeAndMergesItsLinksWithTheKeptOnes)
 {
     const QString keptFile = home.path() + "/Tanvill.unsaved-20260101-000000.sqlite";
@@ -505,7 +490,11 @@ TEST_F(LifeTest, AStartWhoseStoreIsHeldNamesOnlyARunningCopyKeepsItsLinkAndOpens
         blockedAlerts->whileShowing = [&](const Alert &) {
             start.applicationDidFinishLaunching();
             test::drainEvents();
-            windowsBehindAlert = visibleWindowTitles();
+            windowsBehindAlert.clear();
+            for (const QWidget *window : QApplication::topLevelWidgets()) {
+                if (window->isVisible())
+                    windowsBehindAlert << window->windowTitle();
+            }
         };
         test::drainEvents();
         start.applicationWillTerminate();
@@ -529,8 +518,7 @@ TEST_F(LifeTest, AStartWhoseStoreIsHeldNamesOnlyARunningCopyKeepsItsLinkAndOpens
         LinkInbox kept;
         kept.gather();
         EXPECT_EQ(kept.waitingCount(), testCase.link ? 1 : 0);
-        for (const QString &file : QDir(LinkInbox::defaultFolder()).entryList(QDir::Files))
-            QFile::remove(LinkInbox::defaultFolder() + "/" + file);
+        QDir(LinkInbox::defaultFolder()).removeRecursively();
     }
     other.kill();
     other.waitForFinished();
