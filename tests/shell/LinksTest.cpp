@@ -2,10 +2,8 @@
 // once and as the links it holds, what can never be read is set aside and told of, a link is on
 // the disk before its launch hears it was taken, and it is let go once its app is in the file.
 #include "ShellTestSupport.h"
-#include "core/App.h"
 #include "core/ListsController.h"
 #include "core/store/Database.h"
-#include "core/store/ObjectStore.h"
 #include "platform/Strings.h"
 #include "shell/AppDelegate.h"
 #include "shell/LinkFolder.h"
@@ -13,7 +11,6 @@
 #include "shell/MessageBoxAlertPresenter.h"
 #include "store/AppUpdater.h"
 #include "support/FakeStore.h"
-#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,7 +20,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,45 +67,32 @@ qint64 readCalls()
     return at < 0 ? -1 : io.mid(at + 7, io.indexOf('\n', at) - at - 7).toLongLong();
 }
 
-struct LinksTest : test::ShellTest
-{
-    LinksTest()
-    {
-        delegate.setQuitHandler([] {});
-    }
-
-    AppDelegate delegate { services };
-};
+using LinksTest = test::ShellTest;
 
 } // namespace
 
 TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
 {
-    enum class Blocker { AnotherProgramsLock, FailingSaves };
-    struct Case
+    // When the store takes the app again: while the program runs, at quitting, or not even then.
+    enum Freed { WhileRunning, AtQuitting, AtTheNextStart };
+    const char *refuse = "CREATE TRIGGER refuse BEFORE INSERT ON apps BEGIN "
+                         "SELECT RAISE(ABORT, 'disk full'); END";
+    const struct
     {
-        const char *name;
-        Blocker blocker;
-        // The store takes the app again while the program runs, or only the save at quitting
-        // can, or not even that.
-        bool freedWhileRunning;
-        bool freedBeforeQuitting;
+        const char *block, *unblock;
+        Freed freed;
+    } cases[] = {
+        { "BEGIN EXCLUSIVE", "ROLLBACK", WhileRunning },
+        { refuse, "DROP TRIGGER refuse", AtQuitting },
+        { refuse, "DROP TRIGGER refuse", AtTheNextStart },
     };
-    const Case cases[] = {
-        { "committed while running", Blocker::AnotherProgramsLock, true, true },
-        { "committed at quitting", Blocker::FailingSaves, false, true },
-        { "kept beside the store at quitting", Blocker::FailingSaves, false, false },
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.freed);
         test::IsolatedHome home;
         test::FakeStore store;
         store.setLookup({ "51" });
-        // The same app asked for twice: a list holds it once the first has added it.
-        const QStringList links = { test::linkTo("51"), test::linkTo("51") + "&source=mail" };
         RecordingAlertPresenter *alerts = nullptr;
         Database other;
-        QString unblock;
         {
             std::unique_ptr<Services> first = test::anotherStart(&alerts);
             first->listsController().createList("Games");
@@ -118,38 +101,29 @@ TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
             delegate.setQuitHandler([] {});
             delegate.applicationDidFinishLaunching();
             ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false));
-            ASSERT_TRUE(other.exec(c.blocker == Blocker::AnotherProgramsLock
-                                       ? "BEGIN EXCLUSIVE"
-                                       : "CREATE TRIGGER refuse BEFORE INSERT ON apps BEGIN "
-                                         "SELECT RAISE(ABORT, 'disk full'); END"));
-            for (const QString &link : links)
+            ASSERT_TRUE(other.exec(c.block));
+            // The same app asked for twice: the second link meets it in the list.
+            for (const QString &link : { test::linkTo("51"), test::linkTo("51") + "&source=mail" })
                 ASSERT_EQ(delegate.takeMessage(link).kind, instance::Answer::Kind::Taken);
-            // The app is in memory, and the second link has met it there: both stay kept.
             const QString inList
                 = Strings::localizedFormat(QStringLiteral("DuplicateAppNotice"), { "Games" });
             ASSERT_TRUE(test::waitFor([&] {
                 return std::any_of(alerts->alerts.begin(), alerts->alerts.end(),
                                    [&](const Alert &alert) { return alert.messageText == inList; });
             }));
+            // The app is in memory only: both links stay kept.
             ASSERT_EQ(first->listsController().apps().size(), 1u);
             EXPECT_EQ(folderEntries().size(), 2);
             EXPECT_EQ(delegate.waitingLinkCount(), 2);
-            unblock
-                = c.blocker == Blocker::AnotherProgramsLock ? "ROLLBACK" : "DROP TRIGGER refuse";
-            if (c.freedWhileRunning) {
-                ASSERT_TRUE(other.exec(unblock));
+            ASSERT_TRUE(c.freed == AtTheNextStart || other.exec(c.unblock));
+            if (c.freed == WhileRunning) {
                 EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
                 EXPECT_TRUE(folderEntries().isEmpty());
             }
-            if (c.freedBeforeQuitting && !c.freedWhileRunning) {
-                ASSERT_TRUE(other.exec(unblock));
-            }
             delegate.applicationWillTerminate();
-            EXPECT_EQ(folderEntries().size(), c.freedBeforeQuitting ? 0 : 2);
+            EXPECT_EQ(folderEntries().size(), c.freed == AtTheNextStart ? 2 : 0);
         }
-        if (!c.freedBeforeQuitting) {
-            ASSERT_TRUE(other.exec(unblock));
-        }
+        ASSERT_TRUE(c.freed != AtTheNextStart || other.exec(c.unblock));
         // The next start has the app: from the store, or from the links kept for it.
         std::unique_ptr<Services> next = test::anotherStart(&alerts);
         AppDelegate delegate(*next);
@@ -161,43 +135,14 @@ TEST(Links, AnAddedLinkIsLetGoOnlyOnceTheStoreHasCommittedItsApp)
     }
 }
 
-namespace {
-
-// Each sync of a folder: the folder, and the names in it then.
-struct FolderSync
-{
-    dev_t device;
-    ino_t inode;
-    QStringList names;
-};
-
-FolderSync folderSyncOf(int folderFd)
-{
-    struct stat status
-    {
-    };
-    FolderSync sync { 0, 0, {} };
-    if (::fstat(folderFd, &status) == 0) {
-        sync.device = status.st_dev;
-        sync.inode = status.st_ino;
-    }
-    const int readFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (DIR *entries = readFd >= 0 ? ::fdopendir(readFd) : nullptr) {
-        while (const dirent *entry = ::readdir(entries))
-            sync.names << QFile::decodeName(entry->d_name);
-        ::closedir(entries);
-    }
-    return sync;
-}
-
-} // namespace
-
 TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
 {
-    std::vector<FolderSync> syncs;
+    // Each sync of a folder: the folder, and what the links' folder holds then.
+    std::vector<std::pair<QString, QStringList>> syncs;
     AppDelegate delegate(services, [&](LinkFolder::Step step, int folderFd) {
         if (step == LinkFolder::Step::SyncFolder)
-            syncs.push_back(folderSyncOf(folderFd));
+            syncs.emplace_back(QFile::symLinkTarget(QString("/proc/self/fd/%1").arg(folderFd)),
+                               folderEntries());
         return 0;
     });
     // The first link makes the folder, the second finds it.
@@ -210,15 +155,11 @@ TEST_F(LinksTest, ALinkIsOnTheDiskWithItsNameBeforeItsLaunchHearsItWasTaken)
         QString name;
         for (const QString &entry : after)
             name = before.contains(entry) ? name : entry;
-        struct stat folder
-        {
-        };
-        ASSERT_EQ(::stat(QFile::encodeName(LinkInbox::defaultFolder()).constData(), &folder), 0);
-        EXPECT_TRUE(std::any_of(syncs.begin(), syncs.end(), [&](const FolderSync &sync) {
-            return sync.device == folder.st_dev && sync.inode == folder.st_ino
-                && sync.names.contains(name);
+        const QString folder = QFileInfo(LinkInbox::defaultFolder()).canonicalFilePath();
+        EXPECT_TRUE(std::any_of(syncs.begin(), syncs.end(), [&](const auto &sync) {
+            return sync.first == folder && sync.second.contains(name);
         })) << identifier;
-        EXPECT_EQ(readFile(QFile::encodeName(LinkInbox::defaultFolder() + "/" + name)),
+        EXPECT_EQ(readFile(QFile::encodeName(folder + "/" + name)),
                   test::linkTo(identifier).toUtf8());
     }
 }
@@ -254,6 +195,7 @@ TEST_F(LinksTest, TwoThousandKeptLinksAreReadOnceAndLetGoWithoutReadingTheFolder
             QFile::encodeName(LinkInbox::defaultFolder()
                               + QStringLiteral("/%1-1-1.link").arg(n, 13, 10, QChar('0'))),
             QStringLiteral("tanvill:///open?id=%1").arg(n).toUtf8()));
+    AppDelegate delegate(services);
     const qint64 before = readCalls();
     ASSERT_GE(before, 0);
     delegate.applicationDidFinishLaunching();
@@ -297,7 +239,7 @@ TEST_F(LinksTest, AKeptFileIsReadAsTheLinkItHoldsOrSetAsideUnderAnotherNameAndTo
     ASSERT_TRUE(QFile::link(outside, folder + "/0000000000002-1-1.link"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/0000000000002-1-2.link").constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkpath(folder + "/0000000000002-1-3.link"));
-
+    AppDelegate delegate(services);
     delegate.applicationDidFinishLaunching();
     ASSERT_TRUE(test::waitFor([&] { return services.listsController().apps().size() == 3; }));
     EXPECT_EQ(test::identifiersIn(services.listsController()), QStringList({ "61", "62", "64" }));
@@ -342,8 +284,7 @@ TEST_F(LinksTest, TheAlertAboutLinksPutAsideAtAStartSaysItAllInTheMiddleOfTheScr
         AppDelegate start(services);
         start.applicationDidFinishLaunching();
         ASSERT_TRUE(test::waitFor([&] { return alerts->alerts.size() == 1; }));
-        // An alert of its own, not a sheet on the main window a window manager may have put at
-        // the screen's corner.
+        // An alert of its own, not a sheet on the main window.
         EXPECT_EQ(alerts->alerts[0].window, nullptr);
         const std::unique_ptr<QMessageBox> box(
             MessageBoxAlertPresenter::messageBox(alerts->alerts[0]));
