@@ -20,29 +20,22 @@ struct ObjectStoreTestAccess
 };
 } // namespace tanvill
 
-namespace {
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 TEST(LaunchStoreHold, OnlyTheLaunchThatRunsOnChangesTheStoresFiles)
 {
     // A file that is no store: the launch that keeps the store sets it aside.
     test::TestServices services { { .listsController = false } };
     QTemporaryDir folder;
-    const QString storePath = folder.path() + "/Tanvill.sqlite";
+    const QString storePath = folder.filePath("Tanvill.sqlite");
     const QByteArray unreadable = "this is no store of ours";
+    const auto contentsOf = [&](const QString &name) {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
     for (const bool runsOn : { false, true }) {
         SCOPED_TRACE(runsOn ? "runs on" : "hands over");
-        {
-            QFile file(storePath);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(unreadable) > 0);
-        }
+        QFile file(storePath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(unreadable) > 0);
+        file.close();
         auto store = std::make_unique<ObjectStore>();
         std::atomic<bool> awaiting = false;
         ObjectStoreTestAccess::awaitingFileChanges(*store) = [&awaiting] {
@@ -57,7 +50,7 @@ TEST(LaunchStoreHold, OnlyTheLaunchThatRunsOnChangesTheStoresFiles)
             hold.letGoToHandOver();
             test::drainEvents();
             EXPECT_FALSE(ObjectStore::isInUse(storePath)) << "the running copy may have it now";
-            EXPECT_EQ(contentsOf(storePath), unreadable);
+            EXPECT_EQ(contentsOf("Tanvill.sqlite"), unreadable);
             EXPECT_EQ(QDir(folder.path()).entryList({ "Tanvill.*-*.sqlite" }).size(), 0);
             continue;
         }
@@ -66,6 +59,6 @@ TEST(LaunchStoreHold, OnlyTheLaunchThatRunsOnChangesTheStoresFiles)
         EXPECT_EQ(lists.openResult().outcome, ObjectStore::OpenOutcome::ReplacedUnreadable);
         const QStringList aside = QDir(folder.path()).entryList({ "Tanvill.unreadable-*.sqlite" });
         ASSERT_EQ(aside.size(), 1);
-        EXPECT_EQ(contentsOf(folder.path() + "/" + aside.front()), unreadable);
+        EXPECT_EQ(contentsOf(aside.front()), unreadable);
     }
 }

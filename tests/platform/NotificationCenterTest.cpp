@@ -85,25 +85,6 @@ TEST(NotificationCenter, ContextDestroyedByAnEarlierObserverIsNotCalled)
     EXPECT_EQ(secondCalls, 0);
 }
 
-namespace {
-
-// Ends with a notice and a setting written, as a window closed at quit may.
-struct EndsWithANotice : QObject
-{
-    EndsWithANotice(NotificationCenter &center, tanvill::UserDefaults &settings, QObject *parent)
-        : QObject(parent), center(center), settings(settings)
-    { }
-    ~EndsWithANotice() override
-    {
-        center.post("A");
-        settings.setValue("key", 2);
-    }
-    NotificationCenter &center;
-    tanvill::UserDefaults &settings;
-};
-
-} // namespace
-
 TEST(NotificationCenter, NothingATeardownPostsReachesWhatIsTornDownWithIt)
 {
     QTemporaryDir folder;
@@ -112,7 +93,11 @@ TEST(NotificationCenter, NothingATeardownPostsReachesWhatIsTornDownWithIt)
     QStringList heard;
     QObject outside;
     auto window = std::make_unique<QObject>();
-    new EndsWithANotice(center, settings, window.get());
+    // Its end posts and writes a setting, as a window's part closed at quit may.
+    QObject::connect(new QObject(window.get()), &QObject::destroyed, [&] {
+        center.post("A");
+        settings.setValue("key", 2);
+    });
     // Taken down after the sibling above, whole until then, but going with the window.
     auto *inside = new QObject(window.get());
     for (QObject *context : { inside, &outside }) {

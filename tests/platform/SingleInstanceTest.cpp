@@ -12,7 +12,6 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <future>
 
 #include <sys/socket.h>
@@ -312,15 +311,8 @@ TEST(SingleInstance, ALaunchTakesThePlaceOfAnInstanceOnlyOnceItIsGone)
     // quitting instance whose answer was lost on the way), but it has not ended yet.
     auto running = std::make_unique<SingleInstance>(socketPath());
     ASSERT_EQ(running->start("reopen"), SingleInstance::Role::Primary);
-    struct FreeStore : test::TestLaunchHold
-    {
-        bool heldByAnother() override
-        {
-            ++asked;
-            return false;
-        }
-        std::atomic<int> asked = 0;
-    } hold;
+    test::TestLaunchHold hold;
+    hold.heldElsewhere = false;
     std::optional<SingleInstance::Role> role;
     std::unique_ptr<QThread> launch(QThread::create([&] {
         SingleInstance later(socketPath());

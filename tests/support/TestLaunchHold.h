@@ -5,6 +5,7 @@
 
 #include "platform/SingleInstance.h"
 
+#include <atomic>
 #include <functional>
 #include <utility>
 
@@ -14,13 +15,18 @@ struct TestLaunchHold : SingleInstance::LaunchHold
 {
     std::function<void()> onLetGo;
     bool heldElsewhere = true;
+    std::atomic<int> asked = 0; // calls of heldByAnother()
 
     void letGoToHandOver() override
     {
         if (const std::function<void()> letGo = std::exchange(onLetGo, {}))
             letGo();
     }
-    bool heldByAnother() override { return heldElsewhere; }
+    bool heldByAnother() override
+    {
+        ++asked;
+        return heldElsewhere;
+    }
 };
 
 } // namespace tanvill::test
