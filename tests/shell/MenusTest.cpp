@@ -86,8 +86,21 @@ struct MenusTest : test::ShellTest
 
     qint64 selected() const { return services.settings().integer("selectedList", -7); }
 
+    // Opens `app` in a detail window, once the menus follow it (null if they do not).
+    DetailWindow *openDetailWindow(App *app)
+    {
+        summaries.push_back(AppSummaryController::create(app, AppSummaryConfiguration::List,
+                                                         services.listsController()));
+        DetailWindowManager &windows = delegate.detailWindowManager();
+        windows.openDetailWindowWithSummaryController(summaries.back().get());
+        if (!test::waitFor([&] { return delegate.responsibleSummaryController() != nullptr; }))
+            return nullptr;
+        return windows.windowForIdentifier(app->identifier());
+    }
+
     AppDelegate delegate { services };
     MainMenu &menu = delegate.mainMenu();
+    std::vector<std::shared_ptr<AppSummaryController>> summaries;
 };
 
 struct MenuState
@@ -168,14 +181,8 @@ TEST_F(MenusTest, TheAppMenuActsOnTheFocusedDetailWindowsAppOnly)
 TEST_F(MenusTest, AFocusedDetailWindowGetsTheMenuBarAndItsAppTheAppMenu)
 {
     makeLists({ "Home", "Work" }, 0);
-    App *app = addApps({ "Things" })[0];
-    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
-                                                   services.listsController());
-    DetailWindowManager manager(services.listsController(), services.settings());
-    manager.openDetailWindowWithSummaryController(controller.get());
-    DetailWindow *window = manager.windowForIdentifier(app->identifier());
+    DetailWindow *window = openDetailWindow(addApps({ "Things" })[0]);
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(test::waitFor([&] { return delegate.responsibleSummaryController() != nullptr; }));
     QMenuBar *bar = window->findChild<QMenuBar *>();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->actions(), delegate.mainWindowController().menuBar()->actions());
@@ -190,38 +197,27 @@ TEST_F(MenusTest, TheMenuKeysOpenTheWindowsMenusFromItsPopoversAndTypeNothing)
     makeLists({ "Home" }, 0);
     App *app = addApps({ "Things" })[0];
     delegate.showMainWindow();
-    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
-                                                   services.listsController());
-    DetailWindowManager manager(services.listsController(), services.settings());
-    manager.openDetailWindowWithSummaryController(controller.get());
-    DetailWindow *detailWindow = manager.windowForIdentifier(app->identifier());
+    DetailWindow *detailWindow = openDetailWindow(app);
     ASSERT_NE(detailWindow, nullptr);
-    ASSERT_TRUE(test::waitFor([&] { return delegate.responsibleSummaryController() != nullptr; }));
     AppDetailViewController *view = detailWindow->contentViewController();
     List *list = services.listsController().lists()[0];
     const struct
     {
         const char *popover;
         QWidget *window;
-        std::function<QWidget *()> open; // gives the popover's text field
         std::function<QString()> typed;
+        std::function<QWidget *()> open; // gives the popover's text field
     } popovers[] = {
-        { "notes", detailWindow,
+        { "notes", detailWindow, [&] { return app->notes().value_or(QString()); },
           [&]() -> QWidget * {
               view->viewAppNotes(view->appNotesButton());
               return view->appNotesViewController()->textView();
-          },
-          [&] {
-              return app->notes().value_or(QString());
           } },
-        { "list editor", &delegate.mainWindowController(),
+        { "list editor", &delegate.mainWindowController(), [&] { return list->name(); },
           [&]() -> QWidget * {
               menu.editListItem->trigger();
               QWidget *editor = QApplication::activePopupWidget();
               return editor ? editor->findChild<QLineEdit *>() : nullptr;
-          },
-          [&] {
-              return list->name();
           } },
     };
     for (const auto &popover : popovers) {
@@ -561,10 +557,8 @@ TEST_F(MenusTest, TheKeyboardIsBackWhereItWasOnceTheMenuBarIsDone)
     App *app = addApps({ "Things" })[0];
     delegate.showMainWindow();
     MainWindowController &main = delegate.mainWindowController();
-    auto controller = AppSummaryController::create(app, AppSummaryConfiguration::List,
-                                                   services.listsController());
-    delegate.detailWindowManager().openDetailWindowWithSummaryController(controller.get());
-    QWidget *detail = delegate.detailWindowManager().windowForIdentifier(app->identifier());
+    QWidget *detail = openDetailWindow(app);
+    ASSERT_NE(detail, nullptr);
     QWidget *preferences = delegate.preferencesWindowController().window();
     const QList<QKeyCombination> roads[] = {
         { Qt::ALT | Qt::Key_A, Qt::Key_Escape, Qt::ALT | Qt::Key_T, Qt::Key_Return },

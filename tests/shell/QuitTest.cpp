@@ -127,13 +127,28 @@ void typeInto(QWidget *field, const QString &text)
     QTest::keyClicks(field, text);
 }
 
-ListEditor *openListEditor(Session &run)
+ListEditor *openListEditor(Session &run, const QString &typed = {})
 {
     run.menu().editListItem->trigger();
     auto *editor = run.window().findChild<ListEditor *>();
-    if (editor)
+    if (editor) {
         editor->nameTextField()->selectAll();
+        QTest::keyClicks(editor->nameTextField(), typed);
+    }
     return editor;
+}
+
+// Chooses `item`, then types `text` into `field` of what the main view then shows.
+template<typename Shown, typename Owner>
+auto chooseAndType(QAction *MainMenu::*item, Shown *(MainViewController::*shown)() const,
+                   QLineEdit *(Owner::*field)() const, const char *text)
+{
+    return [=](Session &run) {
+        (run.menu().*item)->trigger();
+        Shown *opened = (run.main().*shown)();
+        ASSERT_NE(opened, nullptr);
+        typeInto((opened->*field)(), text);
+    };
 }
 
 struct Stored
@@ -169,11 +184,20 @@ test::FakeResponse searchReply(test::FakeStore &store, const char *fixture)
     return test::FakeResponse::json(QJsonDocument(reply).toJson(QJsonDocument::Compact));
 }
 
+// Presses the Quit key where the keyboard is: in the window that blocks the others, if any.
+void pressQuitKey(QWidget *fallback)
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    QWidget *target = modal ? (modal->focusWidget() ? modal->focusWidget() : modal) : fallback;
+    QTest::keyClick(target, Qt::Key_Q, Qt::ControlModifier);
+}
+
 struct OpenThing
 {
     const char *name;
-    std::function<void(Session &)> open;
     Stored expected;
+    std::function<void(Session &)> open;
+    bool holdsKeys = false; // Quit's key, pressed in it, quits too
 };
 
 } // namespace
@@ -182,67 +206,56 @@ TEST(Quitting, EndsWhateverIsOpenAndKeepsWhatWasTyped)
 {
     ListShareSheet::setAnimationDuration(0);
     const Stored untouched { "Games", "2", "" };
+    const Stored renamed { "Renamed", "2", "" };
     const OpenThing cases[] = {
-        { "the list editor, a name typed",
-          [](Session &run) { typeInto(openListEditor(run)->nameTextField(), "Renamed"); },
-          { "Renamed", "2", "" } },
-        { "the list editor, the name emptied",
+        { "the list editor, a name typed", renamed,
+          [](Session &run) {
+              openListEditor(run, "Renamed");
+          } },
+        { "the list editor, the name emptied", untouched,
           [](Session &run) {
               QTest::keyClick(openListEditor(run)->nameTextField(), Qt::Key_Backspace);
-          },
-          untouched },
-        { "the list editor with its colour grid",
+          } },
+        { "the list editor with its colour grid", renamed,
           [](Session &run) {
-              ListEditor *editor = openListEditor(run);
-              typeInto(editor->nameTextField(), "Renamed");
+              ListEditor *editor = openListEditor(run, "Renamed");
               editor->colorWell()->toggleColorGrid();
               ASSERT_TRUE(editor->isColorGridOpen());
-          },
-          { "Renamed", "2", "" } },
-        { "the list editor of a closed window",
+          } },
+        { "the list editor of a closed window", renamed,
           [](Session &run) {
-              typeInto(openListEditor(run)->nameTextField(), "Renamed");
+              openListEditor(run, "Renamed");
               run.window().close();
-          },
-          { "Renamed", "2", "" } },
-        { "the new list sheet, a name typed",
-          [](Session &run) {
-              run.menu().addListItem->trigger();
-              ASSERT_NE(run.main().listCreator(), nullptr);
-              typeInto(run.main().listCreator()->nameTextField(), "Half made");
-          },
-          untouched },
-        { "the new list sheet with its colour grid",
+          } },
+        { "the new list sheet, a name typed", untouched,
+          chooseAndType(&MainMenu::addListItem, &MainViewController::listCreator,
+                        &ListCreator::nameTextField, "Half made"),
+          true },
+        { "the new list sheet with its colour grid", untouched,
           [](Session &run) {
               run.menu().addListItem->trigger();
               ASSERT_NE(run.main().listCreator(), nullptr);
               run.main().listCreator()->colorWell()->toggleColorGrid();
-          },
-          untouched },
-        { "rearrange lists",
+          } },
+        { "rearrange lists", untouched,
           [](Session &run) {
               run.menu().listRearrangementMenuItem->trigger();
               ASSERT_NE(qobject_cast<ListOrderViewController *>(QApplication::activeModalWidget()),
                         nullptr);
           },
-          untouched },
-        { "the share sheet, an address typed",
+          true },
+        { "the share sheet, an address typed", untouched,
           [](Session &run) {
               run.menu().shareListItem->trigger();
               auto *sheet = run.window().findChild<ListShareSheet *>();
               ASSERT_NE(sheet, nullptr);
               typeInto(sheet->emailTextField(), "me@example.com");
               sheet->showHelp();
-          },
-          untouched },
-        { "the add bar, a term typed",
-          [](Session &run) {
-              run.menu().addAppItem->trigger();
-              ASSERT_NE(run.main().addAppViewController(), nullptr);
-              typeInto(run.main().addAppViewController()->searchTextField(), "things");
-          },
-          untouched },
-        { "the search results",
+          } },
+        { "the add bar, a term typed", untouched,
+          chooseAndType(&MainMenu::addAppItem, &MainViewController::addAppViewController,
+                        &AddAppViewController::searchTextField, "things") },
+        { "the search results", untouched,
           [](Session &run) {
               run.store.setSearch("things", "macSoftware",
                                   searchReply(run.store, "search/mac-things.json"));
@@ -251,54 +264,58 @@ TEST(Quitting, EndsWhateverIsOpenAndKeepsWhatWasTyped)
               field->setText("things");
               QTest::keyClick(field, Qt::Key_Return);
               ASSERT_TRUE(test::waitFor([&] { return run.main().searchResultsViewController(); }));
-          },
-          untouched },
+          } },
         { "the detail window, a note being typed",
+          { "Games", "2", "Buy on sale" },
           [](Session &run) {
               AppDetailViewController *detail = run.openDetailWindow();
               detail->viewAppNotes(detail->appNotesButton());
               ASSERT_NE(detail->appNotesViewController(), nullptr);
               typeInto(detail->appNotesViewController()->textView(), "Buy on sale");
-          },
-          { "Games", "2", "Buy on sale" } },
-        { "the detail window's history",
+          } },
+        { "the detail window's history", untouched,
           [](Session &run) {
               AppDetailViewController *detail = run.openDetailWindow();
               detail->viewAppHistory(detail->appHistoryButton());
               ASSERT_NE(detail->appHistoryViewController(), nullptr);
-          },
-          untouched },
-        { "the archive", [](Session &run) { run.delegate->showArchive(); }, untouched },
-        { "preferences", [](Session &run) { run.delegate->showPreferences(); }, untouched },
-        { "latest changes",
+          } },
+        { "the archive", untouched, [](Session &run) { run.delegate->showArchive(); }, false },
+        { "preferences", untouched, [](Session &run) { run.delegate->showPreferences(); }, false },
+        { "latest changes", untouched,
           [](Session &run) {
               run.delegate->currentChangeWindowController().showWindow({ AppUpdate("Things 3") });
-          },
-          untouched },
-        { "the import window", [](Session &run) { run.delegate->showAppShopperImport(); },
-          untouched },
-        { "an alert on the main window",
+          } },
+        { "the import window", untouched,
+          [](Session &run) {
+              run.delegate->showAppShopperImport();
+          } },
+        { "an alert on the main window", untouched,
           [](Session &run) {
               Alert alert;
               alert.messageText = "Something happened";
               alert.window = &run.window();
               MessageBoxAlertPresenter().present(alert, [](const AlertAnswer &) {});
-          },
-          untouched },
+          } },
     };
-    for (const bool byQuit : { true, false }) {
+    enum Way { Quit, QuitKey, Signal }; // a signal skips Quit
+    for (const Way way : { Quit, QuitKey, Signal }) {
         for (const OpenThing &c : cases) {
-            SCOPED_TRACE(std::string(c.name) + (byQuit ? ", Quit" : ", a signal"));
+            if (way == QuitKey && !c.holdsKeys)
+                continue;
+            SCOPED_TRACE(std::string(c.name) + ", way " + std::to_string(way));
             test::IsolatedHome home;
             {
                 Session run;
                 run.delegate->showMainWindow();
+                if (way == QuitKey)
+                    QApplication::setActiveWindow(&run.window());
                 c.open(run);
-                if (byQuit) {
+                if (way == QuitKey)
+                    pressQuitKey(nullptr);
+                if (way == Quit)
                     run.delegate->terminate();
-                    // The save may go on from the event loop.
-                    EXPECT_TRUE(test::waitFor([&] { return run.quits == 1; }));
-                }
+                // The save may go on from the event loop.
+                EXPECT_TRUE(way == Signal || test::waitFor([&] { return run.quits == 1; }));
                 run.endProcess();
             }
             const Stored stored = readStore();
@@ -310,14 +327,6 @@ TEST(Quitting, EndsWhateverIsOpenAndKeepsWhatWasTyped)
 }
 
 namespace {
-
-// Presses the Quit key where the keyboard is: in the window that blocks the others, if any.
-void pressQuitKey(QWidget *fallback)
-{
-    QWidget *modal = QApplication::activeModalWidget();
-    QWidget *target = modal ? (modal->focusWidget() ? modal->focusWidget() : modal) : fallback;
-    QTest::keyClick(target, Qt::Key_Q, Qt::ControlModifier);
-}
 
 // From inside an alert's own event loop: presses Quit's key there, then closes whatever is
 // still open, so that a key that does nothing fails the test rather than hangs it.
@@ -367,20 +376,6 @@ struct HeldKeys
 TEST(Quitting, TheQuitKeyQuitsWhateverHoldsTheKeyboard)
 {
     const HeldKeys cases[] = {
-        { "the new list sheet", false,
-          [](Session &run) {
-              run.menu().addListItem->trigger();
-              ASSERT_NE(run.main().listCreator(), nullptr);
-              typeInto(run.main().listCreator()->nameTextField(), "Half made");
-              pressQuitKey(nullptr);
-          } },
-        { "rearrange lists", false,
-          [](Session &run) {
-              run.menu().listRearrangementMenuItem->trigger();
-              ASSERT_NE(qobject_cast<ListOrderViewController *>(QApplication::activeModalWidget()),
-                        nullptr);
-              pressQuitKey(nullptr);
-          } },
         { "the delete list question", true,
           [](Session &run) {
               pressQuitKeyInTheAlert();
