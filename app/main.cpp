@@ -27,6 +27,7 @@
 #include <QDebug>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <csignal>
@@ -41,6 +42,8 @@ constexpr unsigned kQuitDeadlineSeconds = 2;
 // How long a launch waits for the running Tanvill to connect it and to answer, each: one that
 // has just begun to run answers once its window is up.
 constexpr int kHandOverTimeoutMs = 10000;
+// How long the end of the process may take once everything of Tanvill's is gone.
+constexpr unsigned kTeardownSeconds = 1;
 
 // For tests: stops the process at the moment TANVILL_STOP_AT names ("start": main's first
 // line once the signals are caught; "end": everything made is gone) until it is continued, so
@@ -59,7 +62,13 @@ int run(int argc, char **argv)
 {
     setUpAllocator();
     LaunchStoreHold store(ListsController::defaultStorePath());
+    int status = 0;
     QApplication app(argc, argv);
+    // Run once everything made below is gone, the user's data written: the toolkit's own end
+    // may wait on a name server that does not answer, which is no reason to linger or to end
+    // as if something failed.
+    const auto limitTheRest
+        = qScopeGuard([&status] { QuitSignals::limitTheRest(kTeardownSeconds, status); });
     // Ends the event loop at once: quit() would first close every window, and closing the last
     // one is the user's way of asking to quit, with the warning. A signal that came before
     // the event loop runs ends it as soon as it does.
@@ -93,8 +102,9 @@ int run(int argc, char **argv)
         // It keeps the link itself, and may then wait for the user.
         linkInHand.reset();
         LinkInbox inbox;
-        return endUnfinishedLaunch(instance, role, ownMessage, inbox,
-                                   *Services::makeAlertPresenter());
+        status = endUnfinishedLaunch(instance, role, ownMessage, inbox,
+                                     *Services::makeAlertPresenter());
+        return status;
     }
     case SingleInstance::Role::Alone:
         qWarning().noquote() << "Later launches cannot reach this one:" << instance.errorString();
@@ -136,7 +146,8 @@ int run(int argc, char **argv)
     }
     // Launch finishes once the event loop runs.
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
-    return QApplication::exec();
+    status = QApplication::exec();
+    return status;
 }
 
 } // namespace

@@ -40,6 +40,13 @@ extern "C" void endAtDeadline(int)
     ::_exit(1);
 }
 
+volatile sig_atomic_t g_restStatus = 0;
+
+extern "C" void endTheRest(int)
+{
+    ::_exit(g_restStatus);
+}
+
 extern "C" void writeSignalNumber(int signalNumber)
 {
     const int savedErrno = errno;
@@ -136,6 +143,19 @@ void QuitSignals::setDeadline(unsigned seconds)
         g_deadlineArmed = 1;
         ::alarm(seconds);
     }
+}
+
+void QuitSignals::limitTheRest(unsigned seconds, int status)
+{
+    g_restStatus = sig_atomic_t(status);
+    struct sigaction action = {};
+    action.sa_handler = endTheRest;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGALRM, &action, nullptr);
+    // A quit signal from now on starts no deadline of its own, and one under way ends here.
+    g_deadlineArmed = 1;
+    ::alarm(seconds);
 }
 
 QuitSignals::DeadlineHold::DeadlineHold()

@@ -49,6 +49,11 @@ public:
     // signal caught before counts from now.
     void setDeadline(unsigned seconds);
 
+    // Everything of the program's own is written and gone: what is left of the process's end
+    // (the toolkit's, which waits for host look-ups a silent name server may hold for many
+    // seconds) gets this long, after which the process ends with `status` without waiting more.
+    static void limitTheRest(unsigned seconds, int status);
+
     // Held, on any thread, for as long as the process writes what it would otherwise lose:
     // the saves and copies of the store that quitting waits for. Holds may nest and overlap.
     class DeadlineHold

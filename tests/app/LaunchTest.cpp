@@ -619,7 +619,7 @@ TEST(Launch, EveryLinkOfTwentyLaunchesDuringALongQuitIsAddedOnce)
     RunningProgram next(store.server().baseUrl());
     ASSERT_TRUE(test::waitFor([] { return appsInStore() == 20; }, 30000))
         << next.output.toStdString() << appsInStore();
-    EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.output.toStdString();
+    EXPECT_TRUE(endsCleanlyOnSigterm(next)) << next.ending();
     ListsController reopened;
     QStringList added;
     for (const App *app : reopened.apps())
