@@ -155,6 +155,8 @@ void ListsController::reloadApps(
     Operation::QueuePriority priority)
 {
     const bool userAsked = priority == Operation::QueuePriority::High;
+    // The look-ups' handlers reach the UI thread later, when this controller may be gone.
+    QPointer<ListsController> guard(this);
     auto batch = std::make_shared<ReloadBatch>();
     batch->givenCount = qsizetype(apps.size());
     batch->completion = std::move(completion);
@@ -180,20 +182,24 @@ void ListsController::reloadApps(
         operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
         // would update a record nobody asked about and leave this one as it was.
-        operation->successHandler = [this, batch, identifier, app](const CachedApp &answer) {
+        operation->successHandler = [guard, batch, identifier, app](const CachedApp &answer) {
+            if (!guard)
+                return;
             if (answer.identifier == identifier) {
                 batch->results.push_back(answer);
                 // Records are kept while the context lives, deleted ones too.
                 if (!app->isDeleted())
                     dropStoredDetails(batch->results.back(), *app);
             } else
-                m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
-                                  QStringLiteral("Refreshing %1 gave application %2")
-                                      .arg(identifier, answer.identifier));
+                guard->m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
+                                         QStringLiteral("Refreshing %1 gave application %2")
+                                             .arg(identifier, answer.identifier));
         };
         // Without a network every look-up fails: one line, and later their count.
-        operation->errorHandler = [this, identifier](const Error &error, AppStoreOperation *) {
-            m_refreshLog.warn(
+        operation->errorHandler = [guard, identifier](const Error &error, AppStoreOperation *) {
+            if (!guard)
+                return;
+            guard->m_refreshLog.warn(
                 QStringLiteral("Refreshing an application failed"),
                 QStringLiteral("Refreshing %1 failed: %2").arg(identifier, error.description));
         };
@@ -218,7 +224,6 @@ void ListsController::reloadApps(
         batch->lookUpsFinished = true;
         return;
     }
-    QPointer<ListsController> guard(this);
     m_appStoreOperationQueue.addOperations(operations, [guard, batch] {
         if (!guard)
             return;

@@ -10,7 +10,7 @@ namespace tanvill {
 
 void Operation::start()
 {
-    if (m_cancelled || m_state != State::Ready)
+    if (*m_cancelled || m_state != State::Ready)
         return;
     m_state = State::Executing;
     execute();
@@ -18,9 +18,9 @@ void Operation::start()
 
 void Operation::cancel()
 {
-    if (m_cancelled)
+    if (*m_cancelled)
         return;
-    m_cancelled = true;
+    *m_cancelled = true;
     if (m_state == State::Executing)
         cancelExecution();
     finish();
@@ -35,6 +35,15 @@ void Operation::finish()
     m_finishObservers.clear();
     for (auto &observer : observers)
         observer();
+}
+
+void Operation::postHandler(std::function<void()> handler)
+{
+    MainQueue::async(
+        [cancelled = m_cancelled, queueCancelled = m_queueCancelled, handler = std::move(handler)] {
+            if (!*cancelled && !(queueCancelled && *queueCancelled) && handler)
+                handler();
+        });
 }
 
 void Operation::addFinishObserver(std::function<void()> observer)
@@ -71,10 +80,15 @@ void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>
     }
     auto done = std::make_shared<std::function<void()>>(std::move(completion));
     // The handlers of the batch were handed to the UI thread before their operations
-    // finished, so a completion handed over after the last one runs after all of them.
-    auto finishBatch = [done] {
-        if (*done && QCoreApplication::instance())
-            MainQueue::async(std::move(*done));
+    // finished, so a completion handed over after the last one runs after all of them. Like
+    // them, it is dropped once the queue is cancelled or gone.
+    auto finishBatch = [done, queueCancelled = m_cancelled] {
+        if (!*done || !QCoreApplication::instance())
+            return;
+        MainQueue::async([queueCancelled, completion = std::move(*done)] {
+            if (!*queueCancelled)
+                completion();
+        });
     };
     if (*remaining == 0) {
         finishBatch();
@@ -97,6 +111,10 @@ void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>
 
 void OperationQueue::cancelAllOperations()
 {
+    // Handlers already on their way to the UI thread are dropped, and operations added from
+    // now on get a flag of their own.
+    *m_cancelled = true;
+    m_cancelled = std::make_shared<bool>(false);
     // Cancelling finishes each operation, which takes it out of the lists below.
     std::vector<std::shared_ptr<Operation>> all(m_pendingHigh.begin(), m_pendingHigh.end());
     all.insert(all.end(), m_pending.begin(), m_pending.end());
@@ -111,6 +129,7 @@ void OperationQueue::enqueue(std::shared_ptr<Operation> operation)
     if (operation->isFinished() || operation->m_enqueued)
         return;
     operation->m_enqueued = true;
+    operation->m_queueCancelled = m_cancelled;
     Operation *raw = operation.get();
     operation->addFinishObserver([self = m_self, raw] {
         if (*self)

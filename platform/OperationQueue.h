@@ -31,7 +31,7 @@ public:
     State state() const { return m_state; }
     bool isExecuting() const { return m_state == State::Executing; }
     bool isFinished() const { return m_state == State::Finished; }
-    bool isCancelled() const { return m_cancelled; }
+    bool isCancelled() const { return *m_cancelled; }
 
     // Read when the operation is added to a queue; set it before.
     QueuePriority queuePriority() const { return m_queuePriority; }
@@ -50,13 +50,21 @@ protected:
     // The queue may release the operation inside finish(): code that calls it from outside
     // start() or cancel() keeps a reference (shared_from_this) until it has returned.
     void finish();
+    // Hands a handler to the UI thread, to run from the event loop. It is dropped if, before
+    // it gets there, the operation is cancelled or its queue is cancelled or destroyed: the
+    // owner of the queue, and whatever the handler acts on, may be gone by then. Whatever
+    // `handler` captures must stay valid while it waits (a shared_from_this, not a bare this).
+    void postHandler(std::function<void()> handler);
 
 private:
     friend class OperationQueue;
     void addFinishObserver(std::function<void()> observer);
 
     State m_state = State::Ready;
-    bool m_cancelled = false;
+    // Shared with the handlers this operation posted, which may run after it is released.
+    std::shared_ptr<bool> m_cancelled = std::make_shared<bool>(false);
+    // Set once the queue the operation was added to is cancelled or destroyed.
+    std::shared_ptr<const bool> m_queueCancelled;
     bool m_enqueued = false;
     QueuePriority m_queuePriority = QueuePriority::Normal;
     std::vector<std::function<void()>> m_finishObservers;
@@ -73,9 +81,14 @@ public:
 
     void addOperation(std::shared_ptr<Operation> operation);
     // Adds the batch in order; `completion` runs once on the UI thread after every operation
-    // of the batch finished and after every handler they handed to the UI thread ran.
+    // of the batch finished and after every handler they handed to the UI thread ran, unless
+    // the queue is cancelled or destroyed first.
     void addOperations(const std::vector<std::shared_ptr<Operation>> &operations,
                        std::function<void()> completion);
+    // Cancels every operation still queued or running, and drops every handler and batch
+    // completion that operations added so far handed to the UI thread and that has not run
+    // yet, those of operations that already finished included. Operations added afterwards
+    // run as usual.
     void cancelAllOperations();
 
     int maxConcurrentOperationCount() const { return m_maxConcurrent; }
@@ -99,6 +112,9 @@ private:
     bool m_starting = false;
     // Shared with the finish observers, which may outlive the queue.
     std::shared_ptr<OperationQueue *> m_self;
+    // Shared with the operations added since the last cancelling and with the handlers they
+    // posted; set when the queue is cancelled or destroyed.
+    std::shared_ptr<bool> m_cancelled = std::make_shared<bool>(false);
 };
 
 } // namespace tanvill

@@ -2,7 +2,6 @@
 
 #include "core/SettingsKeys.h"
 #include "core/TextLimits.h"
-#include "platform/MainQueue.h"
 #include "platform/NetworkFailure.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
@@ -177,9 +176,10 @@ void AppStoreOperation::finishWithError(const Error &error)
 {
     if (isCancelled() || isFinished())
         return;
-    MainQueue::async([self = shared_from_this(), error] {
-        // Cancelled after finishing, before the UI thread got to it: still no handler.
-        if (!self->isCancelled() && self->errorHandler)
+    // Cancelled after finishing, before the UI thread got to it (itself or with its queue):
+    // still no handler.
+    postHandler([self = shared_from_this(), error] {
+        if (self->errorHandler)
             self->errorHandler(error, self.get());
     });
     finish();
@@ -189,10 +189,7 @@ void AppStoreOperation::finishWithSuccessHandler(std::function<void()> handler)
 {
     if (isCancelled() || isFinished())
         return;
-    MainQueue::async([self = shared_from_this(), handler = std::move(handler)] {
-        if (!self->isCancelled())
-            handler();
-    });
+    postHandler([self = shared_from_this(), handler = std::move(handler)] { handler(); });
     finish();
 }
 

@@ -514,6 +514,19 @@ TEST_F(Refreshing, AnAppArchivedDuringItsLookUpIsLeftAlone)
     EXPECT_FALSE(controller().isReloadingApps());
 }
 
+TEST_F(Refreshing, ALookUpFailingJustAsItsControllerGoesReachesNothingOfIt)
+{
+    // A malformed identifier fails its look-up inside its start, so the failure's handler is
+    // still waiting for the event loop when the controller goes.
+    App *app = addApp(list, QStringLiteral("Broken"));
+    app->setIdentifier(QStringLiteral("12x"));
+    RefreshOutcome outcome;
+    start({ app }, outcome);
+    close();
+    test::drainEvents();
+    EXPECT_EQ(outcome.calls, 0);
+}
+
 TEST_F(Refreshing, SearchKeepsTheScopesThatAnswered)
 {
     const QString term = QString::fromUtf8("things & more + #1 é");

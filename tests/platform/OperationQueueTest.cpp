@@ -1,5 +1,4 @@
 #include "platform/OperationQueue.h"
-#include "platform/MainQueue.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +19,7 @@ public:
     {
         if (isCancelled() || isFinished())
             return;
-        MainQueue::async([log = m_log, name = m_name] { *log << "handler " + name; });
+        postHandler([log = m_log, name = m_name] { *log << "handler " + name; });
         finish();
     }
     int executions = 0;
@@ -153,4 +152,36 @@ TEST(OperationQueue, DestroyingTheQueueCancelsWhatItHolds)
     for (const auto &operation : operations)
         EXPECT_TRUE(operation->isCancelled() && operation->isFinished());
     EXPECT_EQ(operations[0]->cancellations, 1);
+}
+
+TEST(OperationQueue, HandlersStillWaitingAreDroppedWithTheirQueue)
+{
+    // The queue's owner goes with it, so handlers of operations that finished just before,
+    // still waiting for the event loop, and the completion of their batch must not run.
+    for (const bool destroy : { true, false }) {
+        SCOPED_TRACE(destroy ? "destroyed" : "cancelled");
+        QStringList log;
+        auto operations = makeOperations(&log, 4);
+        int completions = 0;
+        auto queue = std::make_unique<OperationQueue>(5);
+        queue->addOperation(operations[0]);
+        queue->addOperations({ operations[1], operations[2] }, [&] { ++completions; });
+        for (int i = 0; i < 3; ++i)
+            operations[size_t(i)]->complete();
+        if (destroy)
+            queue.reset();
+        else
+            queue->cancelAllOperations();
+        test::drainEvents();
+        EXPECT_TRUE(log.filter("handler").isEmpty()) << log.join(", ").toStdString();
+        EXPECT_EQ(completions, 0);
+        if (destroy)
+            continue;
+
+        // A queue cancelled but kept runs what is added afterwards as usual.
+        queue->addOperations({ operations[3] }, [&] { ++completions; });
+        operations[3]->complete();
+        EXPECT_TRUE(test::waitFor([&] { return completions == 1; }));
+        EXPECT_EQ(log.filter("handler"), QStringList({ "handler 3" }));
+    }
 }
