@@ -78,6 +78,16 @@ bool App::loadContent(bool description, bool screenshots) const
         || failure != Failure::Retry;
 }
 
+void App::storeContentFetched()
+{
+    // A description the file cannot give just now is left for the next start to fetch.
+    if (isDeleted() || !m_contentToFetch || !m_description)
+        return;
+    m_contentToFetch = false;
+    m_descriptionChanged = true;
+    markChanged();
+}
+
 const std::vector<Screenshot *> &App::screenshots() const
 {
     if (!m_screenshotsLoaded)

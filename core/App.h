@@ -71,6 +71,11 @@ public:
     // false when the file cannot give them just now (another program holds it), so that
     // nothing is compared with, or written over, what was not read.
     bool loadContent(bool description, bool screenshots) const;
+    // True when the file it was read from lacks its description and screenshots (changes kept
+    // while the store could not be read): they are fetched from the store again.
+    bool needsStoreContent() const { return m_contentToFetch; }
+    // The store gave them and they were set: the next save writes them, which tells the file.
+    void storeContentFetched();
 
     // The AppKind tag as stored.
     int kind() const { return m_kind; }
@@ -136,6 +141,7 @@ private:
     // UTF-8 halves the memory of descriptions; absent until read or written.
     mutable std::optional<QByteArray> m_description;
     bool m_descriptionChanged = false;
+    bool m_contentToFetch = false;
     qint64 m_position = 0;
 };
 

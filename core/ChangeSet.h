@@ -59,11 +59,14 @@ struct ChangeSet
     std::vector<qint64> deletedLists;
     std::vector<qint64> deletedApps;
     std::vector<qint64> deletedScreenshots;
+    // Applications whose description and screenshots are not among the rows (only a copy of
+    // the whole graph has any): the file marks them to be fetched from the store again.
+    std::vector<qint64> contentToFetch;
 
     bool isEmpty() const
     {
         return lists.empty() && apps.empty() && screenshots.empty() && deletedLists.empty()
-            && deletedApps.empty() && deletedScreenshots.empty();
+            && deletedApps.empty() && deletedScreenshots.empty() && contentToFetch.empty();
     }
 };
 

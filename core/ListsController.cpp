@@ -138,6 +138,8 @@ void ListsController::storeOpened(const ObjectStore::OpenResult &result)
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
     if (ObjectStore::isUsable(result.outcome) && giveCurrencyToPricesWithout(m_store->context()))
         saveWithAsync(true);
+    if (ObjectStore::isUsable(result.outcome))
+        fetchMissingStoreContent();
     updateDockTile();
 }
 

@@ -182,6 +182,9 @@ private:
     void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update,
                            const ReloadBatch *applying);
     void endWaitsFor(const QStringList &identifiers);
+    // Looks up every application, archived ones included, whose description and screenshots
+    // the store's file lacks (a file of kept changes), and writes what the store gives.
+    void fetchMissingStoreContent();
     // To standard output, where the refresh's lines have always gone.
     static void writeRefreshLine(const QString &line);
 

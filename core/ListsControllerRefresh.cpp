@@ -339,4 +339,43 @@ void ListsController::endWaitsFor(const QStringList &identifiers)
     }
 }
 
+void ListsController::fetchMissingStoreContent()
+{
+    std::vector<std::shared_ptr<Operation>> operations;
+    auto fetched = std::make_shared<QSet<QString>>();
+    for (App *app : store().context().apps()) {
+        if (!app->needsStoreContent())
+            continue;
+        const QString identifier = app->identifier();
+        auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
+        // Only what the file lacks, as it comes: an archived application is not refreshed.
+        // Records are kept while the context lives, deleted ones too.
+        operation->successHandler = [this, fetched, app, identifier](const CachedApp &answer) {
+            if (answer.identifier != identifier || app->isDeleted() || !app->needsStoreContent()
+                || !app->loadContent(true, true))
+                return;
+            copyStoreContent(*app, answer, store().context());
+            app->storeContentFetched();
+            fetched->insert(identifier);
+        };
+        // What is not fetched now is fetched by the next start.
+        operation->errorHandler = [this, identifier](const Error &error, AppStoreOperation *) {
+            m_refreshLog.warn(QStringLiteral("Fetching a description failed"),
+                              QStringLiteral("Fetching the description of %1 failed: %2")
+                                  .arg(identifier, error.description));
+        };
+        operations.push_back(operation);
+    }
+    if (operations.empty())
+        return;
+    QPointer<ListsController> guard(this);
+    m_appStoreOperationQueue.addOperations(operations, [guard, fetched] {
+        if (!guard || fetched->isEmpty())
+            return;
+        guard->saveWithAsync(true);
+        NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, guard.data(),
+                                                 AppReload { *fetched }.userInfo());
+    });
+}
+
 } // namespace tanvill

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace tanvill {
 
@@ -241,6 +242,9 @@ ChangeSet ObjectContext::snapshot() const
         everything.lists.push_back(rowOf(list));
     for (const App *app : m_liveApps) {
         everything.apps.push_back(rowOf(app, app->m_description.has_value()));
+        // What the file could not give is fetched from the store by the next start on the copy.
+        if (app->m_contentToFetch || !app->m_description || !app->m_screenshotsLoaded)
+            everything.contentToFetch.push_back(app->objectId());
         if (!app->m_screenshotsLoaded)
             continue;
         for (const Screenshot *screenshot : app->m_screenshots)
@@ -594,11 +598,21 @@ bool ObjectContext::load(Database &database, QString *error, const std::atomic<b
                              return a.listId < b.listId;
                          return a.app->m_position < b.app->m_position;
                      });
+    // Usually none: only a file of kept changes lacks content.
+    std::unordered_set<qint64> contentToFetch;
+    Statement marked = database.prepare(QStringLiteral("SELECT app_id FROM content_to_fetch"));
+    if (!marked.isValid())
+        return fail();
+    while ((step = marked.step()) == Statement::Step::Row)
+        contentToFetch.insert(marked.integer(0));
+    if (step == Statement::Step::Error)
+        return fail();
     m_allApps.reserve(loadedApps.size());
     m_liveApps.reserve(loadedApps.size());
     for (LoadedApp &loaded : loadedApps) {
         App *app = loaded.app.get();
         m_appIds.include(app->objectId());
+        app->m_contentToFetch = !contentToFetch.empty() && contentToFetch.contains(app->objectId());
         if (loaded.listId) {
             const auto list = listsById.find(*loaded.listId);
             if (list != listsById.end()) {

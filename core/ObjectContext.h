@@ -111,8 +111,9 @@ public:
     // With `until`, only reads until then; `complete` says whether everything is read.
     UnreadContent readAllContent(const QDeadlineTimer &until = QDeadlineTimer::Forever,
                                  bool *complete = nullptr);
-    // Every live record as rows, with the descriptions and screenshots read so far; the
-    // changes stay as they are.
+    // Every live record as rows, with the descriptions and screenshots read so far and the
+    // applications whose are not, or were not in the file read (to be fetched from the store
+    // again); the changes stay as they are.
     ChangeSet snapshot() const;
     // Change sets whose outcome will never be known become pending changes again.
     void requeueChangesInFlight();

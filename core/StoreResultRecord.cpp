@@ -41,25 +41,15 @@ bool sameStoreText(const QString &a, const QString &b)
                 == b.normalized(QString::NormalizationForm_C));
 }
 
-bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
+bool copyStoreContent(App &app, const CachedApp &result, ObjectContext &context)
 {
-    bool written = update(app, &App::name, &App::setName, result.name);
     // What the file cannot give just now is compared and written at a later refresh: new
     // screenshots written blind would stand beside the ones still in the file.
-    const bool contentRead
-        = app.loadContent(!result.description.isEmpty(), !result.screenshotUrls.isEmpty());
-    if (contentRead)
-        written |= update(app, &App::appStoreDescription, &App::setAppStoreDescription,
-                          result.description);
-    if (app.appKind() != result.kind) {
-        app.setAppKind(result.kind);
-        written = true;
-    }
-    written |= update(app, &App::developer, &App::setDeveloper, result.developer);
-    written |= update(app, &App::iconUrl, &App::setIconUrl, result.iconUrl);
-    written |= update(app, &App::appStoreUrl, &App::setAppStoreUrl, result.storeUrl);
-    if (contentRead && !result.screenshotUrls.isEmpty()
-        && !sameScreenshots(app, result.screenshotUrls)) {
+    if (!app.loadContent(!result.description.isEmpty(), !result.screenshotUrls.isEmpty()))
+        return false;
+    bool written
+        = update(app, &App::appStoreDescription, &App::setAppStoreDescription, result.description);
+    if (!result.screenshotUrls.isEmpty() && !sameScreenshots(app, result.screenshotUrls)) {
         const std::vector<Screenshot *> old = app.screenshots();
         for (Screenshot *screenshot : old)
             context.deleteObject(screenshot);
@@ -67,6 +57,20 @@ bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
             context.insertScreenshot(&app)->setUrl(url);
         written = true;
     }
+    return written;
+}
+
+bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context)
+{
+    bool written = update(app, &App::name, &App::setName, result.name);
+    written |= copyStoreContent(app, result, context);
+    if (app.appKind() != result.kind) {
+        app.setAppKind(result.kind);
+        written = true;
+    }
+    written |= update(app, &App::developer, &App::setDeveloper, result.developer);
+    written |= update(app, &App::iconUrl, &App::setIconUrl, result.iconUrl);
+    written |= update(app, &App::appStoreUrl, &App::setAppStoreUrl, result.storeUrl);
     return written;
 }
 

@@ -18,6 +18,10 @@ class ObjectContext;
 // Texts that differ only in how their accented letters are composed are the same text.
 bool sameStoreText(const QString &a, const QString &b);
 
+// Writes the description and screenshots of `result` that differ from the record's; true when
+// it wrote any. Nothing when the file cannot give the record's own just now.
+bool copyStoreContent(App &app, const CachedApp &result, ObjectContext &context);
+
 // Writes the details of `result` that differ from the record's; true when it wrote any.
 bool copyStoreDetails(App &app, const CachedApp &result, ObjectContext &context);
 

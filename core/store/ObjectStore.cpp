@@ -1,6 +1,5 @@
 #include "core/store/ObjectStore.h"
 
-#include "core/TextLimits.h"
 #include "core/store/Database.h"
 #include "core/store/StoreRewrite.h"
 #include "core/store/StoreSchema.h"
@@ -19,22 +18,12 @@
 
 #include <chrono>
 #include <system_error>
-#include <thread>
-
-#include <sqlite3.h>
 
 namespace tanvill {
 
-namespace {
-
-// How long a read on the UI thread waits for this process's writer to finish a commit.
-constexpr int kWriterWaitMs = 100;
-constexpr int kWriterPollMs = 2;
-
-} // namespace
-
 ObjectStore::ObjectStore(LockSupport locks, QObject *parent)
-    : QObject(parent), m_context(std::make_unique<ObjectContext>()), m_lock(locks),
+    : QObject(parent), m_context(std::make_unique<ObjectContext>()),
+      m_reader([this] { return m_writer && m_writer->isCommitting(); }), m_lock(locks),
       m_rewrite(std::make_unique<StoreRewrite>(static_cast<StoreRewrite::Store &>(*this)))
 {
     m_checkTimer.setSingleShot(true);
@@ -85,9 +74,7 @@ void ObjectStore::closeStore()
     stopCheck();
     // The writer commits what is queued before it stops.
     m_writer.reset();
-    m_descriptionQuery.reset();
-    m_screenshotQuery.reset();
-    m_reader.reset();
+    m_reader.close();
     m_context->setDescriptionLoader({});
     m_context->setScreenshotLoader({});
 }
@@ -250,19 +237,14 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
         closeStore();
         return false;
     };
-    if (!m_reader || !m_reader->isOpen()) {
-        m_reader = std::make_unique<Database>();
-        if (!m_reader->open(path, false) || !StoreSchema::configure(*m_reader, error)
-            || !StoreSchema::migrate(*m_reader, error))
-            return fail(m_reader->lastError());
+    if (!m_reader.isOpen()) {
+        Database &reader = m_reader.connection();
+        if (!reader.open(path, false) || !StoreSchema::configure(reader, error)
+            || !StoreSchema::migrate(reader, error))
+            return fail(reader.lastError());
     }
-    sqlite3_busy_handler(m_reader->handle(), &ObjectStore::waitForWriter, this);
-    m_descriptionQuery = std::make_unique<Statement>(
-        m_reader->prepare(QStringLiteral("SELECT text FROM descriptions WHERE app_id = ?1")));
-    m_screenshotQuery = std::make_unique<Statement>(m_reader->prepare(QStringLiteral(
-        "SELECT id, position, url FROM screenshots WHERE app_id = ?1 ORDER BY position, id")));
-    if (!m_descriptionQuery->isValid() || !m_screenshotQuery->isValid())
-        return fail(m_reader->lastError());
+    if (!m_reader.startReading(error))
+        return fail({});
     ++m_connections;
     m_writer = std::make_unique<StoreWriter>(&m_lockWaits);
     if (!m_writer->start(path, error))
@@ -279,52 +261,25 @@ bool ObjectStore::openConnections(const QString &path, QString *error)
 std::optional<QByteArray> ObjectStore::readDescription(qint64 appId,
                                                        ObjectContext::ReadFailure *failure)
 {
-    if (!m_descriptionQuery)
-        return std::nullopt;
-    Statement &query = *m_descriptionQuery;
-    query.bind(1, appId);
-    std::optional<QByteArray> description;
-    switch (query.step()) {
-    case Statement::Step::Row:
-        description = query.text(0, TextLimits::kLongText).toUtf8();
-        break;
-    case Statement::Step::Done:
-        description = QByteArray();
-        break;
-    case Statement::Step::Error:
-        *failure = readFailed("a description");
-        break;
-    }
-    // Resetting releases the read lock, so the writer is never kept waiting.
-    query.reset();
+    int code = 0;
+    std::optional<QByteArray> description = m_reader.description(appId, &code);
+    if (code != 0)
+        *failure = readFailed(code);
     return description;
 }
 
 std::optional<std::vector<ScreenshotRow>>
 ObjectStore::readScreenshots(qint64 appId, ObjectContext::ReadFailure *failure)
 {
-    if (!m_screenshotQuery)
-        return std::nullopt;
-    Statement &query = *m_screenshotQuery;
-    query.bind(1, appId);
-    std::vector<ScreenshotRow> rows;
-    Statement::Step step;
-    while ((step = query.step()) == Statement::Step::Row)
-        rows.push_back(
-            { query.integer(0), appId, query.integer(1), query.text(2, TextLimits::kLink) });
-    if (step == Statement::Step::Error)
-        *failure = readFailed("screenshots");
-    query.reset();
-    if (step == Statement::Step::Error)
-        return std::nullopt;
+    int code = 0;
+    std::optional<std::vector<ScreenshotRow>> rows = m_reader.screenshots(appId, &code);
+    if (code != 0)
+        *failure = readFailed(code);
     return rows;
 }
 
-ObjectContext::ReadFailure ObjectStore::readFailed(const char *what)
+ObjectContext::ReadFailure ObjectStore::readFailed(int code)
 {
-    const int code = m_reader->lastErrorCode();
-    const QString kind = QStringLiteral("Cannot read %1 from the store").arg(QLatin1String(what));
-    m_log.warn(kind, kind + QStringLiteral(": ") + m_reader->lastError());
     if (StoreSchema::isTransient(code))
         return ObjectContext::ReadFailure::Retry;
     if (m_rewrite->isUnderWay() || m_recoveryQueued || !m_writer)
@@ -505,18 +460,6 @@ std::optional<QString> ObjectStore::keepUnsavedChanges(QString *error)
     if (!isUsable(openResult().outcome) || !hasUnsavedChanges())
         return std::nullopt;
     return m_rewrite->keepUnsavedChanges(error);
-}
-
-int ObjectStore::waitForWriter(void *context, int attempts)
-{
-    // Another process's lock is never waited for on the UI thread: the read is tried again
-    // later, or done by whoever needs it off that thread.
-    const auto *store = static_cast<const ObjectStore *>(context);
-    if (!store->m_writer || !store->m_writer->isCommitting()
-        || attempts * kWriterPollMs >= kWriterWaitMs)
-        return 0;
-    sqlite3_sleep(kWriterPollMs);
-    return 1;
 }
 
 void ObjectStore::whenCommitted(std::function<void()> handler)

@@ -18,9 +18,9 @@
 #include "core/store/StoreCheck.h"
 #include "core/store/StoreFiles.h"
 #include "core/store/StoreLock.h"
+#include "core/store/StoreReader.h"
 #include "core/store/StoreRewrite.h"
 #include "core/store/StoreWriter.h"
-#include "platform/ThrottledLog.h"
 
 #include <QObject>
 #include <QString>
@@ -36,9 +36,6 @@
 #include <vector>
 
 namespace tanvill {
-
-class Database;
-class Statement;
 
 class ObjectStore : public QObject, private StoreRewrite::Store
 {
@@ -259,20 +256,16 @@ private:
     std::optional<QByteArray> readDescription(qint64 appId, ObjectContext::ReadFailure *failure);
     std::optional<std::vector<ScreenshotRow>> readScreenshots(qint64 appId,
                                                               ObjectContext::ReadFailure *failure);
-    // A read on the UI thread failed: repairs the file later when SQLite found it damaged,
-    // or when it left its path or was emptied.
-    ObjectContext::ReadFailure readFailed(const char *what);
-    // SQLite's busy handler of the reader: waits a moment for this process's writer only.
-    static int waitForWriter(void *store, int attempts);
+    // A read on the UI thread failed with SQLite's code: repairs the file later when SQLite
+    // found it damaged, or when it left its path or was emptied.
+    ObjectContext::ReadFailure readFailed(int code);
 
     QString m_path;
     // The identity the store's file carries, and every file written anew from it.
     quint32 m_identity = 0;
     std::unique_ptr<ObjectContext> m_context;
-    std::unique_ptr<Database> m_reader;
-    std::unique_ptr<Statement> m_descriptionQuery;
-    std::unique_ptr<Statement> m_screenshotQuery;
     std::unique_ptr<StoreWriter> m_writer;
+    StoreReader m_reader;
     LockWaitLimit m_lockWaits;
     StoreLock m_lock;
     std::unique_ptr<StoreRewrite> m_rewrite;
@@ -303,9 +296,6 @@ private:
     QTimer m_checkTimer;
     int m_checkDelayMs = kCheckDelayMs;
     int m_checkRetryMs = kCheckRetryMs;
-
-    // Reads that fail may fail by the thousand.
-    ThrottledLog m_log;
 
     struct Outcome
     {

@@ -240,8 +240,8 @@ bool ObjectStore::awaitFile(const QString &path, OpenResult *result)
 
 bool ObjectStore::tryOpen(const QString &path, QString *error, int *code, bool check)
 {
-    m_reader = std::make_unique<Database>();
-    Database &db = *m_reader;
+    m_reader.close();
+    Database &db = m_reader.connection();
     auto fail = [&](const QString &reason, int failureCode = -1) {
         *error = reason.isEmpty() ? db.lastError() : reason;
         *code = failureCode >= 0 ? failureCode : db.lastErrorCode();

@@ -61,6 +61,14 @@ const QStringList &migrations()
         // The currency of each application's prices; empty for the prices an older version
         // kept, which the lists controller takes to be in the "currencyCode" of the day.
         QStringLiteral("ALTER TABLE apps ADD COLUMN currency_code TEXT NOT NULL DEFAULT ''"),
+        // Applications whose description and screenshots the file lacks: a file of kept
+        // changes written while the store could not be read. They are fetched from the store
+        // again, archived ones too; writing an application's description takes it off.
+        QStringLiteral(R"(
+            CREATE TABLE IF NOT EXISTS content_to_fetch (
+                app_id INTEGER PRIMARY KEY REFERENCES apps(id) ON DELETE CASCADE
+            );
+        )"),
     };
     return all;
 }

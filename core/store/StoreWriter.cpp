@@ -21,12 +21,15 @@ struct StoreWriter::Statements
     Statement deleteList;
     Statement deleteApp;
     Statement deleteScreenshot;
+    Statement markContentToFetch;
+    Statement contentFetched;
 
     bool isValid() const
     {
         return upsertList.isValid() && upsertApp.isValid() && upsertDescription.isValid()
             && upsertScreenshot.isValid() && deleteList.isValid() && deleteApp.isValid()
-            && deleteScreenshot.isValid();
+            && deleteScreenshot.isValid() && markContentToFetch.isValid()
+            && contentFetched.isValid();
     }
 };
 
@@ -78,7 +81,7 @@ template<typename... Values> bool runWith(Statement &statement, const Values &..
     return statement.run();
 }
 
-// Runs a statement that deletes by ?1 for each identifier; false at the first failure.
+// Runs a statement on ?1 for each identifier; false at the first failure.
 bool deleteEach(Statement &statement, const std::vector<qint64> &ids)
 {
     for (const qint64 id : ids) {
@@ -131,6 +134,8 @@ bool StoreWriter::start(const QString &path, QString *error)
         db.prepare(QStringLiteral("DELETE FROM lists WHERE id = ?1")),
         db.prepare(QStringLiteral("DELETE FROM apps WHERE id = ?1")),
         db.prepare(QStringLiteral("DELETE FROM screenshots WHERE id = ?1")),
+        db.prepare(QStringLiteral("INSERT OR IGNORE INTO content_to_fetch (app_id) VALUES (?1)")),
+        db.prepare(QStringLiteral("DELETE FROM content_to_fetch WHERE app_id = ?1")),
     });
     if (!m_statements->isValid()) {
         if (error)
@@ -257,6 +262,10 @@ StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
             statements.upsertDescription.bindUtf8(2, *row.description);
             if (!statements.upsertDescription.run())
                 return fail();
+            // A description is written as the store gave it, its screenshots alongside: the
+            // file no longer lacks them.
+            if (!runWith(statements.contentFetched, row.id))
+                return fail();
         }
     }
     for (const ScreenshotRow &row : changes.screenshots) {
@@ -265,7 +274,8 @@ StoreWriter::Outcome StoreWriter::commit(const ChangeSet &changes)
     }
     if (!deleteEach(statements.deleteScreenshot, changes.deletedScreenshots)
         || !deleteEach(statements.deleteApp, changes.deletedApps)
-        || !deleteEach(statements.deleteList, changes.deletedLists))
+        || !deleteEach(statements.deleteList, changes.deletedLists)
+        || !deleteEach(statements.markContentToFetch, changes.contentToFetch))
         return fail();
     if (!transaction.commit())
         return fail();

@@ -1,12 +1,14 @@
 #include "StoreClientTestSupport.h"
 
 #include "core/ListsControllerNotifications.h"
+#include "core/store/Database.h"
 #include "platform/Analytics.h"
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <nlohmann/json.hpp>
@@ -212,6 +214,43 @@ TEST_F(Refreshing, AfterARestartWhatIsStoredStaysUnwrittenAndNewScreenshotsRepla
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM screenshots"), 3);
     reopen();
     EXPECT_EQ(controller().apps().front()->screenshotUrls(), answer.screenshots);
+}
+
+TEST_F(Refreshing, AKeptFileMadeWhileAnotherProgramHeldTheStoreGetsBackEveryDescription)
+{
+    const auto watched = watch({ result("1", "Watched", 2), result("2", "Archived", 3) });
+    controller().archiveApp(watched[1]);
+    controller().saveWithAsync(false);
+    // After a start nothing is read of descriptions and screenshots before it is asked for;
+    // then another program holds the store, and the changes are kept at quitting.
+    reopen();
+    Database other;
+    ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
+    controller().apps().front()->setNotes(QStringLiteral("kept"));
+    QString error;
+    const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
+    ASSERT_TRUE(kept) << error.toStdString();
+    ASSERT_TRUE(other.exec("ROLLBACK"));
+    other.close();
+    close();
+    ASSERT_TRUE(QFile::remove(storePath()) && QFile::rename(*kept, storePath()));
+
+    reopen();
+    const auto archived = [this] {
+        for (App *app : context().apps()) {
+            if (app->identifier() == "2")
+                return app;
+        }
+        return static_cast<App *>(nullptr);
+    };
+    ASSERT_TRUE(archived() && archived()->archived());
+    ASSERT_TRUE(test::waitFor([&] { return !archived()->needsStoreContent(); }));
+    controller().saveWithAsync(false);
+    reopen();
+    EXPECT_EQ(archived()->appStoreDescription(), "Archived does things.");
+    EXPECT_EQ(archived()->screenshotUrls(), result("2", "Archived", 3).screenshotUrls);
+    EXPECT_EQ(controller().apps().front()->notes(), "kept");
+    EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
 }
 
 TEST_F(Refreshing, HostileAnswersNeitherWipeStoredValuesNorAnnounceChanges)
