@@ -49,8 +49,12 @@ public:
     LinkLoop(Services &services, Windows windows, QString folder = LinkInbox::defaultFolder(),
              LinkFolder::StepHook folderSteps = {});
 
-    // A message from a launch, this one's own included: a "tanvill:" link or "reopen".
-    instance::Answer takeMessage(const QString &message);
+    // Who sent a message: a later launch, or the launch of this copy.
+    enum class From { Launch, ThisLaunch };
+    // A message from a launch, this one's own included: a "tanvill:" link or "reopen". This
+    // launch's own link, when it cannot be kept, is added all the same while the store is this
+    // copy's: nobody else would add it.
+    instance::Answer takeMessage(const QString &message, From from = From::Launch);
     // Links taken and not let go yet: neither committed with their apps nor refused.
     int waitingLinkCount() const { return m_inbox.waitingCount(); }
 
