@@ -139,7 +139,8 @@ int run(int argc, char **argv)
     // This launch's own link is taken like one handed over by a later launch, and added once
     // launch has finished and the store is there.
     if (ownMessage != SingleInstance::kReopenMessage) {
-        const instance::Answer answer = delegate.takeMessage(ownMessage);
+        const instance::Answer answer
+            = delegate.takeMessage(ownMessage, LinkLoop::From::ThisLaunch);
         linkInHand.reset();
         if (answer.kind == instance::Answer::Kind::Refused)
             tellLinkNotTaken(answer.why, services.alertPresenter());

@@ -27,6 +27,11 @@ Alert alertForError(const Error &error, QObject *window)
     return alert;
 }
 
+AlertAnswer AlertAnswer::unanswered(const Alert &alert)
+{
+    return { alert.cancelButtonIndex(), false, false };
+}
+
 AlertPresenter &AlertPresenter::current()
 {
     return SharedInstance<AlertPresenter>::get("AlertPresenter::current");
@@ -56,7 +61,7 @@ void ConsoleAlertPresenter::present(const Alert &alert, Completion completion)
 AlertAnswer ConsoleAlertPresenter::runModal(const Alert &alert)
 {
     qWarning().noquote() << alert.messageText << alert.informativeText;
-    return { alert.cancelButtonIndex(), false };
+    return AlertAnswer::unanswered(alert);
 }
 
 void RecordingAlertPresenter::presentError(const Error &error, QObject *, Completion completion)

@@ -49,6 +49,13 @@ struct AlertAnswer
 {
     int buttonIndex = 0; // index into Alert::buttons
     bool suppressionChecked = false;
+    // Whether the user chose it. An alert whose loop ended without a choice (a logout, the
+    // event loop quitting, its window gone) or that nobody could be asked is no answer: it
+    // gives the cancelling button, yet nothing it was to tell counts as told.
+    bool answered = true;
+
+    // The answer of an alert nobody answered.
+    static AlertAnswer unanswered(const Alert &alert);
 };
 
 class AlertPresenter
@@ -76,8 +83,8 @@ public:
 };
 
 // For processes without a display: writes alerts to the console and answers every question
-// with its cancelling button, so that nobody is taken to have agreed to a step they were never
-// asked about.
+// with its cancelling button, unanswered, so that nobody is taken to have agreed to a step they
+// were never asked about, or to have read what nobody may have seen.
 class ConsoleAlertPresenter : public AlertPresenter
 {
 public:

@@ -4,6 +4,7 @@
 #include "platform/QuittingAnswerer.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +32,10 @@ constexpr int kMaxPeers = 8;
 // A connection that has not sent its whole message after this long makes room for a new one
 // when every place is taken: a launch sends its message as soon as it is connected.
 constexpr int kIdleBeforeMakingRoomMs = 100;
+// How soon a socket that could not be made again, its folder there, is tried again; each try
+// waits twice as long as the one before, up to the longest wait.
+constexpr int kFirstRetryMs = 250;
+constexpr int kLongestRetryMs = 60000;
 
 bool addressOf(const QByteArray &name, sockaddr_un *address)
 {
@@ -99,29 +104,77 @@ bool InstanceServer::listen(QString *error)
     m_server = server;
     // Launches take an instance whose socket is gone for one that is ending, and wait for it
     // to end: a socket removed or replaced while this one runs (a cleaner of the runtime
-    // folder, a user) is made again.
-    auto *watcher = new QFileSystemWatcher(this);
-    watcher->addPath(QFileInfo(m_socketPath).absolutePath());
-    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &InstanceServer::checkSocket);
+    // folder, a user), or its folder removed and made again (a logout and login of the same
+    // user), is made again.
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &InstanceServer::checkSocket);
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &InstanceServer::checkSocket);
+    watchFolder();
     return true;
+}
+
+void InstanceServer::watchFolder()
+{
+    QString folder = QFileInfo(m_socketPath).absolutePath();
+    while (!QFileInfo(folder).isDir() && QFileInfo(folder).path() != folder)
+        folder = QFileInfo(folder).path();
+    const std::optional<instance::FileId> id = instance::fileIdAt(folder);
+    if (folder == m_watchedFolder && id == m_watchedFolderId
+        && m_watcher->directories().contains(folder))
+        return;
+    if (!m_watcher->directories().isEmpty())
+        m_watcher->removePaths(m_watcher->directories());
+    m_watchedFolder = folder;
+    m_watchedFolderId = id;
+    if (!m_watcher->addPath(folder)) {
+        qWarning().noquote() << "The folder of the socket later launches reach this instance "
+                                "at cannot be watched:"
+                             << folder;
+        retryLater();
+    }
+}
+
+void InstanceServer::retryLater()
+{
+    if (m_retry->isActive())
+        return;
+    m_retry->start(std::clamp(m_retry->interval() * 2, kFirstRetryMs, kLongestRetryMs));
 }
 
 void InstanceServer::checkSocket()
 {
     // Quitting closed the server: launches are told so until the end, through what stays.
-    if (!m_server || !m_server->isListening() || instance::fileIdAt(m_socketPath) == m_ownSocket
-        || someoneListensAt(QFile::encodeName(m_socketPath)))
+    if (!m_server || !m_server->isListening())
         return;
+    watchFolder();
+    if (instance::fileIdAt(m_socketPath) == m_ownSocket
+        || someoneListensAt(QFile::encodeName(m_socketPath))) {
+        m_retry->setInterval(0);
+        return;
+    }
     QString error;
     QLocalServer *server = listenInPlace(&error);
     if (!server) {
-        const QString message
-            = QStringLiteral("The socket later launches reach this instance at is gone, and "
-                             "cannot be made again: %1")
-                  .arg(error);
-        m_log.warn(QStringLiteral("socket gone"), message);
+        // A folder that comes back is seen coming: said once each time it goes.
+        if (m_watchedFolder != QFileInfo(m_socketPath).absolutePath()) {
+            if (!std::exchange(m_folderGone, true))
+                qWarning().noquote() << "The socket later launches reach this instance at is "
+                                        "gone with its folder; it is made again once the "
+                                        "folder is back:"
+                                     << m_socketPath;
+            return;
+        }
+        m_log.warn(QStringLiteral("socket gone"),
+                   QStringLiteral("The socket later launches reach this instance at is gone, "
+                                  "and cannot be made again now: %1")
+                       .arg(error));
+        retryLater();
         return;
     }
+    m_folderGone = false;
+    m_retry->setInterval(0);
     // What came to the old socket before it went is served; then it takes no more.
     QLocalServer *old = std::exchange(m_server, server);
     while (old->waitForNewConnection(0) && old->hasPendingConnections())
@@ -130,6 +183,7 @@ void InstanceServer::checkSocket()
     delete old;
     qWarning().noquote() << "The socket later launches reach this instance at was made again:"
                          << m_socketPath;
+    emit socketMadeAgain();
 }
 
 QLocalServer *InstanceServer::listenInPlace(QString *error)

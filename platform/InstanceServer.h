@@ -8,8 +8,8 @@
 // without an answer. When all places are taken, one that has not sent its whole message within
 // a moment makes room for a new one; only when none has is the new one closed unanswered. A
 // socket removed or replaced while it runs is made again, unless something else listens there
-// now. Once
-// the instance begins to quit, a QuittingAnswerer answers every launch, the ones accepted but
+// now; so is one whose whole folder was removed, once the folder is there again. Once the
+// instance begins to quit, a QuittingAnswerer answers every launch, the ones accepted but
 // not answered yet included. At its end it removes the socket while the socket is still its
 // own. SingleInstance makes one when its launch becomes the running instance.
 
@@ -24,8 +24,10 @@
 #include <optional>
 #include <vector>
 
+class QFileSystemWatcher;
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 namespace tanvill {
 
@@ -53,6 +55,10 @@ public:
     // From now until it ends, every launch is answered "quitting" and no message is taken.
     void beginQuitting();
 
+signals:
+    // The socket was made again, after it or its folder had gone.
+    void socketMadeAgain();
+
 private:
     struct Peer;
 
@@ -61,6 +67,11 @@ private:
     QLocalServer *listenInPlace(QString *error);
     // Makes the socket again when it left its path.
     void checkSocket();
+    // Watches the socket's folder, or while it is gone the nearest folder above it that is
+    // there, so that its coming back is seen too.
+    void watchFolder();
+    // Tries again later, when the socket could not be made again though its folder is there.
+    void retryLater();
     void acceptConnections(QLocalServer *server);
     bool makeRoom();
     void readMessage(Peer &peer);
@@ -70,6 +81,12 @@ private:
     QString m_socketPath;
     QLocalServer *m_server = nullptr;
     std::optional<instance::FileId> m_ownSocket;
+    QFileSystemWatcher *m_watcher = nullptr;
+    // The folder watched, and what it was when the watch began.
+    QString m_watchedFolder;
+    std::optional<instance::FileId> m_watchedFolderId;
+    QTimer *m_retry = nullptr;
+    bool m_folderGone = false;
     // The connections being served, oldest first.
     std::vector<std::shared_ptr<Peer>> m_peers;
     MessageHandler m_handler;

@@ -78,6 +78,7 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
     std::optional<QDeadlineTimer> busyDeadline;
     std::optional<QDeadlineTimer> quittingDeadline;
     m_unansweredSocket.reset();
+    m_metRunningInstance = false;
     // Pauses between tries grow, so that a busy instance is not met with a flood.
     int pauseMs = 50;
     for (;;) {
@@ -143,7 +144,9 @@ SingleInstance::Role SingleInstance::start(const QString &message, int timeoutMs
 SingleInstance::Role SingleInstance::giveUpAsked()
 {
     m_failure = Failure::AskedToEnd;
-    m_errorString = QStringLiteral("this launch was asked to end while it waited");
+    m_errorString = m_metRunningInstance
+        ? QStringLiteral("this launch was asked to end while it waited")
+        : QStringLiteral("this launch was asked to end as it started");
     return Role::NotAnswered;
 }
 
@@ -199,6 +202,7 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
            && !askedToEnd())
         socket.waitForConnected(slice(connecting));
     if (socket.state() == QLocalSocket::ConnectedState) {
+        m_metRunningInstance = true;
         lock.unlock();
         if (m_hold)
             m_hold->letGoToHandOver();
@@ -212,6 +216,7 @@ SingleInstance::Role SingleInstance::attempt(const QString &message, int timeout
     // Something listens there, but takes no connection now (as many wait as it lets wait).
     if (socket.state() == QLocalSocket::ConnectingState
         || socket.error() == QLocalSocket::SocketTimeoutError) {
+        m_metRunningInstance = true;
         m_unansweredSocket = listening;
         m_errorString = QStringLiteral("the running instance does not accept connections");
         return Role::NotAnswered;
@@ -311,6 +316,7 @@ SingleInstance::Role SingleInstance::listen(Refusal &refusal)
     case FileLock::Result::Locked:
         break;
     case FileLock::Result::Held:
+        m_metRunningInstance = true;
         refusal = Refusal::Quitting;
         m_errorString = QStringLiteral("the running instance is still ending");
         return Role::NotAnswered;
@@ -327,7 +333,21 @@ SingleInstance::Role SingleInstance::listen(Refusal &refusal)
         return Role::Alone;
     m_server = server.release();
     m_place = std::move(place);
+    connect(m_server, &InstanceServer::socketMadeAgain, this, &SingleInstance::retakePlace);
     return Role::Primary;
+}
+
+void SingleInstance::retakePlace()
+{
+    // The place went with the socket's folder: it is this instance's again, unless a launch
+    // that found the folder empty has taken it meanwhile.
+    if (!m_place || m_place->isInPlace())
+        return;
+    auto place = std::make_unique<FileLock>();
+    QString error;
+    if (place->tryLock(instance::placePath(m_socketPath), instance::kLockMode, true, &error)
+        == FileLock::Result::Locked)
+        m_place = std::move(place);
 }
 
 } // namespace tanvill

@@ -102,6 +102,9 @@ public:
     // instance's words, otherwise words for the log.
     QString errorString() const { return m_errorString; }
     Failure failure() const { return m_failure; }
+    // Whether the last start() met a running instance (one that answered, did not, or was still
+    // ending): a launch asked to end before it did waited for nobody.
+    bool metRunningInstance() const { return m_metRunningInstance; }
 
 private:
     // How the running instance answered, when it did not take the message.
@@ -121,10 +124,13 @@ private:
     // Waits that long, or less when the launch is asked to end meanwhile: false then.
     bool pause(int milliseconds) const;
     Role giveUpAsked();
+    // Holds the place again once the socket was made again in a folder made anew.
+    void retakePlace();
 
     QString m_socketPath;
     QString m_errorString;
     Failure m_failure = Failure::None;
+    bool m_metRunningInstance = false;
     InstanceServer *m_server = nullptr;
     // A socket at which nothing took the message.
     std::optional<instance::FileId> m_unansweredSocket;

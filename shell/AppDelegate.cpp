@@ -286,11 +286,14 @@ void AppDelegate::saveThenQuit()
                 = Strings::localizedFormat(QStringLiteral("QuitSaveFailedMessage"), { *error });
             alert.buttons = { Strings::localized("QuitSaveFailedRetry"),
                               Strings::localized("QuitSaveFailedQuitAnyway") };
-            if (self->m_services.alertPresenter().runModal(alert).buttonIndex == 0) {
+            const AlertAnswer answer = self->m_services.alertPresenter().runModal(alert);
+            if (answer.answered && answer.buttonIndex == 0) {
                 self->saveThenQuit();
                 return;
             }
-            self->keepUnsavedChanges(true);
+            // Unanswered, the alert's loop ended under it (the session ends): the quit goes on,
+            // and the next start tells where the changes are.
+            self->keepUnsavedChanges(answer.answered);
             // Everything is kept: the last save as the process ends does not wait for the store
             // again.
             self->m_keptAsQuitting = true;
@@ -345,32 +348,23 @@ void AppDelegate::keepUnsavedChanges(bool tell)
         return;
     if (!kept)
         qCritical().noquote() << "Your unsaved changes could not be kept anywhere:" << error;
-    if (!tell) {
-        // Nobody was told of this file yet: the next start does.
-        if (kept && *kept != m_keptChangesShown) {
-            // It holds everything this run kept before: the earlier ones need no word.
-            const QStringList earlier = std::exchange(m_keptChangesOfThisRun, { *kept });
-            if (!changeKeptChangesNotices(settings(), [&kept, &earlier](QStringList &files) {
-                    for (const QString &file : earlier)
-                        files.removeAll(file);
+    // The next start tells of the file, unless the user learns of it now: whatever ends the
+    // process while the alert is up, the notice waits.
+    if (kept && *kept != m_keptChangesShown) {
+        // It holds everything this run kept before: the earlier ones need no word.
+        const QStringList earlier = std::exchange(m_keptChangesOfThisRun, { *kept });
+        if (!changeKeptChangesNotices(settings(), [&kept, &earlier](QStringList &files) {
+                for (const QString &file : earlier)
+                    files.removeAll(file);
+                if (!files.contains(*kept))
                     files << *kept;
-                }))
-                qCritical().noquote() << "The next start cannot be told where your changes are "
-                                         "kept, as the settings cannot be written:"
-                                      << *kept;
-        }
+            }))
+            qCritical().noquote() << "The next start cannot be told where your changes are "
+                                     "kept, as the settings cannot be written:"
+                                  << *kept;
+    }
+    if (!tell)
         return;
-    }
-    if (kept) {
-        // Told now, of a file holding the latest of everything this run kept.
-        m_keptChangesShown = *kept;
-        changeKeptChangesNotices(settings(), [this, &kept](QStringList &files) {
-            for (const QString &file : std::as_const(m_keptChangesOfThisRun))
-                files.removeAll(file);
-            files.removeAll(*kept);
-        });
-        m_keptChangesOfThisRun.clear();
-    }
     Alert alert;
     alert.style = kept ? Alert::Style::Informational : Alert::Style::Critical;
     alert.messageText
@@ -379,20 +373,27 @@ void AppDelegate::keepUnsavedChanges(bool tell)
         ? Strings::localizedFormat(QStringLiteral("UnsavedChangesKeptMessage"),
                                    { QDir::toNativeSeparators(*kept) })
         : error;
-    m_services.alertPresenter().runModal(alert);
+    if (!m_services.alertPresenter().runModal(alert).answered || !kept)
+        return;
+    // Told now, of a file holding the latest of everything this run kept.
+    m_keptChangesShown = *kept;
+    changeKeptChangesNotices(settings(), [this, &kept](QStringList &files) {
+        for (const QString &file : std::as_const(m_keptChangesOfThisRun))
+            files.removeAll(file);
+        files.removeAll(*kept);
+    });
+    m_keptChangesOfThisRun.clear();
 }
 
 void AppDelegate::tellAboutKeptChanges()
 {
-    QStringList told;
-    changeKeptChangesNotices(settings(), [&told](QStringList &files) {
-        told = files;
-        files.clear();
+    QStringList notices;
+    // Gone: the user has dealt with it.
+    changeKeptChangesNotices(settings(), [&notices](QStringList &files) {
+        files.removeIf([](const QString &kept) { return !QFileInfo(kept).isFile(); });
+        notices = files;
     });
-    for (const QString &kept : std::as_const(told)) {
-        // Gone: the user has dealt with it.
-        if (!QFileInfo(kept).isFile())
-            continue;
+    for (const QString &kept : std::as_const(notices)) {
         Alert alert;
         alert.style = Alert::Style::Warning;
         alert.messageText = Strings::localized("UnsavedChangesKeptOnQuitTitle");
@@ -400,7 +401,14 @@ void AppDelegate::tellAboutKeptChanges()
             QStringLiteral("UnsavedChangesKeptOnQuitMessage"),
             { QDir::toNativeSeparators(kept),
               QDir::toNativeSeparators(m_services.listsController().objectStore().path()) });
-        m_services.alertPresenter().present(alert);
+        // Told once the user has answered: an alert the program ends under is told again at
+        // the next start.
+        m_services.alertPresenter().present(
+            alert, [self = QPointer<AppDelegate>(this), kept](const AlertAnswer &answer) {
+                if (answer.answered && self)
+                    changeKeptChangesNotices(
+                        self->settings(), [&kept](QStringList &files) { files.removeAll(kept); });
+            });
     }
 }
 

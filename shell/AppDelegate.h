@@ -87,7 +87,11 @@ public:
 
     // A message from a launch, this one's own included: a "tanvill:" link or "reopen" (see
     // LinkLoop).
-    instance::Answer takeMessage(const QString &message) { return m_linkLoop.takeMessage(message); }
+    instance::Answer takeMessage(const QString &message,
+                                 LinkLoop::From from = LinkLoop::From::Launch)
+    {
+        return m_linkLoop.takeMessage(message, from);
+    }
     // Links taken and not let go yet.
     int waitingLinkCount() const { return m_linkLoop.waitingLinkCount(); }
 
@@ -176,11 +180,12 @@ private:
     void endQuit();
     // The files of changes this run kept are held by the store now.
     void forgetChangesKeptEarlier();
-    // Changes that cannot reach the store when the program ends go to a file beside it; with
-    // `tell`, the user learns where; the next start tells them in any case.
+    // Changes that cannot reach the store when the program ends go to a file beside it, and
+    // the next start tells the user where; with `tell`, an alert tells them now, and once they
+    // have answered it the next start has nothing to tell.
     void keepUnsavedChanges(bool tell);
     // At the start after changes were kept at quitting: where each file is and how to go on
-    // with it, once.
+    // with it, until the user has answered that alert.
     void tellAboutKeptChanges();
 
     Services &m_services;

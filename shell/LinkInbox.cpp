@@ -79,6 +79,12 @@ bool LinkInbox::take(const QString &link, QString *error)
     return true;
 }
 
+void LinkInbox::holdUnkept(const QString &link)
+{
+    if (!find(link))
+        insert({ link, LinkFolder::newName() });
+}
+
 QStringList LinkInbox::gather(UserDefaults *settings)
 {
     const LinkFolder::Listing listing = m_folder.list();

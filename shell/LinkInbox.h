@@ -10,9 +10,10 @@
 // removes them, an added link's only once the store has committed its app. A passing failure
 // (no network, a store that fails or does not answer) leaves the link kept and puts it aside
 // until the next refresh or start. A link that cannot be written is not taken, and whoever
-// was to take it says so (LinkLoop refuses it; a launch tells its user). The link loop asks it, and
-// a launch that keeps its own link; nothing else reads or writes the folder, or the "pendingLinks"
-// setting earlier versions kept links in.
+// was to take it says so (LinkLoop refuses it; a launch tells its user), but for the start's own
+// link in a copy that holds the store, which is held in memory and added. The link loop asks it,
+// and a launch that keeps its own link; nothing else reads or writes the folder, or the
+// "pendingLinks" setting earlier versions kept links in.
 
 #include "shell/LinkFolder.h"
 
@@ -51,6 +52,9 @@ public:
     // Keeps `link` at once, unless it waits already. False, with why in `error`, when it could
     // not be written: it is then not taken.
     bool take(const QString &link, QString *error = nullptr);
+    // Holds `link` in this process's memory alone, unless it waits already: a link that could
+    // not be kept, which this copy adds itself. keepUnkept() tries to keep it once more.
+    void holdUnkept(const QString &link);
     bool isWaiting(const QString &link) const;
     int waitingCount() const { return int(m_entries.size()); }
     // Whether it is in the folder, rather than in memory alone.

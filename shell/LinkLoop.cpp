@@ -56,7 +56,7 @@ LinkLoop::LinkLoop(Services &services, Windows windows, QString folder,
     connect(&m_messageTimer, &QTimer::timeout, this, &LinkLoop::processPendingMessages);
 }
 
-instance::Answer LinkLoop::takeMessage(const QString &message)
+instance::Answer LinkLoop::takeMessage(const QString &message, From from)
 {
     if (message == SingleInstance::kReopenMessage) {
         m_reopenRequested = true;
@@ -71,12 +71,22 @@ instance::Answer LinkLoop::takeMessage(const QString &message)
         // that is not on the disk is refused, and its launch tells its user why. (Holding the
         // answer until the app is in the store instead would keep launches waiting on the
         // network and on another program's hold on the store, beyond what they wait.)
+        const bool storeUsable
+            = ObjectStore::isUsable(m_services.listsController().openResult().outcome);
         if (!m_inbox.take(message, &error)) {
-            qCritical().noquote() << "A link could not be kept, and was not taken:" << error;
-            return instance::Answer::refused(
-                Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
+            if (from == From::Launch || !storeUsable) {
+                qCritical().noquote() << "A link could not be kept, and was not taken:" << error;
+                return instance::Answer::refused(
+                    Strings::localizedFormat(QStringLiteral("LinkRefusedNotKept"), { error }));
+            }
+            // Straight into the store: the user hears only if its app cannot be added now
+            // either (the alert about links put aside says they are not kept).
+            qWarning().noquote() << "This launch's link could not be kept for later; its app is "
+                                    "added now:"
+                                 << error;
+            m_inbox.holdUnkept(message);
         }
-        if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
+        if (!storeUsable)
             tellKeptForLater();
     }
     // Handled on a fresh turn: the launch has its answer first.

@@ -4,13 +4,14 @@
 // the addition of its app, "reopen" into a window. A message is answered at once: a link is
 // kept first (LinkInbox) and then answered taken; it is refused, and the launch told why, when
 // LinkInbox::kMaxWaiting links wait already, or when it cannot be kept: a launch is told its
-// link was taken only once it is on the disk. Messages are handled on a later turn of the event
-// loop, once launch has finished, one at a time, in order and while no modal window is open; the
-// next waits until the alert about the one before (if any) is answered. A link that waits already,
-// or a second reopen, counts once. A link whose app was added is let go once the store has
-// committed the app; one the store does not answer for now is put aside, with those waiting after
-// it, until the next refresh or start. Of the application it asks only for its windows. The
-// application's delegate owns one and hands it what launches send.
+// link was taken only once it is on the disk (this copy's own start link, which nobody else
+// would add, is added all the same while the store is this copy's). Messages are handled on a later
+// turn of the event loop, once launch has finished, one at a time, in order and while no modal
+// window is open; the next waits until the alert about the one before (if any) is answered. A link
+// that waits already, or a second reopen, counts once. A link whose app was added is let go once
+// the store has committed the app; one the store does not answer for now is put aside, with those
+// waiting after it, until the next refresh or start. Of the application it asks only for its
+// windows. The application's delegate owns one and hands it what launches send.
 
 #include "platform/InstanceProtocol.h"
 #include "shell/LinkInbox.h"
@@ -49,8 +50,12 @@ public:
     LinkLoop(Services &services, Windows windows, QString folder = LinkInbox::defaultFolder(),
              LinkFolder::StepHook folderSteps = {});
 
-    // A message from a launch, this one's own included: a "tanvill:" link or "reopen".
-    instance::Answer takeMessage(const QString &message);
+    // Who sent a message: a later launch, or the launch of this copy.
+    enum class From { Launch, ThisLaunch };
+    // A message from a launch, this one's own included: a "tanvill:" link or "reopen". This
+    // launch's own link, when it cannot be kept, is added all the same while the store is this
+    // copy's: nobody else would add it.
+    instance::Answer takeMessage(const QString &message, From from = From::Launch);
     // Links taken and not let go yet: neither committed with their apps nor refused.
     int waitingLinkCount() const { return m_inbox.waitingCount(); }
 

@@ -308,12 +308,14 @@ QMessageBox *MessageBoxAlertPresenter::messageBox(const Alert &givenAlert)
 
 AlertAnswer MessageBoxAlertPresenter::answer(const QMessageBox &box, const Alert &alert)
 {
-    AlertAnswer answer;
-    // Closed without a button (the window's close button): the cancelling one.
+    // Closed by the window's close button or Escape, the box has its cancelling button
+    // clicked. No button at all: its loop ended without the user (a logout, the event loop
+    // quitting).
     const QAbstractButton *clicked = box.clickedButton();
-    answer.buttonIndex = clicked && clicked->property(kButtonIndex).isValid()
-        ? clicked->property(kButtonIndex).toInt()
-        : alert.cancelButtonIndex();
+    if (!clicked || !clicked->property(kButtonIndex).isValid())
+        return AlertAnswer::unanswered(alert);
+    AlertAnswer answer;
+    answer.buttonIndex = clicked->property(kButtonIndex).toInt();
     answer.suppressionChecked = box.checkBox() && box.checkBox()->isChecked();
     return answer;
 }
@@ -343,7 +345,7 @@ AlertAnswer MessageBoxAlertPresenter::runModal(const Alert &alert)
     QPointer<QMessageBox> guard(box);
     box->exec();
     if (!guard)
-        return { alert.cancelButtonIndex(), false };
+        return AlertAnswer::unanswered(alert);
     const AlertAnswer result = answer(*box, alert);
     delete box;
     return result;

@@ -25,7 +25,8 @@ public:
     // its path (one set aside, one that keeps changes) shows it whole and can be copied, as
     // one marked selectable can.
     static QMessageBox *messageBox(const Alert &alert);
-    // The answer a finished message box made by messageBox() gives.
+    // The answer a finished message box made by messageBox() gives: unanswered when its loop
+    // ended without a button chosen.
     static AlertAnswer answer(const QMessageBox &box, const Alert &alert);
 };
 

@@ -20,7 +20,8 @@ QString reasonFor(const SingleInstance &instance)
     case SingleInstance::Failure::Busy:
         return Strings::localized("LaunchBusy");
     case SingleInstance::Failure::AskedToEnd:
-        return Strings::localized("LaunchAskedToEnd");
+        return Strings::localized(instance.metRunningInstance() ? "LaunchAskedToEnd"
+                                                                : "LaunchAskedToEndAtStart");
     case SingleInstance::Failure::None:
     case SingleInstance::Failure::NoAnswer:
         break;

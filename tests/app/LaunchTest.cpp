@@ -558,6 +558,9 @@ TEST(Launch, AQuitSignalFromTheFirstLineOfMainToTheEndOfTheProcessIsHandled)
         EXPECT_EQ(program.process.exitCode(), atStart ? 1 : 0) << program.ending();
         EXPECT_EQ(keptLinks().join(' '), atStart ? kThingsLink : QString());
         EXPECT_EQ(program.waitForOutput("The link is kept"), atStart) << program.ending();
+        // No copy ran to wait for.
+        EXPECT_EQ(program.output.contains("asked to end as it started"), atStart)
+            << program.ending();
     }
 }
 

@@ -96,6 +96,7 @@ TEST(AlertPresenter, WithoutADisplayQuestionsAreAnsweredWithTheCancellingButton)
     question.cancelButton = 0;
     EXPECT_EQ(console.runModal(question).buttonIndex, 0) << "a question that cancels with No";
     EXPECT_EQ(console.runModal({}).buttonIndex, 0) << "the one OK button";
+    EXPECT_FALSE(console.runModal({}).answered) << "nobody may have read it";
 
     // Errors are dismissed with their first option; answers come after the call.
     std::optional<int> chosen;

@@ -1,18 +1,22 @@
 #include "platform/SingleInstance.h"
+#include "platform/FileLock.h"
 #include "platform/InstanceProtocol.h"
 #include "support/TestEnvironment.h"
 #include "support/TestLaunchHold.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QScopeGuard>
 #include <QThread>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <future>
+#include <mutex>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -30,10 +34,11 @@ QString socketPath()
 
 // A later launch: its own object on its own thread, as in a second process, while this
 // thread's event loop lets the running instance answer.
-SingleInstance::Role launchWith(const QString &message, QString *error = nullptr)
+SingleInstance::Role launchWith(const QString &message, QString *error = nullptr,
+                                const QString &path = socketPath())
 {
     auto launch = std::async(std::launch::async, [&] {
-        SingleInstance later(socketPath());
+        SingleInstance later(path);
         const SingleInstance::Role role = later.start(message);
         if (error)
             *error = later.errorString();
@@ -126,6 +131,47 @@ TEST(SingleInstance, ARunningInstanceWhoseSocketIsRemovedOrReplacedMakesItAgain)
         EXPECT_LT(waited.elapsed(), 5000);
     }
     EXPECT_EQ(received.size(), 2);
+}
+
+// The folder goes, and comes back once the instance has seen it go, or at once; twice each, the
+// later times in a folder made anew. The instance holds its place there again too.
+TEST(SingleInstance, ARunningInstanceWhoseFolderIsRemovedAndMadeAgainMakesItsSocketAgain)
+{
+    static std::mutex logged;
+    static QStringList warnings;
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &line) {
+              std::lock_guard lock(logged);
+              warnings << line;
+          });
+    const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+    const auto warned = [](const char *text) {
+        std::lock_guard lock(logged);
+        return warnings.filter(text).size();
+    };
+    const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/session";
+    const QString path = folder + "/instance-test";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    SingleInstance running(path);
+    QStringList received;
+    ASSERT_EQ(running.start("reopen"), SingleInstance::Role::Primary);
+    takeInto(running, received);
+    for (const bool seenGone : { true, false, true, false }) {
+        SCOPED_TRACE(seenGone ? "seen gone" : "at once");
+        const qsizetype before = warned("gone with its folder");
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        if (seenGone) {
+            ASSERT_TRUE(test::waitFor([&] { return warned("gone with its folder") > before; }));
+        }
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(test::waitFor([&] { return QFile::exists(path); }));
+        EXPECT_EQ(launchWith("reopen", nullptr, path), SingleInstance::Role::Forwarded);
+        FileLock place;
+        QString error;
+        EXPECT_EQ(place.tryLock(instance::placePath(path), instance::kLockMode, true, &error),
+                  FileLock::Result::Held);
+    }
+    EXPECT_EQ(received.size(), 4);
 }
 
 TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver)

@@ -382,6 +382,8 @@ TEST_F(LifeTest, EveryQuitKeepsChangesThatCannotBeWrittenAndTheNextStartSaysWher
         ASSERT_EQ(alerts->alerts.size(), told);
         for (const QString &name : { kept.value("Second"), ListsController::defaultStorePath() })
             EXPECT_TRUE(!told || alerts->alerts[0].informativeText.contains(name));
+        // The user answers.
+        test::drainEvents();
     }
 }
 
@@ -595,11 +597,21 @@ TEST_F(LifeTest, AKeptChangesNoticeIsForgottenOnlyByTheStartThatToldIt)
     services.settings().setValue(SettingsKeys::KeptUnsavedChanges, files);
     // This copy's own quit saves what it has: the notices are not its to forget.
     delegate.applicationWillTerminate();
+    // A start that ends under its alerts (a logout) has told nothing.
+    alerts->preparedAnswers = { AlertAnswer::unanswered({}), AlertAnswer::unanswered({}) };
+    {
+        AppDelegate ended(services);
+        ended.applicationDidFinishLaunching();
+        test::drainEvents();
+    }
+    EXPECT_EQ(services.settings().value(SettingsKeys::KeptUnsavedChanges).toStringList(), files);
+    alerts->alerts.clear();
     AppDelegate next(services);
     next.applicationDidFinishLaunching();
     ASSERT_EQ(alerts->alerts.size(), 2u);
     for (int n = 0; n < 2; ++n)
         EXPECT_TRUE(alerts->alerts[n].informativeText.contains(files[n]));
+    test::drainEvents();
     EXPECT_FALSE(services.settings().hasStoredValue(SettingsKeys::KeptUnsavedChanges));
 }
 
@@ -659,6 +671,24 @@ TEST_F(LifeTest, ALinkThatCannotBeKeptIsNotTakenAndItsLaunchHearsWhy)
         EXPECT_TRUE(QDir(LinkInbox::defaultFolder()).entryList(QDir::Files).isEmpty());
     }
     EXPECT_TRUE(alerts->alerts.empty()) << "the launch tells its user";
+}
+
+// A regular file where the folder would be: the start's own link goes straight into the store,
+// without a word; a later launch's is still refused.
+TEST_F(LifeTest, ThisStartsOwnLinkThatCannotBeKeptIsAddedAllTheSame)
+{
+    services.listsController().createList("Games");
+    test::FakeStore store;
+    store.setLookup({ "31" });
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(LinkInbox::defaultFolder()).path()));
+    ASSERT_TRUE(QFile(LinkInbox::defaultFolder()).open(QIODevice::WriteOnly));
+    EXPECT_EQ(delegate.takeMessage(test::linkTo("31"), LinkLoop::From::ThisLaunch).kind,
+              instance::Answer::Kind::Taken);
+    delegate.applicationDidFinishLaunching();
+    EXPECT_TRUE(test::waitFor([&] { return delegate.waitingLinkCount() == 0; }));
+    EXPECT_EQ(test::identifiersIn(services.listsController()), QStringList { "31" });
+    EXPECT_TRUE(alerts->alerts.empty());
+    EXPECT_EQ(delegate.takeMessage(test::linkTo("32")).kind, instance::Answer::Kind::Refused);
 }
 
 TEST(Life, ALaunchWhoseLinkIsNotTakenSaysSoAndKeepsTheLinkWhereItCan)

@@ -33,6 +33,7 @@
 #include "store/widgets/ChangesWindowController.h"
 #include "support/FakeStore.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -46,6 +47,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -190,6 +192,14 @@ void pressQuitKey(QWidget *fallback)
     QWidget *modal = QApplication::activeModalWidget();
     QWidget *target = modal ? (modal->focusWidget() ? modal->focusWidget() : modal) : fallback;
     QTest::keyClick(target, Qt::Key_Q, Qt::ControlModifier);
+}
+
+// A test before may have asked the event loop to end (a start that cannot use its store does),
+// which would end every modal loop at once: the request is spent in a loop of its own.
+void spendEarlierQuit()
+{
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 struct OpenThing
@@ -501,6 +511,75 @@ TEST(Quitting, WhileAnotherProgramHoldsTheStoreTheWindowsAnswerAndTheUserIsAsked
         if (c.answer == 1) {
             ASSERT_TRUE(other.open(folder.filePath(kept.front()), false));
             EXPECT_EQ(other.queryText("SELECT name FROM lists WHERE idx = 0"), "Renamed");
+        }
+    }
+}
+
+// Another program holds the store at a quit with a rename. At "could not save" the Quit key does
+// nothing; then the session ends there, or at the alert that says where the changes are kept
+// once Quit Anyway was chosen, or the user answers both. Only an answered alert about the kept
+// file leaves the next start nothing to tell.
+TEST(Quitting, AnAlertTheSessionEndsUnderLeavesTheKeptChangesToTheNextStart)
+{
+    // The buttons chosen in turn; after them the session ends.
+    const std::pair<const char *, std::vector<int>> cases[]
+        = { { "at could not save", {} }, { "at kept", { 1 } }, { "answered", { 1, 0 } } };
+    spendEarlierQuit();
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.first);
+        const std::vector<int> &clicks = testCase.second;
+        test::IsolatedHome home;
+        Database other;
+        QStringList boxes; // the messages of the boxes shown
+        {
+            Session run(true);
+            run.services->listsController().saveWithAsync(false);
+            ASSERT_TRUE(other.open(ListsController::defaultStorePath(), false)
+                        && other.exec("BEGIN EXCLUSIVE"));
+            run.app()->list()->setName("Renamed");
+            // Each box is answered from inside its own loop.
+            QPointer<QMessageBox> handled;
+            QTimer user;
+            QObject::connect(&user, &QTimer::timeout, [&] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (!box || box == handled)
+                    return;
+                handled = box;
+                boxes << box->text();
+                if (boxes.size() == 1) {
+                    pressQuitKey(nullptr);
+                    EXPECT_EQ(run.quits, 0);
+                    EXPECT_TRUE(box->isVisible()) << "the Quit key at the alert";
+                }
+                if (boxes.size() > qsizetype(clicks.size())) {
+                    // The session ends: the loop ends, no button chosen.
+                    box->done(QDialog::Rejected);
+                    return;
+                }
+                for (QAbstractButton *button : box->buttons())
+                    if (button->property("alertButtonIndex") == clicks[boxes.size() - 1])
+                        button->click();
+            });
+            user.start(10);
+            run.delegate->terminate();
+            ASSERT_TRUE(test::waitFor([&] { return run.quits == 1; }, 10000));
+            run.endProcess();
+        }
+        ASSERT_TRUE(other.exec("ROLLBACK"));
+        EXPECT_EQ(boxes.value(0), Strings::localized("QuitSaveFailedTitle"));
+        EXPECT_EQ(boxes.size(), clicks.empty() ? 1 : 2) << boxes.join(" / ").toStdString();
+        const QDir folder = QFileInfo(ListsController::defaultStorePath()).dir();
+        const QStringList kept = folder.entryList({ "Tanvill.unsaved-*.sqlite" });
+        ASSERT_EQ(kept.size(), 1);
+        // The next start.
+        test::ScriptedAlertPresenter *alerts = nullptr;
+        Services next(test::recordingServicesOptions(&alerts));
+        AppDelegate delegate(next);
+        delegate.applicationDidFinishLaunching();
+        const bool answered = clicks.size() == 2;
+        ASSERT_EQ(alerts->alerts.size(), answered ? 0u : 1u);
+        if (!answered) {
+            EXPECT_TRUE(alerts->alerts[0].informativeText.contains(kept.front()));
         }
     }
 }
