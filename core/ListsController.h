@@ -181,7 +181,7 @@ private:
     // Tells the batches under way but `applying` of an answer applied.
     void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update,
                            const ReloadBatch *applying);
-    void endWaitsFor(const QStringList &identifiers);
+    void endWaitsFor(const QSet<QString> &identifiers);
     // To standard output, where the refresh's lines have always gone.
     static void writeRefreshLine(const QString &line);
 
@@ -199,8 +199,25 @@ private:
     std::unique_ptr<ObjectStore> m_store;
     // The visible lists in order, worked out again after every change to them.
     mutable std::optional<std::vector<List *>> m_lists;
-    // Store identifiers whose refresh is under way, each with whether the user asked for it.
-    QHash<QString, bool> m_reloadingApps;
+    // A refresh under way of one store identifier: whether the user asked for it, the batch
+    // that ends it, and its look-up while that runs or its handler waits; then the store
+    // country it asked.
+    struct ReloadMark
+    {
+        bool userAsked = false;
+        const ReloadBatch *batch = nullptr;
+        std::weak_ptr<AppStoreLookUpOperation> lookUp;
+        QString answeredCountryCode;
+    };
+    // Ends the mark of `identifier` when its look-up was sent to another store than the one
+    // chosen now: the look-up is cancelled and the batch that marked it leaves the
+    // application to the caller, which asks again.
+    void endMarkOfAnotherStore(const QString &identifier);
+    // Notes which store a batch's look-up of `identifier` asked, once it answered.
+    void noteLookUpAnswered(const QString &identifier, const ReloadBatch *batch,
+                            const QString &askedCountryCode);
+    // Store identifiers whose refresh is under way.
+    QHash<QString, ReloadMark> m_reloadingApps;
     // The refreshes and reloads not yet ended, oldest first.
     std::vector<std::shared_ptr<ReloadBatch>> m_reloadBatches;
     List *m_archive = nullptr;
