@@ -157,7 +157,9 @@ public:
     // A reload the user asked for (High) goes ahead of every waiting refresh look-up and
     // looks its applications up even where a refresh is about to. A refresh leaves an
     // application to such a reload under way and ends after it; whichever of their look-ups
-    // finds a change, the refresh reports it too.
+    // finds a change, the refresh reports it too. An answer of another store than the one
+    // chosen when it comes is not applied, and a look-up sent to another store is no reason
+    // to leave an application to it: the application is asked again of the chosen store.
     void reloadApps(
         const std::vector<App *> &apps,
         std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)> completion,
