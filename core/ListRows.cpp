@@ -2,10 +2,12 @@
 
 #include "core/App.h"
 #include "core/List.h"
+#include "core/PriceTotals.h"
 
 #include <QHash>
 
 #include <algorithm>
+#include <tuple>
 
 namespace tanvill {
 
@@ -22,27 +24,23 @@ QString sectionTitle(const App *app, ListGrouping grouping)
     return grouping == ListGrouping::Developer ? app->developer() : description(app->appKind());
 }
 
-double totalPrice(const std::vector<App *> &apps)
-{
-    double total = 0.0;
-    for (const App *app : apps)
-        total += app->price().toDouble();
-    return total;
-}
-
 // Stable, so that applications that compare equal keep the list's order and a change of
 // one application moves only that application's row.
-void sortApps(std::vector<App *> &apps, ListSorting sorting)
+void sortApps(std::vector<App *> &apps, ListSorting sorting, const CurrencyOrder &currencies)
 {
     if (sorting == ListSorting::Price) {
-        std::vector<std::pair<double, App *>> keyed;
+        // By currency first: amounts are compared only within one.
+        std::vector<std::tuple<QString, double, App *>> keyed;
         keyed.reserve(apps.size());
         for (App *app : apps)
-            keyed.emplace_back(app->price().toDouble(), app);
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto &a, const auto &b) { return a.first < b.first; });
+            keyed.emplace_back(currencies.currencyOf(*app), app->price().toDouble(), app);
+        std::stable_sort(keyed.begin(), keyed.end(), [&currencies](const auto &a, const auto &b) {
+            if (std::get<0>(a) != std::get<0>(b))
+                return currencies.before(std::get<0>(a), std::get<0>(b));
+            return std::get<1>(a) < std::get<1>(b);
+        });
         for (std::size_t i = 0; i < apps.size(); ++i)
-            apps[i] = keyed[i].second;
+            apps[i] = std::get<2>(keyed[i]);
     } else if (sorting == ListSorting::Name) {
         std::vector<std::pair<QString, App *>> keyed;
         keyed.reserve(apps.size());
@@ -56,14 +54,16 @@ void sortApps(std::vector<App *> &apps, ListSorting sorting)
     }
 }
 
-void sortSections(std::vector<Section> &sections, ListSorting sorting)
+void sortSections(std::vector<Section> &sections, ListSorting sorting,
+                  const CurrencyOrder &currencies)
 {
     if (sorting == ListSorting::Price) {
-        std::vector<std::pair<double, std::size_t>> keyed;
+        std::vector<std::pair<PriceTotals, std::size_t>> keyed;
         for (std::size_t i = 0; i < sections.size(); ++i)
-            keyed.emplace_back(totalPrice(sections[i].apps), i);
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto &a, const auto &b) { return a.first < b.first; });
+            keyed.emplace_back(PriceTotals(sections[i].apps, currencies), i);
+        std::stable_sort(keyed.begin(), keyed.end(), [&currencies](const auto &a, const auto &b) {
+            return a.first.lessThan(b.first, currencies);
+        });
         std::vector<Section> sorted;
         sorted.reserve(sections.size());
         for (const auto &[total, index] : keyed)
@@ -110,10 +110,11 @@ TableRows rowsForList(const List *list, ListGrouping grouping, ListSorting sorti
     }
 
     if (sorting != ListSorting::None) {
+        const CurrencyOrder currencies = CurrencyOrder::ofChosenStore();
         for (Section &section : sections)
-            sortApps(section.apps, sorting);
+            sortApps(section.apps, sorting, currencies);
         if (sections.size() >= 2)
-            sortSections(sections, sorting);
+            sortSections(sections, sorting, currencies);
     }
 
     const bool titled = sections.size() >= 2;

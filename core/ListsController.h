@@ -157,7 +157,9 @@ public:
     // A reload the user asked for (High) goes ahead of every waiting refresh look-up and
     // looks its applications up even where a refresh is about to. A refresh leaves an
     // application to such a reload under way and ends after it; whichever of their look-ups
-    // finds a change, the refresh reports it too.
+    // finds a change, the refresh reports it too. An answer of another store than the one
+    // chosen when it comes is not applied, and a look-up sent to another store is no reason
+    // to leave an application to it: the application is asked again of the chosen store.
     void reloadApps(
         const std::vector<App *> &apps,
         std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)> completion,
@@ -181,7 +183,7 @@ private:
     // Tells the batches under way but `applying` of an answer applied.
     void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update,
                            const ReloadBatch *applying);
-    void endWaitsFor(const QStringList &identifiers);
+    void endWaitsFor(const QSet<QString> &identifiers);
     // Looks up every application, archived ones included, whose description and screenshots
     // the store's file lacks (a file of kept changes), and writes what the store gives.
     void fetchMissingStoreContent();
@@ -202,8 +204,25 @@ private:
     std::unique_ptr<ObjectStore> m_store;
     // The visible lists in order, worked out again after every change to them.
     mutable std::optional<std::vector<List *>> m_lists;
-    // Store identifiers whose refresh is under way, each with whether the user asked for it.
-    QHash<QString, bool> m_reloadingApps;
+    // A refresh under way of one store identifier: whether the user asked for it, the batch
+    // that ends it, and its look-up while that runs or its handler waits; then the store
+    // country it asked.
+    struct ReloadMark
+    {
+        bool userAsked = false;
+        const ReloadBatch *batch = nullptr;
+        std::weak_ptr<AppStoreLookUpOperation> lookUp;
+        QString answeredCountryCode;
+    };
+    // Ends the mark of `identifier` when its look-up was sent to another store than the one
+    // chosen now: the look-up is cancelled and the batch that marked it leaves the
+    // application to the caller, which asks again.
+    void endMarkOfAnotherStore(const QString &identifier);
+    // Notes which store a batch's look-up of `identifier` asked, once it answered.
+    void noteLookUpAnswered(const QString &identifier, const ReloadBatch *batch,
+                            const QString &askedCountryCode);
+    // Store identifiers whose refresh is under way.
+    QHash<QString, ReloadMark> m_reloadingApps;
     // The refreshes and reloads not yet ended, oldest first.
     std::vector<std::shared_ptr<ReloadBatch>> m_reloadBatches;
     List *m_archive = nullptr;

@@ -61,6 +61,13 @@ struct BatchChanges
 // How long one slice of applying a refresh's answers holds the UI thread.
 constexpr qint64 kApplySliceMs = 20;
 
+// An answer is applied only while the store that gave it is the one chosen: prices, versions
+// and ratings of two stores never mix in the records.
+bool isOfTheChosenStore(const QString &askedCountryCode)
+{
+    return askedCountryCode == AppStoreOperation::countryCode();
+}
+
 } // namespace
 
 // One call of reloadApps, from its look-ups to its completion.
@@ -68,11 +75,17 @@ struct ListsController::ReloadBatch
 {
     qsizetype givenCount = 0;
     ReloadCompletion completion;
-    // The answers of its own look-ups, in the order they arrived.
-    std::vector<CachedApp> results;
+    // The answers of its own look-ups, in the order they arrived, each with the store country
+    // it was asked of.
+    struct Answer
+    {
+        CachedApp app;
+        QString countryCode;
+    };
+    std::vector<Answer> results;
     // The identifiers it looks up itself, and those of them it marked as being refreshed.
     QSet<QString> lookedUp;
-    QStringList marked;
+    QSet<QString> marked;
     // Identifiers a reload the user asked for is looking up: this batch ends after it.
     QSet<QString> awaited;
     bool lookUpsFinished = false;
@@ -80,6 +93,9 @@ struct ListsController::ReloadBatch
     BatchChanges changes;
     // Whether another look-up of one of its applications answered.
     bool answeredElsewhere = false;
+    // Whether an answer was left out for the store country having changed since it was asked:
+    // the store answered, so the batch did not fail.
+    bool answeredByAnotherStore = false;
 
     // Where applying its answers stands, from one slice to the next.
     struct Applying
@@ -89,7 +105,8 @@ struct ListsController::ReloadBatch
         QHash<QString, App *> watched;
         QSet<QString> reloaded;
         bool written = false;
-        QString currencyCode;
+        // That of the first answer applied, if any.
+        std::optional<QString> currencyCode;
     };
     Applying applying;
 };
@@ -170,35 +187,46 @@ void ListsController::reloadApps(
             continue;
         // One another refresh looks up already is left to it, and its changes are that
         // refresh's to report. One the user is reloading is left to that reload, whose
-        // changes this refresh takes over. The user never waits for a refresh's turn.
+        // changes this refresh takes over. The user never waits for a refresh's turn. A
+        // look-up sent to another store than the one chosen now is no look-up of this one:
+        // it is cancelled and the application asked again here.
+        endMarkOfAnotherStore(identifier);
         const auto marked = m_reloadingApps.constFind(identifier);
         const bool refreshing = marked != m_reloadingApps.cend();
         if (refreshing && !userAsked) {
-            if (*marked)
+            if (marked->userAsked)
                 batch->awaited.insert(identifier);
             continue;
         }
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
         operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
-        // would update a record nobody asked about and leave this one as it was.
-        operation->successHandler = [guard, batch, identifier, app](const CachedApp &answer) {
-            if (!guard)
-                return;
-            if (answer.identifier == identifier) {
-                batch->results.push_back(answer);
-                // Records are kept while the context lives, deleted ones too.
-                if (!app->isDeleted())
-                    dropStoredDetails(batch->results.back(), *app);
-            } else
-                guard->m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
-                                         QStringLiteral("Refreshing %1 gave application %2")
-                                             .arg(identifier, answer.identifier));
-        };
+        // would update a record nobody asked about and leave this one as it was. The
+        // operation calls its own handler, so the raw pointer to it holds while it runs.
+        const AppStoreLookUpOperation *lookUp = operation.get();
+        operation->successHandler
+            = [guard, batch, identifier, app, lookUp](const CachedApp &answer) {
+                  if (!guard)
+                      return;
+                  guard->noteLookUpAnswered(identifier, batch.get(), lookUp->askedCountryCode());
+                  if (!guard->isOfTheChosenStore(lookUp->askedCountryCode())) {
+                      batch->answeredByAnotherStore = true;
+                  } else if (answer.identifier == identifier) {
+                      batch->results.push_back({ answer, lookUp->askedCountryCode() });
+                      // Records are kept while the context lives, deleted ones too.
+                      if (!app->isDeleted())
+                          dropStoredDetails(batch->results.back().app, *app);
+                  } else
+                      guard->m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
+                                               QStringLiteral("Refreshing %1 gave application %2")
+                                                   .arg(identifier, answer.identifier));
+              };
         // Without a network every look-up fails: one line, and later their count.
-        operation->errorHandler = [guard, identifier](const Error &error, AppStoreOperation *) {
+        operation->errorHandler = [guard, batch, identifier](const Error &error,
+                                                             AppStoreOperation *failed) {
             if (!guard)
                 return;
+            guard->noteLookUpAnswered(identifier, batch.get(), failed->askedCountryCode());
             guard->m_refreshLog.warn(
                 QStringLiteral("Refreshing an application failed"),
                 QStringLiteral("Refreshing %1 failed: %2").arg(identifier, error.description));
@@ -207,7 +235,7 @@ void ListsController::reloadApps(
         batch->lookedUp.insert(identifier);
         // The refresh that marked it ends its mark itself.
         if (!refreshing) {
-            m_reloadingApps.insert(identifier, userAsked);
+            m_reloadingApps.insert(identifier, { userAsked, batch.get(), operation });
             batch->marked << identifier;
         }
     }
@@ -246,7 +274,8 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
         if (!batch->completion)
             return;
         // Failed only when no look-up of its applications answered, its own or another's.
-        if (!batch->lookedUp.isEmpty() && !batch->answeredElsewhere)
+        if (!batch->lookedUp.isEmpty() && !batch->answeredElsewhere
+            && !batch->answeredByAnotherStore)
             batch->completion(listsControllerError(ListsControllerErrorCode::RefreshFailed,
                                                    { qint64(batch->givenCount) }),
                               std::nullopt);
@@ -257,7 +286,6 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
 
     ReloadBatch::Applying &applying = batch->applying;
     if (!std::exchange(applying.started, true)) {
-        applying.currencyCode = batch->results.front().currencyCode;
         // The first watched record of each identifier, found once per batch.
         for (App *app : apps()) {
             if (!applying.watched.contains(app->identifier()))
@@ -280,11 +308,20 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
             return;
         }
         // Let go of each answer once applied: what is freed is spread over the slices too.
-        const CachedApp result = std::move(batch->results[applying.next++]);
+        ReloadBatch::Answer answer = std::move(batch->results[applying.next++]);
+        const CachedApp &result = answer.app;
+        // Another store was chosen since it was asked: the application is asked again of the
+        // new one, by the refresh that follows the change.
+        if (!isOfTheChosenStore(answer.countryCode)) {
+            batch->answeredByAnotherStore = true;
+            continue;
+        }
         App *app = applying.watched.value(result.identifier);
         // Deleted or archived since the batch began, as when that happens during its look-up.
         if (!app || app->isDeleted() || !app->list() || app->list()->index() < 0)
             continue;
+        if (!applying.currencyCode)
+            applying.currencyCode = result.currencyCode;
 
         applying.written |= copyStoreDetails(*app, result, context);
         const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
@@ -298,13 +335,46 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
     }
     endMarks();
 
-    UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, applying.currencyCode);
+    if (applying.currencyCode)
+        UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, *applying.currencyCode);
     if (applying.written || !batch->changes.updates.empty())
         saveWithAsync(true);
     NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, this,
                                              AppReload { applying.reloaded }.userInfo());
     if (batch->completion)
         batch->completion(std::nullopt, std::move(batch->changes.updates));
+}
+
+void ListsController::endMarkOfAnotherStore(const QString &identifier)
+{
+    const auto mark = m_reloadingApps.find(identifier);
+    if (mark == m_reloadingApps.end())
+        return;
+    const std::shared_ptr<AppStoreLookUpOperation> lookUp = mark->lookUp.lock();
+    const QString asked = lookUp ? lookUp->askedCountryCode() : mark->answeredCountryCode;
+    // Not sent yet, it will ask the store chosen by then.
+    if (asked.isEmpty() || isOfTheChosenStore(asked))
+        return;
+    // The batch that marked it neither waits for it nor reports it any longer.
+    for (const std::shared_ptr<ReloadBatch> &owner : m_reloadBatches) {
+        if (owner.get() == mark->batch) {
+            owner->lookedUp.remove(identifier);
+            owner->marked.remove(identifier);
+            break;
+        }
+    }
+    m_reloadingApps.erase(mark);
+    // Cancelled, it calls no handler, though its answer may have come already.
+    if (lookUp)
+        lookUp->cancel();
+}
+
+void ListsController::noteLookUpAnswered(const QString &identifier, const ReloadBatch *batch,
+                                         const QString &askedCountryCode)
+{
+    const auto mark = m_reloadingApps.find(identifier);
+    if (mark != m_reloadingApps.end() && mark->batch == batch)
+        mark->answeredCountryCode = askedCountryCode;
 }
 
 void ListsController::shareReloadResult(const QString &identifier,
@@ -323,7 +393,7 @@ void ListsController::shareReloadResult(const QString &identifier,
     }
 }
 
-void ListsController::endWaitsFor(const QStringList &identifiers)
+void ListsController::endWaitsFor(const QSet<QString> &identifiers)
 {
     QPointer<ListsController> guard(this);
     for (const std::shared_ptr<ReloadBatch> &waiting : m_reloadBatches) {
@@ -341,6 +411,7 @@ void ListsController::endWaitsFor(const QStringList &identifiers)
 
 void ListsController::fetchMissingStoreContent()
 {
+    QPointer<ListsController> guard(this);
     std::vector<std::shared_ptr<Operation>> operations;
     auto fetched = std::make_shared<QSet<QString>>();
     for (App *app : store().context().apps()) {
@@ -350,25 +421,26 @@ void ListsController::fetchMissingStoreContent()
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
         // Only what the file lacks, as it comes: an archived application is not refreshed.
         // Records are kept while the context lives, deleted ones too.
-        operation->successHandler = [this, fetched, app, identifier](const CachedApp &answer) {
-            if (answer.identifier != identifier || app->isDeleted() || !app->needsStoreContent()
-                || !app->loadContent(true, true))
+        operation->successHandler = [guard, fetched, app, identifier](const CachedApp &answer) {
+            if (!guard || answer.identifier != identifier || app->isDeleted()
+                || !app->needsStoreContent() || !app->loadContent(true, true))
                 return;
-            copyStoreContent(*app, answer, store().context());
+            copyStoreContent(*app, answer, guard->store().context());
             app->storeContentFetched();
             fetched->insert(identifier);
         };
         // What is not fetched now is fetched by the next start.
-        operation->errorHandler = [this, identifier](const Error &error, AppStoreOperation *) {
-            m_refreshLog.warn(QStringLiteral("Fetching a description failed"),
-                              QStringLiteral("Fetching the description of %1 failed: %2")
-                                  .arg(identifier, error.description));
+        operation->errorHandler = [guard, identifier](const Error &error, AppStoreOperation *) {
+            if (!guard)
+                return;
+            guard->m_refreshLog.warn(QStringLiteral("Fetching a description failed"),
+                                     QStringLiteral("Fetching the description of %1 failed: %2")
+                                         .arg(identifier, error.description));
         };
         operations.push_back(operation);
     }
     if (operations.empty())
         return;
-    QPointer<ListsController> guard(this);
     m_appStoreOperationQueue.addOperations(operations, [guard, fetched] {
         if (!guard || fetched->isEmpty())
             return;

@@ -179,4 +179,11 @@ QString localizedPriceStringInCurrency(const Decimal &value, const QString &curr
                   currencyCode);
 }
 
+QString localizedPriceStringInCurrency(double value, const QString &currencyCode,
+                                       const QString &languageCode)
+{
+    return format(value, languageCode.isEmpty() ? preferredLanguageCode() : languageCode,
+                  currencyCode);
+}
+
 } // namespace tanvill

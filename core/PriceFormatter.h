@@ -25,6 +25,8 @@ QString localizedPriceStringFromNumber(const Decimal &value, const QString &lang
 // "currencyCode", an empty language for the user's.
 QString localizedPriceStringInCurrency(const Decimal &value, const QString &currencyCode,
                                        const QString &languageCode = {});
+QString localizedPriceStringInCurrency(double value, const QString &currencyCode,
+                                       const QString &languageCode = {});
 
 // The language part of the user's first preferred UI language, "en" when there is none.
 QString preferredLanguageCode();

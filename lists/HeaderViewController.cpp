@@ -8,7 +8,7 @@
 #include "core/List.h"
 #include "core/ListsController.h"
 #include "core/ListsControllerNotifications.h"
-#include "core/PriceFormatter.h"
+#include "core/PriceTotals.h"
 #include "lists/HeaderButton.h"
 #include "lists/ListEditor.h"
 #include "platform/NotificationCenter.h"
@@ -119,7 +119,9 @@ QString HeaderViewController::detailString() const
         = Strings::localized(count == 1 ? QStringLiteral("app") : QStringLiteral("apps"));
     return QStringLiteral("%1 %2 - %3")
         .arg(count)
-        .arg(word, localizedPriceStringFromNumber(m_list->price()));
+        .arg(
+            word,
+            localizedPriceTotalString(PriceTotals(m_list->apps(), CurrencyOrder::ofChosenStore())));
 }
 
 void HeaderViewController::refreshHeader()

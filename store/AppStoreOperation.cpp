@@ -46,12 +46,6 @@ QByteArray encoded(const QString &value)
     return QUrl::toPercentEncoding(value);
 }
 
-QByteArray regionQuery()
-{
-    return "&country=" + encoded(AppStoreOperation::countryCode())
-        + "&lang=" + encoded(AppStoreOperation::languageCode());
-}
-
 QUrl proxyBaseUrl()
 {
     if (qEnvironmentVariableIsSet("TANVILL_STORE_URL"))
@@ -115,8 +109,15 @@ QUrl AppStoreOperation::serviceUrl(const QString &storePath, const QString &prox
     return QUrl::fromEncoded(base + path.toLatin1() + '?' + encodedQuery, QUrl::StrictMode);
 }
 
+QByteArray AppStoreOperation::regionQuery() const
+{
+    const QString country = m_askedCountryCode.isEmpty() ? countryCode() : m_askedCountryCode;
+    return "&country=" + encoded(country) + "&lang=" + encoded(languageCode());
+}
+
 void AppStoreOperation::execute()
 {
+    m_askedCountryCode = countryCode();
     const QUrl url = requestUrl();
     if (!url.isValid()) {
         finishWithError(invalidiTunesDataError());

@@ -44,8 +44,12 @@ public:
     static Error appNotInStoreError(const QString &identifier);
 
     const QString &subject() const { return m_subject; }
-    // Built again on every call from the settings of the moment.
+    // Built again on every call from the settings of the moment, but for the store country,
+    // which stays the one asked once the request is sent.
     virtual QUrl requestUrl() const = 0;
+    // The store country the request was sent to; empty until it is sent. Its answer is that
+    // store's, whatever country is chosen by the time it arrives.
+    const QString &askedCountryCode() const { return m_askedCountryCode; }
     // "storeLocale", else "US".
     static QString countryCode();
     // The language of the current locale, else "en".
@@ -65,6 +69,8 @@ protected:
     // with "forceTanvillAPI", on the proxy.
     static QUrl serviceUrl(const QString &storePath, const QString &proxyPath,
                            const QByteArray &encodedQuery);
+    // "&country=…&lang=…" of the request: the country asked, else the one chosen now.
+    QByteArray regionQuery() const;
 
     void execute() override;
     void cancelExecution() override;
@@ -73,6 +79,7 @@ private:
     void requestDidComplete(const HttpResult &result);
 
     QString m_subject;
+    QString m_askedCountryCode;
     HttpClient::RequestId m_requestId = 0;
 };
 

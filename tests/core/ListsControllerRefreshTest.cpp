@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <list>
+
 using namespace tanvill;
 using test::FakeResponse;
 using test::FakeStore;
@@ -600,4 +602,89 @@ TEST_F(Refreshing, SearchKeepsTheScopesThatAnswered)
     EXPECT_EQ(error->domain, "com.tanvill.Tanvill.ListsController");
     EXPECT_EQ(Analytics::shared().eventNames(), QStringList({ "Search App", "Search App" }));
     EXPECT_EQ(store.searchRequestCount(), 6);
+}
+
+TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStoresAnswer)
+{
+    struct Case
+    {
+        const char *label;
+        QStringList countries;
+        // Apps whose answer of the first store comes at once; the next five are held.
+        int answeredAtOnce;
+        // Whether a change starts a refresh (as the preferences do) or only a later one comes.
+        bool refreshOnChange;
+    };
+    const Case cases[] = {
+        { "the old store answers after the change", { "JM", "JP" }, 0, true },
+        { "some answers of the old store are in", { "JM", "JP" }, 4, true },
+        { "two changes", { "US", "GB", "JP" }, 0, true },
+        { "no refresh until later", { "JM", "JP" }, 0, false },
+    };
+    const auto answerOf = [](const CachedApp &app, const QString &country, int step) {
+        test::FakeStoreApp answer = storeApp(app);
+        answer.version = "2." + country;
+        answer.price = 100.0 * (step + 1) + app.identifier.toInt() % 100;
+        answer.currency = country == "JP" ? "JPY" : country + "D";
+        return answer;
+    };
+    int row = 0;
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.label);
+        ++row;
+        UserDefaults::standard().setValue("storeLocale", test.countries.front());
+        std::vector<CachedApp> seeded;
+        for (int i = 1; i <= 10; ++i)
+            seeded.push_back(result(QString::number(row * 100 + i)));
+        const std::vector<App *> apps = watch(seeded);
+        for (int step = 0; step < int(test.countries.size()); ++step) {
+            const bool last = step + 1 == int(test.countries.size());
+            for (int i = 0; i < 10; ++i)
+                store.setLookup(test.countries[step],
+                                answerOf(seeded[i], test.countries[step], step),
+                                !last && (step > 0 || i >= test.answeredAtOnce));
+        }
+
+        QHash<QString, int> heldBefore;
+        for (const QString &country : test.countries)
+            heldBefore[country] = store.heldLookupCount(country);
+        std::list<RefreshOutcome> outcomes(1);
+        start(apps, outcomes.back());
+        for (int step = 1; step < int(test.countries.size()); ++step) {
+            // Five look-ups of the store chosen before are under way.
+            const QString &before = test.countries[step - 1];
+            ASSERT_TRUE(test::waitFor(
+                [&] { return store.heldLookupCount(before) == heldBefore[before] + 5; }));
+            test::drainEvents();
+            UserDefaults::standard().setValue("storeLocale", test.countries[step]);
+            if (test.refreshOnChange) {
+                outcomes.emplace_back();
+                start(apps, outcomes.back());
+            }
+        }
+        store.server().releaseHeld();
+        for (const RefreshOutcome &outcome : outcomes) {
+            ASSERT_TRUE(test::waitFor([&] { return outcome.calls == 1; }, 10000));
+            EXPECT_TRUE(outcome.updates) << "the store answered";
+        }
+        if (!test.refreshOnChange) {
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(apps[i]->version(), "1.0") << "an answer of the old store is no answer";
+            outcomes.emplace_back();
+            start(apps, outcomes.back());
+            ASSERT_TRUE(test::waitFor([&] { return outcomes.back().calls == 1; }, 10000));
+        }
+
+        const QString chosen = test.countries.back();
+        for (int i = 0; i < 10; ++i) {
+            const test::FakeStoreApp expected
+                = answerOf(seeded[i], chosen, int(test.countries.size()) - 1);
+            EXPECT_EQ(apps[i]->version(), expected.version) << i;
+            EXPECT_EQ(apps[i]->lastVersion(), "1.0") << i;
+            EXPECT_EQ(apps[i]->currencyCode(), expected.currency) << i;
+            EXPECT_EQ(apps[i]->price().toDouble(), expected.price) << i;
+        }
+        EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "JPY");
+        EXPECT_FALSE(controller().isReloadingApps());
+    }
 }

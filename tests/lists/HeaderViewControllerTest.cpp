@@ -6,6 +6,7 @@
 #include "controls/ImplicitButton.h"
 #include "controls/Label.h"
 #include "core/App.h"
+#include "core/ListRows.h"
 #include "core/ListsControllerNotifications.h"
 #include "lists/HeaderButton.h"
 #include "lists/ListEditor.h"
@@ -111,9 +112,11 @@ TEST_F(HeaderPageTest, LineFollowsUpdatesOfItsOwnListAndEveryRefresh)
                                              { { ListUpdateListIndex, QStringLiteral("0") } });
     EXPECT_EQ(page->detailLabel()->fullString(), "1 app - $1.99");
 
-    // A refresh from another store country shows the total in that store's currency.
+    // A refresh from another store country shows the total in that store's currency, which
+    // the refresh gave the application's price.
     settings().setValue(QStringLiteral("storeLocale"), QStringLiteral("GB"));
     settings().setValue(QStringLiteral("currencyCode"), QStringLiteral("GBP"));
+    made[0]->apps().front()->setCurrencyCode(QStringLiteral("GBP"));
     NotificationCenter::defaultCenter().post(
         ListsControllerDidReloadApps, &lists(),
         { { AppReloadIdentifierSet, QVariant::fromValue(QSet<QString>()) } });
@@ -234,4 +237,71 @@ TEST_F(HeaderPageTest, NamesAreShownAsWrittenWithoutMnemonics)
     showPage(makeLists({ { "R&D <b>x</b>", ThemeName::Cyan, {} } }).front());
     EXPECT_EQ(page->nameImplicitControl()->text(), "R&D <b>x</b>");
     EXPECT_TRUE(page->nameImplicitControl()->shortcut().isEmpty());
+}
+
+TEST_F(HeaderPageTest, AListInSeveralCurrenciesTotalsAndSortsEachCurrencyApart)
+{
+    // An application the chosen store does not sell keeps its last price, in its currency.
+    struct Priced
+    {
+        QString name;
+        double price;
+        QString currency;
+        QString developer = QStringLiteral("Maker");
+    };
+    const struct
+    {
+        QString country, currency;
+        std::vector<Priced> apps;
+        ListGrouping grouping;
+        QString detail;
+        QStringList byPrice;
+    } cases[] = {
+        { "JP",
+          "JPY",
+          { { "Planner", 22.99, "GBP" },
+            { "Big", 15120, "JPY" },
+            { "Small", 250, "JPY" },
+            { "Gift", 0, "GBP" },
+            { "Mid", 650, "JPY" } },
+          ListGrouping::None,
+          QString::fromUtf8("5 apps - ¥16.02K + £22.99"),
+          { "Gift", "Small", "Mid", "Big", "Planner" } },
+        { "US",
+          "EUR",
+          { { "Dollars", 24.99, "USD" },
+            { "Euros", 1.99, "EUR" },
+            { "More dollars", 24.99, "USD" } },
+          ListGrouping::None,
+          QString::fromUtf8("3 apps - €1.99 + $49.98"),
+          { "Euros", "Dollars", "More dollars" } },
+        { "US",
+          "USD",
+          { { "Three", 3, "USD", "A" }, { "Pounds", 10, "GBP", "B" }, { "One", 1, "USD", "B" } },
+          ListGrouping::Developer,
+          QString::fromUtf8("3 apps - $4.00 + £10.00"),
+          { "#B", "One", "Pounds", "#A", "Three" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.detail.toStdString());
+        std::vector<double> prices;
+        for (const Priced &app : c.apps)
+            prices.push_back(app.price);
+        List *list = makeLists({ { "Mixed", ThemeName::Blue, prices } }).front();
+        for (App *app : list->apps()) {
+            const Priced &priced = c.apps[size_t(app->identifier().toLongLong() - 100000000)];
+            app->setName(priced.name);
+            app->setCurrencyCode(priced.currency);
+            app->setDeveloper(priced.developer);
+        }
+        settings().setValue(QStringLiteral("storeLocale"), c.country);
+        settings().setValue(QStringLiteral("currencyCode"), c.currency);
+        showPage(list);
+        EXPECT_EQ(page->detailString(), c.detail);
+
+        QStringList rows;
+        for (const TableRow &row : rowsForList(list, c.grouping, ListSorting::Price))
+            rows << (row.isThis() ? row.thisValue()->name() : "#" + row.thatValue());
+        EXPECT_EQ(rows, c.byPrice);
+    }
 }

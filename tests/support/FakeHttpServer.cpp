@@ -17,6 +17,8 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace tanvill::test {
 
 namespace {
@@ -81,6 +83,8 @@ struct FakeHttpServer::Shared
     int totalRequests = 0;
     int currentConnections = 0;
     int maxConnections = 0;
+    // The connections waiting to answer a Held response; used on the server's thread only.
+    QList<QPointer<QObject>> held;
 
     FakeResponse respond(const FakeRequest &request)
     {
@@ -142,6 +146,13 @@ public:
         delete m_timerNotifier;
         if (m_timer >= 0)
             ::close(m_timer);
+    }
+
+    // Answers a Held response (see FakeHttpServer::releaseHeld).
+    void answerHeld()
+    {
+        if (m_answering && !m_closed)
+            answer();
     }
 
 private:
@@ -253,6 +264,10 @@ private:
         using Behaviour = FakeResponse::Behaviour;
         switch (m_response.behaviour) {
         case Behaviour::Stall:
+            return;
+        case Behaviour::Held:
+            m_response.behaviour = Behaviour::Normal;
+            m_shared->held.append(QPointer<QObject>(this));
             return;
         case Behaviour::Drop:
             m_socket->disconnectFromHost();
@@ -515,6 +530,20 @@ void FakeHttpServer::clearRoutes()
     m_shared->handlers.clear();
     m_shared->fallback = nullptr;
     m_shared->directories.clear();
+}
+
+void FakeHttpServer::releaseHeld()
+{
+    const auto shared = m_shared;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [shared] {
+            for (const QPointer<QObject> &connection : std::exchange(shared->held, {})) {
+                if (connection)
+                    static_cast<FakeConnection *>(connection.data())->answerHeld();
+            }
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 int FakeHttpServer::requestCount(const QString &path) const

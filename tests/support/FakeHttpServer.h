@@ -53,6 +53,8 @@ struct FakeResponse
         Chunked,
         // Announces the full Content-Length and sends the body one byte per dripIntervalMs.
         Drip,
+        // Waits for FakeHttpServer::releaseHeld, then answers as Normal does.
+        Held,
     };
 
     int status = 200;
@@ -107,6 +109,8 @@ public:
     // Applies to every response that does not set its own delay.
     void setDefaultDelayMs(int milliseconds);
     void clearRoutes();
+    // Answers every Held response waiting now, before it returns to the caller.
+    void releaseHeld();
 
     int requestCount(const QString &path) const;
     int totalRequestCount() const;

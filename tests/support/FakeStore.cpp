@@ -68,6 +68,14 @@ void FakeStore::setLookup(const FakeStoreApp &app, int delayMs)
     setLookup(app.identifier, FakeResponse::json(lookupReply(app)).delayed(delayMs));
 }
 
+void FakeStore::setLookup(const QString &country, const FakeStoreApp &app, bool held)
+{
+    FakeResponse response = FakeResponse::json(lookupReply(app));
+    if (held)
+        response.behaviour = FakeResponse::Behaviour::Held;
+    setLookup(app.identifier + QLatin1Char('\n') + country, response);
+}
+
 void FakeStore::setSearch(const QString &term, const QString &entity, const FakeResponse &response)
 {
     QMutexLocker locker(&m_mutex);
@@ -84,6 +92,12 @@ int FakeStore::lookupCount(const QString &identifier) const
 {
     QMutexLocker locker(&m_mutex);
     return m_lookupCounts.value(identifier);
+}
+
+int FakeStore::heldLookupCount(const QString &country) const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_heldCounts.value(country);
 }
 
 int FakeStore::lookupRequestCount() const
@@ -114,6 +128,14 @@ FakeResponse FakeStore::answer(const FakeRequest &request, bool lookup)
             = request.query.queryItemValue(QStringLiteral("id"), QUrl::FullyDecoded);
         ++m_lookupRequests;
         ++m_lookupCounts[identifier];
+        const QString country
+            = request.query.queryItemValue(QStringLiteral("country"), QUrl::FullyDecoded);
+        if (const auto found = m_lookups.constFind(identifier + QLatin1Char('\n') + country);
+            found != m_lookups.cend()) {
+            if (found->behaviour == FakeResponse::Behaviour::Held)
+                ++m_heldCounts[country];
+            return *found;
+        }
         if (const auto found = m_lookups.constFind(identifier); found != m_lookups.cend())
             return *found;
         return m_default.value_or(FakeResponse::json(R"({"resultCount":0,"results":[]})"));

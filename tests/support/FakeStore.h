@@ -48,12 +48,17 @@ public:
 
     void setLookup(const QString &identifier, const FakeResponse &response);
     void setLookup(const FakeStoreApp &app, int delayMs = 0);
+    // The answer of one country's store ("JP"), before any answer for every country; when
+    // `held`, it waits for server().releaseHeld().
+    void setLookup(const QString &country, const FakeStoreApp &app, bool held);
     // entity is the raw value of the search scope ("software", "iPadSoftware", "macSoftware").
     void setSearch(const QString &term, const QString &entity, const FakeResponse &response);
     // Applies to look-ups and searches without an answer of their own.
     void setDefaultResponse(const FakeResponse &response);
 
     int lookupCount(const QString &identifier) const;
+    // Look-ups of a country's store that got a held answer so far.
+    int heldLookupCount(const QString &country) const;
     int lookupRequestCount() const;
     int searchRequestCount() const;
     // Paths the services were asked on, in order ("/lookup", "/itunes/search.php", ...).
@@ -67,6 +72,7 @@ private:
     QHash<QString, FakeResponse> m_searches;
     std::optional<FakeResponse> m_default;
     QHash<QString, int> m_lookupCounts;
+    QHash<QString, int> m_heldCounts;
     int m_lookupRequests = 0;
     int m_searchRequests = 0;
     QByteArray m_previousStoreUrl;
