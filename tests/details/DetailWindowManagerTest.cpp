@@ -224,3 +224,32 @@ TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
     window->resize(500, 620);
     EXPECT_TRUE(services.settings().string(key).endsWith(" 500 620"));
 }
+
+TEST_F(DetailWindows, AWindowOpenedAfterTheNewestClosedCoversNoOpenOne)
+{
+    // Which windows close, newest first, before the last of them opens again.
+    const std::vector<std::vector<int>> cases = { { 2 }, { 2, 1 } };
+    for (const std::vector<int> &closed : cases) {
+        SCOPED_TRACE(closed.size());
+        for (int index = 0; index < 3; ++index)
+            open(index);
+        for (const int index : closed)
+            windowOf(index)->close();
+        open(closed.back());
+        for (int index = 0; index < 3; ++index) {
+            for (int other = index + 1; other < 3; ++other) {
+                if (!windowOf(index) || !windowOf(other))
+                    continue;
+                const QPoint offset = windowOf(other)->frameGeometry().topLeft()
+                    - windowOf(index)->frameGeometry().topLeft();
+                EXPECT_GE(std::max(std::abs(offset.x()), std::abs(offset.y())), 24)
+                    << index << " and " << other;
+            }
+        }
+        for (int index = 0; index < 3; ++index) {
+            if (DetailWindow *window = windowOf(index))
+                window->close();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
