@@ -61,6 +61,8 @@ TableView::TableView(QWidget *parent)
     connect(m_autoScrollTimer, &QTimer::timeout, this, [this] {
         verticalScrollBar()->setValue(verticalScrollBar()->value() + m_autoScrollStep);
     });
+    // After the scroll area has moved the rows.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TableView::dragScrolled);
 }
 
 TableView::~TableView()

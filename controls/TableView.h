@@ -335,7 +335,11 @@ private:
     // refuses it); none for data of a format the table does not take.
     std::optional<TableDrop> validatedDrop(const QDropEvent *event, Qt::DropAction *action);
     void setDropIndicator(int row, DropOperation operation);
+    // The rows moved under a drag whose pointer may stand still: the line follows them.
+    void dragScrolled();
     void autoScroll(const QPoint &viewportPoint);
+    // Where the dragged row's picture hangs from the pointer: clear of the mark of any drop.
+    QPoint dragImageHotSpot(const QPoint &pointerInRow) const;
 
     TableViewDataSource *m_dataSource = nullptr;
     TableViewDelegate *m_delegate = nullptr;
@@ -396,6 +400,17 @@ private:
     DragRunner m_dragRunner;
     int m_autoScrollStep = 0;
     QTimer *m_autoScrollTimer = nullptr;
+    // The drag over the table as its last move left it, to propose its drop again when the rows
+    // scroll under the pointer.
+    struct DragOver
+    {
+        QPoint position;
+        QPointer<const QMimeData> data;
+        Qt::DropActions actions;
+        Qt::MouseButtons buttons;
+        Qt::KeyboardModifiers modifiers;
+    };
+    std::optional<DragOver> m_dragOver;
 };
 
 } // namespace tanvill

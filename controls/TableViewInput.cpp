@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tanvill {
 
 namespace {
@@ -18,9 +20,9 @@ constexpr int kMaxPayloadBytes = 1 << 20;
 // Pointer this close to the top or bottom edge during a drag scrolls the table.
 constexpr int kAutoScrollEdge = 24;
 constexpr int kAutoScrollStep = 12;
-// The dragged row's picture stands this far right of the row it was lifted from, so that the
-// start of the drop line, drawn at the table's left edge, shows beside it wherever it lands.
-constexpr int kDragImageShift = 16;
+// Room between the lowest mark a drop can make near the pointer and the dragged row's picture
+// below it: the drop line's pen and the ring at its start.
+constexpr int kDragImageClearance = 6;
 
 } // namespace
 
@@ -196,7 +198,7 @@ void TableView::startDrag(int row)
         const QPixmap image = view->snapshot();
         if (!image.isNull()) {
             drag->setPixmap(image);
-            drag->setHotSpot(m_pressPoint - view->pos() - QPoint(kDragImageShift, 0));
+            drag->setHotSpot(dragImageHotSpot(m_pressPoint - view->pos()));
         }
     }
     m_outgoingData = data;
@@ -211,11 +213,26 @@ void TableView::startDrag(int row)
         return;
     m_outgoingData = nullptr;
     m_autoScrollTimer->stop();
+    m_dragOver.reset();
     setDropIndicator(-1, DropOperation::Above);
     // The pointer stood still while rows moved to their new places: the row under it is
     // another one now.
     settlePointer();
     m_settlePointerWhenRested = isAnimating();
+}
+
+QPoint TableView::dragImageHotSpot(const QPoint &pointerInRow) const
+{
+    // The picture keeps the row's left edge where it was, so it reads as the row lifted, and
+    // hangs below whatever a drop near the pointer marks: the line in the nearer gap of the row
+    // under the pointer is at most half a row away, the outline of a drop on that row at most
+    // three quarters of it (the middle half of a row proposes dropping on it). Neither that row
+    // nor the line is covered, whichever of the table's rows it is.
+    const int tallest
+        = m_heights.empty() ? 0 : *std::max_element(m_heights.begin(), m_heights.end());
+    const int reach
+        = m_dropFeedback == DropFeedback::Gap ? (tallest + 1) / 2 : (tallest * 3 + 3) / 4;
+    return { pointerInRow.x(), -(reach + kDragImageClearance) };
 }
 
 void TableView::settlePointer()
@@ -332,13 +349,41 @@ void TableView::dragMoveEvent(QDragMoveEvent *event)
         event->accept();
         setDropIndicator(drop->row, drop->operation);
     }
-    if (drop)
+    if (drop) {
+        m_dragOver = DragOver { event->position().toPoint(), event->mimeData(),
+                                event->possibleActions(), event->buttons(), event->modifiers() };
         autoScroll(event->position().toPoint());
+    } else {
+        m_dragOver.reset();
+    }
+}
+
+void TableView::dragScrolled()
+{
+    if (!m_dragOver)
+        return;
+    if (!m_dragOver->data) {
+        m_dragOver.reset();
+        m_autoScrollTimer->stop();
+        setDropIndicator(-1, DropOperation::Above);
+        return;
+    }
+    // The drop a release here would make has moved with the rows: the one now under the
+    // pointer, as the next move of the drag would show it.
+    const QDragMoveEvent move(m_dragOver->position, m_dragOver->actions, m_dragOver->data,
+                              m_dragOver->buttons, m_dragOver->modifiers);
+    Qt::DropAction action = Qt::IgnoreAction;
+    const std::optional<TableDrop> drop = validatedDrop(&move, &action);
+    if (action == Qt::IgnoreAction)
+        setDropIndicator(-1, DropOperation::Above);
+    else
+        setDropIndicator(drop->row, drop->operation);
 }
 
 void TableView::dragLeaveEvent(QDragLeaveEvent *event)
 {
     m_autoScrollTimer->stop();
+    m_dragOver.reset();
     setDropIndicator(-1, DropOperation::Above);
     event->accept();
 }
@@ -346,6 +391,7 @@ void TableView::dragLeaveEvent(QDragLeaveEvent *event)
 void TableView::dropEvent(QDropEvent *event)
 {
     m_autoScrollTimer->stop();
+    m_dragOver.reset();
     setDropIndicator(-1, DropOperation::Above);
     Qt::DropAction action = Qt::IgnoreAction;
     const std::optional<TableDrop> drop = validatedDrop(event, &action);

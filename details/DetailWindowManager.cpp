@@ -14,6 +14,8 @@
 #include "platform/SharedInstance.h"
 #include "platform/UserDefaults.h"
 
+#include <algorithm>
+
 namespace tanvill {
 
 namespace {
@@ -141,8 +143,12 @@ DetailWindow *DetailWindowManager::makeWindow()
     QList<const QWidget *> open;
     for (const auto &[identifier, other] : m_windows)
         open.append(other.data());
-    cascadeAmong(window, m_lastOpened, open, kCascadeOffset);
-    m_lastOpened = window;
+    std::erase_if(m_openOrder, [](const QPointer<DetailWindow> &other) { return !other; });
+    const auto newest = std::find_if(m_openOrder.rbegin(), m_openOrder.rend(),
+                                     [](const DetailWindow *other) { return other->isVisible(); });
+    cascadeAmong(window, newest != m_openOrder.rend() ? newest->data() : nullptr, open,
+                 kCascadeOffset);
+    m_openOrder.push_back(window);
     return window;
 }
 
@@ -180,6 +186,7 @@ void DetailWindowManager::detailWindowWillClose(DetailWindow *window)
     if (entry == m_windows.end())
         return;
     m_windows.erase(entry);
+    std::erase(m_openOrder, window);
     if (AppShell *shell = AppShell::current())
         shell->removeWindowsItem(window);
     if (window == m_keyWindow) {

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <map>
+#include <vector>
 
 namespace tanvill {
 
@@ -82,8 +83,9 @@ private:
     UserDefaults *m_settings = nullptr;
     std::map<QString, QPointer<DetailWindow>> m_windows;
     QPointer<DetailWindow> m_keyWindow;
-    // The window opened last, which the next one cascades from.
-    QPointer<DetailWindow> m_lastOpened;
+    // The windows open, oldest first: the next one cascades from the newest of them, so that
+    // closing the newest frees its place for the next one rather than losing the cascade.
+    std::vector<QPointer<DetailWindow>> m_openOrder;
 };
 
 } // namespace tanvill

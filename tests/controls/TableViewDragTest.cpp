@@ -137,6 +137,43 @@ TEST(TableViewDrag, DropsOnARowLandInItsNearerGapAndDropsFromElsewhereAreRefused
     EXPECT_TRUE(demo.moves.size() == 1);
 }
 
+TEST(TableViewDrag, TheDropLineFollowsRowsScrollingUnderAStillPointerAndShowsBesideTheImage)
+{
+    // Where the table stands, where the pointer stops, and whether the table scrolls by hand
+    // rather than by the pointer standing at its edge.
+    const struct
+    {
+        int startScroll, pointerY;
+        bool byHand;
+    } cases[] = { { 0, 390, false }, { 800, 5, false }, { 100, 220, true } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pointerY);
+        DemoTable demo(DemoTable::rows(30));
+        demo.table.show();
+        demo.table.setScrollPosition(c.startScroll);
+        const QPoint pointer(100, c.pointerY);
+        int lineY = -1;
+        QRect image;
+        dragRow(demo, demo.table.rowAt({ 100, 150 }), pointer, [&](QDrag *drag) {
+            QDragEnterEvent enter(pointer, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, {});
+            QApplication::sendEvent(demo.table.viewport(), &enter);
+            if (c.byHand) {
+                demo.table.setScrollPosition(c.startScroll + 20);
+            } else { // five steps of the table's own scrolling
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return std::abs(demo.table.scrollPosition() - c.startScroll) >= 60; }));
+            }
+            // 40-pixel rows: the line stands in the nearer gap of the row under the pointer.
+            const int scroll = demo.table.scrollPosition();
+            EXPECT_EQ(demo.table.dropIndicatorRow(), (c.pointerY + scroll + 20) / 40);
+            lineY = (c.pointerY + scroll + 20) / 40 * 40 - scroll;
+            image
+                = QRect(pointer - drag->hotSpot(), drag->pixmap().deviceIndependentSize().toSize());
+        });
+        EXPECT_FALSE(image.intersects(QRect(0, lineY - 4, demo.table.width(), 8)));
+    }
+}
+
 TEST(TableViewDrag, RowDataIsReadOnlyInItsOwnForm)
 {
     EXPECT_EQ(TableRowsPayload::decode("v1 -3 0,4,17"), (TableRowsPayload { -3, { 0, 4, 17 } }));

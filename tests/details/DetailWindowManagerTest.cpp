@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSet>
 #include <QTest>
 
 using namespace tanvill;
@@ -223,4 +224,23 @@ TEST_F(DetailWindows, AWindowOpensWithinTheScreenAndKeepsTheFrameTheUserChose)
                   .arg(screen.height() + 200));
     window->resize(500, 620);
     EXPECT_TRUE(services.settings().string(key).endsWith(" 500 620"));
+}
+
+TEST_F(DetailWindows, AWindowOpenedAfterTheNewestClosedCoversNoOpenOne)
+{
+    // The windows closed, newest first; the last of them opens again.
+    for (const std::vector<int> &closed : { std::vector { 2 }, std::vector { 2, 1 } }) {
+        for (int index = 0; index < 3; ++index)
+            open(index);
+        for (const int index : closed)
+            windowOf(index)->close();
+        open(closed.back());
+        QSet<QPoint> corners;
+        for (const auto &[identifier, window] : manager.windowControllers())
+            corners << window->frameGeometry().topLeft();
+        EXPECT_EQ(corners.size(), 4 - int(closed.size())) << closed.size() << " closed";
+        for (const auto &[identifier, window] : std::map(manager.windowControllers()))
+            window->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
