@@ -126,10 +126,20 @@ protected:
             if (widget == m_target)
                 hide();
             break;
-        case QEvent::Move:
-        case QEvent::Resize:
         case QEvent::Show:
         case QEvent::Hide:
+            // A window the program opens (not one brought back from an icon) marks the first
+            // control it gives the keyboard to, as if the keyboard had taken it there.
+            if (widget->isWindow() && !event->spontaneous()) {
+                m_opening.removeIf([widget](const QPointer<QWidget> &window) {
+                    return !window || window == widget;
+                });
+                if (event->type() == QEvent::Show)
+                    m_opening.append(widget);
+            }
+            [[fallthrough]];
+        case QEvent::Move:
+        case QEvent::Resize:
         case QEvent::ParentChange:
             if (widget == m_target && m_target->hasFocus())
                 place();
@@ -166,8 +176,11 @@ private:
             hide();
             return;
         }
+        // The first focus of a window just opened has the keyboard as much as any: a key
+        // pressed at once acts on it. Only a click marks no ring.
+        const bool opening = m_opening.removeOne(widget->window());
         const bool byKeyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
-            || reason == Qt::ShortcutFocusReason;
+            || reason == Qt::ShortcutFocusReason || (opening && reason != Qt::MouseFocusReason);
         // Back from another window, a pop-up or the menu bar: the ring shows again where the
         // keyboard left it in this window, whatever took the focus in the window left.
         const bool back = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
@@ -228,6 +241,8 @@ private:
 
     QPointer<QWidget> m_target;
     QList<QPointer<QWidget>> m_keyboardFocus;
+    // Windows shown that have not given any widget the focus yet.
+    QList<QPointer<QWidget>> m_opening;
     QPointer<RingView> m_ring;
 };
 

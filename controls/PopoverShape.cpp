@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #if defined(TANVILL_HAVE_XCB) && QT_CONFIG(xcb)
@@ -67,6 +68,17 @@ bool x11CompositingManagerRuns()
 
 QPainterPath PopoverShape::outline(const QRectF &bounds, qreal arrowX) const
 {
+    if (arrowEdge == ArrowEdge::Left || arrowEdge == ArrowEdge::Right) {
+        // The outline with its arrow on top, turned a quarter (x and y swapped), and for the
+        // right edge mirrored: the half pixels stay on half pixels.
+        const QRectF turned(bounds.top(), bounds.left(), bounds.height(), bounds.width());
+        const QTransform swap(0, 1, 1, 0, 0, 0);
+        QTransform place = swap;
+        if (arrowEdge == ArrowEdge::Right)
+            place *= QTransform::fromTranslate(bounds.left() + bounds.right(), 0).scale(-1, 1);
+        return place.map(
+            PopoverShape { cornerRadius, arrowHeight, arrowHalfWidth }.outline(turned, arrowX));
+    }
     if (arrowEdge == ArrowEdge::Bottom) {
         // The same outline upside down: the half pixels stay on half pixels.
         const QTransform flip
@@ -113,32 +125,88 @@ PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QS
     return { origin, arrowX, edge };
 }
 
-PopoverShape::Placement PopoverShape::placeClearOf(const QWidget &anchor, const QSize &size,
-                                                   const QRect &keepClear) const
+QSize PopoverShape::frameSize(const QSize &body, ArrowEdge edge) const
 {
-    Placement placement = placeBelow(anchor, size, true);
-    if (!QRect(placement.origin, size).intersects(keepClear))
-        return placement;
-    const QRect anchorRect(anchor.mapToGlobal(QPoint(0, 0)), anchor.size());
-    const QRect available = anchor.screen() ? anchor.screen()->availableGeometry() : QRect();
-    const std::pair<int, ArrowEdge> places[] = {
-        { anchorRect.bottom() + 1, ArrowEdge::Top },
-        { anchorRect.top() - size.height(), ArrowEdge::Bottom },
-        { keepClear.bottom() + 1, ArrowEdge::Top },
-        { keepClear.top() - size.height(), ArrowEdge::Bottom },
+    const int arrow = int(std::ceil(arrowHeight));
+    return edge == ArrowEdge::Top || edge == ArrowEdge::Bottom ? body + QSize(0, arrow)
+                                                               : body + QSize(arrow, 0);
+}
+
+PopoverShape::Placement PopoverShape::placeBeside(const QRect &anchor, const QSize &body,
+                                                  const QRegion &keepClear, const QRect &available,
+                                                  const QRect &keepInSight) const
+{
+    // A popover narrower than its corners and arrow still gets a valid range.
+    const int inset = int(arrowHalfWidth + cornerRadius);
+    const auto slideOnto = [&available](int start, int length, int low, int high) {
+        return available.isNull() ? start
+                                  : std::clamp(start, low, std::max(low, high - length + 1));
     };
-    for (const auto &[top, edge] : places) {
-        const QRect frame(QPoint(placement.origin.x(), top), size);
-        const bool onScreen = available.isNull()
-            || (frame.top() >= available.top() && frame.bottom() <= available.bottom());
-        if (onScreen && !frame.intersects(keepClear)) {
-            placement.origin.setY(top);
-            placement.arrowEdge = edge;
-            return placement;
+    // The arrow at the anchor's centre, clear of the rounded corners.
+    const auto arrowAt = [&anchor, inset](const QPoint &origin, const QSize &size, ArrowEdge edge) {
+        const bool across = edge == ArrowEdge::Top || edge == ArrowEdge::Bottom;
+        const int length = across ? size.width() : size.height();
+        const int arrow
+            = across ? anchor.center().x() - origin.x() : anchor.center().y() - origin.y();
+        return std::clamp(arrow, inset, std::max(inset, length - inset));
+    };
+    struct Side
+    {
+        Placement placement;
+        QRect frame;
+    };
+    const auto side = [&](ArrowEdge edge) {
+        const QSize size = frameSize(body, edge);
+        const bool above = edge == ArrowEdge::Bottom;
+        const bool below = edge == ArrowEdge::Top;
+        QPoint origin;
+        if (above || below) {
+            origin.setX(slideOnto(anchor.center().x() - size.width() / 2, size.width(),
+                                  available.left(), available.right()));
+            origin.setY(below ? anchor.bottom() + 1 : anchor.top() - size.height());
+        } else {
+            origin.setX(edge == ArrowEdge::Left ? anchor.right() + 1
+                                                : anchor.left() - size.width());
+            origin.setY(slideOnto(anchor.center().y() - size.height() / 2, size.height(),
+                                  available.top(), available.bottom()));
+        }
+        return Side { { origin, arrowAt(origin, size, edge), edge }, QRect(origin, size) };
+    };
+    const auto covered = [](const QRegion &region) {
+        qint64 area = 0;
+        for (const QRect &part : region)
+            area += qint64(part.width()) * part.height();
+        return area;
+    };
+
+    std::optional<Side> best;
+    std::pair<bool, qint64> bestCost;
+    for (const ArrowEdge edge :
+         { ArrowEdge::Top, ArrowEdge::Bottom, ArrowEdge::Left, ArrowEdge::Right }) {
+        Side candidate = side(edge);
+        const bool onScreen = available.isNull() || available.contains(candidate.frame);
+        if (onScreen && !keepClear.intersects(candidate.frame))
+            return candidate.placement;
+        // No room on this side: the whole popover pushed onto the screen, for the choice
+        // of the side that hides least.
+        if (!available.isNull()) {
+            const QPoint pushed(slideOnto(candidate.frame.x(), candidate.frame.width(),
+                                          available.left(), available.right()),
+                                slideOnto(candidate.frame.y(), candidate.frame.height(),
+                                          available.top(), available.bottom()));
+            candidate.frame.moveTopLeft(pushed);
+            candidate.placement.origin = pushed;
+            candidate.placement.arrowX = arrowAt(pushed, candidate.frame.size(), edge);
+        }
+        const std::pair<bool, qint64> cost(candidate.frame.intersects(anchor)
+                                               || candidate.frame.intersects(keepInSight),
+                                           covered(keepClear.intersected(candidate.frame)));
+        if (!best || cost < bestCost) {
+            best = candidate;
+            bestCost = cost;
         }
     }
-    // A screen too small for any of them: the popover stays where placeBelow puts it.
-    return placement;
+    return best->placement;
 }
 
 void PopoverShape::paint(QPainter &painter, const QWidget &popover, qreal arrowX,

@@ -1,14 +1,16 @@
 #pragma once
 
 // The outline of a popover: a rounded body with a small arrow on its top edge pointing up at
-// what opened it (or, for a popover that opened above it, on its bottom edge pointing down).
-// The outline runs on half pixels so that a one-pixel border stays sharp.
+// what opened it (or, for a popover that opened above it, on its bottom edge pointing down; for
+// one beside it, on its left or right edge). The outline runs on half pixels so that a
+// one-pixel border stays sharp.
 
 #include <QColor>
 #include <QPainterPath>
 #include <QPoint>
 #include <QRect>
 #include <QRectF>
+#include <QRegion>
 #include <QSize>
 
 #include <optional>
@@ -20,7 +22,7 @@ namespace tanvill {
 
 struct PopoverShape
 {
-    enum class ArrowEdge { Top, Bottom };
+    enum class ArrowEdge { Top, Bottom, Left, Right };
 
     qreal cornerRadius = 8;
     // How far the arrow stands out of the body, and half its width at the body.
@@ -29,7 +31,7 @@ struct PopoverShape
     ArrowEdge arrowEdge = ArrowEdge::Top;
 
     // The outline filling `bounds` (the arrow's tip on its edge), the arrow's tip at `arrowX`
-    // from the left.
+    // from the left (from the top where the arrow is on the left or right edge).
     QPainterPath outline(const QRectF &bounds, qreal arrowX) const;
 
     // Where a popover of `size` opens: centred below `anchor`, kept on the anchor's screen, with
@@ -43,11 +45,17 @@ struct PopoverShape
         ArrowEdge arrowEdge = ArrowEdge::Top;
     };
     Placement placeBelow(const QWidget &anchor, const QSize &size, bool mayOpenAbove = false) const;
-    // As placeBelow with mayOpenAbove, for a popover that must leave `keepClear` (global
-    // coordinates: the field the user types in) in sight: below the anchor, else above it, else
-    // right under `keepClear` or right over it, its arrow on the edge that faces it. A null
-    // `keepClear` asks for nothing more than placeBelow.
-    Placement placeClearOf(const QWidget &anchor, const QSize &size, const QRect &keepClear) const;
+    // Where a popover whose body (arrow aside) is `body` opens to point at `anchor` (global
+    // coordinates, as the rest) from outside `keepClear` (the controls it tells about), all of
+    // it on `available`: below the anchor, else above it, else at its right, else at its left,
+    // its arrow on the edge facing the anchor and at the anchor's centre, the body slid along
+    // that edge to stay on the screen. Where no side has the room, the side that covers the
+    // least of `keepClear`, pushed onto the screen; never over the anchor or `keepInSight` (the
+    // field the user types in, a part of `keepClear`) where another side can do without.
+    Placement placeBeside(const QRect &anchor, const QSize &body, const QRegion &keepClear,
+                          const QRect &available, const QRect &keepInSight = {}) const;
+    // The popover's size for `body` with its arrow on `edge`.
+    QSize frameSize(const QSize &body, ArrowEdge edge) const;
 
     // Paints the popover: its outline filled with `fill` (opaque) and drawn in `border`, a line
     // one point wide. A window cut to its outline (see shapeWindow) is first painted whole, cut

@@ -315,7 +315,11 @@ void ListShareSheet::showHelp()
     if (m_helpPopover)
         return;
     m_helpPopover = new SharingHelpPopover(this);
-    m_helpPopover->showBelow(m_helpButton);
+    // It tells about the form; pointing at its button, it leaves the form and its buttons in
+    // sight where the screen has the room.
+    m_helpPopover->showBeside(m_helpButton,
+                              { m_emailFieldLabel, m_emailTextField, m_emailFieldHelpLabel,
+                                m_allowModificationCheckbox, m_cancelButton, m_sendButton });
 }
 
 void ListShareSheet::controlTextDidChange()

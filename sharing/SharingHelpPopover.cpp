@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tanvill {
@@ -52,6 +53,7 @@ SharingHelpPopover::SharingHelpPopover(QWidget *parent)
     layout->addWidget(m_text);
     setFixedWidth(kWidth);
     setFixedHeight(heightForWidth(kWidth) > 0 ? heightForWidth(kWidth) : sizeHint().height());
+    m_bodySize = size() - QSize(0, kArrowHeight);
 }
 
 PopoverShape SharingHelpPopover::shape() const
@@ -59,28 +61,47 @@ PopoverShape SharingHelpPopover::shape() const
     return { kRadius, kArrowHeight, kArrowHeight, m_arrowEdge };
 }
 
-void SharingHelpPopover::showBelow(QWidget *anchor)
+void SharingHelpPopover::showBeside(QWidget *anchor, const QList<QWidget *> &explained)
 {
     if (!m_anchor)
         qApp->installEventFilter(this);
     m_anchor = anchor;
+    m_explained.clear();
+    for (QWidget *control : explained)
+        m_explained.append(control);
     place();
     show();
 }
 
 void SharingHelpPopover::place()
 {
-    // What the user types into must stay in sight; the anchor itself is never covered.
+    const auto globalRect = [](const QWidget *widget) {
+        return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    };
+    // What the note tells about, and what the user types into, stay in sight.
+    QRegion keepClear;
+    for (const QPointer<QWidget> &control : std::as_const(m_explained)) {
+        if (control && control->isVisible())
+            keepClear += globalRect(control);
+    }
     const QWidget *focus = m_anchor->window()->focusWidget();
-    const QRect keepClear = focus && focus != m_anchor && !focus->isAncestorOf(m_anchor)
-        ? QRect(focus->mapToGlobal(QPoint(0, 0)), focus->size())
+    const QRect typedIn = focus && focus != m_anchor && !focus->isAncestorOf(m_anchor)
+        ? globalRect(focus)
         : QRect();
-    const PopoverShape::Placement placement = shape().placeClearOf(*m_anchor, size(), keepClear);
+    keepClear += typedIn;
+    const QRect available = m_anchor->screen() ? m_anchor->screen()->availableGeometry() : QRect();
+    const PopoverShape::Placement placement
+        = shape().placeBeside(globalRect(m_anchor), m_bodySize, keepClear, available, typedIn);
     m_arrowX = placement.arrowX;
     m_arrowEdge = placement.arrowEdge;
-    const bool above = m_arrowEdge == PopoverShape::ArrowEdge::Bottom;
-    layout()->setContentsMargins(
-        kMargins + QMargins(0, above ? 0 : kArrowHeight, 0, above ? kArrowHeight : 0));
+    using Edge = PopoverShape::ArrowEdge;
+    const auto arrowOn = [this](Edge edge) {
+        return m_arrowEdge == edge ? kArrowHeight : 0;
+    };
+    layout()->setContentsMargins(kMargins
+                                 + QMargins(arrowOn(Edge::Left), arrowOn(Edge::Top),
+                                            arrowOn(Edge::Right), arrowOn(Edge::Bottom)));
+    setFixedSize(shape().frameSize(m_bodySize, m_arrowEdge));
     move(placement.origin);
     shape().shapeWindow(*this, m_arrowX);
     update();

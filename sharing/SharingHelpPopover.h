@@ -3,6 +3,7 @@
 #include "controls/PopoverShape.h"
 
 #include <QFrame>
+#include <QList>
 #include <QPointer>
 
 class QLabel;
@@ -10,21 +11,22 @@ class QLabel;
 namespace tanvill {
 
 // The note that explains list sharing: a popover with an arrow pointing at the share sheet's
-// help button, closed by a click anywhere else, by Escape in the sheet, or when its window moves
-// or goes to the background. It never takes the keyboard: what the user types goes on to the
-// sheet's focused field while they read, and it never covers that field: it moves out of the way
-// when the focus moves. The share sheet opens it from its help button, and by itself the first
-// time a list is shared.
+// help button from outside the controls it tells about, closed by a click anywhere else, by
+// Escape in the sheet, or when its window moves or goes to the background. It never takes the
+// keyboard: what the user types goes on to the sheet's focused field while they read, and it
+// never covers that field: it moves out of the way when the focus moves. The share sheet opens
+// it from its help button, and by itself the first time a list is shared.
 class SharingHelpPopover : public QFrame
 {
     Q_OBJECT
 public:
     explicit SharingHelpPopover(QWidget *parent = nullptr);
 
-    // Shows the popover below `anchor`, its arrow at the anchor's centre, kept on the screen;
-    // above the anchor, its arrow pointing down, when the screen has no room below it; next to
-    // the focused field of the anchor's window when either would cover that field.
-    void showBelow(QWidget *anchor);
+    // Shows the popover by `anchor`, its arrow at the anchor's centre, all of it on the screen
+    // and clear of the `explained` controls and of the focused field of the anchor's window:
+    // below the anchor, else above it, else at its right, else at its left
+    // (PopoverShape::placeBeside).
+    void showBeside(QWidget *anchor, const QList<QWidget *> &explained = {});
 
     QLabel *textLabel() const { return m_text; }
 
@@ -45,6 +47,9 @@ private:
     int m_arrowX = kWidth / 2;
     PopoverShape::ArrowEdge m_arrowEdge = PopoverShape::ArrowEdge::Top;
     QPointer<QWidget> m_anchor;
+    QList<QPointer<QWidget>> m_explained;
+    // The note's body, its arrow aside.
+    QSize m_bodySize;
 };
 
 } // namespace tanvill

@@ -510,8 +510,9 @@ void AppDelegate::setAppMenuItemEnabled(int index, bool enabled)
     else
         m_appItemsHeldOff.insert(index);
     const QList<QAction *> items = m_mainMenu->appMenu()->actions();
+    // The add field closing under the share sheet leaves Add App… off until the sheet goes.
     if (index >= 0 && index < items.size())
-        items[index]->setEnabled(enabled);
+        items[index]->setEnabled(enabled && !(index == MainMenu::kAddAppIndex && m_shareSheetOpen));
 }
 
 void AppDelegate::showPreferences()

@@ -155,6 +155,10 @@ void AppDelegate::holdListItemsOff()
                                menu.nextListMenuItem, menu.deleteListMenuItem })
             item->setEnabled(false);
     }
+    // Add App… opens the add field in the window the sheet covers, and adds to the list it
+    // shares: off while the sheet is open, and while the add field is open already.
+    menu.addAppItem->setEnabled(!m_shareSheetOpen
+                                && !m_appItemsHeldOff.contains(MainMenu::kAddAppIndex));
 }
 
 void AppDelegate::updateShareListItem()
@@ -240,6 +244,9 @@ void AppDelegate::showLinkFailure(const QUrl &url)
 
 void AppDelegate::addApp()
 {
+    // The share sheet covers the main window; the add field would open under it.
+    if (m_shareSheetOpen)
+        return;
     // From a detail window, or with the main window closed: the add field opens where it is seen.
     showMainWindow();
     mainWindowController().contentViewController()->addApp();

@@ -211,7 +211,8 @@ TEST(PopoverShapeTest, AtTwiceTheScaleEveryPixelThroughTheCutIsPainted)
     // Without a compositor the window is cut along whole points: at twice the scale each is
     // four pixels, and one left transparent shows black.
     PopoverShape::setWindowSystemShowsTranslucency(false);
-    for (const auto edge : { PopoverShape::ArrowEdge::Top, PopoverShape::ArrowEdge::Bottom }) {
+    for (const auto edge : { PopoverShape::ArrowEdge::Top, PopoverShape::ArrowEdge::Bottom,
+                             PopoverShape::ArrowEdge::Left, PopoverShape::ArrowEdge::Right }) {
         QWidget popover;
         popover.resize(240, 90);
         const PopoverShape shape { 8, 9, 9, edge };

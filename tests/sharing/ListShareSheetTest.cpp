@@ -1,5 +1,6 @@
 #include "SharingTestSupport.h"
 
+#include "controls/ControlsTestSupport.h"
 #include "controls/Label.h"
 #include "core/List.h"
 #include "platform/Analytics.h"
@@ -370,6 +371,59 @@ TEST_F(ListShareSheetTest, WhileTheFirstHelpIsShownTypingReachesTheEmailField)
     EXPECT_EQ(completions, 0);
 }
 
+// The note opened by itself points at the help button from beside the sheet's controls where
+// the screen has room (below; at the left of a sheet low on the screen), and stays whole on the
+// screen, off the button and the e-mail field, where it has none (a small window low on the
+// screen, as the main window at twice the scale on a small screen).
+TEST_F(ListShareSheetTest, TheFirstHelpPointsAtItsButtonFromOutsideTheFormOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto globalRect = [](const QWidget *widget) {
+        return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    };
+    const struct
+    {
+        const char *name;
+        QRect window;
+        bool roomBeside;
+    } cases[] = {
+        { "roomy", QRect(screen.left() + 20, screen.top() + 20, 760, 480), true },
+        { "low", QRect(screen.right() - 499, screen.bottom() - 299, 500, 300), true },
+        { "cramped", QRect(screen.left() + 46, screen.bottom() - 376, 420, 377), false },
+    };
+    for (const auto &[name, frame, roomBeside] : cases) {
+        services.settings().setValue("hasSeenListSharingInfo", false);
+        window->setGeometry(frame);
+        ASSERT_TRUE(test::activate(window.get()));
+        ListShareSheet *sheet = present();
+        ASSERT_TRUE(
+            waitFor([&] { return sheet->helpPopover() && sheet->helpPopover()->isVisible(); }));
+        SharingHelpPopover *popover = sheet->helpPopover();
+        const QRect note = globalRect(popover);
+        EXPECT_TRUE(screen.contains(note)) << name;
+        QList<QWidget *> clear { sheet->helpButton(), sheet->emailTextField() };
+        if (roomBeside)
+            clear << sheet->emailFieldLabel() << sheet->emailFieldHelpLabel()
+                  << sheet->allowModificationCheckbox() << sheet->cancelButton()
+                  << sheet->sendButton();
+        for (QWidget *control : clear)
+            EXPECT_FALSE(note.intersects(globalRect(control)))
+                << name << " " << control->metaObject()->className();
+
+        QImage image(screen.size(), QImage::Format_ARGB32);
+        image.fill(QColor(0x10, 0x10, 0x12));
+        QPainter painter(&image);
+        painter.drawPixmap(globalRect(window.get()).topLeft() - screen.topLeft(), window->grab());
+        painter.drawPixmap(note.topLeft() - screen.topLeft(), popover->grab());
+        painter.end();
+        image.save(
+            QDir(testOutputDir("windows")).filePath(QString("share-sheet-help-%1.png").arg(name)));
+        popover->close();
+        sheet->cancel();
+        drainEvents();
+    }
+}
+
 TEST(SharingImagesTest, TheShareListImageIsShipped)
 {
     QSvgRenderer image(QStringLiteral(":/images/share-list.svg"));
@@ -405,7 +459,7 @@ TEST(SharingHelpPopoverTest, NearTheBottomOfTheScreenTheNoteOpensAboveItsButton)
         button.setGeometry(100, nearBottom ? screen.bottom() - 40 : screen.top() + 20, 24, 24);
         button.show();
         auto *popover = new SharingHelpPopover(&button);
-        popover->showBelow(&button);
+        popover->showBeside(&button);
         const QRect note(popover->mapToGlobal(QPoint(0, 0)), popover->size());
         const QRect anchor = button.geometry();
         EXPECT_EQ(nearBottom ? note.bottom() < anchor.top() : note.top() > anchor.bottom(), true);
@@ -434,7 +488,7 @@ TEST(SharingHelpPopoverTest, TheNoteKeepsClearOfTheFocusedFieldAndTakesOnlyTheSh
     QApplication::setActiveWindow(&window);
     field->setFocus();
     QPointer<SharingHelpPopover> popover = new SharingHelpPopover(sheet);
-    popover->showBelow(button);
+    popover->showBeside(button);
     for (QWidget *focused : std::initializer_list<QWidget *> { field, box }) {
         focused->setFocus();
         EXPECT_FALSE(popover->geometry().intersects(

@@ -405,11 +405,12 @@ TEST_F(MenusTest, TheShareSheetOpensOnceAndHoldsOffTheItemsThatWouldOpenAnotherS
     delegate.showMainWindow();
     MainWindowController &window = delegate.mainWindowController();
     QApplication::setActiveWindow(&window);
-    // Also the items that would page the window behind the sheet to another list.
+    // Also the items that would page the window behind the sheet to another list, and Add
+    // App…, whose field would open under the sheet and add to the list it shares.
     const QList<QAction *> opening = { menu.addListItem,        menu.editListItem,
                                        menu.shareListItem,      menu.listRearrangementMenuItem,
                                        menu.deleteListMenuItem, menu.previousListMenuItem,
-                                       menu.nextListMenuItem };
+                                       menu.nextListMenuItem,   menu.addAppItem };
     const auto enabled = [&opening] {
         QList<bool> states;
         for (const QAction *item : opening)
@@ -427,6 +428,9 @@ TEST_F(MenusTest, TheShareSheetOpensOnceAndHoldsOffTheItemsThatWouldOpenAnotherS
     QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     delegate.shareSelectedList();
     EXPECT_EQ(window.findChildren<ListShareSheet *>().size(), 1);
+    QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    delegate.addApp();
+    EXPECT_EQ(window.contentViewController()->addAppViewController(), nullptr);
     // The menu rules, run by changes meanwhile, leave them off.
     addApps({ "Slack" });
     services.notificationCenter().post(DetailWindowManagerFocussedAppChanged);

@@ -148,6 +148,22 @@ TEST_F(PreferencesTest, ArrowKeysChangeThePaneAndTheFocusRingGoesWithThem)
     EXPECT_EQ(view.selectedTabIndex(), 1);
 }
 
+// A key pressed as the window opens acts on the control that has the focus: the ring shows it
+// from the start, each time the window opens.
+TEST_F(PreferencesTest, TheWindowOpensWithTheRingOnTheControlThatHasTheKeyboard)
+{
+    PreferencesViewController &view = window();
+    for (int opening = 0; opening < 2; ++opening) {
+        controller->showWindow();
+        ASSERT_TRUE(test::activate(&view));
+        ASSERT_NE(qobject_cast<QCheckBox *>(QApplication::focusWidget()), nullptr);
+        EXPECT_EQ(focusRingTarget(), QApplication::focusWidget()) << opening;
+        if (opening == 0)
+            render("preferences-opened");
+        view.close();
+    }
+}
+
 TEST_F(PreferencesTest, ResizingToAnotherPaneAnimatesAndEndsAtItsSize)
 {
     PreferencesViewController &view = window();
