@@ -209,7 +209,7 @@ void ListsController::reloadApps(
                   if (!guard)
                       return;
                   guard->noteLookUpAnswered(identifier, batch.get(), lookUp->askedCountryCode());
-                  if (!guard->isOfTheChosenStore(lookUp->askedCountryCode())) {
+                  if (!isOfTheChosenStore(lookUp->askedCountryCode())) {
                       batch->answeredByAnotherStore = true;
                   } else if (answer.identifier == identifier) {
                       batch->results.push_back({ answer, lookUp->askedCountryCode() });
