@@ -265,13 +265,17 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
     QElapsedTimer slice;
     slice.start();
     ObjectContext &context = store().context();
+    const auto continueNextTurn = [this, &batch] {
+        QPointer<ListsController> guard(this);
+        MainQueue::async([guard, batch] {
+            if (guard)
+                guard->applyReloadResults(batch);
+        });
+    };
+    const std::size_t firstThisTurn = applying.next;
     while (applying.next < batch->results.size()) {
         if (applying.next > 0 && slice.hasExpired(kApplySliceMs)) {
-            QPointer<ListsController> guard(this);
-            MainQueue::async([guard, batch] {
-                if (guard)
-                    guard->applyReloadResults(batch);
-            });
+            continueNextTurn();
             return;
         }
         // Let go of each answer once applied: what is freed is spread over the slices too.
@@ -291,13 +295,35 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
         shareReloadResult(result.identifier, update, batch.get());
         applying.reloaded.insert(result.identifier);
     }
+    // The save of what a long slice applied starts a turn of its own, so that the two never
+    // hold the UI thread together.
+    if (applying.next > firstThisTurn && slice.hasExpired(kApplySliceMs / 2)) {
+        continueNextTurn();
+        return;
+    }
     endMarks();
 
     UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, applying.currencyCode);
     if (applying.written || !batch->changes.updates.empty())
         saveWithAsync(true);
+    // What the notice sets off (every sorted table re-sorting its rows) gets a turn of its own
+    // when this one has held the UI thread for a slice already, as with a large refresh whose
+    // save took long to hand over.
+    if (!slice.hasExpired(kApplySliceMs)) {
+        finishReload(batch);
+        return;
+    }
+    QPointer<ListsController> guard(this);
+    MainQueue::async([guard, batch] {
+        if (guard)
+            guard->finishReload(batch);
+    });
+}
+
+void ListsController::finishReload(const std::shared_ptr<ReloadBatch> &batch)
+{
     NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, this,
-                                             AppReload { applying.reloaded }.userInfo());
+                                             AppReload { batch->applying.reloaded }.userInfo());
     if (batch->completion)
         batch->completion(std::nullopt, std::move(batch->changes.updates));
 }
