@@ -180,6 +180,8 @@ private:
     std::vector<AddCompletion> takePendingAdditions(const QString &identifier);
     struct ReloadBatch;
     void applyReloadResults(const std::shared_ptr<ReloadBatch> &batch);
+    // Tells of an applied and saved batch: the notice, then the batch's completion.
+    void finishReload(const std::shared_ptr<ReloadBatch> &batch);
     // Tells the batches under way but `applying` of an answer applied.
     void shareReloadResult(const QString &identifier, const std::optional<AppUpdate> &update,
                            const ReloadBatch *applying);

@@ -60,6 +60,9 @@ struct BatchChanges
 
 // How long one slice of applying a refresh's answers holds the UI thread.
 constexpr qint64 kApplySliceMs = 20;
+// A timer's shortest wait: work continued after it comes once the event loop has dispatched
+// the events and timers already due, not straight after the posted call before it.
+constexpr double kYieldSeconds = 0.001;
 
 // An answer is applied only while the store that gave it is the one chosen: prices, versions
 // and ratings of two stores never mix in the records.
@@ -298,13 +301,21 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
     QElapsedTimer slice;
     slice.start();
     ObjectContext &context = store().context();
+    const auto continueNextTurn = [this, &batch](bool afterPendingEvents) {
+        QPointer<ListsController> guard(this);
+        auto work = [guard, batch] {
+            if (guard)
+                guard->applyReloadResults(batch);
+        };
+        if (afterPendingEvents)
+            delay(kYieldSeconds, std::move(work));
+        else
+            MainQueue::async(std::move(work));
+    };
+    const std::size_t firstThisTurn = applying.next;
     while (applying.next < batch->results.size()) {
         if (applying.next > 0 && slice.hasExpired(kApplySliceMs)) {
-            QPointer<ListsController> guard(this);
-            MainQueue::async([guard, batch] {
-                if (guard)
-                    guard->applyReloadResults(batch);
-            });
+            continueNextTurn(false);
             return;
         }
         // Let go of each answer once applied: what is freed is spread over the slices too.
@@ -333,14 +344,36 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
         shareReloadResult(result.identifier, update, batch.get());
         applying.reloaded.insert(result.identifier);
     }
+    // The save of what a long slice applied waits until the event loop has taken the input
+    // and timers due meanwhile, so that the two never hold the UI thread together.
+    if (applying.next > firstThisTurn && slice.hasExpired(kApplySliceMs / 2)) {
+        continueNextTurn(true);
+        return;
+    }
     endMarks();
 
     if (applying.currencyCode)
         UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, *applying.currencyCode);
     if (applying.written || !batch->changes.updates.empty())
         saveWithAsync(true);
+    // What the notice sets off (every sorted table re-sorting its rows) waits in the same way
+    // when this turn has held the UI thread for a slice already, as with a large refresh whose
+    // save took long to hand over.
+    if (!slice.hasExpired(kApplySliceMs)) {
+        finishReload(batch);
+        return;
+    }
+    QPointer<ListsController> guard(this);
+    delay(kYieldSeconds, [guard, batch] {
+        if (guard)
+            guard->finishReload(batch);
+    });
+}
+
+void ListsController::finishReload(const std::shared_ptr<ReloadBatch> &batch)
+{
     NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, this,
-                                             AppReload { applying.reloaded }.userInfo());
+                                             AppReload { batch->applying.reloaded }.userInfo());
     if (batch->completion)
         batch->completion(std::nullopt, std::move(batch->changes.updates));
 }

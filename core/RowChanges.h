@@ -11,7 +11,6 @@
 #include <functional>
 #include <iterator>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace tanvill {
@@ -68,19 +67,29 @@ void appendRowChanges(Iterator oldBegin, Iterator oldEnd, Iterator newBegin, Ite
                       int offset, std::vector<RowChange> &changes)
 {
     using Row = typename std::iterator_traits<Iterator>::value_type;
-    const std::vector<Row> oldRows(oldBegin, oldEnd);
-    const std::vector<Row> newRows(newBegin, newEnd);
+    const std::size_t oldCount = std::size_t(oldEnd - oldBegin);
+    const std::size_t newCount = std::size_t(newEnd - newBegin);
     std::unordered_map<Row, std::size_t> oldPosition;
-    oldPosition.reserve(oldRows.size());
-    for (std::size_t position = 0; position < oldRows.size(); ++position)
-        oldPosition.emplace(oldRows[position], position);
-    std::unordered_set<Row> inNew(newRows.begin(), newRows.end());
+    oldPosition.reserve(oldCount);
+    for (std::size_t position = 0; position < oldCount; ++position)
+        oldPosition.emplace(oldBegin[position], position);
+    // Where each new row stood before (none for an inserted one), found once per row.
+    constexpr std::size_t kInserted = std::size_t(-1);
+    std::vector<std::size_t> newToOld(newCount, kInserted);
+    std::vector<bool> keptOld(oldCount, false);
+    for (std::size_t position = 0; position < newCount; ++position) {
+        const auto found = oldPosition.find(newBegin[position]);
+        if (found != oldPosition.end()) {
+            newToOld[position] = found->second;
+            keptOld[found->second] = true;
+        }
+    }
 
     // Removed rows go in their old order; by then only the kept rows stand above each.
     std::vector<std::size_t> keptOldPositions;
-    keptOldPositions.reserve(oldRows.size());
-    for (std::size_t position = 0; position < oldRows.size(); ++position) {
-        if (inNew.count(oldRows[position]))
+    keptOldPositions.reserve(oldCount);
+    for (std::size_t position = 0; position < oldCount; ++position) {
+        if (keptOld[position])
             keptOldPositions.push_back(position);
         else
             changes.push_back(
@@ -91,33 +100,28 @@ void appendRowChanges(Iterator oldBegin, Iterator oldEnd, Iterator newBegin, Ite
     // the end of the table. Afterwards the table holds the new rows at the inserted
     // positions and the kept rows, in their old order, everywhere else; workingPosition
     // says where each row of the new order stands in that table.
-    std::vector<std::size_t> workingPosition(newRows.size());
-    std::vector<std::size_t> keptRank(oldRows.size());
+    std::vector<std::size_t> keptRank(oldCount);
     for (std::size_t rank = 0; rank < keptOldPositions.size(); ++rank)
         keptRank[keptOldPositions[rank]] = rank;
-    std::vector<bool> inserted(newRows.size(), false);
-    for (std::size_t position = 0; position < newRows.size(); ++position) {
-        if (!oldPosition.count(newRows[position])) {
-            inserted[position] = true;
-            changes.push_back({ RowChange::Kind::Insert, offset + int(position), 0 });
-        }
-    }
     std::vector<std::size_t> keptWorkingPosition(keptOldPositions.size());
-    for (std::size_t position = 0, rank = 0; position < newRows.size(); ++position) {
-        if (!inserted[position])
+    for (std::size_t position = 0, rank = 0; position < newCount; ++position) {
+        if (newToOld[position] == kInserted)
+            changes.push_back({ RowChange::Kind::Insert, offset + int(position), 0 });
+        else
             keptWorkingPosition[rank++] = position;
     }
-    for (std::size_t position = 0; position < newRows.size(); ++position) {
-        workingPosition[position] = inserted[position]
+    std::vector<std::size_t> workingPosition(newCount);
+    for (std::size_t position = 0; position < newCount; ++position) {
+        workingPosition[position] = newToOld[position] == kInserted
             ? position
-            : keptWorkingPosition[keptRank[oldPosition.at(newRows[position])]];
+            : keptWorkingPosition[keptRank[newToOld[position]]];
     }
 
     // Walk the new order; a row not yet at its place is moved up from further down: the
     // rows above are placed, and the others keep their relative order, so the row stands
     // below the target by the number of unplaced rows ahead of it.
-    detail::MarkedPositions unplaced(newRows.size());
-    for (std::size_t target = 0; target < newRows.size(); ++target) {
+    detail::MarkedPositions unplaced(newCount);
+    for (std::size_t target = 0; target < newCount; ++target) {
         const std::size_t position = workingPosition[target];
         const int from = int(target) + unplaced.countBefore(position);
         if (from != int(target))

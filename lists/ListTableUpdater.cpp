@@ -73,15 +73,42 @@ void ListTableUpdater::listRepresentationWillReplaceAllRowsFromList(
         removal = TableEffect::SlideRight;
         m_replacementInsertion = TableEffect::SlideLeft;
     }
-    if (m_table)
-        m_table->removeRows(allRows(representation->numberOfRows()), removal);
+    m_currentApp = nullptr;
+    m_currentAppRow = -1;
+    if (!m_table)
+        return;
+    // The rows are still the old ones here; a new order of the same list keeps the current
+    // application current, another list starts from the row number as any reload does.
+    if (listIndex == shown)
+        m_currentApp = representation->appAtRow(m_table->currentRow());
+    m_table->removeRows(allRows(representation->numberOfRows()), removal);
 }
 
 void ListTableUpdater::listRepresentationDidReplaceAllRowsFromList(
     ListRepresentation *representation, int)
 {
-    if (m_table)
-        m_table->insertRows(allRows(representation->numberOfRows()), m_replacementInsertion);
+    if (!m_table)
+        return;
+    if (m_currentApp) {
+        for (int row = 0; row < representation->numberOfRows(); ++row) {
+            if (representation->appAtRow(row) == m_currentApp) {
+                m_currentAppRow = row;
+                break;
+            }
+        }
+        m_currentApp = nullptr;
+    }
+    m_table->insertRows(allRows(representation->numberOfRows()), m_replacementInsertion);
+    // Outside a bracket the insertion has been taken already.
+    if (m_openBrackets == 0)
+        restoreCurrentRow();
+}
+
+void ListTableUpdater::restoreCurrentRow()
+{
+    if (m_currentAppRow < 0 || !m_table)
+        return;
+    m_table->setCurrentRow(std::exchange(m_currentAppRow, -1));
 }
 
 void ListTableUpdater::listRepresentationDidChange(ListRepresentation *)
@@ -89,6 +116,8 @@ void ListTableUpdater::listRepresentationDidChange(ListRepresentation *)
     if (m_openBrackets > 0) {
         --m_openBrackets;
         m_table->endUpdates();
+        if (m_openBrackets == 0)
+            restoreCurrentRow();
     }
     if (m_didChange)
         m_didChange();

@@ -5,7 +5,9 @@
 // slide out and the new ones slide in by where the new list stands: for a later list the old
 // rows slide out to the left and the new ones slide right into place, for an earlier list the
 // other way round, and for the same list in a new order the old rows slide down and the new
-// ones up. Changes before the table first asked for its rows are not played; the table reads
+// ones up. A new order of the same list keeps the keyboard's current row on its application,
+// scrolled into view, so that Return or the row's menu still acts on the application the user
+// picked. Changes before the table first asked for its rows are not played; the table reads
 // them then.
 //
 // The list table and the archive table each own one and make it their representation's
@@ -17,6 +19,8 @@
 #include <functional>
 
 namespace tanvill {
+
+class App;
 
 class ListTableUpdater final : public ListRepresentationDelegate
 {
@@ -42,10 +46,17 @@ public:
     void listRepresentationDidChange(ListRepresentation *representation) override;
 
 private:
+    // Makes the current application's new row current, once the table took the new rows.
+    void restoreCurrentRow();
+
     std::function<void()> m_didChange;
     TableView *m_table = nullptr;
     int m_openBrackets = 0;
     TableEffect m_replacementInsertion = TableEffect::None;
+    // The application of the current row while the same list's rows are replaced, and then
+    // the row it stands at in the new order, made current once the table took the change.
+    App *m_currentApp = nullptr;
+    int m_currentAppRow = -1;
 };
 
 } // namespace tanvill

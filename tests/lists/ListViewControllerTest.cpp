@@ -440,6 +440,47 @@ TEST_F(ListTableTest, ARefreshRemakesRowsWhereTheyStandAndMovesThoseItsNewValues
     EXPECT_TRUE(view.tableView()->showsCurrentRow());
 }
 
+TEST_F(ListTableTest, SortingAndGroupingKeepTheRingOnItsAppInView)
+{
+    test::watchMany(lists(), games, 40);
+    ListViewController &view = open();
+    TableView &table = *view.tableView();
+    // The ring on "App 3", near the bottom of the list's own order.
+    QTest::keyClick(&table, Qt::Key_End);
+    QTest::keyClick(&table, Qt::Key_Up);
+    QTest::keyClick(&table, Qt::Key_Up);
+    App *ringed = view.listRepresentation().appAtRow(table.currentRow());
+    ASSERT_NE(ringed, nullptr);
+    EXPECT_EQ(ringed->name(), "App 3");
+
+    const struct
+    {
+        const char *key;
+        const char *value;
+    } steps[] = {
+        { "listSorting", "price" },     { "listGrouping", "developer" }, { "listSorting", "name" },
+        { "listGrouping", "platform" }, { "listSorting", "none" },       { "listGrouping", "none" },
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(QString("%1 = %2").arg(step.key, step.value).toStdString());
+        settings().setValue(step.key, step.value);
+        const int row = table.currentRow();
+        EXPECT_EQ(view.listRepresentation().appAtRow(row), ringed);
+        EXPECT_TRUE(table.showsCurrentRow());
+        // In view, and clear of the section title floating over the top of the rows.
+        const QRect shown = table.rectOfRow(row);
+        EXPECT_TRUE(table.viewport()->rect().contains(shown)) << row;
+        if (table.floatingRow() >= 0) {
+            EXPECT_GE(shown.top(), table.rectOfRow(table.floatingRow()).bottom()) << row;
+        }
+        // Return acts on that application.
+        detailWindows.opened.clear();
+        QTest::keyClick(&table, Qt::Key_Return);
+        ASSERT_EQ(detailWindows.opened.size(), 1u);
+        EXPECT_EQ(detailWindows.opened.front()->app(), ringed);
+    }
+}
+
 TEST_F(ListTableTest, StoreTextIsShownAsWritten)
 {
     test::watch(lists(), games, { { "<b>Bold</b> & Co", "R&D <i>Labs</i>" } });
