@@ -606,16 +606,15 @@ TEST_F(Refreshing, SearchKeepsTheScopesThatAnswered)
 
 TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStoresAnswer)
 {
-    struct Case
+    // The countries chosen in turn; how many of the first store's answers come at once (the next
+    // five are held); whether a change starts a refresh, as the preferences do.
+    const struct
     {
         const char *label;
         QStringList countries;
-        // Apps whose answer of the first store comes at once; the next five are held.
         int answeredAtOnce;
-        // Whether a change starts a refresh (as the preferences do) or only a later one comes.
         bool refreshOnChange;
-    };
-    const Case cases[] = {
+    } cases[] = {
         { "the old store answers after the change", { "JM", "JP" }, 0, true },
         { "some answers of the old store are in", { "JM", "JP" }, 4, true },
         { "two changes", { "US", "GB", "JP" }, 0, true },
@@ -628,63 +627,53 @@ TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStor
         answer.currency = country == "JP" ? "JPY" : country + "D";
         return answer;
     };
-    int row = 0;
-    for (const Case &test : cases) {
+    for (const auto &test : cases) {
         SCOPED_TRACE(test.label);
-        ++row;
+        const int last = int(test.countries.size()) - 1;
         UserDefaults::standard().setValue("storeLocale", test.countries.front());
         std::vector<CachedApp> seeded;
         for (int i = 1; i <= 10; ++i)
-            seeded.push_back(result(QString::number(row * 100 + i)));
+            seeded.push_back(result(QString::number(int(&test - cases + 1) * 100 + i)));
         const std::vector<App *> apps = watch(seeded);
-        for (int step = 0; step < int(test.countries.size()); ++step) {
-            const bool last = step + 1 == int(test.countries.size());
+        QHash<QString, int> heldBefore;
+        for (int step = 0; step <= last; ++step) {
+            heldBefore[test.countries[step]] = store.heldLookupCount(test.countries[step]);
             for (int i = 0; i < 10; ++i)
                 store.setLookup(test.countries[step],
                                 answerOf(seeded[i], test.countries[step], step),
-                                !last && (step > 0 || i >= test.answeredAtOnce));
+                                step < last && (step > 0 || i >= test.answeredAtOnce));
         }
 
-        QHash<QString, int> heldBefore;
-        for (const QString &country : test.countries)
-            heldBefore[country] = store.heldLookupCount(country);
         std::list<RefreshOutcome> outcomes(1);
         start(apps, outcomes.back());
-        for (int step = 1; step < int(test.countries.size()); ++step) {
+        for (int step = 1; step <= last; ++step) {
             // Five look-ups of the store chosen before are under way.
             const QString &before = test.countries[step - 1];
             ASSERT_TRUE(test::waitFor(
                 [&] { return store.heldLookupCount(before) == heldBefore[before] + 5; }));
             test::drainEvents();
             UserDefaults::standard().setValue("storeLocale", test.countries[step]);
-            if (test.refreshOnChange) {
-                outcomes.emplace_back();
-                start(apps, outcomes.back());
-            }
+            if (test.refreshOnChange)
+                start(apps, outcomes.emplace_back());
         }
         store.server().releaseHeld();
-        for (const RefreshOutcome &outcome : outcomes) {
-            ASSERT_TRUE(test::waitFor([&] { return outcome.calls == 1; }, 10000));
-            EXPECT_TRUE(outcome.updates) << "the store answered";
-        }
+        for (const RefreshOutcome &outcome : outcomes)
+            ASSERT_TRUE(
+                test::waitFor([&] { return outcome.calls == 1 && outcome.updates; }, 10000));
         if (!test.refreshOnChange) {
             for (int i = 0; i < 5; ++i)
                 EXPECT_EQ(apps[i]->version(), "1.0") << "an answer of the old store is no answer";
-            outcomes.emplace_back();
-            start(apps, outcomes.back());
+            start(apps, outcomes.emplace_back());
             ASSERT_TRUE(test::waitFor([&] { return outcomes.back().calls == 1; }, 10000));
         }
 
-        const QString chosen = test.countries.back();
         for (int i = 0; i < 10; ++i) {
-            const test::FakeStoreApp expected
-                = answerOf(seeded[i], chosen, int(test.countries.size()) - 1);
+            const test::FakeStoreApp expected = answerOf(seeded[i], test.countries.back(), last);
             EXPECT_EQ(apps[i]->version(), expected.version) << i;
             EXPECT_EQ(apps[i]->lastVersion(), "1.0") << i;
             EXPECT_EQ(apps[i]->currencyCode(), expected.currency) << i;
             EXPECT_EQ(apps[i]->price().toDouble(), expected.price) << i;
         }
         EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "JPY");
-        EXPECT_FALSE(controller().isReloadingApps());
     }
 }

@@ -242,42 +242,30 @@ TEST_F(HeaderPageTest, NamesAreShownAsWrittenWithoutMnemonics)
 TEST_F(HeaderPageTest, AListInSeveralCurrenciesTotalsAndSortsEachCurrencyApart)
 {
     // An application the chosen store does not sell keeps its last price, in its currency.
-    struct Priced
-    {
-        QString name;
-        double price;
-        QString currency;
-        QString developer = QStringLiteral("Maker");
-    };
+    // Each application is "name price currency [developer]".
     const struct
     {
         QString country, currency;
-        std::vector<Priced> apps;
+        QStringList apps;
         ListGrouping grouping;
         QString detail;
         QStringList byPrice;
     } cases[] = {
         { "JP",
           "JPY",
-          { { "Planner", 22.99, "GBP" },
-            { "Big", 15120, "JPY" },
-            { "Small", 250, "JPY" },
-            { "Gift", 0, "GBP" },
-            { "Mid", 650, "JPY" } },
+          { "Planner 22.99 GBP", "Big 15120 JPY", "Small 250 JPY", "Gift 0 GBP", "Mid 650 JPY" },
           ListGrouping::None,
           QString::fromUtf8("5 apps - ¥16.02K + £22.99"),
           { "Gift", "Small", "Mid", "Big", "Planner" } },
         { "US",
           "EUR",
-          { { "Dollars", 24.99, "USD" },
-            { "Euros", 1.99, "EUR" },
-            { "More dollars", 24.99, "USD" } },
+          { "Dollars 24.99 USD", "Euros 1.99 EUR", "Dollars2 24.99 USD" },
           ListGrouping::None,
           QString::fromUtf8("3 apps - €1.99 + $49.98"),
-          { "Euros", "Dollars", "More dollars" } },
+          { "Euros", "Dollars", "Dollars2" } },
         { "US",
           "USD",
-          { { "Three", 3, "USD", "A" }, { "Pounds", 10, "GBP", "B" }, { "One", 1, "USD", "B" } },
+          { "Three 3 USD A", "Pounds 10 GBP B", "One 1 USD B" },
           ListGrouping::Developer,
           QString::fromUtf8("3 apps - $4.00 + £10.00"),
           { "#B", "One", "Pounds", "#A", "Three" } },
@@ -285,14 +273,15 @@ TEST_F(HeaderPageTest, AListInSeveralCurrenciesTotalsAndSortsEachCurrencyApart)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.detail.toStdString());
         std::vector<double> prices;
-        for (const Priced &app : c.apps)
-            prices.push_back(app.price);
+        for (const QString &app : c.apps)
+            prices.push_back(app.section(' ', 1, 1).toDouble());
         List *list = makeLists({ { "Mixed", ThemeName::Blue, prices } }).front();
         for (App *app : list->apps()) {
-            const Priced &priced = c.apps[size_t(app->identifier().toLongLong() - 100000000)];
-            app->setName(priced.name);
-            app->setCurrencyCode(priced.currency);
-            app->setDeveloper(priced.developer);
+            const QStringList spec
+                = c.apps[qsizetype(app->identifier().toLongLong() - 100000000)].split(' ');
+            app->setName(spec[0]);
+            app->setCurrencyCode(spec[2]);
+            app->setDeveloper(spec.value(3, QStringLiteral("Maker")));
         }
         settings().setValue(QStringLiteral("storeLocale"), c.country);
         settings().setValue(QStringLiteral("currencyCode"), c.currency);

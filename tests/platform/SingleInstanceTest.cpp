@@ -133,8 +133,8 @@ TEST(SingleInstance, ARunningInstanceWhoseSocketIsRemovedOrReplacedMakesItAgain)
     EXPECT_EQ(received.size(), 2);
 }
 
-// The folder goes, and comes back once the instance has seen it go, or at once; twice each, the
-// later times in a folder made anew. The instance holds its place there again too.
+// The folder goes and comes back, once the instance has seen it go or at once, twice each; the
+// instance then answers and holds its place there again.
 TEST(SingleInstance, ARunningInstanceWhoseFolderIsRemovedAndMadeAgainMakesItsSocketAgain)
 {
     static std::mutex logged;
@@ -166,9 +166,8 @@ TEST(SingleInstance, ARunningInstanceWhoseFolderIsRemovedAndMadeAgainMakesItsSoc
         ASSERT_TRUE(QDir().mkpath(folder));
         ASSERT_TRUE(test::waitFor([&] { return QFile::exists(path); }));
         EXPECT_EQ(launchWith("reopen", nullptr, path), SingleInstance::Role::Forwarded);
-        FileLock place;
         QString error;
-        EXPECT_EQ(place.tryLock(instance::placePath(path), instance::kLockMode, true, &error),
+        EXPECT_EQ(FileLock().tryLock(instance::placePath(path), instance::kLockMode, true, &error),
                   FileLock::Result::Held);
     }
     EXPECT_EQ(received.size(), 4);

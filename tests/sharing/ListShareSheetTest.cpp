@@ -371,10 +371,8 @@ TEST_F(ListShareSheetTest, WhileTheFirstHelpIsShownTypingReachesTheEmailField)
     EXPECT_EQ(completions, 0);
 }
 
-// The note opened by itself points at the help button from beside the sheet's controls where
-// the screen has room (below; at the left of a sheet low on the screen), and stays whole on the
-// screen, off the button and the e-mail field, where it has none (a small window low on the
-// screen, as the main window at twice the scale on a small screen).
+// The note opened by itself points at the help button from beside the sheet's controls where the
+// screen has room, and stays on the screen, off the button and the e-mail field, where it has none.
 TEST_F(ListShareSheetTest, TheFirstHelpPointsAtItsButtonFromOutsideTheFormOnTheScreen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -388,7 +386,9 @@ TEST_F(ListShareSheetTest, TheFirstHelpPointsAtItsButtonFromOutsideTheFormOnTheS
         bool roomBeside;
     } cases[] = {
         { "roomy", QRect(screen.left() + 20, screen.top() + 20, 760, 480), true },
+        // At the left of a sheet low on the screen.
         { "low", QRect(screen.right() - 499, screen.bottom() - 299, 500, 300), true },
+        // The main window at twice the scale, low on a small screen.
         { "cramped", QRect(screen.left() + 46, screen.bottom() - 376, 420, 377), false },
     };
     for (const auto &[name, frame, roomBeside] : cases) {
