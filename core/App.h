@@ -46,6 +46,10 @@ public:
     // two are always in one currency: a price is compared only with one in the same currency.
     QString currencyCode() const { return m_currencyCode; }
     void setCurrencyCode(const QString &code) { assign(m_currencyCode, code); }
+    // The store country ("JP") whose answer the price, version and rating are; empty when not
+    // known (kept by an older version). Another than the one chosen: the store is asked again.
+    QString storeCountry() const { return m_storeCountry; }
+    void setStoreCountry(const QString &code) { assign(m_storeCountry, code); }
 
     float rating() const { return m_rating; }
     void setRating(float rating) { assignFloat(m_rating, rating); }
@@ -124,6 +128,7 @@ private:
     Decimal m_price;
     Decimal m_lastPrice;
     QString m_currencyCode;
+    QString m_storeCountry;
     float m_rating = 0;
     float m_lastRating = 0;
     QString m_iconUrl;

@@ -33,6 +33,7 @@ struct AppRow
     QString price;
     QString lastPrice;
     QString currencyCode;
+    QString storeCountry;
     double rating = 0;
     double lastRating = 0;
     QString iconUrl;

@@ -171,6 +171,10 @@ public:
 
     // True while a refresh is looking applications up.
     bool isReloadingApps() const { return !m_reloadingApps.isEmpty(); }
+    // True when a watched application holds the answer of another store than the one chosen
+    // now: the store country changed and its refresh did not reach every application (it
+    // failed for some, or the program ended first).
+    bool holdsAppsOfAnotherStore() const;
 
 private:
     using AddCompletion = std::function<void(std::optional<Error>)>;
@@ -178,6 +182,9 @@ private:
         = std::function<void(std::optional<Error>, std::optional<std::vector<AppUpdate>>)>;
 
     std::vector<AddCompletion> takePendingAdditions(const QString &identifier);
+    // Looks up the identifier being added (the key of its waiting completions) in the store
+    // chosen now.
+    void lookUpAddition(const QString &key);
     struct ReloadBatch;
     void applyReloadResults(const std::shared_ptr<ReloadBatch> &batch);
     // Tells of an applied and saved batch: the notice, then the batch's completion.

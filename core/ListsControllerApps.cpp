@@ -73,7 +73,11 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
         return;
     }
     m_pendingAdditions[key].push_back(std::move(completion));
+    lookUpAddition(key);
+}
 
+void ListsController::lookUpAddition(const QString &key)
+{
     auto operation = std::make_shared<AdditionLookUpOperation>(key);
     operation->setQueuePriority(Operation::QueuePriority::High);
     // A handler already handed to the UI thread may run after this controller has gone.
@@ -83,19 +87,32 @@ void ListsController::addAppWithIdentifier(const QString &identifier,
         if (guard && !*answered)
             guard->takePendingAdditions(key);
     };
-    operation->errorHandler = [guard, key, answered](const Error &error, AppStoreOperation *) {
-        *answered = true;
-        if (!guard)
-            return;
-        for (const auto &waiting : guard->takePendingAdditions(key)) {
-            if (waiting)
-                waiting(error);
-        }
-    };
+    // An answer of the store chosen before the user chose another is no answer: that store's
+    // price and currency would stand in the list of this one, or its "no such application"
+    // would turn down one this store sells. The chosen store is asked again, the callers still
+    // waiting.
+    operation->errorHandler
+        = [guard, key, answered](const Error &error, AppStoreOperation *failed) {
+              *answered = true;
+              if (!guard)
+                  return;
+              if (AppStoreOperation::isAnotherStore(failed->askedCountryCode())) {
+                  guard->lookUpAddition(key);
+                  return;
+              }
+              for (const auto &waiting : guard->takePendingAdditions(key)) {
+                  if (waiting)
+                      waiting(error);
+              }
+          };
     operation->successHandler = [guard, key, answered](const CachedApp &app) {
         *answered = true;
         if (!guard)
             return;
+        if (AppStoreOperation::isAnotherStore(app.countryCode)) {
+            guard->lookUpAddition(key);
+            return;
+        }
         // The application may have been kept while it was looked up (from search results,
         // say): it is not stored a second time, and the callers hear why.
         const std::optional<Error> kept = guard->canAddAppWithIdentifier(app.identifier);
@@ -134,7 +151,14 @@ std::vector<App *> ListsController::addApp(const std::vector<CachedApp> &results
     for (const CachedApp &result : results)
         added.push_back(insertAppFromStoreResult(context, target, result));
     saveWithAsync(true);
-    UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, results.front().currencyCode);
+    // The store's currency, as the first answer of the store chosen now gives it.
+    const auto ofTheChosenStore
+        = std::find_if(results.begin(), results.end(), [](const auto &result) {
+              return !AppStoreOperation::isAnotherStore(result.countryCode);
+          });
+    if (ofTheChosenStore != results.end())
+        UserDefaults::standard().setValue(SettingsKeys::CurrencyCode,
+                                          ofTheChosenStore->currencyCode);
     center.post(ListsControllerDidUpdateList, this, ListUpdate { listIndex, 0 }.userInfo());
     updateDockTile();
     Analytics::shared().track(QStringLiteral("Add App"));

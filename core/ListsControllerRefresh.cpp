@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QTextStream>
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <utility>
@@ -26,37 +27,6 @@
 namespace tanvill {
 
 namespace {
-
-// A batch's changes, one per application in the order they were first found; an application
-// found changed again is looked up by its identifier, so that a refresh of many thousand
-// applications takes no longer per change than a small one.
-struct BatchChanges
-{
-    std::vector<AppUpdate> updates;
-    QHash<QString, size_t> positions;
-
-    // An earlier change of the same application gives way: each kind of change then reads as
-    // the application's record now holds it.
-    void add(const QString &identifier, const AppUpdate &update)
-    {
-        const auto known = positions.constFind(identifier);
-        if (known == positions.cend()) {
-            positions.insert(identifier, updates.size());
-            updates.push_back(update);
-            return;
-        }
-        AppUpdate &earlier = updates[*known];
-        earlier.app = update.app;
-        if (update.pricingChange) {
-            earlier.pricingChange = update.pricingChange;
-            earlier.currencyCode = update.currencyCode;
-        }
-        if (update.ratingChange)
-            earlier.ratingChange = update.ratingChange;
-        if (update.versionChange)
-            earlier.versionChange = update.versionChange;
-    }
-};
 
 // How long one slice of applying a refresh's answers holds the UI thread.
 constexpr qint64 kApplySliceMs = 20;
@@ -93,7 +63,7 @@ struct ListsController::ReloadBatch
     QSet<QString> awaited;
     bool lookUpsFinished = false;
     // Its changes so far (other look-ups of its applications add theirs).
-    BatchChanges changes;
+    AppUpdateList changes;
     // Whether another look-up of one of its applications answered.
     bool answeredElsewhere = false;
     // Whether an answer was left out for the store country having changed since it was asked:
@@ -283,7 +253,7 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
                                                    { qint64(batch->givenCount) }),
                               std::nullopt);
         else
-            batch->completion(std::nullopt, std::move(batch->changes.updates));
+            batch->completion(std::nullopt, batch->changes.take());
         return;
     }
 
@@ -335,12 +305,17 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
             applying.currencyCode = result.currencyCode;
 
         applying.written |= copyStoreDetails(*app, result, context);
+        // Its values are the chosen store's now, whether or not they changed.
+        if (app->storeCountry() != answer.countryCode) {
+            app->setStoreCountry(answer.countryCode);
+            applying.written = true;
+        }
         const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
         // A price in a new currency is written though it is no change.
         applying.written |= !found.isEmpty();
         const std::optional<AppUpdate> update = applyRefreshChanges(*app, found);
         if (update)
-            batch->changes.add(result.identifier, *update);
+            batch->changes.add(*update);
         shareReloadResult(result.identifier, update, batch.get());
         applying.reloaded.insert(result.identifier);
     }
@@ -354,7 +329,7 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
 
     if (applying.currencyCode)
         UserDefaults::standard().setValue(SettingsKeys::CurrencyCode, *applying.currencyCode);
-    if (applying.written || !batch->changes.updates.empty())
+    if (applying.written || !batch->changes.empty())
         saveWithAsync(true);
     // What the notice sets off (every sorted table re-sorting its rows) waits in the same way
     // when this turn has held the UI thread for a slice already, as with a large refresh whose
@@ -375,7 +350,7 @@ void ListsController::finishReload(const std::shared_ptr<ReloadBatch> &batch)
     NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, this,
                                              AppReload { batch->applying.reloaded }.userInfo());
     if (batch->completion)
-        batch->completion(std::nullopt, std::move(batch->changes.updates));
+        batch->completion(std::nullopt, batch->changes.take());
 }
 
 void ListsController::endMarkOfAnotherStore(const QString &identifier)
@@ -422,7 +397,7 @@ void ListsController::shareReloadResult(const QString &identifier,
             continue;
         other->answeredElsewhere = true;
         if (update)
-            other->changes.add(identifier, *update);
+            other->changes.add(*update);
     }
 }
 
@@ -440,6 +415,14 @@ void ListsController::endWaitsFor(const QSet<QString> &identifiers)
                 guard->applyReloadResults(waiting);
         });
     }
+}
+
+bool ListsController::holdsAppsOfAnotherStore() const
+{
+    const std::vector<App *> watched = apps();
+    return std::any_of(watched.begin(), watched.end(), [](const App *app) {
+        return AppStoreOperation::isAnotherStore(app->storeCountry());
+    });
 }
 
 void ListsController::fetchMissingStoreContent()

@@ -218,6 +218,7 @@ AppRow ObjectContext::rowOf(const App *app, bool withDescription)
     row.price = app->m_price.toString();
     row.lastPrice = app->m_lastPrice.toString();
     row.currencyCode = app->m_currencyCode;
+    row.storeCountry = app->m_storeCountry;
     row.rating = app->m_rating;
     row.lastRating = app->m_lastRating;
     row.iconUrl = app->m_iconUrl;
@@ -460,8 +461,8 @@ bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
 {
     Statement rows = database.prepare(QStringLiteral(
         "SELECT id, list_id, position, identifier, name, developer, price, last_price, rating,"
-        " last_rating, icon_url, kind, app_store_url, version, last_version, notes, currency_code"
-        " FROM apps WHERE id BETWEEN ?1 AND ?2 ORDER BY id"));
+        " last_rating, icon_url, kind, app_store_url, version, last_version, notes, currency_code,"
+        " store_country FROM apps WHERE id BETWEEN ?1 AND ?2 ORDER BY id"));
     if (!rows.isValid())
         return false;
     rows.bind(1, firstId);
@@ -498,6 +499,7 @@ bool ObjectContext::readApps(Database &database, qint64 firstId, qint64 lastId,
         // The user's own words: kept whole.
         app->m_notes = rows.optionalText(15);
         app->m_currencyCode = rows.text(16, TextLimits::kShortText);
+        app->m_storeCountry = rows.text(17, TextLimits::kShortText);
         app->m_screenshotsLoaded = false;
         apps.push_back({ std::move(app), listId });
     }

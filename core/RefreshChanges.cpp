@@ -33,6 +33,7 @@ std::optional<AppUpdate> applyRefreshChanges(App &app, const RefreshChanges &cha
     if (changes.isEmpty())
         return std::nullopt;
     AppUpdate update(app.name());
+    update.identifier = app.identifier();
     if (changes.version) {
         app.setLastVersion(app.version());
         app.setVersion(*changes.version);

@@ -109,6 +109,7 @@ App *insertAppFromStoreResult(ObjectContext &context, List *list, const CachedAp
     app->setPrice(price);
     app->setLastPrice(price);
     app->setCurrencyCode(result.currencyCode);
+    app->setStoreCountry(result.countryCode);
     return app;
 }
 

@@ -13,6 +13,7 @@
 #include "lists/TransitionTiming.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "store/AppStoreOperation.h"
 #include "store/ImageCache.h"
 #include "store/widgets/ImageViewBinding.h"
 
@@ -224,6 +225,15 @@ void SearchResultsViewController::addApp(SearchResultCell *cell)
     // Kept meanwhile (through a link, another window, an earlier search): not a second time.
     if (m_listsController.canAddAppWithIdentifier(result.identifier))
         return;
+    // Found in the store chosen before the user chose another: the chosen one is asked for it,
+    // as for an identifier typed, and tells what it sells it for (or that it does not).
+    if (AppStoreOperation::isAnotherStore(result.countryCode)) {
+        if (m_presenting)
+            m_presenting->tryAddingApp(result.identifier);
+        else
+            m_listsController.addAppWithIdentifier(result.identifier, {});
+        return;
+    }
     m_listsController.addApp({ result });
 }
 

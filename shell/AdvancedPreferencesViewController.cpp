@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 #include "store/AppUpdater.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHideEvent>
 #include <QLineEdit>
@@ -107,8 +108,9 @@ void AdvancedPreferencesViewController::localePopUpButtonDidSelectLocale(int ind
         && m_settings.string(SettingsKeys::StoreLocale) == code)
         return;
     m_settings.setValue(SettingsKeys::StoreLocale, code);
-    // Every kept app is looked up again in the newly chosen store.
-    m_updater.update();
+    // Every kept app is looked up again in the newly chosen store, once the choice settles: a
+    // country's name typed into the pop-up passes through other countries on the way.
+    m_updater.updateAfter(QApplication::keyboardInputInterval() / 1000.0);
 }
 
 void AdvancedPreferencesViewController::showStoredToken()

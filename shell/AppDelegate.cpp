@@ -171,7 +171,12 @@ void AppDelegate::applicationDidFinishLaunching()
     // wait for a start that opens the store.
     if (!ObjectStore::isUsable(m_services.listsController().openResult().outcome))
         return;
-    m_services.appUpdater().startUpdater();
+    AppUpdater &updater = m_services.appUpdater();
+    updater.startUpdater();
+    // A store country chosen whose refresh did not reach every application (the program ended
+    // first, or some look-ups failed) is finished now, though refreshing does not run by itself.
+    if (!updater.isRunning() && m_services.listsController().holdsAppsOfAnotherStore())
+        updater.update();
     if (!m_services.listsController().lists().empty())
         showMainWindow();
     else

@@ -79,6 +79,11 @@ Error AppStoreOperation::appNotInStoreError(const QString &identifier)
 
 AppStoreOperation::AppStoreOperation(QString subject) : m_subject(std::move(subject)) { }
 
+bool AppStoreOperation::isAnotherStore(const QString &code)
+{
+    return !code.isEmpty() && code != countryCode();
+}
+
 QString AppStoreOperation::countryCode()
 {
     const QString code = UserDefaults::standard().string(SettingsKeys::StoreLocale);
@@ -225,6 +230,7 @@ bool AppStoreLookUpOperation::parseResults(const nlohmann::json &results)
     auto app = CachedApp::fromJson(results.front());
     if (!app)
         return false;
+    app->countryCode = askedCountryCode();
     finishWithSuccessHandler([this, app = std::move(*app)] {
         if (successHandler)
             successHandler(app);
@@ -272,8 +278,10 @@ bool AppStoreSearchOperation::parseResults(const nlohmann::json &results)
     std::vector<CachedApp> apps;
     apps.reserve(results.size());
     for (const nlohmann::json &element : results) {
-        if (auto app = CachedApp::fromJson(element))
+        if (auto app = CachedApp::fromJson(element)) {
+            app->countryCode = askedCountryCode();
             apps.push_back(std::move(*app));
+        }
     }
     // An empty "results" is the store's answer that nothing matches; results of which none
     // can be read are no answer at all, and must not read as one.

@@ -52,6 +52,9 @@ public:
     const QString &askedCountryCode() const { return m_askedCountryCode; }
     // "storeLocale", else "US".
     static QString countryCode();
+    // True when `code` names another store than the one chosen now; an empty code, a store not
+    // known, names none.
+    static bool isAnotherStore(const QString &code);
     // The language of the current locale, else "en".
     static QString languageCode();
 

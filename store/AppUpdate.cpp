@@ -17,4 +17,32 @@ int AppUpdate::numberOfChanges() const
         + int(ratingChange.has_value());
 }
 
+void AppUpdateList::add(const AppUpdate &update)
+{
+    const auto known = update.identifier.isEmpty() ? m_positions.cend()
+                                                   : m_positions.constFind(update.identifier);
+    if (known == m_positions.cend()) {
+        if (!update.identifier.isEmpty())
+            m_positions.insert(update.identifier, m_updates.size());
+        m_updates.push_back(update);
+        return;
+    }
+    AppUpdate &earlier = m_updates[*known];
+    earlier.app = update.app;
+    if (update.pricingChange) {
+        earlier.pricingChange = update.pricingChange;
+        earlier.currencyCode = update.currencyCode;
+    }
+    if (update.ratingChange)
+        earlier.ratingChange = update.ratingChange;
+    if (update.versionChange)
+        earlier.versionChange = update.versionChange;
+}
+
+std::vector<AppUpdate> AppUpdateList::take()
+{
+    m_positions.clear();
+    return std::exchange(m_updates, {});
+}
+
 } // namespace tanvill

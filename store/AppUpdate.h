@@ -7,9 +7,11 @@
 #include "core/Change.h"
 #include "core/Decimal.h"
 
+#include <QHash>
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace tanvill {
 
@@ -26,6 +28,8 @@ struct AppUpdate
     int numberOfChanges() const;
 
     QString app;
+    // The application's store identifier; empty when not known.
+    QString identifier;
     std::optional<Change<Decimal>> pricingChange;
     std::optional<Change<QString>> versionChange;
     std::optional<Change<float>> ratingChange;
@@ -34,6 +38,22 @@ struct AppUpdate
     QString currencyCode;
 
     friend bool operator==(const AppUpdate &, const AppUpdate &) = default;
+};
+
+// The changes of one or more refreshes, one per application in the order first found. A later
+// change of an application already in (by its identifier) takes the place of the earlier one's
+// kinds of change, so that each reads as the application's record holds it; a change of an
+// application large numbers of refreshes found is looked up, not searched for.
+class AppUpdateList
+{
+public:
+    void add(const AppUpdate &update);
+    bool empty() const { return m_updates.empty(); }
+    std::vector<AppUpdate> take();
+
+private:
+    std::vector<AppUpdate> m_updates;
+    QHash<QString, size_t> m_positions;
 };
 
 } // namespace tanvill

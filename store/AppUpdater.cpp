@@ -55,6 +55,12 @@ AppUpdater &AppUpdater::sharedUpdater()
 
 AppUpdater::AppUpdater() : m_timerFactory(&makeQtTimer)
 {
+    m_delayedUpdate.setSingleShot(true);
+    connect(&m_delayedUpdate, &QTimer::timeout, this, [this] {
+        update();
+        // Without a network no refresh started: what ended meanwhile is told now.
+        tellEndedRefreshes();
+    });
     UserDefaults &defaults = UserDefaults::standard();
     for (const QString &key :
          { SettingsKeys::AutomaticallyUpdateApps.name, SettingsKeys::AppUpdateInterval.name }) {
@@ -148,11 +154,39 @@ void AppUpdater::update()
         m_refreshStartHandler();
     if (!m_refresh)
         return;
+    ++m_refreshesUnderWay;
     QPointer<AppUpdater> guard(this);
     m_refresh([guard](std::optional<Error> error, std::optional<std::vector<AppUpdate>> updates) {
         if (guard)
-            guard->notifyAboutChanges(error, updates);
+            guard->refreshEnded(error, updates);
     });
+}
+
+void AppUpdater::updateAfter(double seconds)
+{
+    m_delayedUpdate.start(int(std::llround(seconds * 1000.0)));
+}
+
+void AppUpdater::refreshEnded(const std::optional<Error> &error,
+                              const std::optional<std::vector<AppUpdate>> &updates)
+{
+    --m_refreshesUnderWay;
+    if (error && !updates)
+        qInfo().noquote() << "Refresh failed:" << error->description;
+    if (updates) {
+        for (const AppUpdate &update : *updates)
+            m_endedChanges.add(update);
+    }
+    m_refreshEnded = true;
+    tellEndedRefreshes();
+}
+
+void AppUpdater::tellEndedRefreshes()
+{
+    if (m_refreshesUnderWay > 0 || m_delayedUpdate.isActive() || !m_refreshEnded)
+        return;
+    m_refreshEnded = false;
+    notifyAboutChanges(m_endedChanges.take());
 }
 
 void AppUpdater::reachabilityChanged(const QVariantMap &userInfo)
@@ -218,12 +252,9 @@ std::optional<QString> AppUpdater::changeNotificationText(int p, int v, int r)
     return text;
 }
 
-void AppUpdater::notifyAboutChanges(const std::optional<Error> &error,
-                                    const std::optional<std::vector<AppUpdate>> &updates)
+void AppUpdater::notifyAboutChanges(const std::vector<AppUpdate> &updates)
 {
-    if (error && !updates)
-        qInfo().noquote() << "Refresh failed:" << error->description;
-    const bool hasUpdates = updates && !updates->empty();
+    const bool hasUpdates = !updates.empty();
     if (hasUpdates) {
         m_currentUpdate = updates;
         NotificationCenter::defaultCenter().post(AppUpdaterDidUpdate, this);
@@ -247,7 +278,7 @@ void AppUpdater::notifyAboutChanges(const std::optional<Error> &error,
     int p = 0;
     int v = 0;
     int r = 0;
-    for (const AppUpdate &update : *updates) {
+    for (const AppUpdate &update : updates) {
         p += pricing && update.pricingChange ? 1 : 0;
         v += version && update.versionChange ? 1 : 0;
         r += rating && update.ratingChange ? 1 : 0;

@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 
 #include <array>
@@ -62,8 +63,15 @@ public:
     // (Re)starts periodic refreshing as the settings say; refreshes at once when on.
     void startUpdater();
     void stopUpdater();
-    // One refresh attempt: waits for the network when it is away.
+    // One refresh attempt: waits for the network when it is away. Refreshes that overlap (as
+    // one that takes over the look-ups of another when the store country changes) are told of
+    // once, when the last of them ends: one notice and one set of latest changes for them all.
     void update();
+    // One refresh attempt once `seconds` have passed without another such call, so that a
+    // choice made in steps (a country's name typed letter by letter) refreshes once. The
+    // refresh counts as under way from the first call: what refreshes ending meanwhile found
+    // is told with what it finds.
+    void updateAfter(double seconds);
 
     // The changes of the latest refresh that found any; none before the first.
     const std::optional<std::vector<AppUpdate>> &currentUpdate() const { return m_currentUpdate; }
@@ -97,8 +105,11 @@ public:
     void setReachabilityMonitor(ReachabilityMonitor *monitor);
 
 private:
-    void notifyAboutChanges(const std::optional<Error> &error,
-                            const std::optional<std::vector<AppUpdate>> &updates);
+    void refreshEnded(const std::optional<Error> &error,
+                      const std::optional<std::vector<AppUpdate>> &updates);
+    // Tells of the refreshes ended, once none is under way or about to start.
+    void tellEndedRefreshes();
+    void notifyAboutChanges(const std::vector<AppUpdate> &updates);
     void reachabilityChanged(const QVariantMap &userInfo);
     void settingChanged(const QString &key, const QVariant &newValue);
     ReachabilityMonitor *reachabilityMonitor() const;
@@ -109,6 +120,12 @@ private:
     quint64 m_reachabilityObserver = 0;
     std::optional<std::vector<AppUpdate>> m_currentUpdate;
     bool m_monitoringReachability = false;
+    // Refreshes asked of the refresh function that did not end yet.
+    int m_refreshesUnderWay = 0;
+    // What the refreshes ended since the last notice found, and whether one ended.
+    AppUpdateList m_endedChanges;
+    bool m_refreshEnded = false;
+    QTimer m_delayedUpdate;
 
     RefreshFunction m_refresh;
     TimerFactory m_timerFactory;

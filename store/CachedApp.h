@@ -29,6 +29,8 @@ struct CachedApp
     QString iconUrl;
     QStringList screenshotUrls;
     QString currencyCode;
+    // The store country that gave it ("JP"), as the operation asked; empty when not known.
+    QString countryCode;
 
     // No value when the object lacks a field the system needs or holds one it cannot read:
     // a kind that is not an application, an identifier that is not decimal digits, an empty

@@ -69,6 +69,10 @@ const QStringList &migrations()
                 app_id INTEGER PRIMARY KEY REFERENCES apps(id) ON DELETE CASCADE
             );
         )"),
+        // The store country whose answer each application's values are; empty for those an
+        // older version kept. An application of another store than the one chosen is asked
+        // again at the next start, though automatic refreshing is off.
+        QStringLiteral("ALTER TABLE apps ADD COLUMN store_country TEXT NOT NULL DEFAULT ''"),
     };
     return all;
 }

@@ -39,7 +39,7 @@ constexpr int kLockPollMs = 10;
 
 const char kAppColumns[] = "id, list_id, position, identifier, name, developer, price, last_price,"
                            " rating, last_rating, icon_url, kind, app_store_url, version,"
-                           " last_version, notes, currency_code";
+                           " last_version, notes, currency_code, store_country";
 const char kAppUpdates[]
     = "list_id = excluded.list_id, position = excluded.position,"
       " identifier = excluded.identifier, name = excluded.name, developer = excluded.developer,"
@@ -47,7 +47,7 @@ const char kAppUpdates[]
       " last_rating = excluded.last_rating, icon_url = excluded.icon_url, kind = excluded.kind,"
       " app_store_url = excluded.app_store_url, version = excluded.version,"
       " last_version = excluded.last_version, notes = excluded.notes,"
-      " currency_code = excluded.currency_code";
+      " currency_code = excluded.currency_code, store_country = excluded.store_country";
 
 void bindApp(Statement &statement, const AppRow &row)
 {
@@ -71,6 +71,7 @@ void bindApp(Statement &statement, const AppRow &row)
     statement.bind(15, row.lastVersion);
     statement.bind(16, row.notes);
     statement.bind(17, row.currencyCode);
+    statement.bind(18, row.storeCountry);
 }
 
 // Binds the values to ?1, ?2, ... in order and runs the statement.
@@ -122,7 +123,7 @@ bool StoreWriter::start(const QString &path, QString *error)
                                   "?3, ?4) ON CONFLICT(id) DO UPDATE SET idx = excluded.idx,"
                                   " name = excluded.name, color = excluded.color")),
         db.prepare(QStringLiteral("INSERT INTO apps (%1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                                  "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)"
+                                  "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)"
                                   " ON CONFLICT(id) DO UPDATE SET %2")
                        .arg(QLatin1String(kAppColumns), QLatin1String(kAppUpdates))),
         db.prepare(QStringLiteral("INSERT INTO descriptions (app_id, text) VALUES (?1, ?2)"

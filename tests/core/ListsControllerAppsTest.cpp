@@ -287,3 +287,47 @@ TEST_F(AddingApps, MovingAndArchivingAnnounceBothLists)
     EXPECT_TRUE(UserDefaults::standard().boolean("hasSeenFirstArchiveNotice"));
     EXPECT_TRUE(controller().apps().empty());
 }
+
+TEST_F(AddingApps, AnAdditionAnsweredByTheStoreChosenBeforeIsAskedAgainOfTheChosenOne)
+{
+    // What the store chosen when the look-up was sent answers once the user chose Japan.
+    for (const bool soldThere : { true, false }) {
+        SCOPED_TRACE(soldThere ? "sold there" : "not sold there");
+        UserDefaults::standard().setValue("storeLocale", "US");
+        UserDefaults::standard().setValue("currencyCode", "USD");
+        const QString identifier = soldThere ? "1208019955" : "1208019956";
+        test::FakeStoreApp inJapan = storeApp(result(identifier, "Sold"));
+        std::tie(inJapan.price, inJapan.currency, inJapan.version)
+            = std::tuple(2256, "JPY", "1.1-JP");
+        store.setLookup("JP", inJapan, false);
+        if (soldThere) {
+            store.setLookup("US", storeApp(result(identifier, "Sold")), true);
+        } else {
+            FakeResponse none = FakeResponse::json(R"({"resultCount":0,"results":[]})");
+            none.behaviour = FakeResponse::Behaviour::Held;
+            store.setLookup(identifier + "\nUS", none);
+        }
+        const int heldBefore = store.heldLookupCount("US");
+        int calls = 0;
+        std::optional<Error> error;
+        controller().addAppWithIdentifier(identifier, [&](std::optional<Error> received) {
+            ++calls;
+            error = received;
+        });
+        ASSERT_TRUE(test::waitFor([&] { return store.heldLookupCount("US") > heldBefore; }));
+        UserDefaults::standard().setValue("storeLocale", "JP");
+        store.server().releaseHeld();
+        ASSERT_TRUE(test::waitFor([&] { return calls > 0; }));
+        test::drainEvents();
+
+        EXPECT_EQ(calls, 1);
+        EXPECT_FALSE(error);
+        const App *added = first->displayedApps().front();
+        EXPECT_EQ(added->identifier(), identifier);
+        EXPECT_EQ(added->version(), "1.1-JP");
+        EXPECT_EQ(added->price(), *Decimal::fromString("2256"));
+        EXPECT_EQ(added->currencyCode(), "JPY");
+        EXPECT_EQ(added->storeCountry(), "JP");
+        EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "JPY");
+    }
+}

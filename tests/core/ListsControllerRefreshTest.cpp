@@ -6,6 +6,7 @@
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "store/AppUpdater.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -111,13 +112,17 @@ TEST_F(Refreshing, ThresholdsDecideWhichChangesAreRecorded)
     recordNotifications();
     RefreshOutcome outcome = refresh(apps);
     ASSERT_TRUE(outcome.updates);
-    const std::vector<AppUpdate> expected = {
+    std::vector<AppUpdate> expected = {
         AppUpdate("Rating", std::nullopt, Change<float> { 4.0f, 4.5f }),
         AppUpdate("Price",
                   Change<Decimal> { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") },
                   std::nullopt, std::nullopt, "USD"),
         AppUpdate("Version", std::nullopt, std::nullopt, Change<QString> { "1.0", "1.1" }),
     };
+    for (const auto &[update, identifier] :
+         { std::pair(&expected[0], "2"), std::pair(&expected[1], "4"),
+           std::pair(&expected[2], "5") })
+        update->identifier = identifier;
     auto sorted = *outcome.updates; // in the order the answers arrived
     std::sort(sorted.begin(), sorted.end(),
               [](const AppUpdate &a, const AppUpdate &b) { return a.app < b.app; });
@@ -165,9 +170,10 @@ TEST_F(Refreshing, APriceInAnotherCurrencyIsNoChangeByWhateverRoadTheCurrencyCha
             watch({ inYen });
         const RefreshOutcome outcome = refresh({ app });
         ASSERT_TRUE(outcome.updates);
-        EXPECT_EQ(*outcome.updates,
-                  std::vector { AppUpdate(app->name(), std::nullopt, Change<float> { 4.0f, 4.5f },
-                                          Change<QString> { "1.0", "1.1" }) });
+        AppUpdate expected(app->name(), std::nullopt, Change<float> { 4.0f, 4.5f },
+                           Change<QString> { "1.0", "1.1" });
+        expected.identifier = app->identifier();
+        EXPECT_EQ(*outcome.updates, std::vector { expected });
         EXPECT_EQ(app->currencyCode(), "JPY");
         EXPECT_EQ(app->lastPrice(), *Decimal::fromString("218"));
         EXPECT_EQ(app->price(), app->lastPrice());
@@ -506,9 +512,9 @@ TEST_F(Refreshing, AChangeAReloadOfTheUserFindsDuringARefreshIsTheRefreshsToo)
         EXPECT_EQ(reloads, 1) << "the refresh ends after the reload";
         // One update of the app holds what either look-up found.
         const Change<Decimal> price { *Decimal::fromString("0.99"), *Decimal::fromString("1.99") };
-        EXPECT_EQ(refreshing.updates,
-                  std::vector({ AppUpdate("Changed", price, {}, Change<QString> { "1.0", "2.0" },
-                                          "USD") }));
+        AppUpdate expected("Changed", price, {}, Change<QString> { "1.0", "2.0" }, "USD");
+        expected.identifier = id;
+        EXPECT_EQ(refreshing.updates, std::vector({ expected }));
         EXPECT_EQ(store.lookupCount(id), userFirst ? 1 : 2) << "a refresh leaves it to the user";
     }
 }
@@ -675,5 +681,67 @@ TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStor
             EXPECT_EQ(apps[i]->price().toDouble(), expected.price) << i;
         }
         EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "JPY");
+    }
+}
+
+TEST_F(Refreshing, RefreshesOfAStoreCountryChangeAreOneNoticeOfEveryChange)
+{
+    // The countries chosen in turn while the look-ups of the one before are under way, each
+    // starting a refresh; every application has a new version in every store.
+    const QStringList cases[] = { { "US", "JP" }, { "US", "JM", "JP" } };
+    AppUpdater &updater = services.appUpdater();
+    updater.setRefreshFunction([this](AppUpdater::RefreshCompletion completion) {
+        controller().reloadApps(controller().apps(), std::move(completion));
+    });
+    UserDefaults::standard().setValue("NotifyAboutChanges.Version", true);
+    const auto &delivered = services.deliveredNotifications().delivered;
+    for (const QStringList &countries : cases) {
+        SCOPED_TRACE(countries.join(' ').toStdString());
+        const int base = int(&countries - cases + 1) * 100;
+        UserDefaults::standard().setValue("storeLocale", countries.front());
+        std::vector<CachedApp> seeded;
+        for (int i = 1; i <= 12; ++i)
+            seeded.push_back(result(QString::number(base + i)));
+        const std::vector<App *> apps = watch(seeded);
+        QHash<QString, int> heldBefore;
+        for (const QString &country : countries) {
+            heldBefore[country] = store.heldLookupCount(country);
+            for (const CachedApp &app : seeded) {
+                test::FakeStoreApp answer = storeApp(app);
+                answer.version = "2." + country;
+                store.setLookup(country, answer, country != countries.back());
+            }
+        }
+        const size_t noticesBefore = delivered.size();
+
+        updater.update();
+        for (qsizetype step = 1; step < countries.size(); ++step) {
+            const QString &before = countries[step - 1];
+            ASSERT_TRUE(test::waitFor(
+                [&] { return store.heldLookupCount(before) == heldBefore[before] + 5; }));
+            test::drainEvents();
+            UserDefaults::standard().setValue("storeLocale", countries[step]);
+            updater.update();
+        }
+        store.server().releaseHeld();
+        ASSERT_TRUE(test::waitFor(
+            [&] { return !controller().isReloadingApps() && delivered.size() > noticesBefore; },
+            10000));
+        test::drainEvents();
+
+        EXPECT_EQ(delivered.size(), noticesBefore + 1);
+        EXPECT_EQ(delivered.back().informativeText, AppUpdater::changeNotificationText(0, 12, 0));
+        ASSERT_TRUE(updater.currentUpdate());
+        QStringList changed;
+        for (const AppUpdate &update : *updater.currentUpdate()) {
+            EXPECT_EQ(update.versionChange, (Change<QString> { "1.0", "2.JP" }));
+            changed << update.identifier;
+        }
+        changed.sort();
+        QStringList watched;
+        for (const App *app : apps)
+            watched << app->identifier();
+        watched.sort();
+        EXPECT_EQ(changed, watched) << "the latest changes hold every application's";
     }
 }

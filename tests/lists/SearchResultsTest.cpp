@@ -139,6 +139,22 @@ TEST_F(SearchResultsTest, AnAppKeptMeanwhileIsNotAddedASecondTime)
     EXPECT_TRUE(list(0)->apps().empty());
 }
 
+TEST_F(SearchResultsTest, AResultOfTheStoreChosenBeforeIsAddedAsTheChosenStoreSellsIt)
+{
+    settings().setValue("storeLocale", "US");
+    CachedApp found = result("100000001");
+    found.countryCode = "US";
+    view.setResults(SearchResults { { Scope::Mac, { found } } });
+    test::FakeStoreApp inJapan { "100000001", "App 100000001" };
+    std::tie(inJapan.price, inJapan.currency) = std::tuple(300, "JPY");
+    fakeStore.setLookup("JP", inJapan, false);
+    settings().setValue("storeLocale", "JP");
+    QTest::mouseClick(cell(0)->addButton(), Qt::LeftButton);
+    ASSERT_TRUE(test::waitFor([&] { return !list(0)->apps().empty(); }));
+    EXPECT_EQ(list(0)->apps().front()->currencyCode(), "JPY");
+    EXPECT_EQ(list(0)->apps().front()->price(), *Decimal::fromString("300"));
+}
+
 TEST_F(SearchResultsTest, AnEmptyPlatformShowsOneOfFourTextsCentred)
 {
     quint32 next = 0;

@@ -653,6 +653,56 @@ TEST(Life, LinksNotAddedYetWhenTheProgramQuitsAreAddedAtTheNextStart)
     EXPECT_TRUE(alerts->alerts.empty());
 }
 
+TEST(Life, AQuitDuringAStoreCountrysRefreshIsFinishedByTheNextStartThoughRefreshingIsOff)
+{
+    test::IsolatedHome home;
+    const QStringList identifiers = { "11", "12", "13" };
+    const auto answerOf = [](const QString &identifier, const QString &country) {
+        test::FakeStoreApp answer { identifier };
+        answer.version = "1." + country;
+        return answer;
+    };
+    RecordingAlertPresenter *alerts = nullptr;
+    {
+        // Japan is chosen and its refresh asked; the store has not answered when the program quits.
+        test::FakeStore store;
+        for (const QString &identifier : identifiers) {
+            store.setLookup("US", answerOf(identifier, "US"), false);
+            store.setLookup("JP", answerOf(identifier, "JP"), true);
+        }
+        std::unique_ptr<Services> first = test::anotherStart(&alerts);
+        first->settings().setValue("AutomaticallyUpdateApps", false);
+        first->settings().setValue("storeLocale", "US");
+        first->listsController().createList("Games");
+        AppDelegate delegate(*first);
+        delegate.setQuitHandler([] {});
+        delegate.applicationDidFinishLaunching();
+        for (const QString &identifier : identifiers)
+            first->listsController().addAppWithIdentifier(identifier, {});
+        ASSERT_TRUE(test::waitFor([&] { return first->listsController().apps().size() == 3; }));
+        first->settings().setValue("storeLocale", "JP");
+        first->appUpdater().update();
+        ASSERT_TRUE(test::waitFor([&] { return store.heldLookupCount("JP") == 3; }));
+        delegate.applicationWillTerminate();
+    }
+    // Each later start asks the store chosen for what no answer of it has reached, once.
+    test::FakeStore store;
+    for (const QString &identifier : identifiers)
+        store.setLookup("JP", answerOf(identifier, "JP"), false);
+    for (const bool asks : { true, false }) {
+        SCOPED_TRACE(asks ? "the start after the quit" : "the start after that");
+        std::unique_ptr<Services> next = test::anotherStart(&alerts);
+        AppDelegate delegate(*next);
+        delegate.setQuitHandler([] {});
+        delegate.applicationDidFinishLaunching();
+        EXPECT_EQ(next->listsController().isReloadingApps(), asks);
+        ASSERT_TRUE(test::waitFor([&] { return !next->listsController().isReloadingApps(); }));
+        for (const App *app : next->listsController().apps())
+            EXPECT_EQ(app->version(), "1.JP") << app->identifier().toStdString();
+        delegate.applicationWillTerminate();
+    }
+}
+
 TEST_F(LifeTest, ALinkThatCannotBeKeptIsNotTakenAndItsLaunchHearsWhy)
 {
     // A read-only folder, a full disk, a folder whose sync fails.

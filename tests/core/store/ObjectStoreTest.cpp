@@ -170,7 +170,8 @@ TEST_F(Store, PricesAnOlderVersionKeptAreInTheCurrencyOfTheDayTheStoreIsFirstOpe
     addApp(controller().createList("List"), "Kept");
     close();
     // As the version before prices had a currency wrote it.
-    runSql("ALTER TABLE apps DROP COLUMN currency_code; PRAGMA user_version = 1");
+    runSql("ALTER TABLE apps DROP COLUMN store_country; ALTER TABLE apps DROP COLUMN currency_code;"
+           " PRAGMA user_version = 1");
     // A later change of the store's currency is not theirs.
     for (const char *currency : { "GBP", "JPY" }) {
         UserDefaults::standard().setValue("currencyCode", currency);
