@@ -3,7 +3,9 @@
 // The rows of one list for its table: its applications, and section titles when the list falls
 // into two or more sections. Sections are the list's platforms or developers (grouping); sorting
 // orders the applications of each section by price or name, and the sections by their total
-// price or their title. ListsController and the list representations of the tables use them.
+// price or their title. By price, currency comes first (PriceTotals.h): a section stands by its
+// total in its first currency of that order. ListsController and the list representations of
+// the tables use them.
 
 #include "core/ListGrouping.h"
 #include "core/ListSorting.h"

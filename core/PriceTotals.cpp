@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <numeric>
 
 namespace tanvill {
 
@@ -35,6 +36,39 @@ bool CurrencyOrder::before(const QString &a, const QString &b) const
     return a < b;
 }
 
+CurrencyRanks::CurrencyRanks(const CurrencyOrder &order) : m_codes { order.chosenCurrency() } { }
+
+int CurrencyRanks::numberOf(const App &app)
+{
+    // As CurrencyOrder::currencyOf, without a copy of the chosen code per application; most
+    // applications of a list share the currency of the one before.
+    if (app.price().isZero())
+        return 0;
+    const QString code = app.currencyCode();
+    if (code.isEmpty())
+        return 0;
+    if (code == m_codes[m_last])
+        return int(m_last);
+    const auto found = std::find(m_codes.cbegin(), m_codes.cend(), code);
+    m_last = std::size_t(found - m_codes.cbegin());
+    if (found == m_codes.cend())
+        m_codes.push_back(code);
+    return int(m_last);
+}
+
+std::vector<int> CurrencyRanks::ranks() const
+{
+    // The chosen currency, number 0, stays first; the others follow in the order of codes.
+    std::vector<int> byRank(m_codes.size());
+    std::iota(byRank.begin(), byRank.end(), 0);
+    std::sort(byRank.begin() + 1, byRank.end(),
+              [this](int a, int b) { return m_codes[std::size_t(a)] < m_codes[std::size_t(b)]; });
+    std::vector<int> rankOf(m_codes.size());
+    for (std::size_t rank = 0; rank < byRank.size(); ++rank)
+        rankOf[std::size_t(byRank[rank])] = int(rank);
+    return rankOf;
+}
+
 PriceTotals::PriceTotals(const std::vector<App *> &apps, const CurrencyOrder &order)
 {
     // Summed in doubles, as the totals always were, but never across currencies.
@@ -50,31 +84,6 @@ PriceTotals::PriceTotals(const std::vector<App *> &apps, const CurrencyOrder &or
     std::sort(m_amounts.begin(), m_amounts.end(), [&order](const Amount &a, const Amount &b) {
         return order.before(a.currencyCode, b.currencyCode);
     });
-}
-
-bool PriceTotals::lessThan(const PriceTotals &other, const CurrencyOrder &order) const
-{
-    // Both stand in the currency order: they are walked together, each step taking the next
-    // currency of either, and of both when they hold the same one.
-    size_t i = 0;
-    size_t j = 0;
-    while (i < m_amounts.size() || j < other.m_amounts.size()) {
-        const Amount *mine = i < m_amounts.size() ? &m_amounts[i] : nullptr;
-        const Amount *theirs = j < other.m_amounts.size() ? &other.m_amounts[j] : nullptr;
-        double a = 0.0;
-        double b = 0.0;
-        if (mine && (!theirs || !order.before(theirs->currencyCode, mine->currencyCode))) {
-            a = mine->total;
-            ++i;
-        }
-        if (theirs && (!mine || !order.before(mine->currencyCode, theirs->currencyCode))) {
-            b = theirs->total;
-            ++j;
-        }
-        if (a != b)
-            return a < b;
-    }
-    return false;
 }
 
 QString localizedPriceTotalString(const PriceTotals &totals, const QString &languageCode)

@@ -1,11 +1,11 @@
 #pragma once
 
 // Prices of several currencies side by side, never added nor compared across currencies: the
-// total of a list's header, the totals its sections are sorted by and the order of its
-// applications by price. The chosen store's currency (that of the latest answers,
-// "currencyCode") comes first, the others after it in the order of their codes, each in order
-// of amount. An application keeps its last known price, in its currency, where the chosen store
-// does not sell it, so one list may hold several.
+// total of a list's header and the order of a list's applications and sections by price. The
+// chosen store's currency (that of the latest answers, "currencyCode") comes first, the others
+// after it in the order of their codes, each in order of amount. An application keeps its last
+// known price, in its currency, where the chosen store does not sell it, so one list may hold
+// several.
 
 #include <QString>
 
@@ -33,6 +33,25 @@ private:
     QString m_chosen;
 };
 
+// The currency order as small numbers, for ordering many applications at once: each currency
+// met is numbered once, and compared as a number from then on. The rows of a list make one per
+// computation.
+class CurrencyRanks
+{
+public:
+    explicit CurrencyRanks(const CurrencyOrder &order);
+
+    // A number for the currency of `app` (CurrencyOrder::currencyOf): the same for the same
+    // currency, 0 for the chosen one.
+    int numberOf(const App &app);
+    // The place in the currency order of each number handed out so far, by number.
+    std::vector<int> ranks() const;
+
+private:
+    std::vector<QString> m_codes;
+    std::size_t m_last = 0;
+};
+
 // The sum of the prices in each currency, in the currency order. Currencies whose prices add
 // up to nothing are left out, but for the chosen one when nothing is left.
 class PriceTotals
@@ -47,9 +66,6 @@ public:
     PriceTotals(const std::vector<App *> &apps, const CurrencyOrder &order);
 
     const std::vector<Amount> &amounts() const { return m_amounts; }
-    // Compares currency by currency in the order (one missing counts nothing): the first
-    // that differs decides.
-    bool lessThan(const PriceTotals &other, const CurrencyOrder &order) const;
 
 private:
     std::vector<Amount> m_amounts;

@@ -4,6 +4,7 @@
 #include "core/List.h"
 #include "core/ListRows.h"
 #include "core/ListsController.h"
+#include "core/PriceTotals.h"
 #include "core/SettingsKeys.h"
 #include "platform/HttpClient.h"
 #include "platform/UserDefaults.h"
@@ -39,9 +40,9 @@ ShareRequest ShareRequest::forList(const List &list, const QString &email, bool 
     request.name = list.name();
     if (!email.isEmpty())
         request.email = email;
-    request.currencySymbol = tanvill::currencySymbol(
-        defaults.string(SettingsKeys::CurrencyCode, QStringLiteral("USD")),
-        AppStoreOperation::languageCode());
+    const CurrencyOrder currencies = CurrencyOrder::ofChosenStore();
+    request.currencySymbol
+        = tanvill::currencySymbol(currencies.chosenCurrency(), AppStoreOperation::languageCode());
     const QString theme = rawValue(list.theme().name);
     request.theme = theme.left(1).toUpper() + theme.mid(1);
     request.countryCode = AppStoreOperation::countryCode();
@@ -54,8 +55,11 @@ ShareRequest ShareRequest::forList(const List &list, const QString &email, bool 
         if (!row.isThis())
             continue;
         const App *app = row.thisValue();
-        request.apps.push_back({ app->iconUrl(), app->price().toDouble(), app->appKind(),
-                                 app->identifier(), app->name(), app->developer() });
+        std::optional<double> price;
+        if (currencies.currencyOf(*app) == currencies.chosenCurrency())
+            price = app->price().toDouble();
+        request.apps.push_back({ app->iconUrl(), price, app->appKind(), app->identifier(),
+                                 app->name(), app->developer() });
     }
     std::reverse(request.apps.begin(), request.apps.end());
     return request;
@@ -75,7 +79,8 @@ QByteArray ShareRequest::body() const
     for (const SharedApp &app : apps) {
         nlohmann::ordered_json entry;
         entry["iconUrl"] = utf8(app.iconUrl);
-        entry["price"] = app.price;
+        entry["price"]
+            = app.price ? nlohmann::ordered_json(*app.price) : nlohmann::ordered_json(nullptr);
         entry["platform"] = app.kind == AppKind::Mac ? "OSX" : "iOS";
         entry["identifier"] = utf8(app.identifier);
         entry["name"] = utf8(app.name);

@@ -22,7 +22,8 @@ struct ShareRequest
     struct SharedApp
     {
         QString iconUrl;
-        double price = 0;
+        // None when the price is in another currency than the request's (sent as null).
+        std::optional<double> price;
         AppKind kind = AppKind::Phone;
         QString identifier;
         QString name;
@@ -41,7 +42,9 @@ struct ShareRequest
 
     // The request for `list` with its saved sorting and grouping, the settings
     // "currencyCode", "storeLocale" and "affiliateToken", and what the user entered (an empty
-    // e-mail address is sent as null).
+    // e-mail address is sent as null). The service takes one currency for a whole list, the
+    // chosen store's: an application priced in another (one that store does not sell keeps
+    // its last price) goes without a price rather than under the wrong symbol.
     static ShareRequest forList(const List &list, const QString &email, bool allowModification);
 
     // Compact UTF-8 JSON.

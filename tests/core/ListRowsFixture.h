@@ -29,6 +29,8 @@ struct AppFields
     QString developer = QStringLiteral("Maker");
     QString price = QStringLiteral("0");
     AppKind kind = AppKind::Phone;
+    // None: the chosen store's.
+    QString currency;
 };
 
 // The tests of list rows: a fresh set of services with an empty store.
@@ -60,6 +62,7 @@ inline App *addApp(List *list, const AppFields &fields)
     app->setDeveloper(fields.developer);
     app->setPrice(Decimal::fromString(fields.price).value_or(Decimal()));
     app->setAppKind(fields.kind);
+    app->setCurrencyCode(fields.currency);
     postListUpdate(ListsControllerDidUpdateList, list);
     return app;
 }

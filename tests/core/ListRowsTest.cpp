@@ -2,6 +2,7 @@
 
 #include "core/ListRows.h"
 #include "core/ListsControllerError.h"
+#include "core/SettingsKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,28 @@ TEST_F(TableRowsTest, SortedByPriceOrderSectionsByTheirTotals)
     addApp(list, { "C1", "", "0.25" });
     EXPECT_EQ(rows(list, ListGrouping::Developer, ListSorting::Price),
               QStringList({ "#", "C1", "#Bolt", "B1", "B2", "#Acme", "A2", "A1" }));
+}
+
+TEST_F(TableRowsTest, SortedByPriceOrderSectionsByCurrencyTheChosenOneFirst)
+{
+    // A section stands by its first currency in the order, then its total in it, then the next.
+    // Apps are "name price developer currency" (none: the chosen one).
+    services.settings().setValue(SettingsKeys::CurrencyCode.name, "JPY");
+    const std::vector<std::pair<QStringList, QStringList>> cases {
+        { { "T 1.59 Tea GBP", "M 22.39 Maps GBP", "G 120 Games JPY" },
+          { "#Games", "G", "#Tea", "T", "#Maps", "M" } },
+        { { "D 3 Dollars USD", "P 5 Pounds GBP", "B1 100 Both", "B2 5 Both GBP", "Y 100 Yen JPY",
+            "F 0 Free GBP" },
+          { "#Free", "F", "#Yen", "Y", "#Both", "B1", "B2", "#Pounds", "P", "#Dollars", "D" } },
+    };
+    for (const auto &[apps, byPrice] : cases) {
+        List *list = controller().createList("Mixed");
+        for (const QString &app : apps) {
+            const QStringList field = app.split(' ');
+            addApp(list, { field[0], field[2], field[1], AppKind::Phone, field.value(3) });
+        }
+        EXPECT_EQ(rows(list, ListGrouping::Developer, ListSorting::Price), byPrice);
+    }
 }
 
 TEST_F(TableRowsTest, OneSectionHasNoTitleRow)

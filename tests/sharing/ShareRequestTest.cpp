@@ -41,9 +41,12 @@ using ShareRequestTest = ListsTest;
 TEST_F(ShareRequestTest, TheBodyCarriesTheListAsItsTableShowsItAndTheSettings)
 {
     List *list = lists().createList(QString::fromUtf8("Späť & \"Spiele\""), ThemeName::LightGreen);
-    lists().addApp({ cachedApp("100000001", AppKind::Phone, 0.99, "A") }, list);
-    lists().addApp({ cachedApp("100000003", AppKind::Mac, 2.99, "C") }, list);
-    lists().addApp({ cachedApp("100000002", AppKind::Pad, 1.99, "B") }, list);
+    for (CachedApp app : { cachedApp("100000001", AppKind::Phone, 0.99, "A"),
+                           cachedApp("100000003", AppKind::Mac, 2.99, "C"),
+                           cachedApp("100000002", AppKind::Pad, 1.99, "B") }) {
+        app.currencyCode = "EUR";
+        lists().addApp({ app }, list);
+    }
     setSavedListSorting(ListSorting::Price);
     services.settings().setValue("storeLocale", "DE");
     services.settings().setValue("currencyCode", "EUR");
@@ -72,6 +75,28 @@ TEST_F(ShareRequestTest, TheBodyCarriesTheListAsItsTableShowsItAndTheSettings)
     EXPECT_EQ(mac["iconUrl"].toString(), "https://store.example/icon/100000003.png");
     EXPECT_EQ(body["apps"].toArray().at(1)["platform"].toString(), "iOS");
     EXPECT_EQ(body["apps"].toArray().at(2)["platform"].toString(), "iOS");
+}
+
+TEST_F(ShareRequestTest, NoPriceGoesOutUnderAnotherCurrencysSymbol)
+{
+    // An application the chosen store does not sell keeps its last price, in its currency.
+    List *list = lists().createList("Mixed", ThemeName::Blue);
+    for (const auto &[price, currency] : std::vector<std::pair<double, QString>> {
+             { 250, "JPY" }, { 22.99, "GBP" }, { 0, "GBP" }, { 1.5, "" } }) {
+        CachedApp app
+            = cachedApp(QString::number(100000001 + list->apps().size()), AppKind::Phone, price);
+        app.currencyCode = currency;
+        lists().addApp({ app }, list);
+    }
+    services.settings().setValue("currencyCode", "JPY");
+    const QJsonObject body = parsed(ShareRequest::forList(*list, {}, false).body());
+    EXPECT_EQ(body["currencySymbol"].toString(), currencySymbol("JPY", "en"));
+    QJsonArray prices;
+    for (const QJsonValue &app : body["apps"].toArray())
+        prices << app["price"];
+    // Free is free in every currency; a price without a currency is in the chosen one.
+    EXPECT_EQ(QJsonDocument(prices).toJson(QJsonDocument::Compact).toStdString(),
+              "[250,null,0,1.5]");
 }
 
 TEST_F(ShareRequestTest, GroupedAndEmptyListsSendOnlyApplicationRows)
