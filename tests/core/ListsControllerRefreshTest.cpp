@@ -455,8 +455,12 @@ TEST_F(Refreshing, AtMostFiveLookUpsRunAtOnce)
     std::vector<CachedApp> results;
     for (int i = 1; i <= 23; ++i)
         results.push_back(result(QString::number(i)));
-    const auto apps = watch(results, 40);
-    const RefreshOutcome outcome = refresh(apps);
+    const auto apps = watch(results);
+    store.server().setHoldingAnswers(true);
+    RefreshOutcome outcome;
+    start(apps, outcome);
+    ASSERT_TRUE(store.server().answerHeldInTurns(23, 5));
+    ASSERT_TRUE(test::waitFor([&] { return outcome.calls == 1; }));
     EXPECT_TRUE(outcome.updates);
     EXPECT_EQ(store.lookupRequestCount(), 23);
     EXPECT_EQ(store.server().maxConcurrentConnections(), 5);
@@ -467,16 +471,26 @@ TEST_F(Refreshing, WhatTheUserAsksForGoesAheadOfTheRefreshStillFiveAtOnce)
     std::vector<CachedApp> results;
     for (int i = 1; i <= 30; ++i)
         results.push_back(result(QString::number(i)));
-    const auto apps = watch(results, 100);
-    store.setLookup(storeApp(result("999")), 100);
+    const auto apps = watch(results);
+    store.setLookup(storeApp(result("999")));
+    store.server().setHoldingAnswers(true);
     RefreshOutcome refreshing;
     start(apps, refreshing);
+    ASSERT_TRUE(test::waitFor([&] { return store.server().currentConnections() == 5; }));
     int answered = 0; // an addition and a reload of one app
     controller().addAppWithIdentifier("999", [&](auto error) { answered += !error; });
     controller().reloadApps(
         { apps.back() }, [&](auto, auto) { ++answered; }, Operation::QueuePriority::High);
+    // Once the first five of the refresh are answered, the user's two go in the next five:
+    // they are answered while the refresh's look-ups still wait.
+    store.server().releaseHeld();
+    ASSERT_TRUE(test::waitFor([&] { return store.server().currentConnections() == 5; }));
+    EXPECT_EQ(store.lookupCount("999"), 1);
+    store.server().releaseHeld();
     ASSERT_TRUE(test::waitFor([&] { return answered == 2; }, 10000));
     EXPECT_EQ(refreshing.calls, 0) << "the refresh is still looking up";
+    store.server().setHoldingAnswers(false);
+    store.server().releaseHeld();
     ASSERT_TRUE(test::waitFor([&] { return refreshing.calls == 1; }, 10000));
     EXPECT_EQ(store.server().maxConcurrentConnections(), 5);
 }

@@ -299,7 +299,7 @@ TEST(FakeHttpServer, CountsConcurrentConnectionsAndServesFixturesInsideTheirFold
 {
     FakeHttpServer server;
     server.serveFixtures();
-    server.setDefaultDelayMs(150);
+    server.setHoldingAnswers(true);
     HttpClient client;
     int done = 0;
     QList<HttpResult> results;
@@ -311,6 +311,9 @@ TEST(FakeHttpServer, CountsConcurrentConnectionsAndServesFixturesInsideTheirFold
             ++done;
         });
     }
+    // Every request waits for its answer at once, as long as it takes them all to come in.
+    ASSERT_TRUE(test::waitFor([&] { return server.currentConnections() == 5; }));
+    server.releaseHeld();
     ASSERT_TRUE(test::waitFor([&] { return done == 5; }));
     EXPECT_EQ(server.maxConcurrentConnections(), 5);
     EXPECT_EQ(server.requestCount("/fixtures/lookup/empty.json"), 1);
