@@ -259,11 +259,12 @@ TEST_F(HttpClientTest, RedirectsStayOnTheServerAskedAndEndInAnErrorThatSaysWhy)
 
 TEST_F(HttpClientTest, AnAnswerThatTricklesInFailsAtTheDeadline)
 {
-    FakeResponse drip = FakeResponse::json(QByteArray(1000, 'd'));
+    // A byte every 50 ms, for more than an hour: the transfer is never idle for as long as its
+    // timeout (the default minute), however busy the machine, and never complete.
+    FakeResponse drip = FakeResponse::json(QByteArray(100000, 'd'));
     drip.behaviour = Behaviour::Drip;
     drip.dripIntervalMs = 50;
     server.setRoute("/drip", drip);
-    client.setDefaultTimeoutMs(300); // never reached: a byte comes every 50 ms
     client.setDefaultDeadlineMs(700);
 
     QElapsedTimer clock;

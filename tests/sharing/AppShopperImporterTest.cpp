@@ -34,8 +34,6 @@ struct Outcome
 class AppShopperImporterTest : public ::testing::Test
 {
 protected:
-    AppShopperImporterTest() { services.httpClient().setDefaultTimeoutMs(3000); }
-
     // Starts a run for `username`; the outcome fills in as it goes.
     std::unique_ptr<AppShopperImporter> start(const QString &username, Outcome &outcome)
     {

@@ -35,8 +35,6 @@ struct Outcome
 class AppStoreOperationTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { HttpClient::shared().setDefaultTimeoutMs(2000); }
-
     test::TestServices services { { .listsController = false } };
 
     std::shared_ptr<AppStoreLookUpOperation> lookUp(const QString &identifier, Outcome &outcome)
