@@ -398,6 +398,9 @@ TEST_F(ListShareSheetTest, TheFirstHelpPointsAtItsButtonFromOutsideTheFormOnTheS
         { "roomy", QRect(screen.left() + 20, screen.top() + 20, 760, 480), true },
         // At the left of a sheet low on the screen.
         { "low", QRect(screen.right() - 499, screen.bottom() - 299, 500, 300), true },
+        // Not quite as low: at its right, the note would be off the field typed in, on the
+        // screen, but over the form's other controls.
+        { "lowish", QRect(screen.right() - 499, screen.bottom() - 359, 500, 300), true },
         // The main window at twice the scale, low on a small screen.
         { "cramped", QRect(screen.left() + 46, screen.bottom() - 376, 420, 377), false },
     };
