@@ -29,9 +29,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Move && event->type() != QEvent::Resize)
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (!window || (event->type() != QEvent::Move && event->type() != QEvent::Resize))
             return false;
-        auto *window = static_cast<QWidget *>(watched);
         // Only a frame the user has seen is worth keeping, and on X11 only once the window
         // manager has framed the window: until then its place is its content's, not its
         // frame's, which move() expects back.

@@ -224,8 +224,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         // Sent before the window is mapped: it appears where it fits.
-        if (event->type() == QEvent::Show && !event->spontaneous())
-            fitOnScreen(*static_cast<QWidget *>(watched), nullptr);
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (window && event->type() == QEvent::Show && !event->spontaneous())
+            fitOnScreen(*window, nullptr);
         return false;
     }
 };

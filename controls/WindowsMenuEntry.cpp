@@ -17,9 +17,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        auto *window = static_cast<QWidget *>(watched);
+        auto *window = qobject_cast<QWidget *>(watched);
         AppShell *shell = AppShell::current();
-        if (!shell)
+        if (!window || !shell)
             return false;
         switch (event->type()) {
         case QEvent::Show:

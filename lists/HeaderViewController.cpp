@@ -251,8 +251,9 @@ void HeaderViewController::updateHoverButtons()
 
 bool HeaderViewController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-        keyboardFocusMoved(static_cast<QWidget *>(watched), static_cast<QFocusEvent *>(event));
+    auto *control = qobject_cast<QWidget *>(watched);
+    if (control && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        keyboardFocusMoved(control, static_cast<QFocusEvent *>(event));
     return QWidget::eventFilter(watched, event);
 }
 

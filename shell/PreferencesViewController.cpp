@@ -163,8 +163,10 @@ void PreferencesViewController::selectTab(int index)
     // The keyboard on the toolbar stays with the pane shown, also when the window opens again
     // on the first pane: the arrows go on from there. Only the keyboard brings the focus to
     // the toolbar, so it moves as by the keyboard, its ring with it.
-    if (QWidget *focus = focusWidget(); focus && focus != button
-        && m_tabButtons.buttons().contains(static_cast<QAbstractButton *>(focus)))
+    // The focus may be on any control of a pane, a field or a pop-up button: it moves on only
+    // from a tab button.
+    if (auto *focus = qobject_cast<QAbstractButton *>(focusWidget());
+        focus && focus != button && m_tabButtons.buttons().contains(focus))
         button->setFocus(Qt::TabFocusReason);
     // Hiding the previous pane lets it finish its work (the Advanced pane checks its token).
     if (previous)

@@ -27,8 +27,8 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Close || event->type() == QEvent::Hide) {
-            const auto *widget = static_cast<QWidget *>(watched);
+        const auto *widget = qobject_cast<const QWidget *>(watched);
+        if (widget && (event->type() == QEvent::Close || event->type() == QEvent::Hide)) {
             // pos() includes the window frame, as move() expects it back.
             const QRect frame(widget->pos(), widget->size());
             UserDefaults::standard().setValue(

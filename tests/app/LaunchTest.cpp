@@ -54,6 +54,9 @@ struct RunningProgram
         environment.remove("WAYLAND_DISPLAY");
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::MergedChannels);
+        // As from a terminal, a hang-up ends it: a program started with the signal ignored (a
+        // test run under nohup) keeps ignoring it, as it should.
+        process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_DFL); });
         process.start(QStringLiteral(TANVILL_EXECUTABLE), arguments);
     }
 

@@ -109,7 +109,7 @@ TEST_F(OverlayTest, BusyOverlayFadesInAnimatesAndRemovesItselfWhenHidden)
     hud->show();
     EXPECT_LT(hud->alphaValue(), 0.5);
     EXPECT_TRUE(hud->isVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 10000));
 
     // The four frames in order, then the first again, never backwards.
     std::vector<int> frames { hud->currentFrame() };
@@ -119,7 +119,7 @@ TEST_F(OverlayTest, BusyOverlayFadesInAnimatesAndRemovesItselfWhenHidden)
                 frames.push_back(hud->currentFrame());
             return frames.size() >= 6;
         },
-        3000));
+        10000));
     for (size_t i = 1; i < frames.size(); ++i)
         EXPECT_EQ(frames[i], (frames[i - 1] + 1) % 4);
 
@@ -130,7 +130,7 @@ TEST_F(OverlayTest, BusyOverlayFadesInAnimatesAndRemovesItselfWhenHidden)
 
     QSignalSpy hidden(hud.data(), &ProgressHUD::hidden);
     hud->hide();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 10000));
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_TRUE(view.findChildren<ModalBackgroundView *>().isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), field);
@@ -145,10 +145,10 @@ TEST_F(OverlayTest, BusyOverlayShownAgainWhileFadingOutCanStillBeHidden)
     hud->show();
     hud->hide();
     hud->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 10000));
     EXPECT_TRUE(hud->isVisible());
     hud->hide();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 10000));
 }
 
 TEST_F(OverlayTest, BusyOverlayGivesTheKeysBackWhereTheKeyboardWasRingAndAll)
@@ -162,6 +162,6 @@ TEST_F(OverlayTest, BusyOverlayGivesTheKeysBackWhereTheKeyboardWasRingAndAll)
     hud->show();
     EXPECT_EQ(QApplication::focusWidget(), hud.data());
     hud->hide();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isNull(); }, 10000));
     EXPECT_EQ(focusRingTarget(), last);
 }

@@ -202,7 +202,7 @@ TEST_F(RenderTest, Overlays)
     auto *hud = new ProgressHUD(&stage);
     hud->setFadeDuration(0);
     hud->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alphaValue() == 1.0; }, 10000));
     save(&stage, QStringLiteral("progress-hud"));
 }
 

@@ -1,14 +1,8 @@
 #include "StoreClientTestSupport.h"
 
-#include "platform/HttpClient.h"
 #include "platform/NotificationCenter.h"
 
 namespace tanvill::test {
-
-StoreClientTest::StoreClientTest()
-{
-    HttpClient::shared().setDefaultTimeoutMs(3000);
-}
 
 CachedApp StoreClientTest::result(const QString &identifier, const QString &name, int screenshots)
 {

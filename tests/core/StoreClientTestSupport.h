@@ -20,8 +20,6 @@ namespace tanvill::test {
 class StoreClientTest : public StoreTest
 {
 protected:
-    StoreClientTest();
-
     // A store result; `screenshots` links named after the identifier.
     static CachedApp result(const QString &identifier, const QString &name = QStringLiteral("App"),
                             int screenshots = 1);

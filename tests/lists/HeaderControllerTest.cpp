@@ -159,7 +159,7 @@ TEST_F(HeaderPagerTest, PageTurnsSlideAndEndWithTheTurn)
     EXPECT_EQ(header->selectedIndex(), 1);
     EXPECT_EQ(header->pageControl()->theme(), Theme { ThemeName::Cyan });
     ASSERT_TRUE(header->isTransitioning());
-    EXPECT_TRUE(test::waitFor([&] { return !header->isTransitioning(); }, 1000));
+    EXPECT_TRUE(test::waitFor([&] { return !header->isTransitioning(); }, 10000));
     EXPECT_EQ(shownList(), made[1]);
     EXPECT_EQ(header->selectedViewController()->geometry(), header->rect());
 
@@ -171,7 +171,7 @@ TEST_F(HeaderPagerTest, PageTurnsSlideAndEndWithTheTurn)
     test::saveRender(header.get(), "header-pager-mid-swipe");
     scroll({}, Qt::ScrollEnd);
     EXPECT_EQ(selectedList(), 0);
-    EXPECT_TRUE(test::waitFor([&] { return !header->isTransitioning(); }, 1000));
+    EXPECT_TRUE(test::waitFor([&] { return !header->isTransitioning(); }, 10000));
     EXPECT_EQ(shownList(), made[0]);
 }
 

@@ -259,11 +259,12 @@ TEST_F(HttpClientTest, RedirectsStayOnTheServerAskedAndEndInAnErrorThatSaysWhy)
 
 TEST_F(HttpClientTest, AnAnswerThatTricklesInFailsAtTheDeadline)
 {
-    FakeResponse drip = FakeResponse::json(QByteArray(1000, 'd'));
+    // A byte every 50 ms, for more than an hour: the transfer is never idle for as long as its
+    // timeout (the default minute), however busy the machine, and never complete.
+    FakeResponse drip = FakeResponse::json(QByteArray(100000, 'd'));
     drip.behaviour = Behaviour::Drip;
     drip.dripIntervalMs = 50;
     server.setRoute("/drip", drip);
-    client.setDefaultTimeoutMs(300); // never reached: a byte comes every 50 ms
     client.setDefaultDeadlineMs(700);
 
     QElapsedTimer clock;
@@ -299,7 +300,7 @@ TEST(FakeHttpServer, CountsConcurrentConnectionsAndServesFixturesInsideTheirFold
 {
     FakeHttpServer server;
     server.serveFixtures();
-    server.setDefaultDelayMs(150);
+    server.setHoldingAnswers(true);
     HttpClient client;
     int done = 0;
     QList<HttpResult> results;
@@ -311,6 +312,9 @@ TEST(FakeHttpServer, CountsConcurrentConnectionsAndServesFixturesInsideTheirFold
             ++done;
         });
     }
+    // Every request waits for its answer at once, as long as it takes them all to come in.
+    ASSERT_TRUE(test::waitFor([&] { return server.currentConnections() == 5; }));
+    server.releaseHeld();
     ASSERT_TRUE(test::waitFor([&] { return done == 5; }));
     EXPECT_EQ(server.maxConcurrentConnections(), 5);
     EXPECT_EQ(server.requestCount("/fixtures/lookup/empty.json"), 1);

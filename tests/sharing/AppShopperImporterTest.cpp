@@ -34,8 +34,6 @@ struct Outcome
 class AppShopperImporterTest : public ::testing::Test
 {
 protected:
-    AppShopperImporterTest() { services.httpClient().setDefaultTimeoutMs(3000); }
-
     // Starts a run for `username`; the outcome fills in as it goes.
     std::unique_ptr<AppShopperImporter> start(const QString &username, Outcome &outcome)
     {
@@ -203,10 +201,13 @@ TEST_F(AppShopperImporterTest, LookUpsRunFiveAtATimeAndEachEndIsReported)
     site.setWishlistPage("many", 0, FakeListServices::wishlistPage("many", ids));
     // Three of them the store does not know.
     for (int i = 0; i < 9; ++i)
-        store.setLookup(storeApp(ids[i]), 150);
-    store.setDefaultResponse(FakeResponse::json(R"({"resultCount":0,"results":[]})").delayed(150));
+        store.setLookup(storeApp(ids[i]));
+    store.server().setHoldingAnswers(true);
 
-    const Outcome outcome = run("many");
+    Outcome outcome;
+    const auto importer = start("many", outcome);
+    ASSERT_TRUE(store.server().answerHeldInTurns(12, AppShopperImporter::kMaxConcurrentLookUps));
+    ASSERT_TRUE(waitFor([&] { return outcome.done; }));
     ASSERT_TRUE(outcome.result);
     EXPECT_EQ(outcome.result->at(AppKind::Phone).size(), 9u);
     EXPECT_EQ(outcome.downloaded.size(), 12);
@@ -226,17 +227,26 @@ TEST_F(AppShopperImporterTest, AnImporterDestroyedMidwayCallsNothingAndStopsItsR
     QStringList ids;
     for (int i = 0; i < 20; ++i) {
         ids << QString::number(400000000 + i);
-        store.setLookup(storeApp(ids.last()), 300);
+        store.setLookup(storeApp(ids.last()));
     }
     site.setWishlistPage("busy", 0, FakeListServices::wishlistPage("busy", ids));
+    store.server().setHoldingAnswers(true);
     Outcome looking;
     importer = start("busy", looking);
+    // The first look-ups are answered; those that follow them wait.
+    ASSERT_TRUE(waitFor([&] {
+        return store.server().currentConnections() == AppShopperImporter::kMaxConcurrentLookUps;
+    }));
+    store.server().releaseHeld();
     ASSERT_TRUE(waitFor([&] { return !looking.downloaded.isEmpty(); }));
     const qsizetype reported = looking.downloaded.size();
     importer.reset();
     EXPECT_EQ(services.httpClient().runningRequestCount(), 0);
-    // An answer asked for later, as slow as the look-ups', has come: theirs would have come first.
-    ASSERT_TRUE(waitForLaterAnswer(store.server(), 300));
+    // Whatever still waits is answered, and an answer asked for later has come: theirs would
+    // have come first.
+    store.server().setHoldingAnswers(false);
+    store.server().releaseHeld();
+    ASSERT_TRUE(waitForLaterAnswer(store.server()));
 
     EXPECT_FALSE(reading.done);
     EXPECT_TRUE(reading.found.isEmpty());

@@ -115,14 +115,17 @@ protected:
 
 TEST_F(ImportWindowTest, AWishListBecomesOneNewListOfTheAppsNotYetKept)
 {
-    for (int page = 0; page < 3; ++page)
-        site.setWishlistPage(
-            "appfan", page,
-            FakeResponse::bytes(wishlistFixture(QStringLiteral("appfan-%1.html").arg(page)),
-                                "text/html")
-                .delayed(page == 1 ? 400 : 0));
+    // The second page and the look-ups wait for the test, which looks at each step meanwhile.
+    for (int page = 0; page < 3; ++page) {
+        FakeResponse response = FakeResponse::bytes(
+            wishlistFixture(QStringLiteral("appfan-%1.html").arg(page)), "text/html");
+        if (page == 1)
+            response.behaviour = FakeResponse::Behaviour::Held;
+        site.setWishlistPage("appfan", page, response);
+    }
     for (const QString &id : appfanPageZero() + appfanPageOneNew() + appfanPageTwo())
-        store.setLookup(storeApp(id, id == "1289583905" ? "mac-software" : "software"), 250);
+        store.setLookup(storeApp(id, id == "1289583905" ? "mac-software" : "software"));
+    store.server().setHoldingAnswers(true);
     // One application is kept in a list, another in the archive.
     List *mine = lists().createList("Mine", ThemeName::Blue);
     lists().addApp({ cachedApp("409183694") }, mine);
@@ -145,7 +148,12 @@ TEST_F(ImportWindowTest, AWishListBecomesOneNewListOfTheAppsNotYetKept)
     }));
     EXPECT_EQ(window->size(), ASDownloadViewController::kSize);
     EXPECT_EQ(step<ASDownloadViewController>()->progressIndicator()->maximum(), 0) << "busy";
+    ASSERT_TRUE(waitFor([&] { return site.requestedPages().size() == 2; }));
+    site.server().releaseHeld();
 
+    // The first five look-ups are answered, the others wait.
+    ASSERT_TRUE(waitFor([&] { return store.server().currentConnections() == 5; }));
+    store.server().releaseHeld();
     ASSERT_TRUE(waitFor(
         [&] {
             auto *download = step<ASDownloadViewController>();
@@ -159,6 +167,8 @@ TEST_F(ImportWindowTest, AWishListBecomesOneNewListOfTheAppsNotYetKept)
     EXPECT_EQ(download->progressIndicator()->value(), qRound(done * 100.0 / 8));
     saveRender(window, "import-download-progress");
 
+    store.server().setHoldingAnswers(false);
+    store.server().releaseHeld();
     ASImportViewController *choice = waitForChoice();
     ASSERT_NE(choice, nullptr);
     // The keyboard is on the page's first way at once, its ring with it.

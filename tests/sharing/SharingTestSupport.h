@@ -5,7 +5,6 @@
 
 #include "core/ListsController.h"
 #include "platform/AlertPresenter.h"
-#include "platform/HttpClient.h"
 #include "store/CachedApp.h"
 #include "support/FakeStore.h"
 #include "support/TestEnvironment.h"
@@ -69,13 +68,10 @@ inline CachedApp cachedApp(const QString &identifier, AppKind kind = AppKind::Ph
     return app;
 }
 
-// The test's own services with their lists controller, short network timeouts and recorded
-// alerts and links.
+// The test's own services with their lists controller and recorded alerts and links.
 class ListsTest : public ::testing::Test
 {
 protected:
-    ListsTest() { services.httpClient().setDefaultTimeoutMs(3000); }
-
     ListsController &lists() { return services.listsController(); }
 
     TestServices services;

@@ -164,6 +164,28 @@ TEST_F(PreferencesTest, TheWindowOpensWithTheRingOnTheControlThatHasTheKeyboard)
     }
 }
 
+// The keyboard was on a control of the Advanced pane other than a button when the window closed:
+// opened again, it shows the first pane as usual.
+TEST_F(PreferencesTest, OpenedAgainAfterAFieldHadTheKeyboardTheWindowShowsTheFirstPane)
+{
+    PreferencesViewController &view = window();
+    const AdvancedPreferencesViewController *advanced = view.advancedPane();
+    for (QWidget *field : { static_cast<QWidget *>(advanced->localePopUpButton()),
+                            static_cast<QWidget *>(advanced->affiliateTokenTextField()) }) {
+        controller->showWindow();
+        ASSERT_TRUE(test::activate(&view));
+        QTest::mouseClick(view.tabButton(2), Qt::LeftButton);
+        field->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), field);
+        view.close();
+        controller->showWindow();
+        ASSERT_TRUE(test::activate(&view));
+        EXPECT_EQ(view.selectedTabIndex(), 0) << field->metaObject()->className();
+        EXPECT_TRUE(view.pane(0)->isVisible());
+        view.close();
+    }
+}
+
 TEST_F(PreferencesTest, ResizingToAnotherPaneAnimatesAndEndsAtItsSize)
 {
     PreferencesViewController &view = window();

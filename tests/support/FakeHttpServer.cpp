@@ -17,6 +17,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace tanvill::test {
@@ -71,6 +72,8 @@ QByteArray contentTypeForFile(const QString &path)
 
 } // namespace
 
+class FakeConnection;
+
 struct FakeHttpServer::Shared
 {
     mutable QMutex mutex;
@@ -78,13 +81,14 @@ struct FakeHttpServer::Shared
     Handler fallback;
     QList<QPair<QString, QString>> directories;
     int defaultDelayMs = 0;
+    bool holdingAnswers = false;
     QHash<QString, int> counts;
     QList<FakeRequest> requests;
     int totalRequests = 0;
     int currentConnections = 0;
     int maxConnections = 0;
     // The connections waiting to answer a Held response; used on the server's thread only.
-    QList<QPointer<QObject>> held;
+    QList<QPointer<FakeConnection>> held;
 
     FakeResponse respond(const FakeRequest &request)
     {
@@ -116,10 +120,11 @@ struct FakeHttpServer::Shared
                 handler = fallback;
         }
         FakeResponse response = handler ? handler(request) : FakeResponse::withStatus(404);
-        if (response.delayMs <= 0) {
-            QMutexLocker lock(&mutex);
+        QMutexLocker lock(&mutex);
+        if (response.delayMs <= 0)
             response.delayMs = defaultDelayMs;
-        }
+        if (holdingAnswers && response.behaviour == FakeResponse::Behaviour::Normal)
+            response.behaviour = FakeResponse::Behaviour::Held;
         return response;
     }
 };
@@ -266,8 +271,8 @@ private:
         case Behaviour::Stall:
             return;
         case Behaviour::Held:
-            m_response.behaviour = Behaviour::Normal;
-            m_shared->held.append(QPointer<QObject>(this));
+            m_response.behaviour = m_response.releasedAs;
+            m_shared->held.append(this);
             return;
         case Behaviour::Drop:
             m_socket->disconnectFromHost();
@@ -532,18 +537,36 @@ void FakeHttpServer::clearRoutes()
     m_shared->directories.clear();
 }
 
+void FakeHttpServer::setHoldingAnswers(bool holding)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->holdingAnswers = holding;
+}
+
 void FakeHttpServer::releaseHeld()
 {
     const auto shared = m_shared;
     QMetaObject::invokeMethod(
         m_worker,
         [shared] {
-            for (const QPointer<QObject> &connection : std::exchange(shared->held, {})) {
+            for (const QPointer<FakeConnection> &connection : std::exchange(shared->held, {})) {
                 if (connection)
-                    static_cast<FakeConnection *>(connection.data())->answerHeld();
+                    connection->answerHeld();
             }
         },
         Qt::BlockingQueuedConnection);
+}
+
+bool FakeHttpServer::answerHeldInTurns(int total, int atOnce, int timeoutMs)
+{
+    for (int answered = 0; answered < total;) {
+        const int turn = std::min(atOnce, total - answered);
+        if (!waitFor([&] { return currentConnections() == turn; }, timeoutMs))
+            return false;
+        releaseHeld();
+        answered += turn;
+    }
+    return true;
 }
 
 int FakeHttpServer::requestCount(const QString &path) const

@@ -53,7 +53,7 @@ struct FakeResponse
         Chunked,
         // Announces the full Content-Length and sends the body one byte per dripIntervalMs.
         Drip,
-        // Waits for FakeHttpServer::releaseHeld, then answers as Normal does.
+        // Waits for FakeHttpServer::releaseHeld, then behaves as `releasedAs` says.
         Held,
     };
 
@@ -66,6 +66,8 @@ struct FakeResponse
     int delayMs = 0;
     Behaviour behaviour = Behaviour::Normal;
     int dripIntervalMs = 100;
+    // What a Held response does once released: answers (Normal), or fails (Drop, Reset...).
+    Behaviour releasedAs = Behaviour::Normal;
 
     static FakeResponse json(const QByteArray &body, int status = 200);
     static FakeResponse withStatus(int status, const QByteArray &body = {});
@@ -109,8 +111,16 @@ public:
     // Applies to every response that does not set its own delay.
     void setDefaultDelayMs(int milliseconds);
     void clearRoutes();
+    // While set, every answer that would be sent at once is held (as Held) instead: a test
+    // answers the requests waiting in turns, whatever the time each turn takes.
+    void setHoldingAnswers(bool holding);
     // Answers every Held response waiting now, before it returns to the caller.
     void releaseHeld();
+    // On the UI thread, while answers are held: answers `total` requests in turns, each turn
+    // once `atOnce` of them wait at the same time (the last turn what is left); false when a
+    // turn did not fill within `timeoutMs`. A client that has more requests under way at once
+    // shows in maxConcurrentConnections().
+    bool answerHeldInTurns(int total, int atOnce, int timeoutMs = 10000);
 
     int requestCount(const QString &path) const;
     int totalRequestCount() const;
