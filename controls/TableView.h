@@ -218,6 +218,9 @@ public:
     void setTabsThroughRowControls(bool on) { m_tabsThroughRowControls = on; }
     // The ring marks the current row now: the table has the focus and the keyboard works it.
     bool showsCurrentRow() const;
+    // Rings the current row whenever the table has the focus, as a key would: for a window that
+    // opens with the keyboard on a row. A click hides the ring again.
+    void ringCurrentRow() { showCurrentRow(true); }
 
     // Tells every row widget whether the pointer is over it (TableRowView::pointerSettled):
     // after rows moved under a pointer that stood still, or a popup took the pointer's enter
