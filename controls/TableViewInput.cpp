@@ -355,6 +355,9 @@ int TableView::autoScrollStepAt(const QPoint &viewportPoint) const
 {
     const int y = viewportPoint.y();
     const int bottom = viewport()->height() - 1;
+    // Beside the rows nothing would drop, and nothing scrolls.
+    if (!dropPointFor(viewportPoint))
+        return 0;
     if (y < kAutoScrollEdge)
         return -std::min(kAutoScrollStep + std::max(0, -y) / 2, kAutoScrollMaxStep);
     if (y > bottom + 1 - kAutoScrollEdge)
