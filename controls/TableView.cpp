@@ -58,9 +58,7 @@ TableView::TableView(QWidget *parent)
 
     m_autoScrollTimer = new QTimer(this);
     m_autoScrollTimer->setInterval(40);
-    connect(m_autoScrollTimer, &QTimer::timeout, this, [this] {
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + m_autoScrollStep);
-    });
+    connect(m_autoScrollTimer, &QTimer::timeout, this, &TableView::autoScrollTick);
     // After the scroll area has moved the rows.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TableView::dragScrolled);
 }

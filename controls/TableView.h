@@ -218,6 +218,9 @@ public:
     void setTabsThroughRowControls(bool on) { m_tabsThroughRowControls = on; }
     // The ring marks the current row now: the table has the focus and the keyboard works it.
     bool showsCurrentRow() const;
+    // Rings the current row whenever the table has the focus, as a key would: for a window that
+    // opens with the keyboard on a row. A click hides the ring again.
+    void ringCurrentRow() { showCurrentRow(true); }
 
     // Tells every row widget whether the pointer is over it (TableRowView::pointerSettled):
     // after rows moved under a pointer that stood still, or a popup took the pointer's enter
@@ -259,6 +262,7 @@ protected:
 
 private:
     class Overlay;
+    class ReleaseWatch;
     struct Slot // a row during an update bracket
     {
         int oldRow; // -1 for a row inserted in the bracket
@@ -338,6 +342,16 @@ private:
     // The rows moved under a drag whose pointer may stand still: the line follows them.
     void dragScrolled();
     void autoScroll(const QPoint &viewportPoint);
+    // A step of the scrolling during a drag; beyond the table, the pointer is read here.
+    void autoScrollTick();
+    // How far one step scrolls towards an edge the pointer is near or beyond; 0 elsewhere.
+    int autoScrollStepAt(const QPoint &viewportPoint) const;
+    // The point of the rows whose drop a drag held at `pointer` proposes (see dragLeaveEvent);
+    // none beside the rows.
+    std::optional<QPoint> dropPointFor(const QPoint &pointer) const;
+    // How far from the pointer the mark of a drop can be: the nearer gap of the row under it,
+    // or the outline of that row.
+    int dropMarkReach() const;
     // Where the dragged row's picture hangs from the pointer: clear of the mark of any drop.
     QPoint dragImageHotSpot(const QPoint &pointerInRow) const;
 
@@ -404,13 +418,19 @@ private:
     // scroll under the pointer.
     struct DragOver
     {
-        QPoint position;
+        QPoint position; // viewport coordinates, beyond its edges once the drag left
         QPointer<const QMimeData> data;
         Qt::DropActions actions;
         Qt::MouseButtons buttons;
         Qt::KeyboardModifiers modifiers;
+        // The table's own drag left the table and goes on, followed by reading the pointer.
+        bool beyond = false;
     };
     std::optional<DragOver> m_dragOver;
+    // The picture of the table's own drag under way, relative to the pointer.
+    QRect m_dragImage;
+    // Watches for the release that ends the table's own drag once it is beyond the table.
+    ReleaseWatch *m_releaseWatch = nullptr;
 };
 
 } // namespace tanvill

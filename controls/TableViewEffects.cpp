@@ -13,6 +13,10 @@ namespace tanvill {
 
 namespace {
 
+// How far inside the rows' edges the drop line stays at least: clear of the table's focus ring,
+// which stands inside the table where it meets its window's edge.
+constexpr int kDropLineInset = 10;
+
 QList<int> sortedUnique(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end());
@@ -384,9 +388,11 @@ void TableView::paintOverlay(QWidget *overlay)
         painter.drawRoundedRect(QRectF(rectOfRow(m_dropRow)).adjusted(2, 2, -2, -2), 4, 4);
         return;
     }
-    // A line across the gap with a ring at its start, kept inside the visible rows.
+    // A line across the gap with a ring at its start, kept inside the visible rows and clear of
+    // the focus ring around the table, which may stand just inside its edges.
     const int gapY = m_dropRow < numberOfRows() ? rowTop(m_dropRow) : contentHeight();
-    const double y = std::clamp(gapY - top, 2, std::max(2, overlay->height() - 2));
+    const double y = std::clamp(gapY - top, kDropLineInset,
+                                std::max(kDropLineInset, overlay->height() - kDropLineInset));
     painter.setPen(QPen(accent, 2));
     painter.drawLine(QPointF(10, y), QPointF(overlay->width() - 4, y));
     painter.setBrush(palette().color(QPalette::Base));

@@ -17,14 +17,33 @@ namespace tanvill {
 namespace {
 
 constexpr int kMaxPayloadBytes = 1 << 20;
-// Pointer this close to the top or bottom edge during a drag scrolls the table.
+// Pointer this close to the top or bottom edge during a drag scrolls the table; beyond the edge
+// each step grows by half the distance, up to the largest step.
 constexpr int kAutoScrollEdge = 24;
 constexpr int kAutoScrollStep = 12;
+constexpr int kAutoScrollMaxStep = 120;
 // Room between the lowest mark a drop can make near the pointer and the dragged row's picture
 // below it: the drop line's pen and the ring at its start.
 constexpr int kDragImageClearance = 6;
 
 } // namespace
+
+// Sees the button let go during the table's own drag beyond the table, before the platform's drag
+// takes the release: a drag that ends without it was called off (Escape).
+class TableView::ReleaseWatch : public QObject
+{
+public:
+    bool released = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            released = true;
+        return false;
+    }
+};
 
 QByteArray TableRowsPayload::encode() const
 {
@@ -194,23 +213,38 @@ void TableView::startDrag(int row)
     }
     auto *drag = new QDrag(this);
     drag->setMimeData(data);
+    m_dragImage = QRect();
     if (TableRowView *view = rowViewAtRow(row)) {
         const QPixmap image = view->snapshot();
         if (!image.isNull()) {
             drag->setPixmap(image);
             drag->setHotSpot(dragImageHotSpot(m_pressPoint - view->pos()));
+            m_dragImage = QRect(-drag->hotSpot(), image.deviceIndependentSize().toSize());
         }
     }
     m_outgoingData = data;
+    ReleaseWatch releaseWatch;
+    m_releaseWatch = &releaseWatch;
     const QPointer<TableView> self(this);
+    Qt::DropAction action = Qt::IgnoreAction;
     if (m_dragRunner) {
-        m_dragRunner(drag);
+        action = m_dragRunner(drag);
         drag->deleteLater();
     } else {
-        drag->exec(Qt::MoveAction); // deletes the drag once it is over
+        action = drag->exec(Qt::MoveAction); // deletes the drag once control returns
     }
+    QCoreApplication::instance()->removeEventFilter(&releaseWatch);
     if (!self)
         return;
+    m_releaseWatch = nullptr;
+    // Let go beyond the table, the row lands where the line showed it would; a drag called off
+    // (Escape) drops nothing.
+    if (action == Qt::IgnoreAction && m_dragOver && m_dragOver->beyond && m_dropRow >= 0
+        && m_outgoingData && releaseWatch.released) {
+        const TableDrop drop { m_outgoingData, true, m_dropRow, m_dropOperation };
+        if (validate(drop) != Qt::IgnoreAction)
+            m_delegate->acceptDrop(this, drop);
+    }
     m_outgoingData = nullptr;
     m_autoScrollTimer->stop();
     m_dragOver.reset();
@@ -228,11 +262,14 @@ QPoint TableView::dragImageHotSpot(const QPoint &pointerInRow) const
     // under the pointer is at most half a row away, the outline of a drop on that row at most
     // three quarters of it (the middle half of a row proposes dropping on it). Neither that row
     // nor the line is covered, whichever of the table's rows it is.
+    return { pointerInRow.x(), -(dropMarkReach() + kDragImageClearance) };
+}
+
+int TableView::dropMarkReach() const
+{
     const int tallest
         = m_heights.empty() ? 0 : *std::max_element(m_heights.begin(), m_heights.end());
-    const int reach
-        = m_dropFeedback == DropFeedback::Gap ? (tallest + 1) / 2 : (tallest * 3 + 3) / 4;
-    return { pointerInRow.x(), -(reach + kDragImageClearance) };
+    return m_dropFeedback == DropFeedback::Gap ? (tallest + 1) / 2 : (tallest * 3 + 3) / 4;
 }
 
 void TableView::settlePointer()
@@ -314,17 +351,64 @@ void TableView::setDropIndicator(int row, DropOperation operation)
     m_overlay->update();
 }
 
+int TableView::autoScrollStepAt(const QPoint &viewportPoint) const
+{
+    const int y = viewportPoint.y();
+    const int bottom = viewport()->height() - 1;
+    // Beside the rows nothing would drop, and nothing scrolls.
+    if (!dropPointFor(viewportPoint))
+        return 0;
+    if (y < kAutoScrollEdge)
+        return -std::min(kAutoScrollStep + std::max(0, -y) / 2, kAutoScrollMaxStep);
+    if (y > bottom + 1 - kAutoScrollEdge)
+        return std::min(kAutoScrollStep + std::max(0, y - bottom) / 2, kAutoScrollMaxStep);
+    return 0;
+}
+
 void TableView::autoScroll(const QPoint &viewportPoint)
 {
-    m_autoScrollStep = 0;
-    if (viewportPoint.y() < kAutoScrollEdge)
-        m_autoScrollStep = -kAutoScrollStep;
-    else if (viewportPoint.y() > viewport()->height() - kAutoScrollEdge)
-        m_autoScrollStep = kAutoScrollStep;
-    if (m_autoScrollStep == 0)
+    m_autoScrollStep = autoScrollStepAt(viewportPoint);
+    // Beyond the table the steps also read the pointer, which no event reports there.
+    if (m_autoScrollStep == 0 && !(m_dragOver && m_dragOver->beyond))
         m_autoScrollTimer->stop();
     else if (!m_autoScrollTimer->isActive())
         m_autoScrollTimer->start();
+}
+
+void TableView::autoScrollTick()
+{
+    const bool beyond = m_dragOver && m_dragOver->beyond;
+    if (beyond) {
+        m_dragOver->position = viewport()->mapFromGlobal(QCursor::pos());
+        m_autoScrollStep = autoScrollStepAt(m_dragOver->position);
+    }
+    QScrollBar *bar = verticalScrollBar();
+    const int before = bar->value();
+    if (m_autoScrollStep != 0)
+        bar->setValue(before + m_autoScrollStep);
+    // A pointer moving along the edge moves the line, even where the rows stay.
+    if (beyond && bar->value() == before)
+        dragScrolled();
+}
+
+std::optional<QPoint> TableView::dropPointFor(const QPoint &pointer) const
+{
+    const QRect rows = viewport()->rect();
+    // Beside the rows, a release drops nothing, as anywhere away from a table.
+    if (pointer.y() >= rows.top() && pointer.y() <= rows.bottom()
+        && (pointer.x() < rows.left() || pointer.x() > rows.right()))
+        return std::nullopt;
+    QPoint at(std::clamp(pointer.x(), rows.left(), rows.right()),
+              std::clamp(pointer.y(), rows.top(), rows.bottom()));
+    // Held above the table, the dragged row's picture hangs over the top rows: the drop is the
+    // nearest one whose mark shows below the picture.
+    const QRect image = m_dragImage.translated(pointer);
+    if (pointer.y() < 0 && !image.isEmpty() && image.right() >= rows.left()
+        && image.left() <= rows.right()) {
+        const int clear = image.bottom() + 1 + kDragImageClearance + dropMarkReach();
+        at.setY(std::clamp(clear, rows.top(), rows.bottom()));
+    }
+    return at;
 }
 
 void TableView::dragEnterEvent(QDragEnterEvent *event)
@@ -370,8 +454,13 @@ void TableView::dragScrolled()
     }
     // The drop a release here would make has moved with the rows: the one now under the
     // pointer, as the next move of the drag would show it.
-    const QDragMoveEvent move(m_dragOver->position, m_dragOver->actions, m_dragOver->data,
-                              m_dragOver->buttons, m_dragOver->modifiers);
+    const std::optional<QPoint> at = dropPointFor(m_dragOver->position);
+    if (!at) {
+        setDropIndicator(-1, DropOperation::Above);
+        return;
+    }
+    const QDragMoveEvent move(*at, m_dragOver->actions, m_dragOver->data, m_dragOver->buttons,
+                              m_dragOver->modifiers);
     Qt::DropAction action = Qt::IgnoreAction;
     const std::optional<TableDrop> drop = validatedDrop(&move, &action);
     if (action == Qt::IgnoreAction)
@@ -382,6 +471,21 @@ void TableView::dragScrolled()
 
 void TableView::dragLeaveEvent(QDragLeaveEvent *event)
 {
+    // The table's own drag goes on beyond its edges (over the window's other parts or outside
+    // it), where the platform sends the table no more drag events: the pointer is read from here
+    // on. Held above or below the table, the rows scroll towards it, faster the further out,
+    // and the line shows the drop at that edge, which a release there makes.
+    if (m_dragOver && m_dragOver->data && m_dragOver->data == m_outgoingData) {
+        m_dragOver->beyond = true;
+        // Installed after the platform's drag filter, so it sees the release first.
+        if (m_releaseWatch)
+            QCoreApplication::instance()->installEventFilter(m_releaseWatch);
+        m_dragOver->position = viewport()->mapFromGlobal(QCursor::pos());
+        autoScroll(m_dragOver->position);
+        dragScrolled();
+        event->accept();
+        return;
+    }
     m_autoScrollTimer->stop();
     m_dragOver.reset();
     setDropIndicator(-1, DropOperation::Above);

@@ -403,6 +403,8 @@ void ListsController::moveList(List *list, int toIndex)
     if (toIndex < 0 || toIndex >= int(visible.size()) || oldIndex < 0
         || oldIndex >= int(visible.size()))
         return;
+    // The selection names a list; its position is only how the setting stores it.
+    List *selected = selectedList();
     if (oldIndex < toIndex) {
         for (int position = oldIndex + 1; position <= toIndex; ++position)
             visible[std::size_t(position)]->setIndex(position - 1);
@@ -413,6 +415,10 @@ void ListsController::moveList(List *list, int toIndex)
     list->setIndex(toIndex);
     m_lists.reset();
     saveWithAsync(true);
+    // Written before the notice, so that no window shows another list in between.
+    UserDefaults &defaults = UserDefaults::standard();
+    if (defaults.integer(SettingsKeys::SelectedList, 0) != selected->index())
+        defaults.setValue(SettingsKeys::SelectedList, selected->index());
     NotificationCenter::defaultCenter().post(ListsControllerDidRearrangeLists, this,
                                              ListRearrangement { oldIndex, toIndex }.userInfo());
 }

@@ -78,7 +78,7 @@ public:
     // Visible lists ordered by index (a copy: list operations change the order).
     std::vector<List *> lists() const;
     // The list at the position "selectedList" (the first when out of range); none without
-    // visible lists.
+    // visible lists. The setting follows that list when lists move or go before it.
     List *selectedList() const;
     // Every application of a visible list, in no particular order.
     std::vector<App *> apps() const;
@@ -102,6 +102,8 @@ public:
     // Deletes a visible list with its applications, each announced first as one deleted alone
     // (ListsControllerWillDeleteApp); refuses the only list (OnlyList).
     std::optional<Error> deleteList(List *list);
+    // Moves a visible list to another position; the selected list stays selected, its new
+    // position written to "selectedList" before the rearrangement is announced.
     void moveList(List *list, int toIndex);
 
     // The rows (ListRows.h) of the list with that index (-1 is the archive); none, with the

@@ -15,6 +15,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -142,6 +143,17 @@ QSize ListOrderViewController::intrinsicContentSize() const
                           std::max(kChromeHeight + kRowHeight + kRowSpacing,
                                    screen->availableGeometry().height() - 80));
     return QSize(width(), height);
+}
+
+void ListOrderViewController::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // The keyboard starts on the list the window behind shows, and the ring says so.
+    List *selected = m_lists.selectedList();
+    m_tableView->setCurrentRow(selected ? selected->index() : 0);
+    m_tableView->ringCurrentRow();
 }
 
 int ListOrderViewController::numberOfRows(TableView *)

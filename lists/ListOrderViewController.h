@@ -14,10 +14,11 @@ class ListsController;
 // The sheet in which the user puts the lists in a new order: one coloured pill per list,
 // dragged into the gap between two others, or picked with the arrow keys and moved one place
 // with Alt+Up and Alt+Down. Each move goes through the lists controller at once (which saves
-// and announces it). Rows cannot be selected; a ring marks the one the keys work on. The sheet
-// follows lists made or deleted while it is open, keeps within the screen (its table scrolls)
-// and runs its completion once however it closes: Done, Escape or closing the window. The
-// menu bar's Rearrange Lists command opens it with present().
+// and announces it). Rows cannot be selected; a ring marks the one the keys work on, from the
+// moment the sheet opens on the list the window behind shows. The sheet follows lists made or
+// deleted while it is open, keeps within the screen (its table scrolls) and runs its completion
+// once however it closes: Done, Escape or closing the window. The menu bar's Rearrange Lists
+// command opens it with present().
 class ListOrderViewController : public QDialog, public TableViewDataSource, public TableViewDelegate
 {
     Q_OBJECT
@@ -57,6 +58,9 @@ public:
     bool writeRows(TableView *table, const QList<int> &rows, QMimeData *data) override;
     Qt::DropAction validateDrop(TableView *table, const TableDrop &drop) override;
     bool acceptDrop(TableView *table, const TableDrop &drop) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void listsChanged();

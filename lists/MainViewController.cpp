@@ -94,7 +94,7 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
                 updateShakeAnimation();
         },
         lists);
-    // A deleted or moved list can change which list is selected without a new position.
+    // A deleted list can change which list is selected without a new position.
     for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,
                                  ListsControllerDidRearrangeLists }) {
         center.addObserver(

@@ -127,7 +127,7 @@ void AppDelegate::observe()
     center.addObserver(
         AppUpdaterDidUpdate, this, [this](const Notification &) { updateLatestChangesItem(); },
         &m_services.appUpdater());
-    // A moved list leaves "selectedList" alone, yet the selected list may be another now.
+    // The menus follow the lists' new order.
     center.addObserver(
         ListsControllerDidRearrangeLists, this,
         [this](const Notification &) { selectedListChanged(); }, lists);

@@ -4,8 +4,10 @@
 #include "DemoTable.h"
 #include "support/TestEnvironment.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QDrag>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -171,6 +173,53 @@ TEST(TableViewDrag, TheDropLineFollowsRowsScrollingUnderAStillPointerAndShowsBes
                 = QRect(pointer - drag->hotSpot(), drag->pixmap().deviceIndependentSize().toSize());
         });
         EXPECT_FALSE(image.intersects(QRect(0, lineY - 4, demo.table.width(), 8)));
+    }
+}
+
+TEST(TableViewDrag, ADragHeldBeyondAnEdgeScrollsFasterFurtherOutAndShowsTheDropALetGoMakes)
+{
+    // Let go below the table; called off above it, where the line shows below the picture.
+    for (const bool below : { true, false }) {
+        DemoTable demo(DemoTable::rows(60));
+        demo.table.show();
+        QScrollBar *bar = demo.table.verticalScrollBar();
+        demo.table.setScrollPosition(below ? 0 : bar->maximum());
+        QWidget *rows = demo.table.viewport();
+        int step = 0;
+        QObject::connect(bar, &QScrollBar::valueChanged, rows,
+                         [&, last = bar->value()](int now) mutable {
+                             step = std::abs(now - std::exchange(last, now));
+                         });
+        const auto hold = [&](int beyond, const std::function<bool()> &until) {
+            QCursor::setPos(
+                rows->mapToGlobal(QPoint(160, below ? rows->height() - 1 + beyond : -beyond)));
+            EXPECT_TRUE(QTest::qWaitFor(until, 20000)) << beyond;
+        };
+        const int from = demo.table.rowAt({ 100, 200 });
+        const QPoint start = demo.table.rectOfRow(from).center();
+        demo.table.setDragRunner([&](QDrag *drag) {
+            QDragEnterEvent enter(start, Qt::MoveAction, drag->mimeData(), {}, {});
+            QApplication::sendEvent(rows, &enter);
+            QDragLeaveEvent leave; // no drag event comes from beyond the table
+            QApplication::sendEvent(rows, &leave);
+            hold(10, [&] { return step > 0; });
+            hold(150, [&, near = step] { return step > near; });
+            hold(150, [&] { return bar->value() == (below ? bar->maximum() : 0); });
+            hold(10, [&] { return demo.table.dropIndicatorRow() == (below ? 60 : 3); });
+            // At the bottom edge, the line stands clear of a focus ring just inside it.
+            const QImage drawn = test::render(rows);
+            for (int y = drawn.height() - 6; below && y < drawn.height(); ++y)
+                EXPECT_FALSE(
+                    test::near(drawn.pixelColor(200, y), rows->palette().highlight().color()));
+            if (below)
+                QTest::mouseRelease(rows, Qt::LeftButton, {}, { 160, rows->height() + 9 });
+            return Qt::IgnoreAction;
+        });
+        QTest::mousePress(rows, Qt::LeftButton, {}, start);
+        QTest::mouseMove(rows, start + QPoint(0, 3 * QApplication::startDragDistance()));
+        QTest::mouseRelease(rows, Qt::LeftButton, {}, start);
+        QCursor::setPos(0, 0);
+        EXPECT_EQ(demo.moves, (std::vector<std::pair<int, int>>(below, { from, 59 })));
     }
 }
 

@@ -186,14 +186,16 @@ TEST_F(HeaderPagerTest, FollowsListsMadeMovedAndDeleted)
     EXPECT_EQ(shownList(), created);
     EXPECT_EQ(header->pageControl()->theme(), Theme { ThemeName::Pink });
 
-    // Moving a list reorders the pages and writes nothing; the position shown stays.
+    // Moving a list across the one shown reorders the pages; the list shown stays, and the
+    // setting names its new position.
     selectedListWrites = 0;
     lists().moveList(made[0], 3);
-    EXPECT_EQ(selectedListWrites, 0);
+    EXPECT_EQ(selectedListWrites, 1);
     EXPECT_EQ(header->arrangedObjects(),
               std::vector<List *>({ made[1], made[2], created, made[0] }));
-    EXPECT_EQ(header->selectedIndex(), 3);
-    EXPECT_EQ(shownList(), made[0]);
+    EXPECT_EQ(header->selectedIndex(), 2);
+    EXPECT_EQ(shownList(), created);
+    settings().setValue("selectedList", 3);
 
     // Deleting the list shown turns to its neighbour, which the setting names too.
     ASSERT_FALSE(lists().deleteList(made[0]));

@@ -215,6 +215,18 @@ TEST_F(ListOrderTest, FollowsListsMadeOrDeletedWhileOpen)
     EXPECT_EQ(names(), QStringList({ "D", "B", "C" }));
 }
 
+TEST_F(ListOrderTest, OpensWithTheRingOnTheListShownWhichStaysShownWhenMoved)
+{
+    const std::vector<List *> made = makeLists({ { "A" }, { "B" }, { "C" } });
+    settings().setValue("selectedList", 1);
+    openSheet();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet, 20000));
+    EXPECT_TRUE(sheet->tableView()->showsCurrentRow());
+    QTest::keyClick(sheet->tableView(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(names(), QStringList({ "A", "C", "B" }));
+    EXPECT_EQ(lists().selectedList(), made[1]);
+}
+
 TEST_F(ListOrderTest, HeightFollowsTheListsWithinTheScreen)
 {
     makeLists({ { "A" }, { "B" }, { "C" }, { "D" }, { "E" } });

@@ -351,16 +351,16 @@ TEST_F(MenusTest, DeletingAListAsksAndDeletesTheListItAskedAbout)
     EXPECT_EQ(menu.deleteListMenuItem->text(), "&Delete “Games”");
 }
 
-TEST_F(MenusTest, AMovedListRetitlesDeleteAndTheWindowMenu)
+TEST_F(MenusTest, AMovedListLeavesDeleteAndTheWindowMenuOnTheSelectedList)
 {
     makeLists({ "Home", "Work" }, 0);
     delegate.showMainWindow();
     List *work = services.listsController().lists()[1];
     services.listsController().moveList(work, 0);
-    // "selectedList" still says 0, which is "Work" now.
-    EXPECT_EQ(menu.deleteListMenuItem->text(), "&Delete “Work”");
+    // "Home" stays selected, second now.
+    EXPECT_EQ(menu.deleteListMenuItem->text(), "&Delete “Home”");
     EXPECT_EQ(delegate.windowMenu().itemForWindow(&delegate.mainWindowController())->text(),
-              "&1 Work");
+              "&1 Home");
 }
 
 TEST_F(MenusTest, ARenamedListRetitlesDeleteAndTheWindowMenuOnceItsEditorCloses)
