@@ -91,12 +91,16 @@ void ListsController::setUpStore()
     m_store->saveSucceeded = [this] {
         m_saveFailureReported = false;
     };
+    // What the file written anew lacks (a description or screenshots the old one could no
+    // longer give) is fetched from the store again, for archived applications too.
     m_store->storeRepaired = [this](const QString &setAsidePath) {
         m_saveFailureReported = false;
         reportRepair(setAsidePath);
+        fetchMissingStoreContent();
     };
     m_store->storeReplaced = [this](const QString &setAsidePath) {
         m_saveFailureReported = false;
+        fetchMissingStoreContent();
         AlertPresenter::current().presentError(
             storeError(6, QStringLiteral("StoreReplacedNotice"),
                        setAsidePath.isEmpty() ? QStringLiteral("StoreRemovedSuggestion")

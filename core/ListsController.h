@@ -187,7 +187,8 @@ private:
                            const ReloadBatch *applying);
     void endWaitsFor(const QSet<QString> &identifiers);
     // Looks up every application, archived ones included, whose description and screenshots
-    // the store's file lacks (a file of kept changes), and writes what the store gives.
+    // the store's file lacks (a file of kept changes, or one written anew after the old one
+    // could no longer give them), and writes what the store gives.
     void fetchMissingStoreContent();
     // To standard output, where the refresh's lines have always gone.
     static void writeRefreshLine(const QString &line);

@@ -398,7 +398,7 @@ std::optional<QString> StoreRewrite::finish(const Written &written, QString *err
     if (job->lost > 0)
         qWarning().noquote() << job->lost
                              << "descriptions or screenshot lists could no longer be read from the"
-                                " file; they are left empty until the store gives them again.";
+                                " file; they are fetched from the store again.";
     if (!m_store.reopenFile(error)) {
         // The file is whole, but nothing could be written to it from now on: everything is
         // written anew with the next save.

@@ -8,11 +8,13 @@
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <list>
 
 using namespace tanvill;
@@ -253,6 +255,54 @@ TEST_F(Refreshing, AKeptFileMadeWhileAnotherProgramHeldTheStoreGetsBackEveryDesc
     EXPECT_EQ(archived()->screenshotUrls(), result("2", "Archived", 3).screenshotUrls);
     EXPECT_EQ(controller().apps().front()->notes(), "kept");
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
+}
+
+TEST_F(Refreshing, ARepairKeepsWhatTheDamagedFileStillHoldsAndFetchesTheRestForEveryApp)
+{
+    // A page of the screenshots' index, or of the descriptions, overwritten while Tanvill is
+    // not running: the start writes the store anew.
+    for (const QString damaged : { "screenshots_by_app", "descriptions" }) {
+        SCOPED_TRACE(damaged.toStdString());
+        close();
+        QDir(dataFolder()).removeRecursively();
+        reopen();
+        list = controller().createList(QStringLiteral("Watched"));
+        const auto watched = watch({ result("1", "Watched", 2), result("2", "Archived", 3) });
+        controller().archiveApp(watched[1]);
+        controller().saveWithAsync(false);
+        const qint64 pageSize = countRows("PRAGMA page_size");
+        const qint64 page
+            = countRows("SELECT rootpage FROM sqlite_master WHERE name = '" + damaged + "'");
+        close();
+        QFile file(storePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * pageSize));
+        ASSERT_EQ(file.write(QByteArray(pageSize, '\x5a')), pageSize);
+        file.close();
+
+        // Opened as the application opens it: the check a moment after finds the damage.
+        const int lookups = store.server().requestCount("/lookup");
+        alerts->errors.clear();
+        reopenInBackground(0, 60000);
+        ASSERT_TRUE(test::waitFor([&] { return !alerts->errors.empty(); }));
+        EXPECT_EQ(alerts->errors.front().code, 4);
+        // The table the index orders still holds every screenshot; lost descriptions are
+        // fetched again, the archived app's too.
+        ASSERT_TRUE(test::waitFor([&] {
+            return std::none_of(context().apps().begin(), context().apps().end(),
+                                [](const App *app) { return app->needsStoreContent(); });
+        }));
+        EXPECT_EQ(store.server().requestCount("/lookup") - lookups,
+                  damaged == "descriptions" ? 2 : 0);
+        controller().saveWithAsync(false);
+        reopen();
+        for (const App *app : context().apps()) {
+            const CachedApp original
+                = result(app->identifier(), app->name(), app->identifier() == "1" ? 2 : 3);
+            EXPECT_EQ(app->appStoreDescription(), original.description);
+            EXPECT_EQ(app->screenshotUrls(), original.screenshotUrls);
+        }
+        EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
+    }
 }
 
 TEST_F(Refreshing, HostileAnswersNeitherWipeStoredValuesNorAnnounceChanges)
