@@ -138,7 +138,7 @@ void ListsController::storeOpened(const ObjectStore::OpenResult &result)
     }
     if ((result.outcome != ObjectStore::OpenOutcome::Opened
          && result.outcome != ObjectStore::OpenOutcome::Created)
-        || !result.leftoverPath.isEmpty())
+        || !result.leftoverPath.isEmpty() || !result.journalSetAsidePath.isEmpty())
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
     if (ObjectStore::isUsable(result.outcome) && giveCurrencyToPricesWithout(m_store->context()))
         saveWithAsync(true);
@@ -206,6 +206,11 @@ void ListsController::reportOpening()
     const ObjectStore::OpenResult &openResult = store().openResult();
     if (ObjectStore::isUsable(openResult.outcome) && !openResult.leftoverPath.isEmpty())
         reportLeftover(openResult.leftoverPath);
+    if (ObjectStore::isUsable(openResult.outcome) && !openResult.journalSetAsidePath.isEmpty())
+        AlertPresenter::current().presentError(
+            storeError(11, QStringLiteral("StoreJournalSetAsideNotice"),
+                       QStringLiteral("StoreJournalSetAsideSuggestion"),
+                       QDir::toNativeSeparators(openResult.journalSetAsidePath)));
     switch (openResult.outcome) {
     case ObjectStore::OpenOutcome::Opened:
     case ObjectStore::OpenOutcome::Created:

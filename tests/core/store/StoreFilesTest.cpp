@@ -245,3 +245,51 @@ TEST_F(FilesBesideTheStore, HalfWrittenFilesGoAtTheNextStartUnlessARunningCopyWr
         EXPECT_TRUE(partials().isEmpty());
     }
 }
+
+TEST_F(FilesBesideTheStore, AJournalAnotherFileLeftIsNeverRolledIntoTheStoreThatTookItsPlace)
+{
+    // Another program writing the store is stopped mid-write: the file stays as it was, its
+    // journal beside it. Then, or not, the changes Tanvill kept are put in the store's place.
+    for (const bool keptPutInPlace : { true, false }) {
+        SCOPED_TRACE(keptPutInPlace ? "a kept file in place" : "the store itself");
+        close();
+        QDir(dataFolder()).removeRecursively();
+        reopen().createList("Lists");
+        controller().saveWithAsync(false);
+        controller().lists().front()->setName("Kept");
+        QString error;
+        const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
+        ASSERT_TRUE(kept) << error.toStdString();
+        controller().lists().front()->setName("Lists");
+        close();
+        QByteArray journal;
+        {
+            Database writer;
+            ASSERT_TRUE(writer.open(storePath(), false)
+                        && writer.exec("PRAGMA synchronous=OFF; BEGIN; CREATE TABLE cut(x);"
+                                       " UPDATE lists SET name = 'Cut short'"));
+            QFile written(storePath() + "-journal");
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+            journal = written.readAll();
+        }
+        if (keptPutInPlace) {
+            ASSERT_TRUE(QFile::remove(storePath()) && QFile::rename(*kept, storePath()));
+        }
+        QFile left(storePath() + "-journal");
+        ASSERT_TRUE(left.open(QIODevice::WriteOnly) && left.write(journal) == journal.size());
+        left.close();
+
+        alerts->errors.clear();
+        reopen();
+        EXPECT_EQ(listNames(), QStringList { keptPutInPlace ? "Kept" : "Lists" });
+        EXPECT_FALSE(QFile::exists(storePath() + "-journal"));
+        // The other file's journal is kept aside, and the user told where.
+        const QStringList aside = names("Tanvill.unfinished-*.sqlite-journal");
+        ASSERT_EQ(aside.size(), keptPutInPlace ? 1 : 0);
+        test::drainEvents();
+        ASSERT_EQ(alerts->errors.size(), keptPutInPlace ? 1u : 0u);
+        if (keptPutInPlace) {
+            EXPECT_TRUE(alerts->errors.front().recoverySuggestion.contains(aside.front()));
+        }
+    }
+}
