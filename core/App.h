@@ -75,7 +75,8 @@ public:
     // while the store could not be read, or a damaged file that no longer gave them): they are
     // fetched from the store again.
     bool needsStoreContent() const { return m_contentToFetch; }
-    // The store gave them and they were set: the next save writes them, which tells the file.
+    // The store gave them and they were set, or it has none to give any more: the next save
+    // writes the description, which tells the file.
     void storeContentFetched();
 
     // The AppKind tag as stored.

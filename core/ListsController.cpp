@@ -20,6 +20,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -182,6 +183,34 @@ void ListsController::reportRepair(const QString &setAsidePath)
     AlertPresenter::current().presentError(storeError(4, QStringLiteral("StoreRepairedNotice"),
                                                       QStringLiteral("StoreRepairedSuggestion"),
                                                       QDir::toNativeSeparators(setAsidePath)));
+}
+
+void ListsController::tellStoreContentGone(const std::vector<App *> &apps)
+{
+    QStringList names;
+    for (const App *app : apps) {
+        if (!app->isDeleted())
+            names << app->name();
+    }
+    if (names.isEmpty())
+        return;
+    Alert alert;
+    alert.style = Alert::Style::Informational;
+    alert.messageText
+        = Strings::localizedFormat(QStringLiteral("StoreContentGoneTitle"), { names.size() });
+    alert.informativeText = Strings::localizedFormat(QStringLiteral("StoreContentGoneMessage"),
+                                                     { names.join(QStringLiteral(", ")) });
+    // Asked for no more once the user has read it: a start that ends before asks and tells again.
+    AlertPresenter::current().present(
+        alert, [guard = QPointer<ListsController>(this), apps](const AlertAnswer &answer) {
+            if (!guard || !answer.answered)
+                return;
+            for (App *app : apps) {
+                if (!app->isDeleted() && app->needsStoreContent() && app->loadContent(true, false))
+                    app->storeContentFetched();
+            }
+            guard->saveWithAsync(true);
+        });
 }
 
 void ListsController::reportLeftover(const QString &path)

@@ -202,6 +202,9 @@ private:
     void reportOpening();
     void reportLeftover(const QString &path);
     void reportRepair(const QString &setAsidePath);
+    // Tells the user once that the store no longer has these apps, whose description and
+    // screenshots the file lacks: once told, they are asked for no more.
+    void tellStoreContentGone(const std::vector<App *> &apps);
     void saveFailed(const QString &error);
 
     std::unique_ptr<ObjectStore> m_store;

@@ -75,6 +75,32 @@ protected:
             : postedInfo.back().value(AppReloadIdentifierSet).value<QSet<QString>>();
     }
 
+    // A note kept at quitting while another program held the store, after a start that read
+    // no description, then put in the store's place as the alert says.
+    void putKeptChangesInPlace()
+    {
+        reopen();
+        Database other;
+        ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
+        controller().apps().front()->setNotes(QStringLiteral("kept"));
+        QString error;
+        const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
+        ASSERT_TRUE(kept) << error.toStdString();
+        ASSERT_TRUE(other.exec("ROLLBACK"));
+        other.close();
+        close();
+        ASSERT_TRUE(QFile::remove(storePath()) && QFile::rename(*kept, storePath()));
+    }
+
+    App *appOf(const QString &identifier)
+    {
+        for (App *app : context().apps()) {
+            if (app->identifier() == identifier)
+                return app;
+        }
+        return nullptr;
+    }
+
     List *list = nullptr;
 };
 
@@ -225,27 +251,11 @@ TEST_F(Refreshing, AKeptFileMadeWhileAnotherProgramHeldTheStoreGetsBackEveryDesc
     const auto watched = watch({ result("1", "Watched", 2), result("2", "Archived", 3) });
     controller().archiveApp(watched[1]);
     controller().saveWithAsync(false);
-    // After a start nothing is read of descriptions and screenshots before it is asked for;
-    // then another program holds the store, and the changes are kept at quitting.
-    reopen();
-    Database other;
-    ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
-    controller().apps().front()->setNotes(QStringLiteral("kept"));
-    QString error;
-    const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
-    ASSERT_TRUE(kept) << error.toStdString();
-    ASSERT_TRUE(other.exec("ROLLBACK"));
-    other.close();
-    close();
-    ASSERT_TRUE(QFile::remove(storePath()) && QFile::rename(*kept, storePath()));
+    putKeptChangesInPlace();
 
     reopen();
     const auto archived = [this] {
-        for (App *app : context().apps()) {
-            if (app->identifier() == "2")
-                return app;
-        }
-        return static_cast<App *>(nullptr);
+        return appOf("2");
     };
     ASSERT_TRUE(archived() && archived()->archived());
     ASSERT_TRUE(test::waitFor([&] { return !archived()->needsStoreContent(); }));
@@ -255,6 +265,31 @@ TEST_F(Refreshing, AKeptFileMadeWhileAnotherProgramHeldTheStoreGetsBackEveryDesc
     EXPECT_EQ(archived()->screenshotUrls(), result("2", "Archived", 3).screenshotUrls);
     EXPECT_EQ(controller().apps().front()->notes(), "kept");
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
+}
+
+TEST_F(Refreshing, AKeptFileWhoseArchivedAppTheStoreNoLongerHasSaysSoOnceAndAsksNoMore)
+{
+    watch({ result("1", "Watched") });
+    controller().addApp({ result("2", "Gone") });
+    controller().archiveApp(appOf("2"));
+    controller().saveWithAsync(false);
+    putKeptChangesInPlace();
+    for (const int start : { 1, 2 }) {
+        SCOPED_TRACE(start);
+        alerts->alerts.clear();
+        reopen();
+        ASSERT_TRUE(test::waitFor([&] { return !appOf("1")->needsStoreContent(); }));
+        ASSERT_TRUE(test::waitForLaterAnswer(store.server()));
+        test::drainEvents();
+        // Asked once, and told once; the next start asks nothing.
+        EXPECT_EQ(store.lookupCount("2"), 1);
+        EXPECT_FALSE(appOf("2")->needsStoreContent());
+        ASSERT_EQ(alerts->alerts.size(), start == 1 ? 1u : 0u);
+        if (start == 1) {
+            EXPECT_TRUE(alerts->alerts.front().informativeText.contains("Gone"));
+        }
+        controller().saveWithAsync(false);
+    }
 }
 
 TEST_F(Refreshing, ARepairKeepsWhatTheDamagedFileStillHoldsAndFetchesTheRestForEveryApp)
