@@ -11,7 +11,6 @@
 #include <sqlite3.h>
 
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 
@@ -107,32 +106,34 @@ public:
     {
         if (!m_vfs || !m_name)
             return;
-        m_storage = std::make_unique<char[]>(size_t(m_vfs->szOsFile));
-        std::memset(m_storage.get(), 0, size_t(m_vfs->szOsFile));
-        auto *file = reinterpret_cast<sqlite3_file *>(m_storage.get());
-        int flags = 0;
-        if (m_vfs->xOpen(m_vfs, m_name, file, SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READONLY, &flags)
-                != SQLITE_OK
-            || !file->pMethods)
+        m_file = static_cast<sqlite3_file *>(sqlite3_malloc64(sqlite3_uint64(m_vfs->szOsFile)));
+        if (!m_file)
             return;
-        m_file = file;
-        m_locked = m_file->pMethods->xLock(m_file, SQLITE_LOCK_SHARED) == SQLITE_OK;
+        std::memset(static_cast<void *>(m_file), 0, size_t(m_vfs->szOsFile));
+        int flags = 0;
+        m_open = m_vfs->xOpen(m_vfs, m_name, m_file, SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READONLY,
+                              &flags)
+                == SQLITE_OK
+            && m_file->pMethods;
+        m_locked = m_open && m_file->pMethods->xLock(m_file, SQLITE_LOCK_SHARED) == SQLITE_OK;
     }
 
     ~SharedHold()
     {
-        if (m_file) {
+        // A file the layer set up is closed through it, even when opening failed.
+        if (m_file && m_file->pMethods) {
             if (m_locked)
                 m_file->pMethods->xUnlock(m_file, SQLITE_LOCK_NONE);
             m_file->pMethods->xClose(m_file);
         }
+        sqlite3_free(m_file);
         sqlite3_free_filename(m_name);
     }
 
     SharedHold(const SharedHold &) = delete;
     SharedHold &operator=(const SharedHold &) = delete;
 
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_open; }
     // Held, and nobody writes the file: a journal beside it is hot.
     bool isQuiet() const
     {
@@ -153,8 +154,8 @@ public:
 private:
     sqlite3_vfs *m_vfs;
     sqlite3_filename m_name;
-    std::unique_ptr<char[]> m_storage;
     sqlite3_file *m_file = nullptr;
+    bool m_open = false;
     bool m_locked = false;
 };
 
