@@ -1,10 +1,10 @@
 // The tanvill executable: makes the application's services (settings, data core, updater …)
-// and its delegate, which starts the periodic updater and shows the first window, and runs the
-// event loop until the user quits or a SIGTERM/SIGINT/SIGHUP or the end of the desktop session
-// ends it, saving the store on the way out. The services end after the delegate, in reverse order
-// of their making. When Tanvill already runs for this user, a launch hands its "tanvill:" link
-// (or "reopen") to it and ends; the running one keeps the link and adds the linked app, or
-// shows its window, as it does with a link it was started with. A launch whose link was not
+// and runs the application on them (runApplication: its delegate starts the periodic updater and
+// shows the first window) until the user quits or a SIGTERM/SIGINT/SIGHUP or the end of the
+// desktop session ends it, saving the store on the way out. The services end after the delegate,
+// in reverse order of their making. When Tanvill already runs for this user, a launch hands its
+// "tanvill:" link (or "reopen") to it and ends; the running one keeps the link and adds the linked
+// app, or shows its window, as it does with a link it was started with. A launch whose link was not
 // taken says so, and keeps the link for later where it can; so does a launch asked to end while
 // it waits for the running one's answer.
 // The object store loads on a worker thread from the start, while the rest is made; the launch's
@@ -18,7 +18,7 @@
 #include "platform/Identity.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
-#include "shell/AppDelegate.h"
+#include "shell/ApplicationRun.h"
 #include "shell/LinkInbox.h"
 #include "shell/Services.h"
 #include "shell/UnfinishedLaunch.h"
@@ -28,7 +28,6 @@
 #include <QFontMetrics>
 #include <QIcon>
 #include <QScopeGuard>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdlib>
@@ -119,35 +118,7 @@ int run(int argc, char **argv)
     // Setting up the fonts is the costliest step of drawing the first window: it is done now,
     // while the store may still be loading, rather than once the store is there.
     QFontMetrics(QApplication::font()).horizontalAdvance(QLatin1Char('x'));
-    // The store is this launch's from here on: its opening ends before the delegate's menus, a
-    // link or a window ask for lists.
-    services.listsController().takeOverStore();
-    AppDelegate delegate(services);
-    instance.setMessageHandler([&delegate](const QString &message) {
-        qInfo().noquote() << "Message from another launch:" << message;
-        return delegate.takeMessage(message);
-    });
-    // Later launches are told at once that this one quits, however long its saving takes:
-    // they wait for its end and run on with their links.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance,
-                     &SingleInstance::beginQuitting);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
-                     [&delegate] { delegate.applicationWillTerminate(); });
-    // The desktop session ends: write everything now, the process may not get further.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
-                     [&delegate] { delegate.saveBeforeQuitting(); });
-    // This launch's own link is taken like one handed over by a later launch, and added once
-    // launch has finished and the store is there.
-    if (ownMessage != SingleInstance::kReopenMessage) {
-        const instance::Answer answer
-            = delegate.takeMessage(ownMessage, LinkLoop::From::ThisLaunch);
-        linkInHand.reset();
-        if (answer.kind == instance::Answer::Kind::Refused)
-            tellLinkNotTaken(answer.why, services.alertPresenter());
-    }
-    // Launch finishes once the event loop runs.
-    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
-    status = QApplication::exec();
+    status = runApplication(services, instance, ownMessage, [&linkInHand] { linkInHand.reset(); });
     return status;
 }
 

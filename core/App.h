@@ -76,9 +76,11 @@ public:
     // nothing is compared with, or written over, what was not read.
     bool loadContent(bool description, bool screenshots) const;
     // True when the file it was read from lacks its description and screenshots (changes kept
-    // while the store could not be read): they are fetched from the store again.
+    // while the store could not be read, or a damaged file that no longer gave them): they are
+    // fetched from the store again.
     bool needsStoreContent() const { return m_contentToFetch; }
-    // The store gave them and they were set: the next save writes them, which tells the file.
+    // The store gave them and they were set, or it has none to give any more: the next save
+    // writes the description, which tells the file.
     void storeContentFetched();
 
     // The AppKind tag as stored.

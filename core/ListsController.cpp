@@ -20,6 +20,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -91,12 +92,16 @@ void ListsController::setUpStore()
     m_store->saveSucceeded = [this] {
         m_saveFailureReported = false;
     };
+    // What the file written anew lacks (a description or screenshots the old one could no
+    // longer give) is fetched from the store again, for archived applications too.
     m_store->storeRepaired = [this](const QString &setAsidePath) {
         m_saveFailureReported = false;
         reportRepair(setAsidePath);
+        fetchMissingStoreContent();
     };
     m_store->storeReplaced = [this](const QString &setAsidePath) {
         m_saveFailureReported = false;
+        fetchMissingStoreContent();
         AlertPresenter::current().presentError(
             storeError(6, QStringLiteral("StoreReplacedNotice"),
                        setAsidePath.isEmpty() ? QStringLiteral("StoreRemovedSuggestion")
@@ -134,7 +139,7 @@ void ListsController::storeOpened(const ObjectStore::OpenResult &result)
     }
     if ((result.outcome != ObjectStore::OpenOutcome::Opened
          && result.outcome != ObjectStore::OpenOutcome::Created)
-        || !result.leftoverPath.isEmpty())
+        || !result.leftoverPath.isEmpty() || !result.journalSetAsidePath.isEmpty())
         QMetaObject::invokeMethod(this, &ListsController::reportOpening, Qt::QueuedConnection);
     if (ObjectStore::isUsable(result.outcome) && giveCurrencyToPricesWithout(m_store->context()))
         saveWithAsync(true);
@@ -180,6 +185,34 @@ void ListsController::reportRepair(const QString &setAsidePath)
                                                       QDir::toNativeSeparators(setAsidePath)));
 }
 
+void ListsController::tellStoreContentGone(const std::vector<App *> &apps)
+{
+    QStringList names;
+    for (const App *app : apps) {
+        if (!app->isDeleted())
+            names << app->name();
+    }
+    if (names.isEmpty())
+        return;
+    Alert alert;
+    alert.style = Alert::Style::Informational;
+    alert.messageText
+        = Strings::localizedFormat(QStringLiteral("StoreContentGoneTitle"), { names.size() });
+    alert.informativeText = Strings::localizedFormat(QStringLiteral("StoreContentGoneMessage"),
+                                                     { names.join(QStringLiteral(", ")) });
+    // Asked for no more once the user has read it: a start that ends before asks and tells again.
+    AlertPresenter::current().present(
+        alert, [guard = QPointer<ListsController>(this), apps](const AlertAnswer &answer) {
+            if (!guard || !answer.answered)
+                return;
+            for (App *app : apps) {
+                if (!app->isDeleted() && app->needsStoreContent() && app->loadContent(true, false))
+                    app->storeContentFetched();
+            }
+            guard->saveWithAsync(true);
+        });
+}
+
 void ListsController::reportLeftover(const QString &path)
 {
     // Told once for each such file: it may hold something the user wants, and stays there.
@@ -202,6 +235,11 @@ void ListsController::reportOpening()
     const ObjectStore::OpenResult &openResult = store().openResult();
     if (ObjectStore::isUsable(openResult.outcome) && !openResult.leftoverPath.isEmpty())
         reportLeftover(openResult.leftoverPath);
+    if (ObjectStore::isUsable(openResult.outcome) && !openResult.journalSetAsidePath.isEmpty())
+        AlertPresenter::current().presentError(
+            storeError(11, QStringLiteral("StoreJournalSetAsideNotice"),
+                       QStringLiteral("StoreJournalSetAsideSuggestion"),
+                       QDir::toNativeSeparators(openResult.journalSetAsidePath)));
     switch (openResult.outcome) {
     case ObjectStore::OpenOutcome::Opened:
     case ObjectStore::OpenOutcome::Created:

@@ -196,7 +196,8 @@ private:
                            const ReloadBatch *applying);
     void endWaitsFor(const QSet<QString> &identifiers);
     // Looks up every application, archived ones included, whose description and screenshots
-    // the store's file lacks (a file of kept changes), and writes what the store gives.
+    // the store's file lacks (a file of kept changes, or one written anew after the old one
+    // could no longer give them), and writes what the store gives.
     void fetchMissingStoreContent();
     // To standard output, where the refresh's lines have always gone.
     static void writeRefreshLine(const QString &line);
@@ -210,6 +211,9 @@ private:
     void reportOpening();
     void reportLeftover(const QString &path);
     void reportRepair(const QString &setAsidePath);
+    // Tells the user once that the store no longer has these apps, whose description and
+    // screenshots the file lacks: once told, they are asked for no more.
+    void tellStoreContentGone(const std::vector<App *> &apps);
     void saveFailed(const QString &error);
 
     std::unique_ptr<ObjectStore> m_store;

@@ -45,11 +45,15 @@ bool isAlreadyInListError(const Error &error)
         && error.code == int(ListsControllerErrorCode::AlreadyInList);
 }
 
+bool isAppNotInStoreError(const Error &error)
+{
+    return error.domain == Error::domainFor(QStringLiteral("AppStoreOperation"))
+        && error.code == AppStoreOperation::AppNotInStore;
+}
+
 bool isFinalAdditionError(const Error &error)
 {
-    return isAlreadyInListError(error)
-        || (error.domain == Error::domainFor(QStringLiteral("AppStoreOperation"))
-            && error.code == AppStoreOperation::AppNotInStore);
+    return isAlreadyInListError(error) || isAppNotInStoreError(error);
 }
 
 } // namespace tanvill

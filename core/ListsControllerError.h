@@ -24,5 +24,7 @@ Error listsControllerError(ListsControllerErrorCode code, const QVariantList &ar
 // cannot be read) is a passing failure: the same identifier may be added later.
 bool isFinalAdditionError(const Error &error);
 bool isAlreadyInListError(const Error &error);
+// The store answered a look-up with no app: it has none of that identifier (any more).
+bool isAppNotInStoreError(const Error &error);
 
 } // namespace tanvill

@@ -430,6 +430,7 @@ void ListsController::fetchMissingStoreContent()
     QPointer<ListsController> guard(this);
     std::vector<std::shared_ptr<Operation>> operations;
     auto fetched = std::make_shared<QSet<QString>>();
+    auto gone = std::make_shared<std::vector<App *>>();
     for (App *app : store().context().apps()) {
         if (!app->needsStoreContent())
             continue;
@@ -446,9 +447,12 @@ void ListsController::fetchMissingStoreContent()
             fetched->insert(identifier);
         };
         // What is not fetched now is fetched by the next start.
-        operation->errorHandler = [guard, identifier](const Error &error, AppStoreOperation *) {
+        operation->errorHandler = [guard, identifier, app, gone](const Error &error,
+                                                                 AppStoreOperation *) {
             if (!guard)
                 return;
+            if (isAppNotInStoreError(error))
+                gone->push_back(app);
             guard->m_refreshLog.warn(QStringLiteral("Fetching a description failed"),
                                      QStringLiteral("Fetching the description of %1 failed: %2")
                                          .arg(identifier, error.description));
@@ -457,7 +461,9 @@ void ListsController::fetchMissingStoreContent()
     }
     if (operations.empty())
         return;
-    m_appStoreOperationQueue.addOperations(operations, [guard, fetched] {
+    m_appStoreOperationQueue.addOperations(operations, [guard, fetched, gone] {
+        if (guard && !gone->empty())
+            guard->tellStoreContentGone(*gone);
         if (!guard || fetched->isEmpty())
             return;
         guard->saveWithAsync(true);

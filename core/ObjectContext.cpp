@@ -373,12 +373,15 @@ ObjectContext::UnreadContent ObjectContext::readAllContent(const QDeadlineTimer 
             if (!app->m_description && failure == ReadFailure::Lost) {
                 ++unread.lost;
                 app->m_description = QByteArray();
+                app->m_contentToFetch = true;
             }
         }
         if (!app->m_screenshotsLoaded) {
             ReadFailure failure = ReadFailure::Retry;
-            if (!loadScreenshots(app, true, &failure) && failure == ReadFailure::Lost)
+            if (!loadScreenshots(app, true, &failure) && failure == ReadFailure::Lost) {
                 ++unread.lost;
+                app->m_contentToFetch = true;
+            }
         }
         if (!app->m_description || !app->m_screenshotsLoaded) {
             // The file is busy or short of memory: what it holds is read another time.

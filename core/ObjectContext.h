@@ -102,7 +102,8 @@ public:
 
     // For a store that must be written anew from memory, before its file goes: reads every
     // description and every application's screenshots not read yet. What the file lost is taken
-    // as empty; what it cannot give just now is left unread and counted, and the reading stops.
+    // as empty, and its application is to fetch them from the store again (needsStoreContent);
+    // what it cannot give just now is left unread and counted, and the reading stops.
     struct UnreadContent
     {
         int lost = 0;

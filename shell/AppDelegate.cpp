@@ -30,6 +30,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
@@ -314,16 +315,28 @@ void AppDelegate::endQuit()
 
 void AppDelegate::forgetChangesKeptEarlier()
 {
-    // Changes this run kept earlier (a logout that was then cancelled) are in the store now,
-    // when there is one. Files other copies kept are not this one's to forget.
+    // Changes this run kept earlier (a logout that was then cancelled, a quit whose store was
+    // let go of while it asked) are in the store now, when there is one: the files that hold
+    // them are copies of what it holds, and go, lest one put in its place later undo what came
+    // after. Files other copies kept are not this one's to forget.
+    QStringList kept = m_keptChangesOfThisRun;
+    if (!m_keptChangesShown.isEmpty() && !kept.contains(m_keptChangesShown))
+        kept << m_keptChangesShown;
     if (!ObjectStore::isUsable(m_services.listsController().objectStore().openResult().outcome)
-        || m_keptChangesOfThisRun.isEmpty())
+        || kept.isEmpty())
         return;
-    changeKeptChangesNotices(settings(), [this](QStringList &files) {
-        for (const QString &file : std::as_const(m_keptChangesOfThisRun))
+    changeKeptChangesNotices(settings(), [&kept](QStringList &files) {
+        for (const QString &file : std::as_const(kept))
             files.removeAll(file);
     });
+    for (const QString &file : std::as_const(kept)) {
+        if (QFile::remove(file))
+            qInfo().noquote() << "Your changes were saved after all; the copy kept of them is"
+                                 " removed:"
+                              << QDir::toNativeSeparators(file);
+    }
     m_keptChangesOfThisRun.clear();
+    m_keptChangesShown.clear();
 }
 
 bool AppDelegate::saveBeforeQuitting()

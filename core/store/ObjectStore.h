@@ -65,6 +65,9 @@ public:
         // A file at the name a rewrite uses that was not this store's own unfinished rewrite:
         // it was left where it is, and the user is told of it.
         QString leftoverPath;
+        // A rollback journal of another file's unfinished write that stood beside the store,
+        // and where it went: it was never rolled back into the store.
+        QString journalSetAsidePath;
         // With InUse: the process of the running copy of Tanvill that holds the store; 0 when
         // another program holds it, or a holder that cannot be told from one.
         qint64 runningCopy = 0;

@@ -3,6 +3,7 @@
 #include "core/store/ObjectStore.h"
 
 #include "core/store/Database.h"
+#include "core/store/StoreJournal.h"
 #include "core/store/StoreRewrite.h"
 #include "core/store/StoreSchema.h"
 #include "platform/RegularFile.h"
@@ -148,6 +149,19 @@ ObjectStore::OpenResult ObjectStore::openNow(const QString &path, int lockWaitMs
                                             m_lock.support());
         finishedRewrite = StoreRewrite::takeUpLeftover(path, m_lock, &result.setAsidePath,
                                                        &result.leftoverPath);
+    }
+
+    // A journal that a program writing another file left beside the store would be rolled
+    // back into it by the first read: it is moved out of the way first.
+    if (isRegularFileOrAbsent(path)
+        && StoreJournal::inspect(path, m_lock.recordedIdentity())
+            == StoreJournal::Finding::OtherFiles) {
+        if (!mayChangeFiles())
+            return cancelled();
+        result.journalSetAsidePath = StoreJournal::setAsideOtherFilesJournal(
+            folderFd, path, m_lock.recordedIdentity(), &result.error);
+        if (!result.error.isEmpty())
+            return result;
     }
 
     const QFileInfo info(path);

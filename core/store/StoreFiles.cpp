@@ -42,6 +42,8 @@ const char *reasonName(Reason why)
         return "superseded";
     case Reason::Leftover:
         return "leftover";
+    case Reason::OtherFilesJournal:
+        return "unfinished";
     }
     return "set-aside";
 }
@@ -134,12 +136,13 @@ int renameNoReplace(int folderFd, const QByteArray &from, const QByteArray &to)
     return ::renameat(folderFd, from.constData(), folderFd, to.constData()) == 0 ? 0 : errno;
 }
 
-// Moves `name` in the folder to the first free name of stem, never replacing a file; the new
-// name, or none.
-QByteArray moveToFreeName(int folderFd, const QByteArray &name, const QString &stem)
+// Moves `name` in the folder to the first free name of stem (followed by `suffix`), never
+// replacing a file; the new name, or none.
+QByteArray moveToFreeName(int folderFd, const QByteArray &name, const QString &stem,
+                          const QByteArray &suffix = {})
 {
     for (int attempt = 0; attempt < kFreeNameAttempts; ++attempt) {
-        const QByteArray target = nameOf(numbered(stem, attempt));
+        const QByteArray target = nameOf(numbered(stem, attempt)) + suffix;
         const int error = renameNoReplace(folderFd, name, target);
         if (error == 0)
             return target;
@@ -287,6 +290,15 @@ QString setAside(int folderFd, const QString &path, Reason why)
     ::renameat(folderFd, (name + "-journal").constData(), folderFd,
                (target + "-journal").constData());
     return QFileInfo(path).absolutePath() + QLatin1Char('/') + QFile::decodeName(target);
+}
+
+QString setAsideJournal(int folderFd, const QString &storePath, Reason why)
+{
+    const QByteArray target = moveToFreeName(folderFd, nameOf(storePath) + "-journal",
+                                             asideStem(storePath, why), "-journal");
+    if (target.isEmpty())
+        return {};
+    return QFileInfo(storePath).absolutePath() + QLatin1Char('/') + QFile::decodeName(target);
 }
 
 QString setAsideNameOf(const QString &storePath)

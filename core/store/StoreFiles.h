@@ -24,6 +24,7 @@ enum class Reason {
     Replaced, // another file had taken the store's place while Tanvill ran
     Superseded, // the store before a rewrite that a crash kept from its place took it
     Leftover, // a file at a name the rewrite uses that it had not written
+    OtherFilesJournal, // the journal of an unfinished write of a file no longer at the path
 };
 
 // Where a store written anew waits, whole, for the store's place.
@@ -77,6 +78,10 @@ void removeIfAbandoned(int folderFd, const QString &folderPath, const QByteArray
 // Moves the file at path, and its journal, in the folder fd holds, to a free name beside it
 // that says why; the new path, or none when it could not be moved.
 QString setAside(int folderFd, const QString &path, Reason why);
+// Moves the store's rollback journal alone, in the folder fd holds, to a free name beside it
+// that says why ("<stem>.sqlite-journal", the journal of a file of that stem); the new path, or
+// none when it could not be moved.
+QString setAsideJournal(int folderFd, const QString &storePath, Reason why);
 // A file at the store's path that is also under a set-aside name (a kill came between the two
 // steps of putting a file in place): that name; none otherwise.
 QString setAsideNameOf(const QString &storePath);

@@ -2,8 +2,11 @@
 
 #include "core/TextLimits.h"
 #include "core/store/Database.h"
+#include "core/store/StoreSchema.h"
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace tanvill {
 
@@ -50,6 +53,7 @@ bool StoreReader::startReading(QString *error)
 
 void StoreReader::close()
 {
+    m_scannedScreenshots.reset();
     m_descriptionQuery.reset();
     m_screenshotQuery.reset();
     m_connection.reset();
@@ -94,9 +98,39 @@ std::optional<std::vector<ScreenshotRow>> StoreReader::screenshots(qint64 appId,
     if (step == Statement::Step::Error)
         *errorCode = failed("screenshots");
     query.reset();
-    if (step == Statement::Step::Error)
+    if (step != Statement::Step::Error)
+        return rows;
+    // A damaged index leaves the table it orders as it was: what it holds is read without it.
+    if (!StoreSchema::isDamage(*errorCode))
         return std::nullopt;
-    return rows;
+    if (const int scanError = scanScreenshots()) {
+        *errorCode = scanError;
+        return std::nullopt;
+    }
+    const auto scanned = m_scannedScreenshots->find(appId);
+    return scanned == m_scannedScreenshots->end() ? std::vector<ScreenshotRow>() : scanned->second;
+}
+
+int StoreReader::scanScreenshots()
+{
+    if (m_scannedScreenshots)
+        return 0;
+    Statement scan = m_connection->prepare(QStringLiteral(
+        "SELECT id, app_id, position, url FROM screenshots NOT INDEXED ORDER BY id"));
+    std::unordered_map<qint64, std::vector<ScreenshotRow>> byApp;
+    Statement::Step step = Statement::Step::Error;
+    while (scan.isValid() && (step = scan.step()) == Statement::Step::Row) {
+        const qint64 appId = scan.integer(1);
+        byApp[appId].push_back(
+            { scan.integer(0), appId, scan.integer(2), scan.text(3, TextLimits::kLink) });
+    }
+    if (step == Statement::Step::Error)
+        return failed("screenshots without their index");
+    for (auto &[appId, rows] : byApp)
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const auto &a, const auto &b) { return a.position < b.position; });
+    m_scannedScreenshots = std::move(byApp);
+    return 0;
 }
 
 int StoreReader::failed(const char *what)

@@ -4,8 +4,9 @@
 // reads what loading left in the file (an application's description and screenshots) when they
 // are first asked for. Such a read never waits for another process's lock on the file, only a
 // moment for this process's writer to finish a commit; what it cannot read fails with SQLite's
-// code, which says whether the file may give it later. ObjectStore owns one and decides what a
-// failed read means for the file.
+// code, which says whether the file may give it later. Screenshots whose index is damaged are
+// read by a scan of their whole table, once, which still gives what the table holds; the damage
+// is told all the same. ObjectStore owns one and decides what a failed read means for the file.
 
 #include "core/ChangeSet.h"
 #include "platform/ThrottledLog.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace tanvill {
@@ -42,13 +44,17 @@ public:
     void close();
 
     // An application's description (empty when it has none) or its screenshots in order; none
-    // when the read failed, with SQLite's code (0 when nothing is open to read from).
+    // when the read failed, with SQLite's code (0 when nothing is open to read from). Screenshots
+    // a scan of their table gave come with the code of the damage that made it needed.
     std::optional<QByteArray> description(qint64 appId, int *errorCode);
     std::optional<std::vector<ScreenshotRow>> screenshots(qint64 appId, int *errorCode);
 
 private:
     // Logs a read that failed and gives its code.
     int failed(const char *what);
+    // Reads the screenshots of every application once, by a scan of their table that uses no
+    // index; 0, or SQLite's code when the table cannot be read whole.
+    int scanScreenshots();
     // SQLite's busy handler: waits a moment for this process's writer only.
     static int waitForWriter(void *reader, int attempts);
 
@@ -56,6 +62,8 @@ private:
     std::unique_ptr<Database> m_connection;
     std::unique_ptr<Statement> m_descriptionQuery;
     std::unique_ptr<Statement> m_screenshotQuery;
+    // What the scan of the screenshots' table gave, by application, until the connection closes.
+    std::optional<std::unordered_map<qint64, std::vector<ScreenshotRow>>> m_scannedScreenshots;
     // Reads that fail may fail by the thousand.
     ThrottledLog m_log;
 };

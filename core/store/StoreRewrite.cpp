@@ -191,11 +191,14 @@ std::optional<QString> StoreRewrite::keep(const Target &target, const ChangeSet 
         if (folderFd < 0)
             continue;
         const auto closeFolder = qScopeGuard([folderFd] { ::close(folderFd); });
-        // Named only once whole: a quit cut short leaves no file that opens empty.
+        // Named only once whole: a quit cut short leaves no file that opens empty. It carries an
+        // identity of its own: put in the store's place, it takes nothing the store left beside
+        // it (an unfinished rewrite, the journal of a write cut short) for its own.
         const std::unique_ptr<StoreFiles::PartialFile> partial = StoreFiles::PartialFile::create(
             folderFd, folder, QLatin1String(StoreFiles::kKeptStem), target.locks, error);
         if (!partial
-            || !writeSnapshot(partial->path(), everything, target.identity, error, target.hook))
+            || !writeSnapshot(partial->path(), everything, StoreSchema::newIdentity(), error,
+                              target.hook))
             continue;
         // Kept again while another copy holds the store: the earlier file is brought up to date.
         QString kept;
@@ -398,7 +401,7 @@ std::optional<QString> StoreRewrite::finish(const Written &written, QString *err
     if (job->lost > 0)
         qWarning().noquote() << job->lost
                              << "descriptions or screenshot lists could no longer be read from the"
-                                " file; they are left empty until the store gives them again.";
+                                " file; they are fetched from the store again.";
     if (!m_store.reopenFile(error)) {
         // The file is whole, but nothing could be written to it from now on: everything is
         // written anew with the next save.

@@ -117,13 +117,19 @@ bool setIdentity(Database &database, quint32 identity)
     return database.exec(QStringLiteral("PRAGMA application_id=%1").arg(qint32(identity)));
 }
 
+quint32 newIdentity()
+{
+    quint32 fresh = 0;
+    while (fresh == 0)
+        fresh = QRandomGenerator::system()->generate();
+    return fresh;
+}
+
 quint32 ensureIdentity(Database &database)
 {
     if (const quint32 existing = identity(database))
         return existing;
-    quint32 fresh = 0;
-    while (fresh == 0)
-        fresh = QRandomGenerator::system()->generate();
+    const quint32 fresh = newIdentity();
     return setIdentity(database, fresh) ? fresh : 0;
 }
 

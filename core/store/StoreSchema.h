@@ -39,6 +39,8 @@ bool isTransient(int sqliteCode);
 // none (a store no Tanvill gave one yet).
 quint32 identity(Database &database);
 bool setIdentity(Database &database, quint32 identity);
+// An identity no file has yet, as far as chance goes.
+quint32 newIdentity();
 // Gives an open store an identity when it has none; the identity, 0 when none could be given.
 quint32 ensureIdentity(Database &database);
 // The identity in the header of the file at path, read without SQLite; none when what is there

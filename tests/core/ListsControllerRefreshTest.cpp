@@ -9,11 +9,13 @@
 #include "store/AppUpdater.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstddef>
 #include <list>
 #include <new>
@@ -226,10 +228,11 @@ TEST_F(Refreshing, AfterARestartWhatIsStoredStaysUnwrittenAndNewScreenshotsRepla
     EXPECT_EQ(controller().apps().front()->screenshotUrls(), answer.screenshots);
 }
 
-TEST_F(Refreshing, AKeptFileMadeWhileAnotherProgramHeldTheStoreGetsBackEveryDescription)
+TEST_F(Refreshing, AKeptFileGetsBackEveryDescriptionAndNamesOnceTheAppsTheStoreNoLongerHas)
 {
     const auto watched = watch({ result("1", "Watched", 2), result("2", "Archived", 3) });
     controller().archiveApp(watched[1]);
+    controller().archiveApp(controller().addApp({ result("3", "Gone") }).front());
     controller().saveWithAsync(false);
     // After a start nothing is read of descriptions and screenshots before it is asked for;
     // then another program holds the store, and the changes are kept at quitting.
@@ -255,12 +258,60 @@ TEST_F(Refreshing, AKeptFileMadeWhileAnotherProgramHeldTheStoreGetsBackEveryDesc
     };
     ASSERT_TRUE(archived() && archived()->archived());
     ASSERT_TRUE(test::waitFor([&] { return !archived()->needsStoreContent(); }));
+    ASSERT_TRUE(test::waitForLaterAnswer(store.server()));
+    test::drainEvents();
     controller().saveWithAsync(false);
     reopen();
     EXPECT_EQ(archived()->appStoreDescription(), "Archived does things.");
     EXPECT_EQ(archived()->screenshotUrls(), result("2", "Archived", 3).screenshotUrls);
     EXPECT_EQ(controller().apps().front()->notes(), "kept");
+    // The app the store no longer has was named, and is asked for no more.
     EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
+    EXPECT_EQ(
+        std::count_if(alerts->alerts.begin(), alerts->alerts.end(),
+                      [](const Alert &alert) { return alert.informativeText.contains("Gone"); }),
+        1);
+}
+
+TEST_F(Refreshing, ARepairKeepsWhatTheDamagedFileStillHoldsAndFetchesTheRestForEveryApp)
+{
+    // A page of the screenshots' index, or of the descriptions, overwritten while Tanvill is
+    // not running.
+    for (const QString damaged : { "screenshots_by_app", "descriptions" }) {
+        SCOPED_TRACE(damaged.toStdString());
+        close();
+        QDir(dataFolder()).removeRecursively();
+        list = reopen().createList(QStringLiteral("Watched"));
+        controller().archiveApp(
+            watch({ result("1", "Watched", 2), result("2", "Archived", 3) })[1]);
+        controller().saveWithAsync(false);
+        const qint64 size = countRows("PRAGMA page_size");
+        const qint64 page
+            = countRows("SELECT rootpage FROM sqlite_master WHERE name = '" + damaged + "'");
+        close();
+        QFile file(storePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size)
+                    && file.write(QByteArray(size, 'Z')) == size);
+        file.close();
+        // Opened as the application opens it, the check a moment after finds the damage. The
+        // table the index orders still holds every screenshot; lost descriptions are fetched
+        // again, the archived app's too.
+        const int lookups = store.lookupRequestCount();
+        alerts->errors.clear();
+        reopenInBackground(0, 60000);
+        ASSERT_TRUE(test::waitFor([&] {
+            return !alerts->errors.empty()
+                && std::none_of(context().apps().begin(), context().apps().end(),
+                                [](const App *app) { return app->needsStoreContent(); });
+        }));
+        EXPECT_EQ(store.lookupRequestCount() - lookups, damaged == "descriptions" ? 2 : 0);
+        for (const App *app : context().apps()) {
+            const CachedApp original
+                = result(app->identifier(), app->name(), app->archived() ? 3 : 2);
+            EXPECT_EQ(app->appStoreDescription(), original.description);
+            EXPECT_EQ(app->screenshotUrls(), original.screenshotUrls);
+        }
+    }
 }
 
 TEST_F(Refreshing, HostileAnswersNeitherWipeStoredValuesNorAnnounceChanges)

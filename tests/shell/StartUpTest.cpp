@@ -12,14 +12,20 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
+#include "shell/ApplicationRun.h"
+#include "shell/LinkInbox.h"
 #include "shell/WelcomeViewController.h"
 #include "support/FakeHttpServer.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tanvill;
@@ -151,4 +157,73 @@ TEST(StartUp, FromAnEmptyHomeToAListWithALinkedAppAndBack)
     EXPECT_EQ(store.queryText("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(store.queryText("SELECT name FROM lists WHERE idx = 0"), "Wishlist");
     EXPECT_EQ(store.queryText("SELECT identifier FROM apps"), "904280696");
+}
+
+namespace {
+
+// Runs each modal alert in an event loop of its own, as a message box does, until answered: an
+// alert shown while another is up stacks over it.
+class StackingAlertPresenter : public RecordingAlertPresenter
+{
+public:
+    AlertAnswer runModal(const Alert &alert) override
+    {
+        alerts.push_back(alert);
+        QEventLoop loop;
+        m_loops.push_back(&loop);
+        QTimer::singleShot(0, &loop, [this] {
+            if (m_loops.size() == 2)
+                whenTwoAreUp();
+        });
+        loop.exec();
+        m_loops.pop_back();
+        return m_answered ? AlertAnswer() : AlertAnswer::unanswered(alert);
+    }
+    // The user answers every alert that is up.
+    void answerAll()
+    {
+        m_answered = true;
+        for (QEventLoop *loop : m_loops)
+            loop->exit();
+    }
+
+    std::function<void()> whenTwoAreUp;
+
+private:
+    std::vector<QEventLoop *> m_loops;
+    bool m_answered = false;
+};
+
+} // namespace
+
+TEST(StartUp, AStartThatSaysItQuitsEndsOnceItsStackedAlertsAreAnsweredOrItIsToldToQuit)
+{
+    for (const bool answered : { true, false }) {
+        SCOPED_TRACE(answered ? "answered" : "told to quit");
+        test::IsolatedHome home;
+        // Neither the store's folder nor the links folder can be made: the store cannot be
+        // opened, and the start's link is not taken.
+        for (const QString &blocked :
+             { QFileInfo(ListsController::defaultStorePath()).path(), LinkInbox::defaultFolder() })
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(blocked).path())
+                        && QFile(blocked).open(QIODevice::WriteOnly));
+        test::ScriptedAlertPresenter *scripted = nullptr;
+        ServicesOptions options = test::recordingServicesOptions(&scripted);
+        auto stacking = std::make_unique<StackingAlertPresenter>();
+        StackingAlertPresenter &alerts = *stacking;
+        options.alertPresenter = std::move(stacking);
+        Services services(std::move(options));
+        SingleInstance instance;
+        ASSERT_EQ(instance.start(SingleInstance::kReopenMessage), SingleInstance::Role::Primary);
+        // Or told to quit, as a quit signal or the Quit item tells it.
+        alerts.whenTwoAreUp = [&] {
+            answered ? alerts.answerAll() : QCoreApplication::exit(0);
+        };
+        // A start that lingers is ended here, with a status of its own.
+        QTimer lingering;
+        lingering.callOnTimeout([] { QCoreApplication::exit(99); });
+        lingering.start(20000);
+        EXPECT_EQ(runApplication(services, instance, test::linkTo("904280696")), 1);
+        EXPECT_EQ(alerts.alerts.size(), 2u);
+    }
 }

@@ -245,3 +245,48 @@ TEST_F(FilesBesideTheStore, HalfWrittenFilesGoAtTheNextStartUnlessARunningCopyWr
         EXPECT_TRUE(partials().isEmpty());
     }
 }
+
+TEST_F(FilesBesideTheStore, AJournalAnotherFileLeftIsNeverRolledIntoTheStoreThatTookItsPlace)
+{
+    // Another program writing the store is stopped mid-write; then, or not, the changes Tanvill
+    // kept are put in the store's place.
+    for (const bool keptInPlace : { true, false }) {
+        SCOPED_TRACE(keptInPlace ? "a kept file in place" : "the store itself");
+        close();
+        QDir(dataFolder()).removeRecursively();
+        reopen().createList("Lists");
+        controller().saveWithAsync(false);
+        controller().lists().front()->setName("Kept");
+        QString error;
+        const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
+        ASSERT_TRUE(kept) << error.toStdString();
+        controller().lists().front()->setName("Lists");
+        close();
+        QByteArray journal;
+        {
+            Database writer;
+            ASSERT_TRUE(writer.open(storePath(), false)
+                        && writer.exec("PRAGMA synchronous=OFF; BEGIN; CREATE TABLE cut(x);"
+                                       " UPDATE lists SET name = 'Cut short'"));
+            QFile written(storePath() + "-journal");
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+            journal = written.readAll();
+        }
+        ASSERT_TRUE(!keptInPlace
+                    || (QFile::remove(storePath()) && QFile::rename(*kept, storePath())));
+        QFile left(storePath() + "-journal");
+        ASSERT_TRUE(left.open(QIODevice::WriteOnly) && left.write(journal) == journal.size());
+        left.close();
+        alerts->errors.clear();
+        reopen();
+        test::drainEvents();
+        EXPECT_EQ(listNames(), QStringList { keptInPlace ? "Kept" : "Lists" });
+        // Only another file's journal is kept aside, and the user told where.
+        const QStringList aside = names("Tanvill.unfinished-*.sqlite-journal");
+        ASSERT_EQ(aside.size(), keptInPlace ? 1 : 0);
+        ASSERT_EQ(alerts->errors.size(), aside.size());
+        EXPECT_TRUE(aside.isEmpty()
+                    || alerts->errors.front().recoverySuggestion.contains(aside[0]));
+        EXPECT_FALSE(QFile::exists(storePath() + "-journal"));
+    }
+}
