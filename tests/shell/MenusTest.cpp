@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "controls/ControlsTestSupport.h"
+#include "controls/TabBarBackgroundView.h"
 #include "controls/TableView.h"
 #include "core/App.h"
 #include "core/List.h"
@@ -11,6 +12,8 @@
 #include "details/DetailWindowManager.h"
 #include "lists/AddAppViewController.h"
 #include "lists/ArchiveWindowController.h"
+#include "lists/HeaderController.h"
+#include "lists/ListCreator.h"
 #include "lists/ListEditor.h"
 #include "lists/ListOrderViewController.h"
 #include "lists/ListViewController.h"
@@ -28,6 +31,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -35,6 +40,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -593,5 +599,81 @@ TEST_F(MenusTest, TheKeyboardIsBackWhereItWasOnceTheMenuBarIsDone)
             ASSERT_TRUE(test::activate(window));
             EXPECT_EQ(QApplication::focusWidget(), keyboard);
         }
+    }
+}
+
+// A sheet keeps the keyboard while it is up: a click on the window behind it, which a window
+// manager may also make the active window, leaves the keys where they were in the sheet.
+TEST_F(MenusTest, EverySheetKeepsTheKeyboardWhenTheWindowBehindIsClicked)
+{
+    makeLists({ "Home", "Work" }, 0);
+    addApps({ "Things", "Slack" });
+    services.settings().setValue("hasSeenListSharingInfo", true);
+    ListShareSheet::setAnimationDuration(0);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    ASSERT_TRUE(test::activate(&window));
+    MainViewController *content = window.contentViewController();
+    // A point at the left edge of a part of the window, clear of a sheet over the middle.
+    const auto leftEdgeOf = [&window](QWidget *part) {
+        return [&window, part] {
+            return part->mapTo(&window, QPoint(3, part->height() / 2));
+        };
+    };
+    const auto row = leftEdgeOf(content->listViewController()->tableView());
+    const auto header = leftEdgeOf(content->headerController());
+    const auto addBar = leftEdgeOf(content->tabBar());
+    // The share sheet's own card, beside its title.
+    const auto card = [&window] {
+        QWidget *sheet = window.findChild<ListShareSheet *>();
+        return sheet->mapTo(&window, QPoint(10, 10));
+    };
+
+    const auto shareSheet = [&]() -> QLineEdit * {
+        QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        auto *sheet = window.findChild<ListShareSheet *>();
+        return sheet ? sheet->emailTextField() : nullptr;
+    };
+    const auto listCreator = [&]() -> QLineEdit * {
+        QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+        auto *creator = qobject_cast<ListCreator *>(QApplication::activeModalWidget());
+        return creator && test::activate(creator) ? creator->nameTextField() : nullptr;
+    };
+    const struct
+    {
+        const char *sheet;
+        std::function<QLineEdit *()> open;
+        const char *clicked;
+        std::function<QPoint()> at;
+    } cases[] = {
+        { "share sheet", shareSheet, "a dimmed row", row },
+        { "share sheet", shareSheet, "the header", header },
+        { "share sheet", shareSheet, "the + bar", addBar },
+        { "share sheet", shareSheet, "its own card", card },
+        { "new list sheet", listCreator, "a row", row },
+        { "new list sheet", listCreator, "the header", header },
+    };
+    for (const auto &[sheet, open, clicked, at] : cases) {
+        SCOPED_TRACE(std::string(sheet) + ", a click on " + clicked);
+        QPointer<QLineEdit> field = open();
+        ASSERT_NE(field, nullptr);
+        QWindow *keys = field->window()->windowHandle();
+        QTest::keyClicks(field, "ab");
+        ASSERT_EQ(QApplication::focusWidget(), field.data());
+
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at());
+        window.windowHandle()->requestActivate();
+        test::drainEvents();
+        EXPECT_TRUE(test::waitFor([&] { return QGuiApplication::focusWindow() == keys; }));
+        EXPECT_EQ(QApplication::focusWidget(), field.data());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_C);
+        EXPECT_EQ(field->text(), "abc");
+
+        if (auto *shown = window.findChild<ListShareSheet *>())
+            shown->cancel();
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(test::activate(&window));
     }
 }
