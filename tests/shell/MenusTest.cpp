@@ -11,6 +11,7 @@
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
 #include "lists/AddAppViewController.h"
+#include "lists/AddButton.h"
 #include "lists/ArchiveWindowController.h"
 #include "lists/HeaderController.h"
 #include "lists/ListCreator.h"
@@ -19,6 +20,7 @@
 #include "lists/ListViewController.h"
 #include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
+#include "platform/Clipboard.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -676,4 +678,62 @@ TEST_F(MenusTest, EverySheetKeepsTheKeyboardWhenTheWindowBehindIsClicked)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_TRUE(test::activate(&window));
     }
+}
+
+// The App menu acts on the row the keyboard rings in the main window, as on a focused detail
+// window's application: its keys copy and archive that row's application, and the next row's
+// once the ring has gone on to it.
+TEST_F(MenusTest, TheAppMenuActsOnTheRowTheKeyboardRings)
+{
+    makeLists({ "Home", "Work" }, 0);
+    addApps({ "Things", "Slack", "Halide" });
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    ASSERT_TRUE(test::activate(&window));
+    ListViewController *list = window.contentViewController()->listViewController();
+    const auto ringed = [list] {
+        return list->tableView()->showsCurrentRow()
+            ? list->summaryControllerAtRow(list->tableView()->currentRow())->app()
+            : nullptr;
+    };
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    list->tableView()->setFocus(Qt::MouseFocusReason);
+    ASSERT_EQ(ringed(), nullptr);
+    EXPECT_FALSE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
+
+    press(Qt::Key_End);
+    press(Qt::Key_Home);
+    App *first = ringed();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
+    // The menus borrow the keys: what they open still acts on the row.
+    press(Qt::Key_F10);
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    EXPECT_TRUE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
+    QApplication::activePopupWidget()->close();
+    ASSERT_EQ(QApplication::focusWidget(), list->tableView());
+    press(Qt::Key_C, ctrlShift);
+    EXPECT_EQ(Clipboard::text(), first->affiliatedStoreUrl());
+    press(Qt::Key_A, ctrlShift);
+    EXPECT_TRUE(first->archived());
+    App *second = ringed();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    press(Qt::Key_A, ctrlShift);
+    EXPECT_TRUE(second->archived());
+    App *third = ringed();
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(moveTitles(), QStringList { "&1 Work" });
+    menu.moveAppMenu()->actions()[0]->trigger();
+    EXPECT_EQ(third->list()->name(), "Work");
+
+    // Keys elsewhere in the window: the items are off again.
+    addApps({ "Pixelmator" });
+    press(Qt::Key_Home);
+    ASSERT_NE(ringed(), nullptr);
+    window.contentViewController()->addButton()->setFocus(Qt::TabFocusReason);
+    EXPECT_FALSE(appItem(MainMenu::kArchiveIndex)->isEnabled());
 }
