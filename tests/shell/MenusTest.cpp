@@ -41,6 +41,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -604,136 +605,77 @@ TEST_F(MenusTest, TheKeyboardIsBackWhereItWasOnceTheMenuBarIsDone)
     }
 }
 
-// A sheet keeps the keyboard while it is up: a click on the window behind it, which a window
-// manager may also make the active window, leaves the keys where they were in the sheet.
+// A sheet keeps the keys while it is up: a click on the window behind it, or on the share sheet's
+// card, leaves them in its field, also where the window manager makes the clicked window active.
 TEST_F(MenusTest, EverySheetKeepsTheKeyboardWhenTheWindowBehindIsClicked)
 {
-    makeLists({ "Home", "Work" }, 0);
-    addApps({ "Things", "Slack" });
+    makeLists({ "Home" }, 0);
+    addApps({ "Things" });
     services.settings().setValue("hasSeenListSharingInfo", true);
     ListShareSheet::setAnimationDuration(0);
     delegate.showMainWindow();
     MainWindowController &window = delegate.mainWindowController();
-    ASSERT_TRUE(test::activate(&window));
     MainViewController *content = window.contentViewController();
-    // A point at the left edge of a part of the window, clear of a sheet over the middle.
-    const auto leftEdgeOf = [&window](QWidget *part) {
-        return [&window, part] {
-            return part->mapTo(&window, QPoint(3, part->height() / 2));
-        };
+    const std::pair<QAction *, QWidget *> cases[] = {
+        { menu.shareListItem, content->listViewController() },
+        { menu.shareListItem, content->headerController() },
+        { menu.shareListItem, content->tabBar() },
+        { menu.shareListItem, nullptr }, // the sheet itself
+        { menu.addListItem, content->listViewController() },
     };
-    const auto row = leftEdgeOf(content->listViewController()->tableView());
-    const auto header = leftEdgeOf(content->headerController());
-    const auto addBar = leftEdgeOf(content->tabBar());
-    // The share sheet's own card, beside its title.
-    const auto card = [&window] {
-        QWidget *sheet = window.findChild<ListShareSheet *>();
-        return sheet->mapTo(&window, QPoint(10, 10));
-    };
-
-    const auto shareSheet = [&]() -> QLineEdit * {
-        QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-        auto *sheet = window.findChild<ListShareSheet *>();
-        return sheet ? sheet->emailTextField() : nullptr;
-    };
-    const auto listCreator = [&]() -> QLineEdit * {
-        QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
-        auto *creator = qobject_cast<ListCreator *>(QApplication::activeModalWidget());
-        return creator && test::activate(creator) ? creator->nameTextField() : nullptr;
-    };
-    const struct
-    {
-        const char *sheet;
-        std::function<QLineEdit *()> open;
-        const char *clicked;
-        std::function<QPoint()> at;
-    } cases[] = {
-        { "share sheet", shareSheet, "a dimmed row", row },
-        { "share sheet", shareSheet, "the header", header },
-        { "share sheet", shareSheet, "the + bar", addBar },
-        { "share sheet", shareSheet, "its own card", card },
-        { "new list sheet", listCreator, "a row", row },
-        { "new list sheet", listCreator, "the header", header },
-    };
-    for (const auto &[sheet, open, clicked, at] : cases) {
-        SCOPED_TRACE(std::string(sheet) + ", a click on " + clicked);
-        QPointer<QLineEdit> field = open();
-        ASSERT_NE(field, nullptr);
-        QWindow *keys = field->window()->windowHandle();
+    for (const auto &[item, behind] : cases) {
+        ASSERT_TRUE(test::activate(&window));
+        item->trigger();
+        QWidget *sheet = QApplication::activeModalWidget();
+        if (!sheet)
+            sheet = window.findChild<ListShareSheet *>();
+        ASSERT_TRUE(sheet && test::activate(sheet->window()));
+        auto *field = sheet->findChild<QLineEdit *>();
         QTest::keyClicks(field, "ab");
-        ASSERT_EQ(QApplication::focusWidget(), field.data());
-
-        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at());
+        QWidget *clicked = behind ? behind : sheet;
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                          clicked->mapTo(&window, QPoint(3, clicked->height() / 2)));
         window.windowHandle()->requestActivate();
         test::drainEvents();
-        EXPECT_TRUE(test::waitFor([&] { return QGuiApplication::focusWindow() == keys; }));
-        EXPECT_EQ(QApplication::focusWidget(), field.data());
+        EXPECT_TRUE(test::waitFor([&] { return QApplication::focusWidget() == field; }));
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_C);
-        EXPECT_EQ(field->text(), "abc");
-
-        if (auto *shown = window.findChild<ListShareSheet *>())
-            shown->cancel();
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+        EXPECT_EQ(field->text(), "abc") << clicked->metaObject()->className();
+        if (auto *dialog = qobject_cast<QDialog *>(sheet))
             dialog->reject();
+        else
+            static_cast<ListShareSheet *>(sheet)->cancel();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ASSERT_TRUE(test::activate(&window));
     }
 }
 
-// The App menu acts on the row the keyboard rings in the main window, as on a focused detail
-// window's application: its keys copy and archive that row's application, and the next row's
-// once the ring has gone on to it.
+// The App menu acts on the row the keyboard rings, as on a focused detail window's application,
+// also from a menu that borrows the keys, and on the next row once the ring has gone on to it.
 TEST_F(MenusTest, TheAppMenuActsOnTheRowTheKeyboardRings)
 {
-    makeLists({ "Home", "Work" }, 0);
+    makeLists({ "Home" }, 0);
     addApps({ "Things", "Slack", "Halide" });
     delegate.showMainWindow();
     MainWindowController &window = delegate.mainWindowController();
     ASSERT_TRUE(test::activate(&window));
     ListViewController *list = window.contentViewController()->listViewController();
-    const auto ringed = [list] {
-        return list->tableView()->showsCurrentRow()
-            ? list->summaryControllerAtRow(list->tableView()->currentRow())->app()
-            : nullptr;
-    };
-    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    const auto press = [list](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(list->tableView(), key, modifiers);
     };
     const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
     list->tableView()->setFocus(Qt::MouseFocusReason);
-    ASSERT_EQ(ringed(), nullptr);
     EXPECT_FALSE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
-
-    press(Qt::Key_End);
     press(Qt::Key_Home);
-    App *first = ringed();
-    ASSERT_NE(first, nullptr);
-    EXPECT_TRUE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
-    // The menus borrow the keys: what they open still acts on the row.
+    App *first = list->summaryControllerAtRow(0)->app();
     press(Qt::Key_F10);
-    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
     QApplication::activePopupWidget()->close();
-    ASSERT_EQ(QApplication::focusWidget(), list->tableView());
     press(Qt::Key_C, ctrlShift);
     EXPECT_EQ(Clipboard::text(), first->affiliatedStoreUrl());
     press(Qt::Key_A, ctrlShift);
     EXPECT_TRUE(first->archived());
-    App *second = ringed();
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(second, first);
+    App *second = list->summaryControllerAtRow(0)->app();
     press(Qt::Key_A, ctrlShift);
     EXPECT_TRUE(second->archived());
-    App *third = ringed();
-    ASSERT_NE(third, nullptr);
-    EXPECT_EQ(moveTitles(), QStringList { "&1 Work" });
-    menu.moveAppMenu()->actions()[0]->trigger();
-    EXPECT_EQ(third->list()->name(), "Work");
-
-    // Keys elsewhere in the window: the items are off again.
-    addApps({ "Pixelmator" });
-    press(Qt::Key_Home);
-    ASSERT_NE(ringed(), nullptr);
     window.contentViewController()->addButton()->setFocus(Qt::TabFocusReason);
     EXPECT_FALSE(appItem(MainMenu::kArchiveIndex)->isEnabled());
 }
