@@ -24,10 +24,12 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "sharing/ASUserViewController.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/ListShareSheet.h"
 #include "shell/AppDelegate.h"
 #include "shell/PreferencesWindowController.h"
+#include "shell/WelcomeViewController.h"
 #include "store/CachedApp.h"
 #include "support/TestEnvironment.h"
 
@@ -678,4 +680,38 @@ TEST_F(MenusTest, TheAppMenuActsOnTheRowTheKeyboardRings)
     EXPECT_TRUE(second->archived());
     window.contentViewController()->addButton()->setFocus(Qt::TabFocusReason);
     EXPECT_FALSE(appItem(MainMenu::kArchiveIndex)->isEnabled());
+}
+
+// A name of nothing but spaces names no list and no wish list, wherever it is typed.
+TEST_F(MenusTest, ANameOfSpacesOnlyIsRefusedWhereverItIsTyped)
+{
+    makeLists({ "Home" }, 0);
+    delegate.showMainWindow();
+    WelcomeViewController welcome(services.listsController());
+    ASUserViewController wishlistUser;
+    const auto opened = [](QAction *item) {
+        item->trigger();
+        QWidget *modal = QApplication::activeModalWidget();
+        return modal ? modal : QApplication::activePopupWidget();
+    };
+    const std::function<QWidget *()> places[] = {
+        [&] { return &welcome; },
+        [&] { return opened(menu.addListItem); },
+        [&] { return opened(menu.editListItem); },
+        [&] { return &wishlistUser; },
+    };
+    for (const auto &open : places) {
+        services.settings().setValue("selectedList", 0);
+        QPointer<QWidget> view = open();
+        QPointer<QLineEdit> field = view->findChild<QLineEdit *>();
+        field->selectAll();
+        QTest::keyClicks(field, "   ");
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(!field || field->isEnabled()) << view->metaObject()->className();
+        EXPECT_EQ(services.listsController().lists().size(), 1u);
+        EXPECT_EQ(services.listsController().lists().front()->name(), "Home");
+        if (view)
+            view->close();
+        test::drainEvents();
+    }
 }
