@@ -1,6 +1,5 @@
 #include "ShellTestSupport.h"
 #include "controls/ControlsTestSupport.h"
-#include "controls/TabBarBackgroundView.h"
 #include "controls/TableView.h"
 #include "core/App.h"
 #include "core/List.h"
@@ -11,10 +10,7 @@
 #include "details/DetailWindow.h"
 #include "details/DetailWindowManager.h"
 #include "lists/AddAppViewController.h"
-#include "lists/AddButton.h"
 #include "lists/ArchiveWindowController.h"
-#include "lists/HeaderController.h"
-#include "lists/ListCreator.h"
 #include "lists/ListEditor.h"
 #include "lists/ListOrderViewController.h"
 #include "lists/ListViewController.h"
@@ -43,7 +39,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -683,12 +678,12 @@ TEST_F(MenusTest, ANameOfSpacesOnlyIsRefusedWhereverItIsTyped)
         QWidget *modal = QApplication::activeModalWidget();
         return modal ? modal : QApplication::activePopupWidget();
     };
-    const std::function<QWidget *()> places[]
-        = { [&] { return &welcome; }, [&] { return opened(menu.addListItem); },
-            [&] { return opened(menu.editListItem); },
-            [&] {
-                return &wishlistUser;
-            } };
+    const std::function<QWidget *()> places[] = {
+        [&] { return &welcome; },
+        [&] { return opened(menu.addListItem); },
+        [&] { return opened(menu.editListItem); },
+        [&] { return &wishlistUser; },
+    };
     for (const auto &open : places) {
         QPointer<QWidget> view = open();
         QPointer<QLineEdit> field = view->findChild<QLineEdit *>();
