@@ -1,5 +1,7 @@
 #include "controls/KeyboardFocus.h"
 
+#include "controls/ModalWindows.h"
+
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -260,6 +262,7 @@ void installKeyboardFocus(QApplication &application)
         return;
     tracker() = new FocusRingTracker(&application);
     application.installEventFilter(tracker());
+    keepKeyboardInModalWindows(application);
 }
 
 QWidget *focusRingTarget()

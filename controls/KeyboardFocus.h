@@ -8,7 +8,8 @@
 // frame. The ring is a widget over the control, in the control's parent, and follows it as it
 // moves, resizes or hides. Return presses the focused button in windows that are no dialogs, as
 // Space does (dialogs have their default buttons).
-// applyDarkStyle installs both for the program and the widget test programs.
+// A sheet or modal window keeps the keyboard while it is up (ModalWindows.h).
+// applyDarkStyle installs all of it for the program and the widget test programs.
 
 #include <QColor>
 #include <QPointer>

@@ -12,8 +12,9 @@ ModalBackgroundView::ModalBackgroundView(QWidget *parentView)
     : QWidget(parentView), m_parentView(parentView)
 {
     Q_ASSERT(parentView);
-    // Takes the keyboard focus so that keys cannot reach the views beneath either.
-    setFocusPolicy(Qt::StrongFocus);
+    // A click on the layer leaves the focus where it was: in the sheet over it, or on the layer
+    // itself where it holds the keys (setFocus) so that none reaches the views beneath.
+    setFocusPolicy(Qt::NoFocus);
     setShowsFocusRing(this, false);
     hide();
     setGeometry(parentView->rect());

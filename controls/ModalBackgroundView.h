@@ -6,8 +6,9 @@
 namespace tanvill {
 
 // A translucent black layer over a view that swallows the clicks, drags, scrolling and keys
-// meant for what lies beneath, and keeps covering the view when it is resized. The list
-// share sheet lays one under itself; the busy overlay builds on it.
+// meant for what lies beneath, and keeps covering the view when it is resized. A click on it
+// moves no focus: the sheet over it keeps the keyboard. The list share sheet lays one under
+// itself; the busy overlay builds on it and holds the keys itself.
 class ModalBackgroundView : public QWidget
 {
     Q_OBJECT

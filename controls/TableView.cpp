@@ -154,6 +154,7 @@ void TableView::reloadData()
         m_currentRow = currentRowNear(std::min(m_currentRow, count - 1), 1);
     updateScrollRange();
     layoutRows();
+    noteRingedRow(true);
 }
 
 int TableView::rowTop(int row) const

@@ -241,6 +241,12 @@ public:
     using DragRunner = std::function<Qt::DropAction(QDrag *)>;
     void setDragRunner(DragRunner runner) { m_dragRunner = std::move(runner); }
 
+signals:
+    // The row the ring marks is another one now, or none, or the rows changed under it: the keys
+    // moved it, the ring came or went with the focus, or rows were inserted, removed or
+    // reloaded.
+    void ringedRowChanged();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -329,6 +335,9 @@ private:
     bool activateCurrentRow();
     void openCurrentRowMenu();
     void showCurrentRow(bool shows);
+    // Tells of a change of the row the ring marks; `rowsChanged`: also of one that stays where
+    // other rows came or went.
+    void noteRingedRow(bool rowsChanged = false);
     void paintCurrentRow(QPainter &painter);
 
     // Dragging (TableViewInput.cpp)
@@ -400,6 +409,7 @@ private:
     bool m_keyboardNavigation = false;
     int m_currentRow = -1;
     bool m_currentRowShown = false; // the keyboard works the table
+    int m_ringedRow = -1; // as last told (ringedRowChanged)
     bool m_tabsThroughRowControls = false;
 
     // Drag and drop

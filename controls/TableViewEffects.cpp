@@ -256,6 +256,8 @@ void TableView::commitUpdates()
     m_committing = nullptr;
     if (oldSelection >= 0 && m_selectedRow < 0 && m_delegate)
         m_delegate->selectionDidChange(this);
+    // The rows are in place: the one under the ring can be asked for.
+    noteRingedRow(true);
 
     if (m_commitAnimated && (!m_motions.empty() || !m_ghosts.empty())) {
         m_animation->setDuration(m_animationDuration);

@@ -62,10 +62,21 @@ bool TableView::showsCurrentRow() const
 
 void TableView::showCurrentRow(bool shows)
 {
-    if (m_currentRowShown == shows)
+    // The current row may have moved meanwhile, shown or not.
+    if (m_currentRowShown != shows) {
+        m_currentRowShown = shows;
+        m_overlay->update();
+    }
+    noteRingedRow();
+}
+
+void TableView::noteRingedRow(bool rowsChanged)
+{
+    const int ringed = showsCurrentRow() ? m_currentRow : -1;
+    if (ringed == m_ringedRow && (ringed < 0 || !rowsChanged))
         return;
-    m_currentRowShown = shows;
-    m_overlay->update();
+    m_ringedRow = ringed;
+    emit ringedRowChanged();
 }
 
 int TableView::currentRowNear(int row, int step) const
@@ -102,6 +113,7 @@ void TableView::setCurrentRow(int row, bool scrollToVisible)
     if (scrollToVisible)
         scrollCurrentRowToVisible();
     m_overlay->update();
+    noteRingedRow();
 }
 
 void TableView::scrollCurrentRowToVisible()
@@ -317,6 +329,7 @@ void TableView::focusInEvent(QFocusEvent *event)
         break;
     }
     m_overlay->update();
+    noteRingedRow();
 }
 
 void TableView::watchRowControls(TableRowView *view)
@@ -446,6 +459,7 @@ void TableView::focusOutEvent(QFocusEvent *event)
     QAbstractScrollArea::focusOutEvent(event);
     if (m_keyboardNavigation)
         m_overlay->update();
+    noteRingedRow();
 }
 
 void TableView::paintCurrentRow(QPainter &painter)

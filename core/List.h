@@ -25,6 +25,9 @@ public:
 
     QString name() const { return m_name; }
     void setName(const QString &name) { assign(m_name, name); }
+    // Whether a name the user typed names a list: one of nothing but spaces does not. A name
+    // that does is kept as typed.
+    static bool isNameable(const QString &name) { return !name.trimmed().isEmpty(); }
 
     // The raw value of a ThemeName; none for the archive list.
     std::optional<QString> color() const { return m_color; }

@@ -2,6 +2,7 @@
 
 #include "controls/ColorGridView.h"
 #include "controls/SheetFit.h"
+#include "core/List.h"
 #include "core/ListsController.h"
 #include "platform/Strings.h"
 
@@ -47,7 +48,7 @@ ListCreator::ListCreator(ListsController &lists, QWidget *parent)
         buttons->addWidget(button);
     }
     m_createButton->setDefault(true);
-    // An empty name cannot be created.
+    // A name of nothing but spaces cannot be created.
     m_createButton->setEnabled(false);
     contentLayout()->addLayout(buttons);
 
@@ -68,14 +69,14 @@ void ListCreator::viewDidLoad()
 
 void ListCreator::controlTextDidChange()
 {
-    m_createButton->setEnabled(!nameTextField()->text().isEmpty());
+    m_createButton->setEnabled(List::isNameable(nameTextField()->text()));
 }
 
 void ListCreator::controlTextDidEndEditing() { }
 
 void ListCreator::create()
 {
-    if (m_created || nameTextField()->text().isEmpty())
+    if (m_created || !List::isNameable(nameTextField()->text()))
         return;
     m_created = true;
     m_createButton->setEnabled(false);

@@ -10,9 +10,9 @@ namespace tanvill {
 
 // The new-list sheet: a name and a colour (a random one to begin with), and Create, which
 // makes the list at the end of the lists, selects it and closes the sheet; Return presses it,
-// once the name is not empty. Cancel or Escape close it without making anything. The main window
-// presents it over itself, window-modal, as its List submenu's first command; it deletes itself
-// once closed.
+// once the name is more than spaces. Cancel or Escape close it without making anything. The main
+// window presents it over itself, window-modal, as its List submenu's first command; it deletes
+// itself once closed.
 class ListCreator : public ListEditor
 {
     Q_OBJECT

@@ -249,7 +249,7 @@ void ListEditor::closingSteps()
 {
     m_closed = true;
     if (m_list) {
-        if (m_list->name().isEmpty() && m_originalListName) {
+        if (!List::isNameable(m_list->name()) && m_originalListName) {
             m_list->setName(*m_originalListName);
             if (ListEditorDelegate *presenter = delegate())
                 presenter->listEditorDidEditList(this, m_list);

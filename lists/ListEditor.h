@@ -25,8 +25,8 @@ class ListsController;
 // ten list colours. The list header page shows it as a popover under the list's name. Every
 // keystroke renames the stored list and every colour choice recolours it at once; the
 // delegate hears of each change. Return, Escape or a click outside closes it; a name left
-// empty is put back, the change is saved and ListEditorDidUpateListNotification is posted.
-// ListCreator, the new-list sheet, builds on it.
+// empty, or of spaces only, is put back, the change is saved and ListEditorDidUpateListNotification
+// is posted. ListCreator, the new-list sheet, builds on it.
 class ListEditor : public QDialog, public ColorWellDataSource, public ColorWellDelegate
 {
     Q_OBJECT

@@ -46,6 +46,7 @@ ListViewController::ListViewController(ListsController &lists, UserDefaults &set
     m_tableView->registerForDraggedTypes({ kDragType });
     // Return opens the current row's details as a click does; the Menu key opens its menu.
     m_tableView->setKeyboardNavigation(true);
+    connect(m_tableView, &TableView::ringedRowChanged, this, &ListViewController::ringedAppChanged);
 
     setUpObservers();
 }
@@ -206,13 +207,28 @@ void ListViewController::didAddRowView(TableView *, TableRowView *view, int row)
     // their own, and none outlives its row in the table.
     cell->setSummaryController(
         AppSummaryController::create(app, AppSummaryConfiguration::List, m_lists));
+    if (isRinged(row))
+        emit ringedAppChanged();
 }
 
-void ListViewController::didRemoveRowView(TableView *, TableRowView *view, int)
+void ListViewController::didRemoveRowView(TableView *, TableRowView *view, int row)
 {
     // Also for rows that were removed (row -1): their controller goes with them.
     if (auto *cell = qobject_cast<AppCell *>(view))
         cell->setSummaryController(nullptr);
+    if (isRinged(row))
+        emit ringedAppChanged();
+}
+
+bool ListViewController::isRinged(int row) const
+{
+    return row >= 0 && m_tableView->showsCurrentRow() && row == m_tableView->currentRow();
+}
+
+AppSummaryController *ListViewController::ringedSummaryController() const
+{
+    return m_tableView->showsCurrentRow() ? summaryControllerAtRow(m_tableView->currentRow())
+                                          : nullptr;
 }
 
 void ListViewController::rowClicked(TableView *, int row)

@@ -7,7 +7,8 @@
 // animated change of the table: a new list slides in sideways by its position, a new order
 // from below. Each application row gets its own AppSummaryController, which fills it
 // and carries out its buttons and menu; a click on a row, or Return on the row the keys
-// have made current, hands that controller to the detail window manager. When the list is
+// have made current, hands that controller to the detail window manager. The application of
+// the row the keyboard rings is the App menu's, as a focused detail window's is. When the list is
 // neither sorted nor grouped, rows can be dragged to reorder the list. After a week of use
 // with five watched applications it shows the rating prompt above the rows, until the user
 // answers it.
@@ -55,6 +56,9 @@ public:
 
     // The summary controller of an application row that has a widget now; null otherwise.
     AppSummaryController *summaryControllerAtRow(int row) const;
+    // The summary controller of the application row the keyboard's ring marks; null while the
+    // ring marks none.
+    AppSummaryController *ringedSummaryController() const;
     // True when the list is neither sorted nor grouped: its rows can be dragged.
     bool isReorderable();
 
@@ -87,6 +91,10 @@ public:
     void leaveRating(RatingPromptView *view) override;
     void sendFeedback(RatingPromptView *view) override;
 
+signals:
+    // The ring marks another application now, or none (ringedSummaryController).
+    void ringedAppChanged();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -98,6 +106,8 @@ private:
     void updateHoverTints();
     QColor hoverTint();
     void openDetailWindow(int row, DetailWindowRequest request);
+    // The ring marks `row`; the controller of its row widget is the App menu's.
+    bool isRinged(int row) const;
     // The identity of the shown list, carried by drags so that a drop lands in the list the
     // drag began in.
     qint64 shownListIdentity();

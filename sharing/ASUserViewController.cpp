@@ -48,7 +48,8 @@ ASUserViewController::ASUserViewController(QWidget *parent)
 
 void ASUserViewController::controlTextDidChange()
 {
-    m_startButton->setEnabled(!m_usernameTextField->text().isEmpty());
+    // A name of nothing but spaces names no user; any other goes as typed.
+    m_startButton->setEnabled(!m_usernameTextField->text().trimmed().isEmpty());
 }
 
 void ASUserViewController::startLoading()

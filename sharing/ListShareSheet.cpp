@@ -169,7 +169,9 @@ ListShareSheet::ListShareSheet(QWidget *parent)
       m_copiedNoticeTimer(new QTimer(this))
 {
     setPalette(sheetPalette(palette()));
-    setFocusPolicy(Qt::StrongFocus);
+    // It holds the keys itself only while its form is gone (setFocus): a click on the card
+    // leaves them in the field or on the control that has them.
+    setFocusPolicy(Qt::NoFocus);
     QFont base = font();
     base.setPixelSize(13);
     setFont(base);

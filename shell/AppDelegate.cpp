@@ -9,6 +9,7 @@
 #include "details/DetailWindow.h"
 #include "lists/ArchiveWindowController.h"
 #include "lists/ListEditorDelegate.h"
+#include "lists/ListViewController.h"
 #include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
@@ -88,6 +89,9 @@ AppDelegate::~AppDelegate()
     m_services.appUpdater().setRefreshStartHandler({});
     m_services.workspace().setFailureHandler({});
     m_services.notificationCenter().removeObservers(this);
+    // The windows go after this body: their tables tell nothing back while they close.
+    if (m_mainWindowController)
+        m_mainWindowController->contentViewController()->listViewController()->disconnect(this);
     if (m_appShopperImportWindow)
         delete m_appShopperImportWindow.data();
 }
@@ -448,6 +452,8 @@ MainWindowController &AppDelegate::mainWindowController()
         };
         m_mainWindowController = std::make_unique<MainWindowController>(services);
         installMenuBar(m_mainWindowController.get());
+        connect(m_mainWindowController->contentViewController()->listViewController(),
+                &ListViewController::ringedAppChanged, this, &AppDelegate::ringedAppChanged);
         if (qEnvironmentVariableIsSet("TANVILL_TRACE_STARTUP"))
             traceStartup(*m_mainWindowController);
     }

@@ -116,8 +116,8 @@ public:
     WindowMenu &windowMenu() { return m_windowMenu; }
     MainMenu &mainMenu() { return *m_mainMenu; }
 
-    // The summary controller the App menu acts on: the focused detail window's; none while no
-    // detail window has the focus.
+    // The summary controller the App menu acts on: the focused detail window's, else that of
+    // the main window's row the keyboard rings; none while neither is there.
     QObject *responsibleSummaryController() const { return m_responsibleSummaryController; }
 
     // Enables and titles the items that depend on the lists, the selected list, the latest
@@ -163,6 +163,8 @@ private:
     void observe();
     void selectedListChanged();
     void focussedAppChanged(const Notification &notification);
+    // The keyboard rings another row of the main window's list, or none.
+    void ringedAppChanged();
     void appDidMove(const Notification &notification);
     void updateLatestChangesItem();
     void updateShareListItem();
@@ -199,6 +201,8 @@ private:
     std::unique_ptr<ArchiveWindowController> m_archiveWindowController;
     QPointer<AppShopperImportWindow> m_appShopperImportWindow;
     QPointer<QObject> m_responsibleSummaryController;
+    // The controller of the main window's row the keyboard rings.
+    QPointer<AppSummaryController> m_ringedSummaryController;
     // The controller the App items are connected to, so that re-pointing them cuts them loose.
     QPointer<QObject> m_appMenuTarget;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;

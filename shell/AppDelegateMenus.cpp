@@ -15,6 +15,8 @@
 #include "lists/HeaderController.h"
 #include "lists/HeaderViewController.h"
 #include "lists/ListOrderViewController.h"
+#include "lists/ListViewController.h"
+#include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
 #include "platform/AlertPresenter.h"
 #include "platform/HttpClient.h"
@@ -31,6 +33,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
@@ -374,9 +377,24 @@ void AppDelegate::showAppShopperImport()
     m_appShopperImportWindow->showWindow(m_mainWindowController.get());
 }
 
+void AppDelegate::ringedAppChanged()
+{
+    // A menu or the menu bar only borrows the keys: what they open acts on the row the keys come
+    // back to.
+    if (!m_mainWindowController || QApplication::activePopupWidget()
+        || qobject_cast<QMenuBar *>(m_mainWindowController->focusWidget()))
+        return;
+    m_ringedSummaryController = m_mainWindowController->contentViewController()
+                                    ->listViewController()
+                                    ->ringedSummaryController();
+    updateMenus();
+}
+
 AppSummaryController *AppDelegate::focusedSummaryController() const
 {
     auto *controller = qobject_cast<AppSummaryController *>(m_responsibleSummaryController.data());
+    if (!controller)
+        controller = m_ringedSummaryController;
     // A focused application that was deleted meanwhile is no application to act on.
     if (!controller || !controller->app() || controller->app()->isDeleted()
         || !controller->app()->list())

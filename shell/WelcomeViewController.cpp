@@ -1,6 +1,7 @@
 #include "shell/WelcomeViewController.h"
 
 #include "controls/TextFieldLength.h"
+#include "core/List.h"
 #include "core/ListsController.h"
 #include "core/TextLimits.h"
 #include "core/Theme.h"
@@ -85,14 +86,14 @@ WelcomeViewController::WelcomeViewController(ListsController &lists, QWidget *pa
 
 void WelcomeViewController::controlTextDidChange()
 {
-    m_createButton->setEnabled(!m_created && !m_nameField->text().isEmpty());
+    m_createButton->setEnabled(!m_created && List::isNameable(m_nameField->text()));
 }
 
 void WelcomeViewController::createWishlist()
 {
     // A second click, or Return after a click, before the window has gone creates nothing.
     const QString name = m_nameField->text();
-    if (m_created || name.isEmpty())
+    if (m_created || !List::isNameable(name))
         return;
     m_created = true;
     m_createButton->setEnabled(false);

@@ -13,8 +13,8 @@ class ListsController;
 
 // The welcome window, shown while no list exists (first start, reopen, a link to add an app
 // before there is a list to add it to): it asks for the name of the first list and creates it
-// in yellow. Create is enabled exactly while the name has a character (spaces count; nothing
-// is trimmed); Return creates too, and one window creates one list however often it is
+// in yellow. Create is enabled exactly while the name has a character other than spaces (the
+// name is kept as typed); Return creates too, and one window creates one list however often it is
 // pressed. After creating, the handler the application delegate gave (show the main window)
 // runs and the window closes; the delegate keeps it. Dragging its background moves it.
 class WelcomeViewController : public QWidget

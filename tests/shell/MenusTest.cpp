@@ -16,18 +16,23 @@
 #include "lists/ListViewController.h"
 #include "lists/MainViewController.h"
 #include "lists/MainWindowController.h"
+#include "platform/Clipboard.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "sharing/ASUserViewController.h"
 #include "sharing/AppShopperImportWindow.h"
 #include "sharing/ListShareSheet.h"
 #include "shell/AppDelegate.h"
 #include "shell/PreferencesWindowController.h"
+#include "shell/WelcomeViewController.h"
 #include "store/CachedApp.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -35,6 +40,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -593,5 +599,100 @@ TEST_F(MenusTest, TheKeyboardIsBackWhereItWasOnceTheMenuBarIsDone)
             ASSERT_TRUE(test::activate(window));
             EXPECT_EQ(QApplication::focusWidget(), keyboard);
         }
+    }
+}
+
+// A sheet keeps the keys while it is up: a click behind it, or on the share sheet's card, leaves
+// them in its field, also where the window manager makes the window behind the active one.
+TEST_F(MenusTest, EverySheetKeepsTheKeyboardWhenTheWindowBehindIsClicked)
+{
+    makeLists({ "Home" }, 0);
+    addApps({ "Things" });
+    services.settings().setValue("hasSeenListSharingInfo", true);
+    ListShareSheet::setAnimationDuration(0);
+    delegate.showMainWindow();
+    MainWindowController &window = delegate.mainWindowController();
+    QWidget *rows = window.contentViewController()->listViewController();
+    const std::pair<QAction *, QWidget *> cases[] = { { menu.shareListItem, rows },
+                                                      { menu.shareListItem, nullptr },
+                                                      { menu.addListItem, rows } };
+    for (const auto &[item, behind] : cases) {
+        ASSERT_TRUE(test::activate(&window));
+        item->trigger();
+        auto *shareSheet = window.findChild<ListShareSheet *>();
+        QWidget *sheet = shareSheet ? shareSheet : QApplication::activeModalWidget();
+        ASSERT_TRUE(sheet && test::activate(sheet->window()));
+        auto *field = sheet->findChild<QLineEdit *>();
+        QTest::keyClicks(field, "ab");
+        const QWidget *clicked = behind ? behind : sheet;
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                          clicked->mapTo(&window, QPoint(3, 9)));
+        window.windowHandle()->requestActivate();
+        test::drainEvents();
+        EXPECT_TRUE(test::waitFor([&] { return QApplication::focusWidget() == field; }));
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_C);
+        EXPECT_EQ(field->text(), "abc") << clicked->metaObject()->className();
+        shareSheet ? shareSheet->cancel() : static_cast<QDialog *>(sheet)->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The App menu acts on the row the keyboard rings, as on a focused detail window's application,
+// also from a menu that borrows the keys, and on the next row once the ring has gone on to it.
+TEST_F(MenusTest, TheAppMenuActsOnTheRowTheKeyboardRings)
+{
+    makeLists({ "Home" }, 0);
+    addApps({ "Things", "Slack", "Halide" });
+    delegate.showMainWindow();
+    ASSERT_TRUE(test::activate(&delegate.mainWindowController()));
+    ListViewController *list
+        = delegate.mainWindowController().contentViewController()->listViewController();
+    QWidget *table = list->tableView();
+    const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    table->setFocus(Qt::MouseFocusReason);
+    EXPECT_FALSE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
+    QTest::keyClick(table, Qt::Key_Home);
+    QTest::keyClick(table, Qt::Key_F10);
+    EXPECT_TRUE(appItem(MainMenu::kCopyLinkIndex)->isEnabled());
+    QApplication::activePopupWidget()->close();
+    QTest::keyClick(table, Qt::Key_C, ctrlShift);
+    EXPECT_EQ(Clipboard::text(), list->summaryControllerAtRow(0)->app()->affiliatedStoreUrl());
+    for (App *app :
+         { list->summaryControllerAtRow(0)->app(), list->summaryControllerAtRow(1)->app() }) {
+        QTest::keyClick(table, Qt::Key_A, ctrlShift);
+        EXPECT_TRUE(app->archived());
+    }
+    table->clearFocus();
+    EXPECT_FALSE(appItem(MainMenu::kArchiveIndex)->isEnabled());
+}
+
+// A name of nothing but spaces names no list and no wish list, wherever it is typed.
+TEST_F(MenusTest, ANameOfSpacesOnlyIsRefusedWhereverItIsTyped)
+{
+    makeLists({ "Home" }, 0);
+    delegate.showMainWindow();
+    WelcomeViewController welcome(services.listsController());
+    ASUserViewController wishlistUser;
+    const auto opened = [](QAction *item) {
+        item->trigger();
+        QWidget *modal = QApplication::activeModalWidget();
+        return modal ? modal : QApplication::activePopupWidget();
+    };
+    const std::function<QWidget *()> places[] = {
+        [&] { return &welcome; },
+        [&] { return opened(menu.addListItem); },
+        [&] { return opened(menu.editListItem); },
+        [&] { return &wishlistUser; },
+    };
+    for (const auto &open : places) {
+        QPointer<QWidget> view = open();
+        QPointer<QLineEdit> field = view->findChild<QLineEdit *>();
+        field->selectAll();
+        QTest::keyClicks(field, "   ");
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(!field || field->isEnabled()) << view->metaObject()->className();
+        EXPECT_EQ(services.listsController().lists().back()->name(), "Home");
+        if (view)
+            view->close();
     }
 }

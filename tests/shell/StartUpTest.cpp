@@ -51,7 +51,7 @@ struct WelcomeTest : test::ShellTest
 
 } // namespace
 
-TEST_F(WelcomeTest, CreateIsEnabledExactlyWhileTheNameHasACharacter)
+TEST_F(WelcomeTest, CreateIsEnabledExactlyWhileTheNameHasMoreThanSpaces)
 {
     EXPECT_FALSE(create->isEnabled());
     QTest::keyClick(field, Qt::Key_Return);
@@ -60,11 +60,13 @@ TEST_F(WelcomeTest, CreateIsEnabledExactlyWhileTheNameHasACharacter)
     EXPECT_TRUE(create->isEnabled());
     QTest::keyClick(field, Qt::Key_Backspace);
     EXPECT_FALSE(create->isEnabled());
-    // Spaces count: nothing is trimmed.
+    // Spaces alone name nothing; around a name they are kept as typed.
     QTest::keyClicks(field, "   ");
+    EXPECT_FALSE(create->isEnabled());
+    QTest::keyClicks(field, "a ");
     EXPECT_TRUE(create->isEnabled());
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_EQ(listNames(), QStringList { "   " });
+    EXPECT_EQ(listNames(), QStringList { "   a " });
     EXPECT_FALSE(welcome.isVisible());
 }
 
