@@ -198,6 +198,7 @@ PopoverShape::Placement PopoverShape::placeBeside(const QRect &anchor, const QSi
             candidate.placement.origin = pushed;
             candidate.placement.arrowX = arrowAt(pushed, candidate.frame.size(), edge);
         }
+        candidate.placement.clear = false;
         const std::pair<bool, qint64> cost(candidate.frame.intersects(anchor)
                                                || candidate.frame.intersects(keepInSight),
                                            covered(keepClear.intersected(candidate.frame)));

@@ -43,6 +43,9 @@ struct PopoverShape
         QPoint origin;
         int arrowX = 0;
         ArrowEdge arrowEdge = ArrowEdge::Top;
+        // False where no side had the room: the popover then covers some of what it was to
+        // keep clear (placeBeside).
+        bool clear = true;
     };
     Placement placeBelow(const QWidget &anchor, const QSize &size, bool mayOpenAbove = false) const;
     // Where a popover whose body (arrow aside) is `body` opens to point at `anchor` (global

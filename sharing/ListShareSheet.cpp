@@ -307,21 +307,27 @@ void ListShareSheet::viewDidAppear()
         return;
     delay(0.25, [self = QPointer<ListShareSheet>(this)] {
         if (self && self->m_state == State::Preparing && !self->m_dismissing)
-            self->showHelp();
+            self->showHelp(true);
     });
 }
 
-void ListShareSheet::showHelp()
+void ListShareSheet::showHelp(bool byItself)
 {
-    UserDefaults::standard().setValue(SettingsKeys::HasSeenListSharingInfo, true);
     if (m_helpPopover)
         return;
     m_helpPopover = new SharingHelpPopover(this);
     // It tells about the form; pointing at its button, it leaves the form and its buttons in
-    // sight where the screen has the room.
-    m_helpPopover->showBeside(m_helpButton,
-                              { m_emailFieldLabel, m_emailTextField, m_emailFieldHelpLabel,
-                                m_allowModificationCheckbox, m_cancelButton, m_sendButton });
+    // sight where the screen has the room. Opening by itself, it waits for a sheet that has
+    // the room (the window elsewhere, a larger screen) rather than cover them: the help button
+    // gives it meanwhile.
+    if (!m_helpPopover->showBeside(m_helpButton,
+                                   { m_emailFieldLabel, m_emailTextField, m_emailFieldHelpLabel,
+                                     m_allowModificationCheckbox, m_cancelButton, m_sendButton },
+                                   byItself)) {
+        delete m_helpPopover;
+        return;
+    }
+    UserDefaults::standard().setValue(SettingsKeys::HasSeenListSharingInfo, true);
 }
 
 void ListShareSheet::controlTextDidChange()

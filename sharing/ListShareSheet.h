@@ -70,7 +70,9 @@ public:
     void copyLink();
     // Opens the menu of ways to pass the link on, at the "Share" button.
     void shareLink();
-    void showHelp();
+    // The note about sharing, by the help button. Opening by itself (the first share), only
+    // where it has the room beside the button clear of the form.
+    void showHelp(bool byItself = false);
 
     // The parts, for the tests; the form's controls are gone in Done.
     QPushButton *sendButton() const { return m_sendButton; }

@@ -61,19 +61,21 @@ PopoverShape SharingHelpPopover::shape() const
     return { kRadius, kArrowHeight, kArrowHeight, m_arrowEdge };
 }
 
-void SharingHelpPopover::showBeside(QWidget *anchor, const QList<QWidget *> &explained)
+bool SharingHelpPopover::showBeside(QWidget *anchor, const QList<QWidget *> &explained,
+                                    bool onlyWhereClear)
 {
-    if (!m_anchor)
-        qApp->installEventFilter(this);
     m_anchor = anchor;
     m_explained.clear();
     for (QWidget *control : explained)
         m_explained.append(control);
-    place();
+    if (!place() && onlyWhereClear)
+        return false;
+    qApp->installEventFilter(this);
     show();
+    return true;
 }
 
-void SharingHelpPopover::place()
+bool SharingHelpPopover::place()
 {
     const auto globalRect = [](const QWidget *widget) {
         return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
@@ -105,6 +107,7 @@ void SharingHelpPopover::place()
     move(placement.origin);
     shape().shapeWindow(*this, m_arrowX);
     update();
+    return placement.clear;
 }
 
 bool SharingHelpPopover::eventFilter(QObject *watched, QEvent *event)

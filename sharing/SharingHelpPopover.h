@@ -25,8 +25,10 @@ public:
     // Shows the popover by `anchor`, its arrow at the anchor's centre, all of it on the screen
     // and clear of the `explained` controls and of the focused field of the anchor's window:
     // below the anchor, else above it, else at its right, else at its left
-    // (PopoverShape::placeBeside).
-    void showBeside(QWidget *anchor, const QList<QWidget *> &explained = {});
+    // (PopoverShape::placeBeside). With `onlyWhereClear`, where no such place is on the screen
+    // it shows nothing and says so (false).
+    bool showBeside(QWidget *anchor, const QList<QWidget *> &explained = {},
+                    bool onlyWhereClear = false);
 
     QLabel *textLabel() const { return m_text; }
 
@@ -39,8 +41,9 @@ protected:
 
 private:
     PopoverShape shape() const;
-    // Puts the popover by its anchor, clear of the field that has the focus.
-    void place();
+    // Puts the popover by its anchor, clear of the field that has the focus; false where it
+    // covers some of what it tells about or that field.
+    bool place();
 
     QLabel *m_title;
     QLabel *m_text;

@@ -381,8 +381,9 @@ TEST_F(ListShareSheetTest, WhileTheFirstHelpIsShownTypingReachesTheEmailField)
     EXPECT_EQ(completions, 0);
 }
 
-// The note opened by itself points at the help button from beside the sheet's controls where the
-// screen has room, and stays on the screen, off the button and the e-mail field, where it has none.
+// The note opened by itself points at the help button from beside the sheet's controls; where the
+// screen has no room for that it waits, and the help button shows it on the screen, off the button
+// and the e-mail field.
 TEST_F(ListShareSheetTest, TheFirstHelpPointsAtItsButtonFromOutsideTheFormOnTheScreen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -401,14 +402,22 @@ TEST_F(ListShareSheetTest, TheFirstHelpPointsAtItsButtonFromOutsideTheFormOnTheS
         // Not quite as low: at its right, the note would be off the field typed in, on the
         // screen, but over the form's other controls.
         { "lowish", QRect(screen.right() - 499, screen.bottom() - 359, 500, 300), true },
-        // The main window at twice the scale, low on a small screen.
+        // The main window at twice the scale, low on a small screen, and at its left edge.
         { "cramped", QRect(screen.left() + 46, screen.bottom() - 376, 420, 377), false },
+        { "cramped at the left edge", QRect(screen.left(), screen.bottom() - 376, 420, 377),
+          false },
     };
     for (const auto &[name, frame, roomBeside] : cases) {
         services.settings().setValue("hasSeenListSharingInfo", false);
         window->setGeometry(frame);
         ASSERT_TRUE(test::activate(window.get()));
         ListShareSheet *sheet = present();
+        if (!roomBeside) {
+            sheet->showHelp(true);
+            EXPECT_FALSE(sheet->helpPopover()) << name;
+            EXPECT_FALSE(services.settings().boolean("hasSeenListSharingInfo")) << name;
+            QTest::mouseClick(sheet->helpButton(), Qt::LeftButton);
+        }
         ASSERT_TRUE(
             waitFor([&] { return sheet->helpPopover() && sheet->helpPopover()->isVisible(); }));
         SharingHelpPopover *popover = sheet->helpPopover();
