@@ -691,6 +691,20 @@ TEST_F(Refreshing, SearchKeepsTheScopesThatAnswered)
 
 TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStoresAnswer)
 {
+    // Each refresh runs through the updater, as the preferences start it, which tells of them.
+    std::list<RefreshOutcome> outcomes;
+    const std::vector<App *> *refreshed = nullptr;
+    AppUpdater &updater = services.appUpdater();
+    updater.setRefreshFunction([&](AppUpdater::RefreshCompletion completion) {
+        RefreshOutcome &outcome = outcomes.emplace_back();
+        controller().reloadApps(*refreshed, [&outcome, completion](auto error, auto updates) {
+            ++outcome.calls;
+            std::tie(outcome.error, outcome.updates) = std::tuple(error, updates);
+            completion(error, updates);
+        });
+    });
+    UserDefaults::standard().setValue("NotifyAboutChanges.Version", true);
+    const auto &notices = services.deliveredNotifications().delivered;
     // The countries chosen in turn; how many of the first store's answers come at once (the next
     // five are held); whether a change starts a refresh, as the preferences do.
     const struct
@@ -729,8 +743,10 @@ TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStor
                                 step < last && (step > 0 || i >= test.answeredAtOnce));
         }
 
-        std::list<RefreshOutcome> outcomes(1);
-        start(apps, outcomes.back());
+        refreshed = &apps;
+        outcomes.clear();
+        const size_t noticesBefore = notices.size();
+        updater.update();
         for (int step = 1; step <= last; ++step) {
             // Five look-ups of the store chosen before are under way.
             const QString &before = test.countries[step - 1];
@@ -739,7 +755,7 @@ TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStor
             test::drainEvents();
             UserDefaults::standard().setValue("storeLocale", test.countries[step]);
             if (test.refreshOnChange)
-                start(apps, outcomes.emplace_back());
+                updater.update();
         }
         store.server().releaseHeld();
         for (const RefreshOutcome &outcome : outcomes)
@@ -748,8 +764,15 @@ TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStor
         if (!test.refreshOnChange) {
             for (int i = 0; i < 5; ++i)
                 EXPECT_EQ(apps[i]->version(), "1.0") << "an answer of the old store is no answer";
-            start(apps, outcomes.emplace_back());
+            updater.update();
             ASSERT_TRUE(test::waitFor([&] { return outcomes.back().calls == 1; }, 10000));
+        }
+        // However many refreshes a change took, one notice tells of every change they found.
+        if (test.refreshOnChange) {
+            EXPECT_EQ(notices.size(), noticesBefore + 1);
+            EXPECT_EQ(notices.back().informativeText, AppUpdater::changeNotificationText(0, 10, 0));
+            ASSERT_TRUE(updater.currentUpdate());
+            EXPECT_EQ(updater.currentUpdate()->size(), 10u);
         }
 
         for (int i = 0; i < 10; ++i) {
@@ -760,67 +783,5 @@ TEST_F(Refreshing, AfterStoreCountryChangesDuringLookUpsEveryAppHoldsTheLastStor
             EXPECT_EQ(apps[i]->price().toDouble(), expected.price) << i;
         }
         EXPECT_EQ(UserDefaults::standard().string("currencyCode"), "JPY");
-    }
-}
-
-TEST_F(Refreshing, RefreshesOfAStoreCountryChangeAreOneNoticeOfEveryChange)
-{
-    // The countries chosen in turn while the look-ups of the one before are under way, each
-    // starting a refresh; every application has a new version in every store.
-    const QStringList cases[] = { { "US", "JP" }, { "US", "JM", "JP" } };
-    AppUpdater &updater = services.appUpdater();
-    updater.setRefreshFunction([this](AppUpdater::RefreshCompletion completion) {
-        controller().reloadApps(controller().apps(), std::move(completion));
-    });
-    UserDefaults::standard().setValue("NotifyAboutChanges.Version", true);
-    const auto &delivered = services.deliveredNotifications().delivered;
-    for (const QStringList &countries : cases) {
-        SCOPED_TRACE(countries.join(' ').toStdString());
-        const int base = int(&countries - cases + 1) * 100;
-        UserDefaults::standard().setValue("storeLocale", countries.front());
-        std::vector<CachedApp> seeded;
-        for (int i = 1; i <= 12; ++i)
-            seeded.push_back(result(QString::number(base + i)));
-        const std::vector<App *> apps = watch(seeded);
-        QHash<QString, int> heldBefore;
-        for (const QString &country : countries) {
-            heldBefore[country] = store.heldLookupCount(country);
-            for (const CachedApp &app : seeded) {
-                test::FakeStoreApp answer = storeApp(app);
-                answer.version = "2." + country;
-                store.setLookup(country, answer, country != countries.back());
-            }
-        }
-        const size_t noticesBefore = delivered.size();
-
-        updater.update();
-        for (qsizetype step = 1; step < countries.size(); ++step) {
-            const QString &before = countries[step - 1];
-            ASSERT_TRUE(test::waitFor(
-                [&] { return store.heldLookupCount(before) == heldBefore[before] + 5; }));
-            test::drainEvents();
-            UserDefaults::standard().setValue("storeLocale", countries[step]);
-            updater.update();
-        }
-        store.server().releaseHeld();
-        ASSERT_TRUE(test::waitFor(
-            [&] { return !controller().isReloadingApps() && delivered.size() > noticesBefore; },
-            10000));
-        test::drainEvents();
-
-        EXPECT_EQ(delivered.size(), noticesBefore + 1);
-        EXPECT_EQ(delivered.back().informativeText, AppUpdater::changeNotificationText(0, 12, 0));
-        ASSERT_TRUE(updater.currentUpdate());
-        QStringList changed;
-        for (const AppUpdate &update : *updater.currentUpdate()) {
-            EXPECT_EQ(update.versionChange, (Change<QString> { "1.0", "2.JP" }));
-            changed << update.identifier;
-        }
-        changed.sort();
-        QStringList watched;
-        for (const App *app : apps)
-            watched << app->identifier();
-        watched.sort();
-        EXPECT_EQ(changed, watched) << "the latest changes hold every application's";
     }
 }
