@@ -149,39 +149,31 @@ TEST_F(PreferencesTest, ArrowKeysChangeThePaneAndTheFocusRingGoesWithThem)
 }
 
 // A key pressed as the window opens acts on the control that has the focus: the ring shows it
-// from the start, each time the window opens.
-TEST_F(PreferencesTest, TheWindowOpensWithTheRingOnTheControlThatHasTheKeyboard)
+// from the start, each time the window opens. Left with the keyboard on a field of the Advanced
+// pane, which is no button, the window opens again on the first pane as usual.
+TEST_F(PreferencesTest, TheWindowOpensOnTheFirstPaneWithTheRingOnTheControlThatHasTheKeyboard)
 {
     PreferencesViewController &view = window();
-    for (int opening = 0; opening < 2; ++opening) {
+    AdvancedPreferencesViewController *advanced = view.advancedPane();
+    QWidget *const leftBefore[]
+        = { nullptr, nullptr, advanced->localePopUpButton(), advanced->affiliateTokenTextField() };
+    for (int opening = 0; opening <= 3; ++opening) {
+        SCOPED_TRACE(opening);
         controller->showWindow();
         ASSERT_TRUE(test::activate(&view));
-        ASSERT_NE(qobject_cast<QCheckBox *>(QApplication::focusWidget()), nullptr);
-        EXPECT_EQ(focusRingTarget(), QApplication::focusWidget()) << opening;
+        EXPECT_EQ(view.selectedTabIndex(), 0);
+        EXPECT_TRUE(view.pane(0)->isVisible());
+        if (!leftBefore[opening]) {
+            ASSERT_NE(qobject_cast<QCheckBox *>(QApplication::focusWidget()), nullptr);
+            EXPECT_EQ(focusRingTarget(), QApplication::focusWidget());
+        }
         if (opening == 0)
             render("preferences-opened");
-        view.close();
-    }
-}
-
-// The keyboard was on a control of the Advanced pane other than a button when the window closed:
-// opened again, it shows the first pane as usual.
-TEST_F(PreferencesTest, OpenedAgainAfterAFieldHadTheKeyboardTheWindowShowsTheFirstPane)
-{
-    PreferencesViewController &view = window();
-    const AdvancedPreferencesViewController *advanced = view.advancedPane();
-    for (QWidget *field : { static_cast<QWidget *>(advanced->localePopUpButton()),
-                            static_cast<QWidget *>(advanced->affiliateTokenTextField()) }) {
-        controller->showWindow();
-        ASSERT_TRUE(test::activate(&view));
-        QTest::mouseClick(view.tabButton(2), Qt::LeftButton);
-        field->setFocus(Qt::TabFocusReason);
-        ASSERT_EQ(QApplication::focusWidget(), field);
-        view.close();
-        controller->showWindow();
-        ASSERT_TRUE(test::activate(&view));
-        EXPECT_EQ(view.selectedTabIndex(), 0) << field->metaObject()->className();
-        EXPECT_TRUE(view.pane(0)->isVisible());
+        if (opening >= 1 && opening <= 2) {
+            QTest::mouseClick(view.tabButton(2), Qt::LeftButton);
+            leftBefore[opening + 1]->setFocus(Qt::TabFocusReason);
+            ASSERT_EQ(QApplication::focusWidget(), leftBefore[opening + 1]);
+        }
         view.close();
     }
 }
