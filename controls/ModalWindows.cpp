@@ -1,7 +1,6 @@
 #include "controls/ModalWindows.h"
 
 #include <QGuiApplication>
-#include <QPointer>
 #include <QWindow>
 
 namespace tanvill {
@@ -47,8 +46,10 @@ QWindow *blockerOf(const QWindow *window)
     return nullptr;
 }
 
-} // namespace
-
+// The shown modal window that keeps input from `window`, as Qt blocks it: an application-modal
+// window blocks every window but itself and those opened from it, a window-modal one the window
+// it was opened from and that window's own parents. Where several do, the one the keys go to
+// (the blocking window that is blocked by none). Null when nothing blocks `window`.
 QWindow *modalWindowBlocking(const QWindow *window)
 {
     if (!window)
@@ -66,6 +67,8 @@ QWindow *modalWindowBlocking(const QWindow *window)
     }
     return blocking;
 }
+
+} // namespace
 
 void keepKeyboardInModalWindows(QGuiApplication &application)
 {

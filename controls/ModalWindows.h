@@ -9,16 +9,9 @@
 // this for the program and the widget test programs.
 
 class QGuiApplication;
-class QWindow;
 
 namespace tanvill {
 
 void keepKeyboardInModalWindows(QGuiApplication &application);
-
-// The shown modal window that keeps input from `window`, as Qt blocks it: an application-modal
-// window blocks every window but itself and those opened from it, a window-modal one the window
-// it was opened from and that window's own parents. Where several do, the one the keys go to
-// (the blocking window that is blocked by none). Null when nothing blocks `window`.
-QWindow *modalWindowBlocking(const QWindow *window);
 
 } // namespace tanvill

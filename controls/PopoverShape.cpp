@@ -98,31 +98,22 @@ QPainterPath PopoverShape::outline(const QRectF &bounds, qreal arrowX) const
     return shape.united(arrow);
 }
 
-PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QSize &size,
-                                                 bool mayOpenAbove) const
+PopoverShape::Placement PopoverShape::placeBelow(const QWidget &anchor, const QSize &size) const
 {
     const QRect anchorRect(anchor.mapToGlobal(QPoint(0, 0)), anchor.size());
     QPoint origin(anchorRect.center().x() - size.width() / 2, anchorRect.bottom() + 1);
-    ArrowEdge edge = ArrowEdge::Top;
     if (const QScreen *screen = anchor.screen()) {
         const QRect available = screen->availableGeometry();
         origin.setX(std::clamp(origin.x(), available.left(),
                                std::max(available.left(), available.right() - size.width() + 1)));
-        const bool roomBelow = origin.y() + size.height() - 1 <= available.bottom();
-        const bool roomAbove = anchorRect.top() - size.height() >= available.top();
-        if (!roomBelow && roomAbove && mayOpenAbove) {
-            origin.setY(anchorRect.top() - size.height());
-            edge = ArrowEdge::Bottom;
-        } else {
-            origin.setY(std::min(origin.y(),
-                                 std::max(available.top(), available.bottom() - size.height())));
-        }
+        origin.setY(
+            std::min(origin.y(), std::max(available.top(), available.bottom() - size.height())));
     }
     // A popover narrower than its corners and arrow still gets a valid range.
     const int inset = int(arrowHalfWidth + cornerRadius);
     const int arrowX = std::clamp(anchorRect.center().x() - origin.x(), inset,
                                   std::max(inset, size.width() - inset));
-    return { origin, arrowX, edge };
+    return { origin, arrowX, ArrowEdge::Top };
 }
 
 QSize PopoverShape::frameSize(const QSize &body, ArrowEdge edge) const

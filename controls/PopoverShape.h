@@ -35,9 +35,7 @@ struct PopoverShape
     QPainterPath outline(const QRectF &bounds, qreal arrowX) const;
 
     // Where a popover of `size` opens: centred below `anchor`, kept on the anchor's screen, with
-    // its arrow pointing at the anchor's centre yet clear of the rounded corners. With
-    // `mayOpenAbove`, a popover that has no room below the anchor but has above opens there,
-    // its arrow on its bottom edge, rather than over the anchor.
+    // its arrow pointing at the anchor's centre yet clear of the rounded corners.
     struct Placement
     {
         QPoint origin;
@@ -47,7 +45,7 @@ struct PopoverShape
         // keep clear (placeBeside).
         bool clear = true;
     };
-    Placement placeBelow(const QWidget &anchor, const QSize &size, bool mayOpenAbove = false) const;
+    Placement placeBelow(const QWidget &anchor, const QSize &size) const;
     // Where a popover whose body (arrow aside) is `body` opens to point at `anchor` (global
     // coordinates, as the rest) from outside `keepClear` (the controls it tells about), all of
     // it on `available`: below the anchor, else above it, else at its right, else at its left,

@@ -57,14 +57,6 @@ void List::setApps(const std::vector<App *> &apps)
     }
 }
 
-double List::price() const
-{
-    double total = 0.0;
-    for (const App *app : m_apps)
-        total += app->price().toDouble();
-    return total;
-}
-
 Theme List::theme() const
 {
     const std::optional<ThemeName> name = m_color ? themeNameFromRawValue(*m_color) : std::nullopt;

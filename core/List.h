@@ -39,9 +39,6 @@ public:
     // out lose their list.
     void setApps(const std::vector<App *> &apps);
 
-    // The total of the prices, in doubles, whatever their currencies: what a window shows is
-    // totalled per currency (PriceTotals.h).
-    double price() const;
     // The colour's theme; Yellow when the colour is absent or unknown.
     Theme theme() const;
     // Newest first: the reverse of the stored order.

@@ -34,13 +34,6 @@ constexpr qint64 kApplySliceMs = 20;
 // the events and timers already due, not straight after the posted call before it.
 constexpr double kYieldSeconds = 0.001;
 
-// An answer is applied only while the store that gave it is the one chosen: prices, versions
-// and ratings of two stores never mix in the records.
-bool isOfTheChosenStore(const QString &askedCountryCode)
-{
-    return askedCountryCode == AppStoreOperation::countryCode();
-}
-
 } // namespace
 
 // One call of reloadApps, from its look-ups to its completion.
@@ -50,12 +43,7 @@ struct ListsController::ReloadBatch
     ReloadCompletion completion;
     // The answers of its own look-ups, in the order they arrived, each with the store country
     // it was asked of.
-    struct Answer
-    {
-        CachedApp app;
-        QString countryCode;
-    };
-    std::vector<Answer> results;
+    std::vector<CachedApp> results;
     // The identifiers it looks up itself, and those of them it marked as being refreshed.
     QSet<QString> lookedUp;
     QSet<QString> marked;
@@ -174,26 +162,21 @@ void ListsController::reloadApps(
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
         operation->setQueuePriority(priority);
         // An answer about another application than the one asked for is not applied: it
-        // would update a record nobody asked about and leave this one as it was. The
-        // operation calls its own handler, so the raw pointer to it holds while it runs.
-        const AppStoreLookUpOperation *lookUp = operation.get();
-        operation->successHandler
-            = [guard, batch, identifier, app, lookUp](const CachedApp &answer) {
-                  if (!guard)
-                      return;
-                  guard->noteLookUpAnswered(identifier, batch.get(), lookUp->askedCountryCode());
-                  if (!isOfTheChosenStore(lookUp->askedCountryCode())) {
-                      batch->answeredByAnotherStore = true;
-                  } else if (answer.identifier == identifier) {
-                      batch->results.push_back({ answer, lookUp->askedCountryCode() });
-                      // Records are kept while the context lives, deleted ones too.
-                      if (!app->isDeleted())
-                          dropStoredDetails(batch->results.back().app, *app);
-                  } else
-                      guard->m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
-                                               QStringLiteral("Refreshing %1 gave application %2")
-                                                   .arg(identifier, answer.identifier));
-              };
+        // would update a record nobody asked about and leave this one as it was.
+        operation->successHandler = [guard, batch, identifier, app](const CachedApp &answer) {
+            if (!guard)
+                return;
+            guard->noteLookUpAnswered(identifier, batch.get(), answer.countryCode);
+            if (answer.identifier == identifier) {
+                batch->results.push_back(answer);
+                // Records are kept while the context lives, deleted ones too.
+                if (!app->isDeleted())
+                    dropStoredDetails(batch->results.back(), *app);
+            } else
+                guard->m_refreshLog.warn(QStringLiteral("A look-up gave another application"),
+                                         QStringLiteral("Refreshing %1 gave application %2")
+                                             .arg(identifier, answer.identifier));
+        };
         // Without a network every look-up fails: one line, and later their count.
         operation->errorHandler = [guard, batch, identifier](const Error &error,
                                                              AppStoreOperation *failed) {
@@ -289,11 +272,11 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
             return;
         }
         // Let go of each answer once applied: what is freed is spread over the slices too.
-        ReloadBatch::Answer answer = std::move(batch->results[applying.next++]);
-        const CachedApp &result = answer.app;
+        const CachedApp result = std::move(batch->results[applying.next++]);
         // Another store was chosen since it was asked: the application is asked again of the
-        // new one, by the refresh that follows the change.
-        if (!isOfTheChosenStore(answer.countryCode)) {
+        // new one, by the refresh that follows the change. Prices, versions and ratings of two
+        // stores never mix in the records.
+        if (AppStoreOperation::isAnotherStore(result.countryCode)) {
             batch->answeredByAnotherStore = true;
             continue;
         }
@@ -306,8 +289,8 @@ void ListsController::applyReloadResults(const std::shared_ptr<ReloadBatch> &bat
 
         applying.written |= copyStoreDetails(*app, result, context);
         // Its values are the chosen store's now, whether or not they changed.
-        if (app->storeCountry() != answer.countryCode) {
-            app->setStoreCountry(answer.countryCode);
+        if (app->storeCountry() != result.countryCode) {
+            app->setStoreCountry(result.countryCode);
             applying.written = true;
         }
         const RefreshChanges found = detectRefreshChanges(TrackedValues::of(*app), result);
@@ -361,7 +344,7 @@ void ListsController::endMarkOfAnotherStore(const QString &identifier)
     const std::shared_ptr<AppStoreLookUpOperation> lookUp = mark->lookUp.lock();
     const QString asked = lookUp ? lookUp->askedCountryCode() : mark->answeredCountryCode;
     // Not sent yet, it will ask the store chosen by then.
-    if (asked.isEmpty() || isOfTheChosenStore(asked))
+    if (!AppStoreOperation::isAnotherStore(asked))
         return;
     // The batch that marked it neither waits for it nor reports it any longer.
     for (const std::shared_ptr<ReloadBatch> &owner : m_reloadBatches) {

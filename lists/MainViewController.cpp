@@ -94,9 +94,9 @@ MainViewController::MainViewController(const MainWindowServices &services, QWidg
                 updateShakeAnimation();
         },
         lists);
-    // A deleted list can change which list is selected without a new position.
-    for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList,
-                                 ListsControllerDidRearrangeLists }) {
+    // A deleted list can change which list is selected without a new position; a moved one keeps
+    // its selection, whose new position is stored.
+    for (const QString &name : { ListsControllerDidAddList, ListsControllerDidDeleteList }) {
         center.addObserver(
             name, this, [this](const Notification &) { updateShakeAnimation(); }, lists);
     }

@@ -384,10 +384,14 @@ void AppDelegate::ringedAppChanged()
     if (!m_mainWindowController || QApplication::activePopupWidget()
         || qobject_cast<QMenuBar *>(m_mainWindowController->focusWidget()))
         return;
-    m_ringedSummaryController = m_mainWindowController->contentViewController()
-                                    ->listViewController()
-                                    ->ringedSummaryController();
-    updateMenus();
+    AppSummaryController *ringed = m_mainWindowController->contentViewController()
+                                       ->listViewController()
+                                       ->ringedSummaryController();
+    // The ring moves on every arrow key: only the App menu follows it, and only to another row.
+    if (ringed && ringed == m_ringedSummaryController)
+        return;
+    m_ringedSummaryController = ringed;
+    updateAppMenu(int(m_services.listsController().lists().size()));
 }
 
 AppSummaryController *AppDelegate::focusedSummaryController() const
