@@ -192,8 +192,14 @@ void ListsController::tellStoreContentGone(const std::vector<App *> &apps)
         if (!app->isDeleted())
             names << app->name();
     }
-    if (names.isEmpty())
+    const auto letGo = [this, apps] {
+        for (const App *app : apps)
+            m_fetchingContent.remove(app);
+    };
+    if (names.isEmpty()) {
+        letGo();
         return;
+    }
     Alert alert;
     alert.style = Alert::Style::Informational;
     alert.messageText
@@ -202,8 +208,11 @@ void ListsController::tellStoreContentGone(const std::vector<App *> &apps)
                                                      { names.join(QStringLiteral(", ")) });
     // Asked for no more once the user has read it: a start that ends before asks and tells again.
     AlertPresenter::current().present(
-        alert, [guard = QPointer<ListsController>(this), apps](const AlertAnswer &answer) {
-            if (!guard || !answer.answered)
+        alert, [guard = QPointer<ListsController>(this), apps, letGo](const AlertAnswer &answer) {
+            if (!guard)
+                return;
+            letGo();
+            if (!answer.answered)
                 return;
             for (App *app : apps) {
                 if (!app->isDeleted() && app->needsStoreContent() && app->loadContent(true, false))

@@ -242,6 +242,9 @@ private:
     std::vector<std::shared_ptr<ReloadBatch>> m_reloadBatches;
     List *m_archive = nullptr;
     bool m_saveFailureReported = false;
+    // Applications whose description and screenshots are being fetched, or whose loss is being
+    // told: a repair right after the start that began fetching them asks for them no second time.
+    QSet<const App *> m_fetchingContent;
     QString m_unusableStoreNote;
     // Completions waiting for the look-up of an identifier being added.
     std::map<QString, std::vector<AddCompletion>> m_pendingAdditions;

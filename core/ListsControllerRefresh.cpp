@@ -414,9 +414,12 @@ void ListsController::fetchMissingStoreContent()
     std::vector<std::shared_ptr<Operation>> operations;
     auto fetched = std::make_shared<QSet<QString>>();
     auto gone = std::make_shared<std::vector<App *>>();
+    auto asked = std::make_shared<std::vector<const App *>>();
     for (App *app : store().context().apps()) {
-        if (!app->needsStoreContent())
+        if (!app->needsStoreContent() || m_fetchingContent.contains(app))
             continue;
+        m_fetchingContent.insert(app);
+        asked->push_back(app);
         const QString identifier = app->identifier();
         auto operation = std::make_shared<AppStoreLookUpOperation>(identifier);
         // Only what the file lacks, as it comes: an archived application is not refreshed.
@@ -444,10 +447,17 @@ void ListsController::fetchMissingStoreContent()
     }
     if (operations.empty())
         return;
-    m_appStoreOperationQueue.addOperations(operations, [guard, fetched, gone] {
-        if (guard && !gone->empty())
+    m_appStoreOperationQueue.addOperations(operations, [guard, fetched, gone, asked] {
+        if (!guard)
+            return;
+        // Those the store no longer has are let go of once the user has heard of them.
+        for (const App *app : *asked) {
+            if (std::find(gone->begin(), gone->end(), app) == gone->end())
+                guard->m_fetchingContent.remove(app);
+        }
+        if (!gone->empty())
             guard->tellStoreContentGone(*gone);
-        if (!guard || fetched->isEmpty())
+        if (fetched->isEmpty())
             return;
         guard->saveWithAsync(true);
         NotificationCenter::defaultCenter().post(ListsControllerDidReloadApps, guard.data(),

@@ -228,49 +228,75 @@ TEST_F(Refreshing, AfterARestartWhatIsStoredStaysUnwrittenAndNewScreenshotsRepla
     EXPECT_EQ(controller().apps().front()->screenshotUrls(), answer.screenshots);
 }
 
+// Put in place as it is, or with its screenshots' index damaged as well, so that a repair just
+// after the start asks for what the start is already fetching.
 TEST_F(Refreshing, AKeptFileGetsBackEveryDescriptionAndNamesOnceTheAppsTheStoreNoLongerHas)
 {
-    const auto watched = watch({ result("1", "Watched", 2), result("2", "Archived", 3) });
-    controller().archiveApp(watched[1]);
-    controller().archiveApp(controller().addApp({ result("3", "Gone") }).front());
-    controller().saveWithAsync(false);
-    // After a start nothing is read of descriptions and screenshots before it is asked for;
-    // then another program holds the store, and the changes are kept at quitting.
-    reopen();
-    Database other;
-    ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
-    controller().apps().front()->setNotes(QStringLiteral("kept"));
-    QString error;
-    const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
-    ASSERT_TRUE(kept) << error.toStdString();
-    ASSERT_TRUE(other.exec("ROLLBACK"));
-    other.close();
-    close();
-    ASSERT_TRUE(QFile::remove(storePath()) && QFile::rename(*kept, storePath()));
-
-    reopen();
-    const auto archived = [this] {
-        for (App *app : context().apps()) {
-            if (app->identifier() == "2")
-                return app;
+    for (const bool damaged : { false, true }) {
+        SCOPED_TRACE(damaged ? "damaged" : "whole");
+        close();
+        QDir(dataFolder()).removeRecursively();
+        list = reopen().createList(QStringLiteral("Watched"));
+        alerts->alerts.clear();
+        alerts->errors.clear();
+        const auto watched = watch({ result("1", "Watched", 2), result("2", "Archived", 3) });
+        controller().archiveApp(watched[1]);
+        controller().archiveApp(controller().addApp({ result("3", "Gone") }).front());
+        controller().saveWithAsync(false);
+        // After a start nothing is read of descriptions and screenshots before it is asked for;
+        // then another program holds the store, and the changes are kept at quitting.
+        reopen();
+        Database other;
+        ASSERT_TRUE(other.open(storePath(), false) && other.exec("BEGIN EXCLUSIVE"));
+        controller().apps().front()->setNotes(QStringLiteral("kept"));
+        QString error;
+        const std::optional<QString> kept = controller().objectStore().keepUnsavedChanges(&error);
+        ASSERT_TRUE(kept) << error.toStdString();
+        ASSERT_TRUE(other.exec("ROLLBACK"));
+        other.close();
+        close();
+        ASSERT_TRUE(QFile::remove(storePath()) && QFile::rename(*kept, storePath()));
+        if (damaged) {
+            const qint64 size = countRows("PRAGMA page_size");
+            const qint64 page
+                = countRows("SELECT rootpage FROM sqlite_master WHERE name = 'screenshots_by_app'");
+            QFile file(storePath());
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size)
+                        && file.write(QByteArray(size, 'Z')) == size);
         }
-        return static_cast<App *>(nullptr);
-    };
-    ASSERT_TRUE(archived() && archived()->archived());
-    ASSERT_TRUE(test::waitFor([&] { return !archived()->needsStoreContent(); }));
-    ASSERT_TRUE(test::waitForLaterAnswer(store.server()));
-    test::drainEvents();
-    controller().saveWithAsync(false);
-    reopen();
-    EXPECT_EQ(archived()->appStoreDescription(), "Archived does things.");
-    EXPECT_EQ(archived()->screenshotUrls(), result("2", "Archived", 3).screenshotUrls);
-    EXPECT_EQ(controller().apps().front()->notes(), "kept");
-    // The app the store no longer has was named, and is asked for no more.
-    EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
-    EXPECT_EQ(
-        std::count_if(alerts->alerts.begin(), alerts->alerts.end(),
+
+        const int lookups = store.lookupRequestCount();
+        store.server().setHoldingAnswers(true);
+        reopenInBackground(0, 60000);
+        ASSERT_TRUE(test::waitFor([&] {
+            return store.server().currentConnections() == 3 && alerts->errors.size() == damaged;
+        }));
+        test::drainEvents();
+        store.server().setHoldingAnswers(false);
+        store.server().releaseHeld();
+        const auto archived = [this] {
+            for (App *app : context().apps()) {
+                if (app->identifier() == "2")
+                    return app;
+            }
+            return static_cast<App *>(nullptr);
+        };
+        ASSERT_TRUE(test::waitFor([&] { return archived() && !archived()->needsStoreContent(); }));
+        ASSERT_TRUE(test::waitForLaterAnswer(store.server()));
+        test::drainEvents();
+        EXPECT_EQ(store.lookupRequestCount() - lookups, 3);
+        controller().saveWithAsync(false);
+        reopen();
+        EXPECT_EQ(archived()->appStoreDescription(), "Archived does things.");
+        EXPECT_EQ(archived()->screenshotUrls(), result("2", "Archived", 3).screenshotUrls);
+        EXPECT_EQ(controller().apps().front()->notes(), "kept");
+        // The app the store no longer has was named, and is asked for no more.
+        EXPECT_EQ(countRows("SELECT COUNT(*) FROM content_to_fetch"), 0);
+        EXPECT_EQ(std::count_if(
+                      alerts->alerts.begin(), alerts->alerts.end(),
                       [](const Alert &alert) { return alert.informativeText.contains("Gone"); }),
-        1);
+                  1);
+    }
 }
 
 TEST_F(Refreshing, ARepairKeepsWhatTheDamagedFileStillHoldsAndFetchesTheRestForEveryApp)
